@@ -1,0 +1,110 @@
+#include "app/startup_rules.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "app/version.h"
+
+namespace korvan {
+namespace {
+
+// Where the file name starts, after the last folder separator of either kind.
+std::size_t fileNameStart(std::string_view path) {
+    const auto separator = path.find_last_of("/\\");
+    return separator == std::string_view::npos ? 0 : separator + 1;
+}
+
+// The position of the dot that starts the file name's extension, if it has one. A leading dot
+// names a hidden file; it does not start an extension.
+std::optional<std::size_t> extensionDot(std::string_view path) {
+    const auto start = fileNameStart(path);
+    const auto dot = path.find_last_of('.');
+    if (dot == std::string_view::npos || dot <= start) {
+        return std::nullopt;
+    }
+    return dot;
+}
+
+bool folderWritable(const std::filesystem::path& folder) {
+#ifdef _WIN32
+    return _waccess(folder.c_str(), 2) == 0;
+#else
+    return ::access(folder.c_str(), W_OK) == 0;
+#endif
+}
+
+}  // namespace
+
+VersionNumbers ParseVersion(std::string_view version) {
+    VersionNumbers numbers;
+    const std::string text(version);
+    // A fourth number and anything after the third are ignored.
+    if (std::sscanf(text.c_str(), "%u.%u.%u", &numbers.major, &numbers.minor,
+                    &numbers.release) < 0) {
+        return {};
+    }
+    return numbers;
+}
+
+std::string_view ProgramVersionString() { return kProgramVersion; }
+
+std::string WindowCaption(const VersionNumbers& version) {
+    char caption[64];
+    std::snprintf(caption, sizeof caption, "Korvan %d.%d.%d", static_cast<int>(version.major),
+                  static_cast<int>(version.minor), static_cast<int>(version.release));
+    return caption;
+}
+
+std::filesystem::path SettingsPathFor(const SettingsLocation& location) {
+    const std::string program = location.programFile.string();
+    std::string path = program;
+    if (const auto dot = extensionDot(program)) {
+        path = program.substr(0, *dot + 1) + "ini";
+    } else {
+        path += ".ini";
+    }
+    if (location.programFolderWritable) {
+        return path;
+    }
+    const std::string fileName = path.substr(fileNameStart(path));
+    auto variable = [&](const char* name) -> std::optional<std::string> {
+        auto value = location.environment ? location.environment(name) : std::nullopt;
+        return value && !value->empty() ? value : std::nullopt;
+    };
+    std::filesystem::path folder;
+    if (auto configHome = variable("XDG_CONFIG_HOME")) {
+        folder = *configHome;
+    } else if (auto home = variable("HOME")) {
+        folder = std::filesystem::path(*home) / ".config";
+    } else {
+        return path;  // nowhere better to go; the save will say if it cannot write
+    }
+    return folder / "korvan" / fileName;
+}
+
+std::filesystem::path SettingsPathForProgram(const std::filesystem::path& programFile) {
+    SettingsLocation location;
+    location.programFile = programFile;
+    location.programFolderWritable = folderWritable(
+        programFile.has_parent_path() ? programFile.parent_path() : std::filesystem::path("."));
+    location.environment = [](const char* name) -> std::optional<std::string> {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    };
+    return SettingsPathFor(location);
+}
+
+std::string StoredDatabasePath(std::string stored) {
+    if (!stored.empty() && !extensionDot(stored)) {
+        stored += ".zcf";
+    }
+    return stored;
+}
+
+}  // namespace korvan

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// What start-up derives before the window shows: the version in the caption, where the settings
+// file lives, and the form of the stored device database path.
+namespace korvan {
+
+struct VersionNumbers {
+    unsigned major = 0;
+    unsigned minor = 0;
+    unsigned release = 0;
+};
+
+// The first three numbers of a version string such as "1.0.0.4"; what cannot be read stays 0.
+VersionNumbers ParseVersion(std::string_view version);
+// The project's own version string, as the build gives it.
+std::string_view ProgramVersionString();
+// "Korvan 1.0.0".
+std::string WindowCaption(const VersionNumbers& version);
+
+struct SettingsLocation {
+    std::filesystem::path programFile;
+    bool programFolderWritable = true;
+    // The environment, for the per-user configuration folder.
+    std::function<std::optional<std::string>(const char*)> environment;
+};
+
+// The program's file name with its extension replaced by "ini" (or ".ini" appended when it has
+// none), in the program's folder; when that folder cannot be written, in the per-user
+// configuration folder ($XDG_CONFIG_HOME/korvan, else ~/.config/korvan).
+std::filesystem::path SettingsPathFor(const SettingsLocation& location);
+// The same for the running program, looking at the real folder and environment.
+std::filesystem::path SettingsPathForProgram(const std::filesystem::path& programFile);
+
+// A stored database path whose file name has no extension gets ".zcf"; dots in folder names
+// play no part. Both '/' and '\\' separate folders, as a path from another system may hold
+// either.
+std::string StoredDatabasePath(std::string stored);
+
+}  // namespace korvan

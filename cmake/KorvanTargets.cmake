@@ -1,0 +1,37 @@
+# Common compile settings for every target of the project.
+add_library(korvan_options INTERFACE)
+target_compile_features(korvan_options INTERFACE cxx_std_20)
+
+if(MSVC)
+  target_compile_options(korvan_options INTERFACE /W4 /utf-8)
+  if(KORVAN_WERROR)
+    target_compile_options(korvan_options INTERFACE /WX)
+  endif()
+else()
+  target_compile_options(korvan_options INTERFACE -Wall -Wextra -Wpedantic)
+  if(KORVAN_WERROR)
+    target_compile_options(korvan_options INTERFACE -Werror)
+  endif()
+  if(KORVAN_SANITIZE)
+    target_compile_options(korvan_options INTERFACE
+      -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    target_link_options(korvan_options INTERFACE -fsanitize=address,undefined)
+  endif()
+endif()
+
+# korvan_library(<name> SOURCES ... [DEPENDS ...]): one library per source folder.
+function(korvan_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC korvan_options ${ARG_DEPENDS})
+endfunction()
+
+# korvan_test(<name> LABEL <folder> SOURCES ... DEPENDS ...): a GoogleTest suite under CTest.
+function(korvan_test name)
+  cmake_parse_arguments(ARG "" "LABEL" "SOURCES;DEPENDS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE korvan_options ${ARG_DEPENDS} GTest::gtest GTest::gmock
+                                        GTest::gtest_main)
+  gtest_discover_tests(${name} PROPERTIES LABELS ${ARG_LABEL} DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,283 @@
+#include "settings/field_model.h"
+
+#include <cassert>
+#include <cstdio>
+#include <map>
+#include <utility>
+
+#include "settings/cp1251.h"
+
+namespace korvan {
+
+struct Subscription::Registry {
+    std::map<int, FieldListener> listeners;
+    int nextId = 1;
+};
+
+Subscription& Subscription::operator=(Subscription&& other) noexcept {
+    if (this != &other) {
+        release();
+        registry_ = std::move(other.registry_);
+        id_ = std::exchange(other.id_, 0);
+    }
+    return *this;
+}
+
+Subscription::~Subscription() { release(); }
+
+void Subscription::release() {
+    if (auto registry = registry_.lock()) {
+        registry->listeners.erase(id_);
+    }
+    registry_.reset();
+}
+
+FieldModel::FieldModel() : listeners_(std::make_shared<Subscription::Registry>()) {
+    for (int i = 0; i < kFieldCount; ++i) {
+        const auto& info = fieldInfo(static_cast<Field>(i));
+        auto& s = fields_[i];
+        s.text = info.initialText;
+        s.index = info.initialIndex;
+        s.checked = info.initialChecked;
+        s.enabled = info.initiallyEnabled;
+        s.maxLength = info.maxLength;
+    }
+}
+
+Subscription FieldModel::subscribe(FieldListener listener) {
+    const int id = listeners_->nextId++;
+    listeners_->listeners.emplace(id, std::move(listener));
+    return Subscription(listeners_, id);
+}
+
+void FieldModel::notify(Field f, Aspect aspect) {
+    // A listener may subscribe or unsubscribe while it is told: walk by id, not by iterator.
+    int lastId = 0;
+    for (;;) {
+        auto it = listeners_->listeners.upper_bound(lastId);
+        if (it == listeners_->listeners.end()) {
+            break;
+        }
+        lastId = it->first;
+        auto listener = it->second;
+        listener(f, aspect);
+    }
+}
+
+void FieldModel::setText(Field f, std::string text) {
+    auto& s = state(f);
+    const auto& info = fieldInfo(f);
+    assert(info.kind != FieldKind::Check && info.kind != FieldKind::Radio &&
+           info.kind != FieldKind::Button);
+    int index = s.index;
+    if (info.kind == FieldKind::Combo) {
+        index = -1;
+        for (std::size_t i = 0; i < info.items.size(); ++i) {
+            if (info.items[i] == text) {
+                index = static_cast<int>(i);
+            }
+        }
+    }
+    if (s.text == text && s.index == index) {
+        return;
+    }
+    s.text = std::move(text);
+    s.index = index;
+    notify(f, Aspect::Value);
+}
+
+void FieldModel::setItemIndex(Field f, int index) {
+    const auto& info = fieldInfo(f);
+    assert(info.kind == FieldKind::Combo);
+    if (index < 0 || index >= static_cast<int>(info.items.size())) {
+        index = -1;
+    }
+    auto& s = state(f);
+    std::string text = index < 0 ? std::string() : info.items[static_cast<std::size_t>(index)];
+    if (s.index == index && s.text == text) {
+        return;
+    }
+    s.index = index;
+    s.text = std::move(text);
+    notify(f, Aspect::Value);
+}
+
+void FieldModel::setChecked(Field f, bool on) {
+    const auto& info = fieldInfo(f);
+    assert(info.kind == FieldKind::Check || info.kind == FieldKind::Radio);
+    auto& s = state(f);
+    if (s.checked == on) {
+        return;
+    }
+    if (info.kind == FieldKind::Radio && on) {
+        for (Field other : groupMembers(info.group)) {
+            if (other != f && state(other).checked) {
+                state(other).checked = false;
+                notify(other, Aspect::Value);
+            }
+        }
+    }
+    s.checked = on;
+    notify(f, Aspect::Value);
+    if (info.kind == FieldKind::Check || on) {
+        react(f);
+    }
+}
+
+void FieldModel::setEnabled(Field f, bool on) {
+    auto& s = state(f);
+    if (s.enabled != on) {
+        s.enabled = on;
+        notify(f, Aspect::Enabled);
+    }
+}
+
+void FieldModel::setMaxLength(Field f, int length) {
+    auto& s = state(f);
+    if (s.maxLength != length) {
+        s.maxLength = length;
+        notify(f, Aspect::MaxLength);
+    }
+}
+
+void FieldModel::setStatusColour(StatusColour colour) {
+    if (statusColour_ != colour) {
+        statusColour_ = colour;
+        notify(Field::CommandInfo, Aspect::Colour);
+    }
+}
+
+void FieldModel::setStatusFont(StatusFont font) {
+    if (statusFont_ != font) {
+        statusFont_ = font;
+        notify(Field::CommandInfo, Aspect::Font);
+    }
+}
+
+namespace {
+
+// The number of `f` within the run that starts at `first` and holds `count` fields, or 0.
+int numberIn(Field f, Field first, int count) {
+    const int offset = indexOf(f) - indexOf(first);
+    return offset >= 0 && offset < count ? offset + 1 : 0;
+}
+
+int pointOf(Field f, Field fieldOfPoint1) {
+    for (int n = 1; n <= 3; ++n) {
+        if (f == ofPoint(fieldOfPoint1, n)) {
+            return n;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+void FieldModel::react(Field f) {
+    switch (f) {
+        case Field::NoEncr:
+        case Field::WEP:
+            NoEncrClick();
+            return;
+        case Field::AutoIP:
+        case Field::RadioButton6:
+            AutoIPClick();
+            return;
+        case Field::bit64:
+        case Field::RadioButton7:
+            bit64Click();
+            return;
+        default:
+            break;
+    }
+    if (int n = numberIn(f, Field::GPRS1, 4)) {
+        GPRSClick(n);
+    } else if (int b = numberIn(f, Field::CheckBox1, 4)) {
+        CheckBoxClick(b);
+    } else if (int c = numberIn(f, Field::TempBox1, 4)) {
+        CheckBoxClick(c);
+    } else if (int a = numberIn(f, Field::AnalogWrite1, 2)) {
+        AnalogWriteClick(a);
+    } else if (int in = pointOf(f, Field::Point1InGPRS)) {
+        PointInGPRSClick(in);
+    } else if (int out = pointOf(f, Field::Point1OutGPRS)) {
+        PointInGPRSClick(out);
+    }
+}
+
+void FieldModel::NoEncrClick() {
+    const bool keyNeeded = !checked(Field::NoEncr);
+    setEnabled(Field::WiFiKey, keyNeeded);
+    setEnabled(Field::bit64, keyNeeded);
+    setEnabled(Field::RadioButton7, keyNeeded);
+}
+
+void FieldModel::AutoIPClick() {
+    const bool fixedAddress = !checked(Field::AutoIP);
+    setEnabled(Field::DevIP, fixedAddress);
+    setEnabled(Field::Netmask, fixedAddress);
+    setEnabled(Field::DefGW, fixedAddress);
+}
+
+void FieldModel::bit64Click() {
+    // A WEP key written as text: 5 characters for 64 bits, 13 for 128. The text already typed
+    // stays whole; only further typing is limited.
+    const bool shortKey = checked(Field::bit64);
+    setMaxLength(Field::WiFiKey, shortKey ? 5 : 13);
+    setText(Field::WiFiLabel, cp1251::fromUtf8(shortKey ? "Ключ сети (5 символов)"
+                                                         : "Ключ сети (13 символов)"));
+}
+
+void FieldModel::GPRSClick(int n) {
+    // Sending on an input's trigger makes sense only for an ordinary input.
+    if (checked(numbered(Field::GPRS1, n))) {
+        setChecked(numbered(Field::RadioButton1, n), true);
+    }
+}
+
+void FieldModel::CheckBoxClick(int n) {
+    // A counter input never sends on its trigger.
+    setChecked(numbered(Field::GPRS1, n), false);
+}
+
+void FieldModel::AnalogWriteClick(int n) {
+    // An analogue input recorded as a digital one is not averaged.
+    if (checked(numbered(Field::AnalogWrite1, n))) {
+        setText(numbered(Field::Usr1, n), "1");
+    }
+}
+
+void FieldModel::PointInGPRSClick(int n) {
+    setEnabled(ofPoint(Field::edPoint1OnTime, n),
+               checked(ofPoint(Field::Point1InGPRS, n)) || checked(ofPoint(Field::Point1OutGPRS, n)));
+}
+
+void FieldModel::WriteMethodChange() {
+    // Under adaptive recording `Edit1` holds a distance in metres instead of a period.
+    if (itemIndex(Field::WriteMethod) == 0) {
+        setText(Field::Label17, cp1251::fromUtf8("Период записи точек (сек):"));
+        setText(Field::LabelNDIST,
+                cp1251::fromUtf8("Период записи - интервал времени, с которым в память прибора "
+                                 "будут добавляться записи о текущем местоположении"));
+    } else {
+        setText(Field::Label17, cp1251::fromUtf8("Интервал записи точек (м):"));
+        setText(Field::LabelNDIST,
+                cp1251::fromUtf8("Интервал записи - минимальное расстояние, через которое при "
+                                 "движении будут добавляться записи"));
+    }
+}
+
+void FieldModel::ShowMac(int serial) {
+    if (serial > 0) {
+        const auto v = static_cast<std::uint32_t>(serial - 89999) & 0xFFFFFFu;
+        DeviceMac[3] = static_cast<std::uint8_t>(v >> 16);
+        DeviceMac[4] = static_cast<std::uint8_t>(v >> 8);
+        DeviceMac[5] = static_cast<std::uint8_t>(v);
+    }
+    char shown[18];
+    std::snprintf(shown, sizeof shown, "%02X %02X %02X %02X %02X %02X", DeviceMac[0],
+                  DeviceMac[1], DeviceMac[2], DeviceMac[3], DeviceMac[4], DeviceMac[5]);
+    setText(Field::MacView, shown);
+}
+
+}  // namespace korvan

@@ -1,0 +1,124 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "settings/fields.h"
+
+namespace korvan {
+
+// What about a field changed, for whoever shows it.
+enum class Aspect : std::uint8_t {
+    Value,      // text, item index or checked state
+    Enabled,
+    MaxLength,
+    Colour,     // status line only
+    Font,       // status line only
+};
+
+enum class StatusColour : std::uint8_t { WindowText, Red, Black };
+enum class StatusFont : std::uint8_t { Pixels21, Points12 };
+
+using FieldListener = std::function<void(Field, Aspect)>;
+
+// Keeps a listener attached for as long as it lives; safe to outlive the model.
+class Subscription {
+public:
+    Subscription() = default;
+    Subscription(Subscription&&) noexcept = default;
+    Subscription& operator=(Subscription&&) noexcept;
+    Subscription(const Subscription&) = delete;
+    Subscription& operator=(const Subscription&) = delete;
+    ~Subscription();
+
+private:
+    friend class FieldModel;
+    struct Registry;
+    Subscription(std::weak_ptr<Registry> registry, int id) : registry_(std::move(registry)), id_(id) {}
+    void release();
+
+    std::weak_ptr<Registry> registry_;
+    int id_ = 0;
+};
+
+// The one home of every configuration value and of the display state that operations set.
+// Setting a check box fires its reaction on every change of state, and selecting a radio button
+// fires its reaction when it becomes selected, whoever makes the change: the user through the
+// window, the settings file, the device read or the defaults. Setting a text or an item index
+// fires nothing. Texts are Windows-1251 bytes.
+class FieldModel {
+public:
+    FieldModel();
+    FieldModel(const FieldModel&) = delete;
+    FieldModel& operator=(const FieldModel&) = delete;
+
+    const std::string& text(Field f) const { return state(f).text; }
+    int itemIndex(Field f) const { return state(f).index; }
+    bool checked(Field f) const { return state(f).checked; }
+    bool enabled(Field f) const { return state(f).enabled; }
+    int maxLength(Field f) const { return state(f).maxLength; }
+    StatusColour statusColour() const { return statusColour_; }
+    StatusFont statusFont() const { return statusFont_; }
+
+    // A combo box's text selects the item it names exactly, or no item.
+    void setText(Field f, std::string text);
+    // An index outside the items means no item selected.
+    void setItemIndex(Field f, int index);
+    // Unselecting a radio button leaves its group without a selection, as the window's own
+    // radio buttons do; selecting one is how a choice is made.
+    void setChecked(Field f, bool on);
+    void setEnabled(Field f, bool on);
+    void setMaxLength(Field f, int length);
+    void setStatusColour(StatusColour colour);
+    void setStatusFont(StatusFont font);
+
+    // The listener hears every change after it has been made.
+    [[nodiscard]] Subscription subscribe(FieldListener listener);
+
+    // The reactions, under the names of their click handlers. `n` is the number of the input
+    // (1..4), analogue input (1..2) or control point (1..3).
+    void NoEncrClick();
+    void AutoIPClick();
+    void bit64Click();
+    void GPRSClick(int n);
+    void CheckBoxClick(int n);
+    void AnalogWriteClick(int n);
+    void PointInGPRSClick(int n);
+    // The captions that follow the recording method. A program that sets `WriteMethod` calls
+    // this itself, as a user's pick in the window does.
+    void WriteMethodChange();
+    // Serial numbers above zero give the last three octets of `DeviceMac`; then `MacView` shows
+    // the whole address.
+    void ShowMac(int serial);
+
+    // State that the window does not show as such.
+    std::array<std::uint8_t, 6> DeviceMac{};
+    std::int32_t CurrentSerial = 0;
+    std::int32_t FirmwareVersion = 0;
+    std::string DatabasePath;  // Windows-1251, as stored
+
+private:
+    struct FieldState {
+        std::string text;
+        int index = -1;
+        bool checked = false;
+        bool enabled = true;
+        int maxLength = 0;
+    };
+
+    const FieldState& state(Field f) const { return fields_[indexOf(f)]; }
+    FieldState& state(Field f) { return fields_[indexOf(f)]; }
+    void notify(Field f, Aspect aspect);
+    void react(Field f);
+
+    std::array<FieldState, kFieldCount> fields_;
+    StatusColour statusColour_ = StatusColour::WindowText;
+    StatusFont statusFont_ = StatusFont::Pixels21;
+    std::shared_ptr<Subscription::Registry> listeners_;
+};
+
+}  // namespace korvan

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "settings/field_model.h"
+
+namespace korvan {
+
+// Puts every stored value into its field, in the order that lets a later key win over the
+// reactions that an earlier one fired. A missing file, section or key gives the field its value
+// for a first run. Reads `DatabasePath` as stored; the caller applies its rules to it.
+void LoadSettings(FieldModel& model, const std::filesystem::path& settingsPath);
+
+struct SettingsSaveResult {
+    bool ok = true;
+    std::string error;  // "Unable to write to <path>", the path in UTF-8
+};
+
+// Writes every key from the fields and `DatabasePath`, keeping whatever else the file holds. The
+// file is replaced whole or not at all.
+SettingsSaveResult SaveSettings(const FieldModel& model, const std::filesystem::path& settingsPath);
+
+}  // namespace korvan

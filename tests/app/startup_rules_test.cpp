@@ -1,0 +1,67 @@
+#include "app/startup_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace korvan {
+namespace {
+
+TEST(Version, TheFirstThreeNumbersMakeTheCaption) {
+    const auto v = ParseVersion("1.0.0.4");
+    EXPECT_EQ(WindowCaption(v), "Korvan 1.0.0");
+    EXPECT_EQ(WindowCaption(ParseVersion("2.13")), "Korvan 2.13.0");
+    EXPECT_EQ(WindowCaption(ParseVersion("")), "Korvan 0.0.0");
+    EXPECT_EQ(WindowCaption(ParseVersion("beta")), "Korvan 0.0.0");
+}
+
+TEST(Version, TheProgramsOwnVersionIsReadable) {
+    const auto own = ParseVersion(ProgramVersionString());
+    EXPECT_EQ(WindowCaption(own).rfind("Korvan ", 0), 0u);
+    EXPECT_GT(own.major + own.minor + own.release, 0u) << ProgramVersionString();
+}
+
+SettingsLocation located(std::string program, bool writable,
+                         std::map<std::string, std::string> env = {}) {
+    SettingsLocation location;
+    location.programFile = program;
+    location.programFolderWritable = writable;
+    location.environment = [env](const char* name) -> std::optional<std::string> {
+        auto it = env.find(name);
+        return it == env.end() ? std::nullopt : std::optional<std::string>(it->second);
+    };
+    return location;
+}
+
+TEST(SettingsPath, TheProgramsFileNameGetsTheExtensionIni) {
+    EXPECT_EQ(SettingsPathFor(located(R"(C:\Data\v1.2\tool.exe)", true)),
+              R"(C:\Data\v1.2\tool.ini)");
+    EXPECT_EQ(SettingsPathFor(located("build/korvan", true)), "build/korvan.ini");
+    EXPECT_EQ(SettingsPathFor(located("/home/t/.local/bin/korvan", true)),
+              "/home/t/.local/bin/korvan.ini");
+    EXPECT_EQ(SettingsPathFor(located("/opt/v2.0/korvan-sim", true)), "/opt/v2.0/korvan-sim.ini");
+    EXPECT_EQ(SettingsPathFor(located("/opt/tool.", true)), "/opt/tool.ini");
+}
+
+TEST(SettingsPath, AnUnwritableProgramFolderSendsTheFileToTheUsersConfiguration) {
+    EXPECT_EQ(SettingsPathFor(located("/usr/bin/korvan", false,
+                                      {{"XDG_CONFIG_HOME", "/cfg"}, {"HOME", "/home/t"}})),
+              "/cfg/korvan/korvan.ini");
+    EXPECT_EQ(SettingsPathFor(located("/usr/bin/korvan", false,
+                                      {{"XDG_CONFIG_HOME", ""}, {"HOME", "/home/t"}})),
+              "/home/t/.config/korvan/korvan.ini");
+    EXPECT_EQ(SettingsPathFor(located("/usr/bin/korvan", false)), "/usr/bin/korvan.ini");
+}
+
+TEST(DatabasePath, AFileNameWithoutExtensionGetsZcf) {
+    EXPECT_EQ(StoredDatabasePath("/home/t/.fleet/car7"), "/home/t/.fleet/car7.zcf");
+    EXPECT_EQ(StoredDatabasePath(R"(C:\db\car7)"), R"(C:\db\car7.zcf)");
+    EXPECT_EQ(StoredDatabasePath(R"(C:\db.old\car7)"), R"(C:\db.old\car7.zcf)");
+    EXPECT_EQ(StoredDatabasePath("/data/fleet.zcf"), "/data/fleet.zcf");
+    EXPECT_EQ(StoredDatabasePath("/data/fleet.txt"), "/data/fleet.txt");
+    EXPECT_EQ(StoredDatabasePath("car7"), "car7.zcf");
+    EXPECT_EQ(StoredDatabasePath(""), "");
+}
+
+}  // namespace
+}  // namespace korvan

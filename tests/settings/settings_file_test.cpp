@@ -1,0 +1,289 @@
+#include "settings/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "settings/file_io.h"
+#include "tests/support/temp_folder.h"
+
+namespace korvan {
+namespace {
+
+using testing::ansi;
+using testing::readBytes;
+using testing::TempFolder;
+using testing::writeBytes;
+
+std::string pointKeys(int n) {
+    const std::string p = "p" + std::to_string(n);
+    return p + "lad=\r\n" + p + "lam=\r\n" + p + "lamm=\r\n" + p + "NS=N\r\n" + p + "lod=\r\n" +
+           p + "lom=\r\n" + p + "lomm=\r\n" + p + "EW=E\r\n" + p + "rad=50\r\n" + p +
+           "inout=0\r\n" + p + "outout=0\r\n" + p + "ingprs=0\r\n" + p + "outgprs=0\r\n" + p +
+           "ontime=1\r\n";
+}
+
+// The file a first run leaves behind: every key, sections in the order of their first key.
+const std::string kFirstRunFile =
+    "[APN]\r\nApnDef=\r\nUserDef=\r\nPasswordDef=\r\n\r\n"
+    "[SERVER]\r\nServPassDef=\r\nIP=" + std::string(kDataServerAddress) + "\r\nPort=2224\r\n\r\n"
+    "[DEVICE]\r\nPeriodSendDef=120\r\nPeriodDef=5\r\nWriteMethod=1\r\nWideWrite=0\r\n"
+    "StaticWrite=0\r\nCOUNT1=0\r\nCOUNT2=0\r\nCOUNT3=0\r\nCOUNT4=0\r\nTEMP1=0\r\nTEMP2=0\r\n"
+    "TEMP3=0\r\nTEMP4=0\r\nGPRS1=0\r\nGPRS2=0\r\nGPRS3=0\r\nGPRS4=0\r\nInputBox1=0\r\n"
+    "InputBox2=0\r\nInputBox3=0\r\nInputBox4=0\r\nAnalogTime=3600\r\nCounterTime=3600\r\n"
+    "CounterTime34=0\r\nAin1=1023\r\nAin2=1023\r\nUsr1=16\r\nUsr2=16\r\nAnalogWrite1=0\r\n"
+    "AnalogWrite2=0\r\nAnalogMethod=1\r\n\r\n"
+    "[FILE]\r\nLastBegeDB=\r\n\r\n"
+    "[MISC]\r\nUnRead=0\r\n\r\n"
+    "[NET]\r\nAutoIP=1\r\nNoCrypt=1\r\n64bit=1\r\nSert=0\r\nDevIP=192.168.0.2\r\n"
+    "Netmask=255.255.255.0\r\nDefGW=192.168.0.1\r\nWiFiKey=\r\nWiFiName=\r\n\r\n"
+    "[POINTS]\r\n" + pointKeys(1) + pointKeys(2) + pointKeys(3);
+
+class SettingsFile : public ::testing::Test {
+protected:
+    TempFolder folder;
+    std::filesystem::path path = folder / "korvan.ini";
+
+    // A model as start-up leaves it after reading `contents` (CR LF added per line).
+    void load(FieldModel& model, const std::string& contents) {
+        writeBytes(path, contents);
+        LoadSettings(model, path);
+    }
+};
+
+TEST_F(SettingsFile, FirstRunGivesTheValuesForAMissingFileAndSavesEveryKeyInOrder) {
+    FieldModel model;
+    LoadSettings(model, path);
+    EXPECT_EQ(model.text(Field::Edit1), "5");
+    EXPECT_EQ(model.text(Field::Edit2), "120");
+    EXPECT_EQ(model.itemIndex(Field::WriteMethod), 1);
+    EXPECT_EQ(model.text(Field::Label17), ansi("Интервал записи точек (м):"));
+    for (int n = 1; n <= 3; ++n) {
+        EXPECT_EQ(model.text(ofPoint(Field::Point1Rad, n)), "50");
+        EXPECT_EQ(model.text(ofPoint(Field::edPoint1OnTime, n)), "1");
+        EXPECT_FALSE(model.enabled(ofPoint(Field::edPoint1OnTime, n)));
+    }
+    EXPECT_EQ(model.text(Field::ip), kDataServerAddress);
+    EXPECT_TRUE(model.checked(Field::NoEncr));
+    EXPECT_TRUE(model.DatabasePath.empty());
+
+    const auto saved = SaveSettings(model, path);
+    ASSERT_TRUE(saved.ok) << saved.error;
+    EXPECT_EQ(readBytes(path), kFirstRunFile);
+    EXPECT_FALSE(std::filesystem::exists(temporaryPathFor(path)));
+}
+
+// Every field set away from its first-run value, consistently with the interlocks.
+void setEveryField(FieldModel& m) {
+    m.setText(Field::edPassword, "pa;ss_w0");
+    m.setText(Field::ip, "10.20.30.40");
+    m.setText(Field::port, "9000");
+    m.setItemIndex(Field::WriteMethod, 0);
+    m.setText(Field::Edit1, "30");
+    m.setText(Field::Edit2, "600");
+    m.setChecked(Field::WideWrite, true);
+    m.setChecked(Field::StaticBox, true);
+    m.setText(Field::WiFiName, "depot_AP");
+    m.setChecked(Field::WEP, true);
+    m.setItemIndex(Field::Sert, 1);
+    m.setChecked(Field::RadioButton7, true);
+    m.setText(Field::WiFiKey, " key with; \"quotes\" ");
+    m.setChecked(Field::RadioButton6, true);
+    m.setText(Field::DevIP, "172.16.0.5");
+    m.setText(Field::Netmask, "255.255.0.0");
+    m.setText(Field::DefGW, "172.16.0.1");
+    m.setItemIndex(Field::InputBox1, 1);
+    m.setItemIndex(Field::InputBox4, 1);
+    m.setChecked(Field::GPRS1, true);
+    m.setChecked(Field::CheckBox2, true);
+    m.setChecked(Field::TempBox3, true);
+    m.setChecked(Field::GPRS4, true);
+    m.setText(Field::CounterTime, "60");
+    m.setText(Field::CounterTime34, "120");
+    m.setText(Field::AnalogTime, "30");
+    m.setChecked(Field::AnalogWrite1, true);
+    m.setChecked(Field::AnalogWrite2, true);
+    m.setText(Field::Ain1, "100");
+    m.setText(Field::Ain2, "200");
+    m.setText(Field::Usr1, "33");
+    m.setText(Field::Usr2, "44");
+    m.setItemIndex(Field::AnalogMethod, 0);
+    for (int n = 1; n <= 3; ++n) {
+        auto p = [n](Field f) { return ofPoint(f, n); };
+        const std::string d = std::to_string(n);
+        m.setText(p(Field::Point1NS), "S");
+        m.setText(p(Field::Point1Latd), "5" + d);
+        m.setText(p(Field::Point1Latm), "1" + d);
+        m.setText(p(Field::Point1Latmm), "0123" + d);
+        m.setText(p(Field::Point1EW), "W");
+        m.setText(p(Field::Point1Lond), "03" + d);
+        m.setText(p(Field::Point1Lonm), "4" + d);
+        m.setText(p(Field::Point1Lonmm), "9876" + d);
+        m.setText(p(Field::Point1Rad), "25" + d);
+        m.setChecked(p(Field::Point1InOut), n != 2);
+        m.setChecked(p(Field::Point1OutOut), n != 3);
+        m.setChecked(p(Field::Point1InGPRS), n == 1);
+        m.setChecked(p(Field::Point1OutGPRS), n == 2);
+        m.setText(p(Field::edPoint1OnTime), "7" + d);
+    }
+    m.setChecked(Field::UnReadBox, true);
+    m.DatabasePath = ansi("/home/техник/Автопарк/fleet.zcf");
+}
+
+TEST_F(SettingsFile, EveryFieldSurvivesARestart) {
+    FieldModel before;
+    setEveryField(before);
+    ASSERT_TRUE(SaveSettings(before, path).ok);
+
+    FieldModel after;
+    LoadSettings(after, path);
+    for (int i = 0; i < kFieldCount; ++i) {
+        const auto f = static_cast<Field>(i);
+        const auto& name = fieldInfo(f).name;
+        switch (fieldInfo(f).kind) {
+            case FieldKind::Edit:
+            case FieldKind::Combo:
+                EXPECT_EQ(after.text(f), before.text(f)) << name;
+                EXPECT_EQ(after.itemIndex(f), before.itemIndex(f)) << name;
+                break;
+            case FieldKind::Check:
+            case FieldKind::Radio:
+                EXPECT_EQ(after.checked(f), before.checked(f)) << name;
+                break;
+            default:
+                break;
+        }
+        EXPECT_EQ(after.enabled(f), before.enabled(f)) << name;
+    }
+    EXPECT_EQ(after.DatabasePath, before.DatabasePath);
+    EXPECT_EQ(after.text(Field::Label17), ansi("Период записи точек (сек):"));
+}
+
+TEST_F(SettingsFile, LaterKeysWinOverTheReactionsOfEarlierOnes) {
+    FieldModel model;
+    load(model,
+         "[DEVICE]\r\nCOUNT1=1\r\nGPRS1=1\r\nCOUNT2=1\r\nTEMP2=1\r\nCOUNT3=1\r\n"
+         "AnalogWrite1=1\r\nUsr1=20\r\nAnalogWrite2=1\r\n"
+         "[POINTS]\r\np2ingprs=1\r\np2ontime=7\r\np3outgprs=1\r\n"
+         "[NET]\r\nAutoIP=0\r\nNoCrypt=0\r\n64bit=0\r\n");
+    // The stored send flag, read after the counter type, makes input 1 ordinary again.
+    EXPECT_TRUE(model.checked(Field::RadioButton1));
+    EXPECT_TRUE(model.checked(Field::GPRS1));
+    EXPECT_TRUE(model.checked(Field::TempBox2));
+    EXPECT_TRUE(model.checked(Field::CheckBox3));
+    EXPECT_TRUE(model.checked(Field::RadioButton4));
+    // The stored averaging period wins; a missing one gives its first-run value.
+    EXPECT_EQ(model.text(Field::Usr1), "20");
+    EXPECT_EQ(model.text(Field::Usr2), "16");
+    EXPECT_TRUE(model.enabled(Field::edPoint2OnTime));
+    EXPECT_EQ(model.text(Field::edPoint2OnTime), "7");
+    EXPECT_TRUE(model.enabled(Field::edPoint3OnTime));
+    EXPECT_FALSE(model.enabled(Field::edPoint1OnTime));
+    EXPECT_TRUE(model.checked(Field::RadioButton6));
+    for (Field f : {Field::DevIP, Field::Netmask, Field::DefGW, Field::WiFiKey}) {
+        EXPECT_TRUE(model.enabled(f)) << fieldInfo(f).name;
+    }
+    EXPECT_EQ(model.maxLength(Field::WiFiKey), 13);
+}
+
+TEST_F(SettingsFile, OddStoredValuesFallBackWhereTheyCannotBeUsed) {
+    FieldModel model;
+    load(model,
+         "[device]\r\nwritemethod=7\r\nInputBox1=-1\r\nInputBox2=abc\r\nInputBox3=\r\n"
+         "InputBox4=$1\r\nAnalogMethod=-2\r\nWideWrite=2\r\nStaticWrite=x\r\nPeriodDef=\r\n"
+         "[NET]\r\nSert=1\r\nWiFiName=" + std::string(3000, 'n') + "\r\n"
+         "[POINTS]\r\np1NS=S\r\np2EW=Q\r\n");
+    EXPECT_EQ(model.itemIndex(Field::WriteMethod), 1);   // no such item
+    EXPECT_EQ(model.itemIndex(Field::InputBox1), -1);    // nothing selected, kept
+    EXPECT_EQ(model.itemIndex(Field::InputBox2), 0);     // not a number
+    EXPECT_EQ(model.itemIndex(Field::InputBox3), 0);     // empty
+    EXPECT_EQ(model.itemIndex(Field::InputBox4), 1);     // hexadecimal
+    EXPECT_EQ(model.itemIndex(Field::AnalogMethod), 1);
+    EXPECT_EQ(model.itemIndex(Field::Sert), 1);
+    EXPECT_TRUE(model.checked(Field::WideWrite));
+    EXPECT_FALSE(model.checked(Field::StaticBox));
+    EXPECT_EQ(model.text(Field::Edit1), "");  // present but empty: empty, not "5"
+    EXPECT_EQ(model.text(Field::WiFiName), std::string(2047, 'n'));
+    EXPECT_EQ(model.itemIndex(Field::Point1NS), 1);
+    EXPECT_EQ(model.text(Field::Point2EW), "Q");
+}
+
+TEST_F(SettingsFile, AFileFromAnEarlierInstallationKeepsWhatThisProgramDoesNotKnow) {
+    FieldModel model;
+    load(model,
+         "; written by hand\r\n[server]\r\nport=1234\r\nComment=fleet 7\r\n\r\n"
+         "[Extra]\r\nanything=at all\r\n");
+    EXPECT_EQ(model.text(Field::port), "1234");
+    model.setText(Field::port, "4321");
+    ASSERT_TRUE(SaveSettings(model, path).ok);
+    const std::string saved = readBytes(path);
+    EXPECT_EQ(saved.rfind("; written by hand\r\n[server]\r\nport=4321\r\nComment=fleet 7\r\n", 0),
+              0u);
+    EXPECT_NE(saved.find("[Extra]\r\nanything=at all\r\n"), std::string::npos);
+    EXPECT_EQ(saved.find("Port="), std::string::npos) << "the existing key is reused";
+    FieldModel reread;
+    LoadSettings(reread, path);
+    EXPECT_EQ(reread.text(Field::port), "4321");
+}
+
+TEST_F(SettingsFile, EachControlPointKeepsItsOwnSendTime) {
+    FieldModel first;
+    LoadSettings(first, path);
+    first.setText(Field::edPoint2OnTime, "7");
+    ASSERT_TRUE(SaveSettings(first, path).ok);
+    FieldModel second;
+    LoadSettings(second, path);
+    EXPECT_EQ(second.text(Field::edPoint2OnTime), "7");
+    EXPECT_EQ(second.text(Field::edPoint1OnTime), "1");
+    EXPECT_EQ(second.text(Field::edPoint3OnTime), "1");
+}
+
+TEST_F(SettingsFile, AFailedSaveNamesThePathAndLeavesTheOldFileWhole) {
+    writeBytes(path, kFirstRunFile);
+    FieldModel model;
+    model.setText(Field::port, "1");
+    // A folder where the new file would be written makes the write fail even for root.
+    std::filesystem::create_directory(temporaryPathFor(path));
+    const auto saved = SaveSettings(model, path);
+    EXPECT_FALSE(saved.ok);
+    EXPECT_EQ(saved.error, "Unable to write to " + path.string());
+    EXPECT_EQ(readBytes(path), kFirstRunFile);
+}
+
+TEST_F(SettingsFile, AReadOnlyFolderIsReportedAndTheOldFileStaysWhole) {
+    writeBytes(path, kFirstRunFile);
+    std::filesystem::permissions(folder.path(), std::filesystem::perms::owner_read |
+                                                    std::filesystem::perms::owner_exec);
+    const bool protectedFolder = !std::ofstream(folder / "probe").is_open();
+    if (!protectedFolder) {
+        GTEST_SKIP() << "this user writes into read-only folders (root); covered above";
+    }
+    FieldModel model;
+    model.setText(Field::port, "1");
+    const auto saved = SaveSettings(model, path);
+    EXPECT_FALSE(saved.ok);
+    EXPECT_EQ(saved.error, "Unable to write to " + path.string());
+    EXPECT_EQ(readBytes(path), kFirstRunFile);
+}
+
+TEST_F(SettingsFile, SomethingThatIsNotAFileIsNeitherReadNorReplaced) {
+    std::filesystem::create_directory(path);
+    FieldModel model;
+    LoadSettings(model, path);
+    EXPECT_EQ(model.text(Field::Edit1), "5");
+    EXPECT_FALSE(SaveSettings(model, path).ok);
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+}
+
+TEST_F(SettingsFile, SavingIntoAFolderThatDoesNotExistYetCreatesIt) {
+    const auto perUser = folder / "config" / "korvan" / "korvan.ini";
+    FieldModel model;
+    LoadSettings(model, perUser);
+    ASSERT_TRUE(SaveSettings(model, perUser).ok);
+    EXPECT_EQ(readBytes(perUser), kFirstRunFile);
+}
+
+}  // namespace
+}  // namespace korvan
