@@ -45,14 +45,16 @@ VersionNumbers ParseVersion(std::string_view version) {
     VersionNumbers numbers;
     const std::string text(version);
     // A fourth number and anything after the third are ignored.
-    if (std::sscanf(text.c_str(), "%u.%u.%u", &numbers.major, &numbers.minor,
-                    &numbers.release) < 0) {
+    if (std::sscanf(text.c_str(), "%u.%u.%u", &numbers.major, &numbers.minor, &numbers.release) <
+        0) {
         return {};
     }
     return numbers;
 }
 
-std::string_view ProgramVersionString() { return kProgramVersion; }
+std::string_view ProgramVersionString() {
+    return kProgramVersion;
+}
 
 std::string WindowCaption(const VersionNumbers& version) {
     char caption[64];

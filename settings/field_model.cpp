@@ -23,7 +23,9 @@ Subscription& Subscription::operator=(Subscription&& other) noexcept {
     return *this;
 }
 
-Subscription::~Subscription() { release(); }
+Subscription::~Subscription() {
+    release();
+}
 
 void Subscription::release() {
     if (auto registry = registry_.lock()) {
@@ -224,8 +226,8 @@ void FieldModel::bit64Click() {
     // stays whole; only further typing is limited.
     const bool shortKey = checked(Field::bit64);
     setMaxLength(Field::WiFiKey, shortKey ? 5 : 13);
-    setText(Field::WiFiLabel, cp1251::fromUtf8(shortKey ? "Ключ сети (5 символов)"
-                                                         : "Ключ сети (13 символов)"));
+    setText(Field::WiFiLabel,
+            cp1251::fromUtf8(shortKey ? "Ключ сети (5 символов)" : "Ключ сети (13 символов)"));
 }
 
 void FieldModel::GPRSClick(int n) {
@@ -248,8 +250,8 @@ void FieldModel::AnalogWriteClick(int n) {
 }
 
 void FieldModel::PointInGPRSClick(int n) {
-    setEnabled(ofPoint(Field::edPoint1OnTime, n),
-               checked(ofPoint(Field::Point1InGPRS, n)) || checked(ofPoint(Field::Point1OutGPRS, n)));
+    setEnabled(ofPoint(Field::edPoint1OnTime, n), checked(ofPoint(Field::Point1InGPRS, n)) ||
+                                                      checked(ofPoint(Field::Point1OutGPRS, n)));
 }
 
 void FieldModel::WriteMethodChange() {
@@ -275,8 +277,8 @@ void FieldModel::ShowMac(int serial) {
         DeviceMac[5] = static_cast<std::uint8_t>(v);
     }
     char shown[18];
-    std::snprintf(shown, sizeof shown, "%02X %02X %02X %02X %02X %02X", DeviceMac[0],
-                  DeviceMac[1], DeviceMac[2], DeviceMac[3], DeviceMac[4], DeviceMac[5]);
+    std::snprintf(shown, sizeof shown, "%02X %02X %02X %02X %02X %02X", DeviceMac[0], DeviceMac[1],
+                  DeviceMac[2], DeviceMac[3], DeviceMac[4], DeviceMac[5]);
     setText(Field::MacView, shown);
 }
 

@@ -13,11 +13,11 @@ namespace korvan {
 
 // What about a field changed, for whoever shows it.
 enum class Aspect : std::uint8_t {
-    Value,      // text, item index or checked state
+    Value,  // text, item index or checked state
     Enabled,
     MaxLength,
-    Colour,     // status line only
-    Font,       // status line only
+    Colour,  // status line only
+    Font,    // status line only
 };
 
 enum class StatusColour : std::uint8_t { WindowText, Red, Black };
@@ -27,7 +27,7 @@ using FieldListener = std::function<void(Field, Aspect)>;
 
 // Keeps a listener attached for as long as it lives; safe to outlive the model.
 class Subscription {
-public:
+  public:
     Subscription() = default;
     Subscription(Subscription&&) noexcept = default;
     Subscription& operator=(Subscription&&) noexcept;
@@ -35,10 +35,11 @@ public:
     Subscription& operator=(const Subscription&) = delete;
     ~Subscription();
 
-private:
+  private:
     friend class FieldModel;
     struct Registry;
-    Subscription(std::weak_ptr<Registry> registry, int id) : registry_(std::move(registry)), id_(id) {}
+    Subscription(std::weak_ptr<Registry> registry, int id)
+        : registry_(std::move(registry)), id_(id) {}
     void release();
 
     std::weak_ptr<Registry> registry_;
@@ -51,7 +52,7 @@ private:
 // window, the settings file, the device read or the defaults. Setting a text or an item index
 // fires nothing. Texts are Windows-1251 bytes.
 class FieldModel {
-public:
+  public:
     FieldModel();
     FieldModel(const FieldModel&) = delete;
     FieldModel& operator=(const FieldModel&) = delete;
@@ -101,7 +102,7 @@ public:
     std::int32_t FirmwareVersion = 0;
     std::string DatabasePath;  // Windows-1251, as stored
 
-private:
+  private:
     struct FieldState {
         std::string text;
         int index = -1;

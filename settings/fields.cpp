@@ -19,7 +19,7 @@ std::vector<std::string> itemsOf(std::initializer_list<std::string_view> utf8Ite
 }
 
 class TableBuilder {
-public:
+  public:
     explicit TableBuilder(Table& table) : table_(table) {}
 
     void edit(Field f, std::string_view initial = {}, int maxLength = 0) {
@@ -47,7 +47,7 @@ public:
     void button(Field f) { at(f, FieldKind::Button); }
     void disable(Field f) { table_[indexOf(f)].initiallyEnabled = false; }
 
-private:
+  private:
     FieldInfo& at(Field f, FieldKind kind) {
         auto& info = table_[indexOf(f)];
         info.kind = kind;
@@ -150,7 +150,9 @@ const Table& table() {
 
 }  // namespace
 
-const FieldInfo& fieldInfo(Field field) { return table()[indexOf(field)]; }
+const FieldInfo& fieldInfo(Field field) {
+    return table()[indexOf(field)];
+}
 
 std::optional<Field> fieldByName(std::string_view name) {
     for (int i = 0; i < kFieldCount; ++i) {

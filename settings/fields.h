@@ -10,37 +10,30 @@
 // of its control. The window finds its widget by this name; the core refers to it by `Field`.
 namespace korvan {
 
-#define KORVAN_POINT_FIELDS(X, n)                                                           \
-    X(Point##n##NS) X(Point##n##Latd) X(Point##n##Latm) X(Point##n##Latmm) X(Point##n##EW)  \
-    X(Point##n##Lond) X(Point##n##Lonm) X(Point##n##Lonmm) X(Point##n##Rad)                 \
-    X(Point##n##InGPRS) X(Point##n##OutGPRS) X(Point##n##InOut) X(Point##n##OutOut)         \
-    X(edPoint##n##OnTime)
+#define KORVAN_POINT_FIELDS(X, n)                                                            \
+    X(Point##n##NS)                                                                          \
+    X(Point##n##Latd) X(Point##n##Latm) X(Point##n##Latmm) X(Point##n##EW) X(Point##n##Lond) \
+        X(Point##n##Lonm) X(Point##n##Lonmm) X(Point##n##Rad) X(Point##n##InGPRS)            \
+            X(Point##n##OutGPRS) X(Point##n##InOut) X(Point##n##OutOut) X(edPoint##n##OnTime)
 
-#define KORVAN_FIELDS(X)                                                                     \
-    /* data server */                                                                        \
-    X(ip) X(port) X(edPassword)                                                              \
-    /* recording */                                                                          \
-    X(WriteMethod) X(Edit1) X(Edit2) X(WideWrite) X(StaticBox)                               \
-    /* Wi-Fi network */                                                                      \
-    X(WiFiName) X(NoEncr) X(WEP) X(Sert) X(bit64) X(RadioButton7) X(WiFiKey) X(AutoIP)       \
-    X(RadioButton6) X(DevIP) X(Netmask) X(DefGW)                                             \
-    /* digital inputs */                                                                     \
-    X(InputBox1) X(InputBox2) X(InputBox3) X(InputBox4)                                      \
-    X(GPRS1) X(GPRS2) X(GPRS3) X(GPRS4)                                                      \
-    X(RadioButton1) X(RadioButton2) X(RadioButton3) X(RadioButton4)                          \
-    X(CheckBox1) X(CheckBox2) X(CheckBox3) X(CheckBox4)                                      \
-    X(TempBox1) X(TempBox2) X(TempBox3) X(TempBox4)                                          \
-    X(CounterTime) X(CounterTime34)                                                          \
-    /* analogue inputs */                                                                    \
-    X(AnalogTime) X(AnalogWrite1) X(AnalogWrite2) X(Ain1) X(Ain2) X(Usr1) X(Usr2)            \
-    X(AnalogMethod)                                                                          \
-    /* control points */                                                                     \
-    KORVAN_POINT_FIELDS(X, 1) KORVAN_POINT_FIELDS(X, 2) KORVAN_POINT_FIELDS(X, 3)            \
-    /* program option */                                                                     \
-    X(UnReadBox)                                                                             \
-    /* display state set by operations */                                                    \
-    X(SerNum) X(Panel16) X(MacView) X(DbFileName) X(WiFiLabel) X(Label17) X(LabelNDIST)      \
-    X(CommandInfo) X(Button5)
+#define KORVAN_FIELDS(X)                                                                        \
+    /* data server */                                                                           \
+    X(ip)                                                                                       \
+    X(port) X(edPassword)                                          /* recording */              \
+        X(WriteMethod) X(Edit1) X(Edit2) X(WideWrite) X(StaticBox) /* Wi-Fi network */          \
+        X(WiFiName) X(NoEncr) X(WEP) X(Sert) X(bit64) X(RadioButton7) X(WiFiKey) X(AutoIP)      \
+            X(RadioButton6) X(DevIP) X(Netmask) X(DefGW) /* digital inputs */                   \
+        X(InputBox1) X(InputBox2) X(InputBox3) X(InputBox4) X(GPRS1) X(GPRS2) X(GPRS3) X(GPRS4) \
+            X(RadioButton1) X(RadioButton2) X(RadioButton3) X(RadioButton4) X(CheckBox1)        \
+                X(CheckBox2) X(CheckBox3) X(CheckBox4) X(TempBox1) X(TempBox2) X(TempBox3)      \
+                    X(TempBox4) X(CounterTime) X(CounterTime34) /* analogue inputs */           \
+        X(AnalogTime) X(AnalogWrite1) X(AnalogWrite2) X(Ain1) X(Ain2) X(Usr1) X(Usr2)           \
+            X(AnalogMethod) /* control points */                                                \
+        KORVAN_POINT_FIELDS(X, 1) KORVAN_POINT_FIELDS(X, 2)                                     \
+            KORVAN_POINT_FIELDS(X, 3) /* program option */                                      \
+        X(UnReadBox)                  /* display state set by operations */                     \
+        X(SerNum) X(Panel16) X(MacView) X(DbFileName) X(WiFiLabel) X(Label17) X(LabelNDIST)     \
+            X(CommandInfo) X(Button5)
 
 #define KORVAN_FIELD_ENUMERATOR(name) name,
 enum class Field : std::uint8_t { KORVAN_FIELDS(KORVAN_FIELD_ENUMERATOR) };
@@ -88,7 +81,9 @@ struct FieldInfo {
     std::vector<std::string> items;  // Windows-1251
 };
 
-constexpr int indexOf(Field field) { return static_cast<int>(field); }
+constexpr int indexOf(Field field) {
+    return static_cast<int>(field);
+}
 
 const FieldInfo& fieldInfo(Field field);
 std::optional<Field> fieldByName(std::string_view name);

@@ -30,7 +30,9 @@ bool sameName(std::string_view a, std::string_view b) {
     return true;
 }
 
-bool isQuote(char c) { return c == '"' || c == '\''; }
+bool isQuote(char c) {
+    return c == '"' || c == '\'';
+}
 
 bool enclosedInQuotes(std::string_view value) {
     return value.size() >= 2 && isQuote(value.front()) && value.front() == value.back();
@@ -86,7 +88,8 @@ ProfileFile ProfileFile::parse(std::string_view bytes) {
         return file;
     }
     const auto firstBreak = bytes.find('\n');
-    if (firstBreak != std::string_view::npos && (firstBreak == 0 || bytes[firstBreak - 1] != '\r')) {
+    if (firstBreak != std::string_view::npos &&
+        (firstBreak == 0 || bytes[firstBreak - 1] != '\r')) {
         file.lineEnding_ = "\n";
     }
     std::size_t start = 0;
@@ -105,8 +108,7 @@ ProfileFile ProfileFile::parse(std::string_view bytes) {
     return file;
 }
 
-std::optional<std::string> ProfileFile::read(std::string_view section,
-                                             std::string_view key) const {
+std::optional<std::string> ProfileFile::read(std::string_view section, std::string_view key) const {
     bool inSection = false;
     bool sectionSeen = false;
     for (const auto& line : lines_) {

@@ -16,7 +16,7 @@ namespace korvan {
 // - writing a key replaces its line in place, or adds it at the end of its section, or adds the
 //   section at the end of the file; every other line stays as it was.
 class ProfileFile {
-public:
+  public:
     static constexpr std::size_t kValueLimit = 2047;
 
     ProfileFile() = default;
@@ -29,7 +29,7 @@ public:
     // The file's bytes, every line ended the way the file's first line was (CR LF for a new file).
     std::string serialize() const;
 
-private:
+  private:
     std::vector<std::string> lines_;
     std::string lineEnding_ = "\r\n";
 };

@@ -48,12 +48,12 @@ constexpr Key apn(std::string_view name) {
 
 // The control point keys of point `n`, "p<n>...", in the order they are written and read.
 constexpr std::array<std::string_view, 14 * 3> kPointKeyNames = {
-    "p1lad", "p1lam", "p1lamm", "p1NS", "p1lod", "p1lom", "p1lomm", "p1EW", "p1rad", "p1inout",
-    "p1outout", "p1ingprs", "p1outgprs", "p1ontime",
-    "p2lad", "p2lam", "p2lamm", "p2NS", "p2lod", "p2lom", "p2lomm", "p2EW", "p2rad", "p2inout",
-    "p2outout", "p2ingprs", "p2outgprs", "p2ontime",
-    "p3lad", "p3lam", "p3lamm", "p3NS", "p3lod", "p3lom", "p3lomm", "p3EW", "p3rad", "p3inout",
-    "p3outout", "p3ingprs", "p3outgprs", "p3ontime",
+    "p1lad", "p1lam", "p1lamm",  "p1NS",     "p1lod",    "p1lom",     "p1lomm",
+    "p1EW",  "p1rad", "p1inout", "p1outout", "p1ingprs", "p1outgprs", "p1ontime",
+    "p2lad", "p2lam", "p2lamm",  "p2NS",     "p2lod",    "p2lom",     "p2lomm",
+    "p2EW",  "p2rad", "p2inout", "p2outout", "p2ingprs", "p2outgprs", "p2ontime",
+    "p3lad", "p3lam", "p3lamm",  "p3NS",     "p3lod",    "p3lom",     "p3lomm",
+    "p3EW",  "p3rad", "p3inout", "p3outout", "p3ingprs", "p3outgprs", "p3ontime",
 };
 
 constexpr std::array<Key, 14> pointKeys(int n) {
@@ -241,8 +241,8 @@ SettingsSaveResult SaveSettings(const FieldModel& model,
                                 const std::filesystem::path& settingsPath) {
     const auto failure = [&] {
         const auto shown = settingsPath.u8string();
-        return SettingsSaveResult{
-            false, "Unable to write to " + std::string(shown.begin(), shown.end())};
+        return SettingsSaveResult{false,
+                                  "Unable to write to " + std::string(shown.begin(), shown.end())};
     };
     ProfileFile file;
     std::error_code error;

@@ -50,10 +50,16 @@ TEST(Cp1251, RussianTextIsOneBytePerLetter) {
 }
 
 TEST(Cp1251, WhatTheCodePageCannotHoldBecomesAQuestionMark) {
-    EXPECT_EQ(cp1251::fromUtf8("a\xE4\xB8\xAD" "b"), "a?b");   // a CJK character
-    EXPECT_EQ(cp1251::fromUtf8("a\xF0\x9F\x98\x80" "b"), "a?b");  // outside the BMP
-    EXPECT_EQ(cp1251::fromUtf8("a\xC3" "b"), "a?b");           // cut short
-    EXPECT_EQ(cp1251::fromUtf8("\x80"), "?");                  // stray continuation byte
+    EXPECT_EQ(cp1251::fromUtf8("a\xE4\xB8\xAD"
+                               "b"),
+              "a?b");  // a CJK character
+    EXPECT_EQ(cp1251::fromUtf8("a\xF0\x9F\x98\x80"
+                               "b"),
+              "a?b");  // outside the BMP
+    EXPECT_EQ(cp1251::fromUtf8("a\xC3"
+                               "b"),
+              "a?b");                          // cut short
+    EXPECT_EQ(cp1251::fromUtf8("\x80"), "?");  // stray continuation byte
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ namespace {
 using testing::ansi;
 
 class Defaults : public ::testing::Test {
-protected:
+  protected:
     FieldModel model;
 
     void SetUp() override {

@@ -22,9 +22,11 @@ struct Change {
 };
 
 class Recorder {
-public:
+  public:
     explicit Recorder(FieldModel& model)
-        : subscription_(model.subscribe([this](Field f, Aspect a) { changes.push_back({f, a}); })) {}
+        : subscription_(model.subscribe([this](Field f, Aspect a) {
+              changes.push_back({f, a});
+          })) {}
     int count(Field f, Aspect a = Aspect::Value) const {
         int n = 0;
         for (const auto& c : changes) {
@@ -34,7 +36,7 @@ public:
     }
     std::vector<Change> changes;
 
-private:
+  private:
     Subscription subscription_;
 };
 
@@ -52,9 +54,9 @@ TEST(FieldModel, EveryControlNameFindsItsOwnField) {
 
 TEST(FieldModel, NewWindowHasOneButtonSelectedInEveryGroupAndSendTimesDisabled) {
     FieldModel model;
-    for (auto group : {RadioGroup::Encryption, RadioGroup::KeySize, RadioGroup::Address,
-                       RadioGroup::Input1, RadioGroup::Input2, RadioGroup::Input3,
-                       RadioGroup::Input4}) {
+    for (auto group :
+         {RadioGroup::Encryption, RadioGroup::KeySize, RadioGroup::Address, RadioGroup::Input1,
+          RadioGroup::Input2, RadioGroup::Input3, RadioGroup::Input4}) {
         int selected = 0;
         for (Field member : groupMembers(group)) {
             selected += model.checked(member) ? 1 : 0;

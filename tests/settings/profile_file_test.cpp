@@ -8,8 +8,8 @@ namespace korvan {
 namespace {
 
 TEST(ProfileFile, SectionsAndKeysMatchWithoutRegardToCaseAndTheFirstMatchCounts) {
-    const auto file = ProfileFile::parse(
-        "[device]\r\nperioddef=7\r\nPeriodDef=8\r\n[DEVICE]\r\nWideWrite=1\r\n");
+    const auto file =
+        ProfileFile::parse("[device]\r\nperioddef=7\r\nPeriodDef=8\r\n[DEVICE]\r\nWideWrite=1\r\n");
     EXPECT_EQ(file.read("DEVICE", "PeriodDef"), "7");
     EXPECT_EQ(file.read("Device", "PERIODDEF"), "7");
     // Only the first section of a name is looked at, as the platform's reader does.
@@ -32,8 +32,8 @@ TEST(ProfileFile, ValuesAreTrimmedAndLoseEnclosingQuotes) {
 
 TEST(ProfileFile, LongValuesAreCutTo2047Characters) {
     const std::string value(3000, 'v');
-    const auto file = ProfileFile::parse("[S]\nlong=" + value + "\nexact=" +
-                                         std::string(2047, 'e') + "\n");
+    const auto file =
+        ProfileFile::parse("[S]\nlong=" + value + "\nexact=" + std::string(2047, 'e') + "\n");
     EXPECT_EQ(file.read("S", "long"), std::string(2047, 'v'));
     EXPECT_EQ(file.read("S", "exact"), std::string(2047, 'e'));
 }
@@ -73,8 +73,9 @@ TEST(ProfileFile, AFileWithBareLineFeedsKeepsThem) {
 }
 
 TEST(ProfileFile, EveryValueReadsBackAsItWasWritten) {
-    const std::string values[] = {"", " lead", "trail\t", "'both'", "\"both\"", "a\"b", "x'",
-                                  "=;[]", std::string("\xCA\xEB\xFE\xF7", 4)};
+    const std::string values[] = {"",       " lead",    "trail\t",
+                                  "'both'", "\"both\"", "a\"b",
+                                  "x'",     "=;[]",     std::string("\xCA\xEB\xFE\xF7", 4)};
     ProfileFile file;
     for (std::size_t i = 0; i < std::size(values); ++i) {
         file.write("S", "k" + std::to_string(i), values[i]);

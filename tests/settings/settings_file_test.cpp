@@ -19,16 +19,17 @@ using testing::writeBytes;
 
 std::string pointKeys(int n) {
     const std::string p = "p" + std::to_string(n);
-    return p + "lad=\r\n" + p + "lam=\r\n" + p + "lamm=\r\n" + p + "NS=N\r\n" + p + "lod=\r\n" +
-           p + "lom=\r\n" + p + "lomm=\r\n" + p + "EW=E\r\n" + p + "rad=50\r\n" + p +
-           "inout=0\r\n" + p + "outout=0\r\n" + p + "ingprs=0\r\n" + p + "outgprs=0\r\n" + p +
-           "ontime=1\r\n";
+    return p + "lad=\r\n" + p + "lam=\r\n" + p + "lamm=\r\n" + p + "NS=N\r\n" + p + "lod=\r\n" + p +
+           "lom=\r\n" + p + "lomm=\r\n" + p + "EW=E\r\n" + p + "rad=50\r\n" + p + "inout=0\r\n" +
+           p + "outout=0\r\n" + p + "ingprs=0\r\n" + p + "outgprs=0\r\n" + p + "ontime=1\r\n";
 }
 
 // The file a first run leaves behind: every key, sections in the order of their first key.
 const std::string kFirstRunFile =
     "[APN]\r\nApnDef=\r\nUserDef=\r\nPasswordDef=\r\n\r\n"
-    "[SERVER]\r\nServPassDef=\r\nIP=" + std::string(kDataServerAddress) + "\r\nPort=2224\r\n\r\n"
+    "[SERVER]\r\nServPassDef=\r\nIP=" +
+    std::string(kDataServerAddress) +
+    "\r\nPort=2224\r\n\r\n"
     "[DEVICE]\r\nPeriodSendDef=120\r\nPeriodDef=5\r\nWriteMethod=1\r\nWideWrite=0\r\n"
     "StaticWrite=0\r\nCOUNT1=0\r\nCOUNT2=0\r\nCOUNT3=0\r\nCOUNT4=0\r\nTEMP1=0\r\nTEMP2=0\r\n"
     "TEMP3=0\r\nTEMP4=0\r\nGPRS1=0\r\nGPRS2=0\r\nGPRS3=0\r\nGPRS4=0\r\nInputBox1=0\r\n"
@@ -39,10 +40,11 @@ const std::string kFirstRunFile =
     "[MISC]\r\nUnRead=0\r\n\r\n"
     "[NET]\r\nAutoIP=1\r\nNoCrypt=1\r\n64bit=1\r\nSert=0\r\nDevIP=192.168.0.2\r\n"
     "Netmask=255.255.255.0\r\nDefGW=192.168.0.1\r\nWiFiKey=\r\nWiFiName=\r\n\r\n"
-    "[POINTS]\r\n" + pointKeys(1) + pointKeys(2) + pointKeys(3);
+    "[POINTS]\r\n" +
+    pointKeys(1) + pointKeys(2) + pointKeys(3);
 
 class SettingsFile : public ::testing::Test {
-protected:
+  protected:
     TempFolder folder;
     std::filesystem::path path = folder / "korvan.ini";
 
@@ -193,13 +195,15 @@ TEST_F(SettingsFile, OddStoredValuesFallBackWhereTheyCannotBeUsed) {
     load(model,
          "[device]\r\nwritemethod=7\r\nInputBox1=-1\r\nInputBox2=abc\r\nInputBox3=\r\n"
          "InputBox4=$1\r\nAnalogMethod=-2\r\nWideWrite=2\r\nStaticWrite=x\r\nPeriodDef=\r\n"
-         "[NET]\r\nSert=1\r\nWiFiName=" + std::string(3000, 'n') + "\r\n"
-         "[POINTS]\r\np1NS=S\r\np2EW=Q\r\n");
-    EXPECT_EQ(model.itemIndex(Field::WriteMethod), 1);   // no such item
-    EXPECT_EQ(model.itemIndex(Field::InputBox1), -1);    // nothing selected, kept
-    EXPECT_EQ(model.itemIndex(Field::InputBox2), 0);     // not a number
-    EXPECT_EQ(model.itemIndex(Field::InputBox3), 0);     // empty
-    EXPECT_EQ(model.itemIndex(Field::InputBox4), 1);     // hexadecimal
+         "[NET]\r\nSert=1\r\nWiFiName=" +
+             std::string(3000, 'n') +
+             "\r\n"
+             "[POINTS]\r\np1NS=S\r\np2EW=Q\r\n");
+    EXPECT_EQ(model.itemIndex(Field::WriteMethod), 1);  // no such item
+    EXPECT_EQ(model.itemIndex(Field::InputBox1), -1);   // nothing selected, kept
+    EXPECT_EQ(model.itemIndex(Field::InputBox2), 0);    // not a number
+    EXPECT_EQ(model.itemIndex(Field::InputBox3), 0);    // empty
+    EXPECT_EQ(model.itemIndex(Field::InputBox4), 1);    // hexadecimal
     EXPECT_EQ(model.itemIndex(Field::AnalogMethod), 1);
     EXPECT_EQ(model.itemIndex(Field::Sert), 1);
     EXPECT_TRUE(model.checked(Field::WideWrite));
@@ -254,8 +258,8 @@ TEST_F(SettingsFile, AFailedSaveNamesThePathAndLeavesTheOldFileWhole) {
 
 TEST_F(SettingsFile, AReadOnlyFolderIsReportedAndTheOldFileStaysWhole) {
     writeBytes(path, kFirstRunFile);
-    std::filesystem::permissions(folder.path(), std::filesystem::perms::owner_read |
-                                                    std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(
+        folder.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     const bool protectedFolder = !std::ofstream(folder / "probe").is_open();
     if (!protectedFolder) {
         GTEST_SKIP() << "this user writes into read-only folders (root); covered above";

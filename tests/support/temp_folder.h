@@ -10,7 +10,7 @@ namespace korvan::testing {
 
 // A fresh folder for one test, removed with everything in it when the test ends.
 class TempFolder {
-public:
+  public:
     TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
@@ -19,7 +19,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -27,6 +27,8 @@ void writeBytes(const std::filesystem::path& path, std::string_view bytes);
 std::string readBytes(const std::filesystem::path& path);
 
 // Windows-1251 bytes of a UTF-8 literal, for comparing with what the core holds.
-inline std::string ansi(std::string_view utf8) { return cp1251::fromUtf8(utf8); }
+inline std::string ansi(std::string_view utf8) {
+    return cp1251::fromUtf8(utf8);
+}
 
 }  // namespace korvan::testing
