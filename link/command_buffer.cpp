@@ -1,0 +1,32 @@
+#include "link/command_buffer.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+
+namespace korvan {
+
+void CommandBuffer::FormatCommand(const char* format, ...) {
+    buffer_.fill(0);
+    std::va_list arguments;
+    va_start(arguments, format);
+    const int wanted =
+        std::vsnprintf(reinterpret_cast<char*>(buffer_.data()), kCapacity, format, arguments);
+    va_end(arguments);
+    length_ = wanted < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(wanted), kMaxLength);
+}
+
+void CommandBuffer::AppendCommandBytes(std::span<const std::uint8_t> bytes) {
+    for (std::uint8_t byte : bytes) {
+        if (length_ >= kMaxLength) {
+            return;
+        }
+        buffer_[length_++] = byte;
+    }
+}
+
+void CommandBuffer::AppendCommandBytes(std::string_view text) {
+    AppendCommandBytes(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+}  // namespace korvan

@@ -1,0 +1,221 @@
+#include "link/ftdi_bridge.h"
+
+#include <ftdi.h>
+#include <libusb.h>
+
+#include <array>
+#include <cerrno>
+
+namespace korvan {
+namespace {
+
+// Finds FTDI's default vendor and product ids when both are given as 0.
+constexpr int kAnyFtdiDevice = 0;
+
+struct DeviceList {
+    ftdi_device_list* head = nullptr;
+    ~DeviceList() { ftdi_list_free(&head); }
+
+    libusb_device* at(std::uint32_t index) const {
+        std::uint32_t i = 0;
+        for (auto* node = head; node != nullptr; node = node->next, ++i) {
+            if (i == index) {
+                return node->dev;
+            }
+        }
+        return nullptr;
+    }
+};
+
+BridgeStatus statusOf(int result) {
+    return result < 0 ? BridgeStatus::Failed : BridgeStatus::Ok;
+}
+
+}  // namespace
+
+struct FtdiBridge::Context {
+    ftdi_context* ftdi = ftdi_new();
+    bool open = false;
+    ~Context() {
+        if (ftdi != nullptr) {
+            if (open) {
+                ftdi_usb_close(ftdi);
+            }
+            ftdi_free(ftdi);
+        }
+    }
+    // The devices in listing order, which is also the order `open` counts in.
+    int list(DeviceList& devices) const {
+        return ftdi_usb_find_all(ftdi, &devices.head, kAnyFtdiDevice, kAnyFtdiDevice);
+    }
+};
+
+FtdiBridge::FtdiBridge() : context_(std::make_unique<Context>()) {}
+FtdiBridge::~FtdiBridge() = default;
+
+BridgeStatus FtdiBridge::deviceCount(std::uint32_t& count) {
+    if (context_->ftdi == nullptr) {
+        return BridgeStatus::Failed;
+    }
+    DeviceList devices;
+    const int found = context_->list(devices);
+    if (found < 0) {
+        return BridgeStatus::Failed;
+    }
+    count = static_cast<std::uint32_t>(found);
+    return BridgeStatus::Ok;
+}
+
+BridgeStatus FtdiBridge::listString(std::uint32_t index, bool serial, std::string& text) {
+    if (context_->ftdi == nullptr) {
+        return BridgeStatus::Failed;
+    }
+    DeviceList devices;
+    if (context_->list(devices) < 0) {
+        return BridgeStatus::Failed;
+    }
+    libusb_device* device = devices.at(index);
+    if (device == nullptr) {
+        return BridgeStatus::DeviceNotFound;
+    }
+    std::array<char, kListStringLimit + 1> buffer{};
+    // Reading the strings opens the device; an open link to it keeps its own handle.
+    ftdi_context* reader = ftdi_new();
+    if (reader == nullptr) {
+        return BridgeStatus::Failed;
+    }
+    const int result = serial ? ftdi_usb_get_strings(reader, device, nullptr, 0, nullptr, 0,
+                                                     buffer.data(), static_cast<int>(buffer.size()))
+                              : ftdi_usb_get_strings(reader, device, nullptr, 0, buffer.data(),
+                                                     static_cast<int>(buffer.size()), nullptr, 0);
+    ftdi_free(reader);
+    if (result < 0) {
+        return result == -4 ? BridgeStatus::AccessDenied : BridgeStatus::Failed;
+    }
+    text = buffer.data();
+    return BridgeStatus::Ok;
+}
+
+BridgeStatus FtdiBridge::description(std::uint32_t index, std::string& text) {
+    return listString(index, false, text);
+}
+
+BridgeStatus FtdiBridge::serialNumber(std::uint32_t index, std::string& text) {
+    return listString(index, true, text);
+}
+
+BridgeStatus FtdiBridge::open(std::uint32_t index) {
+    if (context_->ftdi == nullptr) {
+        return BridgeStatus::Failed;
+    }
+    if (context_->open) {
+        close();
+    }
+    DeviceList devices;
+    if (context_->list(devices) < 0) {
+        return BridgeStatus::Failed;
+    }
+    libusb_device* device = devices.at(index);
+    if (device == nullptr) {
+        return BridgeStatus::DeviceNotFound;
+    }
+    // libftdi reports a refused open only as "failed"; ask libusb first so that a missing udev
+    // rule can be told apart from a missing device.
+    libusb_device_handle* probe = nullptr;
+    const int probed = libusb_open(device, &probe);
+    if (probed == LIBUSB_ERROR_ACCESS) {
+        return BridgeStatus::AccessDenied;
+    }
+    if (probed == LIBUSB_ERROR_NO_DEVICE) {
+        return BridgeStatus::DeviceNotFound;
+    }
+    if (probe != nullptr) {
+        libusb_close(probe);
+    }
+    const int opened = ftdi_usb_open_dev(context_->ftdi, device);
+    if (opened == -8) {
+        return BridgeStatus::AccessDenied;  // the kernel's serial driver could not be detached
+    }
+    if (opened < 0) {
+        return BridgeStatus::Failed;
+    }
+    context_->open = true;
+    return BridgeStatus::Ok;
+}
+
+BridgeStatus FtdiBridge::setDivisor(std::uint16_t divisor) {
+    // The raw divisor, as the vendor library sets it, not a nominal baud rate.
+    ftdi_context* ftdi = context_->ftdi;
+    const int result =
+        libusb_control_transfer(ftdi->usb_dev, FTDI_DEVICE_OUT_REQTYPE, SIO_SET_BAUDRATE_REQUEST,
+                                divisor, static_cast<std::uint16_t>(ftdi->index), nullptr, 0,
+                                static_cast<unsigned>(ftdi->usb_write_timeout));
+    return statusOf(result);
+}
+
+BridgeStatus FtdiBridge::setTimeouts(std::uint32_t readMs, std::uint32_t writeMs) {
+    context_->ftdi->usb_read_timeout = static_cast<int>(readMs);
+    context_->ftdi->usb_write_timeout = static_cast<int>(writeMs);
+    return BridgeStatus::Ok;
+}
+
+BridgeStatus FtdiBridge::setDataCharacteristics(std::uint8_t wordLength, std::uint8_t stopBits,
+                                                std::uint8_t parity) {
+    const auto bits = wordLength == 7 ? BITS_7 : BITS_8;
+    const auto stop = stopBits == 2 ? STOP_BIT_2 : (stopBits == 1 ? STOP_BIT_15 : STOP_BIT_1);
+    const auto parityType = static_cast<ftdi_parity_type>(parity);
+    return statusOf(ftdi_set_line_property(context_->ftdi, bits, stop, parityType));
+}
+
+BridgeStatus FtdiBridge::setFlowControl(std::uint16_t mode, std::uint8_t, std::uint8_t) {
+    return statusOf(ftdi_setflowctrl(context_->ftdi, mode));
+}
+
+BridgeStatus FtdiBridge::setLatencyTimer(std::uint8_t milliseconds) {
+    return statusOf(ftdi_set_latency_timer(context_->ftdi, milliseconds));
+}
+
+BridgeStatus FtdiBridge::purge() {
+    return statusOf(ftdi_tcioflush(context_->ftdi));
+}
+
+BridgeStatus FtdiBridge::write(std::span<const std::uint8_t> bytes, std::size_t& written) {
+    written = 0;
+    const int result =
+        ftdi_write_data(context_->ftdi, bytes.data(), static_cast<int>(bytes.size()));
+    if (result < 0) {
+        return result == LIBUSB_ERROR_NO_DEVICE ? BridgeStatus::DeviceGone : BridgeStatus::Failed;
+    }
+    written = static_cast<std::size_t>(result);
+    return BridgeStatus::Ok;
+}
+
+BridgeStatus FtdiBridge::read(std::span<std::uint8_t> into, std::size_t& got) {
+    got = 0;
+    if (into.empty()) {
+        return BridgeStatus::Ok;
+    }
+    const int result = ftdi_read_data(context_->ftdi, into.data(), static_cast<int>(into.size()));
+    if (result < 0) {
+        return result == LIBUSB_ERROR_NO_DEVICE ? BridgeStatus::DeviceGone : BridgeStatus::Failed;
+    }
+    got = static_cast<std::size_t>(result);
+    return BridgeStatus::Ok;
+}
+
+BridgeStatus FtdiBridge::reset() {
+    if (!context_->open) {
+        return BridgeStatus::Failed;
+    }
+    return statusOf(ftdi_usb_reset(context_->ftdi));
+}
+
+BridgeStatus FtdiBridge::close() {
+    if (!context_->open) {
+        return BridgeStatus::Failed;
+    }
+    context_->open = false;
+    return statusOf(ftdi_usb_close(context_->ftdi));
+}
+
+}  // namespace korvan

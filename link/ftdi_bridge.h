@@ -1,0 +1,41 @@
+#pragma once
+
+#include <memory>
+
+#include "link/bridge.h"
+
+namespace korvan {
+
+// The real bridge, through libftdi1 and libusb-1.0. Lists FTDI's own vendor and product ids.
+// Kept thin: the link above it owns the timing rules.
+class FtdiBridge final : public Bridge {
+  public:
+    FtdiBridge();
+    ~FtdiBridge() override;
+    FtdiBridge(const FtdiBridge&) = delete;
+    FtdiBridge& operator=(const FtdiBridge&) = delete;
+
+    BridgeStatus deviceCount(std::uint32_t& count) override;
+    BridgeStatus description(std::uint32_t index, std::string& text) override;
+    BridgeStatus serialNumber(std::uint32_t index, std::string& text) override;
+    BridgeStatus open(std::uint32_t index) override;
+    BridgeStatus setDivisor(std::uint16_t divisor) override;
+    BridgeStatus setTimeouts(std::uint32_t readMs, std::uint32_t writeMs) override;
+    BridgeStatus setDataCharacteristics(std::uint8_t wordLength, std::uint8_t stopBits,
+                                        std::uint8_t parity) override;
+    BridgeStatus setFlowControl(std::uint16_t mode, std::uint8_t xon, std::uint8_t xoff) override;
+    BridgeStatus setLatencyTimer(std::uint8_t milliseconds) override;
+    BridgeStatus purge() override;
+    BridgeStatus write(std::span<const std::uint8_t> bytes, std::size_t& written) override;
+    BridgeStatus read(std::span<std::uint8_t> into, std::size_t& got) override;
+    BridgeStatus reset() override;
+    BridgeStatus close() override;
+
+  private:
+    struct Context;
+    BridgeStatus listString(std::uint32_t index, bool serial, std::string& text);
+
+    std::unique_ptr<Context> context_;
+};
+
+}  // namespace korvan

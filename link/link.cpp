@@ -1,0 +1,92 @@
+#include "link/link.h"
+
+#include <algorithm>
+
+namespace korvan {
+
+Link::~Link() {
+    if (open_) {
+        ClosePort();
+    }
+}
+
+OpenOutcome Link::OpenPort() {
+    if (open_) {
+        ClosePort();
+    }
+    const BridgeStatus opened = bridge_.open(0);
+    if (opened == BridgeStatus::AccessDenied) {
+        return OpenOutcome::NoPermission;
+    }
+    if (opened != BridgeStatus::Ok) {
+        return OpenOutcome::NoDevice;
+    }
+    open_ = true;
+    const bool configured =
+        bridge_.setDivisor(kDivisor) == BridgeStatus::Ok &&
+        bridge_.setTimeouts(kReadTimeoutMs, kWriteTimeoutMs) == BridgeStatus::Ok &&
+        bridge_.setDataCharacteristics(8, 0, 0) == BridgeStatus::Ok &&
+        bridge_.setFlowControl(0, 0, 0) == BridgeStatus::Ok &&
+        bridge_.setLatencyTimer(kLatencyTimerMs) == BridgeStatus::Ok;
+    if (!configured) {
+        ClosePort();
+        return OpenOutcome::SetupFailed;
+    }
+    return OpenOutcome::Opened;
+}
+
+void Link::PurgePort() {
+    bridge_.purge();
+}
+
+void Link::SendCommand() {
+    std::size_t written = 0;
+    bridge_.write(CommandText.bytes(), written);
+}
+
+std::size_t Link::ReadPort(std::span<std::uint8_t> buffer, ReplyCompletion completion) {
+    const auto start = clock_.now();
+    const auto deadline = start + std::chrono::milliseconds(kReadTimeoutMs);
+    auto lastArrival = start;
+    std::size_t got = 0;
+    for (;;) {
+        std::size_t chunk = 0;
+        const BridgeStatus status = bridge_.read(buffer.subspan(got), chunk);
+        const auto now = clock_.now();
+        if (chunk > 0) {
+            got += chunk;
+            lastArrival = now;
+        }
+        if (got == buffer.size() || status != BridgeStatus::Ok || now >= deadline) {
+            return got;  // a failed read would fail again: the bridge is gone
+        }
+        if (earlyCompletion_ && replyComplete(buffer.first(got), completion, now - lastArrival)) {
+            return got;
+        }
+        clock_.sleepFor(std::min(kPollInterval, deadline - now));
+    }
+}
+
+bool Link::replyComplete(std::span<const std::uint8_t> received, ReplyCompletion completion,
+                         Clock::Duration quietFor) const {
+    if (quietFor < kIdleGap) {
+        return false;
+    }
+    switch (completion.kind) {
+        case ReplyCompletion::Kind::WifiText:
+            return !received.empty() && received.back() == ';';
+        case ReplyCompletion::Kind::ExpectedLength:
+            return completion.expected > 0 && received.size() >= completion.expected;
+        case ReplyCompletion::Kind::AsDesigned:
+            break;
+    }
+    return false;
+}
+
+void Link::ClosePort() {
+    bridge_.reset();
+    bridge_.close();
+    open_ = false;
+}
+
+}  // namespace korvan

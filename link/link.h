@@ -1,0 +1,81 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "link/bridge.h"
+#include "link/clock.h"
+#include "link/command_buffer.h"
+
+namespace korvan {
+
+enum class OpenOutcome : std::uint8_t {
+    Opened,
+    NoDevice,      // nothing to open, or the bridge refused
+    NoPermission,  // the system refused access (the udev rule is missing)
+    SetupFailed,   // opened, but a line setting was refused; the device was closed again
+};
+
+// How a read may end before its full count when the link ends replies early.
+struct ReplyCompletion {
+    enum class Kind : std::uint8_t {
+        AsDesigned,      // the count asked for, or the read timeout
+        WifiText,        // the last byte is ";" and the line has gone quiet
+        ExpectedLength,  // `expected` bytes are in and the line has gone quiet
+    };
+    Kind kind = Kind::AsDesigned;
+    std::size_t expected = 0;
+
+    static ReplyCompletion wifiText() { return {Kind::WifiText, 0}; }
+    static ReplyCompletion expectedLength(std::size_t n) { return {Kind::ExpectedLength, n}; }
+};
+
+// One link to the first FTDI device: opened with fixed line settings at the start of a device
+// operation and closed at its end. Closing on destruction makes every early return safe.
+class Link {
+  public:
+    static constexpr std::uint16_t kDivisor = 3;  // 1 000 000 baud on the 3 MHz base clock
+    static constexpr std::uint32_t kReadTimeoutMs = 500;
+    static constexpr std::uint32_t kWriteTimeoutMs = 500;
+    static constexpr std::uint8_t kLatencyTimerMs = 1;
+    // Silence after a reply's last byte that marks the reply as complete.
+    static constexpr Clock::Duration kIdleGap = std::chrono::milliseconds(20);
+    // How often a read looks for more bytes.
+    static constexpr Clock::Duration kPollInterval = std::chrono::milliseconds(1);
+
+    Link(Bridge& bridge, Clock& clock) : bridge_(bridge), clock_(clock) {}
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
+    ~Link();
+
+    OpenOutcome OpenPort();
+    void PurgePort();
+    // Writes the command buffer as it stands, zero bytes included.
+    void SendCommand();
+    // Reads up to `buffer.size()` bytes: returns when all are in or the read timeout has passed,
+    // or, when early completion is on, once the reply is complete by `completion`.
+    std::size_t ReadPort(std::span<std::uint8_t> buffer, ReplyCompletion completion = {});
+    void ClosePort();
+
+    bool isOpen() const { return open_; }
+    // On by default. Off, every read keeps the plain count-or-timeout rule, which benchmarks
+    // compare against.
+    void setEarlyCompletion(bool on) { earlyCompletion_ = on; }
+    bool earlyCompletion() const { return earlyCompletion_; }
+    Clock& clock() { return clock_; }
+
+    CommandBuffer CommandText;
+
+  private:
+    bool replyComplete(std::span<const std::uint8_t> received, ReplyCompletion completion,
+                       Clock::Duration quietFor) const;
+
+    Bridge& bridge_;
+    Clock& clock_;
+    bool open_ = false;
+    bool earlyCompletion_ = true;
+};
+
+}  // namespace korvan

@@ -1,0 +1,119 @@
+#include "protocol/exchange.h"
+
+#include <algorithm>
+
+#include "protocol/scan.h"
+#include "settings/cp1251.h"
+
+namespace korvan {
+namespace {
+
+// Every reply buffer is at least as large as the Wi-Fi module's, and one byte larger than
+// what is asked, so that a full reply still ends in a zero.
+constexpr std::size_t kSmallestReplyBuffer = 100;
+
+ReplyCompletion completionFor(Acceptance acceptance) {
+    return acceptance == Acceptance::Prefix || acceptance == Acceptance::Parse
+               ? ReplyCompletion::wifiText()
+               : ReplyCompletion{};
+}
+
+std::size_t askedLength(const ExchangeRule& rule, const CommandBuffer& command) {
+    if (rule.acceptance == Acceptance::Echo) {
+        return command.length() > 0 ? command.length() - 1 : 0;
+    }
+    return rule.replyLength;
+}
+
+}  // namespace
+
+Reply::Reply(std::size_t asked)
+    : buffer_(std::max(kSmallestReplyBuffer, asked + 1), 0), asked_(asked) {}
+
+std::string Reply::text() const {
+    const auto* begin = reinterpret_cast<const char*>(buffer_.data());
+    return std::string(begin, std::find(buffer_.begin(), buffer_.end(), 0) - buffer_.begin());
+}
+
+bool Reply::startsWith(std::string_view expected) const {
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const char got = i < buffer_.size() ? static_cast<char>(buffer_[i]) : '\0';
+        if (got != expected[i]) {
+            return false;
+        }
+        if (got == '\0') {
+            return true;
+        }
+    }
+    return true;
+}
+
+bool Accepts(const ExchangeRule& rule, const CommandBuffer& command, Reply& reply) {
+    switch (rule.acceptance) {
+        case Acceptance::Count:
+            return reply.count() == rule.replyLength;
+        case Acceptance::Echo:
+            return reply.count() == askedLength(rule, command);
+        case Acceptance::Prefix: {
+            if (!reply.startsWith(rule.pattern)) {
+                return false;
+            }
+            // The last byte received closes the value (";"); it is not part of it.
+            const auto bytes = reply.bytes();
+            const std::size_t end = bytes.empty() ? 0 : bytes.size() - 1;
+            std::string value;
+            for (std::size_t i = rule.pattern.size(); i < end && bytes[i] != 0; ++i) {
+                value += static_cast<char>(bytes[i]);
+            }
+            reply.value = std::move(value);
+            return true;
+        }
+        case Acceptance::Parse: {
+            std::size_t wanted = 0;
+            for (auto at = rule.pattern.find("%d"); at != std::string_view::npos;
+                 at = rule.pattern.find("%d", at + 2)) {
+                ++wanted;
+            }
+            auto numbers = ScanNumbers(reply.text(), rule.pattern);
+            if (numbers.size() != wanted) {
+                return false;
+            }
+            reply.numbers = std::move(numbers);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool EchoMatches(const Reply& reply, const CommandBuffer& command) {
+    const auto expected = command.text().substr(0, reply.count());
+    return reply.count() + 1 == command.length() && reply.startsWith(expected);
+}
+
+ExchangeResult Exchange(Link& link, const ExchangeRule& rule) {
+    const std::size_t asked = askedLength(rule, link.CommandText);
+    ExchangeResult result{false, 0, Reply(asked)};
+    for (int attempt = 1; attempt <= kExchangeAttempts; ++attempt) {
+        link.PurgePort();
+        link.SendCommand();
+        Reply reply(asked);
+        reply.setCount(link.ReadPort(reply.readInto(), completionFor(rule.acceptance)));
+        const bool accepted = Accepts(rule, link.CommandText, reply);
+        result = ExchangeResult{accepted, attempt, std::move(reply)};
+        if (accepted) {
+            return result;
+        }
+        link.clock().sleepFor(kPauseAfterFailedAttempt);
+    }
+    return result;
+}
+
+void ReportFailure(Link& link, FieldModel& model, Severity severity, std::string_view messageUtf8) {
+    model.setStatusColour(StatusColour::Red);
+    model.setText(Field::CommandInfo, cp1251::fromUtf8(messageUtf8));
+    if (severity == Severity::Fatal) {
+        link.ClosePort();
+    }
+}
+
+}  // namespace korvan

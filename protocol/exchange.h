@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/link.h"
+#include "settings/field_model.h"
+
+namespace korvan {
+
+// How a reply is judged before the exchange counts as done. A reply that fails is asked for
+// again; one that passes is never asked for again, whatever its content turns out to be.
+enum class Acceptance : std::uint8_t {
+    Count,   // exactly the length asked for
+    Prefix,  // starts with `pattern`; the value is the rest without the last byte (";")
+    Parse,   // matches the scan format `pattern` with all its numbers
+    Echo,    // as many bytes as the command without its "$"; the content is judged afterwards
+};
+
+struct ExchangeRule {
+    Acceptance acceptance = Acceptance::Count;
+    std::size_t replyLength = 0;  // for Echo it follows from the command
+    std::string_view pattern;
+};
+
+// One reply as read: a zero-filled buffer, so that it also reads as zero-terminated text.
+class Reply {
+  public:
+    explicit Reply(std::size_t asked = 0);
+
+    std::span<std::uint8_t> readInto() { return {buffer_.data(), asked_}; }
+    void setCount(std::size_t count) { count_ = count; }
+
+    std::size_t count() const { return count_; }
+    std::span<const std::uint8_t> bytes() const { return {buffer_.data(), count_}; }
+    // The reply up to its first zero byte.
+    std::string text() const;
+    // Byte by byte over the length of `expected`, stopping early at a zero byte that both
+    // have at the same place.
+    bool startsWith(std::string_view expected) const;
+
+    std::string value;         // the rest after an accepted prefix
+    std::vector<int> numbers;  // the numbers of an accepted scan
+
+  private:
+    std::vector<std::uint8_t> buffer_;
+    std::size_t asked_ = 0;
+    std::size_t count_ = 0;
+};
+
+struct ExchangeResult {
+    bool accepted = false;
+    int attempts = 0;
+    Reply reply;
+};
+
+// Up to ten attempts of the command that stands in the link's command buffer: purge, send,
+// read, judge; a failed attempt is followed by a 100 ms pause.
+ExchangeResult Exchange(Link& link, const ExchangeRule& rule);
+
+inline constexpr int kExchangeAttempts = 10;
+inline constexpr auto kPauseAfterFailedAttempt = std::chrono::milliseconds(100);
+
+// Judges one reply by the rule; fills its value or numbers when it passes.
+bool Accepts(const ExchangeRule& rule, const CommandBuffer& command, Reply& reply);
+// Whether an accepted echo repeats the command it answers.
+bool EchoMatches(const Reply& reply, const CommandBuffer& command);
+
+// What a failed exchange does: the message in red on the status line and, for a fatal one, the
+// link closed so that the operation can end.
+enum class Severity : std::uint8_t { GoOn, Fatal };
+void ReportFailure(Link& link, FieldModel& model, Severity severity, std::string_view messageUtf8);
+
+}  // namespace korvan

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace korvan {
+
+// Matches text against a scan format made of literal characters, blanks and "%d", by the C
+// library's scanning rules: a blank in the format takes any run of white space, "%d" skips
+// white space and takes an optional sign and decimal digits, a literal must match exactly. The
+// numbers converted before the first mismatch are returned; a number too large for 32 bits
+// saturates rather than wrapping.
+std::vector<int> ScanNumbers(std::string_view text, std::string_view format);
+
+}  // namespace korvan

@@ -1,0 +1,228 @@
+#include "sim/simulated_bridge.h"
+
+#include <algorithm>
+
+namespace korvan::sim {
+
+SimulatedBridge::SimulatedBridge(VirtualClock& clock, WireTiming timing)
+    : clock_(clock), timing_(timing) {}
+
+SimulatedTracker& SimulatedBridge::plug(SimulatedTracker tracker) {
+    trackers_.push_back(std::make_unique<SimulatedTracker>(std::move(tracker)));
+    auto& plugged = *trackers_.back();
+    if (onDevicesChanged) {
+        onDevicesChanged();
+    }
+    return plugged;
+}
+
+void SimulatedBridge::unplug(std::size_t index) {
+    if (index >= trackers_.size()) {
+        return;
+    }
+    if (trackers_[index].get() == open_) {
+        gone_ = true;
+        open_ = nullptr;
+        inbound_.clear();
+    }
+    trackers_.erase(trackers_.begin() + static_cast<std::ptrdiff_t>(index));
+    if (onDevicesChanged) {
+        onDevicesChanged();
+    }
+}
+
+void SimulatedBridge::failNext(BridgeCall kind, BridgeStatus status) {
+    failures_.emplace_back(kind, status);
+}
+
+BridgeStatus SimulatedBridge::call(BridgeCall kind, const char* name) {
+    calls_.emplace_back(name);
+    auto it = std::find_if(failures_.begin(), failures_.end(),
+                           [kind](const auto& failure) { return failure.first == kind; });
+    if (it == failures_.end()) {
+        return BridgeStatus::Ok;
+    }
+    const BridgeStatus status = it->second;
+    failures_.erase(it);
+    return status;
+}
+
+BridgeStatus SimulatedBridge::openState() const {
+    if (gone_) {
+        return BridgeStatus::DeviceGone;
+    }
+    return open_ != nullptr ? BridgeStatus::Ok : BridgeStatus::Failed;
+}
+
+BridgeStatus SimulatedBridge::deviceCount(std::uint32_t& count) {
+    if (auto status = call(BridgeCall::DeviceCount, "deviceCount"); status != BridgeStatus::Ok) {
+        return status;
+    }
+    count = static_cast<std::uint32_t>(trackers_.size());
+    return BridgeStatus::Ok;
+}
+
+BridgeStatus SimulatedBridge::description(std::uint32_t index, std::string& text) {
+    if (auto status = call(BridgeCall::Description, "description"); status != BridgeStatus::Ok) {
+        return status;
+    }
+    if (index >= trackers_.size()) {
+        return BridgeStatus::DeviceNotFound;
+    }
+    text = trackers_[index]->usbDescription.substr(0, kListStringLimit);
+    return BridgeStatus::Ok;
+}
+
+BridgeStatus SimulatedBridge::serialNumber(std::uint32_t index, std::string& text) {
+    if (auto status = call(BridgeCall::SerialNumber, "serialNumber"); status != BridgeStatus::Ok) {
+        return status;
+    }
+    if (index >= trackers_.size()) {
+        return BridgeStatus::DeviceNotFound;
+    }
+    text = trackers_[index]->usbSerial.substr(0, kListStringLimit);
+    return BridgeStatus::Ok;
+}
+
+BridgeStatus SimulatedBridge::open(std::uint32_t index) {
+    if (auto status = call(BridgeCall::Open, "open"); status != BridgeStatus::Ok) {
+        return status;
+    }
+    if (open_ != nullptr) {
+        return BridgeStatus::Failed;  // one handle at a time, as the vendor library allows
+    }
+    if (index >= trackers_.size()) {
+        return BridgeStatus::DeviceNotFound;
+    }
+    open_ = trackers_[index].get();
+    gone_ = false;
+    divisor_ = 0;
+    eightN1_ = false;
+    latency_ = std::chrono::milliseconds(16);
+    inbound_.clear();
+    return BridgeStatus::Ok;
+}
+
+BridgeStatus SimulatedBridge::setDivisor(std::uint16_t divisor) {
+    if (auto status = call(BridgeCall::SetDivisor, "setDivisor"); status != BridgeStatus::Ok) {
+        return status;
+    }
+    divisor_ = divisor;
+    return openState();
+}
+
+BridgeStatus SimulatedBridge::setTimeouts(std::uint32_t, std::uint32_t) {
+    if (auto status = call(BridgeCall::SetTimeouts, "setTimeouts"); status != BridgeStatus::Ok) {
+        return status;
+    }
+    return openState();
+}
+
+BridgeStatus SimulatedBridge::setDataCharacteristics(std::uint8_t wordLength, std::uint8_t stopBits,
+                                                     std::uint8_t parity) {
+    if (auto status = call(BridgeCall::SetDataCharacteristics, "setDataCharacteristics");
+        status != BridgeStatus::Ok) {
+        return status;
+    }
+    eightN1_ = wordLength == 8 && stopBits == 0 && parity == 0;
+    return openState();
+}
+
+BridgeStatus SimulatedBridge::setFlowControl(std::uint16_t, std::uint8_t, std::uint8_t) {
+    if (auto status = call(BridgeCall::SetFlowControl, "setFlowControl");
+        status != BridgeStatus::Ok) {
+        return status;
+    }
+    return openState();
+}
+
+BridgeStatus SimulatedBridge::setLatencyTimer(std::uint8_t milliseconds) {
+    if (auto status = call(BridgeCall::SetLatencyTimer, "setLatencyTimer");
+        status != BridgeStatus::Ok) {
+        return status;
+    }
+    latency_ = std::chrono::milliseconds(milliseconds);
+    return openState();
+}
+
+bool SimulatedBridge::lineMatchesTracker() const {
+    return divisor_ == 3 && eightN1_;
+}
+
+BridgeStatus SimulatedBridge::purge() {
+    calls_.emplace_back("purge");
+    // What the chip holds is gone; bytes still on their way arrive later.
+    const auto now = clock_.now();
+    std::erase_if(inbound_, [now](const InFlight& b) { return b.atBridge <= now; });
+    return openState();
+}
+
+BridgeStatus SimulatedBridge::write(std::span<const std::uint8_t> bytes, std::size_t& written) {
+    calls_.emplace_back("write");
+    written = 0;
+    if (auto state = openState(); state != BridgeStatus::Ok) {
+        return state;
+    }
+    written = bytes.size();
+    if (!lineMatchesTracker()) {
+        return BridgeStatus::Ok;  // the tracker hears only noise and stays silent
+    }
+    Duration sent = std::max(clock_.now() + timing_.usbFrame, lineFreeAt_);
+    for (std::uint8_t byte : bytes) {
+        sent += timing_.byteTime;
+        if (auto response = open_->receive(byte)) {
+            if (response->unplug) {
+                const auto index = static_cast<std::size_t>(
+                    std::find_if(trackers_.begin(), trackers_.end(),
+                                 [this](const auto& t) { return t.get() == open_; }) -
+                    trackers_.begin());
+                unplug(index);
+                return BridgeStatus::Ok;
+            }
+            schedule(*response, sent);
+        }
+    }
+    lineFreeAt_ = sent;
+    return BridgeStatus::Ok;
+}
+
+void SimulatedBridge::schedule(const Response& response, Duration commandArrived) {
+    Duration at = std::max(commandArrived + response.processing, trackerFreeAt_);
+    for (std::size_t i = 0; i < response.bytes.size(); ++i) {
+        if (response.pauseAfter != 0 && i == response.pauseAfter) {
+            at += response.pause;
+        }
+        at += timing_.byteTime;
+        inbound_.push_back({at, at + latency_, static_cast<std::uint8_t>(response.bytes[i])});
+    }
+    trackerFreeAt_ = at;
+}
+
+BridgeStatus SimulatedBridge::read(std::span<std::uint8_t> into, std::size_t& got) {
+    got = 0;
+    if (auto state = openState(); state != BridgeStatus::Ok) {
+        return state;
+    }
+    const auto now = clock_.now();
+    while (got < into.size() && !inbound_.empty() && inbound_.front().visible <= now) {
+        into[got++] = inbound_.front().byte;
+        inbound_.pop_front();
+    }
+    return BridgeStatus::Ok;
+}
+
+BridgeStatus SimulatedBridge::reset() {
+    calls_.emplace_back("reset");
+    return openState();
+}
+
+BridgeStatus SimulatedBridge::close() {
+    calls_.emplace_back("close");
+    const bool wasOpen = open_ != nullptr || gone_;
+    open_ = nullptr;
+    gone_ = false;
+    inbound_.clear();
+    return wasOpen ? BridgeStatus::Ok : BridgeStatus::Failed;
+}
+
+}  // namespace korvan::sim

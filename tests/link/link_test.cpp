@@ -1,0 +1,202 @@
+#include "link/link.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "link/ftdi_bridge.h"
+#include "tests/support/sim_rig.h"
+
+namespace korvan {
+namespace {
+
+using namespace std::chrono_literals;
+using sim::BridgeCall;
+using sim::Fault;
+using sim::SimulatedTracker;
+using Calls = std::vector<std::string>;
+
+class LinkTest : public ::testing::Test {
+  protected:
+    testing::SimRig rig;
+    SimulatedTracker& tracker = rig.bridge.plug(SimulatedTracker::Configured());
+
+    // Sends `command` on an open link and reads up to `asked` bytes.
+    std::string exchange(const char* command, std::size_t asked, ReplyCompletion completion = {}) {
+        rig.link.CommandText.FormatCommand("%s", command);
+        rig.link.PurgePort();
+        rig.link.SendCommand();
+        std::vector<std::uint8_t> buffer(asked);
+        const auto got = rig.link.ReadPort(buffer, completion);
+        return std::string(buffer.begin(), buffer.begin() + static_cast<long>(got));
+    }
+};
+
+TEST_F(LinkTest, OpensTheFirstDeviceWithTheTrackersLineSettings) {
+    ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
+    EXPECT_EQ(rig.bridge.calls(),
+              (Calls{"open", "setDivisor", "setTimeouts", "setDataCharacteristics",
+                     "setFlowControl", "setLatencyTimer"}));
+    // Only with these settings does the tracker understand the line.
+    EXPECT_EQ(exchange("FL_READ_VERSION$", 9), "WIFI-1.05");
+    rig.bridge.clearCalls();
+    rig.link.ClosePort();
+    EXPECT_EQ(rig.bridge.calls(), (Calls{"reset", "close"}));
+    EXPECT_FALSE(rig.link.isOpen());
+}
+
+TEST_F(LinkTest, AFailedOpenClosesNothing) {
+    rig.bridge.unplug(0);
+    EXPECT_EQ(rig.link.OpenPort(), OpenOutcome::NoDevice);
+    rig.bridge.failNext(BridgeCall::Open, BridgeStatus::AccessDenied);
+    EXPECT_EQ(rig.link.OpenPort(), OpenOutcome::NoPermission);
+    EXPECT_EQ(rig.bridge.calls(), (Calls{"open", "open"}));
+    EXPECT_FALSE(rig.link.isOpen());
+}
+
+TEST_F(LinkTest, AFailedSetupStepClosesTheDeviceAndSkipsTheRest) {
+    const std::pair<BridgeCall, Calls> cases[] = {
+        {BridgeCall::SetDivisor, {"open", "setDivisor", "reset", "close"}},
+        {BridgeCall::SetTimeouts, {"open", "setDivisor", "setTimeouts", "reset", "close"}},
+        {BridgeCall::SetDataCharacteristics,
+         {"open", "setDivisor", "setTimeouts", "setDataCharacteristics", "reset", "close"}},
+        {BridgeCall::SetFlowControl,
+         {"open", "setDivisor", "setTimeouts", "setDataCharacteristics", "setFlowControl", "reset",
+          "close"}},
+        {BridgeCall::SetLatencyTimer,
+         {"open", "setDivisor", "setTimeouts", "setDataCharacteristics", "setFlowControl",
+          "setLatencyTimer", "reset", "close"}},
+    };
+    for (const auto& [failing, expected] : cases) {
+        rig.bridge.clearCalls();
+        rig.bridge.failNext(failing, BridgeStatus::Failed);
+        EXPECT_EQ(rig.link.OpenPort(), OpenOutcome::SetupFailed);
+        EXPECT_EQ(rig.bridge.calls(), expected);
+        EXPECT_FALSE(rig.link.isOpen());
+    }
+    // The device is free again afterwards.
+    EXPECT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
+}
+
+TEST_F(LinkTest, ALinkLeftOpenIsClosedWhenItGoes) {
+    {
+        Link scoped(rig.bridge, rig.clock);
+        ASSERT_EQ(scoped.OpenPort(), OpenOutcome::Opened);
+        rig.bridge.clearCalls();
+    }
+    EXPECT_EQ(rig.bridge.calls(), (Calls{"reset", "close"}));
+}
+
+TEST_F(LinkTest, AReadReturnsAsSoonAsTheCountIsIn) {
+    ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
+    const auto start = rig.clock.now();
+    EXPECT_EQ(exchange("FL_READ_VERSION$", 9), "WIFI-1.05");
+    EXPECT_LT(rig.elapsedSince(start), 10ms);
+}
+
+TEST_F(LinkTest, AShortOrMissingReplyWaitsOutTheReadTimeout) {
+    ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
+    auto start = rig.clock.now();
+    EXPECT_EQ(exchange("FL_READ_VERSION$", 12), "WIFI-1.05");
+    EXPECT_EQ(rig.elapsedSince(start), 500ms);
+    start = rig.clock.now();
+    EXPECT_EQ(exchange("NOT_A_COMMAND$", 4), "");
+    EXPECT_EQ(rig.elapsedSince(start), 500ms);
+}
+
+TEST_F(LinkTest, AWifiReplyEndsOnceTheLineIsQuietAfterItsSemicolon) {
+    ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
+    const auto start = rig.clock.now();
+    EXPECT_EQ(exchange("GDHCP$", 8, ReplyCompletion::wifiText()), "DHCP=1;");
+    const auto took = rig.elapsedSince(start);
+    EXPECT_GE(took, 20ms);
+    EXPECT_LT(took, 40ms);
+
+    rig.link.setEarlyCompletion(false);  // as designed: the whole timeout
+    const auto again = rig.clock.now();
+    EXPECT_EQ(exchange("GDHCP$", 8, ReplyCompletion::wifiText()), "DHCP=1;");
+    EXPECT_EQ(rig.elapsedSince(again), 500ms);
+}
+
+TEST_F(LinkTest, EarlyCompletionNeverCutsASplitReply) {
+    ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
+    tracker.settings.accessPoint = "Yard;Gate;7";  // semicolons inside the name
+    // A pause shorter than the idle gap anywhere, even right after a ";".
+    for (std::size_t at : {1u, 5u, 13u, 14u}) {
+        tracker.injectFault(
+            {.kind = Fault::Kind::SplitReply, .command = "GWFPOINT$", .keep = at, .pause = 19ms});
+        EXPECT_EQ(exchange("GWFPOINT$", 44, ReplyCompletion::wifiText()), "WFPOINT=Yard;Gate;7;")
+            << "pause after " << at;
+    }
+    // A pause longer than the gap anywhere but right after a ";".
+    for (std::size_t at : {1u, 9u, 12u, 19u}) {
+        tracker.injectFault(
+            {.kind = Fault::Kind::SplitReply, .command = "GWFPOINT$", .keep = at, .pause = 300ms});
+        EXPECT_EQ(exchange("GWFPOINT$", 44, ReplyCompletion::wifiText()), "WFPOINT=Yard;Gate;7;")
+            << "pause after " << at;
+    }
+}
+
+TEST_F(LinkTest, AReplyOfKnownLengthEndsOnceItIsInAndTheLineIsQuiet) {
+    ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
+    auto start = rig.clock.now();
+    const std::string size = exchange("DEBUG_LOG_SIZE$", 1024, ReplyCompletion::expectedLength(4));
+    EXPECT_EQ(size.size(), 4u);
+    EXPECT_LT(rig.elapsedSince(start), 40ms);
+
+    // More than expected keeps coming: the read goes on until the line is quiet.
+    tracker.injectFault(
+        {.kind = Fault::Kind::WrongReply, .command = "DEBUG_LOG_SIZE$", .replacement = "12345"});
+    tracker.injectFault(
+        {.kind = Fault::Kind::SplitReply, .command = "DEBUG_LOG_SIZE$", .keep = 4, .pause = 15ms});
+    EXPECT_EQ(exchange("DEBUG_LOG_SIZE$", 1024, ReplyCompletion::expectedLength(4)), "12345");
+
+    rig.link.setEarlyCompletion(false);
+    start = rig.clock.now();
+    EXPECT_EQ(exchange("DEBUG_LOG_SIZE$", 1024, ReplyCompletion::expectedLength(4)).size(), 4u);
+    EXPECT_EQ(rig.elapsedSince(start), 500ms);
+}
+
+TEST_F(LinkTest, PurgingDropsAStaleReplyButNotOneStillOnItsWay) {
+    ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
+    rig.link.CommandText.FormatCommand("FL_READ_VERSION$");
+    rig.link.SendCommand();
+    rig.clock.sleepFor(50ms);  // the reply now waits in the bridge
+    EXPECT_EQ(exchange("FL_GET_NDIST$", 7), "NDIST=1");
+}
+
+TEST_F(LinkTest, AnUnpluggedTrackerEndsReadsAtOnce) {
+    ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
+    tracker.injectFault({.kind = Fault::Kind::Unplug, .command = "GDHCP$"});
+    const auto start = rig.clock.now();
+    EXPECT_EQ(exchange("GDHCP$", 8), "");
+    EXPECT_LT(rig.elapsedSince(start), 5ms);
+    EXPECT_EQ(rig.bridge.attached(), 0u);
+    rig.link.ClosePort();
+    EXPECT_EQ(rig.link.OpenPort(), OpenOutcome::NoDevice);
+}
+
+}  // namespace
+}  // namespace korvan
+
+namespace korvan {
+namespace {
+
+// No FTDI device is attached where the tests run: the real backend must say so and leave
+// nothing to close.
+TEST(FtdiBridge, WithoutADeviceNothingOpens) {
+    FtdiBridge bridge;
+    VirtualClock clock;
+    std::uint32_t count = 99;
+    const auto listed = bridge.deviceCount(count);
+    EXPECT_TRUE(listed != BridgeStatus::Ok || count == 0);
+    Link link(bridge, clock);
+    EXPECT_EQ(link.OpenPort(), OpenOutcome::NoDevice);
+    EXPECT_FALSE(link.isOpen());
+    EXPECT_EQ(bridge.close(), BridgeStatus::Failed);  // nothing was opened
+}
+
+}  // namespace
+}  // namespace korvan

@@ -1,0 +1,164 @@
+#include "protocol/exchange.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "settings/cp1251.h"
+#include "tests/support/sim_rig.h"
+
+namespace korvan {
+namespace {
+
+using namespace std::chrono_literals;
+using sim::Fault;
+using sim::SimulatedTracker;
+
+class ExchangeTest : public ::testing::Test {
+  protected:
+    testing::SimRig rig;
+    SimulatedTracker& tracker = rig.bridge.plug(SimulatedTracker::Configured());
+
+    void SetUp() override { ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened); }
+
+    ExchangeResult run(const std::string& command, ExchangeRule rule) {
+        rig.link.CommandText.FormatCommand("%s", command.c_str());
+        return Exchange(rig.link, rule);
+    }
+};
+
+// Judges a reply given as bytes, without a device.
+bool judge(const ExchangeRule& rule, std::string_view received, Reply& reply,
+           std::string_view command = "") {
+    CommandBuffer buffer;
+    buffer.FormatCommand("%.*s", static_cast<int>(command.size()), command.data());
+    const std::size_t asked =
+        rule.acceptance == Acceptance::Echo ? command.size() - 1 : rule.replyLength;
+    reply = Reply(asked);
+    const auto into = reply.readInto();
+    const std::size_t count = std::min(received.size(), into.size());
+    std::copy_n(received.begin(), count, into.begin());
+    reply.setCount(count);
+    return Accepts(rule, buffer, reply);
+}
+
+TEST(Acceptance, CountWantsExactlyTheLengthAsked) {
+    Reply reply;
+    EXPECT_TRUE(judge({Acceptance::Count, 7, {}}, "NDIST=1", reply));
+    EXPECT_FALSE(judge({Acceptance::Count, 7, {}}, "NDIST=", reply));
+    EXPECT_TRUE(judge({Acceptance::Count, 5, {}}, std::string("EMP\0Y", 5), reply));
+}
+
+TEST(Acceptance, PrefixTakesTheRestWithoutTheLastByte) {
+    const ExchangeRule devip{Acceptance::Prefix, 23, "DEVIP="};
+    Reply reply;
+    ASSERT_TRUE(judge(devip, "DEVIP=192.168.0.2;", reply));
+    EXPECT_EQ(reply.value, "192.168.0.2");
+    ASSERT_TRUE(judge(devip, "DEVIP=;", reply));
+    EXPECT_EQ(reply.value, "");
+    ASSERT_TRUE(judge(devip, "DEVIP=192.168.0.2", reply));  // no ";": the last digit is lost
+    EXPECT_EQ(reply.value, "192.168.0.");
+    EXPECT_FALSE(judge(devip, "DEVIP", reply));
+    EXPECT_FALSE(judge(devip, "NETMASK=255.0.0.0;", reply));
+    EXPECT_FALSE(judge(devip, "", reply));
+}
+
+TEST(Acceptance, ParseWantsEveryNumberOfTheFormat) {
+    const ExchangeRule dhcp{Acceptance::Parse, 8, "DHCP=%d;"};
+    Reply reply;
+    ASSERT_TRUE(judge(dhcp, "DHCP=0;", reply));
+    EXPECT_EQ(reply.numbers, std::vector<int>{0});
+    EXPECT_FALSE(judge(dhcp, "DHCP=x;", reply));
+    EXPECT_FALSE(judge(dhcp, "", reply));
+    const ExchangeRule key{Acceptance::Parse, 22, "WKEY=%d:"};
+    ASSERT_TRUE(judge(key, "WKEY=2:0123456789abc;", reply));
+    EXPECT_EQ(reply.numbers, std::vector<int>{2});
+}
+
+TEST(Acceptance, EchoWantsTheCommandWithoutItsDollar) {
+    const ExchangeRule echo{Acceptance::Echo, 0, {}};
+    Reply reply;
+    ASSERT_TRUE(judge(echo, "DHCP=1;", reply, "DHCP=1;$"));
+    CommandBuffer command;
+    command.FormatCommand("DHCP=1;$");
+    EXPECT_TRUE(EchoMatches(reply, command));
+    // Only seven bytes are read, so a line end after the echo does no harm.
+    ASSERT_TRUE(judge(echo, "DHCP=1;\r\n", reply, "DHCP=1;$"));
+    EXPECT_TRUE(EchoMatches(reply, command));
+    ASSERT_TRUE(judge(echo, "DHCP=0;", reply, "DHCP=1;$"));
+    EXPECT_FALSE(EchoMatches(reply, command));
+    EXPECT_FALSE(judge(echo, "DHCP=1", reply, "DHCP=1;$"));
+}
+
+TEST(Acceptance, TextComparisonsStopAtAZeroBothSidesShare) {
+    Reply reply;
+    judge({Acceptance::Count, 8, {}}, std::string("EMPTY\0\0\0", 8), reply);
+    EXPECT_TRUE(reply.startsWith("EMPTY"));
+    EXPECT_TRUE(reply.startsWith(std::string_view("EMPTY\0XY", 8)));
+    EXPECT_FALSE(reply.startsWith("EMPTY!"));
+    EXPECT_EQ(reply.text(), "EMPTY");
+}
+
+TEST_F(ExchangeTest, AnAnsweredCommandIsSentOnce) {
+    const auto result = run("GDHCP$", {Acceptance::Parse, 8, "DHCP=%d;"});
+    EXPECT_TRUE(result.accepted);
+    EXPECT_EQ(result.attempts, 1);
+    EXPECT_EQ(result.reply.numbers, std::vector<int>{1});
+    EXPECT_EQ(tracker.commands(), std::vector<std::string>{"GDHCP$"});
+}
+
+TEST_F(ExchangeTest, FailedAttemptsAreRepeatedUntilOnePasses) {
+    tracker.injectFault({.kind = Fault::Kind::ShortReply, .command = "FL_GET_RATE$", .keep = 3});
+    tracker.injectFault(
+        {.kind = Fault::Kind::NoReply, .command = "FL_GET_RATE$", .occurrence = 2, .times = 2});
+    tracker.injectFault({.kind = Fault::Kind::Garbage, .command = "FL_GET_RATE$", .occurrence = 4});
+    const auto result = run("FL_GET_RATE$", {Acceptance::Count, 4, {}});
+    EXPECT_TRUE(result.accepted);
+    EXPECT_EQ(result.attempts, 4);  // garbage of the right length passes a count test
+    EXPECT_EQ(tracker.commands().size(), 4u);
+}
+
+TEST_F(ExchangeTest, TenSilentAttemptsFailInSixVirtualSeconds) {
+    tracker.injectFault({.kind = Fault::Kind::NoReply, .command = "GSERIP$", .times = 100});
+    const auto start = rig.clock.now();
+    const auto result = run("GSERIP$", {Acceptance::Prefix, 23, "SERIP="});
+    EXPECT_FALSE(result.accepted);
+    EXPECT_EQ(result.attempts, 10);
+    EXPECT_EQ(rig.elapsedSince(start), 6000ms);
+    EXPECT_EQ(tracker.commands(), std::vector<std::string>(10, "GSERIP$"));
+}
+
+TEST_F(ExchangeTest, AWrongEchoIsAcceptedThenFoundWrong) {
+    tracker.injectFault({.kind = Fault::Kind::WrongEcho, .command = "SERPORT="});
+    const auto result = run("SERPORT=2224;$", {Acceptance::Echo, 0, {}});
+    ASSERT_TRUE(result.accepted);
+    EXPECT_EQ(result.attempts, 1);
+    EXPECT_FALSE(EchoMatches(result.reply, rig.link.CommandText));
+}
+
+TEST_F(ExchangeTest, WifiRepliesEndEarlyWithoutChangingWhatIsAccepted) {
+    auto start = rig.clock.now();
+    auto result = run("GWFPOINT$", {Acceptance::Prefix, 44, "WFPOINT="});
+    ASSERT_TRUE(result.accepted);
+    EXPECT_EQ(result.reply.value, "Depot-North");
+    EXPECT_LT(rig.elapsedSince(start), 50ms);
+
+    rig.link.setEarlyCompletion(false);
+    start = rig.clock.now();
+    result = run("GWFPOINT$", {Acceptance::Prefix, 44, "WFPOINT="});
+    EXPECT_EQ(result.reply.value, "Depot-North");
+    EXPECT_EQ(rig.elapsedSince(start), 500ms);
+}
+
+TEST_F(ExchangeTest, AFatalFailureClosesTheLinkAndSaysSoInRed) {
+    FieldModel model;
+    ReportFailure(rig.link, model, Severity::GoOn, "Ошибка чтения способа записи");
+    EXPECT_TRUE(rig.link.isOpen());
+    EXPECT_EQ(model.statusColour(), StatusColour::Red);
+    ReportFailure(rig.link, model, Severity::Fatal, "Ошибка чтения DHCP");
+    EXPECT_FALSE(rig.link.isOpen());
+    EXPECT_EQ(model.text(Field::CommandInfo), cp1251::fromUtf8("Ошибка чтения DHCP"));
+}
+
+}  // namespace
+}  // namespace korvan
