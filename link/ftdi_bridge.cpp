@@ -48,6 +48,7 @@ struct FtdiBridge::Context {
     int list(DeviceList& devices) const {
         return ftdi_usb_find_all(ftdi, &devices.head, kAnyFtdiDevice, kAnyFtdiDevice);
     }
+    BridgeStatus find(std::uint32_t index, DeviceList& devices, libusb_device*& device) const;
 };
 
 FtdiBridge::FtdiBridge() : context_(std::make_unique<Context>()) {}
@@ -66,17 +67,20 @@ BridgeStatus FtdiBridge::deviceCount(std::uint32_t& count) {
     return BridgeStatus::Ok;
 }
 
+BridgeStatus FtdiBridge::Context::find(std::uint32_t index, DeviceList& devices,
+                                       libusb_device*& device) const {
+    if (ftdi == nullptr || list(devices) < 0) {
+        return BridgeStatus::Failed;
+    }
+    device = devices.at(index);
+    return device == nullptr ? BridgeStatus::DeviceNotFound : BridgeStatus::Ok;
+}
+
 BridgeStatus FtdiBridge::listString(std::uint32_t index, bool serial, std::string& text) {
-    if (context_->ftdi == nullptr) {
-        return BridgeStatus::Failed;
-    }
     DeviceList devices;
-    if (context_->list(devices) < 0) {
-        return BridgeStatus::Failed;
-    }
-    libusb_device* device = devices.at(index);
-    if (device == nullptr) {
-        return BridgeStatus::DeviceNotFound;
+    libusb_device* device = nullptr;
+    if (auto found = context_->find(index, devices, device); found != BridgeStatus::Ok) {
+        return found;
     }
     std::array<char, kListStringLimit + 1> buffer{};
     // Reading the strings opens the device; an open link to it keeps its own handle.
@@ -105,19 +109,13 @@ BridgeStatus FtdiBridge::serialNumber(std::uint32_t index, std::string& text) {
 }
 
 BridgeStatus FtdiBridge::open(std::uint32_t index) {
-    if (context_->ftdi == nullptr) {
-        return BridgeStatus::Failed;
-    }
     if (context_->open) {
         close();
     }
     DeviceList devices;
-    if (context_->list(devices) < 0) {
-        return BridgeStatus::Failed;
-    }
-    libusb_device* device = devices.at(index);
-    if (device == nullptr) {
-        return BridgeStatus::DeviceNotFound;
+    libusb_device* device = nullptr;
+    if (auto found = context_->find(index, devices, device); found != BridgeStatus::Ok) {
+        return found;
     }
     // libftdi reports a refused open only as "failed"; ask libusb first so that a missing udev
     // rule can be told apart from a missing device.
