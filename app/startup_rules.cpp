@@ -10,26 +10,10 @@
 #endif
 
 #include "app/version.h"
+#include "settings/file_names.h"
 
 namespace korvan {
 namespace {
-
-// Where the file name starts, after the last folder separator of either kind.
-std::size_t fileNameStart(std::string_view path) {
-    const auto separator = path.find_last_of("/\\");
-    return separator == std::string_view::npos ? 0 : separator + 1;
-}
-
-// The position of the dot that starts the file name's extension, if it has one. A leading dot
-// names a hidden file; it does not start an extension.
-std::optional<std::size_t> extensionDot(std::string_view path) {
-    const auto start = fileNameStart(path);
-    const auto dot = path.find_last_of('.');
-    if (dot == std::string_view::npos || dot <= start) {
-        return std::nullopt;
-    }
-    return dot;
-}
 
 bool folderWritable(const std::filesystem::path& folder) {
 #ifdef _WIN32
@@ -64,17 +48,11 @@ std::string WindowCaption(const VersionNumbers& version) {
 }
 
 std::filesystem::path SettingsPathFor(const SettingsLocation& location) {
-    const std::string program = location.programFile.string();
-    std::string path = program;
-    if (const auto dot = extensionDot(program)) {
-        path = program.substr(0, *dot + 1) + "ini";
-    } else {
-        path += ".ini";
-    }
+    const std::string path = WithoutExtension(location.programFile.string()) + ".ini";
     if (location.programFolderWritable) {
         return path;
     }
-    const std::string fileName = path.substr(fileNameStart(path));
+    const std::string fileName(FileNamePart(path));
     auto variable = [&](const char* name) -> std::optional<std::string> {
         auto value = location.environment ? location.environment(name) : std::nullopt;
         return value && !value->empty() ? value : std::nullopt;
@@ -100,13 +78,6 @@ std::filesystem::path SettingsPathForProgram(const std::filesystem::path& progra
         return value ? std::optional<std::string>(value) : std::nullopt;
     };
     return SettingsPathFor(location);
-}
-
-std::string StoredDatabasePath(std::string stored) {
-    if (!stored.empty() && !extensionDot(stored)) {
-        stored += ".zcf";
-    }
-    return stored;
 }
 
 }  // namespace korvan

@@ -7,7 +7,7 @@
 #include <string_view>
 
 // What start-up derives before the window shows: the version in the caption, where the settings
-// file lives, and the form of the stored device database path.
+// file lives.
 namespace korvan {
 
 struct VersionNumbers {
@@ -36,10 +36,5 @@ struct SettingsLocation {
 std::filesystem::path SettingsPathFor(const SettingsLocation& location);
 // The same for the running program, looking at the real folder and environment.
 std::filesystem::path SettingsPathForProgram(const std::filesystem::path& programFile);
-
-// A stored database path whose file name has no extension gets ".zcf"; dots in folder names
-// play no part. Both '/' and '\\' separate folders, as a path from another system may hold
-// either.
-std::string StoredDatabasePath(std::string stored);
 
 }  // namespace korvan

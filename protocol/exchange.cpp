@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "protocol/scan.h"
-#include "settings/cp1251.h"
+#include "settings/scan.h"
 
 namespace korvan {
 namespace {
@@ -110,7 +109,7 @@ ExchangeResult Exchange(Link& link, const ExchangeRule& rule) {
 
 void ReportFailure(Link& link, FieldModel& model, Severity severity, std::string_view messageUtf8) {
     model.setStatusColour(StatusColour::Red);
-    model.setText(Field::CommandInfo, cp1251::fromUtf8(messageUtf8));
+    model.setStatusMessage(messageUtf8);
     if (severity == Severity::Fatal) {
         link.ClosePort();
     }

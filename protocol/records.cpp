@@ -1,6 +1,6 @@
 #include "protocol/records.h"
 
-#include "protocol/scan.h"
+#include "settings/scan.h"
 
 namespace korvan {
 namespace {

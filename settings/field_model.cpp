@@ -149,6 +149,10 @@ void FieldModel::setStatusColour(StatusColour colour) {
     }
 }
 
+void FieldModel::setStatusMessage(std::string_view utf8) {
+    setText(Field::CommandInfo, cp1251::fromUtf8(utf8));
+}
+
 void FieldModel::setStatusFont(StatusFont font) {
     if (statusFont_ != font) {
         statusFont_ = font;

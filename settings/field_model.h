@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "settings/fields.h"
@@ -75,6 +76,8 @@ class FieldModel {
     void setEnabled(Field f, bool on);
     void setMaxLength(Field f, int length);
     void setStatusColour(StatusColour colour);
+    // The status line's text, given in UTF-8 as the program's messages are written.
+    void setStatusMessage(std::string_view utf8);
     void setStatusFont(StatusFont font);
 
     // The listener hears every change after it has been made.
@@ -100,7 +103,7 @@ class FieldModel {
     std::array<std::uint8_t, 6> DeviceMac{};
     std::int32_t CurrentSerial = 0;
     std::int32_t FirmwareVersion = 0;
-    std::string DatabasePath;  // Windows-1251, as stored
+    std::string DatabasePath;  // UTF-8, as the file system takes it
 
   private:
     struct FieldState {

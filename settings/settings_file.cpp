@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 
+#include "settings/cp1251.h"
 #include "settings/file_io.h"
 #include "settings/profile_file.h"
 
@@ -199,7 +200,8 @@ void loadKey(FieldModel& model, const ProfileFile& file, const Key& key) {
             }
             return;
         case Stored::DatabasePath:
-            model.DatabasePath = file.read(key.section, key.name).value_or(std::string());
+            // Stored in Windows-1251 like every value; the file system takes UTF-8.
+            model.DatabasePath = cp1251::toUtf8(file.read(key.section, key.name).value_or(""));
             return;
     }
 }
@@ -217,7 +219,7 @@ std::string savedValue(const FieldModel& model, const Key& key) {
         case Stored::InputType:
             return model.checked(key.field) ? "1" : "0";
         case Stored::DatabasePath:
-            return model.DatabasePath;
+            return cp1251::fromUtf8(model.DatabasePath);
     }
     return {};
 }

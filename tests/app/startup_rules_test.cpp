@@ -53,15 +53,5 @@ TEST(SettingsPath, AnUnwritableProgramFolderSendsTheFileToTheUsersConfiguration)
     EXPECT_EQ(SettingsPathFor(located("/usr/bin/korvan", false)), "/usr/bin/korvan.ini");
 }
 
-TEST(DatabasePath, AFileNameWithoutExtensionGetsZcf) {
-    EXPECT_EQ(StoredDatabasePath("/home/t/.fleet/car7"), "/home/t/.fleet/car7.zcf");
-    EXPECT_EQ(StoredDatabasePath(R"(C:\db\car7)"), R"(C:\db\car7.zcf)");
-    EXPECT_EQ(StoredDatabasePath(R"(C:\db.old\car7)"), R"(C:\db.old\car7.zcf)");
-    EXPECT_EQ(StoredDatabasePath("/data/fleet.zcf"), "/data/fleet.zcf");
-    EXPECT_EQ(StoredDatabasePath("/data/fleet.txt"), "/data/fleet.txt");
-    EXPECT_EQ(StoredDatabasePath("car7"), "car7.zcf");
-    EXPECT_EQ(StoredDatabasePath(""), "");
-}
-
 }  // namespace
 }  // namespace korvan

@@ -131,7 +131,7 @@ void setEveryField(FieldModel& m) {
         m.setText(p(Field::edPoint1OnTime), "7" + d);
     }
     m.setChecked(Field::UnReadBox, true);
-    m.DatabasePath = ansi("/home/техник/Автопарк/fleet.zcf");
+    m.DatabasePath = "/home/техник/Автопарк/fleet.zcf";
 }
 
 TEST_F(SettingsFile, EveryFieldSurvivesARestart) {
@@ -160,6 +160,8 @@ TEST_F(SettingsFile, EveryFieldSurvivesARestart) {
         EXPECT_EQ(after.enabled(f), before.enabled(f)) << name;
     }
     EXPECT_EQ(after.DatabasePath, before.DatabasePath);
+    EXPECT_NE(readBytes(path).find(ansi("LastBegeDB=/home/техник/Автопарк/fleet.zcf\r\n")),
+              std::string::npos);
     EXPECT_EQ(after.text(Field::Label17), ansi("Период записи точек (сек):"));
 }
 

@@ -1,4 +1,4 @@
-#include "protocol/scan.h"
+#include "settings/scan.h"
 
 #include <gtest/gtest.h>
 

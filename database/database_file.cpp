@@ -1,0 +1,205 @@
+#include "database/database_file.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "settings/cp1251.h"
+#include "settings/file_io.h"
+#include "settings/file_names.h"
+#include "settings/scan.h"
+
+namespace korvan {
+namespace {
+
+constexpr std::string_view kHeader = "Zentracor database";
+constexpr std::string_view kHeaderLine = "Zentracor database 1.3\r\n";
+// Record lines are read into a buffer of this many characters with its terminating zero; the
+// rest of a longer line is passed over.
+constexpr std::size_t kLineBuffer = 1024;
+
+// The file's lines, each without its line end; CR LF and LF alike end a line.
+std::vector<std::string_view> linesOf(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        auto end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        auto line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::optional<int> leadingInteger(std::string_view text) {
+    const auto numbers = ScanNumbers(text, "%d");
+    return numbers.empty() ? std::nullopt : std::optional<int>(numbers.front());
+}
+
+std::string text(std::string_view line, std::string_view key, std::size_t minLength,
+                 std::size_t width) {
+    return ParseValue(line, key, minLength, width + 1).value_or(std::string());
+}
+
+std::int32_t period(std::string_view line, std::string_view key) {
+    return leadingInteger(text(line, key, 0, 6)).value_or(0);
+}
+
+std::optional<DeviceRecord> recordOf(std::string_view line) {
+    const auto serial = leadingInteger(line);
+    if (!serial) {
+        return std::nullopt;
+    }
+    DeviceRecord r;
+    r.serial = *serial;
+    r.password = text(line, "PASSWORD=", 8, DeviceRecord::kPasswordWidth);
+    r.pin = text(line, "PIN=", 0, DeviceRecord::kPinWidth);
+    r.apn = text(line, "APNAPN=", 0, DeviceRecord::kApnWidth);
+    r.apnPassword = text(line, "APNPWD=", 0, DeviceRecord::kApnPasswordWidth);
+    r.apnUser = text(line, "APNUSR=", 0, DeviceRecord::kApnUserWidth);
+    r.serverIp = text(line, "IP=", 0, DeviceRecord::kServerIpWidth);
+    r.serverPort = text(line, "PORT=", 0, DeviceRecord::kServerPortWidth);
+    r.phone = text(line, "TELNUM=", 0, DeviceRecord::kPhoneWidth);
+    r.ussd = text(line, "USSD=", 0, DeviceRecord::kUssdWidth);
+    r.writePeriod = period(line, "PERIODWR=");
+    r.sendPeriod = period(line, "PERIODSEND=");
+    if (r.serial == 0 || r.password.empty()) {
+        return std::nullopt;
+    }
+    return r;
+}
+
+// A value goes into its line as it stands, but a line break in it would start a new line.
+std::string inLine(const std::string& value) {
+    std::string clean;
+    std::copy_if(value.begin(), value.end(), std::back_inserter(clean),
+                 [](char c) { return c != '\r' && c != '\n'; });
+    return clean;
+}
+
+std::string formatted(const char* format, auto... arguments) {
+    const int length = std::snprintf(nullptr, 0, format, arguments...);
+    std::string out(static_cast<std::size_t>(std::max(length, 0)) + 1, '\0');
+    std::snprintf(out.data(), out.size(), format, arguments...);
+    out.pop_back();
+    return out;
+}
+
+std::string countLine(const RecordList& records) {
+    return formatted("%d records\r\n", static_cast<int>(records.size()));
+}
+
+std::string fileNameShown(const FieldModel& model) {
+    return model.text(Field::DbFileName);
+}
+
+}  // namespace
+
+std::optional<std::string> ParseValue(std::string_view line, std::string_view key,
+                                      std::size_t minLength, std::size_t capacity) {
+    const auto found = line.find(key);
+    if (found == std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::string value;
+    for (std::size_t i = found + key.size(); i < line.size() && value.size() + 1 < capacity; ++i) {
+        const char c = line[i];
+        if (c == '\r' || c == '\n' || c == '\0') {
+            break;
+        }
+        if (c == ';' && value.size() >= minLength) {
+            break;
+        }
+        value += c;
+    }
+    return value;
+}
+
+DatabaseLoad LoadDatabase(FieldModel& model, RecordList& records) {
+    if (model.DatabasePath.empty()) {
+        model.setStatusMessage("Файл не открыт");
+        return DatabaseLoad::NoFileName;
+    }
+    const auto bytes = readWholeFile(PathFromUtf8(model.DatabasePath));
+    if (!bytes) {
+        model.setStatusMessage("Ошибка открытия файла");
+        return DatabaseLoad::CannotOpen;
+    }
+    const auto lines = linesOf(*bytes);
+    if (lines.empty() || lines[0].substr(0, kHeader.size()) != kHeader) {
+        model.setStatusMessage("Ошибка чтения заголовка");
+        return DatabaseLoad::HeaderWrong;
+    }
+    const auto count = lines.size() > 1 ? leadingInteger(lines[1]) : std::nullopt;
+    if (!count) {
+        model.setStatusMessage("Ошибка считывания числа записей");
+        return DatabaseLoad::CountUnreadable;
+    }
+    records.ClearRecords();
+    const auto toRead =
+        std::min<std::size_t>(static_cast<std::size_t>(std::max(*count, 0)), RecordList::kCapacity);
+    for (std::size_t i = 0; i < toRead; ++i) {
+        const std::size_t at = 2 + i;
+        const auto line =
+            at < lines.size() ? lines[at].substr(0, kLineBuffer - 1) : std::string_view();
+        if (auto record = recordOf(line)) {
+            records.AddOrReplaceRecord(std::move(*record));
+        }
+    }
+    return DatabaseLoad::Read;
+}
+
+std::string DatabaseFileText(const RecordList& records) {
+    std::string out(kHeaderLine);
+    out += countLine(records);
+    for (const auto& r : records) {
+        out += formatted(
+            "%05d:\tPASSWORD=%s;\tTELNUM=%s;\tPIN=%s;\tPERIODWR=%d;\tPERIODSEND=%d;\t"
+            "APNAPN=%s;\tAPNUSR=%s;\tAPNPWD=%s;\tIP=%s;\tPORT=%s;\tUSSD=%s\r\n",
+            r.serial, inLine(r.password).c_str(), inLine(r.phone).c_str(), inLine(r.pin).c_str(),
+            r.writePeriod, r.sendPeriod, inLine(r.apn).c_str(), inLine(r.apnUser).c_str(),
+            inLine(r.apnPassword).c_str(), inLine(r.serverIp).c_str(), inLine(r.serverPort).c_str(),
+            inLine(r.ussd).c_str());
+    }
+    return out;
+}
+
+std::string ServerFileText(const RecordList& records) {
+    std::string out(kHeaderLine);
+    out += countLine(records);
+    for (const auto& r : records) {
+        out += formatted("%05d:\tPASSWORD=%s;\r\n", r.serial, inLine(r.password).c_str());
+    }
+    return out;
+}
+
+std::string ServerFilePath(std::string_view databasePath) {
+    return WithoutExtension(databasePath) + "-srv.zcf";
+}
+
+void SaveDatabase(FieldModel& model, const RecordList& records) {
+    const std::string shown = fileNameShown(model);
+    if (shown.empty() || model.DatabasePath.empty()) {
+        model.setStatusMessage("Файл srv не сохранён");
+        return;
+    }
+    if (!writeFileAtomically(PathFromUtf8(model.DatabasePath), DatabaseFileText(records))) {
+        model.setStatusMessage("Ошибка сохранения файла");
+        return;
+    }
+    if (!writeFileAtomically(PathFromUtf8(ServerFilePath(model.DatabasePath)),
+                             ServerFileText(records))) {
+        model.setStatusMessage("Ошибка сохранения файла srv");
+        return;
+    }
+    model.setText(Field::CommandInfo,
+                  cp1251::fromUtf8("Файл ") + shown + cp1251::fromUtf8(" успешно сохранён"));
+}
+
+}  // namespace korvan

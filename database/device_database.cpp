@@ -1,0 +1,124 @@
+#include "database/device_database.h"
+
+#include <cstdio>
+
+#include "settings/cp1251.h"
+#include "settings/file_names.h"
+#include "settings/scan.h"
+
+namespace korvan {
+namespace {
+
+constexpr std::string_view kDatabaseExtension = ".zcf";
+
+std::string shownName(std::string_view path) {
+    return cp1251::fromUtf8(FileNamePart(path));
+}
+
+std::int32_t numberIn(const std::string& text) {
+    const auto numbers = ScanNumbers(text, "%d");
+    return numbers.empty() ? 0 : numbers.front();
+}
+
+}  // namespace
+
+void DeviceDatabase::StartUp() {
+    if (!model_.DatabasePath.empty()) {
+        model_.DatabasePath = WithDefaultExtension(model_.DatabasePath, kDatabaseExtension);
+        model_.setText(Field::DbFileName, {});
+    }
+    OpenLastClick();
+}
+
+void DeviceDatabase::OpenLastClick() {
+    if (model_.DatabasePath.empty()) {
+        ChooseOpenFile();
+    }
+    openCurrent();
+}
+
+void DeviceDatabase::OpenClick() {
+    ChooseOpenFile();
+    openCurrent();
+}
+
+void DeviceDatabase::openCurrent() {
+    switch (LoadDatabase(model_, records_)) {
+        case DatabaseLoad::Read:
+            model_.setText(Field::DbFileName, shownName(model_.DatabasePath));
+            model_.setText(Field::CommandInfo, cp1251::fromUtf8("Файл ") +
+                                                   model_.text(Field::DbFileName) +
+                                                   cp1251::fromUtf8(" открыт"));
+            break;
+        case DatabaseLoad::CannotOpen:
+            // Taken as a new database; the file is created by the first save.
+            model_.setStatusMessage("Создан новый файл");
+            records_.ClearRecords();
+            break;
+        default:
+            break;  // the reader's message stays, and so do the records
+    }
+}
+
+void DeviceDatabase::ChooseOpenFile() {
+    if (auto chosen = dialogs_.chooseDatabaseToOpen(lastOpenChoice_)) {
+        lastOpenChoice_ = *chosen;
+    }
+    takeChosenPath(lastOpenChoice_);
+}
+
+void DeviceDatabase::ChooseSaveFile() {
+    if (auto chosen = dialogs_.chooseDatabaseToSave(lastSaveChoice_)) {
+        lastSaveChoice_ = *chosen;
+    }
+    takeChosenPath(lastSaveChoice_);
+}
+
+void DeviceDatabase::takeChosenPath(const std::string& chosen) {
+    if (chosen.empty()) {
+        return;
+    }
+    model_.DatabasePath = WithDefaultExtension(chosen, kDatabaseExtension);
+    model_.setText(Field::DbFileName, shownName(model_.DatabasePath));
+}
+
+RecordStored DeviceDatabase::StoreDeviceRecord() {
+    DeviceRecord record;
+    record.serial = numberIn(model_.text(Field::SerNum));
+    if (record.serial <= 0) {
+        model_.setStatusMessage("Устройство не определено: запись в базу не добавлена");
+        return RecordStored::NoDevice;
+    }
+    record.password = model_.text(Field::edPassword);
+    record.writePeriod = numberIn(model_.text(Field::Edit1));
+    record.sendPeriod = numberIn(model_.text(Field::Edit2));
+    record.serverIp = model_.text(Field::ip);
+    record.serverPort = model_.text(Field::port);
+    const RecordStored stored = records_.AddOrReplaceRecord(std::move(record));
+    if (stored == RecordStored::ListFull) {
+        static_assert(RecordList::kCapacity == 1024, "the message names the capacity");
+        char message[160];
+        std::snprintf(message, sizeof message,
+                      "В базе уже 1024 записи: устройство %05d в неё не добавлено",
+                      numberIn(model_.text(Field::SerNum)));
+        model_.setStatusMessage(message);
+    }
+    return stored;
+}
+
+void DeviceDatabase::SaveClick() {
+    // A database never named (the open dialog cancelled at the first start) is asked for too,
+    // so that the device's record is not lost to a save that cannot succeed.
+    if (model_.text(Field::DbFileName).empty() || model_.DatabasePath.empty()) {
+        ChooseSaveFile();
+    }
+    SaveDatabase(model_, records_);
+}
+
+void DeviceDatabase::SaveAsClick() {
+    if (!model_.DatabasePath.empty()) {
+        dialogs_.showFile(model_.DatabasePath);
+    }
+}
+
+}  // namespace korvan

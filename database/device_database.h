@@ -1,0 +1,62 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "database/database_file.h"
+#include "database/device_record.h"
+#include "settings/field_model.h"
+
+namespace korvan {
+
+// What the database operations ask of the desktop. Paths are UTF-8.
+class DatabaseDialogs {
+  public:
+    virtual ~DatabaseDialogs() = default;
+    // The open or save dialog for device databases ("*.zcf"), offering `lastConfirmed`;
+    // the file chosen, or nothing when the user cancels.
+    virtual std::optional<std::string> chooseDatabaseToOpen(const std::string& lastConfirmed) = 0;
+    virtual std::optional<std::string> chooseDatabaseToSave(const std::string& lastConfirmed) = 0;
+    // Shows the file with the program the desktop associates with its type.
+    virtual void showFile(const std::string& path) = 0;
+};
+
+// The current device database: which file it is, how it is chosen and opened, and how a
+// written device gets its record and the files their new contents. The user sees the file
+// name in `DbFileName` and the outcome of each step on the status line.
+class DeviceDatabase {
+  public:
+    DeviceDatabase(FieldModel& model, DatabaseDialogs& dialogs)
+        : model_(model), dialogs_(dialogs) {}
+
+    // Start-up, once the settings are read: a stored path whose file name has no extension
+    // gets ".zcf", and the name is shown only once the file is read; then `OpenLastClick`.
+    void StartUp();
+
+    void OpenLastClick();
+    void OpenClick();
+    void SaveClick();
+    void SaveAsClick();
+    // The device just written, from the fields, into the list. A device that a full list has
+    // no room for, or a write without an identified device, is told on the status line.
+    RecordStored StoreDeviceRecord();
+
+    // A dialog that is cancelled gives the name of its last confirmed use again.
+    void ChooseOpenFile();
+    void ChooseSaveFile();
+
+    const RecordList& records() const { return records_; }
+    void ClearRecords() { records_.ClearRecords(); }
+
+  private:
+    void takeChosenPath(const std::string& chosen);
+    void openCurrent();
+
+    FieldModel& model_;
+    DatabaseDialogs& dialogs_;
+    RecordList records_;
+    std::string lastOpenChoice_;
+    std::string lastSaveChoice_;
+};
+
+}  // namespace korvan

@@ -1,0 +1,244 @@
+#include "database/database_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "settings/file_io.h"
+#include "tests/support/temp_folder.h"
+
+namespace korvan {
+namespace {
+
+using testing::ansi;
+using testing::readBytes;
+using testing::TempFolder;
+using testing::writeBytes;
+
+const std::string kHead = "Zentracor database 1.3\r\n";
+
+DeviceRecord full() {
+    DeviceRecord r;
+    r.serial = 90001;
+    r.password = "ab;cd;ef";
+    r.pin = "1234";
+    r.writePeriod = 10;
+    r.sendPeriod = 300;
+    r.apn = ansi("интернет");
+    r.apnUser = "user";
+    r.apnPassword = "secret";
+    r.serverIp = "192.0.2.10";
+    r.serverPort = "2224";
+    r.phone = "+79001234567";
+    r.ussd = "*100#";
+    return r;
+}
+
+class DatabaseFile : public ::testing::Test {
+  protected:
+    TempFolder folder;
+    FieldModel model;
+    RecordList records;
+
+    void SetUp() override {
+        model.DatabasePath = (folder / "fleet.zcf").string();
+        model.setText(Field::DbFileName, "fleet.zcf");
+    }
+
+    DatabaseLoad load(const std::string& contents) {
+        writeBytes(folder / "fleet.zcf", contents);
+        return LoadDatabase(model, records);
+    }
+};
+
+TEST_F(DatabaseFile, BothFilesAreWrittenByteForByteAndReadBackWhole) {
+    records.AddOrReplaceRecord(full());
+    DeviceRecord small;
+    small.serial = 7;
+    small.password = "Pa55word";
+    records.AddOrReplaceRecord(small);
+    SaveDatabase(model, records);
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл fleet.zcf успешно сохранён"));
+
+    const std::string database = readBytes(folder / "fleet.zcf");
+    EXPECT_EQ(database,
+              kHead + "2 records\r\n" +
+                  "90001:\tPASSWORD=ab;cd;ef;\tTELNUM=+79001234567;\tPIN=1234;\tPERIODWR=10;"
+                  "\tPERIODSEND=300;\tAPNAPN=" +
+                  ansi("интернет") +
+                  ";\tAPNUSR=user;\tAPNPWD=secret;\tIP=192.0.2.10;\tPORT=2224;\tUSSD=*100#\r\n"
+                  "00007:\tPASSWORD=Pa55word;\tTELNUM=;\tPIN=;\tPERIODWR=0;\tPERIODSEND=0;"
+                  "\tAPNAPN=;\tAPNUSR=;\tAPNPWD=;\tIP=;\tPORT=;\tUSSD=\r\n");
+    EXPECT_EQ(readBytes(folder / "fleet-srv.zcf"),
+              kHead + "2 records\r\n90001:\tPASSWORD=ab;cd;ef;\r\n00007:\tPASSWORD=Pa55word;\r\n");
+
+    RecordList reread;
+    ASSERT_EQ(LoadDatabase(model, reread), DatabaseLoad::Read);
+    ASSERT_EQ(reread.size(), 2u);
+    EXPECT_EQ(reread[0], full());
+    EXPECT_EQ(reread[1], small);
+    SaveDatabase(model, reread);
+    EXPECT_EQ(readBytes(folder / "fleet.zcf"), database);
+}
+
+TEST_F(DatabaseFile, AnEmptyListStillWritesBothHeaders) {
+    SaveDatabase(model, records);
+    EXPECT_EQ(readBytes(folder / "fleet.zcf"), kHead + "0 records\r\n");
+    EXPECT_EQ(readBytes(folder / "fleet-srv.zcf"), kHead + "0 records\r\n");
+}
+
+TEST_F(DatabaseFile, ReadsWhatOtherWritersAndVersionsLeave) {
+    ASSERT_EQ(load("Zentracor database 2.0\n"
+                   "3\n"
+                   "7:\tPASSWORD=Pa55word;\tUSSD=\n"
+                   "  12:USSD=*1#;PORT=99;IP=10.0.0.1;PASSWORD=abcdefgh;PERIODSEND=60x;\r\n"
+                   "00013:\tPASSWORD=qwertyui;\tPERIODWR=abc;\tIP=" +
+                   std::string(30, '9') + ";\n"),
+              DatabaseLoad::Read);
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].serial, 7);
+    EXPECT_EQ(records[0].ussd, "");
+    EXPECT_EQ(records[1].serial, 12);
+    EXPECT_EQ(records[1].ussd, "*1#");
+    EXPECT_EQ(records[1].serverPort, "99");
+    EXPECT_EQ(records[1].serverIp, "10.0.0.1");
+    EXPECT_EQ(records[1].sendPeriod, 60);
+    EXPECT_EQ(records[1].pin, "");
+    EXPECT_EQ(records[2].writePeriod, 0);
+    EXPECT_EQ(records[2].serverIp, std::string(20, '9'));
+    SaveDatabase(model, records);
+    EXPECT_NE(readBytes(folder / "fleet.zcf").find("\r\n00007:\tPASSWORD=Pa55word;"),
+              std::string::npos);
+}
+
+TEST_F(DatabaseFile, SkipsLinesThatNameNoDeviceAndStopsWhereTheCountOrTheFileDoes) {
+    ASSERT_EQ(load(kHead + "6 records\r\n"
+                           "no serial;\tPASSWORD=abcdefgh;\r\n"
+                           "00000:\tPASSWORD=abcdefgh;\r\n"
+                           "00005:\tPIN=1;\r\n"
+                           "00006:\tPASSWORD=abcdefgh;\r\n"),
+              DatabaseLoad::Read);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].serial, 6);
+
+    ASSERT_EQ(
+        load(kHead + "1 records\r\n00001:\tPASSWORD=abcdefgh;\r\n00002:\tPASSWORD=abcdefgh;\r\n"),
+        DatabaseLoad::Read);
+    EXPECT_EQ(records.size(), 1u);
+}
+
+TEST_F(DatabaseFile, ALaterLineOfTheSameDeviceWinsInTheEarlierPlace) {
+    ASSERT_EQ(load(kHead + "3 records\r\n"
+                           "00001:\tPASSWORD=aaaaaaaa;\tIP=old;\r\n"
+                           "00002:\tPASSWORD=bbbbbbbb;\r\n"
+                           "00001:\tPASSWORD=cccccccc;\tIP=new;\r\n"),
+              DatabaseLoad::Read);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].serial, 1);
+    EXPECT_EQ(records[0].password, "cccccccc");
+    EXPECT_EQ(records[0].serverIp, "new");
+}
+
+TEST_F(DatabaseFile, OnlyTheFirst1024LinesAreRead) {
+    std::string contents = kHead + "1100 records\r\n";
+    for (int serial = 1; serial <= 1100; ++serial) {
+        contents += std::to_string(serial) + ":\tPASSWORD=abcdefgh;\r\n";
+    }
+    ASSERT_EQ(load(contents), DatabaseLoad::Read);
+    EXPECT_EQ(records.size(), 1024u);
+    EXPECT_EQ(records[1023].serial, 1024);
+}
+
+TEST_F(DatabaseFile, AnOverlongLineIsReadAsFarAsTheBufferHoldsAndTheNextLineStillCounts) {
+    const std::string longLine =
+        "00001:\tPASSWORD=abcdefgh;\tIP=1.2.3.4;\tUSSD=" + std::string(3000, 'x') + "\r\n";
+    ASSERT_EQ(load(kHead + "2 records\r\n" + longLine + "00002:\tPASSWORD=ijklmnop;\r\n"),
+              DatabaseLoad::Read);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].serverIp, "1.2.3.4");
+    EXPECT_EQ(records[0].ussd, std::string(10, 'x'));
+    EXPECT_EQ(records[1].serial, 2);
+}
+
+TEST_F(DatabaseFile, EveryReadFailureKeepsTheListAndSaysWhy) {
+    records.AddOrReplaceRecord(full());
+    struct Case {
+        std::string contents;
+        DatabaseLoad result;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"Zentracor datab", DatabaseLoad::HeaderWrong, "Ошибка чтения заголовка"},
+        {"", DatabaseLoad::HeaderWrong, "Ошибка чтения заголовка"},
+        {"zentracor database 1.3\r\n1 records\r\n", DatabaseLoad::HeaderWrong,
+         "Ошибка чтения заголовка"},
+        {kHead + "records\r\n", DatabaseLoad::CountUnreadable, "Ошибка считывания числа записей"},
+        {kHead, DatabaseLoad::CountUnreadable, "Ошибка считывания числа записей"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(load(c.contents), c.result) << c.contents;
+        EXPECT_EQ(model.text(Field::CommandInfo), ansi(c.message));
+        EXPECT_EQ(records.size(), 1u);
+    }
+    std::filesystem::remove(folder / "fleet.zcf");
+    EXPECT_EQ(LoadDatabase(model, records), DatabaseLoad::CannotOpen);
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Ошибка открытия файла"));
+    model.DatabasePath.clear();
+    EXPECT_EQ(LoadDatabase(model, records), DatabaseLoad::NoFileName);
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл не открыт"));
+    EXPECT_EQ(records.size(), 1u);
+}
+
+TEST_F(DatabaseFile, AFailedSaveLeavesTheOldFilesWholeAndSaysWhich) {
+    SaveDatabase(model, records);
+    const std::string before = readBytes(folder / "fleet.zcf");
+    records.AddOrReplaceRecord(full());
+
+    std::filesystem::create_directory(temporaryPathFor(folder / "fleet.zcf"));
+    SaveDatabase(model, records);
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Ошибка сохранения файла"));
+    EXPECT_EQ(readBytes(folder / "fleet.zcf"), before);
+    EXPECT_EQ(readBytes(folder / "fleet-srv.zcf"), before);
+    std::filesystem::remove(temporaryPathFor(folder / "fleet.zcf"));
+
+    std::filesystem::create_directory(temporaryPathFor(folder / "fleet-srv.zcf"));
+    SaveDatabase(model, records);
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Ошибка сохранения файла srv"));
+    EXPECT_NE(readBytes(folder / "fleet.zcf"), before);
+    EXPECT_EQ(readBytes(folder / "fleet-srv.zcf"), before);
+}
+
+TEST_F(DatabaseFile, NoNameShownMeansNothingIsWritten) {
+    model.setText(Field::DbFileName, "");
+    model.setStatusColour(StatusColour::Red);
+    SaveDatabase(model, records);
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл srv не сохранён"));
+    EXPECT_EQ(model.statusColour(), StatusColour::Red);  // file messages keep the colour
+    EXPECT_FALSE(std::filesystem::exists(folder / "fleet.zcf"));
+}
+
+TEST(DatabaseFileNames, TheServerFileStandsBesideTheDatabase) {
+    EXPECT_EQ(ServerFilePath("/data/fleet.zcf"), "/data/fleet-srv.zcf");
+    EXPECT_EQ(ServerFilePath("/data/fleet"), "/data/fleet-srv.zcf");
+    EXPECT_EQ(ServerFilePath("/home/t/.fleet.d/cars"), "/home/t/.fleet.d/cars-srv.zcf");
+    EXPECT_EQ(ServerFilePath(R"(C:\data\fleet.zcf)"), R"(C:\data\fleet-srv.zcf)");
+}
+
+TEST(ParseValue, KeysValuesAndTheirEnds) {
+    const std::string line = "00001:\tPASSWORD=a;b;c;de;\tPIN=;\tIP=1.2.3.4\tPORT=22";
+    EXPECT_EQ(ParseValue(line, "PASSWORD=", 8, 9), "a;b;c;de");
+    EXPECT_EQ(ParseValue(line, "PIN=", 0, 5), "");
+    EXPECT_EQ(ParseValue(line, "IP=", 0, 21), "1.2.3.4\tPORT=22");
+    EXPECT_EQ(ParseValue(line, "PORT=", 0, 7), "22");
+    EXPECT_EQ(ParseValue(line, "USSD=", 0, 11), std::nullopt);
+    EXPECT_EQ(ParseValue("USSD=123456789012;", "USSD=", 0, 11), "1234567890");
+    EXPECT_EQ(ParseValue("PASSWORD=abc\r\n", "PASSWORD=", 8, 9), "abc");
+    // A password may begin with a ";" too: below its minimum length a ";" is part of it.
+    EXPECT_EQ(ParseValue("PASSWORD=;abcdefg;", "PASSWORD=", 8, 9), ";abcdefg");
+    // A key inside another value counts as found.
+    EXPECT_EQ(ParseValue("APNAPN=xIP=9;", "IP=", 0, 21), "9");
+}
+
+}  // namespace
+}  // namespace korvan

@@ -1,0 +1,225 @@
+#include "database/device_database.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_folder.h"
+
+namespace korvan {
+namespace {
+
+using testing::ansi;
+using testing::readBytes;
+using testing::TempFolder;
+using testing::writeBytes;
+
+// Dialogs that answer from a script: a path, or nothing for Cancel.
+class ScriptedDialogs final : public DatabaseDialogs {
+  public:
+    std::deque<std::optional<std::string>> openAnswers;
+    std::deque<std::optional<std::string>> saveAnswers;
+    std::vector<std::string> offeredOnOpen;
+    std::vector<std::string> offeredOnSave;
+    std::vector<std::string> shown;
+
+    std::optional<std::string> chooseDatabaseToOpen(const std::string& last) override {
+        offeredOnOpen.push_back(last);
+        return next(openAnswers);
+    }
+    std::optional<std::string> chooseDatabaseToSave(const std::string& last) override {
+        offeredOnSave.push_back(last);
+        return next(saveAnswers);
+    }
+    void showFile(const std::string& path) override { shown.push_back(path); }
+
+  private:
+    static std::optional<std::string> next(std::deque<std::optional<std::string>>& answers) {
+        EXPECT_FALSE(answers.empty()) << "a dialog the test did not expect";
+        if (answers.empty()) {
+            return std::nullopt;
+        }
+        auto answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+const std::string kOneDevice =
+    "Zentracor database 1.3\r\n1 records\r\n00001:\tPASSWORD=aaaaaaaa;\r\n";
+
+class Database : public ::testing::Test {
+  protected:
+    TempFolder folder;
+    FieldModel model;
+    ScriptedDialogs dialogs;
+    DeviceDatabase database{model, dialogs};
+
+    std::string at(std::string_view name) const { return (folder / name).string(); }
+
+    // The fields as a write leaves them for device `serial`.
+    void written(const char* serial, const char* password = "Pa55word") {
+        model.setText(Field::SerNum, serial);
+        model.setText(Field::edPassword, password);
+        model.setText(Field::Edit1, "10");
+        model.setText(Field::Edit2, "300");
+    }
+};
+
+TEST_F(Database, FirstStartAsksForADatabaseAndTakesANewOne) {
+    dialogs.openAnswers = {at("fleet")};
+    database.StartUp();
+    EXPECT_EQ(model.DatabasePath, at("fleet.zcf"));
+    EXPECT_EQ(model.text(Field::DbFileName), "fleet.zcf");
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Создан новый файл"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "fleet.zcf"));  // created by the first save
+
+    written("00007");
+    EXPECT_EQ(database.StoreDeviceRecord(), RecordStored::Added);
+    database.SaveClick();
+    EXPECT_TRUE(dialogs.offeredOnSave.empty());
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл fleet.zcf успешно сохранён"));
+    EXPECT_NE(readBytes(folder / "fleet.zcf").find("00007:\tPASSWORD=Pa55word;"),
+              std::string::npos);
+}
+
+TEST_F(Database, AChosenNameWithoutExtensionGetsZcfWhateverItsFoldersHold) {
+    std::filesystem::create_directory(folder / "v1.2");
+    dialogs.openAnswers = {at("v1.2/cars")};
+    database.OpenClick();
+    EXPECT_EQ(model.DatabasePath, at("v1.2/cars.zcf"));
+    EXPECT_EQ(model.text(Field::DbFileName), "cars.zcf");
+}
+
+TEST_F(Database, AStoredDatabaseIsOpenedAndNamedOnceRead) {
+    writeBytes(folder / "car7.zcf", kOneDevice);
+    model.DatabasePath = at("car7");
+    database.StartUp();
+    EXPECT_EQ(model.DatabasePath, at("car7.zcf"));
+    EXPECT_EQ(model.text(Field::DbFileName), "car7.zcf");
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл car7.zcf открыт"));
+    EXPECT_EQ(database.records().size(), 1u);
+
+    // Open, then Cancel in a dialog never confirmed: the same database is read again.
+    dialogs.openAnswers = {std::nullopt};
+    model.setText(Field::CommandInfo, "");
+    database.OpenClick();
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл car7.zcf открыт"));
+}
+
+TEST_F(Database, AStoredDatabaseThatCannotBeReadAsksForANameAtTheFirstSave) {
+    model.DatabasePath = at("gone.zcf");
+    database.StartUp();
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Создан новый файл"));
+    EXPECT_EQ(model.text(Field::DbFileName), "");
+    written("00003");
+    database.StoreDeviceRecord();
+    dialogs.saveAnswers = {at("new-fleet.zcf")};
+    database.SaveClick();
+    EXPECT_EQ(model.DatabasePath, at("new-fleet.zcf"));
+    EXPECT_TRUE(std::filesystem::exists(folder / "new-fleet.zcf"));
+    EXPECT_TRUE(std::filesystem::exists(folder / "new-fleet-srv.zcf"));
+}
+
+TEST_F(Database, ABadDatabaseKeepsTheListAndIsOverwrittenByTheNextSave) {
+    writeBytes(folder / "fleet.zcf", kOneDevice);
+    writeBytes(folder / "bad.zcf", "something else\r\n");
+    model.DatabasePath = at("fleet.zcf");
+    database.StartUp();
+    dialogs.openAnswers = {at("bad.zcf")};
+    database.OpenClick();
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Ошибка чтения заголовка"));
+    EXPECT_EQ(database.records().size(), 1u);
+    database.SaveClick();
+    const std::string saved = readBytes(folder / "bad.zcf");
+    EXPECT_EQ(saved.rfind("Zentracor database 1.3\r\n1 records\r\n00001:\tPASSWORD=aaaaaaaa;", 0),
+              0u);
+}
+
+TEST_F(Database, NoDatabaseNamedAtStartIsAskedForAtTheSaveAndTheRecordIsKept) {
+    dialogs.openAnswers = {std::nullopt};
+    database.StartUp();
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл не открыт"));
+    EXPECT_EQ(model.text(Field::DbFileName), "...");
+
+    written("00009");
+    database.StoreDeviceRecord();
+    dialogs.saveAnswers = {std::nullopt};
+    database.SaveClick();
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл srv не сохранён"));
+    EXPECT_EQ(database.records().size(), 1u);  // kept for the next save
+
+    written("00010");
+    database.StoreDeviceRecord();
+    dialogs.saveAnswers = {at("later")};
+    database.SaveClick();
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл later.zcf успешно сохранён"));
+    const std::string saved = readBytes(folder / "later.zcf");
+    EXPECT_NE(saved.find("2 records"), std::string::npos);
+    EXPECT_NE(saved.find("00009:"), std::string::npos);
+}
+
+TEST_F(Database, ACancelledDialogGivesItsLastConfirmedNameAgain) {
+    dialogs.openAnswers = {at("a.zcf"), std::nullopt};
+    database.OpenClick();
+    model.DatabasePath = at("elsewhere.zcf");
+    database.OpenClick();
+    EXPECT_EQ(model.DatabasePath, at("a.zcf"));
+    EXPECT_EQ(dialogs.offeredOnOpen, (std::vector<std::string>{"", at("a.zcf")}));
+}
+
+TEST_F(Database, WritingADeviceAgainReplacesItsRecordInItsPlace) {
+    dialogs.openAnswers = {at("fleet.zcf")};
+    database.StartUp();
+    written("00001");
+    database.StoreDeviceRecord();
+    written("00002");
+    database.StoreDeviceRecord();
+    written("00001", "NewPass1");
+    EXPECT_EQ(database.StoreDeviceRecord(), RecordStored::Replaced);
+    ASSERT_EQ(database.records().size(), 2u);
+    EXPECT_EQ(database.records()[0].serial, 1);
+    EXPECT_EQ(database.records()[0].password, "NewPass1");
+    EXPECT_EQ(database.records()[0].writePeriod, 10);
+    EXPECT_EQ(database.records()[0].serverIp, kDataServerAddress);
+}
+
+TEST_F(Database, AFullListStillReplacesButReportsANewDevice) {
+    std::string contents = "Zentracor database 1.3\r\n1024 records\r\n";
+    for (int serial = 1; serial <= 1024; ++serial) {
+        contents += std::to_string(serial) + ":\tPASSWORD=abcdefgh;\r\n";
+    }
+    writeBytes(folder / "full.zcf", contents);
+    model.DatabasePath = at("full.zcf");
+    database.StartUp();
+    ASSERT_EQ(database.records().size(), 1024u);
+
+    written("00500", "Replaced");
+    EXPECT_EQ(database.StoreDeviceRecord(), RecordStored::Replaced);
+    EXPECT_EQ(database.records()[499].password, "Replaced");
+
+    written("02000");
+    EXPECT_EQ(database.StoreDeviceRecord(), RecordStored::ListFull);
+    EXPECT_EQ(model.text(Field::CommandInfo),
+              ansi("В базе уже 1024 записи: устройство 02000 в неё не добавлено"));
+    EXPECT_EQ(database.records().size(), 1024u);
+}
+
+TEST_F(Database, AWriteWithoutAnIdentifiedDeviceRecordsNothing) {
+    EXPECT_EQ(database.StoreDeviceRecord(), RecordStored::NoDevice);  // SerNum shows "Номер"
+    EXPECT_EQ(database.records().size(), 0u);
+}
+
+TEST_F(Database, ViewingTheDatabaseHandsItsPathToTheDesktop) {
+    database.SaveAsClick();
+    EXPECT_TRUE(dialogs.shown.empty());
+    model.DatabasePath = at("fleet.zcf");
+    database.SaveAsClick();
+    EXPECT_EQ(dialogs.shown, std::vector<std::string>{at("fleet.zcf")});
+}
+
+}  // namespace
+}  // namespace korvan
