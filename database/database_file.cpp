@@ -18,25 +18,6 @@ constexpr std::string_view kHeaderLine = "Zentracor database 1.3\r\n";
 // rest of a longer line is passed over.
 constexpr std::size_t kLineBuffer = 1024;
 
-// The file's lines, each without its line end; CR LF and LF alike end a line.
-std::vector<std::string_view> linesOf(std::string_view text) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        auto end = text.find('\n', start);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        auto line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
-
 std::optional<int> leadingInteger(std::string_view text) {
     const auto numbers = ScanNumbers(text, "%d");
     return numbers.empty() ? std::nullopt : std::optional<int>(numbers.front());
@@ -131,7 +112,7 @@ DatabaseLoad LoadDatabase(FieldModel& model, RecordList& records) {
         model.setStatusMessage("Ошибка открытия файла");
         return DatabaseLoad::CannotOpen;
     }
-    const auto lines = linesOf(*bytes);
+    const auto lines = SplitLines(*bytes);
     if (lines.empty() || lines[0].substr(0, kHeader.size()) != kHeader) {
         model.setStatusMessage("Ошибка чтения заголовка");
         return DatabaseLoad::HeaderWrong;

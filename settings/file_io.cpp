@@ -61,6 +61,24 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
     return bytes;
 }
 
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        auto end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        auto line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
 std::filesystem::path temporaryPathFor(const std::filesystem::path& path) {
     auto temporary = path;
     temporary += ".tmp";

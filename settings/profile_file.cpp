@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstdint>
 
+#include "settings/file_io.h"
+
 namespace korvan {
 namespace {
 
@@ -92,18 +94,8 @@ ProfileFile ProfileFile::parse(std::string_view bytes) {
         (firstBreak == 0 || bytes[firstBreak - 1] != '\r')) {
         file.lineEnding_ = "\n";
     }
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        auto end = bytes.find('\n', start);
-        if (end == std::string_view::npos) {
-            end = bytes.size();
-        }
-        auto line = bytes.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
+    for (auto line : SplitLines(bytes)) {
         file.lines_.emplace_back(line);
-        start = end + 1;
     }
     return file;
 }
