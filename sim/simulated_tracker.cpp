@@ -172,7 +172,8 @@ void SimulatedTracker::applyFaults(const std::string& command, Response& respons
                 break;
             case Fault::Kind::WrongEcho:
                 if (!response.bytes.empty()) {
-                    response.bytes[response.bytes.size() / 2] ^= 0x20;
+                    char& changed = response.bytes[response.bytes.size() / 2];
+                    changed = changed == '#' ? '*' : '#';
                 }
                 break;
             case Fault::Kind::Garbage:

@@ -52,7 +52,7 @@ struct Fault {
         NoReply,     // the command is taken in silence
         ShortReply,  // only the first `keep` bytes of the reply
         WrongReply,  // `replacement` instead of the reply
-        WrongEcho,   // an echo of the right length with one byte changed
+        WrongEcho,   // an echo of the right length, its middle byte changed to '#' (or '*')
         Garbage,     // bytes of the reply's length that mean nothing
         SplitReply,  // a pause of `pause` after the first `keep` bytes
         Unplug,      // pulled out as the command arrives, before any reply

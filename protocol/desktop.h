@@ -1,0 +1,11 @@
+#pragma once
+
+#include "database/device_database.h"
+#include "protocol/message_boxes.h"
+
+namespace korvan {
+
+// Everything the core asks of the desktop: file dialogs, message boxes and showing a file.
+class Desktop : public DatabaseDialogs, public MessageBoxes, public LogFileDialog {};
+
+}  // namespace korvan

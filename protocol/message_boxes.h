@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace korvan {
+
+enum class MessageIcon : std::uint8_t { Information, Warning, Error };
+
+// Message boxes captioned "Korvan", as the desktop shows them. Texts are UTF-8.
+class MessageBoxes {
+  public:
+    virtual ~MessageBoxes() = default;
+    // One OK button.
+    virtual void message(MessageIcon icon, std::string_view text) = 0;
+    // Yes and No, with the warning icon; true for Yes.
+    virtual bool confirm(std::string_view text) = 0;
+};
+
+// The save dialog for a copied debug log ("Binary file (*.bin)", asking before it overwrites
+// a file): the path chosen, UTF-8, or nothing when cancelled.
+class LogFileDialog {
+  public:
+    virtual ~LogFileDialog() = default;
+    virtual std::optional<std::string> chooseLogFile() = 0;
+};
+
+}  // namespace korvan

@@ -1,0 +1,81 @@
+#include "app/configurator.h"
+
+#include <gtest/gtest.h>
+
+#include "settings/settings_file.h"
+#include "sim/simulated_bridge.h"
+#include "tests/support/fake_desktop.h"
+#include "tests/support/temp_folder.h"
+
+namespace korvan {
+namespace {
+
+using sim::SimulatedTracker;
+using testing::ansi;
+
+class Core : public ::testing::Test {
+  protected:
+    testing::TempFolder folder;
+    VirtualClock clock;
+    sim::SimulatedBridge bridge{clock};
+    testing::FakeDesktop desktop;
+    Configurator core{bridge, clock, desktop};
+
+    void SetUp() override {
+        LoadSettings(core.model(), folder / "first-run.ini");
+        core.model().DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
+        bridge.onDevicesChanged = [this] { core.DeviceChanged(); };
+    }
+    long opens() const {
+        return std::count(bridge.calls().begin(), bridge.calls().end(), "setDivisor");
+    }
+};
+
+TEST_F(Core, APluggedTrackerIsFoundReadAndReadyToWrite) {
+    core.model().setEnabled(Field::Button5, false);
+    bridge.plug(SimulatedTracker::Configured("90001"));
+    EXPECT_EQ(core.model().text(Field::SerNum), "90001");
+    EXPECT_EQ(core.model().text(Field::WiFiName), "Depot-North");
+    EXPECT_TRUE(core.model().enabled(Field::Button5));
+    EXPECT_EQ(core.model().text(Field::CommandInfo), ansi("Данные успешно считаны из устройства"));
+    bridge.unplug(0);
+    EXPECT_FALSE(core.model().enabled(Field::Button5));
+    EXPECT_EQ(core.model().text(Field::SerNum), ansi("Номер"));
+}
+
+TEST_F(Core, ADeviceChangeDuringAWriteWaitsUntilTheWriteHasEnded) {
+    bridge.plug(SimulatedTracker::Configured("90001"));
+    core.model().setText(Field::DbFileName, "");  // the save asks for a file name
+    long opensWhileDialogOpen = -1;
+    desktop.saveAnswers = {(folder / "fleet.zcf").string()};
+    desktop.whileDialogOpen = [&] {
+        const long before = opens();
+        bridge.plug(SimulatedTracker::Configured("90002"));  // its notification arrives now
+        opensWhileDialogOpen = opens() - before;
+        EXPECT_TRUE(core.operationRunning());
+    };
+    core.Button5Click();
+    EXPECT_EQ(opensWhileDialogOpen, 0) << "a second link while the write's link was open";
+    // Held, then handled once the write was over: the second tracker is read now.
+    EXPECT_EQ(core.model().CurrentSerial, 90002);
+    EXPECT_FALSE(core.link().isOpen());
+    EXPECT_EQ(core.model().text(Field::CommandInfo), ansi("Данные успешно считаны из устройства"));
+    EXPECT_EQ(core.database().records().size(), 1u);
+}
+
+TEST_F(Core, TheHiddenReadButtonMarksTheStatusLineThenReads) {
+    bridge.plug(SimulatedTracker::Configured("90001"));
+    std::vector<std::string> shown;
+    auto subscription = core.model().subscribe([&](Field f, Aspect a) {
+        if (f == Field::CommandInfo && a == Aspect::Value) {
+            shown.push_back(core.model().text(f));
+        }
+    });
+    core.Button2Click();
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.front(), "!");
+    EXPECT_EQ(shown.back(), ansi("Данные успешно считаны из устройства"));
+}
+
+}  // namespace
+}  // namespace korvan

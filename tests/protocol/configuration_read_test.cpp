@@ -1,0 +1,337 @@
+#include "protocol/configuration_read.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/sim_rig.h"
+#include "tests/support/temp_folder.h"
+
+namespace korvan {
+namespace {
+
+using namespace std::chrono_literals;
+using sim::Fault;
+using sim::SimulatedTracker;
+using testing::ansi;
+using Commands = std::vector<std::string>;
+
+class Read : public ::testing::Test {
+  protected:
+    testing::SimRig rig;
+    FieldModel model;
+    InputRecord inputRecord;
+
+    SimulatedTracker& plug(SimulatedTracker tracker) { return rig.bridge.plug(std::move(tracker)); }
+    bool read() { return ReadConfiguration(rig.link, model, inputRecord); }
+    int count(const char* call) const {
+        return static_cast<int>(
+            std::count(rig.bridge.calls().begin(), rig.bridge.calls().end(), call));
+    }
+    void expectClosed() {
+        EXPECT_FALSE(rig.link.isOpen());
+        EXPECT_EQ(count("open"), count("close"));
+    }
+};
+
+const Commands kDhcpQueries = {"FL_READ_VERSION$", "FL_GET_RATE$",     "GSM_GET_PERIODSEND$",
+                               "FL_GET_ADD_R$",    "FL_GET_COUNT_R$",  "GSM_GET_PASSWORD$",
+                               "FL_GET_NDIST$",    "FL_GET_MODE$",     "FL_GET_WIDE$",
+                               "GSM_GET_SMS,1$",   "GSM_GET_SMS,2$",   "GSM_GET_SMS,3$",
+                               "GSM_GET_SMS,4$",   "GSM_GET_CPOINT1$", "GSM_GET_CPOINT2$",
+                               "GSM_GET_CPOINT3$", "GDHCP$",           "GAUTH$",
+                               "GSERIP$",          "GSERPORT$",        "GWKEY$",
+                               "GWFPOINT$"};
+
+TEST_F(Read, AConfiguredTrackerFillsEveryField) {
+    auto& tracker = plug(SimulatedTracker::Configured());
+    model.setText(Field::Point2Latmm, "12");
+    ASSERT_TRUE(read());
+    EXPECT_EQ(tracker.commands(), kDhcpQueries);
+    expectClosed();
+    EXPECT_EQ(model.statusColour(), StatusColour::Black);
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Данные успешно считаны из устройства"));
+    EXPECT_EQ(model.statusFont(), StatusFont::Pixels21);
+
+    EXPECT_EQ(model.text(Field::Panel16), "Ver. 1.5");
+    EXPECT_EQ(model.FirmwareVersion, 105);
+    EXPECT_EQ(model.text(Field::Edit1), "10");
+    EXPECT_EQ(model.text(Field::Edit2), "300");
+    EXPECT_EQ(model.text(Field::AnalogTime), "600");
+    EXPECT_EQ(model.text(Field::CounterTime), "3600");
+    EXPECT_EQ(model.text(Field::CounterTime34), "0");
+    EXPECT_EQ(model.text(Field::edPassword), "Fleet_07");
+    EXPECT_EQ(model.itemIndex(Field::WriteMethod), 0);
+    EXPECT_EQ(model.text(Field::Label17), ansi("Период записи точек (сек):"));
+    EXPECT_FALSE(model.checked(Field::StaticBox));
+    EXPECT_TRUE(model.checked(Field::WideWrite));
+    // Input 1 ordinary, sending over Wi-Fi; input 2 a counter; 3 and 4 ordinary.
+    EXPECT_TRUE(model.checked(Field::GPRS1));
+    EXPECT_TRUE(model.checked(Field::RadioButton1));
+    EXPECT_EQ(model.text(Field::Ain1), "1023");
+    EXPECT_EQ(model.text(Field::Usr1), "16");
+    EXPECT_EQ(model.itemIndex(Field::AnalogMethod), 1);
+    EXPECT_FALSE(model.checked(Field::AnalogWrite1));
+    EXPECT_TRUE(model.checked(Field::CheckBox2));
+    EXPECT_FALSE(model.checked(Field::GPRS2));
+    EXPECT_TRUE(model.checked(Field::RadioButton4));
+    EXPECT_EQ(inputRecord.flags, 0x7F);  // the last input read stays in the record
+    // Control point 1 as stored; points 2 and 3 "EMPTY" keep their fields, fractions padded.
+    EXPECT_EQ(model.text(Field::Point1NS), "S");
+    EXPECT_EQ(model.text(Field::Point1Latd), "55");
+    EXPECT_EQ(model.text(Field::Point1Latm), "9");
+    EXPECT_EQ(model.text(Field::Point1Latmm), "01230");
+    EXPECT_EQ(model.text(Field::Point1EW), "E");
+    EXPECT_EQ(model.text(Field::Point1Lond), "37");
+    EXPECT_EQ(model.text(Field::Point1Lonmm), "50000");
+    EXPECT_EQ(model.text(Field::Point1Rad), "150");
+    EXPECT_TRUE(model.checked(Field::Point1InGPRS));
+    EXPECT_FALSE(model.checked(Field::Point1OutOut));
+    EXPECT_EQ(model.text(Field::edPoint1OnTime), "5");
+    EXPECT_TRUE(model.enabled(Field::edPoint1OnTime));
+    EXPECT_EQ(model.text(Field::Point2Latmm), "00012");
+    EXPECT_EQ(model.text(Field::Point3Lonmm), "00000");
+    // The Wi-Fi module.
+    EXPECT_TRUE(model.checked(Field::AutoIP));
+    EXPECT_EQ(model.itemIndex(Field::Sert), 0);
+    EXPECT_EQ(model.text(Field::ip), "192.0.2.10");
+    EXPECT_EQ(model.text(Field::port), "2224");
+    EXPECT_TRUE(model.checked(Field::WEP));
+    EXPECT_TRUE(model.checked(Field::bit64));
+    EXPECT_EQ(model.text(Field::WiFiKey), "k3y05");
+    EXPECT_TRUE(model.enabled(Field::WiFiKey));
+    EXPECT_EQ(model.text(Field::WiFiName), "Depot-North");
+}
+
+TEST_F(Read, AFixedAddressIsReadBackWithItsMaskAndGateway) {
+    auto& tracker = plug(SimulatedTracker::Configured());
+    tracker.settings.dhcp = 0;
+    tracker.settings.deviceIp = "10.1.1.7";
+    tracker.settings.netmask = "255.255.0.0";
+    tracker.settings.gateway = "10.1.0.1";
+    tracker.settings.authentication = 1;
+    tracker.settings.keyMode = 2;
+    tracker.settings.key = "0123456789abc";
+    ASSERT_TRUE(read());
+    Commands expected = kDhcpQueries;
+    expected.insert(expected.begin() + 20, {"GDEVIP$", "GNETMASK$", "GDEFGW$"});
+    EXPECT_EQ(tracker.commands(), expected);
+    EXPECT_TRUE(model.checked(Field::RadioButton6));
+    EXPECT_TRUE(model.enabled(Field::DevIP));
+    EXPECT_EQ(model.text(Field::DevIP), "10.1.1.7");
+    EXPECT_EQ(model.text(Field::Netmask), "255.255.0.0");
+    EXPECT_EQ(model.text(Field::DefGW), "10.1.0.1");
+    EXPECT_EQ(model.itemIndex(Field::Sert), 1);
+    EXPECT_TRUE(model.checked(Field::RadioButton7));
+    EXPECT_EQ(model.maxLength(Field::WiFiKey), 13);
+    EXPECT_EQ(model.text(Field::WiFiKey), "0123456789abc");
+}
+
+TEST_F(Read, NoEncryptionLeavesTheKeyAsItWas) {
+    auto& tracker = plug(SimulatedTracker::Configured());
+    tracker.settings.keyMode = 0;
+    model.setChecked(Field::WEP, true);
+    model.setText(Field::WiFiKey, "old12");
+    ASSERT_TRUE(read());
+    EXPECT_TRUE(model.checked(Field::NoEncr));
+    EXPECT_FALSE(model.enabled(Field::WiFiKey));
+    EXPECT_EQ(model.text(Field::WiFiKey), "old12");
+}
+
+TEST_F(Read, AnErasedTrackerLeavesTheFieldsAndSaysItIsNotConfigured) {
+    plug(SimulatedTracker::Erased());
+    model.setText(Field::Edit1, "7");
+    model.setText(Field::edPassword, "keepthis");
+    model.setText(Field::Point1Latd, "12");
+    ASSERT_TRUE(read());
+    EXPECT_EQ(model.text(Field::Edit1), "7");
+    EXPECT_EQ(model.text(Field::edPassword), "keepthis");
+    EXPECT_EQ(model.text(Field::Point1Latd), "12");
+    EXPECT_EQ(model.statusColour(), StatusColour::Black);
+    EXPECT_EQ(model.statusFont(), StatusFont::Points12);
+    EXPECT_EQ(model.text(Field::CommandInfo),
+              ansi("Устройство не настроено. Заполните пустые поля и нажмите кнопку "
+                   "\"Установить\""));
+}
+
+TEST_F(Read, OnlyAnErasedPeriodOrPasswordMarksTheTrackerNotConfigured) {
+    auto& tracker = plug(SimulatedTracker::Configured());
+    tracker.settings.inputs[2].reset();
+    tracker.settings.points[0].reset();
+    ASSERT_TRUE(read());
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Данные успешно считаны из устройства"));
+    tracker.settings.analogPeriod = 0xFFFF;
+    model.CurrentSerial = 0;
+    ASSERT_TRUE(read());
+    EXPECT_EQ(model.statusFont(), StatusFont::Points12);
+}
+
+TEST_F(Read, WithUnReadBoxOnlyTheVersionIsRead) {
+    auto& tracker = plug(SimulatedTracker::Configured());
+    tracker.firmware = "WIFI-2.10";
+    model.setChecked(Field::UnReadBox, true);
+    model.setText(Field::Edit1, "7");
+    ASSERT_TRUE(read());
+    EXPECT_EQ(tracker.commands(), Commands{"FL_READ_VERSION$"});
+    EXPECT_EQ(model.text(Field::Panel16), "Ver. 2.10");
+    EXPECT_EQ(model.FirmwareVersion, 210);
+    EXPECT_EQ(model.text(Field::Edit1), "7");
+    EXPECT_EQ(model.statusColour(), StatusColour::Black);
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Параметры не были считаны"));
+    expectClosed();
+}
+
+TEST_F(Read, AVersionThatCannotBeReadEndsTheRead) {
+    auto& tracker = plug(SimulatedTracker::Configured());
+    tracker.firmware = "GPS-7.0.1";  // nine bytes that are not a version
+    EXPECT_FALSE(read());
+    EXPECT_EQ(tracker.commands(), Commands{"FL_READ_VERSION$"});  // not asked again
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Неизвестная версия"));
+    EXPECT_EQ(model.statusColour(), StatusColour::Red);
+    expectClosed();
+
+    tracker.clearRecord();
+    tracker.firmware = "WIFI-1.5";  // eight bytes: never the nine asked for
+    EXPECT_FALSE(read());
+    EXPECT_EQ(tracker.commands(), Commands(10, "FL_READ_VERSION$"));
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Ошибка чтения версии устройства"));
+    expectClosed();
+}
+
+TEST_F(Read, ALinkThatDoesNotOpenIsReportedAndHowToFixARefusal) {
+    EXPECT_FALSE(read());
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Ошибка при открытии порта USB"));
+    EXPECT_EQ(model.statusColour(), StatusColour::Red);
+    plug(SimulatedTracker::Configured());
+    rig.bridge.failNext(sim::BridgeCall::Open, BridgeStatus::AccessDenied);
+    EXPECT_FALSE(read());
+    EXPECT_EQ(
+        model.text(Field::CommandInfo).rfind(ansi("Ошибка при открытии порта USB: нет доступа"), 0),
+        0u);
+    EXPECT_EQ(count("close"), 0);
+}
+
+struct QueryFailure {
+    const char* command;
+    const char* message;
+    bool fatal;
+};
+
+// Every query after the version, failing ten times.
+const QueryFailure kQueryFailures[] = {
+    {"FL_GET_RATE$", "Ошибка чтения периода записи", true},
+    {"GSM_GET_PERIODSEND$", "Ошибка чтения периода отправки", true},
+    {"FL_GET_ADD_R$", "Ошибка чтения периода записи аналоговых входов", true},
+    {"FL_GET_COUNT_R$", "Ошибка чтения периода записи счётчиков", true},
+    {"GSM_GET_PASSWORD$", "Ошибка чтения пароля", true},
+    {"FL_GET_NDIST$", "Ошибка чтения способа записи", false},
+    {"FL_GET_MODE$", "Ошибка чтения режима работы", false},
+    {"FL_GET_WIDE$", "Ошибка чтения способа записи", false},
+    {"GSM_GET_SMS,1$", "Ошибка чтения способа записи", false},
+    {"GSM_GET_SMS,2$", "Ошибка чтения способа записи 2", false},
+    {"GSM_GET_SMS,3$", "Ошибка чтения способа записи 3", false},
+    {"GSM_GET_SMS,4$", "Ошибка чтения способа записи 4", false},
+    {"GSM_GET_CPOINT1$", "Ошибка чтения первой контрольной точки", false},
+    {"GSM_GET_CPOINT2$", "Ошибка чтения второй контрольной точки", false},
+    {"GSM_GET_CPOINT3$", "Ошибка чтения третьей контрольной точки", false},
+    {"GDHCP$", "Ошибка чтения DHCP", true},
+    {"GAUTH$", "Ошибка чтения типа авторизации", true},
+    {"GSERIP$", "Ошибка чтения IP сервера", true},
+    {"GSERPORT$", "Ошибка чтения SERPORT", true},
+    {"GDEVIP$", "Ошибка чтения DEVIP", true},
+    {"GNETMASK$", "Ошибка чтения NETMASK", true},
+    {"GDEFGW$", "Ошибка чтения DEFGW", true},
+    {"GWKEY$", "Ошибка чтения WKEY", true},
+    {"GWFPOINT$", "Ошибка чтения WFPOINT", true},
+};
+
+TEST_F(Read, EveryQueryThatStaysUnansweredEndsAsItsRowSays) {
+    for (const auto& row : kQueryFailures) {
+        SCOPED_TRACE(row.command);
+        testing::SimRig fresh;
+        auto& tracker = fresh.bridge.plug(SimulatedTracker::Configured());
+        tracker.settings.dhcp = 0;  // so that the fixed-address queries are asked too
+        tracker.injectFault({.kind = Fault::Kind::NoReply, .command = row.command, .times = 10});
+        FieldModel m;
+        InputRecord record;
+        m.setText(Field::Edit1, "untouched");
+        const auto start = fresh.clock.now();
+        const bool result = ReadConfiguration(fresh.link, m, record);
+        EXPECT_EQ(std::count(tracker.commands().begin(), tracker.commands().end(), row.command),
+                  10);
+        EXPECT_GE(fresh.clock.now() - start, 6000ms);
+        EXPECT_FALSE(fresh.link.isOpen());
+        if (row.fatal) {
+            EXPECT_FALSE(result);
+            EXPECT_EQ(tracker.commands().back(), row.command);
+            EXPECT_EQ(m.text(Field::CommandInfo), ansi(row.message));
+            EXPECT_EQ(m.statusColour(), StatusColour::Red);
+        } else {
+            EXPECT_TRUE(result);
+            EXPECT_EQ(tracker.commands().back(), "GWFPOINT$");
+            EXPECT_EQ(m.text(Field::CommandInfo), ansi("Данные успешно считаны из устройства"));
+            EXPECT_EQ(m.statusColour(), StatusColour::Black);
+        }
+        if (std::string(row.command) == "FL_GET_RATE$") {
+            EXPECT_EQ(m.text(Field::Edit1), "untouched");
+        }
+    }
+}
+
+TEST_F(Read, AnInputsWifiBoxGivesWayToACounterType) {
+    auto& tracker = plug(SimulatedTracker::Configured());
+    // Input 1: Wi-Fi on (bit 2 clear) and type B (bit 5 clear); input 2: bits 5 and 6 clear.
+    // Input 1 also records its analogue input as digital (bit 3 clear).
+    (*tracker.settings.inputs[0])[0] = 0x5B & ~0x08;
+    (*tracker.settings.inputs[1])[0] = 0x1F;
+    (*tracker.settings.inputs[0])[2] = static_cast<std::uint8_t>(30 << 2);  // averaging 30 s
+    ASSERT_TRUE(read());
+    EXPECT_TRUE(model.checked(Field::CheckBox1));
+    EXPECT_FALSE(model.checked(Field::GPRS1));
+    EXPECT_TRUE(model.checked(Field::AnalogWrite1));
+    EXPECT_EQ(model.text(Field::Usr1), "1");  // the analogue box's reaction wins
+    EXPECT_TRUE(model.checked(Field::TempBox2));
+}
+
+TEST_F(Read, InputsOneAndTwoLeftWithoutATypeBecomeOrdinary) {
+    auto& tracker = plug(SimulatedTracker::Configured());
+    tracker.settings.inputs[1].reset();
+    tracker.settings.inputs[2].reset();
+    model.setChecked(Field::RadioButton2, false);  // no type selected for input 2
+    model.setChecked(Field::RadioButton3, false);
+    ASSERT_TRUE(read());
+    EXPECT_TRUE(model.checked(Field::RadioButton2));
+    EXPECT_FALSE(model.checked(Field::RadioButton3));  // inputs 3 and 4 are not touched
+}
+
+TEST_F(Read, AModeReplyThatIsNoNumberChangesNothing) {
+    auto& tracker = plug(SimulatedTracker::Configured());
+    tracker.injectFault(
+        {.kind = Fault::Kind::WrongReply, .command = "FL_GET_MODE$", .replacement = "MODE=x"});
+    model.setChecked(Field::StaticBox, true);
+    ASSERT_TRUE(read());
+    EXPECT_TRUE(model.checked(Field::StaticBox));
+    EXPECT_EQ(std::count(tracker.commands().begin(), tracker.commands().end(), "FL_GET_MODE$"), 1);
+}
+
+TEST_F(Read, EarlyCompletionReadsExactlyWhatTheDesignedReadsRead) {
+    auto& tracker = plug(SimulatedTracker::Configured());
+    tracker.settings.dhcp = 0;
+    tracker.settings.accessPoint = "Yard;Gate;7";
+    ASSERT_TRUE(read());
+    FieldModel designed;
+    InputRecord designedRecord;
+    rig.link.setEarlyCompletion(false);
+    ASSERT_TRUE(ReadConfiguration(rig.link, designed, designedRecord));
+    for (int i = 0; i < kFieldCount; ++i) {
+        const auto f = static_cast<Field>(i);
+        EXPECT_EQ(model.text(f), designed.text(f)) << fieldInfo(f).name;
+        EXPECT_EQ(model.checked(f), designed.checked(f)) << fieldInfo(f).name;
+        EXPECT_EQ(model.itemIndex(f), designed.itemIndex(f)) << fieldInfo(f).name;
+    }
+    EXPECT_EQ(model.text(Field::WiFiName), "Yard;Gate;7");
+}
+
+}  // namespace
+}  // namespace korvan

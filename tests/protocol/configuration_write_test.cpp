@@ -1,0 +1,429 @@
+#include "protocol/configuration_write.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "protocol/configuration_read.h"
+#include "settings/settings_file.h"
+#include "tests/support/fake_desktop.h"
+#include "tests/support/sim_rig.h"
+#include "tests/support/temp_folder.h"
+
+namespace korvan {
+namespace {
+
+using sim::Fault;
+using sim::SimulatedTracker;
+using testing::ansi;
+using Commands = std::vector<std::string>;
+
+std::string bytes(std::initializer_list<int> values) {
+    std::string out;
+    for (int v : values) {
+        out += static_cast<char>(v);
+    }
+    return out;
+}
+
+std::string inputCommand(int n, std::initializer_list<int> head) {
+    return "GSM_SET_SMS," + std::to_string(n) + "," + bytes(head) + std::string(16, '\0') + "$";
+}
+
+class Write : public ::testing::Test {
+  protected:
+    testing::TempFolder folder;
+    testing::SimRig rig;
+    testing::FakeDesktop desktop;
+    FieldModel model;
+    DeviceDatabase database{model, desktop};
+    InputRecord inputRecord;
+    SimulatedTracker* tracker = nullptr;
+
+    // As the program stands after detecting and reading the configured tracker.
+    void SetUp() override {
+        tracker = &rig.bridge.plug(SimulatedTracker::Configured("90001"));
+        model.DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
+        model.setText(Field::SerNum, "90001");
+        model.ShowMac(90001);
+        model.DatabasePath = (folder / "fleet.zcf").string();
+        model.setText(Field::DbFileName, "fleet.zcf");
+        LoadSettings(model, folder / "first-run.ini");  // radii "50", on-times "1"
+        model.DatabasePath = (folder / "fleet.zcf").string();
+        ASSERT_TRUE(ReadConfiguration(rig.link, model, inputRecord));
+        tracker->clearRecord();
+        rig.bridge.clearCalls();
+    }
+
+    void write() { WriteConfiguration(rig.link, model, inputRecord, {database, desktop}); }
+    const Commands& sent() const { return tracker->commands(); }
+    bool wasSent(const std::string& command) const {
+        return std::find(sent().begin(), sent().end(), command) != sent().end();
+    }
+    bool databaseWritten() const { return std::filesystem::exists(folder / "fleet.zcf"); }
+    void expectClosed() {
+        EXPECT_FALSE(rig.link.isOpen());
+        const auto& calls = rig.bridge.calls();
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "open"),
+                  std::count(calls.begin(), calls.end(), "close"));
+    }
+    void expectStatus(const char* message, StatusColour colour) {
+        EXPECT_EQ(model.text(Field::CommandInfo), ansi(message));
+        EXPECT_EQ(model.statusColour(), colour);
+    }
+};
+
+TEST_F(Write, AReadTrackerIsWrittenBackByteForByte) {
+    const auto before = tracker->settings;
+    write();
+    const std::string point1 = bytes({0xFD, 0xFF, 0xFF, 0xFF, 0xEE, 0x15, 0xD6, 0xA0, 0x50, 0x72,
+                                      0x45, 0x16, 0x96, 0x00, 0x00, 0x00, 0x2C, 0x01, 0x00, 0x00});
+    EXPECT_EQ(sent(), (Commands{
+                          "DHCP=1;$",
+                          "AUTH=0;$",
+                          "WFPOINT=Depot-North;$",
+                          "WKEY=1:k3y05;$",
+                          "DEVMAC=00 50 25 00 00 02;$",
+                          "SERPORT=2224;$",
+                          "SERIP=192.0.2.10;$",
+                          inputCommand(1, {0x7B, 0xFF, 0x43, 0x00, 0x00}),
+                          inputCommand(2, {0x5F, 0xFF, 0x43, 0x00, 0x00}),
+                          "GSM_SET_SERNUM,90001$",
+                          inputCommand(3, {0x7F, 0xFF, 0x43, 0x00, 0x00}),
+                          inputCommand(4, {0x7F, 0xFF, 0x43, 0x00, 0x00}),
+                          "GSM_SET_SERNUM,90001$",
+                          "FL_CHANGE_WIDE,0$",
+                          "FL_SET_MODE,1$",
+                          "GSM_SET_CPOINT1," + point1 + "$",
+                          "FL_SET_RATE,10,0$",
+                          "GSM_SET_PERIODSEND,300$",
+                          "FL_SET_ADD_R,600$",
+                          "FL_SET_COUNT_R,3600$",
+                          "GSM_SET_PASSWORD,Fleet_07$",
+                          "DEBUG_GET_PTR$",
+                          "FL_CHANGE_NDIST,1$",
+                      }));
+    expectStatus("Данные успешно записаны в устройство", StatusColour::Black);
+    expectClosed();
+    EXPECT_EQ(tracker->settings.inputs, before.inputs);
+    EXPECT_EQ(tracker->settings.points, before.points);
+    EXPECT_EQ(tracker->settings.mac, "00 50 25 00 00 02");
+    ASSERT_EQ(database.records().size(), 1u);
+    EXPECT_EQ(database.records()[0].serial, 90001);
+    EXPECT_EQ(database.records()[0].password, "Fleet_07");
+    EXPECT_TRUE(databaseWritten());
+}
+
+TEST_F(Write, AFixedAddressAndEveryKeyFormAreSent) {
+    model.setChecked(Field::RadioButton6, true);
+    model.setText(Field::DevIP, "10.0.0.9");
+    model.setChecked(Field::NoEncr, true);
+    model.setItemIndex(Field::Sert, 1);
+    write();
+    EXPECT_EQ(
+        Commands(sent().begin(), sent().begin() + 8),
+        (Commands{"DHCP=0;$", "AUTH=1;$", "WFPOINT=Depot-North;$", "WKEY=0:;$", "DEVIP=10.0.0.9;$",
+                  "NETMASK=255.255.255.0;$", "DEFGW=192.168.0.1;$", "DEVMAC=00 50 25 00 00 02;$"}));
+    model.setChecked(Field::WEP, true);
+    model.setChecked(Field::RadioButton7, true);
+    model.setText(Field::WiFiKey, "0123456789abc");
+    tracker->clearRecord();
+    write();
+    EXPECT_TRUE(wasSent("WKEY=2:0123456789abc;$"));
+    EXPECT_EQ(tracker->settings.keyMode, 2);
+}
+
+TEST_F(Write, APasswordOfAnyOtherLengthBlocksTheWriteButton) {
+    for (const char* password : {"1234567", "123456789"}) {
+        model.setEnabled(Field::Button5, true);
+        model.setText(Field::edPassword, password);
+        model.setText(Field::Edit1, "0");
+        write();
+        EXPECT_FALSE(model.enabled(Field::Button5));
+        expectStatus("Пароль должем иметь 8 символов", StatusColour::Red);
+        EXPECT_EQ(model.text(Field::Edit1), "0");  // nothing corrected
+        EXPECT_TRUE(rig.bridge.calls().empty());   // no link opened
+    }
+}
+
+TEST_F(Write, WithoutAnIdentifiedDeviceNothingIsSent) {
+    model.setText(Field::SerNum, ansi("Номер"));
+    write();
+    EXPECT_TRUE(rig.bridge.calls().empty());
+    EXPECT_EQ(model.statusColour(), StatusColour::Red);
+    EXPECT_FALSE(databaseWritten());
+}
+
+TEST_F(Write, FieldsAreBroughtIntoRangeBeforeTheLinkOpens) {
+    rig.bridge.unplug(0);
+    model.setText(Field::AnalogTime, "5");
+    model.setText(Field::Ain1, "2000");
+    model.setText(Field::Edit1, "0");
+    model.setText(Field::Edit2, "15");
+    model.setText(Field::Point2Rad, "5");
+    model.setText(Field::Point3Rad, "");  // nothing to correct: the point is not sent
+    model.setText(Field::edPoint1OnTime, "90");
+    write();
+    expectStatus("Ошибка при открытии USB", StatusColour::Red);
+    EXPECT_EQ(model.text(Field::AnalogTime), "10");
+    EXPECT_EQ(model.text(Field::Ain1), "1023");
+    EXPECT_EQ(model.text(Field::Edit1), "1");
+    EXPECT_EQ(model.text(Field::Edit2), "30");
+    EXPECT_EQ(model.text(Field::Point2Rad), "10");
+    EXPECT_EQ(model.text(Field::edPoint1OnTime), "60");
+    EXPECT_EQ(model.text(Field::Point3Rad), "");
+    EXPECT_TRUE(desktop.messages.empty());
+
+    model.setText(Field::AnalogTime, "4000");
+    model.setText(Field::Edit1, "700");
+    model.setText(Field::Edit2, "0");
+    write();
+    EXPECT_EQ(model.text(Field::AnalogTime), "3600");
+    EXPECT_EQ(model.text(Field::Edit1), "600");
+    EXPECT_EQ(model.text(Field::Edit2), "0");
+}
+
+TEST_F(Write, AnalogueLimitsAreAppliedOnlyOnceTheNetworkIsSet) {
+    model.setText(Field::Ain1, "2");
+    model.setText(Field::Usr2, "0");
+    model.setText(Field::Usr1, "75");
+    tracker->injectFault({.kind = Fault::Kind::NoReply, .command = "SERIP=", .times = 10});
+    write();
+    expectStatus("Ошибка настройки IP сервера", StatusColour::Red);
+    EXPECT_EQ(model.text(Field::Ain1), "2");
+    tracker->clearRecord();
+    write();
+    EXPECT_EQ(model.text(Field::Ain1), "3");
+    EXPECT_EQ(model.text(Field::Usr1), "60");
+    EXPECT_EQ(model.text(Field::Usr2), "1");
+    EXPECT_EQ(sent()[7], inputCommand(1, {0x7B, 0x03, 0xF0, 0x00, 0x00}));  // 3 | 60 << 10
+}
+
+struct EchoRow {
+    const char* command;  // the start of the setting
+    const char* mismatch;
+    const char* failure;
+};
+
+const EchoRow kEchoRows[] = {
+    {"DHCP=", "Ошибка задания DHCP: ", "Ошибка задания DHCP"},
+    {"AUTH=", "Ошибка задания проверки подлинности: ", "Ошибка задания проверки подлинности"},
+    {"WFPOINT=", "Ошибка настройки точки доступа", "Ошибка настройки точки доступа"},
+    {"WKEY=", "Ошибка настройки шифрования", "Ошибка настройки шифрования"},
+    {"DEVIP=", "Ошибка настройки IP устройства", "Ошибка настройки IP устройства"},
+    {"NETMASK=", "Ошибка настройки маски сети", "Ошибка настройки маски сети"},
+    {"DEFGW=", "Ошибка настройки шлюза", "Ошибка настройки шлюза"},
+    {"DEVMAC=", "Ошибка MAC адреса устройства:", "Ошибка MAC адреса устройства"},
+    {"SERPORT=", "Ошибка настройки порта:", "Ошибка настройки порта"},
+    {"SERIP=", "Ошибка настройки IP сервера:", "Ошибка настройки IP сервера"},
+};
+
+TEST_F(Write, EveryNetworkSettingEndsTheWriteWhenItsEchoIsWrongOrMissing) {
+    model.setChecked(Field::RadioButton6, true);
+    for (const auto& row : kEchoRows) {
+        SCOPED_TRACE(row.command);
+        tracker->clearRecord();
+        tracker->injectFault({.kind = Fault::Kind::WrongEcho, .command = row.command});
+        write();
+        const std::string echo = sent().back().substr(0, sent().back().size() - 1);
+        std::string wrong = echo;
+        wrong[wrong.size() / 2] = wrong[wrong.size() / 2] == '#' ? '*' : '#';
+        EXPECT_EQ(model.text(Field::CommandInfo), ansi(row.mismatch) + wrong);
+        EXPECT_EQ(model.statusColour(), StatusColour::Red);
+        EXPECT_EQ(sent().back().rfind(row.command, 0), 0u);  // nothing after it
+        expectClosed();
+
+        tracker->clearRecord();
+        tracker->injectFault({.kind = Fault::Kind::NoReply, .command = row.command, .times = 10});
+        write();
+        EXPECT_EQ(std::count_if(sent().begin(), sent().end(),
+                                [&](const std::string& c) { return c.rfind(row.command, 0) == 0; }),
+                  10);
+        expectStatus(row.failure, StatusColour::Red);
+        expectClosed();
+    }
+    EXPECT_FALSE(databaseWritten());
+}
+
+struct TrackerRow {
+    const char* command;
+    const char* failure;
+    bool fatal;
+};
+
+const TrackerRow kTrackerRows[] = {
+    {"GSM_SET_SMS,1,", "Ошибка отправки данных устройству", false},
+    {"GSM_SET_SMS,2,", "Ошибка отправки данных устройству", false},
+    {"GSM_SET_SERNUM,", "Ошибка отправки данных устройству", true},
+    {"GSM_SET_SMS,3,", "Ошибка отправки данных устройству", false},
+    {"GSM_SET_SMS,4,", "Ошибка отправки данных устройству", false},
+    {"FL_CHANGE_WIDE,", "Ошибка отправки данных устройству", false},
+    {"FL_SET_MODE,", "Ошибка установки режима работы", false},
+    {"GSM_SET_CPOINT1,", "Ошибка отправки данных устройству", false},
+    {"FL_SET_RATE,", "Ошибка отправки данных устройству", true},
+    {"GSM_SET_PERIODSEND,", "Ошибка отправки данных устройству", true},
+    {"FL_SET_ADD_R,", "Ошибка установки периода записи аналоговых данных", true},
+    {"FL_SET_COUNT_R,", "Ошибка установки периода записи счётчиков", true},
+    {"GSM_SET_PASSWORD,", "Ошибка отправки данных устройству", true},
+};
+
+TEST_F(Write, EveryTrackerSettingFailsAsItsRowSays) {
+    for (const auto& row : kTrackerRows) {
+        SCOPED_TRACE(row.command);
+        std::filesystem::remove(folder / "fleet.zcf");
+        tracker->clearRecord();
+        tracker->injectFault({.kind = Fault::Kind::NoReply, .command = row.command, .times = 10});
+        write();
+        expectClosed();
+        if (row.fatal) {
+            expectStatus(row.failure, StatusColour::Red);
+            EXPECT_EQ(sent().back().rfind(row.command, 0), 0u);
+            EXPECT_FALSE(databaseWritten());
+        } else {
+            // The message shows until later steps replace it; the write goes on to the end.
+            expectStatus("Данные успешно записаны в устройство", StatusColour::Black);
+            EXPECT_EQ(sent().back(), "FL_CHANGE_NDIST,1$");
+            EXPECT_TRUE(databaseWritten());
+        }
+    }
+}
+
+TEST_F(Write, ARejectedControlPointIsToldButTheWriteGoesOn) {
+    model.setText(Field::Point3Latd, "1");
+    model.setText(Field::Point3Lond, "2");
+    model.setText(Field::Point3Rad, "30");
+    tracker->injectFault(
+        {.kind = Fault::Kind::WrongReply, .command = "GSM_SET_CPOINT3,", .replacement = "NOT_OK"});
+    std::vector<std::string> shown;
+    auto subscription = model.subscribe([&](Field f, Aspect a) {
+        if (f == Field::CommandInfo && a == Aspect::Value) {
+            shown.push_back(model.text(f));
+        }
+    });
+    write();
+    EXPECT_NE(
+        std::find(shown.begin(), shown.end(), ansi("Ошибка установки третьей контрольной точки")),
+        shown.end());
+    expectStatus("Данные успешно записаны в устройство", StatusColour::Black);
+}
+
+TEST_F(Write, ControlPointsArePaddedAndSkippedAsTheTrackerNeedsThem) {
+    model.setText(Field::Point1Latmm, "");
+    model.setText(Field::Point1Lonmm, "5");
+    model.setChecked(Field::Point1InGPRS, false);
+    model.setText(Field::edPoint1OnTime, "45");
+    model.setText(Field::Point2Latd, "10");  // no longitude degrees: not sent
+    model.setText(Field::Point2Rad, "20");
+    write();
+    EXPECT_EQ(model.text(Field::Point1Latmm), "00000");
+    EXPECT_EQ(model.text(Field::Point1Lonmm), "50000");
+    EXPECT_FALSE(wasSent("GSM_SET_CPOINT2,"));
+    const auto& point = tracker->settings.points[0];
+    ASSERT_TRUE(point);
+    const auto record = ControlPointRecord::fromBytes(*point);
+    EXPECT_EQ(record.onTimeSeconds, 60u);  // no sending box: always a minute
+    EXPECT_EQ(DecodeCoordinate(record.latitude).fraction, 0u);
+    EXPECT_EQ(DecodeCoordinate(record.longitude).fraction, 50000u);
+    EXPECT_EQ(std::count_if(sent().begin(), sent().end(),
+                            [](const std::string& c) { return c.rfind("GSM_SET_CPOINT", 0) == 0; }),
+              1);
+}
+
+TEST_F(Write, InputThreeCarriesTheValueBuiltForInputTwo) {
+    model.setChecked(Field::TempBox3, true);
+    model.setItemIndex(Field::InputBox3, 1);
+    model.setText(Field::Ain2, "700");
+    model.setText(Field::Usr2, "45");
+    write();
+    // 700 | 45 << 10 = 0xB6BC
+    EXPECT_EQ(sent()[10], inputCommand(3, {0x3E, 0xBC, 0xB6, 0x00, 0x00}));
+}
+
+TEST_F(Write, CounterPeriodsShareOneWordThatMayGoNegative) {
+    model.setText(Field::CounterTime34, "40000");
+    write();
+    EXPECT_TRUE(wasSent("FL_SET_COUNT_R,-1673523696$"));
+}
+
+TEST_F(Write, TheDebugLogPointerIsCheckedFromFirmwareOneOn) {
+    model.FirmwareVersion = 99;
+    write();
+    EXPECT_FALSE(wasSent("DEBUG_GET_PTR$"));
+
+    model.FirmwareVersion = 100;
+    tracker->debugPointer = 0x40000010;
+    tracker->clearRecord();
+    write();
+    EXPECT_TRUE(wasSent("DEBUG_GET_PTR$"));
+    EXPECT_FALSE(wasSent("DEBUG_CLEAR_LOG$"));
+
+    tracker->debugPointer = 0x40001000;
+    tracker->clearRecord();
+    write();
+    EXPECT_EQ(std::count(sent().begin(), sent().end(), "DEBUG_CLEAR_LOG$"), 1);
+    EXPECT_EQ(tracker->debugPointer, 0x40000000u);
+
+    // A log that never clears is tried ten times and told; the write still ends well.
+    tracker->debugPointer = 0x12345678;
+    tracker->injectFault({.kind = Fault::Kind::WrongReply,
+                          .command = "DEBUG_CLEAR_LOG$",
+                          .times = 10,
+                          .replacement = "NOT CLEAR"});
+    tracker->injectFault({.kind = Fault::Kind::WrongReply,
+                          .command = "DEBUG_GET_PTR$",
+                          .times = 10,
+                          .replacement = bytes({0x78, 0x56, 0x34, 0x12})});
+    tracker->clearRecord();
+    write();
+    EXPECT_EQ(std::count(sent().begin(), sent().end(), "DEBUG_GET_PTR$"), 10);
+    EXPECT_EQ(std::count(sent().begin(), sent().end(), "DEBUG_CLEAR_LOG$"), 10);
+    expectStatus("Данные успешно записаны в устройство", StatusColour::Black);
+}
+
+TEST_F(Write, AnUnconfirmedRecordingMethodLeavesTheDatabaseUpdated) {
+    tracker->injectFault(
+        {.kind = Fault::Kind::NoReply, .command = "FL_CHANGE_NDIST,", .times = 10});
+    write();
+    expectStatus("Ошибка отправки данных устройству", StatusColour::Red);
+    EXPECT_TRUE(databaseWritten());
+    expectClosed();
+}
+
+TEST_F(Write, AFieldWithoutANumberEndsTheWriteWithAMessageNamingIt) {
+    model.setText(Field::Edit1, "abc");
+    write();
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Error);
+    EXPECT_NE(desktop.messages[0].text.find("Период записи точек"), std::string::npos);
+    EXPECT_NE(desktop.messages[0].text.find("abc"), std::string::npos);
+    EXPECT_TRUE(rig.bridge.calls().empty());
+
+    // Converted with the link open: the link is closed and nothing further is sent.
+    model.setText(Field::Edit1, "10");
+    model.setText(Field::CounterTime34, "");
+    write();
+    ASSERT_EQ(desktop.messages.size(), 2u);
+    EXPECT_NE(desktop.messages[1].text.find("3,4"), std::string::npos);
+    EXPECT_EQ(sent().back(), "FL_SET_ADD_R,600$");
+    expectClosed();
+    EXPECT_FALSE(databaseWritten());
+}
+
+TEST_F(Write, ADeviceAFullDatabaseCannotTakeIsToldAfterTheWrite) {
+    std::string contents = "Zentracor database 1.3\r\n1024 records\r\n";
+    for (int serial = 1; serial <= 1024; ++serial) {
+        contents += std::to_string(serial) + ":\tPASSWORD=abcdefgh;\r\n";
+    }
+    testing::writeBytes(folder / "fleet.zcf", contents);
+    database.OpenClick();  // Cancel: the current database is read
+    write();
+    expectStatus("Данные успешно записаны в устройство", StatusColour::Black);
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Warning);
+    EXPECT_NE(desktop.messages[0].text.find("90001"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvan

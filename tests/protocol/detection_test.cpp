@@ -1,0 +1,136 @@
+#include "protocol/detection.h"
+
+#include <gtest/gtest.h>
+
+#include "sim/simulated_bridge.h"
+#include "tests/support/temp_folder.h"
+
+namespace korvan {
+namespace {
+
+using namespace std::chrono_literals;
+using sim::SimulatedTracker;
+using testing::ansi;
+
+class Detection : public ::testing::Test {
+  protected:
+    VirtualClock clock;
+    sim::SimulatedBridge bridge{clock};
+    FieldModel model;
+    std::vector<std::string> readsOf;  // the serial shown at each read
+    int failingReads = 0;
+
+    void SetUp() override {
+        model.DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
+        model.ShowMac(0);
+    }
+    void detect() {
+        DetectDevice(bridge, clock, model, [this] {
+            readsOf.push_back(model.text(Field::SerNum));
+            return failingReads-- <= 0;
+        });
+    }
+};
+
+TEST_F(Detection, ANewTrackerIsShownReadAndMadeWritable) {
+    bridge.plug(SimulatedTracker::Configured("7"));
+    model.setEnabled(Field::Button5, false);
+    detect();
+    EXPECT_EQ(model.text(Field::SerNum), "00007");
+    EXPECT_EQ(model.CurrentSerial, 7);
+    EXPECT_EQ(model.text(Field::MacView), "00 50 25 FE A0 78");
+    EXPECT_EQ(readsOf, std::vector<std::string>{"00007"});
+    EXPECT_TRUE(model.enabled(Field::Button5));
+
+    detect();  // the same device again: nothing is read
+    EXPECT_EQ(readsOf.size(), 1u);
+}
+
+TEST_F(Detection, AFailingReadIsTriedFiveTimesASecondApart) {
+    bridge.plug(SimulatedTracker::Configured("90001"));
+    model.setEnabled(Field::Button5, false);
+    failingReads = 100;
+    const auto start = clock.now();
+    detect();
+    EXPECT_EQ(readsOf.size(), 5u);
+    EXPECT_EQ(clock.now() - start, 5000ms);
+    EXPECT_FALSE(model.enabled(Field::Button5));
+    EXPECT_EQ(model.text(Field::SerNum), "90001");  // still shown
+
+    bridge.plug(SimulatedTracker::Configured("90002"));
+    readsOf.clear();
+    failingReads = 2;
+    detect();
+    EXPECT_EQ(readsOf.size(), 3u);
+    EXPECT_TRUE(model.enabled(Field::Button5));
+}
+
+TEST_F(Detection, OnlySupportedTrackersWithSerialsInRangeCount) {
+    bridge.plug(SimulatedTracker("FT232R USB UART", "12345"));
+    bridge.plug(SimulatedTracker("zentracor", "12346"));
+    bridge.plug(SimulatedTracker("VANTORIUM", "123456"));
+    detect();
+    EXPECT_TRUE(readsOf.empty());
+    EXPECT_EQ(model.text(Field::SerNum), ansi("Номер"));
+    EXPECT_FALSE(model.enabled(Field::Button5));
+
+    bridge.plug(SimulatedTracker("VANTORIUM", "  00042xyz"));
+    detect();
+    EXPECT_EQ(readsOf, std::vector<std::string>{"00042"});
+}
+
+TEST_F(Detection, TwoTrackersAreEachShownAndReadInListingOrder) {
+    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::Configured("90002"));
+    detect();
+    EXPECT_EQ(readsOf, (std::vector<std::string>{"90001", "90002"}));
+    EXPECT_EQ(model.CurrentSerial, 90002);
+}
+
+TEST_F(Detection, AnOutOfRangeSerialHidesTheDeviceButKeepsTheLastOne) {
+    bridge.plug(SimulatedTracker::Configured("90001"));
+    detect();
+    bridge.unplug(0);
+    bridge.plug(SimulatedTracker("Zentracor", "0"));
+    detect();
+    EXPECT_EQ(model.text(Field::SerNum), ansi("Номер"));
+    EXPECT_EQ(model.CurrentSerial, 90001);
+}
+
+TEST_F(Detection, PullingOutTheLastDeviceForgetsItButKeepsItsAddress) {
+    bridge.plug(SimulatedTracker::Configured("90001"));
+    detect();
+    model.setText(Field::Panel16, "Ver. 1.5");
+    bridge.unplug(0);
+    detect();
+    EXPECT_EQ(model.CurrentSerial, 0);
+    EXPECT_EQ(model.text(Field::SerNum), ansi("Номер"));
+    EXPECT_EQ(model.text(Field::Panel16), ansi("Прошивка"));
+    EXPECT_FALSE(model.enabled(Field::Button5));
+    EXPECT_EQ(model.text(Field::MacView), "00 50 25 00 00 02");
+
+    bridge.plug(SimulatedTracker::Configured("90001"));
+    detect();
+    EXPECT_EQ(readsOf.size(), 2u);  // plugged in again: read again
+}
+
+TEST_F(Detection, AFailedListingChangesNothing) {
+    bridge.plug(SimulatedTracker::Configured("90001"));
+    detect();
+    bridge.failNext(sim::BridgeCall::DeviceCount, BridgeStatus::Failed);
+    detect();
+    EXPECT_EQ(model.CurrentSerial, 90001);
+    EXPECT_EQ(model.text(Field::SerNum), "90001");
+
+    // A description that cannot be read ends the pass; a serial that cannot be read skips one.
+    bridge.plug(SimulatedTracker::Configured("90003"));
+    bridge.failNext(sim::BridgeCall::Description, BridgeStatus::AccessDenied);
+    detect();
+    EXPECT_EQ(model.CurrentSerial, 90001);
+    bridge.failNext(sim::BridgeCall::SerialNumber, BridgeStatus::Failed);
+    detect();
+    EXPECT_EQ(model.CurrentSerial, 90003);
+}
+
+}  // namespace
+}  // namespace korvan

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "protocol/desktop.h"
+
+namespace korvan::testing {
+
+// A desktop that answers from a script and remembers what it was asked and shown.
+class FakeDesktop final : public Desktop {
+  public:
+    struct Shown {
+        MessageIcon icon;
+        std::string text;
+        bool operator==(const Shown&) const = default;
+    };
+
+    std::deque<std::optional<std::string>> openAnswers;
+    std::deque<std::optional<std::string>> saveAnswers;
+    std::deque<std::optional<std::string>> logAnswers;
+    bool confirmAnswer = true;
+    // Runs while a dialog is open, as the desktop's own event loop would run other events.
+    std::function<void()> whileDialogOpen;
+
+    std::vector<Shown> messages;
+    std::vector<std::string> confirmations;
+    std::vector<std::string> shownFiles;
+    int dialogsShown = 0;
+
+    std::optional<std::string> chooseDatabaseToOpen(const std::string&) override {
+        return answer(openAnswers);
+    }
+    std::optional<std::string> chooseDatabaseToSave(const std::string&) override {
+        return answer(saveAnswers);
+    }
+    std::optional<std::string> chooseLogFile() override { return answer(logAnswers); }
+    void showFile(const std::string& path) override { shownFiles.push_back(path); }
+    void message(MessageIcon icon, std::string_view text) override {
+        messages.push_back({icon, std::string(text)});
+    }
+    bool confirm(std::string_view text) override {
+        confirmations.emplace_back(text);
+        return confirmAnswer;
+    }
+
+  private:
+    std::optional<std::string> answer(std::deque<std::optional<std::string>>& answers) {
+        ++dialogsShown;
+        if (whileDialogOpen) {
+            whileDialogOpen();
+        }
+        if (answers.empty()) {
+            return std::nullopt;
+        }
+        auto next = answers.front();
+        answers.pop_front();
+        return next;
+    }
+};
+
+}  // namespace korvan::testing
