@@ -1,0 +1,131 @@
+// How long the device operations would take on the wire, in the simulated tracker's virtual
+// time: with the replies handled as designed (every short read waits out its timeout) and with
+// early completion, side by side.
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "app/configurator.h"
+#include "protocol/configuration_read.h"
+#include "protocol/configuration_write.h"
+#include "protocol/debug_log.h"
+#include "settings/cp1251.h"
+#include "settings/settings_file.h"
+#include "sim/simulated_bridge.h"
+
+namespace {
+
+using korvan::Field;
+using korvan::sim::SimulatedTracker;
+
+// A desktop that answers every dialog at once, as a benchmark has no one to ask.
+class QuietDesktop final : public korvan::Desktop {
+  public:
+    explicit QuietDesktop(std::filesystem::path folder) : folder_(std::move(folder)) {}
+    std::optional<std::string> chooseDatabaseToOpen(const std::string&) override {
+        return (folder_ / "fleet.zcf").string();
+    }
+    std::optional<std::string> chooseDatabaseToSave(const std::string&) override {
+        return (folder_ / "fleet.zcf").string();
+    }
+    std::optional<std::string> chooseLogFile() override { return (folder_ / "log.bin").string(); }
+    void showFile(const std::string&) override {}
+    void message(korvan::MessageIcon, std::string_view) override {}
+    bool confirm(std::string_view) override { return true; }
+
+  private:
+    std::filesystem::path folder_;
+};
+
+struct Scenario {
+    const char* name;
+    bool fixedAddress;
+    // Runs the operation on a core whose tracker is attached and read; returns whether it
+    // ended as it should.
+    std::function<bool(korvan::Configurator&, korvan::sim::SimulatedBridge&)> run;
+    bool fromPlug = false;  // time from plugging the tracker in, not from a read tracker
+};
+
+double millisecondsOf(korvan::Clock::Duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// Virtual milliseconds the scenario takes with early completion on or off; negative when the
+// operation did not end as it should.
+double measure(const Scenario& scenario, bool early, const std::filesystem::path& folder) {
+    korvan::VirtualClock clock;
+    korvan::sim::SimulatedBridge bridge(clock);
+    QuietDesktop desktop(folder);
+    korvan::Configurator core(bridge, clock, desktop);
+    core.link().setEarlyCompletion(early);
+    korvan::LoadSettings(core.model(), folder / "absent.ini");
+    core.model().DatabasePath = (folder / "fleet.zcf").string();
+    core.model().setText(Field::DbFileName, "fleet.zcf");
+    core.model().DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
+
+    SimulatedTracker tracker = SimulatedTracker::Configured("90001");
+    tracker.settings.dhcp = scenario.fixedAddress ? 0 : 1;
+    tracker.debugLog.assign(korvan::kDebugLogLimit, 0x42);
+    if (scenario.fromPlug) {
+        const auto start = clock.now();
+        bridge.plug(std::move(tracker));
+        core.DeviceChanged();
+        const bool ready = core.model().enabled(Field::Button5);
+        return ready ? millisecondsOf(clock.now() - start) : -1;
+    }
+    bridge.plug(std::move(tracker));
+    core.DeviceChanged();
+    const auto start = clock.now();
+    const bool ok = scenario.run(core, bridge);
+    return ok ? millisecondsOf(clock.now() - start) : -1;
+}
+
+bool statusIs(korvan::Configurator& core, const char* utf8) {
+    return core.model().text(Field::CommandInfo) == korvan::cp1251::fromUtf8(utf8);
+}
+
+}  // namespace
+
+int main() {
+    const auto folder = std::filesystem::temp_directory_path() / "korvan-bench";
+    std::filesystem::create_directories(folder);
+    const Scenario scenarios[] = {
+        {"full read, DHCP", false, [](auto& core, auto&) { return core.Button1Click(); }},
+        {"full read, fixed address", true, [](auto& core, auto&) { return core.Button1Click(); }},
+        {"full write, DHCP", false,
+         [](auto& core, auto&) {
+             core.Button5Click();
+             return statusIs(core, "Данные успешно записаны в устройство");
+         }},
+        {"full write, fixed address", true,
+         [](auto& core, auto&) {
+             core.Button5Click();
+             return statusIs(core, "Данные успешно записаны в устройство");
+         }},
+        {"debug log, full 3999 bytes", false,
+         [](auto& core, auto&) {
+             core.ReadDebugLog(true);
+             return !core.link().isOpen();
+         }},
+        {"plug to ready", false, nullptr, true},
+    };
+
+    std::printf("| operation | designed (ms) | early completion (ms) | ratio |\n");
+    std::printf("|---|---:|---:|---:|\n");
+    int failures = 0;
+    for (const auto& scenario : scenarios) {
+        const double designed = measure(scenario, false, folder);
+        const double early = measure(scenario, true, folder);
+        if (designed < 0 || early < 0) {
+            std::printf("| %s | failed | failed | |\n", scenario.name);
+            ++failures;
+            continue;
+        }
+        std::printf("| %s | %.1f | %.1f | %.1f |\n", scenario.name, designed, early,
+                    designed / early);
+    }
+    std::filesystem::remove_all(folder);
+    return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,277 @@
+// Every exchange of the read, the write and the debug-log operations, crossed with a tracker
+// that does not answer, answers short, answers with garbage of the right length, or is pulled
+// out as the command arrives. Each case must end with its designed message, every link closed
+// and the database as the design says.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "protocol/configuration_read.h"
+#include "protocol/configuration_write.h"
+#include "protocol/debug_log.h"
+#include "settings/settings_file.h"
+#include "tests/support/fake_desktop.h"
+#include "tests/support/sim_rig.h"
+#include "tests/support/temp_folder.h"
+
+namespace korvan {
+namespace {
+
+using sim::Fault;
+using sim::SimulatedTracker;
+using testing::ansi;
+
+enum class Judged { Count, Echo, Text };  // Text: the Wi-Fi module's prefix and scan replies
+
+struct Row {
+    const char* command;  // the start of the command as sent
+    Judged judged;
+    bool fatal;
+    const char* failure;
+    const char* onGarbage = nullptr;  // when garbage of the right length has its own outcome
+    bool afterDatabase = false;       // the device is recorded before this exchange
+};
+
+const std::vector<Row> kReadRows = {
+    {"FL_READ_VERSION$", Judged::Count, true, "Ошибка чтения версии устройства",
+     "Неизвестная версия"},
+    {"FL_GET_RATE$", Judged::Count, true, "Ошибка чтения периода записи"},
+    {"GSM_GET_PERIODSEND$", Judged::Count, true, "Ошибка чтения периода отправки"},
+    {"FL_GET_ADD_R$", Judged::Count, true, "Ошибка чтения периода записи аналоговых входов"},
+    {"FL_GET_COUNT_R$", Judged::Count, true, "Ошибка чтения периода записи счётчиков"},
+    {"GSM_GET_PASSWORD$", Judged::Count, true, "Ошибка чтения пароля"},
+    {"FL_GET_NDIST$", Judged::Count, false, "Ошибка чтения способа записи"},
+    {"FL_GET_MODE$", Judged::Count, false, "Ошибка чтения режима работы"},
+    {"FL_GET_WIDE$", Judged::Count, false, "Ошибка чтения способа записи"},
+    {"GSM_GET_SMS,1$", Judged::Count, false, "Ошибка чтения способа записи"},
+    {"GSM_GET_SMS,2$", Judged::Count, false, "Ошибка чтения способа записи 2"},
+    {"GSM_GET_SMS,3$", Judged::Count, false, "Ошибка чтения способа записи 3"},
+    {"GSM_GET_SMS,4$", Judged::Count, false, "Ошибка чтения способа записи 4"},
+    {"GSM_GET_CPOINT1$", Judged::Count, false, "Ошибка чтения первой контрольной точки"},
+    {"GSM_GET_CPOINT2$", Judged::Count, false, "Ошибка чтения второй контрольной точки"},
+    {"GSM_GET_CPOINT3$", Judged::Count, false, "Ошибка чтения третьей контрольной точки"},
+    {"GDHCP$", Judged::Text, true, "Ошибка чтения DHCP"},
+    {"GAUTH$", Judged::Text, true, "Ошибка чтения типа авторизации"},
+    {"GSERIP$", Judged::Text, true, "Ошибка чтения IP сервера"},
+    {"GSERPORT$", Judged::Text, true, "Ошибка чтения SERPORT"},
+    {"GDEVIP$", Judged::Text, true, "Ошибка чтения DEVIP"},
+    {"GNETMASK$", Judged::Text, true, "Ошибка чтения NETMASK"},
+    {"GDEFGW$", Judged::Text, true, "Ошибка чтения DEFGW"},
+    {"GWKEY$", Judged::Text, true, "Ошибка чтения WKEY"},
+    {"GWFPOINT$", Judged::Text, true, "Ошибка чтения WFPOINT"},
+};
+
+constexpr const char* kSendFailed = "Ошибка отправки данных устройству";
+
+const std::vector<Row> kWriteRows = {
+    {"DHCP=", Judged::Echo, true, "Ошибка задания DHCP", "Ошибка задания DHCP: "},
+    {"AUTH=", Judged::Echo, true, "Ошибка задания проверки подлинности",
+     "Ошибка задания проверки подлинности: "},
+    {"WFPOINT=", Judged::Echo, true, "Ошибка настройки точки доступа",
+     "Ошибка настройки точки доступа"},
+    {"WKEY=", Judged::Echo, true, "Ошибка настройки шифрования", "Ошибка настройки шифрования"},
+    {"DEVIP=", Judged::Echo, true, "Ошибка настройки IP устройства",
+     "Ошибка настройки IP устройства"},
+    {"NETMASK=", Judged::Echo, true, "Ошибка настройки маски сети", "Ошибка настройки маски сети"},
+    {"DEFGW=", Judged::Echo, true, "Ошибка настройки шлюза", "Ошибка настройки шлюза"},
+    {"DEVMAC=", Judged::Echo, true, "Ошибка MAC адреса устройства",
+     "Ошибка MAC адреса устройства:"},
+    {"SERPORT=", Judged::Echo, true, "Ошибка настройки порта", "Ошибка настройки порта:"},
+    {"SERIP=", Judged::Echo, true, "Ошибка настройки IP сервера", "Ошибка настройки IP сервера:"},
+    {"GSM_SET_SMS,1,", Judged::Count, false, kSendFailed},
+    {"GSM_SET_SMS,2,", Judged::Count, false, kSendFailed},
+    {"GSM_SET_SERNUM,", Judged::Count, true, kSendFailed},
+    {"GSM_SET_SMS,3,", Judged::Count, false, kSendFailed},
+    {"GSM_SET_SMS,4,", Judged::Count, false, kSendFailed},
+    {"GSM_SET_SERNUM,", Judged::Count, true, kSendFailed},
+    {"FL_CHANGE_WIDE,", Judged::Count, false, kSendFailed},
+    {"FL_SET_MODE,", Judged::Count, false, "Ошибка установки режима работы"},
+    {"GSM_SET_CPOINT1,", Judged::Count, false, kSendFailed},
+    {"FL_SET_RATE,", Judged::Count, true, kSendFailed},
+    {"GSM_SET_PERIODSEND,", Judged::Count, true, kSendFailed},
+    {"FL_SET_ADD_R,", Judged::Count, true, "Ошибка установки периода записи аналоговых данных"},
+    {"FL_SET_COUNT_R,", Judged::Count, true, "Ошибка установки периода записи счётчиков"},
+    {"GSM_SET_PASSWORD,", Judged::Count, true, kSendFailed},
+    {"DEBUG_GET_PTR$", Judged::Count, false, "Ошибка при очистке debug лога"},
+    {"FL_CHANGE_NDIST,", Judged::Count, true, kSendFailed, nullptr, true},
+};
+
+const Fault::Kind kFaults[] = {Fault::Kind::NoReply, Fault::Kind::ShortReply, Fault::Kind::Garbage,
+                               Fault::Kind::Unplug};
+
+const char* nameOf(Fault::Kind kind) {
+    switch (kind) {
+        case Fault::Kind::NoReply:
+            return "no reply";
+        case Fault::Kind::ShortReply:
+            return "short reply";
+        case Fault::Kind::Garbage:
+            return "garbage";
+        default:
+            return "unplugged";
+    }
+}
+
+// The nth time (1-based) `row` is sent in a full run.
+int occurrenceOf(const std::vector<Row>& rows, std::size_t index) {
+    int n = 0;
+    for (std::size_t i = 0; i <= index; ++i) {
+        n += std::string(rows[i].command) == rows[index].command ? 1 : 0;
+    }
+    return n;
+}
+
+Fault faultFor(Fault::Kind kind, const Row& row, int occurrence) {
+    Fault fault{.kind = kind, .command = row.command, .occurrence = occurrence, .times = 10};
+    if (kind == Fault::Kind::ShortReply) {
+        fault.keep = 1;
+    }
+    return fault;
+}
+
+struct Expected {
+    std::string message;  // what the status line ends with; for echoes, how it begins
+    bool failed = true;   // red, or the black success message
+    bool databaseWritten = false;
+};
+
+// The design's outcome of `kind` at row `index`, with `success` the message of a clean run.
+Expected expectedFor(const std::vector<Row>& rows, std::size_t index, Fault::Kind kind,
+                     const char* success) {
+    const Row& row = rows[index];
+    auto fatalFrom = [&](std::size_t from) -> Expected {
+        for (std::size_t i = from; i < rows.size(); ++i) {
+            if (rows[i].fatal) {
+                return {rows[i].failure, true, rows[i].afterDatabase};
+            }
+        }
+        return {success, false, true};
+    };
+    switch (kind) {
+        case Fault::Kind::Unplug:
+            return fatalFrom(index);  // nothing answers any more
+        case Fault::Kind::Garbage:
+            if (row.judged == Judged::Echo) {
+                return {row.onGarbage, true, false};
+            }
+            if (row.judged == Judged::Count) {
+                // A reply of the right length is taken; only the version must parse.
+                return row.onGarbage != nullptr ? Expected{row.onGarbage, true, false}
+                                                : Expected{success, false, true};
+            }
+            [[fallthrough]];
+        default:
+            return row.fatal ? Expected{row.failure, true, row.afterDatabase}
+                             : Expected{success, false, true};
+    }
+}
+
+struct Matrix : ::testing::Test {
+    static inline int cases = 0;
+    static void TearDownTestSuite() { std::printf("[ fault matrix ] %d cases run\n", cases); }
+};
+
+TEST_F(Matrix, EveryReadExchangeUnderEveryFault) {
+    for (std::size_t i = 0; i < kReadRows.size(); ++i) {
+        for (auto kind : kFaults) {
+            SCOPED_TRACE(std::string(kReadRows[i].command) + ", " + nameOf(kind));
+            testing::SimRig rig;
+            auto& tracker = rig.bridge.plug(SimulatedTracker::Configured());
+            tracker.settings.dhcp = 0;  // every query is asked
+            tracker.injectFault(faultFor(kind, kReadRows[i], occurrenceOf(kReadRows, i)));
+            FieldModel model;
+            InputRecord record;
+            const bool read = ReadConfiguration(rig.link, model, record);
+            const auto expected =
+                expectedFor(kReadRows, i, kind, "Данные успешно считаны из устройства");
+            EXPECT_EQ(model.text(Field::CommandInfo), ansi(expected.message));
+            EXPECT_EQ(read, !expected.failed);
+            EXPECT_FALSE(rig.link.isOpen());
+            ++cases;
+        }
+    }
+}
+
+TEST_F(Matrix, EveryWriteExchangeUnderEveryFault) {
+    for (std::size_t i = 0; i < kWriteRows.size(); ++i) {
+        for (auto kind : kFaults) {
+            SCOPED_TRACE(std::string(kWriteRows[i].command) + ", " + nameOf(kind));
+            testing::TempFolder folder;
+            testing::SimRig rig;
+            testing::FakeDesktop desktop;
+            auto& tracker = rig.bridge.plug(SimulatedTracker::Configured("90001"));
+            FieldModel model;
+            LoadSettings(model, folder / "none.ini");
+            DeviceDatabase database(model, desktop);
+            model.DatabasePath = (folder / "fleet.zcf").string();
+            model.setText(Field::DbFileName, "fleet.zcf");
+            model.setText(Field::SerNum, "90001");
+            InputRecord record;
+            ASSERT_TRUE(ReadConfiguration(rig.link, model, record));
+            model.setChecked(Field::RadioButton6, true);  // every setting is sent
+            tracker.injectFault(faultFor(kind, kWriteRows[i], occurrenceOf(kWriteRows, i)));
+            WriteConfiguration(rig.link, model, record, {database, desktop});
+
+            const auto expected =
+                expectedFor(kWriteRows, i, kind, "Данные успешно записаны в устройство");
+            const std::string shown = model.text(Field::CommandInfo);
+            EXPECT_EQ(shown.substr(0, ansi(expected.message).size()), ansi(expected.message));
+            EXPECT_EQ(model.statusColour(),
+                      expected.failed ? StatusColour::Red : StatusColour::Black);
+            EXPECT_EQ(std::filesystem::exists(folder / "fleet.zcf"), expected.databaseWritten);
+            EXPECT_FALSE(rig.link.isOpen());
+            const auto& calls = rig.bridge.calls();
+            EXPECT_EQ(std::count(calls.begin(), calls.end(), "setDivisor"),
+                      std::count(calls.begin(), calls.end(), "close"));
+            ++cases;
+        }
+    }
+}
+
+TEST_F(Matrix, EveryDebugLogExchangeUnderEveryFault) {
+    struct LogRow {
+        const char* command;
+        int occurrence;
+        bool erase;
+        const char* onGarbage;  // the message box after a reply of the right length
+    };
+    const LogRow rows[] = {
+        {"DEBUG_LOG_SIZE$", 1, false, "Ошибка при чтении отладочного журнала"},
+        {"DEBUG_READ_LOG,", 1, false, "Отладочный журнал успешно считан."},
+        {"DEBUG_READ_LOG,", 3, false, "Отладочный журнал успешно считан."},
+        {"DEBUG_CLEAR_LOG$", 1, true, "Ошибка при стирании отладочного журнала"},
+    };
+    for (const auto& row : rows) {
+        for (auto kind : kFaults) {
+            SCOPED_TRACE(std::string(row.command) + std::to_string(row.occurrence) + ", " +
+                         nameOf(kind));
+            testing::TempFolder folder;
+            testing::SimRig rig;
+            testing::FakeDesktop desktop;
+            auto& tracker = rig.bridge.plug(SimulatedTracker::Configured());
+            Fault fault{.kind = kind, .command = row.command, .occurrence = row.occurrence};
+            fault.keep = 1;
+            tracker.injectFault(fault);
+            desktop.logAnswers = {(folder / "log.bin").string()};
+            if (row.erase) {
+                ClearDebugLog(rig.link, desktop);
+            } else {
+                ReadDebugLog(rig.link, desktop, desktop, false);
+            }
+            ASSERT_EQ(desktop.messages.size(), 1u);
+            const char* expected = kind == Fault::Kind::Garbage
+                                       ? row.onGarbage
+                                       : (row.erase ? "Ошибка при стирании отладочного журнала"
+                                                    : "Ошибка при чтении отладочного журнала");
+            EXPECT_EQ(desktop.messages[0].text, expected);
+            EXPECT_FALSE(rig.link.isOpen());
+            ++cases;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace korvan
