@@ -28,14 +28,6 @@ struct Query {
     bool fixedAddressOnly = false;
 };
 
-std::uint32_t wordAt(const Reply& reply, std::size_t at, std::size_t size) {
-    std::uint32_t word = 0;
-    for (std::size_t i = 0; i < size; ++i) {
-        word |= static_cast<std::uint32_t>(reply.bytes()[at + i]) << (8 * i);
-    }
-    return word;
-}
-
 std::string decimal(long long number) {
     return std::to_string(number);
 }
@@ -51,7 +43,7 @@ std::string textBeforeLastByte(const Reply& reply, std::size_t from) {
 }
 
 void recordingPeriod(ReadState& s, const Reply& r) {
-    const auto period = wordAt(r, 0, 2);
+    const auto period = r.number(0, 2);
     if (period == 0xFFFF) {
         s.notConfigured = true;
     } else {
@@ -60,7 +52,7 @@ void recordingPeriod(ReadState& s, const Reply& r) {
 }
 
 void sendingPeriod(ReadState& s, const Reply& r) {
-    const auto period = wordAt(r, 0, 4);
+    const auto period = r.number(0, 4);
     if (period == 0xFFFFFFFFu) {
         s.notConfigured = true;
     } else {
@@ -69,7 +61,7 @@ void sendingPeriod(ReadState& s, const Reply& r) {
 }
 
 void analogPeriod(ReadState& s, const Reply& r) {
-    const auto period = wordAt(r, 0, 2);
+    const auto period = r.number(0, 2);
     if (period == 0xFFFF) {
         s.notConfigured = true;
     } else {
@@ -78,7 +70,7 @@ void analogPeriod(ReadState& s, const Reply& r) {
 }
 
 void counterPeriods(ReadState& s, const Reply& r) {
-    const auto periods = wordAt(r, 0, 4);
+    const auto periods = r.number(0, 4);
     if (periods == 0xFFFFFFFFu) {
         s.notConfigured = true;
         return;

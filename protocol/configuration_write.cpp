@@ -441,14 +441,6 @@ class Write {
         return sendControlPoint(1) && sendControlPoint(2) && sendControlPoint(3);
     }
 
-    static std::uint32_t word(const Reply& r, std::size_t size) {
-        std::uint32_t w = 0;
-        for (std::size_t i = 0; i < size; ++i) {
-            w |= static_cast<std::uint32_t>(r.bytes()[i]) << (8 * i);
-        }
-        return w;
-    }
-
     bool sendPeriods() {
         auto& c = link_.CommandText;
         auto show = [this](std::int64_t value) {
@@ -461,12 +453,12 @@ class Write {
         }
         c.FormatCommand("GSM_SET_PERIODSEND,%s$", m_.text(Field::Edit2).c_str());
         if (!setting(4, Severity::Fatal, kSendFailed,
-                     [&](const Reply& r) { show(static_cast<std::int32_t>(word(r, 4))); })) {
+                     [&](const Reply& r) { show(static_cast<std::int32_t>(r.number(0, 4))); })) {
             return false;
         }
         c.FormatCommand("FL_SET_ADD_R,%s$", m_.text(Field::AnalogTime).c_str());
         if (!setting(2, Severity::Fatal, "Ошибка установки периода записи аналоговых данных",
-                     [&](const Reply& r) { show(word(r, 2)); })) {
+                     [&](const Reply& r) { show(r.number(0, 2)); })) {
             return false;
         }
         const auto low = number(Field::CounterTime);
@@ -479,7 +471,7 @@ class Write {
                                                         (static_cast<std::uint32_t>(*high) << 16));
         c.FormatCommand("FL_SET_COUNT_R,%d$", counters);
         if (!setting(4, Severity::Fatal, "Ошибка установки периода записи счётчиков",
-                     [&](const Reply& r) { show(static_cast<std::int32_t>(word(r, 4))); })) {
+                     [&](const Reply& r) { show(static_cast<std::int32_t>(r.number(0, 4))); })) {
             return false;
         }
         c.FormatCommand("GSM_SET_PASSWORD,%s$", m_.text(Field::edPassword).c_str());
@@ -500,7 +492,7 @@ class Write {
             Reply pointer(4);
             pointer.setCount(link_.ReadPort(pointer.readInto()));
             if (pointer.count() == 4) {
-                if ((word(pointer, 4) >> 12) == 0x40000) {
+                if ((pointer.number(0, 4) >> 12) == 0x40000) {
                     return;
                 }
                 link_.CommandText.FormatCommand("DEBUG_CLEAR_LOG$");

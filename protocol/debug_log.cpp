@@ -50,9 +50,7 @@ std::optional<std::uint32_t> askLogSize(Link& link) {
     if (reply.count() != 4) {
         return std::nullopt;
     }
-    const auto b = reply.bytes();
-    return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-           static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+    return reply.number(0, 4);
 }
 
 // Fetches the log block by block into the file; false at the first block that fails.

@@ -34,6 +34,14 @@ std::string Reply::text() const {
     return std::string(begin, std::find(buffer_.begin(), buffer_.end(), 0) - buffer_.begin());
 }
 
+std::uint32_t Reply::number(std::size_t at, std::size_t size) const {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < size && at + i < buffer_.size(); ++i) {
+        value |= static_cast<std::uint32_t>(buffer_[at + i]) << (8 * i);
+    }
+    return value;
+}
+
 bool Reply::startsWith(std::string_view expected) const {
     for (std::size_t i = 0; i < expected.size(); ++i) {
         const char got = i < buffer_.size() ? static_cast<char>(buffer_[i]) : '\0';

@@ -39,6 +39,8 @@ class Reply {
     std::span<const std::uint8_t> bytes() const { return {buffer_.data(), count_}; }
     // The reply up to its first zero byte.
     std::string text() const;
+    // The little-endian unsigned number in `size` bytes (at most 4) from `at`.
+    std::uint32_t number(std::size_t at, std::size_t size) const;
     // Byte by byte over the length of `expected`, stopping early at a zero byte that both
     // have at the same place.
     bool startsWith(std::string_view expected) const;

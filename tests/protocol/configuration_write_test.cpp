@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "protocol/configuration_read.h"
 #include "settings/settings_file.h"
+#include "tests/protocol/designed_rows.h"
 #include "tests/support/fake_desktop.h"
 #include "tests/support/sim_rig.h"
 #include "tests/support/temp_folder.h"
@@ -201,28 +203,12 @@ TEST_F(Write, AnalogueLimitsAreAppliedOnlyOnceTheNetworkIsSet) {
     EXPECT_EQ(sent()[7], inputCommand(1, {0x7B, 0x03, 0xF0, 0x00, 0x00}));  // 3 | 60 << 10
 }
 
-struct EchoRow {
-    const char* command;  // the start of the setting
-    const char* mismatch;
-    const char* failure;
-};
-
-const EchoRow kEchoRows[] = {
-    {"DHCP=", "Ошибка задания DHCP: ", "Ошибка задания DHCP"},
-    {"AUTH=", "Ошибка задания проверки подлинности: ", "Ошибка задания проверки подлинности"},
-    {"WFPOINT=", "Ошибка настройки точки доступа", "Ошибка настройки точки доступа"},
-    {"WKEY=", "Ошибка настройки шифрования", "Ошибка настройки шифрования"},
-    {"DEVIP=", "Ошибка настройки IP устройства", "Ошибка настройки IP устройства"},
-    {"NETMASK=", "Ошибка настройки маски сети", "Ошибка настройки маски сети"},
-    {"DEFGW=", "Ошибка настройки шлюза", "Ошибка настройки шлюза"},
-    {"DEVMAC=", "Ошибка MAC адреса устройства:", "Ошибка MAC адреса устройства"},
-    {"SERPORT=", "Ошибка настройки порта:", "Ошибка настройки порта"},
-    {"SERIP=", "Ошибка настройки IP сервера:", "Ошибка настройки IP сервера"},
-};
-
 TEST_F(Write, EveryNetworkSettingEndsTheWriteWhenItsEchoIsWrongOrMissing) {
     model.setChecked(Field::RadioButton6, true);
-    for (const auto& row : kEchoRows) {
+    for (const auto& row : designed::kWriteRows) {
+        if (row.judged != designed::Judged::Echo) {
+            continue;
+        }
         SCOPED_TRACE(row.command);
         tracker->clearRecord();
         tracker->injectFault({.kind = Fault::Kind::WrongEcho, .command = row.command});
@@ -230,7 +216,7 @@ TEST_F(Write, EveryNetworkSettingEndsTheWriteWhenItsEchoIsWrongOrMissing) {
         const std::string echo = sent().back().substr(0, sent().back().size() - 1);
         std::string wrong = echo;
         wrong[wrong.size() / 2] = wrong[wrong.size() / 2] == '#' ? '*' : '#';
-        EXPECT_EQ(model.text(Field::CommandInfo), ansi(row.mismatch) + wrong);
+        EXPECT_EQ(model.text(Field::CommandInfo), ansi(row.onGarbage) + wrong);
         EXPECT_EQ(model.statusColour(), StatusColour::Red);
         EXPECT_EQ(sent().back().rfind(row.command, 0), 0u);  // nothing after it
         expectClosed();
@@ -247,30 +233,14 @@ TEST_F(Write, EveryNetworkSettingEndsTheWriteWhenItsEchoIsWrongOrMissing) {
     EXPECT_FALSE(databaseWritten());
 }
 
-struct TrackerRow {
-    const char* command;
-    const char* failure;
-    bool fatal;
-};
-
-const TrackerRow kTrackerRows[] = {
-    {"GSM_SET_SMS,1,", "Ошибка отправки данных устройству", false},
-    {"GSM_SET_SMS,2,", "Ошибка отправки данных устройству", false},
-    {"GSM_SET_SERNUM,", "Ошибка отправки данных устройству", true},
-    {"GSM_SET_SMS,3,", "Ошибка отправки данных устройству", false},
-    {"GSM_SET_SMS,4,", "Ошибка отправки данных устройству", false},
-    {"FL_CHANGE_WIDE,", "Ошибка отправки данных устройству", false},
-    {"FL_SET_MODE,", "Ошибка установки режима работы", false},
-    {"GSM_SET_CPOINT1,", "Ошибка отправки данных устройству", false},
-    {"FL_SET_RATE,", "Ошибка отправки данных устройству", true},
-    {"GSM_SET_PERIODSEND,", "Ошибка отправки данных устройству", true},
-    {"FL_SET_ADD_R,", "Ошибка установки периода записи аналоговых данных", true},
-    {"FL_SET_COUNT_R,", "Ошибка установки периода записи счётчиков", true},
-    {"GSM_SET_PASSWORD,", "Ошибка отправки данных устройству", true},
-};
-
 TEST_F(Write, EveryTrackerSettingFailsAsItsRowSays) {
-    for (const auto& row : kTrackerRows) {
+    std::set<std::string> tried;
+    for (const auto& row : designed::kWriteRows) {
+        // The echoes have their own test; the pointer check and the recording method, too.
+        if (row.judged != designed::Judged::Count || row.afterDatabase ||
+            std::string(row.command) == "DEBUG_GET_PTR$" || !tried.insert(row.command).second) {
+            continue;
+        }
         SCOPED_TRACE(row.command);
         std::filesystem::remove(folder / "fleet.zcf");
         tracker->clearRecord();

@@ -13,6 +13,7 @@
 #include "protocol/configuration_write.h"
 #include "protocol/debug_log.h"
 #include "settings/settings_file.h"
+#include "tests/protocol/designed_rows.h"
 #include "tests/support/fake_desktop.h"
 #include "tests/support/sim_rig.h"
 #include "tests/support/temp_folder.h"
@@ -23,81 +24,7 @@ namespace {
 using sim::Fault;
 using sim::SimulatedTracker;
 using testing::ansi;
-
-enum class Judged { Count, Echo, Text };  // Text: the Wi-Fi module's prefix and scan replies
-
-struct Row {
-    const char* command;  // the start of the command as sent
-    Judged judged;
-    bool fatal;
-    const char* failure;
-    const char* onGarbage = nullptr;  // when garbage of the right length has its own outcome
-    bool afterDatabase = false;       // the device is recorded before this exchange
-};
-
-const std::vector<Row> kReadRows = {
-    {"FL_READ_VERSION$", Judged::Count, true, "Ошибка чтения версии устройства",
-     "Неизвестная версия"},
-    {"FL_GET_RATE$", Judged::Count, true, "Ошибка чтения периода записи"},
-    {"GSM_GET_PERIODSEND$", Judged::Count, true, "Ошибка чтения периода отправки"},
-    {"FL_GET_ADD_R$", Judged::Count, true, "Ошибка чтения периода записи аналоговых входов"},
-    {"FL_GET_COUNT_R$", Judged::Count, true, "Ошибка чтения периода записи счётчиков"},
-    {"GSM_GET_PASSWORD$", Judged::Count, true, "Ошибка чтения пароля"},
-    {"FL_GET_NDIST$", Judged::Count, false, "Ошибка чтения способа записи"},
-    {"FL_GET_MODE$", Judged::Count, false, "Ошибка чтения режима работы"},
-    {"FL_GET_WIDE$", Judged::Count, false, "Ошибка чтения способа записи"},
-    {"GSM_GET_SMS,1$", Judged::Count, false, "Ошибка чтения способа записи"},
-    {"GSM_GET_SMS,2$", Judged::Count, false, "Ошибка чтения способа записи 2"},
-    {"GSM_GET_SMS,3$", Judged::Count, false, "Ошибка чтения способа записи 3"},
-    {"GSM_GET_SMS,4$", Judged::Count, false, "Ошибка чтения способа записи 4"},
-    {"GSM_GET_CPOINT1$", Judged::Count, false, "Ошибка чтения первой контрольной точки"},
-    {"GSM_GET_CPOINT2$", Judged::Count, false, "Ошибка чтения второй контрольной точки"},
-    {"GSM_GET_CPOINT3$", Judged::Count, false, "Ошибка чтения третьей контрольной точки"},
-    {"GDHCP$", Judged::Text, true, "Ошибка чтения DHCP"},
-    {"GAUTH$", Judged::Text, true, "Ошибка чтения типа авторизации"},
-    {"GSERIP$", Judged::Text, true, "Ошибка чтения IP сервера"},
-    {"GSERPORT$", Judged::Text, true, "Ошибка чтения SERPORT"},
-    {"GDEVIP$", Judged::Text, true, "Ошибка чтения DEVIP"},
-    {"GNETMASK$", Judged::Text, true, "Ошибка чтения NETMASK"},
-    {"GDEFGW$", Judged::Text, true, "Ошибка чтения DEFGW"},
-    {"GWKEY$", Judged::Text, true, "Ошибка чтения WKEY"},
-    {"GWFPOINT$", Judged::Text, true, "Ошибка чтения WFPOINT"},
-};
-
-constexpr const char* kSendFailed = "Ошибка отправки данных устройству";
-
-const std::vector<Row> kWriteRows = {
-    {"DHCP=", Judged::Echo, true, "Ошибка задания DHCP", "Ошибка задания DHCP: "},
-    {"AUTH=", Judged::Echo, true, "Ошибка задания проверки подлинности",
-     "Ошибка задания проверки подлинности: "},
-    {"WFPOINT=", Judged::Echo, true, "Ошибка настройки точки доступа",
-     "Ошибка настройки точки доступа"},
-    {"WKEY=", Judged::Echo, true, "Ошибка настройки шифрования", "Ошибка настройки шифрования"},
-    {"DEVIP=", Judged::Echo, true, "Ошибка настройки IP устройства",
-     "Ошибка настройки IP устройства"},
-    {"NETMASK=", Judged::Echo, true, "Ошибка настройки маски сети", "Ошибка настройки маски сети"},
-    {"DEFGW=", Judged::Echo, true, "Ошибка настройки шлюза", "Ошибка настройки шлюза"},
-    {"DEVMAC=", Judged::Echo, true, "Ошибка MAC адреса устройства",
-     "Ошибка MAC адреса устройства:"},
-    {"SERPORT=", Judged::Echo, true, "Ошибка настройки порта", "Ошибка настройки порта:"},
-    {"SERIP=", Judged::Echo, true, "Ошибка настройки IP сервера", "Ошибка настройки IP сервера:"},
-    {"GSM_SET_SMS,1,", Judged::Count, false, kSendFailed},
-    {"GSM_SET_SMS,2,", Judged::Count, false, kSendFailed},
-    {"GSM_SET_SERNUM,", Judged::Count, true, kSendFailed},
-    {"GSM_SET_SMS,3,", Judged::Count, false, kSendFailed},
-    {"GSM_SET_SMS,4,", Judged::Count, false, kSendFailed},
-    {"GSM_SET_SERNUM,", Judged::Count, true, kSendFailed},
-    {"FL_CHANGE_WIDE,", Judged::Count, false, kSendFailed},
-    {"FL_SET_MODE,", Judged::Count, false, "Ошибка установки режима работы"},
-    {"GSM_SET_CPOINT1,", Judged::Count, false, kSendFailed},
-    {"FL_SET_RATE,", Judged::Count, true, kSendFailed},
-    {"GSM_SET_PERIODSEND,", Judged::Count, true, kSendFailed},
-    {"FL_SET_ADD_R,", Judged::Count, true, "Ошибка установки периода записи аналоговых данных"},
-    {"FL_SET_COUNT_R,", Judged::Count, true, "Ошибка установки периода записи счётчиков"},
-    {"GSM_SET_PASSWORD,", Judged::Count, true, kSendFailed},
-    {"DEBUG_GET_PTR$", Judged::Count, false, "Ошибка при очистке debug лога"},
-    {"FL_CHANGE_NDIST,", Judged::Count, true, kSendFailed, nullptr, true},
-};
+using namespace designed;
 
 const Fault::Kind kFaults[] = {Fault::Kind::NoReply, Fault::Kind::ShortReply, Fault::Kind::Garbage,
                                Fault::Kind::Unplug};
