@@ -27,11 +27,14 @@ function(korvan_library name)
   target_link_libraries(${name} PUBLIC korvan_options ${ARG_DEPENDS})
 endfunction()
 
-# korvan_test(<name> LABEL <folder> SOURCES ... DEPENDS ...): a GoogleTest suite under CTest.
+# korvan_test(<name> LABEL <folder> SOURCES ... DEPENDS ... [OWN_MAIN]): a GoogleTest suite
+# under CTest; OWN_MAIN when the suite brings its own main().
 function(korvan_test name)
-  cmake_parse_arguments(ARG "" "LABEL" "SOURCES;DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "OWN_MAIN" "LABEL" "SOURCES;DEPENDS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE korvan_options ${ARG_DEPENDS} GTest::gtest GTest::gmock
-                                        GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE korvan_options ${ARG_DEPENDS} GTest::gtest GTest::gmock)
+  if(NOT ARG_OWN_MAIN)
+    target_link_libraries(${name} PRIVATE GTest::gtest_main)
+  endif()
   gtest_discover_tests(${name} PROPERTIES LABELS ${ARG_LABEL} DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "settings/fields.h"
+
+// The filters that every edit box passes a typed character through before the box sees it.
+// They judge the character's Windows-1251 byte as a signed number, so every byte from 0x80 on
+// (all Cyrillic letters among them) is smaller than "0". Control characters reach them too:
+// backspace 8, Enter 13, and the clipboard shortcuts Ctrl+C 3, Ctrl+V 22, Ctrl+X 24, Ctrl+Z 26.
+namespace korvan {
+
+enum class KeyFilter : std::uint8_t {
+    None,
+    EditKeyPress,        // digits and backspace
+    PassEdit,            // "0" to "z", "-" and backspace
+    ipKeyPress,          // digits, "." and backspace
+    Point1LatdKeyPress,  // digits, backspace and Ctrl+V
+    WiFiKeyKeyPress,     // everything but ";"
+};
+
+inline constexpr char kBackspace = 8;
+inline constexpr char kCtrlV = 22;
+
+KeyFilter KeyFilterOf(Field field);
+bool KeyAccepted(KeyFilter filter, char typed);
+
+}  // namespace korvan

@@ -1,0 +1,67 @@
+#include "settings/key_filters.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "settings/cp1251.h"
+
+namespace korvan {
+namespace {
+
+// The characters of `typed` (UTF-8) that the filter lets through, as a string.
+std::string passed(KeyFilter filter, std::string_view typed) {
+    std::string out;
+    for (char c : cp1251::fromUtf8(typed)) {
+        if (KeyAccepted(filter, c)) {
+            out += c;
+        }
+    }
+    return cp1251::toUtf8(out);
+}
+
+const std::string kProbe = "09aZ;@[`!.$ +-_Жё\r";
+
+TEST(KeyFilters, EachFilterLetsThroughItsOwnCharacters) {
+    EXPECT_EQ(passed(KeyFilter::EditKeyPress, kProbe), "09");
+    EXPECT_EQ(passed(KeyFilter::ipKeyPress, kProbe), "09.");
+    EXPECT_EQ(passed(KeyFilter::PassEdit, kProbe), "09aZ;@[`-_");
+    EXPECT_EQ(passed(KeyFilter::Point1LatdKeyPress, kProbe), "09");
+    EXPECT_EQ(passed(KeyFilter::WiFiKeyKeyPress, kProbe), "09aZ@[`!.$ +-_Жё\r");
+}
+
+TEST(KeyFilters, ControlCharactersAreFilteredLikeAnyOther) {
+    const char backspace = 8, ctrlC = 3, ctrlV = 22, ctrlX = 24, ctrlZ = 26;
+    for (auto filter : {KeyFilter::EditKeyPress, KeyFilter::PassEdit, KeyFilter::ipKeyPress,
+                        KeyFilter::Point1LatdKeyPress, KeyFilter::WiFiKeyKeyPress}) {
+        EXPECT_TRUE(KeyAccepted(filter, backspace));
+        EXPECT_EQ(KeyAccepted(filter, ctrlV), filter == KeyFilter::Point1LatdKeyPress ||
+                                                  filter == KeyFilter::WiFiKeyKeyPress);
+        for (char c : {ctrlC, ctrlX, ctrlZ}) {
+            EXPECT_EQ(KeyAccepted(filter, c), filter == KeyFilter::WiFiKeyKeyPress);
+        }
+    }
+}
+
+TEST(KeyFilters, EveryEditHasTheFilterOfItsKind) {
+    EXPECT_EQ(KeyFilterOf(Field::port), KeyFilter::EditKeyPress);
+    EXPECT_EQ(KeyFilterOf(Field::Usr2), KeyFilter::EditKeyPress);
+    EXPECT_EQ(KeyFilterOf(Field::WiFiName), KeyFilter::PassEdit);
+    EXPECT_EQ(KeyFilterOf(Field::DefGW), KeyFilter::ipKeyPress);
+    EXPECT_EQ(KeyFilterOf(Field::edPoint3OnTime), KeyFilter::Point1LatdKeyPress);
+    EXPECT_EQ(KeyFilterOf(Field::Point2Rad), KeyFilter::Point1LatdKeyPress);
+    EXPECT_EQ(KeyFilterOf(Field::WiFiKey), KeyFilter::WiFiKeyKeyPress);
+    EXPECT_EQ(KeyFilterOf(Field::Point1NS), KeyFilter::None);
+    int filtered = 0;
+    for (int i = 0; i < kFieldCount; ++i) {
+        const auto f = static_cast<Field>(i);
+        if (fieldInfo(f).kind == FieldKind::Edit) {
+            EXPECT_NE(KeyFilterOf(f), KeyFilter::None) << fieldInfo(f).name;
+            ++filtered;
+        }
+    }
+    EXPECT_EQ(filtered, 10 + 2 + 4 + 24 + 1);
+}
+
+}  // namespace
+}  // namespace korvan

@@ -1,0 +1,323 @@
+#include "ui/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QEnterEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <memory>
+
+#include "app/configurator.h"
+#include "settings/settings_file.h"
+#include "sim/simulated_bridge.h"
+#include "tests/support/fake_desktop.h"
+#include "tests/support/temp_folder.h"
+#include "ui/button_tabs.h"
+
+namespace korvan {
+namespace {
+
+using testing::ansi;
+
+class Window : public ::testing::Test {
+  protected:
+    testing::TempFolder folder;
+    VirtualClock clock;
+    sim::SimulatedBridge bridge{clock};
+    testing::FakeDesktop desktop;
+    Configurator core{bridge, clock, desktop};
+    FieldModel& model = core.model();
+    std::unique_ptr<ui::TOstrelForm> window;
+
+    void SetUp() override {
+        LoadSettings(model, folder / "absent.ini");
+        model.NoEncrClick();
+        model.bit64Click();
+        model.AutoIPClick();
+        window = std::make_unique<ui::TOstrelForm>(core);
+        window->show();
+    }
+
+    template <typename W = QWidget>
+    W* widget(const char* name) const {
+        auto* found = window->findChild<W*>(name);
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QLineEdit* edit(const char* name) const { return widget<QLineEdit>(name); }
+
+    // Types `keys` into the edit as a user would, one key at a time.
+    void type(QLineEdit* box, const QString& keys) {
+        box->setFocus();
+        for (QChar c : keys) {
+            if (c.unicode() < 0x80) {
+                QTest::keyClick(box, c.toLatin1());
+                continue;
+            }
+            // QTest knows only ASCII keys; a Cyrillic letter comes as its text.
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(box, &press);
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(box, &release);
+        }
+    }
+    void control(QWidget* box, Qt::Key key) { QTest::keyClick(box, key, Qt::ControlModifier); }
+};
+
+TEST_F(Window, EveryFieldHasItsWidgetUnderItsControlName) {
+    for (int i = 0; i < kFieldCount; ++i) {
+        const auto& name = fieldInfo(static_cast<Field>(i)).name;
+        EXPECT_NE(window->findChild<QWidget*>(
+                      QString::fromUtf8(name.data(), static_cast<int>(name.size()))),
+                  nullptr)
+            << name;
+    }
+    for (const char* name : {"PageControl2", "PageControl1", "PageControl3", "Panel1", "Panel2",
+                             "Panel3", "Panel4", "Button2", "Open", "SaveAs", "Button1", "Link",
+                             "DigitDefault", "AnalogDefault", "ButtonReset"}) {
+        EXPECT_NE(window->findChild<QWidget*>(name), nullptr) << name;
+    }
+}
+
+TEST_F(Window, IsAFixedWindowShowingTheServerPageOfTheExtendedView) {
+    EXPECT_EQ(window->size(), QSize(365, 537));
+    EXPECT_EQ(window->minimumSize(), window->maximumSize());
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(window->PageControl2()->currentIndex(), 1);
+    EXPECT_EQ(window->PageControl1()->page(window->PageControl1()->currentIndex())->objectName(),
+              "TabSheet3");
+    EXPECT_EQ(window->PageControl3()->currentWidget()->objectName(), "TabSheet13");
+    // The unseen read button stays in the tab order after "Открыть...".
+    EXPECT_EQ(widget("Open")->nextInFocusChain(), widget("Button2"));
+    EXPECT_EQ(widget("Button5")->nextInFocusChain(), widget("SaveAs"));
+}
+
+TEST_F(Window, EachFilterAdmitsOnlyItsCharacters) {
+    for (Field f : {Field::Edit2, Field::DevIP, Field::WiFiName, Field::Point2Rad}) {
+        model.setText(f, "");
+    }
+    const QString probe = QString::fromUtf8("09aZ;@[`!.$ +Жё");
+    type(edit("Edit2"), probe);  // at most 5 characters
+    EXPECT_EQ(edit("Edit2")->text(), "09");
+    type(edit("DevIP"), probe);
+    EXPECT_EQ(edit("DevIP")->text(), "");  // disabled while the address comes by DHCP
+    model.setChecked(Field::RadioButton6, true);
+    type(edit("DevIP"), probe);
+    EXPECT_EQ(edit("DevIP")->text(), "09.");
+    type(edit("WiFiName"), probe);
+    EXPECT_EQ(edit("WiFiName")->text(), "09aZ;@[`");
+    type(edit("Point2Rad"), probe);
+    EXPECT_EQ(edit("Point2Rad")->text(), "09");
+    model.setChecked(Field::WEP, true);
+    model.setChecked(Field::RadioButton7, true);
+    type(edit("WiFiKey"), probe);
+    EXPECT_EQ(edit("WiFiKey")->text(), QString::fromUtf8("09aZ@[`!.$ +Ж"));  // 13 at most
+    EXPECT_EQ(model.text(Field::WiFiKey), ansi("09aZ@[`!.$ +Ж"));
+
+    // Enter is discarded like any other rejected key; the key box takes it.
+    for (const char* name : {"Edit1", "edPassword", "ip", "Point1Lonm", "WiFiKey"}) {
+        int entered = 0;
+        QObject::connect(edit(name), &QLineEdit::returnPressed, [&] { ++entered; });
+        QTest::keyClick(edit(name), Qt::Key_Return);
+        EXPECT_EQ(entered, std::string(name) == "WiFiKey" ? 1 : 0) << name;
+    }
+    edit("Usr1")->setFocus();
+    QTest::keyClick(edit("Usr1"), Qt::Key_Backspace);
+    EXPECT_EQ(model.text(Field::Usr1), "1");
+}
+
+TEST_F(Window, OnlyThePointBoxesAndTheKeyTakeClipboardShortcuts) {
+    QApplication::clipboard()->setText("42");
+    model.setChecked(Field::WEP, true);
+    for (const char* name : {"Point1Latd", "WiFiKey"}) {
+        control(edit(name), Qt::Key_V);
+        EXPECT_EQ(edit(name)->text(), "42") << name;
+    }
+    EXPECT_EQ(model.text(Field::Point1Latd), "42");
+
+    for (const char* name : {"port", "edPassword", "ip"}) {
+        QLineEdit* box = edit(name);
+        const QString before = box->text();
+        box->setFocus();
+        control(box, Qt::Key_V);
+        EXPECT_EQ(box->text(), before) << name;
+        box->selectAll();
+        control(box, Qt::Key_X);
+        control(box, Qt::Key_C);
+        EXPECT_EQ(box->text(), before) << name;
+        EXPECT_EQ(QApplication::clipboard()->text(), "42") << name;
+    }
+    QLineEdit* period = edit("Edit1");
+    model.setText(Field::Edit1, "");
+    type(period, "12");
+    control(period, Qt::Key_Z);
+    EXPECT_EQ(period->text(), "12");
+}
+
+TEST_F(Window, TheKeySizeSetsTheKeyLengthButKeepsALongerKey) {
+    model.setChecked(Field::WEP, true);
+    widget<QRadioButton>("RadioButton7")->click();
+    EXPECT_EQ(model.maxLength(Field::WiFiKey), 13);
+    EXPECT_EQ(widget<QLabel>("WiFiLabel")->text(), QString::fromUtf8("Ключ сети (13 символов)"));
+    type(edit("WiFiKey"), "0123456789abcd");
+    widget<QRadioButton>("bit64")->click();
+    EXPECT_EQ(model.maxLength(Field::WiFiKey), 5);
+    EXPECT_EQ(edit("WiFiKey")->text(), "0123456789abc");
+    EXPECT_EQ(model.text(Field::WiFiKey), "0123456789abc");
+    type(edit("WiFiKey"), "x");  // only typing is limited now
+    EXPECT_EQ(edit("WiFiKey")->text(), "0123456789abc");
+    edit("WiFiKey")->setFocus();
+    QTest::keyClick(edit("WiFiKey"), Qt::Key_Backspace);
+    EXPECT_EQ(model.text(Field::WiFiKey), "0123456789ab");
+}
+
+TEST_F(Window, SwitchingViewsMovesTheSharedPanelsAndKeepsEveryValue) {
+    model.setText(Field::Edit1, "17");
+    model.setChecked(Field::StaticBox, true);
+    model.setChecked(Field::RadioButton6, true);
+    FieldModel before;  // not compared by identity: copy what the widgets show
+    struct Seen {
+        QString text;
+        bool checked;
+        bool enabled;
+    };
+    auto look = [&] {
+        std::vector<Seen> seen;
+        for (int i = 0; i < kFieldCount; ++i) {
+            const auto& name = fieldInfo(static_cast<Field>(i)).name;
+            QWidget* w = window->findChild<QWidget*>(
+                QString::fromUtf8(name.data(), static_cast<int>(name.size())));
+            Seen s{{}, false, w->isEnabled()};
+            if (auto* e = qobject_cast<QLineEdit*>(w))
+                s.text = e->text();
+            if (auto* c = qobject_cast<QComboBox*>(w))
+                s.text = c->currentText();
+            if (auto* b = qobject_cast<QAbstractButton*>(w))
+                s.checked = b->isChecked();
+            if (auto* l = qobject_cast<QLabel*>(w))
+                s.text = l->text();
+            seen.push_back(s);
+        }
+        return seen;
+    };
+    const auto seenBefore = look();
+    auto place = [&](const char* name) {
+        QWidget* w = widget(name);
+        return std::tuple(w->parentWidget()->objectName(), w->y(), w->height());
+    };
+
+    window->PageControl2()->tab(0)->click();
+    EXPECT_EQ(place("Panel2"), std::tuple(QString("TabSheet12"), 20, 95));
+    EXPECT_EQ(place("Panel3"), std::tuple(QString("TabSheet12"), 140, 87));
+    EXPECT_EQ(place("Panel4"), std::tuple(QString("TabSheet12"), 260, 71));
+    EXPECT_EQ(place("Panel1"), std::tuple(QString("TabSheet13"), 8, 225));
+    EXPECT_EQ(std::get<0>(place("AnalogTime")), "TabSheet13");
+    EXPECT_EQ(widget("AnalogTime")->geometry(), QRect(264, 240, 41, 21));
+    EXPECT_FALSE(widget("Panel3")->isHidden());
+
+    // A value typed on the simple view is the one the extended view shows.
+    edit("Edit1")->setFocus();
+    QTest::keyClick(edit("Edit1"), Qt::Key_Backspace);
+    EXPECT_EQ(model.text(Field::Edit1), "1");
+    model.setText(Field::Edit1, "17");
+
+    window->PageControl2()->tab(1)->click();
+    EXPECT_EQ(place("Panel2"), std::tuple(QString("TabSheet1"), 8, 95));
+    EXPECT_EQ(place("Panel3"), std::tuple(QString("TabSheet4"), 8, 137));
+    EXPECT_EQ(place("Panel4"), std::tuple(QString("TabSheet3"), 8, 71));
+    EXPECT_EQ(place("Panel1"), std::tuple(QString("TabSheet2"), 8, 225));
+    EXPECT_EQ(widget("AnalogTime")->geometry(), QRect(264, 211, 41, 21));
+    const auto seenAfter = look();
+    for (std::size_t i = 0; i < seenBefore.size(); ++i) {
+        EXPECT_EQ(seenAfter[i].text, seenBefore[i].text) << fieldInfo(static_cast<Field>(i)).name;
+        EXPECT_EQ(seenAfter[i].checked, seenBefore[i].checked);
+        EXPECT_EQ(seenAfter[i].enabled, seenBefore[i].enabled);
+    }
+    EXPECT_EQ(window->PageControl1()->page(window->PageControl1()->currentIndex())->objectName(),
+              "TabSheet3");
+}
+
+TEST_F(Window, WidgetsAndModelFollowEachOtherAndReactionsFireOnce) {
+    model.setText(Field::Edit1, "");
+    type(edit("Edit1"), "25");
+    EXPECT_EQ(model.text(Field::Edit1), "25");
+    model.setText(Field::Edit2, "600");
+    EXPECT_EQ(edit("Edit2")->text(), "600");
+
+    // An interlock started from a widget: the send box makes input 2 ordinary.
+    model.setChecked(Field::CheckBox2, true);
+    widget<QCheckBox>("GPRS2")->click();
+    EXPECT_TRUE(model.checked(Field::RadioButton2));
+    EXPECT_TRUE(widget<QRadioButton>("RadioButton2")->isChecked());
+    EXPECT_FALSE(widget<QRadioButton>("CheckBox2")->isChecked());
+    // Clicking a selected radio button leaves it selected.
+    widget<QRadioButton>("RadioButton2")->click();
+    EXPECT_TRUE(widget<QRadioButton>("RadioButton2")->isChecked());
+
+    // A box that the program ticks fires its reaction once.
+    int usrChanges = 0;
+    auto subscription = model.subscribe(
+        [&](Field f, Aspect a) { usrChanges += f == Field::Usr1 && a == Aspect::Value ? 1 : 0; });
+    model.setChecked(Field::AnalogWrite1, true);
+    EXPECT_TRUE(widget<QCheckBox>("AnalogWrite1")->isChecked());
+    EXPECT_EQ(edit("Usr1")->text(), "1");
+    EXPECT_EQ(usrChanges, 1);
+
+    // Enabled states and picked items go both ways too.
+    widget<QCheckBox>("Point3OutGPRS")->click();
+    EXPECT_TRUE(edit("edPoint3OnTime")->isEnabled());
+    auto* method = widget<QComboBox>("WriteMethod");
+    method->setCurrentIndex(0);
+    emit method->activated(0);
+    EXPECT_EQ(model.itemIndex(Field::WriteMethod), 0);
+    EXPECT_EQ(widget<QLabel>("Label17")->text(), QString::fromUtf8("Период записи точек (сек):"));
+    model.setEnabled(Field::Button5, false);
+    EXPECT_FALSE(widget("Button5")->isEnabled());
+    widget<QPushButton>("ButtonReset")->click();
+    EXPECT_EQ(edit("CounterTime34")->text(), "3600");
+}
+
+TEST_F(Window, TheStatusLineAndTheLinkLookAsTold) {
+    auto* status = widget<QLabel>("CommandInfo");
+    EXPECT_EQ(status->font().pixelSize(), 21);
+    model.setStatusColour(StatusColour::Red);
+    model.setStatusMessage("Ошибка при открытии USB");
+    EXPECT_EQ(status->text(), QString::fromUtf8("Ошибка при открытии USB"));
+    EXPECT_EQ(status->palette().color(QPalette::WindowText), QColor(0xFF, 0, 0));
+    model.setStatusColour(StatusColour::Black);
+    EXPECT_EQ(status->palette().color(QPalette::WindowText), QColor(0, 0, 0));
+    model.setStatusFont(StatusFont::Points12);
+    EXPECT_EQ(status->font().pointSize(), 12);
+
+    auto* link = widget<ui::LinkLabel>("Link");
+    const QColor rest = link->palette().color(QPalette::WindowText);
+    EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_FALSE(link->font().underline());
+    link->LinkMouseEnter();
+    EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 0xFF));
+    EXPECT_TRUE(link->font().underline());
+    link->LinkMouseLeave();
+    EXPECT_EQ(link->palette().color(QPalette::WindowText), rest);
+    EXPECT_FALSE(link->font().underline());
+}
+
+TEST_F(Window, TheButtonsReachTheirHandlers) {
+    bridge.plug(sim::SimulatedTracker::Configured("90001"));
+    widget<QPushButton>("Button2")->click();
+    EXPECT_EQ(edit("WiFiName")->text(), "Depot-North");
+    model.DatabasePath = (folder / "fleet.zcf").string();
+    widget<QPushButton>("Button1")->click();
+    EXPECT_EQ(desktop.shownFiles, std::vector<std::string>{(folder / "fleet.zcf").string()});
+}
+
+}  // namespace
+}  // namespace korvan

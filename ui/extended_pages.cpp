@@ -1,0 +1,319 @@
+// The seven pages of the extended view, control by control.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "ui/main_window.h"
+#include "ui/widgets.h"
+
+namespace korvan::ui {
+namespace {
+
+const QString kPointHint = "Координаты контрольной точки";
+
+}  // namespace
+
+void TOstrelForm::buildWifiPage(QWidget* page) {
+    QFrame* address = makeFramedPanel(page, "Panel2", 8, 8, 333, 95);
+    setFontLook(address, 11);
+    binder_.radio(address, Field::AutoIP, 4, 6, "Получить IP-адрес автоматически");
+    binder_.radio(address, Field::RadioButton6, 4, 28, "Использовать следующие настройки сети:");
+    captionFor(binder_.edit(address, Field::DevIP, 6, 62, 93), "IP устройства");
+    captionFor(binder_.edit(address, Field::Netmask, 110, 62, 93), "Маска подсети");
+    captionFor(binder_.edit(address, Field::DefGW, 218, 62, 93), "Шлюз");
+
+    QGroupBox* network =
+        makeGroup(page, "GroupBox3", "Дополнительные настройки сети", 8, 110, 333, 177);
+    setFontLook(network, 13);
+    setTextColour(network, colours::kNavy);
+    auto* none = binder_.radio(network, Field::NoEncr, 6, 22, "Без шифрования");
+    auto* wep = binder_.radio(network, Field::WEP, 6, 48, "Шифрование WEP");
+    auto* keyLabel = makeLabel(network, "WiFiLabel", {}, 150, 20, 175, 17);
+    binder_.show(keyLabel, Field::WiFiLabel);
+    auto* key = binder_.edit(network, Field::WiFiKey, 150, 42, 175);
+    QWidget* keySize = makePlainPanel(network, "Panel18", 148, 70, 173, 23);
+    auto* short64 = binder_.radio(keySize, Field::bit64, 0, 0, "64 битный");
+    binder_.radio(keySize, Field::RadioButton7, 84, 0, "128 битный");
+    auto* name = binder_.edit(network, Field::WiFiName, 10, 102, 313);
+    captionFor(name, "Имя точки доступа");
+    makeLabel(network, "Label11", "Проверка подлинности", 14, 146);
+    auto* authentication = binder_.combo(network, Field::Sert, 198, 142, 125);
+
+    setTabOrder(none, wep);
+    setTabOrder(wep, authentication);
+    setTabOrder(authentication, name);
+    setTabOrder(name, short64);
+    setTabOrder(short64, key);
+}
+
+void TOstrelForm::buildServerPage(QWidget* page) {
+    QFrame* server = makeFramedPanel(page, "Panel4", 8, 8, 333, 71);
+    auto* ip = binder_.edit(server, Field::ip, 28, 26, 121);
+    captionFor(ip, "IP", true);
+    auto* port = binder_.edit(server, Field::port, 186, 26, 49);
+    captionFor(port, "Порт", true);
+    QLabel* passwordCaption = makeLabel(server, "Label26", "Пароль:", 256, 8);
+    setFontLook(passwordCaption, 15, true);
+    setTextColour(passwordCaption, colours::kRed);
+    passwordCaption->adjustSize();
+    auto* password = binder_.edit(server, Field::edPassword, 250, 26, 73);
+    setTabOrder(ip, password);
+    setTabOrder(password, port);
+
+    makeLabel(page, "Label23",
+              "Необходимо ввести IP-адрес и порт того сервера, на который будут передаваться "
+              "данные о маршруте транспортного средства.",
+              8, 86, 335, 49, Wrap::Yes);
+    setTextColour(makeLabel(page, "Label25",
+                            "Пароль необходим для защиты данных на сервере: не зная его, "
+                            "диспетчерская программа не сможет забирать данные с сервера. "
+                            "Пароль должен состоять из РОВНО 8 печатных символов. ",
+                            8, 118, 335, 57, Wrap::Yes),
+                  colours::kRed);
+    makeLabel(page, "Label18",
+              "Этот же пароль необходим для управления устройством с помощью команд, "
+              "передаваемых по SMS.",
+              8, 174, 333, 49, Wrap::Yes);
+}
+
+void TOstrelForm::buildDevicePage(QWidget* page) {
+    QFrame* recording = makeFramedPanel(page, "Panel3", 8, 8, 333, 137);
+    setTextColour(makeLabel(recording, "Label19", "Способ записи:", 64, 12), colours::kBlue);
+    auto* method = binder_.combo(recording, Field::WriteMethod, 152, 8, 161);
+    QLabel* periodCaption = makeLabel(recording, "Label17", {}, 120, 32, 137, 21, Wrap::No,
+                                      Qt::AlignLeft | Qt::AlignVCenter);
+    setTextColour(periodCaption, colours::kBlue);
+    binder_.show(periodCaption, Field::Label17);
+    auto* period = binder_.edit(recording, Field::Edit1, 264, 32, 49);
+    setTextColour(makeLabel(recording, "Label1", "Период отсылки данных по WiFi (сек):", 64, 56,
+                            199, 25, Wrap::Yes, Qt::AlignLeft | Qt::AlignVCenter),
+                  colours::kBlue);
+    auto* sending = binder_.edit(recording, Field::Edit2, 264, 60, 49);
+    auto* still = binder_.check(recording, Field::StaticBox, 14, 82,
+                                "Статическая обработка данных (без движения)");
+    auto* wide = binder_.check(recording, Field::WideWrite, 14, 107,
+                               "Дополнительная запись с вектором скорости");
+    setTextColour(still, colours::kRed);
+    setTextColour(wide, colours::kRed);
+    setTabOrder(method, period);
+    setTabOrder(period, sending);
+    setTabOrder(sending, wide);
+    setTabOrder(wide, still);
+
+    makeLabel(page, "Label20",
+              "При способе записи \"по времени\" запись в память прибора производится через "
+              "равные промежутки времени независимо от состояния входов и характера движения.",
+              0, 152, 345, 49, Wrap::Yes);
+    makeLabel(page, "Label21",
+              "При адаптивном свособе записи прибор анализирует характер движения, состояния "
+              "входов и  принимает решение, делать запись в память или нет. Таким образом "
+              "экономится передаваемая информация.",
+              0, 200, 345, 57, Wrap::Yes);
+    binder_.show(makeLabel(page, "LabelNDIST", {}, 0, 258, 337, 39, Wrap::Yes), Field::LabelNDIST);
+}
+
+void TOstrelForm::buildDigitalPage(QWidget* page) {
+    QFrame* inputs = makeFramedPanel(page, "Panel1", 8, 8, 333, 225);
+    makeLabel(inputs, "Label8", "Вх", 1, 8);
+    makeLabel(inputs, "Label3", "Момент отсылки", 38, 1, 43, 26, Wrap::Yes);
+    makeLabel(inputs, "Label5", "Отсылать по", 106, 1);
+    makeLabel(inputs, "Label9", "WiFi", 126, 16);
+    setTextColour(makeLabel(inputs, "Label30", "A    B    C", 182, 16, 53, 17), colours::kGreen);
+
+    const char* numberLabels[] = {"Label6", "Label7", "Label82", "Label83"};
+    const char* typePanels[] = {"Panel6", "Panel7", "Panel14", "Panel15"};
+    const int tops[] = {34, 62, 90, 118};
+    QWidget* level[4];
+    QWidget* send[4];
+    QWidget* types[4];
+    for (int n = 1; n <= 4; ++n) {
+        const int top = tops[n - 1];
+        makeLabel(inputs, numberLabels[n - 1], QString::number(n), 4, top + 3);
+        level[n - 1] = binder_.combo(inputs, numbered(Field::InputBox1, n), 16, top, 100);
+        send[n - 1] = binder_.check(inputs, numbered(Field::GPRS1, n), 135, top + 2);
+        send[n - 1]->setToolTip("WiFi");
+        types[n - 1] = makePlainPanel(inputs, typePanels[n - 1], 178, top + 2, 65, 17);
+        binder_.radio(types[n - 1], numbered(Field::RadioButton1, n), 0, 0);
+        binder_.radio(types[n - 1], numbered(Field::CheckBox1, n), 20, 0);
+        binder_.radio(types[n - 1], numbered(Field::TempBox1, n), 40, 0);
+    }
+
+    for (const auto& [name, text, y] :
+         {std::tuple{"Label14", "Использовать цифровые входы как:", 142},
+          {"Label32", "A    Обычный вход", 162},
+          {"Label33", "B    Накопительный счётчик", 182},
+          {"Label34", "C    Периодический счётчик", 202}}) {
+        setTextColour(makeLabel(inputs, name, text, name == std::string("Label14") ? 8 : 12, y),
+                      colours::kGreen);
+    }
+    makeLabel(inputs, "Label27", "Период записи показаний счётчиков (0 - отключено), с", 206, 140,
+              113, 43, Wrap::Yes, Qt::AlignHCenter | Qt::AlignTop);
+    makeLabel(inputs, "Label89", "1,2", 198, 190);
+    auto* counters12 = binder_.edit(inputs, Field::CounterTime, 216, 187, 41);
+    setTextColour(makeLabel(inputs, "Label90", "3,4", 266, 190), colours::kRed);
+    auto* counters34 = binder_.edit(inputs, Field::CounterTime34, 284, 187, 41);
+    setTextColour(counters34, colours::kRed);
+
+    const QWidget* order[] = {level[0], level[1], send[1],  send[0],   counters12,
+                              types[0], types[1], level[2], send[2],   types[2],
+                              types[3], send[3],  level[3], counters34};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+        setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
+    }
+
+    auto* defaults = makeButton(
+        page, "DigitDefault", "Установить настройки цифровых входов по умолчанию", 6, 236, 339, 31);
+    setFontLook(defaults, 11, true);
+}
+
+void TOstrelForm::buildAnalogPage(QWidget* page) {
+    QFrame* analog = makeFramedPanel(page, "Panel11", 8, 8, 333, 145);
+    makeLabel(analog, "Label41", "Аналоговые входы", 200, 8);
+    makeLabel(analog, "Label42", "1            2", 184, 24);
+    setTextColour(makeLabel(analog, "Label43", "Записывать как цифровые (5,6)", 8, 48),
+                  colours::kMaroon);
+    auto* digital1 = binder_.check(analog, Field::AnalogWrite1, 184, 48);
+    auto* digital2 = binder_.check(analog, Field::AnalogWrite2, 224, 48);
+    setTextColour(
+        makeLabel(analog, "Label44", "Записывать изменение более   (адаптивный режим записи)", 8,
+                  72, 154, 33, Wrap::Yes),
+        colours::kBlue);
+    auto* change1 = binder_.edit(analog, Field::Ain1, 168, 76, 33);
+    auto* change2 = binder_.edit(analog, Field::Ain2, 216, 76, 33);
+    setTextColour(makeLabel(analog, "Label81", "Период усреднения аналоговых данных (1..60 сек)", 8,
+                            104, 154, 33, Wrap::Yes, Qt::AlignHCenter | Qt::AlignTop),
+                  colours::kRed);
+    auto* average1 = binder_.edit(analog, Field::Usr1, 168, 108, 33);
+    auto* average2 = binder_.edit(analog, Field::Usr2, 216, 108, 33);
+    setTabOrder(digital1, digital2);
+    setTabOrder(digital2, change1);
+    setTabOrder(change1, change2);
+    setTabOrder(change2, average1);
+    setTabOrder(average1, average2);
+
+    makeLabel(page, "Label80", "Адаптивная запись аналоговых данных:", 64, 168);
+    auto* method = binder_.combo(page, Field::AnalogMethod, 40, 184, 265);
+    makeLabel(page, "Label12", "Период опроса аналоговых входов, с", 64, 214);
+    auto* polling = binder_.edit(page, Field::AnalogTime, 264, 211, 41);
+    auto* defaults =
+        makeButton(page, "AnalogDefault", "Установить настройки аналоговых входов по умолчанию", 2,
+                   240, 349, 31);
+    setFontLook(defaults, 11, true);
+    setTabOrder(polling, digital1);
+    setTabOrder(average2, method);
+    setTabOrder(method, defaults);
+}
+
+void TOstrelForm::buildPointGroup(QWidget* page, int n) {
+    static const char* const kNames[] = {"GroupBox1", "GroupBox2", "GroupBox4"};
+    static const QColor kLooks[] = {colours::kMaroon, colours::kNavy, colours::kGreen};
+    auto p = [n](Field ofPoint1) { return ofPoint(ofPoint1, n); };
+    QGroupBox* group = makeGroup(page, kNames[n - 1], QString("Контрольная точка %1").arg(n), 8,
+                                 (n - 1) * 88, 343, 89);
+    setTextColour(group, kLooks[n - 1]);
+    const QString tag = QString::number(n);
+
+    auto mark = [&](const QString& name, const QString& text, int x, int y, int pixels, bool bold) {
+        QLabel* label = makeLabel(group, name + tag, text, x, y);
+        setFontLook(label, pixels, bold);
+        label->adjustSize();
+        setTextColour(label, palette().color(QPalette::WindowText));
+    };
+    makeLabel(group, "LatCaption" + tag, "Lat", 6, 20);
+    auto* latd = binder_.edit(group, p(Field::Point1Latd), 26, 16, 26);
+    mark("LatDegreeMark", "o", 53, 12, 7, true);
+    auto* latm = binder_.edit(group, p(Field::Point1Latm), 64, 16, 20);
+    mark("LatComma", ",", 84, 20, 11, false);
+    auto* latmm = binder_.edit(group, p(Field::Point1Latmm), 88, 16, 33);
+    mark("LatMinuteMark", "'", 122, 14, 13, true);
+    auto* ns = binder_.combo(group, p(Field::Point1NS), 128, 16, 33);
+    makeLabel(group, "LonCaption" + tag, "Lon", 6, 44);
+    auto* lond = binder_.edit(group, p(Field::Point1Lond), 26, 40, 26);
+    mark("LonDegreeMark", "o", 53, 36, 7, true);
+    auto* lonm = binder_.edit(group, p(Field::Point1Lonm), 64, 40, 20);
+    mark("LonComma", ",", 84, 44, 11, false);
+    auto* lonmm = binder_.edit(group, p(Field::Point1Lonmm), 88, 40, 33);
+    mark("LonMinuteMark", "'", 122, 38, 13, true);
+    auto* ew = binder_.combo(group, p(Field::Point1EW), 128, 40, 33);
+    auto* radius = binder_.edit(group, p(Field::Point1Rad), 26, 64, 40);
+    captionFor(radius, "Рад", true);
+    radius->setToolTip("Радиус контрольной точки");
+    for (QWidget* coordinate :
+         {static_cast<QWidget*>(latd), static_cast<QWidget*>(latm), static_cast<QWidget*>(latmm),
+          static_cast<QWidget*>(lond), static_cast<QWidget*>(lonm), static_cast<QWidget*>(lonmm)}) {
+        coordinate->setToolTip(kPointHint);
+    }
+
+    QLabel* action =
+        makeLabel(group, "ActionCaption" + tag, "Действие                       Вх.Вых.", 178, 14);
+    makeLabel(group, "SendCaption" + tag, "Начинать передачу", 180, 34);
+    auto* sendIn = binder_.check(group, p(Field::Point1InGPRS), 296, 32);
+    sendIn->setToolTip("Начинать передачу данных при входе в контрольную точку");
+    auto* sendOut = binder_.check(group, p(Field::Point1OutGPRS), 320, 32);
+    sendOut->setToolTip("Начинать передачу данных при выходе из контрольной точки");
+    auto* onTime = binder_.edit(group, p(Field::edPoint1OnTime), 296, 55, 37);
+    captionFor(onTime, "Время включения (мин):", true);
+    onTime->setToolTip("Время, в течение которого прибор будет пытаться отправить данные.");
+    // Two further settings of every point that the user never sees.
+    binder_.check(group, p(Field::Point1InOut), 216, 32)->hide();
+    binder_.check(group, p(Field::Point1OutOut), 240, 32)->hide();
+    makeLabel(group, "OutputCaption" + tag, "Выход1", 170, 34)->hide();
+    (void)action;
+
+    const QWidget* order[] = {ns,   latd, latm,   latmm,  ew,      lonmm,
+                              lonm, lond, radius, sendIn, sendOut, onTime};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+        setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
+    }
+}
+
+void TOstrelForm::buildPointsPage(QWidget* page) {
+    for (int n = 1; n <= 3; ++n) {
+        buildPointGroup(page, n);
+    }
+    setTextColour(
+        makeLabel(page, "Label85", "Вх. - событие входа в контрольную точку, Вых. - событие выхода",
+                  12, 272),
+        colours::kGreen);
+}
+
+void TOstrelForm::buildMorePage(QWidget* page) {
+    QGroupBox* about = makeGroup(page, "GroupBox5", "Об устройстве", 8, 0, 343, 105);
+    for (QLabel* label : {makeLabel(about, "Label15", "Версия прошивки", 98, 27),
+                          makeLabel(about, "Label4", "MAC адрес устройства", 14, 67)}) {
+        setFontLook(label, label->objectName() == "Label15" ? 16 : 13);
+        setTextColour(label, colours::kNavy);
+        label->adjustSize();
+    }
+    QLabel* firmware = makeDisplayPanel(about, "Panel16", 246, 22, 85, 25);
+    QLabel* mac = makeDisplayPanel(about, "MacView", 180, 62, 151, 25);
+    for (QLabel* panel : {firmware, mac}) {
+        setFontLook(panel, 13, true);
+        setTextColour(panel, colours::kNavy);
+    }
+    binder_.show(firmware, Field::Panel16);
+    binder_.show(mac, Field::MacView);
+
+    auto* noRead =
+        binder_.check(page, Field::UnReadBox, 34, 114, "Не считывать настройки из устройства");
+    setFontLook(noRead, 13);
+    setTextColour(noRead, colours::kGreen);
+    noRead->adjustSize();
+    setTextColour(makeLabel(page, "Label13",
+                            "Применяется, когда необходимо в несколько устройств прошить одни и "
+                            "те же настройки",
+                            8, 136, 341, 33, Wrap::Yes, Qt::AlignHCenter | Qt::AlignTop),
+                  colours::kGreen);
+    auto* reset =
+        makeButton(page, "ButtonReset", "Очистить настройки (в программе)", 52, 194, 273, 33);
+    setFontLook(reset, 13, true);
+    setTextColour(reset, colours::kRed);
+    setTabOrder(noRead, reset);
+    setTabOrder(reset, about);
+}
+
+}  // namespace korvan::ui

@@ -1,0 +1,262 @@
+#include "ui/field_binder.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QValidator>
+
+#include "settings/cp1251.h"
+
+namespace korvan::ui {
+namespace {
+
+constexpr int kEditHeight = 21;
+constexpr int kBoxHeight = 17;
+
+// The character a key press types, as the filters see it, or nothing for a key that types
+// none (arrows, Delete, Tab: Tab only moves the focus).
+std::optional<char> typedByte(const QKeyEvent& key) {
+    const int code = key.key();
+    if (code == Qt::Key_Tab || code == Qt::Key_Backtab) {
+        return std::nullopt;
+    }
+    const auto modifiers = key.modifiers();
+    if ((modifiers & Qt::ControlModifier) && !(modifiers & Qt::AltModifier) && code >= Qt::Key_A &&
+        code <= Qt::Key_Z) {
+        return static_cast<char>(code - Qt::Key_A + 1);  // Ctrl+V is 22
+    }
+    switch (code) {
+        case Qt::Key_Backspace:
+            return '\b';
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return '\r';
+        case Qt::Key_Escape:
+            return '\x1B';
+        default:
+            break;
+    }
+    const QString text = key.text();
+    if (text.isEmpty() || !text.at(0).isPrint()) {
+        return std::nullopt;
+    }
+    return cp1251::fromUtf8(QString(text.at(0)).toStdString()).front();
+}
+
+// The typing limit of a box. Unlike QLineEdit's own maximum length, it never cuts a longer text
+// that the program has put in (a 13-character key stays whole when the key size becomes 64
+// bits); it only stops the text from growing past the limit.
+class LengthLimit final : public QValidator {
+  public:
+    LengthLimit(QObject* owner, FieldModel& model, Field f)
+        : QValidator(owner), model_(model), field_(f) {}
+
+    State validate(QString& input, int&) const override {
+        // The model holds the text as it was before this edit.
+        const int limit = model_.maxLength(field_);
+        const auto before = static_cast<qsizetype>(model_.text(field_).size());
+        const bool grows = input.size() > before;
+        return limit > 0 && grows && input.size() > limit ? Invalid : Acceptable;
+    }
+
+  private:
+    FieldModel& model_;
+    Field field_;
+};
+
+}  // namespace
+
+QString FieldBinder::toQt(const std::string& cp1251) {
+    return QString::fromStdString(cp1251::toUtf8(cp1251));
+}
+
+std::string FieldBinder::fromQt(const QString& text) {
+    return cp1251::fromUtf8(text.toStdString());
+}
+
+FieldBinder::FieldBinder(FieldModel& model, QObject* parent)
+    : QObject(parent),
+      model_(model),
+      subscription_(model.subscribe([this](Field f, Aspect a) { refresh(f, a); })) {}
+
+void FieldBinder::adopt(QWidget* widget, Field f) {
+    widget->setObjectName(
+        QString::fromUtf8(fieldInfo(f).name.data(), static_cast<int>(fieldInfo(f).name.size())));
+    widgets_[static_cast<std::size_t>(indexOf(f))] = widget;
+    widget->setEnabled(model_.enabled(f));
+}
+
+void FieldBinder::userSet(Field f, const std::function<void()>& change) {
+    change();
+    refreshValue(f);  // the model may have kept its own value; the widget shows it
+    if (userChanged) {
+        userChanged(f);
+    }
+}
+
+QLineEdit* FieldBinder::edit(QWidget* parent, Field f, int x, int y, int width) {
+    auto* edit = new QLineEdit(parent);
+    edit->setGeometry(x, y, width, kEditHeight);
+    adopt(edit, f);
+    edit->setValidator(new LengthLimit(edit, model_, f));
+    refreshValue(f);
+    if (const auto filter = KeyFilterOf(f); filter != KeyFilter::None) {
+        filters_[edit] = filter;
+        edit->installEventFilter(this);
+    }
+    connect(edit, &QLineEdit::textEdited, this, [this, f](const QString& text) {
+        userSet(f, [&] { model_.setText(f, fromQt(text)); });
+    });
+    return edit;
+}
+
+QComboBox* FieldBinder::combo(QWidget* parent, Field f, int x, int y, int width) {
+    auto* combo = new QComboBox(parent);
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setGeometry(x, y, width, kEditHeight);
+    for (const auto& item : fieldInfo(f).items) {
+        combo->addItem(toQt(item));
+    }
+    combo->setValidator(new LengthLimit(combo->lineEdit(), model_, f));
+    adopt(combo, f);
+    refreshValue(f);
+    connect(combo, &QComboBox::activated, this,
+            [this, f](int index) { userSet(f, [&] { model_.setItemIndex(f, index); }); });
+    connect(combo->lineEdit(), &QLineEdit::textEdited, this, [this, f, combo] {
+        // Typing may complete to an item; the text the box then shows is what counts.
+        userSet(f, [&] { model_.setText(f, fromQt(combo->currentText())); });
+    });
+    return combo;
+}
+
+QCheckBox* FieldBinder::check(QWidget* parent, Field f, int x, int y, const QString& caption) {
+    auto* box = new QCheckBox(caption, parent);
+    box->move(x, y);
+    box->resize(caption.isEmpty() ? kBoxHeight : box->sizeHint().width(), kBoxHeight);
+    adopt(box, f);
+    refreshValue(f);
+    connect(box, &QCheckBox::clicked, this,
+            [this, f](bool on) { userSet(f, [&] { model_.setChecked(f, on); }); });
+    return box;
+}
+
+QRadioButton* FieldBinder::radio(QWidget* parent, Field f, int x, int y, const QString& caption) {
+    auto* button = new QRadioButton(caption, parent);
+    // The model keeps the groups: a click selects, it never unselects.
+    button->setAutoExclusive(false);
+    button->move(x, y);
+    button->resize(caption.isEmpty() ? kBoxHeight : button->sizeHint().width(), kBoxHeight);
+    adopt(button, f);
+    refreshValue(f);
+    connect(button, &QRadioButton::clicked, this,
+            [this, f] { userSet(f, [&] { model_.setChecked(f, true); }); });
+    return button;
+}
+
+void FieldBinder::show(QLabel* label, Field f) {
+    adopt(label, f);
+    refreshValue(f);
+    if (f == Field::CommandInfo) {
+        refreshStatusLook();
+    }
+}
+
+void FieldBinder::enable(QPushButton* button, Field f) {
+    adopt(button, f);
+}
+
+void FieldBinder::refresh(Field f, Aspect aspect) {
+    QWidget* widget = widgets_[static_cast<std::size_t>(indexOf(f))];
+    if (widget == nullptr) {
+        return;
+    }
+    switch (aspect) {
+        case Aspect::Value:
+            refreshValue(f);
+            break;
+        case Aspect::Enabled:
+            widget->setEnabled(model_.enabled(f));
+            break;
+        case Aspect::MaxLength:
+            break;  // the box's validator asks the model at every edit
+        case Aspect::Colour:
+        case Aspect::Font:
+            refreshStatusLook();
+            break;
+    }
+}
+
+void FieldBinder::refreshValue(Field f) {
+    QWidget* widget = widgets_[static_cast<std::size_t>(indexOf(f))];
+    if (widget == nullptr) {
+        return;
+    }
+    const QSignalBlocker quiet(widget);
+    const QString text = toQt(model_.text(f));
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        if (edit->text() != text) {
+            edit->setText(text);
+        }
+    } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        const QSignalBlocker quietEdit(combo->lineEdit());
+        if (combo->currentIndex() != model_.itemIndex(f)) {
+            combo->setCurrentIndex(model_.itemIndex(f));
+        }
+        if (combo->currentText() != text) {
+            combo->setEditText(text);
+        }
+    } else if (auto* box = qobject_cast<QAbstractButton*>(widget)) {
+        if (box->isCheckable()) {
+            box->setChecked(model_.checked(f));
+        }
+    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+        label->setText(text);
+    }
+}
+
+void FieldBinder::refreshStatusLook() {
+    auto* label = qobject_cast<QLabel*>(widget(Field::CommandInfo));
+    if (label == nullptr) {
+        return;
+    }
+    QPalette palette = label->parentWidget() ? label->parentWidget()->palette() : QPalette();
+    switch (model_.statusColour()) {
+        case StatusColour::Red:
+            palette.setColor(QPalette::WindowText, QColor(0xFF, 0x00, 0x00));
+            break;
+        case StatusColour::Black:
+            palette.setColor(QPalette::WindowText, QColor(0x00, 0x00, 0x00));
+            break;
+        case StatusColour::WindowText:
+            break;
+    }
+    label->setPalette(palette);
+    QFont font = label->font();
+    if (model_.statusFont() == StatusFont::Points12) {
+        font.setPointSize(12);
+    } else {
+        font.setPixelSize(21);
+    }
+    label->setFont(font);
+}
+
+bool FieldBinder::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto found = filters_.find(watched);
+        if (found != filters_.end()) {
+            const auto typed = typedByte(*static_cast<QKeyEvent*>(event));
+            if (typed && !KeyAccepted(found->second, *typed)) {
+                return true;  // rejected: the box does not see the key at all
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace korvan::ui

@@ -1,0 +1,234 @@
+#include "ui/main_window.h"
+
+#include <QDesktopServices>
+#include <QEnterEvent>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QUrl>
+
+#include "app/configurator.h"
+#include "settings/defaults.h"
+#include "ui/button_tabs.h"
+#include "ui/widgets.h"
+
+namespace korvan::ui {
+
+LinkLabel::LinkLabel(const QString& address, QWidget* parent) : QLabel(address, parent) {
+    setObjectName("Link");
+    setCursor(Qt::PointingHandCursor);
+    setFont(pixelFont(11));
+    LinkMouseLeave();
+}
+
+void LinkLabel::LinkMouseEnter() {
+    setTextColour(this, colours::kBlue);
+    QFont look = font();
+    look.setUnderline(true);
+    setFont(look);
+}
+
+void LinkLabel::LinkMouseLeave() {
+    setTextColour(this, palette().color(QPalette::Link));
+    QFont look = font();
+    look.setUnderline(false);
+    setFont(look);
+}
+
+void LinkLabel::enterEvent(QEnterEvent* event) {
+    LinkMouseEnter();
+    QLabel::enterEvent(event);
+}
+
+void LinkLabel::leaveEvent(QEvent* event) {
+    LinkMouseLeave();
+    QLabel::leaveEvent(event);
+}
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+        emit LinkClick();
+    }
+    QLabel::mouseReleaseEvent(event);
+}
+
+TOstrelForm::TOstrelForm(Configurator& core, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      core_(core),
+      model_(core.model()),
+      binder_(core.model(), this) {
+    setObjectName("OstrelForm");
+    setFixedSize(365, 537);
+    setFont(pixelFont(11));
+    buildWindow();
+    bindHandlers();
+}
+
+QWidget* TOstrelForm::child(const char* name) const {
+    return findChild<QWidget*>(name);
+}
+
+void TOstrelForm::buildWindow() {
+    pageControl2_ = new ButtonTabs(this);
+    pageControl2_->setObjectName("PageControl2");
+    pageControl2_->setGeometry(0, 0, 369, 401);
+    setFontLook(pageControl2_, 13, true);
+    QWidget* simple = pageControl2_->addPage("TabSheet10", "Простой вид");
+    QWidget* extended = pageControl2_->addPage("TabSheet11", "Расширенный вид");
+    for (QWidget* view : {simple, extended}) {
+        setFontLook(view, 11);
+    }
+    buildSimpleView(simple);
+    buildExtendedView(extended);
+    pageControl2_->setCurrentIndex(1);
+
+    QLabel* serial = makeDisplayPanel(this, "SerNum", 276, 0, 85, 24);
+    setFontLook(serial, 16, true);
+    setTextColour(serial, colours::kRed);
+    binder_.show(serial, Field::SerNum);
+
+    auto* write = makeButton(this, "Button5", "Установить", 12, 406, 345, 25);
+    setFontLook(write, 19, true);
+    setTextColour(write, colours::kRed);
+    binder_.enable(write, Field::Button5);
+
+    QLabel* fileCaption =
+        makeLabel(this, "Label2", "Файл с настройками:", 10, 434, 137, 17, Wrap::Yes);
+    setFontLook(fileCaption, 13);
+    binder_.show(makeLabel(this, "DbFileName", {}, 150, 436, 209, 15), Field::DbFileName);
+
+    auto* open = makeButton(this, "Open", "Открыть...", 10, 454, 110, 25);
+    auto* saveAs = makeButton(this, "SaveAs", "Сохранить как...", 127, 454, 110, 25);
+    auto* view = makeButton(this, "Button1", "Просмотреть", 244, 454, 110, 25);
+
+    QLabel* status = makeLabel(this, "CommandInfo", {}, 8, 480, 345, 49, Wrap::Yes);
+    binder_.show(status, Field::CommandInfo);
+
+    auto* link = new LinkLabel(
+        QString::fromUtf8(kMakerWebAddress.data(), static_cast<int>(kMakerWebAddress.size())),
+        this);
+    link->adjustSize();
+    link->move(359 - link->width(), 526);
+    connect(link, &LinkLabel::LinkClick, this,
+            [link] { QDesktopServices::openUrl(QUrl::fromUserInput(link->text())); });
+
+    // Outside the client area, so never seen; the keyboard still reaches it.
+    auto* hiddenRead = makeButton(this, "Button2", "Button2", 824, 248, 75, 25);
+
+    setTabOrder(write, saveAs);
+    setTabOrder(saveAs, open);
+    setTabOrder(open, hiddenRead);
+    setTabOrder(hiddenRead, pageControl2_);
+    setTabOrder(pageControl2_, view);
+    serial->raise();
+}
+
+void TOstrelForm::buildSimpleView(QWidget* view) {
+    pageControl3_ = new QTabWidget(view);
+    pageControl3_->setObjectName("PageControl3");
+    pageControl3_->setGeometry(2, 0, 355, 367);
+    auto* device = new QWidget;
+    device->setObjectName("TabSheet12");
+    auto* inputs = new QWidget;
+    inputs->setObjectName("TabSheet13");
+    pageControl3_->addTab(device, "Настройки устройства");
+    pageControl3_->addTab(inputs, "Настройки входов");
+    pageControl3_->setCurrentWidget(inputs);
+
+    makeLabel(device, "Label94", "Настройки WiFi", 8, 4);
+    setTextColour(makeLabel(device, "Label95", "Настройки записи и передачи данных", 8, 124),
+                  colours::kBlue);
+    makeLabel(device, "Label96", "Настройки сервера", 10, 244);
+
+    makeLabel(inputs, "Label22", "Период опроса аналоговых входов, с", 64, 243);
+    const struct {
+        const char* name;
+        const char* text;
+        int y, width, height;
+    } legend[] = {
+        {"Label93", "A    Обычный вход (концевики, кнопки, датчик давления масла...) ", 266, 345,
+         19},
+        {"Label24", "B    Накопительный счётчик (ДРТ, VZO, пассажиропоток...)", 286, 339, 17},
+        {"Label92", "C    Периодический счётчик (датчики производства Ортексан)", 306, 337, 25},
+    };
+    for (const auto& line : legend) {
+        setTextColour(
+            makeLabel(inputs, line.name, line.text, 6, line.y, line.width, line.height, Wrap::Yes),
+            colours::kGreen);
+    }
+}
+
+void TOstrelForm::buildExtendedView(QWidget* view) {
+    pageControl1_ = new ButtonTabs(view);
+    pageControl1_->setObjectName("PageControl1");
+    pageControl1_->setGeometry(0, 0, 359, 367);
+    buildWifiPage(pageControl1_->addPage("TabSheet1", "Настройки  WiFi"));
+    buildServerPage(pageControl1_->addPage("TabSheet3", "Настройки сервера"));
+    buildDevicePage(pageControl1_->addPage("TabSheet4", "Настройки устройства"));
+    buildDigitalPage(pageControl1_->addPage("TabSheet2", "Цифровые входы"));
+    buildAnalogPage(pageControl1_->addPage("TabSheet7", "Аналоговые входы"));
+    buildPointsPage(pageControl1_->addPage("TabSheet8", "Контрольные точки"));
+    buildMorePage(pageControl1_->addPage("TabSheet5", "Дополнительно"));
+    pageControl1_->setCurrentIndex(1);  // "Настройки сервера"
+}
+
+void TOstrelForm::PageControl2Change() {
+    struct Move {
+        const char* container;
+        const char* home;
+        int top;
+        int height;  // 0: unchanged
+    };
+    // The simple view gathers the panels in this order; the extended view puts them back.
+    static const Move kToSimple[] = {{"Panel2", "TabSheet12", 20, 0},
+                                     {"Panel3", "TabSheet12", 140, 87},
+                                     {"Panel4", "TabSheet12", 260, 0},
+                                     {"Panel1", "TabSheet13", -1, 0},
+                                     {"AnalogTime", "TabSheet13", 240, 0}};
+    static const Move kToExtended[] = {{"Panel2", "TabSheet1", 8, 0},
+                                       {"Panel4", "TabSheet3", 8, 0},
+                                       {"Panel3", "TabSheet4", 8, 137},
+                                       {"Panel1", "TabSheet2", -1, 0},
+                                       {"AnalogTime", "TabSheet7", 211, 0}};
+    const bool simple = pageControl2_->currentIndex() == 0;
+    for (const Move& move : simple ? std::span(kToSimple) : std::span(kToExtended)) {
+        QWidget* container = child(move.container);
+        QWidget* home = child(move.home);
+        if (container->parentWidget() != home) {
+            const QPoint at = container->pos();
+            container->setParent(home);
+            container->move(at);
+            container->show();
+        }
+        if (move.top >= 0) {
+            container->move(container->x(), move.top);
+        }
+        if (move.height > 0) {
+            container->resize(container->width(), move.height);
+        }
+    }
+}
+
+void TOstrelForm::bindHandlers() {
+    auto clicked = [this](const char* name, auto handler) {
+        connect(findChild<QPushButton*>(name), &QPushButton::clicked, this, handler);
+    };
+    clicked("Button5", [this] { core_.Button5Click(); });
+    clicked("Button2", [this] { core_.Button2Click(); });
+    clicked("Open", [this] { core_.OpenClick(); });
+    clicked("SaveAs", [this] { core_.SaveAsClick(); });
+    clicked("Button1", [this] { core_.SaveAsClick(); });
+    clicked("DigitDefault", [this] { DigitDefaultClick(model_); });
+    clicked("AnalogDefault", [this] { AnalogDefaultClick(model_); });
+    clicked("ButtonReset", [this] { ButtonResetClick(model_); });
+    connect(pageControl2_, &ButtonTabs::currentChanged, this, [this] { PageControl2Change(); });
+    binder_.userChanged = [this](Field f) {
+        if (f == Field::WriteMethod) {
+            model_.WriteMethodChange();
+        }
+    };
+}
+
+}  // namespace korvan::ui

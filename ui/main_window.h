@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QLabel>
+#include <QWidget>
+
+#include "settings/field_model.h"
+#include "ui/field_binder.h"
+
+class QTabWidget;
+class QPushButton;
+
+namespace korvan {
+class Configurator;
+}
+
+namespace korvan::ui {
+
+class ButtonTabs;
+
+// The link label: the maker's web address in the hot-track colour, blue and underlined while
+// the pointer is over it; a click opens the address in the desktop's browser.
+class LinkLabel : public QLabel {
+    Q_OBJECT
+
+  public:
+    LinkLabel(const QString& address, QWidget* parent);
+    void LinkMouseEnter();
+    void LinkMouseLeave();
+
+  signals:
+    void LinkClick();
+
+  protected:
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// The program's one window: a thin view over the core's field model. Every control carries its
+// control name as its object name.
+class TOstrelForm : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit TOstrelForm(Configurator& core, QWidget* parent = nullptr);
+
+    // Moves the five shared containers to the view that `PageControl2` shows.
+    void PageControl2Change();
+
+    ButtonTabs* PageControl2() const { return pageControl2_; }
+    ButtonTabs* PageControl1() const { return pageControl1_; }
+    QTabWidget* PageControl3() const { return pageControl3_; }
+    FieldBinder& binder() { return binder_; }
+
+  private:
+    void buildWindow();
+    void buildSimpleView(QWidget* view);
+    void buildExtendedView(QWidget* view);
+    void buildWifiPage(QWidget* page);
+    void buildServerPage(QWidget* page);
+    void buildDevicePage(QWidget* page);
+    void buildDigitalPage(QWidget* page);
+    void buildAnalogPage(QWidget* page);
+    void buildPointsPage(QWidget* page);
+    void buildPointGroup(QWidget* page, int n);
+    void buildMorePage(QWidget* page);
+    void bindHandlers();
+    QWidget* child(const char* name) const;
+
+    Configurator& core_;
+    FieldModel& model_;
+    FieldBinder binder_;
+    ButtonTabs* pageControl2_ = nullptr;
+    ButtonTabs* pageControl1_ = nullptr;
+    QTabWidget* pageControl3_ = nullptr;
+};
+
+}  // namespace korvan::ui
