@@ -223,31 +223,35 @@ void TOstrelForm::buildPointGroup(QWidget* page, int n) {
         label->adjustSize();
         setTextColour(label, palette().color(QPalette::WindowText));
     };
-    makeLabel(group, "LatCaption" + tag, "Lat", 6, 20);
-    auto* latd = binder_.edit(group, p(Field::Point1Latd), 26, 16, 26);
-    mark("LatDegreeMark", "o", 53, 12, 7, true);
-    auto* latm = binder_.edit(group, p(Field::Point1Latm), 64, 16, 20);
-    mark("LatComma", ",", 84, 20, 11, false);
-    auto* latmm = binder_.edit(group, p(Field::Point1Latmm), 88, 16, 33);
-    mark("LatMinuteMark", "'", 122, 14, 13, true);
-    auto* ns = binder_.combo(group, p(Field::Point1NS), 128, 16, 33);
-    makeLabel(group, "LonCaption" + tag, "Lon", 6, 44);
-    auto* lond = binder_.edit(group, p(Field::Point1Lond), 26, 40, 26);
-    mark("LonDegreeMark", "o", 53, 36, 7, true);
-    auto* lonm = binder_.edit(group, p(Field::Point1Lonm), 64, 40, 20);
-    mark("LonComma", ",", 84, 44, 11, false);
-    auto* lonmm = binder_.edit(group, p(Field::Point1Lonmm), 88, 40, 33);
-    mark("LonMinuteMark", "'", 122, 38, 13, true);
-    auto* ew = binder_.combo(group, p(Field::Point1EW), 128, 40, 33);
+    // One row of degrees, minutes, fraction and hemisphere, for the latitude or the longitude.
+    struct Row {
+        QWidget* degrees;
+        QWidget* minutes;
+        QWidget* fraction;
+        QWidget* hemisphere;
+    };
+    auto coordinateRow = [&](const QString& axis, int top, Field degrees, Field minutes,
+                             Field fraction, Field hemisphere) {
+        makeLabel(group, axis + "Caption" + tag, axis, 6, top + 4);
+        Row row{binder_.edit(group, p(degrees), 26, top, 26), nullptr, nullptr, nullptr};
+        mark(axis + "DegreeMark", "o", 53, top - 4, 7, true);
+        row.minutes = binder_.edit(group, p(minutes), 64, top, 20);
+        mark(axis + "Comma", ",", 84, top + 4, 11, false);
+        row.fraction = binder_.edit(group, p(fraction), 88, top, 33);
+        mark(axis + "MinuteMark", "'", 122, top - 2, 13, true);
+        row.hemisphere = binder_.combo(group, p(hemisphere), 128, top, 33);
+        for (QWidget* box : {row.degrees, row.minutes, row.fraction}) {
+            box->setToolTip(kPointHint);
+        }
+        return row;
+    };
+    const Row lat = coordinateRow("Lat", 16, Field::Point1Latd, Field::Point1Latm,
+                                  Field::Point1Latmm, Field::Point1NS);
+    const Row lon = coordinateRow("Lon", 40, Field::Point1Lond, Field::Point1Lonm,
+                                  Field::Point1Lonmm, Field::Point1EW);
     auto* radius = binder_.edit(group, p(Field::Point1Rad), 26, 64, 40);
     captionFor(radius, "Рад", true);
     radius->setToolTip("Радиус контрольной точки");
-    for (QWidget* coordinate :
-         {static_cast<QWidget*>(latd), static_cast<QWidget*>(latm), static_cast<QWidget*>(latmm),
-          static_cast<QWidget*>(lond), static_cast<QWidget*>(lonm), static_cast<QWidget*>(lonmm)}) {
-        coordinate->setToolTip(kPointHint);
-    }
-
     QLabel* action =
         makeLabel(group, "ActionCaption" + tag, "Действие                       Вх.Вых.", 178, 14);
     makeLabel(group, "SendCaption" + tag, "Начинать передачу", 180, 34);
@@ -264,8 +268,9 @@ void TOstrelForm::buildPointGroup(QWidget* page, int n) {
     makeLabel(group, "OutputCaption" + tag, "Выход1", 170, 34)->hide();
     (void)action;
 
-    const QWidget* order[] = {ns,   latd, latm,   latmm,  ew,      lonmm,
-                              lonm, lond, radius, sendIn, sendOut, onTime};
+    const QWidget* order[] = {lat.hemisphere, lat.degrees,  lat.minutes, lat.fraction,
+                              lon.hemisphere, lon.fraction, lon.minutes, lon.degrees,
+                              radius,         sendIn,       sendOut,     onTime};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
         setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
     }
