@@ -21,6 +21,25 @@ Configurator::Operation::~Operation() {
     }
 }
 
+void Configurator::FormShow(const std::function<void()>& alignView) {
+    Operation operation(*this);
+    model_.DeviceMac = {0x00, 0x50, 0x25, 0x00, 0x00, 0x00};
+    LoadSettings(model_, SettingsPath);
+    database_.StartUp();
+    if (alignView) {
+        alignView();
+    }
+    model_.NoEncrClick();
+    model_.bit64Click();
+    model_.AutoIPClick();
+    model_.ShowMac(0);
+}
+
+SettingsSaveResult Configurator::FormDestroy() {
+    database_.ClearRecords();
+    return SaveSettings(model_, SettingsPath);
+}
+
 void Configurator::DeviceChanged() {
     if (operationRunning()) {
         deviceChangeHeld_ = true;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <filesystem>
+#include <functional>
+
 #include "database/device_database.h"
 #include "link/bridge.h"
 #include "link/clock.h"
@@ -7,6 +10,7 @@
 #include "protocol/desktop.h"
 #include "protocol/records.h"
 #include "settings/field_model.h"
+#include "settings/settings_file.h"
 
 namespace korvan {
 
@@ -18,6 +22,17 @@ class Configurator {
     Configurator(Bridge& bridge, Clock& clock, Desktop& desktop);
     Configurator(const Configurator&) = delete;
     Configurator& operator=(const Configurator&) = delete;
+
+    // The window's start-up, once it is shown: the settings read, the last database opened,
+    // the view aligned by `alignView`, the interlocks brought into line with what was read.
+    // A device change that arrives meanwhile (the open dialog runs the desktop's event loop)
+    // waits until start-up is over.
+    void FormShow(const std::function<void()>& alignView);
+    // The window's end: the records released and the settings saved.
+    SettingsSaveResult FormDestroy();
+
+    // Where the settings file lives; set by the program's entry before the window shows.
+    std::filesystem::path SettingsPath;
 
     FieldModel& model() { return model_; }
     DeviceDatabase& database() { return database_; }

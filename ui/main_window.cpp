@@ -1,13 +1,19 @@
 #include "ui/main_window.h"
 
+#include <QApplication>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QEnterEvent>
+#include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QUrl>
 
 #include "app/configurator.h"
+#include "app/startup_rules.h"
 #include "settings/defaults.h"
 #include "ui/button_tabs.h"
 #include "ui/widgets.h"
@@ -64,6 +70,74 @@ TOstrelForm::TOstrelForm(Configurator& core, QWidget* parent)
     setFont(pixelFont(11));
     buildWindow();
     bindHandlers();
+    const auto version = ParseVersion(ProgramVersionString());
+    setWindowTitle(QString::fromStdString(WindowCaption(version)));
+    // The key combinations work whichever control has the focus.
+    qApp->installEventFilter(this);
+    // One device change waits for the event loop, so that a tracker already attached is found
+    // once the window is up.
+    QMetaObject::invokeMethod(
+        this, [this] { core_.DeviceChanged(); }, Qt::QueuedConnection);
+}
+
+void TOstrelForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        if (const QScreen* screen = this->screen()) {
+            move(screen->availableGeometry().center() - rect().center());
+        }
+        FormShow();
+    }
+}
+
+void TOstrelForm::FormShow() {
+    core_.FormShow([this] { PageControl2Change(); });
+}
+
+void TOstrelForm::closeEvent(QCloseEvent* event) {
+    FormDestroy();
+    QWidget::closeEvent(event);
+}
+
+void TOstrelForm::FormDestroy() {
+    if (destroyed_ || !shown_) {
+        return;
+    }
+    destroyed_ = true;
+    const auto saved = core_.FormDestroy();
+    if (!saved.ok) {
+        QMessageBox::critical(this, "Korvan", QString::fromStdString(saved.error));
+    }
+}
+
+bool TOstrelForm::FormKeyDown(const QKeyEvent& key) {
+    const auto modifiers = key.modifiers();
+    if (!(modifiers & Qt::ControlModifier) || !(modifiers & Qt::AltModifier)) {
+        return false;
+    }
+    switch (key.key()) {
+        case Qt::Key_L:
+            core_.ClearDebugLog();
+            return true;
+        case Qt::Key_R:
+            core_.ReadDebugLog(false);
+            return true;
+        case Qt::Key_F:
+            core_.ReadDebugLog(true);
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool TOstrelForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this &&
+        FormKeyDown(*static_cast<QKeyEvent*>(event))) {
+        return true;  // the key is used up before any control sees it
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QWidget* TOstrelForm::child(const char* name) const {

@@ -6,6 +6,7 @@
 #include "settings/field_model.h"
 #include "ui/field_binder.h"
 
+class QKeyEvent;
 class QTabWidget;
 class QPushButton;
 
@@ -46,13 +47,24 @@ class TOstrelForm : public QWidget {
 
     // Moves the five shared containers to the view that `PageControl2` shows.
     void PageControl2Change();
+    // Ctrl+Alt+L erases the tracker's debug log, Ctrl+Alt+R copies it, Ctrl+Alt+F copies all
+    // 3999 bytes of it, whichever control has the focus; Shift is not looked at. True when the
+    // key was one of them.
+    bool FormKeyDown(const QKeyEvent& key);
 
     ButtonTabs* PageControl2() const { return pageControl2_; }
     ButtonTabs* PageControl1() const { return pageControl1_; }
     QTabWidget* PageControl3() const { return pageControl3_; }
     FieldBinder& binder() { return binder_; }
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
+    void FormShow();
+    void FormDestroy();
     void buildWindow();
     void buildSimpleView(QWidget* view);
     void buildExtendedView(QWidget* view);
@@ -73,6 +85,8 @@ class TOstrelForm : public QWidget {
     ButtonTabs* pageControl2_ = nullptr;
     ButtonTabs* pageControl1_ = nullptr;
     QTabWidget* pageControl3_ = nullptr;
+    bool shown_ = false;
+    bool destroyed_ = false;
 };
 
 }  // namespace korvan::ui

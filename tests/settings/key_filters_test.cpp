@@ -35,8 +35,8 @@ TEST(KeyFilters, ControlCharactersAreFilteredLikeAnyOther) {
     for (auto filter : {KeyFilter::EditKeyPress, KeyFilter::PassEdit, KeyFilter::ipKeyPress,
                         KeyFilter::Point1LatdKeyPress, KeyFilter::WiFiKeyKeyPress}) {
         EXPECT_TRUE(KeyAccepted(filter, backspace));
-        EXPECT_EQ(KeyAccepted(filter, ctrlV), filter == KeyFilter::Point1LatdKeyPress ||
-                                                  filter == KeyFilter::WiFiKeyKeyPress);
+        EXPECT_EQ(KeyAccepted(filter, ctrlV),
+                  filter == KeyFilter::Point1LatdKeyPress || filter == KeyFilter::WiFiKeyKeyPress);
         for (char c : {ctrlC, ctrlX, ctrlZ}) {
             EXPECT_EQ(KeyAccepted(filter, c), filter == KeyFilter::WiFiKeyKeyPress);
         }

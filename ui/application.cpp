@@ -1,0 +1,34 @@
+#include "ui/application.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "app/configurator.h"
+#include "app/startup_rules.h"
+#include "settings/file_names.h"
+#include "ui/main_window.h"
+#include "ui/qt_desktop.h"
+
+namespace korvan::ui {
+
+int RunProgram(Bridge& bridge, Clock& clock, const ProgramSetup& setup) {
+    QtDesktop desktop;
+    Configurator core(bridge, clock, desktop);
+    core.SettingsPath =
+        SettingsPathForProgram(PathFromUtf8(QCoreApplication::applicationFilePath().toStdString()));
+    TOstrelForm window(core);
+    desktop.setWindow(&window);
+    window.setWindowTitle(window.windowTitle() + setup.captionSuffix);
+    QApplication::setApplicationDisplayName(window.windowTitle());
+    if (setup.beforeShow) {
+        setup.beforeShow(core, window);
+    }
+    window.show();
+    return QApplication::exec();
+}
+
+void ShowEscapedError(const QString& message) {
+    QMessageBox::critical(nullptr, "Korvan", message);
+}
+
+}  // namespace korvan::ui

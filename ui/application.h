@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "link/bridge.h"
+#include "link/clock.h"
+
+namespace korvan {
+class Configurator;
+}
+
+namespace korvan::ui {
+
+class TOstrelForm;
+
+struct ProgramSetup {
+    QString captionSuffix;  // after "Korvan x.y.z"
+    // Runs once the core and the window exist and before the window shows.
+    std::function<void(Configurator&, TOstrelForm&)> beforeShow;
+};
+
+// The program's entry after the application object: the core over `bridge`, the settings path
+// beside the program (or in the user's configuration folder), the window, the event loop.
+// Returns the event loop's result.
+int RunProgram(Bridge& bridge, Clock& clock, const ProgramSetup& setup);
+
+// Shows an exception that escaped the program in the standard error box.
+void ShowEscapedError(const QString& message);
+
+}  // namespace korvan::ui

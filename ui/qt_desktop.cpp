@@ -1,0 +1,81 @@
+#include "ui/qt_desktop.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace korvan::ui {
+namespace {
+
+const QString kCaption = "Korvan";
+const QString kDatabaseFilter = "Zentracor db (*.zcf)";
+
+std::optional<std::string> chosen(const QString& path) {
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    return path.toStdString();
+}
+
+}  // namespace
+
+static std::optional<std::string> FromDialog(QFileDialog& dialog) {
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return chosen(dialog.selectedFiles().front());
+}
+
+std::optional<std::string> QtDesktop::chooseDatabaseToOpen(const std::string& lastConfirmed) {
+    QFileDialog dialog(window_, {}, QString::fromStdString(lastConfirmed), kDatabaseFilter);
+    dialog.setObjectName("OpenDialog");
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // A database that does not exist yet may be named: it is created by the first save.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    return FromDialog(dialog);
+}
+
+std::optional<std::string> QtDesktop::chooseDatabaseToSave(const std::string& lastConfirmed) {
+    QFileDialog dialog(window_, {}, QString::fromStdString(lastConfirmed), kDatabaseFilter);
+    dialog.setObjectName("SaveDialog1");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The database keeps every device written so far; saving over it is what it is for.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    return FromDialog(dialog);
+}
+
+std::optional<std::string> QtDesktop::chooseLogFile() {
+    QFileDialog dialog(window_, {}, QString::fromStdString(lastLogFile_), "Binary file (*.bin)");
+    dialog.setObjectName("dlgSaveLog");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix("bin");
+    auto path = FromDialog(dialog);
+    if (path) {
+        lastLogFile_ = *path;
+    }
+    return path;
+}
+
+void QtDesktop::showFile(const std::string& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+void QtDesktop::message(MessageIcon icon, std::string_view text) {
+    const auto kind = icon == MessageIcon::Error     ? QMessageBox::Critical
+                      : icon == MessageIcon::Warning ? QMessageBox::Warning
+                                                     : QMessageBox::Information;
+    QMessageBox box(kind, kCaption,
+                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                    QMessageBox::Ok, window_);
+    box.exec();
+}
+
+bool QtDesktop::confirm(std::string_view text) {
+    QMessageBox box(QMessageBox::Warning, kCaption,
+                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                    QMessageBox::Yes | QMessageBox::No, window_);
+    return box.exec() == QMessageBox::Yes;
+}
+
+}  // namespace korvan::ui

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "protocol/desktop.h"
+
+class QWidget;
+
+namespace korvan::ui {
+
+// The desktop's own dialogs, message boxes and file viewer, for the core.
+class QtDesktop final : public Desktop {
+  public:
+    // Dialogs and message boxes open over `window`, which may be set once it exists.
+    void setWindow(QWidget* window) { window_ = window; }
+
+    std::optional<std::string> chooseDatabaseToOpen(const std::string& lastConfirmed) override;
+    std::optional<std::string> chooseDatabaseToSave(const std::string& lastConfirmed) override;
+    std::optional<std::string> chooseLogFile() override;
+    void showFile(const std::string& path) override;
+    void message(MessageIcon icon, std::string_view text) override;
+    bool confirm(std::string_view text) override;
+
+  private:
+    QWidget* window_ = nullptr;
+    std::string lastLogFile_;
+};
+
+}  // namespace korvan::ui
