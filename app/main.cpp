@@ -23,9 +23,9 @@ int main(int argc, char** argv) {
                     &window, [&core] { core.DeviceChanged(); }, Qt::QueuedConnection);
             });
         };
-        const int result = korvan::ui::RunProgram(bridge, clock, setup);
-        watcher.reset();
-        return result;
+        // The watcher's thread calls into the window: it stops before the window goes.
+        setup.afterLoop = [&watcher] { watcher.reset(); };
+        return korvan::ui::RunProgram(bridge, clock, setup);
     } catch (const std::exception& error) {
         korvan::ui::ShowEscapedError(QString::fromLocal8Bit(error.what()));
     } catch (...) {

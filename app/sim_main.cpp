@@ -55,6 +55,8 @@ int main(int argc, char** argv) {
             bridge.plug(SimulatedTracker::Configured("90001"));
 
             control.setWindowTitle("Симулятор трекера");
+            // Closing the main window ends the program, this one included.
+            control.setAttribute(Qt::WA_QuitOnClose, false);
             control.setObjectName("SimulatorControl");
             auto* layout = new QVBoxLayout(&control);
             const Socket sockets[] = {

@@ -338,11 +338,10 @@ bool readVersion(Link& link, FieldModel& m) {
 
 void ReportOpenFailure(FieldModel& model, OpenOutcome outcome, std::string_view messageUtf8) {
     model.setStatusColour(StatusColour::Red);
-    std::string message(messageUtf8);
-    if (outcome == OpenOutcome::NoPermission) {
-        message += ": нет доступа к USB. Установите правило udev программы (см. README)";
-    }
-    model.setStatusMessage(message);
+    // Short enough for the status line's two lines.
+    model.setStatusMessage(outcome == OpenOutcome::NoPermission
+                               ? "Нет доступа к USB: нужно правило udev из пакета korvan"
+                               : messageUtf8);
 }
 
 bool ReadConfiguration(Link& link, FieldModel& model, InputRecord& inputRecord) {

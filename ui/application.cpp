@@ -24,7 +24,11 @@ int RunProgram(Bridge& bridge, Clock& clock, const ProgramSetup& setup) {
         setup.beforeShow(core, window);
     }
     window.show();
-    return QApplication::exec();
+    const int result = QApplication::exec();
+    if (setup.afterLoop) {
+        setup.afterLoop();
+    }
+    return result;
 }
 
 void ShowEscapedError(const QString& message) {

@@ -18,6 +18,9 @@ struct ProgramSetup {
     QString captionSuffix;  // after "Korvan x.y.z"
     // Runs once the core and the window exist and before the window shows.
     std::function<void(Configurator&, TOstrelForm&)> beforeShow;
+    // Runs once the event loop has ended, while the core and the window still exist: what
+    // beforeShow started that calls into them must stop here.
+    std::function<void()> afterLoop;
 };
 
 // The program's entry after the application object: the core over `bridge`, the settings path

@@ -42,6 +42,9 @@ void TOstrelForm::buildWifiPage(QWidget* page) {
     captionFor(name, "Имя точки доступа");
     makeLabel(network, "Label11", "Проверка подлинности", 14, 146);
     auto* authentication = binder_.combo(network, Field::Sert, 198, 142, 125);
+    // Its list drops down as soon as the user types.
+    connect(authentication->lineEdit(), &QLineEdit::textEdited, authentication,
+            [authentication] { authentication->showPopup(); });
 
     setTabOrder(none, wep);
     setTabOrder(wep, authentication);

@@ -18,14 +18,15 @@ std::optional<std::string> chosen(const QString& path) {
     return path.toStdString();
 }
 
-}  // namespace
-
-static std::optional<std::string> FromDialog(QFileDialog& dialog) {
+// The file the user confirmed in the dialog, or nothing when cancelled.
+std::optional<std::string> fromDialog(QFileDialog& dialog) {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
     return chosen(dialog.selectedFiles().front());
 }
+
+}  // namespace
 
 std::optional<std::string> QtDesktop::chooseDatabaseToOpen(const std::string& lastConfirmed) {
     QFileDialog dialog(window_, {}, QString::fromStdString(lastConfirmed), kDatabaseFilter);
@@ -33,7 +34,7 @@ std::optional<std::string> QtDesktop::chooseDatabaseToOpen(const std::string& la
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // A database that does not exist yet may be named: it is created by the first save.
     dialog.setFileMode(QFileDialog::AnyFile);
-    return FromDialog(dialog);
+    return fromDialog(dialog);
 }
 
 std::optional<std::string> QtDesktop::chooseDatabaseToSave(const std::string& lastConfirmed) {
@@ -42,7 +43,7 @@ std::optional<std::string> QtDesktop::chooseDatabaseToSave(const std::string& la
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     // The database keeps every device written so far; saving over it is what it is for.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    return FromDialog(dialog);
+    return fromDialog(dialog);
 }
 
 std::optional<std::string> QtDesktop::chooseLogFile() {
@@ -50,7 +51,7 @@ std::optional<std::string> QtDesktop::chooseLogFile() {
     dialog.setObjectName("dlgSaveLog");
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix("bin");
-    auto path = FromDialog(dialog);
+    auto path = fromDialog(dialog);
     if (path) {
         lastLogFile_ = *path;
     }
