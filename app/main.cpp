@@ -1,7 +1,6 @@
 // Korvan with the real USB bridge.
 #include <QApplication>
 #include <QMetaObject>
-#include <exception>
 
 #include "app/configurator.h"
 #include "link/ftdi_bridge.h"
@@ -11,7 +10,7 @@
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    try {
+    return korvan::ui::RunGuarded([&] {
         korvan::FtdiBridge bridge;
         korvan::SteadyClock clock;
         std::unique_ptr<korvan::UsbWatcher> watcher;
@@ -26,10 +25,5 @@ int main(int argc, char** argv) {
         // The watcher's thread calls into the window: it stops before the window goes.
         setup.afterLoop = [&watcher] { watcher.reset(); };
         return korvan::ui::RunProgram(bridge, clock, setup);
-    } catch (const std::exception& error) {
-        korvan::ui::ShowEscapedError(QString::fromLocal8Bit(error.what()));
-    } catch (...) {
-        korvan::ui::ShowEscapedError({});
-    }
-    return 0;
+    });
 }

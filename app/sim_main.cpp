@@ -6,7 +6,6 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWidget>
-#include <exception>
 
 #include "app/configurator.h"
 #include "sim/simulated_bridge.h"
@@ -41,7 +40,7 @@ void toggle(SimulatedBridge& bridge, const Socket& socket, QPushButton* button) 
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    try {
+    return korvan::ui::RunGuarded([&] {
         korvan::VirtualClock clock;
         SimulatedBridge bridge(clock);
         QWidget control;
@@ -79,10 +78,5 @@ int main(int argc, char** argv) {
             control.show();
         };
         return korvan::ui::RunProgram(bridge, clock, setup);
-    } catch (const std::exception& error) {
-        korvan::ui::ShowEscapedError(QString::fromLocal8Bit(error.what()));
-    } catch (...) {
-        korvan::ui::ShowEscapedError({});
-    }
-    return 0;
+    });
 }

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <exception>
 
 #include "app/configurator.h"
 #include "app/startup_rules.h"
@@ -31,8 +32,15 @@ int RunProgram(Bridge& bridge, Clock& clock, const ProgramSetup& setup) {
     return result;
 }
 
-void ShowEscapedError(const QString& message) {
-    QMessageBox::critical(nullptr, "Korvan", message);
+int RunGuarded(const std::function<int()>& entry) {
+    try {
+        return entry();
+    } catch (const std::exception& error) {
+        QMessageBox::critical(nullptr, "Korvan", QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        QMessageBox::critical(nullptr, "Korvan", {});
+    }
+    return 0;
 }
 
 }  // namespace korvan::ui

@@ -28,7 +28,7 @@ struct ProgramSetup {
 // Returns the event loop's result.
 int RunProgram(Bridge& bridge, Clock& clock, const ProgramSetup& setup);
 
-// Shows an exception that escaped the program in the standard error box.
-void ShowEscapedError(const QString& message);
+// Runs the program's entry; an exception that escapes it is shown in the standard error box.
+int RunGuarded(const std::function<int()>& entry);
 
 }  // namespace korvan::ui
