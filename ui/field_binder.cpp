@@ -160,6 +160,8 @@ QRadioButton* FieldBinder::radio(QWidget* parent, Field f, int x, int y, const Q
 }
 
 void FieldBinder::show(QLabel* label, Field f) {
+    // What a tracker or a file sends is shown as it stands, never read as markup.
+    label->setTextFormat(Qt::PlainText);
     adopt(label, f);
     refreshValue(f);
     if (f == Field::CommandInfo) {

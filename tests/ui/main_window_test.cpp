@@ -297,6 +297,9 @@ TEST_F(Window, TheStatusLineAndTheLinkLookAsTold) {
     EXPECT_EQ(status->palette().color(QPalette::WindowText), QColor(0, 0, 0));
     model.setStatusFont(StatusFont::Points12);
     EXPECT_EQ(status->font().pointSize(), 12);
+    // An echo the tracker sends back is shown as text, never as markup.
+    model.setStatusMessage("Ошибка настройки порта:<img src=x>");
+    EXPECT_EQ(status->textFormat(), Qt::PlainText);
 
     auto* link = widget<ui::LinkLabel>("Link");
     const QColor rest = link->palette().color(QPalette::WindowText);
