@@ -80,7 +80,6 @@ class SimulatedTracker {
     // Time the tracker takes before it answers; the Wi-Fi module takes longer.
     static constexpr Duration kTrackerProcessing = std::chrono::milliseconds(2);
     static constexpr Duration kWifiProcessing = std::chrono::milliseconds(8);
-    static constexpr std::size_t kDebugLogLimit = 3999;
     static constexpr std::uint32_t kDebugLogBase = 0x40000000;
 
     SimulatedTracker(std::string usbDescription, std::string usbSerial);

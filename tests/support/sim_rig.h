@@ -1,8 +1,6 @@
 #pragma once
 
 #include <chrono>
-#include <string>
-#include <string_view>
 
 #include "link/link.h"
 #include "sim/simulated_bridge.h"
@@ -20,8 +18,5 @@ struct SimRig {
     }
 };
 
-inline std::string bytesOf(std::string_view text) {
-    return std::string(text);
-}
 
 }  // namespace korvan::testing
