@@ -18,5 +18,4 @@ struct SimRig {
     }
 };
 
-
 }  // namespace korvan::testing
