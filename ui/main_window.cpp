@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QEnterEvent>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -72,6 +73,7 @@ TOstrelForm::TOstrelForm(Configurator& core, QWidget* parent)
     bindHandlers();
     const auto version = ParseVersion(ProgramVersionString());
     setWindowTitle(QString::fromStdString(WindowCaption(version)));
+    setWindowIcon(QIcon::fromTheme("korvan"));  // installed with the program
     // The key combinations work whichever control has the focus.
     qApp->installEventFilter(this);
     // One device change waits for the event loop, so that a tracker already attached is found
