@@ -18,22 +18,17 @@ constexpr std::string_view kHeaderLine = "Zentracor database 1.3\r\n";
 // rest of a longer line is passed over.
 constexpr std::size_t kLineBuffer = 1024;
 
-std::optional<int> leadingInteger(std::string_view text) {
-    const auto numbers = ScanNumbers(text, "%d");
-    return numbers.empty() ? std::nullopt : std::optional<int>(numbers.front());
-}
-
 std::string text(std::string_view line, std::string_view key, std::size_t minLength,
                  std::size_t width) {
     return ParseValue(line, key, minLength, width + 1).value_or(std::string());
 }
 
 std::int32_t period(std::string_view line, std::string_view key) {
-    return leadingInteger(text(line, key, 0, 6)).value_or(0);
+    return LeadingInteger(text(line, key, 0, 6)).value_or(0);
 }
 
 std::optional<DeviceRecord> recordOf(std::string_view line) {
-    const auto serial = leadingInteger(line);
+    const auto serial = LeadingInteger(line);
     if (!serial) {
         return std::nullopt;
     }
@@ -117,7 +112,7 @@ DatabaseLoad LoadDatabase(FieldModel& model, RecordList& records) {
         model.setStatusMessage("Ошибка чтения заголовка");
         return DatabaseLoad::HeaderWrong;
     }
-    const auto count = lines.size() > 1 ? leadingInteger(lines[1]) : std::nullopt;
+    const auto count = lines.size() > 1 ? LeadingInteger(lines[1]) : std::nullopt;
     if (!count) {
         model.setStatusMessage("Ошибка считывания числа записей");
         return DatabaseLoad::CountUnreadable;

@@ -15,11 +15,6 @@ std::string shownName(std::string_view path) {
     return cp1251::fromUtf8(FileNamePart(path));
 }
 
-std::int32_t numberIn(const std::string& text) {
-    const auto numbers = ScanNumbers(text, "%d");
-    return numbers.empty() ? 0 : numbers.front();
-}
-
 }  // namespace
 
 void DeviceDatabase::StartUp() {
@@ -84,14 +79,14 @@ void DeviceDatabase::takeChosenPath(const std::string& chosen) {
 
 RecordStored DeviceDatabase::StoreDeviceRecord() {
     DeviceRecord record;
-    record.serial = numberIn(model_.text(Field::SerNum));
+    record.serial = LeadingInteger(model_.text(Field::SerNum)).value_or(0);
     if (record.serial <= 0) {
         model_.setStatusMessage("Устройство не определено: запись в базу не добавлена");
         return RecordStored::NoDevice;
     }
     record.password = model_.text(Field::edPassword);
-    record.writePeriod = numberIn(model_.text(Field::Edit1));
-    record.sendPeriod = numberIn(model_.text(Field::Edit2));
+    record.writePeriod = LeadingInteger(model_.text(Field::Edit1)).value_or(0);
+    record.sendPeriod = LeadingInteger(model_.text(Field::Edit2)).value_or(0);
     record.serverIp = model_.text(Field::ip);
     record.serverPort = model_.text(Field::port);
     const RecordStored stored = records_.AddOrReplaceRecord(std::move(record));
@@ -100,7 +95,7 @@ RecordStored DeviceDatabase::StoreDeviceRecord() {
         char message[160];
         std::snprintf(message, sizeof message,
                       "В базе уже 1024 записи: устройство %05d в неё не добавлено",
-                      numberIn(model_.text(Field::SerNum)));
+                      LeadingInteger(model_.text(Field::SerNum)).value_or(0));
         model_.setStatusMessage(message);
     }
     return stored;

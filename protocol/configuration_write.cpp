@@ -512,23 +512,15 @@ class Write {
     }
 
     void sendRecordingMethod() {
-        for (int attempt = 1; attempt <= kExchangeAttempts; ++attempt) {
-            link_.CommandText.FormatCommand("FL_CHANGE_NDIST,%d$",
-                                            m_.itemIndex(Field::WriteMethod) == 0 ? 1 : 0);
-            link_.PurgePort();
-            link_.SendCommand();
-            Reply reply(7);
-            reply.setCount(link_.ReadPort(reply.readInto()));
-            if (reply.count() == 7) {
-                m_.setText(Field::CommandInfo, std::string(link_.CommandText.text()));
-                m_.setStatusColour(StatusColour::Black);
-                m_.setStatusMessage("Данные успешно записаны в устройство");
-                link_.ClosePort();
-                return;
-            }
-            link_.clock().sleepFor(kPauseAfterFailedAttempt);
+        link_.CommandText.FormatCommand("FL_CHANGE_NDIST,%d$",
+                                        m_.itemIndex(Field::WriteMethod) == 0 ? 1 : 0);
+        if (!setting(7, Severity::Fatal, kSendFailed, [](const Reply&) {})) {
+            return;  // told and closed
         }
-        ReportFailure(link_, m_, Severity::Fatal, kSendFailed);
+        m_.setText(Field::CommandInfo, std::string(link_.CommandText.text()));
+        m_.setStatusColour(StatusColour::Black);
+        m_.setStatusMessage("Данные успешно записаны в устройство");
+        link_.ClosePort();
     }
 
     Link& link_;

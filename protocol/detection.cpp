@@ -18,12 +18,6 @@ void showNoDevice(FieldModel& model) {
     model.setEnabled(Field::Button5, false);
 }
 
-// As the C library's decimal conversion reads it: blanks, a sign, digits; else 0.
-int serialOf(const std::string& text) {
-    const auto numbers = ScanNumbers(text, "%d");
-    return numbers.empty() ? 0 : numbers.front();
-}
-
 }  // namespace
 
 void DetectDevice(Bridge& bridge, Clock& clock, FieldModel& model,
@@ -44,7 +38,7 @@ void DetectDevice(Bridge& bridge, Clock& clock, FieldModel& model,
         if (bridge.serialNumber(index, text) != BridgeStatus::Ok) {
             continue;
         }
-        const int serial = serialOf(text);
+        const int serial = LeadingInteger(text).value_or(0);
         if (serial < 1 || serial > 99999) {
             showNoDevice(model);
             continue;

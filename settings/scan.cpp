@@ -65,4 +65,9 @@ std::vector<int> ScanNumbers(std::string_view text, std::string_view format) {
     return numbers;
 }
 
+std::optional<int> LeadingInteger(std::string_view text) {
+    const auto numbers = ScanNumbers(text, "%d");
+    return numbers.empty() ? std::nullopt : std::optional<int>(numbers.front());
+}
+
 }  // namespace korvan

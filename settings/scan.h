@@ -13,4 +13,8 @@ namespace korvan {
 // saturates rather than wrapping.
 std::vector<int> ScanNumbers(std::string_view text, std::string_view format);
 
+// The decimal number a text begins with (after blanks, with an optional sign), as the C
+// library's conversion reads it; nothing when it begins otherwise.
+std::optional<int> LeadingInteger(std::string_view text);
+
 }  // namespace korvan
