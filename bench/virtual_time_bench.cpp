@@ -7,11 +7,11 @@
 #include <functional>
 #include <string>
 
-#include "app/configurator.h"
+#include "core/configurator.h"
 #include "protocol/configuration_read.h"
 #include "protocol/configuration_write.h"
 #include "protocol/debug_log.h"
-#include "settings/cp1251.h"
+#include "base/cp1251.h"
 #include "settings/settings_file.h"
 #include "sim/simulated_bridge.h"
 

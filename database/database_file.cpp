@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "settings/cp1251.h"
-#include "settings/file_io.h"
-#include "settings/file_names.h"
-#include "settings/scan.h"
+#include "base/cp1251.h"
+#include "base/file_io.h"
+#include "base/file_names.h"
+#include "base/scan.h"
 
 namespace korvan {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "settings/cp1251.h"
-#include "settings/file_names.h"
-#include "settings/scan.h"
+#include "base/cp1251.h"
+#include "base/file_names.h"
+#include "base/scan.h"
 
 namespace korvan {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "protocol/exchange.h"
-#include "settings/scan.h"
+#include "base/scan.h"
 
 namespace korvan {
 namespace {

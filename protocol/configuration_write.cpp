@@ -6,7 +6,7 @@
 
 #include "protocol/configuration_read.h"
 #include "protocol/exchange.h"
-#include "settings/cp1251.h"
+#include "base/cp1251.h"
 
 namespace korvan {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "database/device_database.h"
 #include "link/link.h"
-#include "protocol/message_boxes.h"
+#include "core/message_boxes.h"
 #include "protocol/records.h"
 #include "settings/field_model.h"
 

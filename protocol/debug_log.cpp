@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "protocol/exchange.h"
-#include "settings/file_names.h"
+#include "base/file_names.h"
 
 namespace korvan {
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/link.h"
-#include "protocol/message_boxes.h"
+#include "core/message_boxes.h"
 
 // The service operations on the tracker's debug log, reached by key combinations only. Each
 // opens its own link, tells its outcome in a message box and closes the link again.

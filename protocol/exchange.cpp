@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "settings/scan.h"
+#include "base/scan.h"
 
 namespace korvan {
 namespace {

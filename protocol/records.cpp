@@ -1,6 +1,6 @@
 #include "protocol/records.h"
 
-#include "settings/scan.h"
+#include "base/scan.h"
 
 namespace korvan {
 namespace {

@@ -5,7 +5,7 @@
 #include <map>
 #include <utility>
 
-#include "settings/cp1251.h"
+#include "base/cp1251.h"
 
 namespace korvan {
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <initializer_list>
 
-#include "settings/cp1251.h"
+#include "base/cp1251.h"
 
 namespace korvan {
 namespace {

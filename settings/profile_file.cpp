@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstdint>
 
-#include "settings/file_io.h"
+#include "base/file_io.h"
 
 namespace korvan {
 namespace {

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string_view>
 
-#include "settings/cp1251.h"
-#include "settings/file_io.h"
+#include "base/cp1251.h"
+#include "base/file_io.h"
 #include "settings/profile_file.h"
 
 namespace korvan {

@@ -6,7 +6,7 @@
 #include <QTabWidget>
 #include <cstdio>
 
-#include "app/configurator.h"
+#include "core/configurator.h"
 #include "settings/settings_file.h"
 #include "sim/simulated_bridge.h"
 #include "ui/button_tabs.h"

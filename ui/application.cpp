@@ -4,9 +4,9 @@
 #include <QMessageBox>
 #include <exception>
 
-#include "app/configurator.h"
-#include "app/startup_rules.h"
-#include "settings/file_names.h"
+#include "core/configurator.h"
+#include "core/startup_rules.h"
+#include "base/file_names.h"
 #include "ui/main_window.h"
 #include "ui/qt_desktop.h"
 

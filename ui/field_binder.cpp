@@ -10,7 +10,7 @@
 #include <QSignalBlocker>
 #include <QValidator>
 
-#include "settings/cp1251.h"
+#include "base/cp1251.h"
 
 namespace korvan::ui {
 namespace {

@@ -13,8 +13,8 @@
 #include <QTabWidget>
 #include <QUrl>
 
-#include "app/configurator.h"
-#include "app/startup_rules.h"
+#include "core/configurator.h"
+#include "core/startup_rules.h"
 #include "settings/defaults.h"
 #include "ui/button_tabs.h"
 #include "ui/widgets.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/desktop.h"
+#include "core/desktop.h"
 
 class QWidget;
 

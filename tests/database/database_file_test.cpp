@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "settings/file_io.h"
+#include "base/file_io.h"
 #include "tests/support/temp_folder.h"
 
 namespace korvan {

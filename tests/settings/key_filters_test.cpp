@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "settings/cp1251.h"
+#include "base/cp1251.h"
 
 namespace korvan {
 namespace {

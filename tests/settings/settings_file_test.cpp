@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "settings/file_io.h"
+#include "base/file_io.h"
 #include "tests/support/temp_folder.h"
 
 namespace korvan {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/desktop.h"
+#include "core/desktop.h"
 
 namespace korvan::testing {
 

@@ -10,7 +10,7 @@
 #include <QRadioButton>
 #include <QTest>
 
-#include "app/configurator.h"
+#include "core/configurator.h"
 #include "sim/simulated_bridge.h"
 #include "tests/support/fake_desktop.h"
 #include "tests/support/temp_folder.h"

@@ -15,7 +15,7 @@
 #include <QTest>
 #include <memory>
 
-#include "app/configurator.h"
+#include "core/configurator.h"
 #include "settings/settings_file.h"
 #include "sim/simulated_bridge.h"
 #include "tests/support/fake_desktop.h"

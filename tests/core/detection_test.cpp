@@ -1,4 +1,4 @@
-#include "protocol/detection.h"
+#include "core/detection.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include <QApplication>
 #include <QMetaObject>
 
-#include "app/configurator.h"
+#include "core/configurator.h"
 #include "link/ftdi_bridge.h"
 #include "link/usb_watcher.h"
 #include "ui/application.h"

@@ -7,7 +7,7 @@
 #include "link/bridge.h"
 #include "link/clock.h"
 #include "link/link.h"
-#include "protocol/desktop.h"
+#include "core/desktop.h"
 #include "protocol/records.h"
 #include "settings/field_model.h"
 #include "settings/settings_file.h"

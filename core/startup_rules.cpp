@@ -1,4 +1,4 @@
-#include "app/startup_rules.h"
+#include "core/startup_rules.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,8 +9,8 @@
 #include <unistd.h>
 #endif
 
-#include "app/version.h"
-#include "settings/file_names.h"
+#include "core/version.h"
+#include "base/file_names.h"
 
 namespace korvan {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/startup_rules.h"
+#include "core/startup_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/configurator.h"
+#include "core/configurator.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "settings/file_names.h"
+#include "base/file_names.h"
 
 #include <gtest/gtest.h>
 

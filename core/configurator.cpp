@@ -1,9 +1,9 @@
-#include "app/configurator.h"
+#include "core/configurator.h"
 
 #include "protocol/configuration_read.h"
 #include "protocol/configuration_write.h"
 #include "protocol/debug_log.h"
-#include "protocol/detection.h"
+#include "core/detection.h"
 
 namespace korvan {
 

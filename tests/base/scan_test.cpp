@@ -1,4 +1,4 @@
-#include "settings/scan.h"
+#include "base/scan.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "database/device_database.h"
-#include "protocol/message_boxes.h"
+#include "core/message_boxes.h"
 
 namespace korvan {
 

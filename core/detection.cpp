@@ -1,10 +1,10 @@
-#include "protocol/detection.h"
+#include "core/detection.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "settings/cp1251.h"
-#include "settings/scan.h"
+#include "base/cp1251.h"
+#include "base/scan.h"
 
 namespace korvan {
 namespace {

@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-#include "app/configurator.h"
+#include "core/configurator.h"
 #include "sim/simulated_bridge.h"
 #include "ui/application.h"
 #include "ui/main_window.h"
