@@ -7,11 +7,11 @@
 #include <functional>
 #include <string>
 
+#include "base/cp1251.h"
 #include "core/configurator.h"
 #include "protocol/configuration_read.h"
 #include "protocol/configuration_write.h"
 #include "protocol/debug_log.h"
-#include "base/cp1251.h"
 #include "settings/settings_file.h"
 #include "sim/simulated_bridge.h"
 
@@ -92,8 +92,16 @@ int main() {
     const auto folder = std::filesystem::temp_directory_path() / "korvan-bench";
     std::filesystem::create_directories(folder);
     const Scenario scenarios[] = {
-        {"full read, DHCP", false, [](auto& core, auto&) { return core.Button1Click(); }},
-        {"full read, fixed address", true, [](auto& core, auto&) { return core.Button1Click(); }},
+        {"full read, DHCP", false,
+         [](auto& core, auto&) {
+             core.Button1Click();
+             return statusIs(core, "Данные успешно считаны из устройства");
+         }},
+        {"full read, fixed address", true,
+         [](auto& core, auto&) {
+             core.Button1Click();
+             return statusIs(core, "Данные успешно считаны из устройства");
+         }},
         {"full write, DHCP", false,
          [](auto& core, auto&) {
              core.Button5Click();

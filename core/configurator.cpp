@@ -1,24 +1,111 @@
 #include "core/configurator.h"
 
-#include "protocol/configuration_read.h"
-#include "protocol/configuration_write.h"
-#include "protocol/debug_log.h"
 #include "core/detection.h"
+#include "core/form_mapping.h"
+#include "core/form_outcomes.h"
+#include "protocol/debug_log.h"
 
 namespace korvan {
+
+// Marks a dialog of start-up or of the database as running; the last one to end handles a
+// held device change.
+class Configurator::Operation {
+  public:
+    explicit Operation(Configurator& owner) : owner_(owner) { ++owner_.depth_; }
+    Operation(const Operation&) = delete;
+    Operation& operator=(const Operation&) = delete;
+    ~Operation() {
+        if (--owner_.depth_ == 0 && !owner_.deviceBusy_ && owner_.deviceChangeHeld_) {
+            owner_.deviceChangeHeld_ = false;
+            owner_.DetectDevice();
+        }
+    }
+
+  private:
+    Configurator& owner_;
+};
+
+// The progress of an operation, carried to the window's thread.
+class Configurator::WorkerProgress final : public Progress {
+  public:
+    explicit WorkerProgress(Configurator& owner) : owner_(owner) {}
+    void step(int index, int count, std::string_view what) override {
+        owner_.postToWindow([this_ = &owner_, index, count, text = std::string(what)] {
+            this_->stepReached(index, count, text);
+        });
+    }
+
+  private:
+    Configurator& owner_;
+};
+
+// The questions of the debug-log operations, asked on the window's thread.
+class Configurator::WindowQuestions final : public DebugLogQuestions {
+  public:
+    explicit WindowQuestions(Configurator& owner) : owner_(owner) {}
+    bool confirmErase() override {
+        bool yes = false;
+        owner_.window_.call([&] {
+            yes = owner_.desktop_.confirm("Вы действительно хотите стереть отладочный журнал?");
+        });
+        return yes;
+    }
+    std::optional<std::string> chooseLogFile() override {
+        std::optional<std::string> path;
+        owner_.window_.call([&] { path = owner_.desktop_.chooseLogFile(); });
+        return path;
+    }
+
+  private:
+    Configurator& owner_;
+};
+
+namespace {
+
+// The device is recorded on the window's thread, where the database and its dialogs live,
+// while the write waits.
+class WindowRecorder final : public WrittenDeviceRecorder {
+  public:
+    WindowRecorder(WindowThread& window, DeviceDatabase& database)
+        : window_(window), database_(database) {}
+    bool recordWrittenDevice(const TrackerConfiguration& written) override {
+        bool stored = true;
+        window_.call([&] { stored = RecordWrittenDevice(database_, written); });
+        return stored;
+    }
+
+  private:
+    WindowThread& window_;
+    DeviceDatabase& database_;
+};
+
+}  // namespace
 
 Configurator::Configurator(Bridge& bridge, Clock& clock, Desktop& desktop)
     : bridge_(bridge),
       clock_(clock),
       desktop_(desktop),
+      ownRunner_(std::make_unique<InlineRunner>()),
+      ownWindow_(std::make_unique<SameThread>()),
+      runner_(*ownRunner_),
+      window_(*ownWindow_),
       link_(bridge, clock),
       database_(model_, desktop) {}
 
-Configurator::Operation::~Operation() {
-    if (--owner_.depth_ == 0 && owner_.deviceChangeHeld_) {
-        owner_.deviceChangeHeld_ = false;
-        owner_.DetectDevice();
-    }
+Configurator::Configurator(Bridge& bridge, Clock& clock, Desktop& desktop, DeviceRunner& runner,
+                           WindowThread& window)
+    : bridge_(bridge),
+      clock_(clock),
+      desktop_(desktop),
+      runner_(runner),
+      window_(window),
+      link_(bridge, clock),
+      database_(model_, desktop) {}
+
+Configurator::~Configurator() {
+    Cancel();
+    window_.abandonCalls();
+    runner_.finish();
 }
 
 void Configurator::FormShow(const std::function<void()>& alignView) {
@@ -36,8 +123,66 @@ void Configurator::FormShow(const std::function<void()>& alignView) {
 }
 
 SettingsSaveResult Configurator::FormDestroy() {
+    // What the worker still has for the window is dropped: the window is going.
+    Cancel();
+    window_.abandonCalls();
+    runner_.finish();
+    alive_.reset();
     database_.ClearRecords();
     return SaveSettings(model_, SettingsPath);
+}
+
+void Configurator::Cancel() {
+    link_.requestCancel();
+}
+
+void Configurator::postToWindow(std::function<void()> task) {
+    window_.post([alive = std::weak_ptr<int>(alive_), task = std::move(task)] {
+        if (alive.lock()) {
+            task();
+        }
+    });
+}
+
+void Configurator::startDeviceWork(std::function<std::function<void()>(Progress&)> job) {
+    deviceBusy_ = true;
+    link_.clearCancel();
+    operation_ = {true, 0, 0, {}};
+    if (operationChanged) {
+        operationChanged();
+    }
+    runner_.run([this, job = std::move(job)] {
+        WorkerProgress progress(*this);
+        auto apply = job(progress);
+        postToWindow([this, apply = std::move(apply)] {
+            apply();
+            endDeviceWork();
+        });
+    });
+}
+
+void Configurator::endDeviceWork() {
+    deviceBusy_ = false;
+    operation_ = {};
+    if (operationChanged) {
+        operationChanged();
+    }
+    if (deviceChangeHeld_ && depth_ == 0) {
+        deviceChangeHeld_ = false;
+        DetectDevice();
+    }
+}
+
+void Configurator::stepReached(int index, int count, std::string what) {
+    if (!deviceBusy_) {
+        return;
+    }
+    operation_.step = index;
+    operation_.steps = count;
+    operation_.what = std::move(what);
+    if (operationChanged) {
+        operationChanged();
+    }
 }
 
 void Configurator::DeviceChanged() {
@@ -49,37 +194,79 @@ void Configurator::DeviceChanged() {
 }
 
 void Configurator::DetectDevice() {
-    Operation operation(*this);
-    korvan::DetectDevice(bridge_, clock_, model_, [this] { return Button1Click(); });
-}
-
-bool Configurator::Button1Click() {
-    Operation operation(*this);
-    return ReadConfiguration(link_, model_, inputRecord_);
+    if (deviceBusy_) {
+        deviceChangeHeld_ = true;
+        return;
+    }
+    const int currentSerial = model_.CurrentSerial;
+    const ReadRequest request{!model_.checked(Field::UnReadBox)};
+    startDeviceWork([this, currentSerial, request](Progress& progress) {
+        auto outcome = DetectTrackers(bridge_, clock_, currentSerial, [&](int) {
+            return ReadConfiguration(link_, request, progress);
+        });
+        return [this, outcome = std::move(outcome)] {
+            ApplyDetection(model_, outcome,
+                           [this](const ReadOutcome& read) { ApplyRead(model_, desktop_, read); });
+        };
+    });
 }
 
 void Configurator::Button2Click() {
-    Operation operation(*this);
+    if (operationRunning()) {
+        return;
+    }
     model_.setText(Field::CommandInfo, "!");
     Button1Click();
 }
 
+void Configurator::Button1Click() {
+    if (operationRunning()) {
+        return;
+    }
+    const ReadRequest request{!model_.checked(Field::UnReadBox)};
+    startDeviceWork([this, request](Progress& progress) {
+        auto outcome = ReadConfiguration(link_, request, progress);
+        return [this, outcome = std::move(outcome)] { ApplyRead(model_, desktop_, outcome); };
+    });
+}
+
 void Configurator::Button5Click() {
-    Operation operation(*this);
-    WriteConfiguration(link_, model_, inputRecord_, {database_, desktop_});
+    if (operationRunning()) {
+        return;
+    }
+    startDeviceWork([this, configuration = ConfigurationFromForm(model_)](Progress& progress) {
+        WindowRecorder recorder(window_, database_);
+        auto outcome = WriteConfiguration(link_, configuration, recorder, progress);
+        return [this, outcome = std::move(outcome)] { ApplyWrite(model_, desktop_, outcome); };
+    });
 }
 
 void Configurator::ClearDebugLog() {
-    Operation operation(*this);
-    korvan::ClearDebugLog(link_, desktop_);
+    if (operationRunning()) {
+        return;
+    }
+    startDeviceWork([this](Progress& progress) {
+        WindowQuestions questions(*this);
+        auto outcome = korvan::ClearDebugLog(link_, questions, progress);
+        return [this, outcome = std::move(outcome)] { ShowOutcome(model_, desktop_, outcome); };
+    });
 }
 
 void Configurator::ReadDebugLog(bool fullRead) {
-    Operation operation(*this);
-    korvan::ReadDebugLog(link_, desktop_, desktop_, fullRead);
+    if (operationRunning()) {
+        return;
+    }
+    startDeviceWork([this, fullRead](Progress& progress) {
+        WindowQuestions questions(*this);
+        auto outcome = korvan::ReadDebugLog(link_, questions, progress, fullRead);
+        return [this, outcome = std::move(outcome)] { ShowOutcome(model_, desktop_, outcome); };
+    });
 }
 
 void Configurator::OpenClick() {
+    if (operationRunning()) {
+        return;
+    }
     Operation operation(*this);
     database_.OpenClick();
 }

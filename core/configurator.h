@@ -2,33 +2,52 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <string>
 
+#include "core/desktop.h"
+#include "core/device_worker.h"
 #include "database/device_database.h"
 #include "link/bridge.h"
 #include "link/clock.h"
 #include "link/link.h"
-#include "core/desktop.h"
-#include "protocol/records.h"
+#include "protocol/configuration_read.h"
+#include "protocol/configuration_write.h"
 #include "settings/field_model.h"
 #include "settings/settings_file.h"
 
 namespace korvan {
 
+// Where a device operation stands, for the window's progress bar.
+struct OperationState {
+    bool running = false;
+    int step = 0;  // from 1; 0 before the first
+    int steps = 0;
+    std::string what;  // UTF-8
+};
+
 // The program without its window: the fields, the link, the device database and every handler
-// the window routes its events to. The window binds to `model()` and calls the handlers; it
-// adds no logic of its own.
+// the window routes its events to. Device operations run on `runner` and report outcomes,
+// which are applied to the form and the database here, on the window's thread. The window
+// binds to `model()`, calls the handlers and shows `operation()`; it adds no logic of its own.
 class Configurator {
   public:
+    // Every operation at once, on the caller's thread: tests and benchmarks.
     Configurator(Bridge& bridge, Clock& clock, Desktop& desktop);
+    // Operations on `runner`, reaching the window through `window`. Both outlive the core.
+    Configurator(Bridge& bridge, Clock& clock, Desktop& desktop, DeviceRunner& runner,
+                 WindowThread& window);
     Configurator(const Configurator&) = delete;
     Configurator& operator=(const Configurator&) = delete;
+    ~Configurator();
 
     // The window's start-up, once it is shown: the settings read, the last database opened,
     // the view aligned by `alignView`, the interlocks brought into line with what was read.
     // A device change that arrives meanwhile (the open dialog runs the desktop's event loop)
     // waits until start-up is over.
     void FormShow(const std::function<void()>& alignView);
-    // The window's end: the records released and the settings saved.
+    // The window's end: a running operation cancelled and waited for, the records released
+    // and the settings saved.
     SettingsSaveResult FormDestroy();
 
     // Where the settings file lives; set by the program's entry before the window shows.
@@ -38,13 +57,20 @@ class Configurator {
     DeviceDatabase& database() { return database_; }
     Link& link() { return link_; }
 
-    // A device came or went. Detection runs now, or, while an operation runs (a file dialog in
-    // the middle of a write runs the desktop's event loop), once it has ended: never two links.
+    // A device came or went. Detection runs now, or once the running operation has ended:
+    // never two links.
     void DeviceChanged();
-    bool operationRunning() const { return depth_ > 0; }
+    // A device operation, or a dialog of start-up or of the database, is under way.
+    bool operationRunning() const { return deviceBusy_ || depth_ > 0; }
+    const OperationState& operation() const { return operation_; }
+    // Told on the window's thread whenever `operation()` changes.
+    std::function<void()> operationChanged;
+    // Stops the running device operation at its next exchange. Any thread.
+    void Cancel();
 
     void DetectDevice();
-    bool Button1Click();
+    // Reads the attached tracker's configuration into the fields.
+    void Button1Click();
     void Button2Click();
     void Button5Click();
     void ClearDebugLog();
@@ -53,27 +79,33 @@ class Configurator {
     void SaveAsClick();
 
   private:
-    // Marks an operation as running; the last one to end handles a held device change.
-    class Operation {
-      public:
-        explicit Operation(Configurator& owner) : owner_(owner) { ++owner_.depth_; }
-        Operation(const Operation&) = delete;
-        Operation& operator=(const Operation&) = delete;
-        ~Operation();
+    class Operation;
+    class WorkerProgress;
+    class WindowQuestions;
 
-      private:
-        Configurator& owner_;
-    };
+    // Starts a device operation on the runner; `apply` runs on the window's thread once the
+    // job has ended.
+    void startDeviceWork(std::function<std::function<void()>(Progress&)> job);
+    void endDeviceWork();
+    void stepReached(int index, int count, std::string what);
+    void postToWindow(std::function<void()> task);
 
     Bridge& bridge_;
     Clock& clock_;
     Desktop& desktop_;
+    std::unique_ptr<InlineRunner> ownRunner_;
+    std::unique_ptr<SameThread> ownWindow_;
+    DeviceRunner& runner_;
+    WindowThread& window_;
     FieldModel model_;
     Link link_;
     DeviceDatabase database_;
-    InputRecord inputRecord_;
+    OperationState operation_;
+    bool deviceBusy_ = false;
     int depth_ = 0;
     bool deviceChangeHeld_ = false;
+    // Work posted to the window's thread is dropped once the core is gone.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 }  // namespace korvan

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "database/device_database.h"
 #include "core/message_boxes.h"
+#include "database/device_database.h"
 
 namespace korvan {
 

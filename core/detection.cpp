@@ -18,15 +18,20 @@ void showNoDevice(FieldModel& model) {
     model.setEnabled(Field::Button5, false);
 }
 
+bool cutShort(const ReadOutcome& read) {
+    return read.ending == Ending::Cancelled || read.ending == Ending::DeviceGone;
+}
+
 }  // namespace
 
-void DetectDevice(Bridge& bridge, Clock& clock, FieldModel& model,
-                  const std::function<bool()>& readConfiguration) {
-    std::uint32_t count = 0;
-    if (bridge.deviceCount(count) != BridgeStatus::Ok) {
-        return;  // nothing is known, so nothing is taken back either
+DetectionOutcome DetectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
+                                const std::function<ReadOutcome(int serial)>& read) {
+    DetectionOutcome outcome;
+    if (bridge.deviceCount(outcome.count) != BridgeStatus::Ok) {
+        return outcome;  // nothing is known, so nothing is taken back either
     }
-    for (std::uint32_t index = 0; index < count; ++index) {
+    outcome.listed = true;
+    for (std::uint32_t index = 0; index < outcome.count && !outcome.interrupted; ++index) {
         std::string text;
         if (bridge.description(index, text) != BridgeStatus::Ok) {
             break;
@@ -40,26 +45,53 @@ void DetectDevice(Bridge& bridge, Clock& clock, FieldModel& model,
         }
         const int serial = LeadingInteger(text).value_or(0);
         if (serial < 1 || serial > 99999) {
-            showNoDevice(model);
+            outcome.trackers.push_back({});
             continue;
         }
-        if (serial == model.CurrentSerial) {
+        if (serial == currentSerial) {
             continue;
         }
-        char shown[8];
-        std::snprintf(shown, sizeof shown, "%05d", serial);
-        model.setText(Field::SerNum, shown);
-        model.CurrentSerial = serial;
-        model.ShowMac(serial);
+        currentSerial = serial;
+        DetectedTracker& found = outcome.trackers.emplace_back(DetectedTracker{serial, {}, false});
         for (int attempt = 1; attempt <= kReadTries; ++attempt) {
-            if (readConfiguration()) {
-                model.setEnabled(Field::Button5, true);
+            found.reads.push_back(read(serial));
+            if (found.reads.back().succeeded()) {
+                found.ready = true;
+                break;
+            }
+            if (cutShort(found.reads.back())) {
+                outcome.interrupted = true;
                 break;
             }
             clock.sleepFor(kPauseAfterFailedRead);
         }
     }
-    if (count == 0) {
+    return outcome;
+}
+
+void ApplyDetection(FieldModel& model, const DetectionOutcome& outcome,
+                    const std::function<void(const ReadOutcome&)>& applyRead) {
+    if (!outcome.listed) {
+        return;
+    }
+    for (const DetectedTracker& tracker : outcome.trackers) {
+        if (tracker.serial == 0) {
+            showNoDevice(model);
+            continue;
+        }
+        char shown[8];
+        std::snprintf(shown, sizeof shown, "%05d", tracker.serial);
+        model.setText(Field::SerNum, shown);
+        model.CurrentSerial = tracker.serial;
+        model.ShowMac(tracker.serial);
+        for (const ReadOutcome& read : tracker.reads) {
+            applyRead(read);
+        }
+        if (tracker.ready) {
+            model.setEnabled(Field::Button5, true);
+        }
+    }
+    if (outcome.count == 0) {
         model.CurrentSerial = 0;
         showNoDevice(model);
     }

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <string_view>
+#include <vector>
 
 #include "link/bridge.h"
 #include "link/clock.h"
+#include "protocol/configuration_read.h"
 #include "settings/field_model.h"
 
 namespace korvan {
@@ -11,11 +15,30 @@ namespace korvan {
 // The two USB descriptions a supported tracker carries.
 inline constexpr std::string_view kTrackerDescriptions[] = {"VANTORIUM", "Zentracor"};
 
+// One tracker that a pass over the listing came upon, in listing order.
+struct DetectedTracker {
+    int serial = 0;                  // 0: a supported tracker whose serial number is out of range
+    std::vector<ReadOutcome> reads;  // every try, in order
+    bool ready = false;              // one of the tries read it
+};
+
+struct DetectionOutcome {
+    bool listed = false;  // the bridge gave its listing
+    std::uint32_t count = 0;
+    std::vector<DetectedTracker> trackers;
+    bool interrupted = false;  // a read was cancelled or its tracker went
+};
+
 // One pass over the FTDI devices the bridge lists, without opening any: a supported tracker
-// with a new serial number is shown, gets its MAC address and is read with `readConfiguration`
-// (up to five tries a second apart); the write button follows the outcome. No device at all
-// returns the identification to its placeholders.
-void DetectDevice(Bridge& bridge, Clock& clock, FieldModel& model,
-                  const std::function<bool()>& readConfiguration);
+// with a serial number other than `currentSerial` is read with `read` (up to five tries a
+// second apart).
+DetectionOutcome DetectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
+                                const std::function<ReadOutcome(int serial)>& read);
+
+// The pass into the form: each tracker shown, with its MAC address, and its reads applied by
+// `applyRead`; the write button follows the outcome. No device at all returns the
+// identification to its placeholders.
+void ApplyDetection(FieldModel& model, const DetectionOutcome& outcome,
+                    const std::function<void(const ReadOutcome&)>& applyRead);
 
 }  // namespace korvan

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace korvan {
+#include "protocol/outcome.h"
 
-enum class MessageIcon : std::uint8_t { Information, Warning, Error };
+namespace korvan {
 
 // Message boxes captioned "Korvan", as the desktop shows them. Texts are UTF-8.
 class MessageBoxes {

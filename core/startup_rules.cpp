@@ -9,8 +9,8 @@
 #include <unistd.h>
 #endif
 
-#include "core/version.h"
 #include "base/file_names.h"
+#include "core/version.h"
 
 namespace korvan {
 namespace {

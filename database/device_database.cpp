@@ -80,22 +80,26 @@ void DeviceDatabase::takeChosenPath(const std::string& chosen) {
 RecordStored DeviceDatabase::StoreDeviceRecord() {
     DeviceRecord record;
     record.serial = LeadingInteger(model_.text(Field::SerNum)).value_or(0);
-    if (record.serial <= 0) {
-        model_.setStatusMessage("Устройство не определено: запись в базу не добавлена");
-        return RecordStored::NoDevice;
-    }
     record.password = model_.text(Field::edPassword);
     record.writePeriod = LeadingInteger(model_.text(Field::Edit1)).value_or(0);
     record.sendPeriod = LeadingInteger(model_.text(Field::Edit2)).value_or(0);
     record.serverIp = model_.text(Field::ip);
     record.serverPort = model_.text(Field::port);
+    return StoreDeviceRecord(std::move(record));
+}
+
+RecordStored DeviceDatabase::StoreDeviceRecord(DeviceRecord record) {
+    if (record.serial <= 0) {
+        model_.setStatusMessage("Устройство не определено: запись в базу не добавлена");
+        return RecordStored::NoDevice;
+    }
+    const int serial = record.serial;
     const RecordStored stored = records_.AddOrReplaceRecord(std::move(record));
     if (stored == RecordStored::ListFull) {
         static_assert(RecordList::kCapacity == 1024, "the message names the capacity");
         char message[160];
         std::snprintf(message, sizeof message,
-                      "В базе уже 1024 записи: устройство %05d в неё не добавлено",
-                      LeadingInteger(model_.text(Field::SerNum)).value_or(0));
+                      "В базе уже 1024 записи: устройство %05d в неё не добавлено", serial);
         model_.setStatusMessage(message);
     }
     return stored;

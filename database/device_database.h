@@ -40,6 +40,8 @@ class DeviceDatabase {
     // The device just written, from the fields, into the list. A device that a full list has
     // no room for, or a write without an identified device, is told on the status line.
     RecordStored StoreDeviceRecord();
+    // The same for a record made from what the write sent.
+    RecordStored StoreDeviceRecord(DeviceRecord record);
 
     // A dialog that is cancelled gives the name of its last confirmed use again.
     void ChooseOpenFile();

@@ -14,6 +14,7 @@ void CommandBuffer::FormatCommand(const char* format, ...) {
         std::vsnprintf(reinterpret_cast<char*>(buffer_.data()), kCapacity, format, arguments);
     va_end(arguments);
     length_ = wanted < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(wanted), kMaxLength);
+    formattedLength_ = length_;
 }
 
 void CommandBuffer::AppendCommandBytes(std::span<const std::uint8_t> bytes) {

@@ -34,10 +34,13 @@ class CommandBuffer {
         return {reinterpret_cast<const char*>(buffer_.data()), length_};
     }
     std::size_t length() const { return length_; }
+    // What FormatCommand put in, without the record bytes appended after it.
+    std::string_view formatted() const { return text().substr(0, formattedLength_); }
 
   private:
     std::array<std::uint8_t, kCapacity> buffer_{};
     std::size_t length_ = 0;
+    std::size_t formattedLength_ = 0;
 };
 
 }  // namespace korvan

@@ -14,6 +14,7 @@ OpenOutcome Link::OpenPort() {
     if (open_) {
         ClosePort();
     }
+    gone_ = false;
     const BridgeStatus opened = bridge_.open(0);
     if (opened == BridgeStatus::AccessDenied) {
         return OpenOutcome::NoPermission;
@@ -35,13 +36,19 @@ OpenOutcome Link::OpenPort() {
     return OpenOutcome::Opened;
 }
 
+void Link::noteStatus(BridgeStatus status) {
+    if (status == BridgeStatus::DeviceGone) {
+        gone_ = true;
+    }
+}
+
 void Link::PurgePort() {
-    bridge_.purge();
+    noteStatus(bridge_.purge());
 }
 
 void Link::SendCommand() {
     std::size_t written = 0;
-    bridge_.write(CommandText.bytes(), written);
+    noteStatus(bridge_.write(CommandText.bytes(), written));
 }
 
 std::size_t Link::ReadPort(std::span<std::uint8_t> buffer, ReplyCompletion completion) {
@@ -52,12 +59,14 @@ std::size_t Link::ReadPort(std::span<std::uint8_t> buffer, ReplyCompletion compl
     for (;;) {
         std::size_t chunk = 0;
         const BridgeStatus status = bridge_.read(buffer.subspan(got), chunk);
+        noteStatus(status);
         const auto now = clock_.now();
         if (chunk > 0) {
             got += chunk;
             lastArrival = now;
         }
-        if (got == buffer.size() || status != BridgeStatus::Ok || now >= deadline) {
+        if (got == buffer.size() || status != BridgeStatus::Ok || now >= deadline ||
+            cancelRequested()) {
             return got;  // a failed read would fail again: the bridge is gone
         }
         if (earlyCompletion_ && replyComplete(buffer.first(got), completion, now - lastArrival)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -60,6 +61,18 @@ class Link {
     void ClosePort();
 
     bool isOpen() const { return open_; }
+    // The bridge said the device is gone while the link was open; cleared by the next open.
+    bool deviceGone() const { return gone_; }
+
+    // Asks the operation on this link to stop: a read in progress returns at once, and the
+    // exchanges see it before their next attempt. The only call that any thread may make; the
+    // rest belong to the thread that runs the operation. Cleared when the next operation
+    // begins, by `clearCancel`.
+    void requestCancel() { cancel_.store(true, std::memory_order_relaxed); }
+    void clearCancel() { cancel_.store(false, std::memory_order_relaxed); }
+    bool cancelRequested() const { return cancel_.load(std::memory_order_relaxed); }
+    // Cancelled or gone: the operation cannot go on.
+    bool interrupted() const { return gone_ || cancelRequested(); }
     // On by default. Off, every read keeps the plain count-or-timeout rule, which benchmarks
     // compare against.
     void setEarlyCompletion(bool on) { earlyCompletion_ = on; }
@@ -74,8 +87,12 @@ class Link {
 
     Bridge& bridge_;
     Clock& clock_;
+    void noteStatus(BridgeStatus status);
+
     bool open_ = false;
+    bool gone_ = false;
     bool earlyCompletion_ = true;
+    std::atomic<bool> cancel_{false};
 };
 
 }  // namespace korvan

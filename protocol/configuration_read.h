@@ -1,19 +1,35 @@
 #pragma once
 
+#include <optional>
+#include <vector>
+
 #include "link/link.h"
+#include "protocol/command_table.h"
+#include "protocol/outcome.h"
 #include "protocol/records.h"
-#include "settings/field_model.h"
 
 namespace korvan {
 
-// Reads the whole configuration of the attached tracker into the fields, over one link: the
-// firmware version, then (unless `UnReadBox` is checked) the 24 queries in their fixed order.
-// True when the version was read and no fatal query failed. `inputRecord` is the window-wide
-// record of a digital input, which the last input query leaves behind.
-bool ReadConfiguration(Link& link, FieldModel& model, InputRecord& inputRecord);
+struct ReadRequest {
+    bool settings = true;  // false: only the firmware version is read
+};
 
-// The status line's words for a link that did not open: the operation's own message, and how
-// to fix a refused access.
-void ReportOpenFailure(FieldModel& model, OpenOutcome outcome, std::string_view messageUtf8);
+struct ReadOutcome : Outcome {
+    std::optional<FirmwareNumber> firmware;
+    // What the tracker gave: the settings in `read`, in the order they were read. Settings
+    // that the tracker holds erased, or that were not asked, stay as they are in the form.
+    TrackerConfiguration values;
+    std::vector<Setting> read;
+    bool reachedNetwork = false;  // the read got as far as the Wi-Fi module's settings
+    bool notConfigured = false;   // an erased period or password
+};
+
+// Reads the attached tracker's configuration over one link: the firmware version, then
+// (unless only the version is asked for) every query of the command table in its fixed
+// order. Succeeds when the version was read and no fatal query failed.
+ReadOutcome ReadConfiguration(Link& link, const ReadRequest& request, Progress& progress);
+
+// How many steps a read takes at most, for the progress.
+int ReadStepCount(const ReadRequest& request);
 
 }  // namespace korvan

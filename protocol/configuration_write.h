@@ -1,28 +1,36 @@
 #pragma once
 
-#include "database/device_database.h"
+#include <vector>
+
 #include "link/link.h"
-#include "core/message_boxes.h"
-#include "protocol/records.h"
-#include "settings/field_model.h"
+#include "protocol/command_table.h"
+#include "protocol/outcome.h"
 
 namespace korvan {
 
-struct WriteServices {
-    DeviceDatabase& database;  // records the device and saves, in the middle of the write
-    MessageBoxes& messages;    // tells of a field that holds no number
+// What the write needs in its middle: once the tracker has taken every setting, and before
+// its recording method is sent, the device is recorded. Called on the thread that runs the
+// write, which goes on once it returns; false when the record found no room.
+class WrittenDeviceRecorder {
+  public:
+    virtual ~WrittenDeviceRecorder() = default;
+    virtual bool recordWrittenDevice(const TrackerConfiguration& written) = 0;
 };
 
-// Writes the fields into the attached tracker: the password checked, numeric fields brought
-// into range in place, then over one link the Wi-Fi module's settings, each confirmed by its
-// echo, the inputs, serial number, options, control points, periods and password, the debug
-// log pointer check, the device's record in the database, and last the recording method.
-// Every failure is told on the status line, or for a field without a number in a message box;
-// the link is closed on every path.
-void WriteConfiguration(Link& link, FieldModel& model, InputRecord& inputRecord,
-                        WriteServices services);
+struct WriteOutcome : Outcome {
+    TrackerConfiguration written;         // as sent, with the corrections made on the way
+    std::vector<Correction> corrections;  // in the order they were made
+    bool passwordRejected = false;        // the write button stays off until it is mended
+    bool recorded = false;                // the device was recorded in its middle
+    bool recordRefused = false;           // ... but the record found no room
+};
 
-// A field's text as a whole decimal number (an optional sign and digits, within 32 bits).
-std::optional<std::int32_t> StrictNumber(std::string_view text);
+// Writes the configuration into the attached tracker: the password checked, numbers brought
+// into range, then over one link the Wi-Fi module's settings, each confirmed by its echo, the
+// inputs, serial number, options, control points, periods and password, the debug log
+// pointer check, the device recorded, and last the recording method. The link is closed on
+// every path.
+WriteOutcome WriteConfiguration(Link& link, const TrackerConfiguration& configuration,
+                                WrittenDeviceRecorder& recorder, Progress& progress);
 
 }  // namespace korvan

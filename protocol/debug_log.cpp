@@ -2,10 +2,10 @@
 
 #include <cstdio>
 #include <memory>
-#include <optional>
 
-#include "protocol/exchange.h"
 #include "base/file_names.h"
+#include "protocol/exchange.h"
+#include "protocol/session.h"
 
 namespace korvan {
 namespace {
@@ -16,20 +16,26 @@ constexpr const char* kReadFailed = "Ошибка при чтении отлад
 
 // One exchange as the service operations make it: sent once, a 1024-byte read judged by its
 // count. `expected` lets the link end the read once that many bytes are in.
-Reply exchangeOnce(Link& link, std::size_t expected) {
+Reply exchangeOnce(Session& session, std::size_t expected, std::string_view what) {
+    Link& link = session.link();
+    session.beginStep(what);
     link.PurgePort();
     link.SendCommand();
     Reply reply(kReplyBuffer);
     reply.setCount(link.ReadPort(reply.readInto(), ReplyCompletion::expectedLength(expected)));
+    session.endStep(link.interrupted()          ? StepStatus::Interrupted
+                    : reply.count() == expected ? StepStatus::Done
+                                                : StepStatus::Failed,
+                    1);
     return reply;
 }
 
-bool opened(Link& link, MessageBoxes& messages) {
-    if (link.OpenPort() != OpenOutcome::Opened) {
-        messages.message(MessageIcon::Warning, kConnectDevice);
-        return false;
+void tell(Outcome& outcome, MessageIcon icon, std::string_view utf8) {
+    const bool good = icon == MessageIcon::Information;
+    outcome.tell(good ? Severity::Success : Severity::Fatal, utf8, Place::MessageBox, icon);
+    if (!good) {
+        outcome.ending = Ending::Failed;
     }
-    return true;
 }
 
 struct FileCloser {
@@ -44,9 +50,13 @@ std::unique_ptr<std::FILE, FileCloser> createFile(const std::string& pathUtf8) {
 #endif
 }
 
-std::optional<std::uint32_t> askLogSize(Link& link) {
-    link.CommandText.FormatCommand("DEBUG_LOG_SIZE$");
-    const Reply reply = exchangeOnce(link, 4);
+std::uint32_t blocksOf(std::uint32_t size) {
+    return (size + kDebugLogBlock - 1) / kDebugLogBlock;
+}
+
+std::optional<std::uint32_t> askLogSize(Session& session) {
+    session.link().CommandText.FormatCommand("DEBUG_LOG_SIZE$");
+    const Reply reply = exchangeOnce(session, 4, "размер отладочного журнала");
     if (reply.count() != 4) {
         return std::nullopt;
     }
@@ -54,13 +64,14 @@ std::optional<std::uint32_t> askLogSize(Link& link) {
 }
 
 // Fetches the log block by block into the file; false at the first block that fails.
-bool copyBlocks(Link& link, std::FILE* file, std::uint32_t size) {
+bool copyBlocks(Session& session, std::FILE* file, std::uint32_t size) {
+    Link& link = session.link();
     for (std::uint32_t offset = 0; offset < size; offset += kDebugLogBlock) {
         const std::uint32_t length = std::min(kDebugLogBlock, size - offset);
         link.CommandText.FormatCommand("DEBUG_READ_LOG,%d,%d$", static_cast<int>(offset),
                                        static_cast<int>(length));
-        const Reply reply = exchangeOnce(link, length);
-        if (reply.count() != length) {
+        const Reply reply = exchangeOnce(session, length, "блок отладочного журнала");
+        if (reply.count() != length || link.interrupted()) {
             return false;
         }
         if (std::fwrite(reply.bytes().data(), 1, length, file) != length) {
@@ -72,63 +83,86 @@ bool copyBlocks(Link& link, std::FILE* file, std::uint32_t size) {
 
 }  // namespace
 
-void ClearDebugLog(Link& link, MessageBoxes& messages) {
-    if (!opened(link, messages)) {
-        return;
+Outcome ClearDebugLog(Link& link, DebugLogQuestions& questions, Progress& progress) {
+    Outcome outcome;
+    Session session(link, outcome, progress, 1);
+    if (!session.openOrTell(kConnectDevice, MessageIcon::Warning)) {
+        return outcome;
     }
-    if (!messages.confirm("Вы действительно хотите стереть отладочный журнал?")) {
-        link.ClosePort();
-        return;
+    if (!questions.confirmErase()) {
+        outcome.ending = Ending::NotStarted;
+        session.close();
+        return outcome;
     }
     link.CommandText.FormatCommand("DEBUG_CLEAR_LOG$");
-    const Reply reply = exchangeOnce(link, 9);
+    const Reply reply = exchangeOnce(session, 9, "стирание отладочного журнала");
+    if (link.interrupted()) {
+        session.endInterrupted();
+        return outcome;
+    }
     const auto bytes = reply.bytes();
     const bool cleared =
         reply.count() == 9 &&
         std::string_view(reinterpret_cast<const char*>(bytes.data()), 7) == "CLEARED";
     if (cleared) {
-        messages.message(MessageIcon::Information, "Отладочный журнал стерт");
+        tell(outcome, MessageIcon::Information, "Отладочный журнал стерт");
     } else {
-        messages.message(MessageIcon::Error, "Ошибка при стирании отладочного журнала");
+        outcome.steps.back().status = StepStatus::Rejected;
+        tell(outcome, MessageIcon::Error, "Ошибка при стирании отладочного журнала");
     }
-    link.ClosePort();
+    session.close();
+    return outcome;
 }
 
-void ReadDebugLog(Link& link, MessageBoxes& messages, LogFileDialog& logFile, bool fullRead) {
-    if (!opened(link, messages)) {
-        return;
+Outcome ReadDebugLog(Link& link, DebugLogQuestions& questions, Progress& progress, bool fullRead) {
+    Outcome outcome;
+    Session session(link, outcome, progress,
+                    static_cast<int>(blocksOf(kDebugLogLimit)) + (fullRead ? 0 : 1));
+    if (!session.openOrTell(kConnectDevice, MessageIcon::Warning)) {
+        return outcome;
     }
-    const auto size = fullRead ? std::optional<std::uint32_t>(kDebugLogLimit) : askLogSize(link);
+    const auto size = fullRead ? std::optional<std::uint32_t>(kDebugLogLimit) : askLogSize(session);
+    if (link.interrupted()) {
+        session.endInterrupted();
+        return outcome;
+    }
     if (!size || *size > kDebugLogLimit) {
-        messages.message(MessageIcon::Error, kReadFailed);
-        link.ClosePort();
-        return;
+        tell(outcome, MessageIcon::Error, kReadFailed);
+        session.close();
+        return outcome;
     }
     if (*size == 0) {
-        messages.message(MessageIcon::Information, "Отладочный журнал не содержит записей");
-        link.ClosePort();
-        return;
+        tell(outcome, MessageIcon::Information, "Отладочный журнал не содержит записей");
+        session.close();
+        return outcome;
     }
-    const auto path = logFile.chooseLogFile();
+    const auto path = questions.chooseLogFile();
     if (!path) {
-        link.ClosePort();
-        return;
+        outcome.ending = Ending::NotStarted;
+        session.close();
+        return outcome;
     }
+    session.setStepCount(static_cast<int>(blocksOf(*size)) + (fullRead ? 0 : 1));
     auto file = createFile(*path);
     if (!file) {
-        messages.message(MessageIcon::Error, "Не удалось создать файл");
-        link.ClosePort();
-        return;
+        tell(outcome, MessageIcon::Error, "Не удалось создать файл");
+        session.close();
+        return outcome;
     }
     // What was copied before a failed block stays in the file.
-    const bool copied = copyBlocks(link, file.get(), *size);
+    const bool copied = copyBlocks(session, file.get(), *size);
     const bool closed = std::fclose(file.release()) == 0;
-    if (copied && closed) {
-        messages.message(MessageIcon::Information, "Отладочный журнал успешно считан.");
-    } else {
-        messages.message(MessageIcon::Error, kReadFailed);
+    if (link.interrupted()) {
+        session.endInterrupted();
+        return outcome;
     }
-    link.ClosePort();
+    if (copied && closed) {
+        tell(outcome, MessageIcon::Information, "Отладочный журнал успешно считан.");
+    } else {
+        tell(outcome, MessageIcon::Error, kReadFailed);
+    }
+    session.close();
+    return outcome;
 }
 
 }  // namespace korvan

@@ -101,25 +101,31 @@ ExchangeResult Exchange(Link& link, const ExchangeRule& rule) {
     const std::size_t asked = askedLength(rule, link.CommandText);
     ExchangeResult result{false, 0, Reply(asked)};
     for (int attempt = 1; attempt <= kExchangeAttempts; ++attempt) {
+        if (link.interrupted()) {
+            result.interrupted = true;
+            return result;
+        }
         link.PurgePort();
         link.SendCommand();
         Reply reply(asked);
         reply.setCount(link.ReadPort(reply.readInto(), completionFor(rule.acceptance)));
         const bool accepted = Accepts(rule, link.CommandText, reply);
-        result = ExchangeResult{accepted, attempt, std::move(reply)};
+        result = ExchangeResult{accepted, attempt, std::move(reply), false};
         if (accepted) {
             return result;
         }
-        link.clock().sleepFor(kPauseAfterFailedAttempt);
+        PauseUnlessInterrupted(link, kPauseAfterFailedAttempt);
     }
+    result.interrupted = link.interrupted();
     return result;
 }
 
-void ReportFailure(Link& link, FieldModel& model, Severity severity, std::string_view messageUtf8) {
-    model.setStatusColour(StatusColour::Red);
-    model.setStatusMessage(messageUtf8);
-    if (severity == Severity::Fatal) {
-        link.ClosePort();
+void PauseUnlessInterrupted(Link& link, Clock::Duration pause) {
+    constexpr Clock::Duration kSlice = std::chrono::milliseconds(20);
+    while (pause > Clock::Duration::zero() && !link.interrupted()) {
+        const auto slice = std::min(pause, kSlice);
+        link.clock().sleepFor(slice);
+        pause -= slice;
     }
 }
 

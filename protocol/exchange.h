@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "link/link.h"
-#include "settings/field_model.h"
 
 namespace korvan {
 
@@ -58,11 +57,17 @@ struct ExchangeResult {
     bool accepted = false;
     int attempts = 0;
     Reply reply;
+    // Cancelled or the device gone: no further attempt was made.
+    bool interrupted = false;
 };
 
 // Up to ten attempts of the command that stands in the link's command buffer: purge, send,
-// read, judge; a failed attempt is followed by a 100 ms pause.
+// read, judge; a failed attempt is followed by a 100 ms pause. A cancel or a device that is
+// gone ends the attempts at once.
 ExchangeResult Exchange(Link& link, const ExchangeRule& rule);
+
+// Waits on the link's clock, in slices short enough that a cancel is seen soon.
+void PauseUnlessInterrupted(Link& link, Clock::Duration pause);
 
 inline constexpr int kExchangeAttempts = 10;
 inline constexpr auto kPauseAfterFailedAttempt = std::chrono::milliseconds(100);
@@ -71,10 +76,5 @@ inline constexpr auto kPauseAfterFailedAttempt = std::chrono::milliseconds(100);
 bool Accepts(const ExchangeRule& rule, const CommandBuffer& command, Reply& reply);
 // Whether an accepted echo repeats the command it answers.
 bool EchoMatches(const Reply& reply, const CommandBuffer& command);
-
-// What a failed exchange does: the message in red on the status line and, for a fatal one, the
-// link closed so that the operation can end.
-enum class Severity : std::uint8_t { GoOn, Fatal };
-void ReportFailure(Link& link, FieldModel& model, Severity severity, std::string_view messageUtf8);
 
 }  // namespace korvan

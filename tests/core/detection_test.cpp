@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "sim/simulated_bridge.h"
 #include "tests/support/temp_folder.h"
 
@@ -25,10 +27,15 @@ class Detection : public ::testing::Test {
         model.ShowMac(0);
     }
     void detect() {
-        DetectDevice(bridge, clock, model, [this] {
-            readsOf.push_back(model.text(Field::SerNum));
-            return failingReads-- <= 0;
+        const auto outcome = DetectTrackers(bridge, clock, model.CurrentSerial, [this](int serial) {
+            char shown[8];
+            std::snprintf(shown, sizeof shown, "%05d", serial);
+            readsOf.push_back(shown);
+            ReadOutcome read;
+            read.ending = failingReads-- <= 0 ? Ending::Done : Ending::Failed;
+            return read;
         });
+        ApplyDetection(model, outcome, [](const ReadOutcome&) {});
     }
 };
 

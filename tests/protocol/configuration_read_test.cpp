@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/protocol/designed_rows.h"
+#include "tests/support/form_operations.h"
 #include "tests/support/sim_rig.h"
 #include "tests/support/temp_folder.h"
 
@@ -22,10 +23,9 @@ class Read : public ::testing::Test {
   protected:
     testing::SimRig rig;
     FieldModel model;
-    InputRecord inputRecord;
 
     SimulatedTracker& plug(SimulatedTracker tracker) { return rig.bridge.plug(std::move(tracker)); }
-    bool read() { return ReadConfiguration(rig.link, model, inputRecord); }
+    bool read() { return testing::ReadIntoForm(rig.link, model); }
     int count(const char* call) const {
         return static_cast<int>(
             std::count(rig.bridge.calls().begin(), rig.bridge.calls().end(), call));
@@ -77,7 +77,6 @@ TEST_F(Read, AConfiguredTrackerFillsEveryField) {
     EXPECT_TRUE(model.checked(Field::CheckBox2));
     EXPECT_FALSE(model.checked(Field::GPRS2));
     EXPECT_TRUE(model.checked(Field::RadioButton4));
-    EXPECT_EQ(inputRecord.flags, 0x7F);  // the last input read stays in the record
     // Control point 1 as stored; points 2 and 3 "EMPTY" keep their fields, fractions padded.
     EXPECT_EQ(model.text(Field::Point1NS), "S");
     EXPECT_EQ(model.text(Field::Point1Latd), "55");
@@ -223,10 +222,9 @@ TEST_F(Read, EveryQueryThatStaysUnansweredEndsAsItsRowSays) {
         tracker.settings.dhcp = 0;  // so that the fixed-address queries are asked too
         tracker.injectFault({.kind = Fault::Kind::NoReply, .command = row.command, .times = 10});
         FieldModel m;
-        InputRecord record;
         m.setText(Field::Edit1, "untouched");
         const auto start = fresh.clock.now();
-        const bool result = ReadConfiguration(fresh.link, m, record);
+        const bool result = testing::ReadIntoForm(fresh.link, m);
         EXPECT_EQ(std::count(tracker.commands().begin(), tracker.commands().end(), row.command),
                   10);
         EXPECT_GE(fresh.clock.now() - start, 6000ms);
@@ -290,9 +288,8 @@ TEST_F(Read, EarlyCompletionReadsExactlyWhatTheDesignedReadsRead) {
     tracker.settings.accessPoint = "Yard;Gate;7";
     ASSERT_TRUE(read());
     FieldModel designed;
-    InputRecord designedRecord;
     rig.link.setEarlyCompletion(false);
-    ASSERT_TRUE(ReadConfiguration(rig.link, designed, designedRecord));
+    ASSERT_TRUE(testing::ReadIntoForm(rig.link, designed));
     for (int i = 0; i < kFieldCount; ++i) {
         const auto f = static_cast<Field>(i);
         EXPECT_EQ(model.text(f), designed.text(f)) << fieldInfo(f).name;

@@ -11,6 +11,7 @@
 #include "settings/settings_file.h"
 #include "tests/protocol/designed_rows.h"
 #include "tests/support/fake_desktop.h"
+#include "tests/support/form_operations.h"
 #include "tests/support/sim_rig.h"
 #include "tests/support/temp_folder.h"
 
@@ -41,7 +42,6 @@ class Write : public ::testing::Test {
     testing::FakeDesktop desktop;
     FieldModel model;
     DeviceDatabase database{model, desktop};
-    InputRecord inputRecord;
     SimulatedTracker* tracker = nullptr;
 
     // As the program stands after detecting and reading the configured tracker.
@@ -54,12 +54,12 @@ class Write : public ::testing::Test {
         model.setText(Field::DbFileName, "fleet.zcf");
         LoadSettings(model, folder / "first-run.ini");  // radii "50", on-times "1"
         model.DatabasePath = (folder / "fleet.zcf").string();
-        ASSERT_TRUE(ReadConfiguration(rig.link, model, inputRecord));
+        ASSERT_TRUE(testing::ReadIntoForm(rig.link, model));
         tracker->clearRecord();
         rig.bridge.clearCalls();
     }
 
-    void write() { WriteConfiguration(rig.link, model, inputRecord, {database, desktop}); }
+    void write() { testing::WriteFromForm(rig.link, model, database, desktop); }
     const Commands& sent() const { return tracker->commands(); }
     bool wasSent(const std::string& command) const {
         return std::find(sent().begin(), sent().end(), command) != sent().end();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/support/fake_desktop.h"
+#include "tests/support/form_operations.h"
 #include "tests/support/sim_rig.h"
 #include "tests/support/temp_folder.h"
 
@@ -26,8 +27,8 @@ class DebugLog : public ::testing::Test {
     SimulatedTracker& tracker = rig.bridge.plug(SimulatedTracker::Configured());
     std::string file = (folder / "log.bin").string();
 
-    void read(bool full) { ReadDebugLog(rig.link, desktop, desktop, full); }
-    void clear() { ClearDebugLog(rig.link, desktop); }
+    void read(bool full) { testing::CopyLog(rig.link, desktop, full); }
+    void clear() { testing::ClearLog(rig.link, desktop); }
     void expectOnly(MessageIcon icon, const char* text) {
         EXPECT_EQ(desktop.messages, (std::vector<Shown>{{icon, text}}));
         EXPECT_FALSE(rig.link.isOpen());

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/cp1251.h"
+#include "protocol/session.h"
 #include "tests/support/sim_rig.h"
 
 namespace korvan {
@@ -151,13 +152,43 @@ TEST_F(ExchangeTest, WifiRepliesEndEarlyWithoutChangingWhatIsAccepted) {
 }
 
 TEST_F(ExchangeTest, AFatalFailureClosesTheLinkAndSaysSoInRed) {
-    FieldModel model;
-    ReportFailure(rig.link, model, Severity::GoOn, "Ошибка чтения способа записи");
+    Outcome outcome;
+    NoProgress progress;
+    Session session(rig.link, outcome, progress, 1);
+    outcome.tell(Severity::Failure, "Ошибка чтения способа записи");
     EXPECT_TRUE(rig.link.isOpen());
-    EXPECT_EQ(model.statusColour(), StatusColour::Red);
-    ReportFailure(rig.link, model, Severity::Fatal, "Ошибка чтения DHCP");
+    session.fail("Ошибка чтения DHCP");
     EXPECT_FALSE(rig.link.isOpen());
-    EXPECT_EQ(model.text(Field::CommandInfo), cp1251::fromUtf8("Ошибка чтения DHCP"));
+    EXPECT_EQ(outcome.ending, Ending::Failed);
+    ASSERT_EQ(outcome.messages.size(), 2u);
+    EXPECT_EQ(outcome.messages[1].severity, Severity::Fatal);
+    EXPECT_EQ(outcome.messages[1].text, cp1251::fromUtf8("Ошибка чтения DHCP"));
+}
+
+TEST_F(ExchangeTest, ACancelOrAPulledTrackerEndsTheAttemptsAtOnce) {
+    tracker.injectFault({.kind = Fault::Kind::NoReply, .command = "FL_GET_RATE$", .times = 10});
+    rig.link.requestCancel();
+    auto result = run("FL_GET_RATE$", {Acceptance::Count, 4, {}});
+    EXPECT_TRUE(result.interrupted);
+    EXPECT_EQ(result.attempts, 0);
+    EXPECT_TRUE(tracker.commands().empty());
+
+    // A cancel that comes while the tracker keeps silent ends the wait for its reply.
+    rig.link.clearCancel();
+    rig.link.CommandText.FormatCommand("FL_GET_RATE$");
+    rig.link.SendCommand();
+    rig.link.requestCancel();
+    std::uint8_t reply[4];
+    const auto start = rig.clock.now();
+    EXPECT_EQ(rig.link.ReadPort(reply), 0u);
+    EXPECT_LT(rig.elapsedSince(start), 2ms);
+
+    rig.link.clearCancel();
+    tracker.injectFault({.kind = Fault::Kind::Unplug, .command = "FL_GET_ADD_R$"});
+    result = run("FL_GET_ADD_R$", {Acceptance::Count, 2, {}});
+    EXPECT_TRUE(result.interrupted);
+    EXPECT_EQ(result.attempts, 1);
+    EXPECT_TRUE(rig.link.deviceGone());
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "settings/settings_file.h"
 #include "tests/protocol/designed_rows.h"
 #include "tests/support/fake_desktop.h"
+#include "tests/support/form_operations.h"
 #include "tests/support/sim_rig.h"
 #include "tests/support/temp_folder.h"
 
@@ -69,17 +70,10 @@ struct Expected {
 Expected expectedFor(const std::vector<Row>& rows, std::size_t index, Fault::Kind kind,
                      const char* success) {
     const Row& row = rows[index];
-    auto fatalFrom = [&](std::size_t from) -> Expected {
-        for (std::size_t i = from; i < rows.size(); ++i) {
-            if (rows[i].fatal) {
-                return {rows[i].failure, true, rows[i].afterDatabase};
-            }
-        }
-        return {success, false, true};
-    };
     switch (kind) {
         case Fault::Kind::Unplug:
-            return fatalFrom(index);  // nothing answers any more
+            // Nothing answers any more: the operation ends at once and says why.
+            return {std::string(kDeviceGoneMessage), true, row.afterDatabase};
         case Fault::Kind::Garbage:
             if (row.judged == Judged::Echo) {
                 return {row.onGarbage, true, false};
@@ -110,8 +104,7 @@ TEST_F(Matrix, EveryReadExchangeUnderEveryFault) {
             tracker.settings.dhcp = 0;  // every query is asked
             tracker.injectFault(faultFor(kind, kReadRows[i], occurrenceOf(kReadRows, i)));
             FieldModel model;
-            InputRecord record;
-            const bool read = ReadConfiguration(rig.link, model, record);
+            const bool read = testing::ReadIntoForm(rig.link, model);
             const auto expected =
                 expectedFor(kReadRows, i, kind, "Данные успешно считаны из устройства");
             EXPECT_EQ(model.text(Field::CommandInfo), ansi(expected.message));
@@ -136,11 +129,10 @@ TEST_F(Matrix, EveryWriteExchangeUnderEveryFault) {
             model.DatabasePath = (folder / "fleet.zcf").string();
             model.setText(Field::DbFileName, "fleet.zcf");
             model.setText(Field::SerNum, "90001");
-            InputRecord record;
-            ASSERT_TRUE(ReadConfiguration(rig.link, model, record));
+            ASSERT_TRUE(testing::ReadIntoForm(rig.link, model));
             model.setChecked(Field::RadioButton6, true);  // every setting is sent
             tracker.injectFault(faultFor(kind, kWriteRows[i], occurrenceOf(kWriteRows, i)));
-            WriteConfiguration(rig.link, model, record, {database, desktop});
+            testing::WriteFromForm(rig.link, model, database, desktop);
 
             const auto expected =
                 expectedFor(kWriteRows, i, kind, "Данные успешно записаны в устройство");
@@ -183,10 +175,15 @@ TEST_F(Matrix, EveryDebugLogExchangeUnderEveryFault) {
             fault.keep = 1;
             tracker.injectFault(fault);
             desktop.logAnswers = {(folder / "log.bin").string()};
-            if (row.erase) {
-                ClearDebugLog(rig.link, desktop);
-            } else {
-                ReadDebugLog(rig.link, desktop, desktop, false);
+            const Outcome outcome = row.erase ? testing::ClearLog(rig.link, desktop)
+                                              : testing::CopyLog(rig.link, desktop, false);
+            EXPECT_FALSE(rig.link.isOpen());
+            ++cases;
+            if (kind == Fault::Kind::Unplug) {
+                // Told on the status line, as every operation tells a tracker pulled out.
+                EXPECT_EQ(outcome.ending, Ending::DeviceGone);
+                EXPECT_TRUE(desktop.messages.empty());
+                continue;
             }
             ASSERT_EQ(desktop.messages.size(), 1u);
             const char* expected = kind == Fault::Kind::Garbage
@@ -194,8 +191,6 @@ TEST_F(Matrix, EveryDebugLogExchangeUnderEveryFault) {
                                        : (row.erase ? "Ошибка при стирании отладочного журнала"
                                                     : "Ошибка при чтении отладочного журнала");
             EXPECT_EQ(desktop.messages[0].text, expected);
-            EXPECT_FALSE(rig.link.isOpen());
-            ++cases;
         }
     }
 }

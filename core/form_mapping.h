@@ -1,0 +1,20 @@
+#pragma once
+
+#include "protocol/configuration_read.h"
+#include "protocol/tracker_configuration.h"
+#include "settings/field_model.h"
+
+// The one place where the form's controls meet the tracker's settings: the configuration that
+// the form holds, and what a read or a write's corrections put back into it.
+namespace korvan {
+
+TrackerConfiguration ConfigurationFromForm(const FieldModel& model);
+
+// The field that shows a number of the configuration.
+Field FieldOf(NumberField field);
+
+// What a read found, into the fields, setting by setting in the order read so that the
+// reactions of the boxes fire as when the technician ticks them.
+void ApplyReadValues(FieldModel& model, const ReadOutcome& read);
+
+}  // namespace korvan

@@ -1,0 +1,67 @@
+#include "core/form_outcomes.h"
+
+#include "base/cp1251.h"
+#include "base/scan.h"
+#include "core/form_mapping.h"
+
+namespace korvan {
+namespace {
+
+void show(FieldModel& model, MessageBoxes& boxes, const Message& message) {
+    if (message.place == Place::MessageBox) {
+        boxes.message(message.icon, cp1251::toUtf8(message.text));
+        return;
+    }
+    if (message.severity == Severity::Success) {
+        model.setStatusColour(StatusColour::Black);
+    } else if (message.severity != Severity::Progress) {
+        model.setStatusColour(StatusColour::Red);
+    }
+    if (message.place == Place::Notice) {
+        model.setStatusFont(StatusFont::Points12);
+    }
+    model.setText(Field::CommandInfo, message.text);
+}
+
+}  // namespace
+
+void ShowOutcome(FieldModel& model, MessageBoxes& boxes, const Outcome& outcome) {
+    for (const Message& message : outcome.messages) {
+        show(model, boxes, message);
+    }
+}
+
+void ApplyRead(FieldModel& model, MessageBoxes& boxes, const ReadOutcome& read) {
+    ApplyReadValues(model, read);
+    ShowOutcome(model, boxes, read);
+}
+
+void ApplyWrite(FieldModel& model, MessageBoxes& boxes, const WriteOutcome& written) {
+    for (const Correction& correction : written.corrections) {
+        model.setText(FieldOf(correction.field), correction.text);
+    }
+    if (written.passwordRejected) {
+        model.setEnabled(Field::Button5, false);
+    }
+    ShowOutcome(model, boxes, written);
+    if (written.recordRefused) {
+        boxes.message(MessageIcon::Warning, cp1251::toUtf8("В базе уже 1024 записи: устройство " +
+                                                           written.written.identity.serialNumber +
+                                                           " в неё не добавлено"));
+    }
+}
+
+bool RecordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written) {
+    DeviceRecord record;
+    record.serial = LeadingInteger(written.identity.serialNumber).value_or(0);
+    record.password = written.server.password;
+    record.writePeriod = LeadingInteger(written.recording.period.text).value_or(0);
+    record.sendPeriod = LeadingInteger(written.recording.sendingPeriod.text).value_or(0);
+    record.serverIp = written.server.address;
+    record.serverPort = written.server.port;
+    const RecordStored stored = database.StoreDeviceRecord(std::move(record));
+    database.SaveClick();
+    return stored != RecordStored::ListFull;
+}
+
+}  // namespace korvan

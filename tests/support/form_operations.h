@@ -1,0 +1,68 @@
+#pragma once
+
+#include "core/form_mapping.h"
+#include "core/form_outcomes.h"
+#include "protocol/configuration_read.h"
+#include "protocol/configuration_write.h"
+#include "protocol/debug_log.h"
+#include "tests/support/fake_desktop.h"
+
+// The device operations driven from the form as the core object drives them, on the test's
+// own thread: the form read into a configuration, the operation, its outcome applied.
+namespace korvan::testing {
+
+inline bool ReadIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes) {
+    NoProgress progress;
+    const auto outcome =
+        ReadConfiguration(link, ReadRequest{!model.checked(Field::UnReadBox)}, progress);
+    ApplyRead(model, boxes, outcome);
+    return outcome.succeeded();
+}
+
+inline bool ReadIntoForm(Link& link, FieldModel& model) {
+    FakeDesktop noBoxes;
+    return ReadIntoForm(link, model, noBoxes);
+}
+
+inline WriteOutcome WriteFromForm(Link& link, FieldModel& model, DeviceDatabase& database,
+                                  MessageBoxes& boxes) {
+    NoProgress progress;
+    DatabaseRecorder recorder(database);
+    auto outcome = WriteConfiguration(link, ConfigurationFromForm(model), recorder, progress);
+    ApplyWrite(model, boxes, outcome);
+    return outcome;
+}
+
+// The debug-log questions answered by the fake desktop.
+class DesktopQuestions final : public DebugLogQuestions {
+  public:
+    explicit DesktopQuestions(FakeDesktop& desktop) : desktop_(desktop) {}
+    bool confirmErase() override {
+        return desktop_.confirm("Вы действительно хотите стереть отладочный журнал?");
+    }
+    std::optional<std::string> chooseLogFile() override { return desktop_.chooseLogFile(); }
+
+  private:
+    FakeDesktop& desktop_;
+};
+
+// The debug-log operations with the fake desktop's answers and message boxes.
+inline Outcome ClearLog(Link& link, FakeDesktop& desktop) {
+    FieldModel statusLine;
+    DesktopQuestions questions(desktop);
+    NoProgress progress;
+    auto outcome = ClearDebugLog(link, questions, progress);
+    ShowOutcome(statusLine, desktop, outcome);
+    return outcome;
+}
+
+inline Outcome CopyLog(Link& link, FakeDesktop& desktop, bool fullRead) {
+    FieldModel statusLine;
+    DesktopQuestions questions(desktop);
+    NoProgress progress;
+    auto outcome = ReadDebugLog(link, questions, progress, fullRead);
+    ShowOutcome(statusLine, desktop, outcome);
+    return outcome;
+}
+
+}  // namespace korvan::testing
