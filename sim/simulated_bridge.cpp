@@ -4,21 +4,34 @@
 
 namespace korvan::sim {
 
-SimulatedBridge::SimulatedBridge(VirtualClock& clock, WireTiming timing)
+SimulatedBridge::SimulatedBridge(Clock& clock, WireTiming timing)
     : clock_(clock), timing_(timing) {}
 
 SimulatedTracker& SimulatedBridge::plug(SimulatedTracker tracker) {
-    trackers_.push_back(std::make_unique<SimulatedTracker>(std::move(tracker)));
-    auto& plugged = *trackers_.back();
-    if (onDevicesChanged) {
-        onDevicesChanged();
+    SimulatedTracker* plugged = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        trackers_.push_back(std::make_unique<SimulatedTracker>(std::move(tracker)));
+        plugged = trackers_.back().get();
     }
-    return plugged;
+    tellDevicesChanged();
+    return *plugged;
 }
 
 void SimulatedBridge::unplug(std::size_t index) {
+    bool removed = false;
+    {
+        std::lock_guard lock(mutex_);
+        removed = remove(index);
+    }
+    if (removed) {
+        tellDevicesChanged();
+    }
+}
+
+bool SimulatedBridge::remove(std::size_t index) {
     if (index >= trackers_.size()) {
-        return;
+        return false;
     }
     if (trackers_[index].get() == open_) {
         gone_ = true;
@@ -26,13 +39,33 @@ void SimulatedBridge::unplug(std::size_t index) {
         inbound_.clear();
     }
     trackers_.erase(trackers_.begin() + static_cast<std::ptrdiff_t>(index));
+    return true;
+}
+
+void SimulatedBridge::tellDevicesChanged() {
     if (onDevicesChanged) {
         onDevicesChanged();
     }
 }
 
+std::size_t SimulatedBridge::attached() const {
+    std::lock_guard lock(mutex_);
+    return trackers_.size();
+}
+
+SimulatedTracker& SimulatedBridge::tracker(std::size_t index) {
+    std::lock_guard lock(mutex_);
+    return *trackers_.at(index);
+}
+
 void SimulatedBridge::failNext(BridgeCall kind, BridgeStatus status) {
+    std::lock_guard lock(mutex_);
     failures_.emplace_back(kind, status);
+}
+
+void SimulatedBridge::clearCalls() {
+    std::lock_guard lock(mutex_);
+    calls_.clear();
 }
 
 BridgeStatus SimulatedBridge::call(BridgeCall kind, const char* name) {
@@ -55,6 +88,7 @@ BridgeStatus SimulatedBridge::openState() const {
 }
 
 BridgeStatus SimulatedBridge::deviceCount(std::uint32_t& count) {
+    std::lock_guard lock(mutex_);
     if (auto status = call(BridgeCall::DeviceCount, "deviceCount"); status != BridgeStatus::Ok) {
         return status;
     }
@@ -63,6 +97,7 @@ BridgeStatus SimulatedBridge::deviceCount(std::uint32_t& count) {
 }
 
 BridgeStatus SimulatedBridge::description(std::uint32_t index, std::string& text) {
+    std::lock_guard lock(mutex_);
     if (auto status = call(BridgeCall::Description, "description"); status != BridgeStatus::Ok) {
         return status;
     }
@@ -74,6 +109,7 @@ BridgeStatus SimulatedBridge::description(std::uint32_t index, std::string& text
 }
 
 BridgeStatus SimulatedBridge::serialNumber(std::uint32_t index, std::string& text) {
+    std::lock_guard lock(mutex_);
     if (auto status = call(BridgeCall::SerialNumber, "serialNumber"); status != BridgeStatus::Ok) {
         return status;
     }
@@ -85,6 +121,7 @@ BridgeStatus SimulatedBridge::serialNumber(std::uint32_t index, std::string& tex
 }
 
 BridgeStatus SimulatedBridge::open(std::uint32_t index) {
+    std::lock_guard lock(mutex_);
     if (auto status = call(BridgeCall::Open, "open"); status != BridgeStatus::Ok) {
         return status;
     }
@@ -104,6 +141,7 @@ BridgeStatus SimulatedBridge::open(std::uint32_t index) {
 }
 
 BridgeStatus SimulatedBridge::setDivisor(std::uint16_t divisor) {
+    std::lock_guard lock(mutex_);
     if (auto status = call(BridgeCall::SetDivisor, "setDivisor"); status != BridgeStatus::Ok) {
         return status;
     }
@@ -112,6 +150,7 @@ BridgeStatus SimulatedBridge::setDivisor(std::uint16_t divisor) {
 }
 
 BridgeStatus SimulatedBridge::setTimeouts(std::uint32_t, std::uint32_t) {
+    std::lock_guard lock(mutex_);
     if (auto status = call(BridgeCall::SetTimeouts, "setTimeouts"); status != BridgeStatus::Ok) {
         return status;
     }
@@ -120,6 +159,7 @@ BridgeStatus SimulatedBridge::setTimeouts(std::uint32_t, std::uint32_t) {
 
 BridgeStatus SimulatedBridge::setDataCharacteristics(std::uint8_t wordLength, std::uint8_t stopBits,
                                                      std::uint8_t parity) {
+    std::lock_guard lock(mutex_);
     if (auto status = call(BridgeCall::SetDataCharacteristics, "setDataCharacteristics");
         status != BridgeStatus::Ok) {
         return status;
@@ -129,6 +169,7 @@ BridgeStatus SimulatedBridge::setDataCharacteristics(std::uint8_t wordLength, st
 }
 
 BridgeStatus SimulatedBridge::setFlowControl(std::uint16_t, std::uint8_t, std::uint8_t) {
+    std::lock_guard lock(mutex_);
     if (auto status = call(BridgeCall::SetFlowControl, "setFlowControl");
         status != BridgeStatus::Ok) {
         return status;
@@ -137,6 +178,7 @@ BridgeStatus SimulatedBridge::setFlowControl(std::uint16_t, std::uint8_t, std::u
 }
 
 BridgeStatus SimulatedBridge::setLatencyTimer(std::uint8_t milliseconds) {
+    std::lock_guard lock(mutex_);
     if (auto status = call(BridgeCall::SetLatencyTimer, "setLatencyTimer");
         status != BridgeStatus::Ok) {
         return status;
@@ -150,6 +192,7 @@ bool SimulatedBridge::lineMatchesTracker() const {
 }
 
 BridgeStatus SimulatedBridge::purge() {
+    std::lock_guard lock(mutex_);
     calls_.emplace_back("purge");
     // What the chip holds is gone; bytes still on their way arrive later.
     const auto now = clock_.now();
@@ -158,6 +201,7 @@ BridgeStatus SimulatedBridge::purge() {
 }
 
 BridgeStatus SimulatedBridge::write(std::span<const std::uint8_t> bytes, std::size_t& written) {
+    std::unique_lock lock(mutex_);
     calls_.emplace_back("write");
     written = 0;
     if (auto state = openState(); state != BridgeStatus::Ok) {
@@ -176,7 +220,9 @@ BridgeStatus SimulatedBridge::write(std::span<const std::uint8_t> bytes, std::si
                     std::find_if(trackers_.begin(), trackers_.end(),
                                  [this](const auto& t) { return t.get() == open_; }) -
                     trackers_.begin());
-                unplug(index);
+                remove(index);
+                lock.unlock();
+                tellDevicesChanged();
                 return BridgeStatus::Ok;
             }
             schedule(*response, sent);
@@ -199,6 +245,7 @@ void SimulatedBridge::schedule(const Response& response, Duration commandArrived
 }
 
 BridgeStatus SimulatedBridge::read(std::span<std::uint8_t> into, std::size_t& got) {
+    std::lock_guard lock(mutex_);
     got = 0;
     if (auto state = openState(); state != BridgeStatus::Ok) {
         return state;
@@ -212,11 +259,13 @@ BridgeStatus SimulatedBridge::read(std::span<std::uint8_t> into, std::size_t& go
 }
 
 BridgeStatus SimulatedBridge::reset() {
+    std::lock_guard lock(mutex_);
     calls_.emplace_back("reset");
     return openState();
 }
 
 BridgeStatus SimulatedBridge::close() {
+    std::lock_guard lock(mutex_);
     calls_.emplace_back("close");
     const bool wasOpen = open_ != nullptr || gone_;
     open_ = nullptr;

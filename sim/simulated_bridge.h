@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,7 +15,8 @@
 
 namespace korvan::sim {
 
-// The wire between the program and the simulated trackers, in virtual time.
+// The wire between the program and the simulated trackers, in the time of the clock it is given:
+// a virtual clock for tests and benchmarks, the steady clock to run the trackers at wire speed.
 //
 // Timing model (adjustable):
 // - the line runs at 1 000 000 baud, 10 bits a byte: 10 us a byte each way;
@@ -43,24 +45,33 @@ enum class BridgeCall : std::uint8_t {
     SerialNumber,
 };
 
+// Safe to share between two threads: the window plugs, unplugs and looks at the trackers while
+// the device worker makes the bridge calls. One lock guards the list, the open link and the
+// bytes on the wire; device-change notices go out after it is released. A virtual clock is not
+// guarded: across threads, give the bridge the steady clock.
 class SimulatedBridge final : public Bridge {
   public:
-    SimulatedBridge(VirtualClock& clock, WireTiming timing = {});
+    SimulatedBridge(Clock& clock, WireTiming timing = {});
 
-    // Attached trackers, in listing order; index 0 is what `open` opens.
+    // Attached trackers, in listing order; index 0 is what `open` opens. The references stay
+    // valid until that tracker is pulled out.
     SimulatedTracker& plug(SimulatedTracker tracker);
     // Pulls out the tracker at `index`; an open link to it goes dead.
     void unplug(std::size_t index);
-    std::size_t attached() const { return trackers_.size(); }
-    SimulatedTracker& tracker(std::size_t index) { return *trackers_.at(index); }
-    // Told after every plug and unplug, as the system tells of device changes.
+    std::size_t attached() const;
+    // The tracker itself is not guarded: read or change it while the worker is idle.
+    SimulatedTracker& tracker(std::size_t index);
+    // Told after every plug and unplug, as the system tells of device changes, on the thread
+    // that made the change: the worker's when a write pulls a tracker out. Set it before the
+    // bridge is shared.
     std::function<void()> onDevicesChanged;
 
     // The next call of this kind answers `status` instead of doing its work.
     void failNext(BridgeCall call, BridgeStatus status);
-    // Every bridge call in order, by name: what the link did to the device.
+    // Every bridge call in order, by name: what the link did to the device. Not guarded: read
+    // it while the worker is idle.
     const std::vector<std::string>& calls() const { return calls_; }
-    void clearCalls() { calls_.clear(); }
+    void clearCalls();
 
     BridgeStatus deviceCount(std::uint32_t& count) override;
     BridgeStatus description(std::uint32_t index, std::string& text) override;
@@ -85,12 +96,18 @@ class SimulatedBridge final : public Bridge {
         std::uint8_t byte;
     };
 
+    // Without the lock held, so that a listener may call the bridge back.
+    void tellDevicesChanged();
+    // The helpers below expect `mutex_` to be held.
     BridgeStatus call(BridgeCall kind, const char* name);
     bool lineMatchesTracker() const;
     BridgeStatus openState() const;
     void schedule(const Response& response, Duration commandArrived);
+    // False when there is nothing at `index`.
+    bool remove(std::size_t index);
 
-    VirtualClock& clock_;
+    mutable std::mutex mutex_;
+    Clock& clock_;
     WireTiming timing_;
     std::vector<std::unique_ptr<SimulatedTracker>> trackers_;
     std::vector<std::pair<BridgeCall, BridgeStatus>> failures_;

@@ -114,6 +114,18 @@ SimulatedTracker SimulatedTracker::Erased(std::string usbSerial) {
     return SimulatedTracker("Zentracor", std::move(usbSerial));
 }
 
+SimulatedTracker SimulatedTracker::Mute(std::string usbSerial) {
+    SimulatedTracker tracker = Configured(std::move(usbSerial));
+    tracker.mute = true;
+    return tracker;
+}
+
+SimulatedTracker SimulatedTracker::PulledOutDuringWrite(std::string usbSerial) {
+    SimulatedTracker tracker = Configured(std::move(usbSerial));
+    tracker.injectFault({.kind = Fault::Kind::Unplug, .command = "GSM_SET_SMS,3,"});
+    return tracker;
+}
+
 void SimulatedTracker::injectFault(Fault fault) {
     faults_.push_back({std::move(fault), 0});
 }
@@ -145,8 +157,11 @@ std::optional<Response> SimulatedTracker::receive(std::uint8_t byte) {
     std::string command;
     command.swap(pending_);
     commands_.push_back(command);
-    Response response = answer(command);
+    Response response = mute ? Response{} : answer(command);
     applyFaults(command, response);
+    if (mute) {
+        response.bytes.clear();
+    }
     return response;
 }
 

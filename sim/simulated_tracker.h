@@ -88,6 +88,11 @@ class SimulatedTracker {
     static SimulatedTracker Configured(std::string usbSerial = "90001");
     // A tracker with erased memory: periods all ones, "EMPTY" password, inputs and points.
     static SimulatedTracker Erased(std::string usbSerial = "90002");
+    // A configured tracker whose firmware hangs: it hears every command and answers none.
+    static SimulatedTracker Mute(std::string usbSerial = "90004");
+    // A configured tracker that is pulled out as the third input's record arrives, halfway
+    // through writing the settings.
+    static SimulatedTracker PulledOutDuringWrite(std::string usbSerial = "90005");
 
     std::string usbDescription;
     std::string usbSerial;
@@ -95,6 +100,9 @@ class SimulatedTracker {
     TrackerSettings settings;
     std::vector<std::uint8_t> debugLog;
     std::uint32_t debugPointer = kDebugLogBase;
+    // Takes every command in silence, as a tracker whose firmware hangs: nothing is answered or
+    // stored, though the bytes and commands are still recorded and an armed unplug still happens.
+    bool mute = false;
 
     void injectFault(Fault fault);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -155,6 +156,35 @@ TEST_F(Tracker, RecordsEveryByteItReceives) {
     EXPECT_EQ(tracker.commands(), (std::vector<std::string>{
                                       "GDHCP$", "GSM_SET_CPOINT1," + std::string(20, '\0') + "$"}));
     EXPECT_EQ(tracker.received().size(), 6u + 37u);
+}
+
+TEST_F(Tracker, AMuteTrackerHearsEveryCommandAndAnswersNone) {
+    auto& tracker = plugAndOpen(SimulatedTracker::Mute());
+    EXPECT_EQ(ask("FL_READ_VERSION$"), "");
+    EXPECT_EQ(ask("GSM_SET_PASSWORD,abcdefgh$"), "");
+    EXPECT_EQ(tracker.commands(),
+              (std::vector<std::string>{"FL_READ_VERSION$", "GSM_SET_PASSWORD,abcdefgh$"}));
+    EXPECT_EQ(tracker.received().size(), 16u + 26u);
+    EXPECT_EQ(tracker.settings.password, "Fleet_07");  // a hung firmware stores nothing
+}
+
+TEST_F(Tracker, PulledOutAsTheThirdInputRecordArrives) {
+    int changes = 0;
+    rig.bridge.onDevicesChanged = [&] { ++changes; };
+    plugAndOpen(SimulatedTracker::PulledOutDuringWrite());
+    const std::string record(21, '\x7F');
+    EXPECT_EQ(ask("GSM_SET_SMS,1," + record + "$"), "SET_OK");
+    EXPECT_EQ(ask("GSM_SET_SMS,2," + record + "$"), "SET_OK");
+    ASSERT_EQ(rig.bridge.attached(), 1u);
+
+    EXPECT_EQ(ask("GSM_SET_SMS,3," + record + "$"), "");
+    EXPECT_EQ(rig.bridge.attached(), 0u);
+    EXPECT_EQ(changes, 2);
+    std::array<std::uint8_t, 8> buffer{};
+    std::size_t got = 0;
+    EXPECT_EQ(rig.bridge.read(buffer, got), BridgeStatus::DeviceGone);
+    std::size_t written = 0;
+    EXPECT_EQ(rig.bridge.write(buffer, written), BridgeStatus::DeviceGone);
 }
 
 TEST_F(Tracker, SeveralAttachedTrackersListInOrderAndComeAndGo) {

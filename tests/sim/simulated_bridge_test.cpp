@@ -1,0 +1,110 @@
+#include "sim/simulated_bridge.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/link.h"
+
+namespace korvan {
+namespace {
+
+using namespace std::chrono_literals;
+using sim::SimulatedBridge;
+using sim::SimulatedTracker;
+
+// Sends the version query and reads its 9-byte reply, as the device worker does.
+std::string askVersion(Link& link) {
+    link.CommandText.FormatCommand("FL_READ_VERSION$");
+    link.PurgePort();
+    link.SendCommand();
+    std::vector<std::uint8_t> buffer(9);
+    const auto got = link.ReadPort(buffer);
+    return std::string(buffer.begin(), buffer.begin() + static_cast<long>(got));
+}
+
+TEST(BridgeAtWireSpeed, DeliversAReplyNoEarlierThanTheWireAllows) {
+    SteadyClock clock;
+    SimulatedBridge bridge(clock);
+    Link link(bridge, clock);
+    bridge.plug(SimulatedTracker::Configured());
+    ASSERT_EQ(link.OpenPort(), OpenOutcome::Opened);
+
+    const auto start = clock.now();
+    EXPECT_EQ(askVersion(link), "WIFI-1.05");
+    // 1 ms USB frame, 16 command bytes, 2 ms processing, 9 reply bytes, 1 ms latency timer.
+    EXPECT_GE(clock.now() - start, 1ms + 160us + 2ms + 90us + 1ms);
+}
+
+// The window plugs and unplugs other trackers while the worker talks to the first one.
+TEST(BridgeAcrossThreads, PlugsAndUnplugsWhileTheWorkerReads) {
+    SteadyClock clock;
+    SimulatedBridge bridge(clock);
+    std::atomic<int> changes = 0;
+    bridge.onDevicesChanged = [&] { ++changes; };
+    bridge.plug(SimulatedTracker::Configured("90001"));
+
+    std::atomic<bool> done = false;
+    std::vector<std::string> replies;
+    std::jthread worker([&] {
+        Link link(bridge, clock);
+        for (int i = 0; i < 10; ++i) {
+            EXPECT_EQ(link.OpenPort(), OpenOutcome::Opened);
+            replies.push_back(askVersion(link));
+            link.ClosePort();
+        }
+        done = true;
+    });
+    int plugged = 0;
+    while (!done) {
+        bridge.plug(SimulatedTracker::Erased("00007"));
+        ++plugged;
+        EXPECT_EQ(bridge.tracker(bridge.attached() - 1).usbSerial, "00007");
+        bridge.unplug(1);
+    }
+    worker.join();
+
+    EXPECT_EQ(replies, std::vector<std::string>(10, "WIFI-1.05"));
+    EXPECT_EQ(bridge.attached(), 1u);
+    EXPECT_EQ(changes, 1 + 2 * plugged);
+}
+
+TEST(BridgeAcrossThreads, PullingOutTheOpenTrackerEndsTheWorkersLink) {
+    SteadyClock clock;
+    SimulatedBridge bridge(clock);
+    bridge.plug(SimulatedTracker::Configured());
+
+    std::promise<void> firstAsked;
+    int asked = 0;
+    int answered = 0;
+    std::jthread worker([&] {
+        Link link(bridge, clock);
+        // Pulled out between opening and setting up the line, the setup fails; the worker
+        // stops only once there is nothing left to open.
+        for (OpenOutcome opened; (opened = link.OpenPort()) != OpenOutcome::NoDevice;) {
+            if (opened != OpenOutcome::Opened) {
+                continue;
+            }
+            answered += askVersion(link) == "WIFI-1.05" ? 1 : 0;
+            if (++asked == 1) {
+                firstAsked.set_value();
+            }
+        }
+    });
+    firstAsked.get_future().wait();
+    bridge.unplug(0);
+    worker.join();
+
+    EXPECT_GE(answered, 1);
+    std::array<std::uint8_t, 9> buffer{};
+    std::size_t got = 0;
+    EXPECT_EQ(bridge.read(buffer, got), BridgeStatus::Failed);  // the worker's link was closed
+}
+
+}  // namespace
+}  // namespace korvan
