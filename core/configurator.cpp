@@ -201,9 +201,13 @@ void Configurator::DetectDevice() {
     const int currentSerial = model_.CurrentSerial;
     const ReadRequest request{!model_.checked(Field::UnReadBox)};
     startDeviceWork([this, currentSerial, request](Progress& progress) {
-        auto outcome = DetectTrackers(bridge_, clock_, currentSerial, [&](int) {
-            return ReadConfiguration(link_, request, progress);
-        });
+        // The technician sees which tracker is being read while it is read.
+        const auto found = [this](int serial) {
+            postToWindow([this, serial] { ShowFoundTracker(model_, serial); });
+        };
+        auto outcome = DetectTrackers(
+            bridge_, clock_, currentSerial,
+            [&](int) { return ReadConfiguration(link_, request, progress); }, found);
         return [this, outcome = std::move(outcome)] {
             ApplyDetection(model_, outcome,
                            [this](const ReadOutcome& read) { ApplyRead(model_, desktop_, read); });

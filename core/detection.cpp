@@ -25,7 +25,8 @@ bool cutShort(const ReadOutcome& read) {
 }  // namespace
 
 DetectionOutcome DetectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
-                                const std::function<ReadOutcome(int serial)>& read) {
+                                const std::function<ReadOutcome(int serial)>& read,
+                                const std::function<void(int serial)>& found) {
     DetectionOutcome outcome;
     if (bridge.deviceCount(outcome.count) != BridgeStatus::Ok) {
         return outcome;  // nothing is known, so nothing is taken back either
@@ -52,14 +53,18 @@ DetectionOutcome DetectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
             continue;
         }
         currentSerial = serial;
-        DetectedTracker& found = outcome.trackers.emplace_back(DetectedTracker{serial, {}, false});
+        if (found) {
+            found(serial);
+        }
+        DetectedTracker& tracker =
+            outcome.trackers.emplace_back(DetectedTracker{serial, {}, false});
         for (int attempt = 1; attempt <= kReadTries; ++attempt) {
-            found.reads.push_back(read(serial));
-            if (found.reads.back().succeeded()) {
-                found.ready = true;
+            tracker.reads.push_back(read(serial));
+            if (tracker.reads.back().succeeded()) {
+                tracker.ready = true;
                 break;
             }
-            if (cutShort(found.reads.back())) {
+            if (cutShort(tracker.reads.back())) {
                 outcome.interrupted = true;
                 break;
             }
@@ -67,6 +72,14 @@ DetectionOutcome DetectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
         }
     }
     return outcome;
+}
+
+void ShowFoundTracker(FieldModel& model, int serial) {
+    char shown[8];
+    std::snprintf(shown, sizeof shown, "%05d", serial);
+    model.setText(Field::SerNum, shown);
+    model.CurrentSerial = serial;
+    model.ShowMac(serial);
 }
 
 void ApplyDetection(FieldModel& model, const DetectionOutcome& outcome,
@@ -79,11 +92,7 @@ void ApplyDetection(FieldModel& model, const DetectionOutcome& outcome,
             showNoDevice(model);
             continue;
         }
-        char shown[8];
-        std::snprintf(shown, sizeof shown, "%05d", tracker.serial);
-        model.setText(Field::SerNum, shown);
-        model.CurrentSerial = tracker.serial;
-        model.ShowMac(tracker.serial);
+        ShowFoundTracker(model, tracker.serial);
         for (const ReadOutcome& read : tracker.reads) {
             applyRead(read);
         }

@@ -30,10 +30,14 @@ struct DetectionOutcome {
 };
 
 // One pass over the FTDI devices the bridge lists, without opening any: a supported tracker
-// with a serial number other than `currentSerial` is read with `read` (up to five tries a
-// second apart).
+// with a serial number other than `currentSerial` is told to `found` and read with `read` (up
+// to five tries a second apart).
 DetectionOutcome DetectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
-                                const std::function<ReadOutcome(int serial)>& read);
+                                const std::function<ReadOutcome(int serial)>& read,
+                                const std::function<void(int serial)>& found = {});
+
+// A tracker just found, shown with its MAC address before it is read.
+void ShowFoundTracker(FieldModel& model, int serial);
 
 // The pass into the form: each tracker shown, with its MAC address, and its reads applied by
 // `applyRead`; the write button follows the outcome. No device at all returns the

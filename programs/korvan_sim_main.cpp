@@ -1,11 +1,13 @@
 // Korvan with simulated trackers, for trying the program without hardware. A small window
-// beside the main one plugs and unplugs them.
+// beside the main one plugs and unplugs them. The trackers answer at the wire's own speed, so
+// that a person sees the window stay alive while a tracker takes its time.
 #include <QApplication>
 #include <QMetaObject>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <vector>
 
 #include "core/configurator.h"
 #include "sim/simulated_bridge.h"
@@ -20,20 +22,37 @@ using korvan::sim::SimulatedTracker;
 struct Socket {
     QString name;
     std::function<SimulatedTracker()> make;
+    QPushButton* button = nullptr;
 };
 
-// Plugs the tracker in when it is out, and pulls it out when it is in.
-void toggle(SimulatedBridge& bridge, const Socket& socket, QPushButton* button) {
-    const std::string serial = socket.make().usbSerial;
+bool attached(SimulatedBridge& bridge, const std::string& serial, std::size_t* index = nullptr) {
     for (std::size_t i = 0; i < bridge.attached(); ++i) {
         if (bridge.tracker(i).usbSerial == serial) {
-            bridge.unplug(i);
-            button->setText("Подключить " + socket.name);
-            return;
+            if (index != nullptr) {
+                *index = i;
+            }
+            return true;
         }
     }
-    bridge.plug(socket.make());
-    button->setText("Отключить " + socket.name);
+    return false;
+}
+
+// Plugs the tracker in when it is out, and pulls it out when it is in.
+void toggle(SimulatedBridge& bridge, const Socket& socket) {
+    std::size_t index = 0;
+    if (attached(bridge, socket.make().usbSerial, &index)) {
+        bridge.unplug(index);
+    } else {
+        bridge.plug(socket.make());
+    }
+}
+
+// Each button says what it will do, also after a tracker pulled itself out.
+void refresh(SimulatedBridge& bridge, const std::vector<Socket>& sockets) {
+    for (const Socket& socket : sockets) {
+        const bool in = attached(bridge, socket.make().usbSerial);
+        socket.button->setText((in ? "Отключить " : "Подключить ") + socket.name);
+    }
 }
 
 }  // namespace
@@ -41,42 +60,51 @@ void toggle(SimulatedBridge& bridge, const Socket& socket, QPushButton* button) 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     return korvan::ui::RunGuarded([&] {
-        korvan::VirtualClock clock;
+        korvan::SteadyClock clock;
         SimulatedBridge bridge(clock);
         QWidget control;
+        std::vector<Socket> sockets = {
+            {"трекер 90001", [] { return SimulatedTracker::Configured("90001"); }},
+            {"стёртый трекер 90002", [] { return SimulatedTracker::Erased("90002"); }},
+            {"второй трекер 90003", [] { return SimulatedTracker::Configured("90003"); }},
+            {"немой трекер 90004", [] { return SimulatedTracker::Mute("90004"); }},
+            {"трекер 90005, что выпадет при записи",
+             [] { return SimulatedTracker::PulledOutDuringWrite("90005"); }},
+        };
         korvan::ui::ProgramSetup setup;
         setup.captionSuffix = " (трекер симулирован)";
         setup.beforeShow = [&](korvan::Configurator& core, korvan::ui::TOstrelForm& window) {
-            bridge.onDevicesChanged = [&core, &window] {
-                QMetaObject::invokeMethod(
-                    &window, [&core] { core.DeviceChanged(); }, Qt::QueuedConnection);
-            };
-            bridge.plug(SimulatedTracker::Configured("90001"));
-
             control.setWindowTitle("Симулятор трекера");
             // Closing the main window ends the program, this one included.
             control.setAttribute(Qt::WA_QuitOnClose, false);
             control.setObjectName("SimulatorControl");
             auto* layout = new QVBoxLayout(&control);
-            const Socket sockets[] = {
-                {"трекер 90001", [] { return SimulatedTracker::Configured("90001"); }},
-                {"стёртый трекер 90002", [] { return SimulatedTracker::Erased("90002"); }},
-                {"второй трекер 90003", [] { return SimulatedTracker::Configured("90003"); }},
-            };
-            for (const auto& socket : sockets) {
-                const bool in = socket.name.contains("90001");
-                auto* button =
-                    new QPushButton((in ? "Отключить " : "Подключить ") + socket.name, &control);
-                layout->addWidget(button);
-                QObject::connect(button, &QPushButton::clicked, button,
-                                 [&bridge, socket, button] { toggle(bridge, socket, button); });
+            for (Socket& socket : sockets) {
+                socket.button = new QPushButton(&control);
+                layout->addWidget(socket.button);
+                QObject::connect(socket.button, &QPushButton::clicked, socket.button,
+                                 [&bridge, &socket] { toggle(bridge, socket); });
             }
+            // Plugs and unplugs come from this window or, for a tracker that pulls itself out,
+            // from the device worker: both are handled on the window's thread.
+            bridge.onDevicesChanged = [&core, &window, &bridge, &sockets] {
+                QMetaObject::invokeMethod(
+                    &window,
+                    [&core, &bridge, &sockets] {
+                        refresh(bridge, sockets);
+                        core.DeviceChanged();
+                    },
+                    Qt::QueuedConnection);
+            };
+            bridge.plug(sockets.front().make());
             // Out of the way of the main window, which shows centred.
             if (const QScreen* screen = window.screen()) {
                 control.move(screen->availableGeometry().topLeft() + QPoint(16, 16));
             }
             control.show();
         };
+        // The bridge tells of devices from the worker's thread too: no more once the loop ends.
+        setup.afterLoop = [&bridge] { bridge.onDevicesChanged = nullptr; };
         return korvan::ui::RunProgram(bridge, clock, setup);
     });
 }

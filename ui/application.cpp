@@ -4,17 +4,20 @@
 #include <QMessageBox>
 #include <exception>
 
+#include "base/file_names.h"
 #include "core/configurator.h"
 #include "core/startup_rules.h"
-#include "base/file_names.h"
 #include "ui/main_window.h"
 #include "ui/qt_desktop.h"
+#include "ui/qt_window_thread.h"
 
 namespace korvan::ui {
 
 int RunProgram(Bridge& bridge, Clock& clock, const ProgramSetup& setup) {
     QtDesktop desktop;
-    Configurator core(bridge, clock, desktop);
+    QtWindowThread windowThread;
+    DeviceWorker worker;
+    Configurator core(bridge, clock, desktop, worker, windowThread);
     core.SettingsPath =
         SettingsPathForProgram(PathFromUtf8(QCoreApplication::applicationFilePath().toStdString()));
     TOstrelForm window(core);

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
@@ -70,6 +71,7 @@ TOstrelForm::TOstrelForm(Configurator& core, QWidget* parent)
     setFixedSize(365, 537);
     setFont(pixelFont(11));
     buildWindow();
+    buildProgress();
     bindHandlers();
     const auto version = ParseVersion(ProgramVersionString());
     setWindowTitle(QString::fromStdString(WindowCaption(version)));
@@ -115,6 +117,15 @@ void TOstrelForm::FormDestroy() {
 
 bool TOstrelForm::FormKeyDown(const QKeyEvent& key) {
     const auto modifiers = key.modifiers();
+    if (core_.operation().running) {
+        if (key.key() == Qt::Key_Escape) {
+            core_.Cancel();
+            return true;
+        }
+        // The debug-log keys wait until the operation has ended; the rest go to the controls.
+        return (modifiers & Qt::ControlModifier) && (modifiers & Qt::AltModifier) &&
+               (key.key() == Qt::Key_L || key.key() == Qt::Key_R || key.key() == Qt::Key_F);
+    }
     if (!(modifiers & Qt::ControlModifier) || !(modifiers & Qt::AltModifier)) {
         return false;
     }
@@ -199,6 +210,45 @@ void TOstrelForm::buildWindow() {
     setTabOrder(hiddenRead, pageControl2_);
     setTabOrder(pageControl2_, view);
     serial->raise();
+}
+
+void TOstrelForm::buildProgress() {
+    // Over the first line of the status line, shown only while an operation runs, so that no
+    // other control moves.
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName("OperationProgress");
+    progress_->setGeometry(8, 481, 262, 21);
+    progress_->setTextVisible(true);
+    progress_->hide();
+    cancel_ = makeButton(this, "CancelOperation", "Отмена", 276, 479, 77, 25);
+    cancel_->setFocusPolicy(Qt::NoFocus);  // the keyboard's focus stays where it was
+    cancel_->hide();
+    connect(cancel_, &QPushButton::clicked, this, [this] { core_.Cancel(); });
+    core_.operationChanged = [this] { OperationChange(); };
+}
+
+void TOstrelForm::OperationChange() {
+    const OperationState& operation = core_.operation();
+    for (const char* name : {"Open", "SaveAs", "Button1", "Button2"}) {
+        child(name)->setEnabled(!operation.running);
+    }
+    child("Button5")->setEnabled(!operation.running && model_.enabled(Field::Button5));
+    // The last operation's message is old news while the next one runs.
+    child("CommandInfo")->setVisible(!operation.running);
+    progress_->setVisible(operation.running);
+    cancel_->setVisible(operation.running);
+    if (!operation.running) {
+        return;
+    }
+    progress_->setRange(0, std::max(operation.steps, 1));
+    progress_->setValue(operation.step);
+    progress_->setFormat(operation.step == 0 ? QString("Связь с устройством...")
+                                             : QString("%1 из %2: %3")
+                                                   .arg(operation.step)
+                                                   .arg(operation.steps)
+                                                   .arg(QString::fromStdString(operation.what)));
+    progress_->raise();
+    cancel_->raise();
 }
 
 void TOstrelForm::buildSimpleView(QWidget* view) {

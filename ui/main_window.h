@@ -9,6 +9,7 @@
 class QKeyEvent;
 class QTabWidget;
 class QPushButton;
+class QProgressBar;
 
 namespace korvan {
 class Configurator;
@@ -52,6 +53,10 @@ class TOstrelForm : public QWidget {
     // key was one of them.
     bool FormKeyDown(const QKeyEvent& key);
 
+    // While a device operation runs: the progress bar and "Отмена" over the status line, the
+    // write, database and debug-log controls off. Esc cancels, as "Отмена" does.
+    void OperationChange();
+
     ButtonTabs* PageControl2() const { return pageControl2_; }
     ButtonTabs* PageControl1() const { return pageControl1_; }
     QTabWidget* PageControl3() const { return pageControl3_; }
@@ -77,6 +82,7 @@ class TOstrelForm : public QWidget {
     void buildPointGroup(QWidget* page, int n);
     void buildMorePage(QWidget* page);
     void bindHandlers();
+    void buildProgress();
     QWidget* child(const char* name) const;
 
     Configurator& core_;
@@ -85,6 +91,8 @@ class TOstrelForm : public QWidget {
     ButtonTabs* pageControl2_ = nullptr;
     ButtonTabs* pageControl1_ = nullptr;
     QTabWidget* pageControl3_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QPushButton* cancel_ = nullptr;
     bool shown_ = false;
     bool destroyed_ = false;
 };

@@ -9,6 +9,7 @@
 #include <QEnterEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -320,6 +321,47 @@ TEST_F(Window, TheButtonsReachTheirHandlers) {
     model.DatabasePath = (folder / "fleet.zcf").string();
     widget<QPushButton>("Button1")->click();
     EXPECT_EQ(desktop.shownFiles, std::vector<std::string>{(folder / "fleet.zcf").string()});
+}
+
+TEST_F(Window, WhileAnOperationRunsItsProgressShowsAndEscStopsIt) {
+    bridge.plug(sim::SimulatedTracker::Configured("90001"));
+    core.DeviceChanged();
+    ASSERT_TRUE(widget<QPushButton>("Button5")->isEnabled());
+    auto* progress = widget<QProgressBar>("OperationProgress");
+    auto* cancel = widget<QPushButton>("CancelOperation");
+    const QRect statusPlace = widget("CommandInfo")->geometry();
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_FALSE(cancel->isVisible());
+
+    // The database's save dialog comes in the middle of the write: the window is looked at
+    // there, and Esc pressed.
+    model.setText(Field::DbFileName, "");
+    desktop.saveAnswers = {(folder / "fleet.zcf").string()};
+    bool looked = false;
+    desktop.whileDialogOpen = [&] {
+        looked = true;
+        EXPECT_TRUE(progress->isVisible());
+        EXPECT_TRUE(cancel->isVisible());
+        EXPECT_TRUE(statusPlace.contains(progress->geometry()));
+        EXPECT_TRUE(statusPlace.intersects(cancel->geometry()));
+        EXPECT_GT(progress->value(), 1);
+        EXPECT_EQ(progress->maximum(), core.operation().steps);
+        for (const char* name : {"Button5", "Open", "SaveAs", "Button1", "Button2"}) {
+            EXPECT_FALSE(widget(name)->isEnabled()) << name;
+        }
+        QTest::keyClick(edit("ip"), Qt::Key_Escape);
+    };
+    widget<QPushButton>("Button5")->click();
+    EXPECT_TRUE(looked);
+    // Cancelled before the recording method: the write ends there, the link closed.
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Операция отменена"));
+    EXPECT_FALSE(core.link().isOpen());
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_FALSE(cancel->isVisible());
+    EXPECT_TRUE(widget("CommandInfo")->isVisible());
+    for (const char* name : {"Button5", "Open", "SaveAs", "Button1", "Button2"}) {
+        EXPECT_TRUE(widget(name)->isEnabled()) << name;
+    }
 }
 
 }  // namespace
