@@ -13,31 +13,13 @@
 #include "protocol/configuration_write.h"
 #include "protocol/debug_log.h"
 #include "settings/settings_file.h"
+#include "sim/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
 
 namespace {
 
 using korvan::Field;
 using korvan::sim::SimulatedTracker;
-
-// A desktop that answers every dialog at once, as a benchmark has no one to ask.
-class QuietDesktop final : public korvan::Desktop {
-  public:
-    explicit QuietDesktop(std::filesystem::path folder) : folder_(std::move(folder)) {}
-    std::optional<std::string> chooseDatabaseToOpen(const std::string&) override {
-        return (folder_ / "fleet.zcf").string();
-    }
-    std::optional<std::string> chooseDatabaseToSave(const std::string&) override {
-        return (folder_ / "fleet.zcf").string();
-    }
-    std::optional<std::string> chooseLogFile() override { return (folder_ / "log.bin").string(); }
-    void showFile(const std::string&) override {}
-    void message(korvan::MessageIcon, std::string_view) override {}
-    bool confirm(std::string_view) override { return true; }
-
-  private:
-    std::filesystem::path folder_;
-};
 
 struct Scenario {
     const char* name;
@@ -57,7 +39,10 @@ double millisecondsOf(korvan::Clock::Duration d) {
 double measure(const Scenario& scenario, bool early, const std::filesystem::path& folder) {
     korvan::VirtualClock clock;
     korvan::sim::SimulatedBridge bridge(clock);
-    QuietDesktop desktop(folder);
+    // Every dialog answers at once, as a benchmark has no one to ask.
+    korvan::sim::ScriptedDesktop desktop;
+    desktop.openFallback = desktop.saveFallback = (folder / "fleet.zcf").string();
+    desktop.logFallback = (folder / "log.bin").string();
     korvan::Configurator core(bridge, clock, desktop);
     core.link().setEarlyCompletion(early);
     korvan::LoadSettings(core.model(), folder / "absent.ini");

@@ -7,24 +7,10 @@
 #include <cstdio>
 
 #include "core/configurator.h"
-#include "settings/settings_file.h"
+#include "sim/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
 #include "ui/button_tabs.h"
 #include "ui/main_window.h"
-
-namespace {
-
-class NoDesktop final : public korvan::Desktop {
-  public:
-    std::optional<std::string> chooseDatabaseToOpen(const std::string&) override { return {}; }
-    std::optional<std::string> chooseDatabaseToSave(const std::string&) override { return {}; }
-    std::optional<std::string> chooseLogFile() override { return {}; }
-    void showFile(const std::string&) override {}
-    void message(korvan::MessageIcon, std::string_view) override {}
-    bool confirm(std::string_view) override { return false; }
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -37,21 +23,15 @@ int main(int argc, char** argv) {
 
     korvan::VirtualClock clock;
     korvan::sim::SimulatedBridge bridge(clock);
-    NoDesktop desktop;
+    // A first start: no settings file, and the database named in the open dialog.
+    korvan::sim::ScriptedDesktop desktop;
+    desktop.openFallback = folder.filePath("fleet.zcf").toStdString();
     korvan::Configurator core(bridge, clock, desktop);
-    auto& model = core.model();
-    korvan::LoadSettings(model, folder.filePath("absent.ini").toStdString());
-    model.DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
-    model.NoEncrClick();
-    model.bit64Click();
-    model.AutoIPClick();
-    model.ShowMac(0);
-    model.setText(korvan::Field::DbFileName, "fleet.zcf");
+    core.SettingsPath = folder.filePath("absent.ini").toStdString();
 
     korvan::ui::TOstrelForm window(core);
     window.setWindowTitle("Korvan");
     bridge.plug(korvan::sim::SimulatedTracker::Configured("90001"));
-    core.DeviceChanged();
     window.show();
 
     int written = 0;

@@ -4,7 +4,7 @@
 
 #include "settings/settings_file.h"
 #include "sim/simulated_bridge.h"
-#include "tests/support/fake_desktop.h"
+#include "sim/scripted_desktop.h"
 #include "tests/support/temp_folder.h"
 
 namespace korvan {
@@ -18,7 +18,7 @@ class Core : public ::testing::Test {
     testing::TempFolder folder;
     VirtualClock clock;
     sim::SimulatedBridge bridge{clock};
-    testing::FakeDesktop desktop;
+    sim::ScriptedDesktop desktop;
     Configurator core{bridge, clock, desktop};
 
     void SetUp() override {

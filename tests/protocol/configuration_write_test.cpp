@@ -10,7 +10,7 @@
 #include "protocol/configuration_read.h"
 #include "settings/settings_file.h"
 #include "tests/protocol/designed_rows.h"
-#include "tests/support/fake_desktop.h"
+#include "sim/scripted_desktop.h"
 #include "tests/support/form_operations.h"
 #include "tests/support/sim_rig.h"
 #include "tests/support/temp_folder.h"
@@ -39,7 +39,7 @@ class Write : public ::testing::Test {
   protected:
     testing::TempFolder folder;
     testing::SimRig rig;
-    testing::FakeDesktop desktop;
+    sim::ScriptedDesktop desktop;
     FieldModel model;
     DeviceDatabase database{model, desktop};
     SimulatedTracker* tracker = nullptr;

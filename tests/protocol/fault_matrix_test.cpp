@@ -14,7 +14,7 @@
 #include "protocol/debug_log.h"
 #include "settings/settings_file.h"
 #include "tests/protocol/designed_rows.h"
-#include "tests/support/fake_desktop.h"
+#include "sim/scripted_desktop.h"
 #include "tests/support/form_operations.h"
 #include "tests/support/sim_rig.h"
 #include "tests/support/temp_folder.h"
@@ -121,7 +121,7 @@ TEST_F(Matrix, EveryWriteExchangeUnderEveryFault) {
             SCOPED_TRACE(std::string(kWriteRows[i].command) + ", " + nameOf(kind));
             testing::TempFolder folder;
             testing::SimRig rig;
-            testing::FakeDesktop desktop;
+            sim::ScriptedDesktop desktop;
             auto& tracker = rig.bridge.plug(SimulatedTracker::Configured("90001"));
             FieldModel model;
             LoadSettings(model, folder / "none.ini");
@@ -169,7 +169,7 @@ TEST_F(Matrix, EveryDebugLogExchangeUnderEveryFault) {
                          nameOf(kind));
             testing::TempFolder folder;
             testing::SimRig rig;
-            testing::FakeDesktop desktop;
+            sim::ScriptedDesktop desktop;
             auto& tracker = rig.bridge.plug(SimulatedTracker::Configured());
             Fault fault{.kind = kind, .command = row.command, .occurrence = row.occurrence};
             fault.keep = 1;

@@ -5,7 +5,7 @@
 #include "protocol/configuration_read.h"
 #include "protocol/configuration_write.h"
 #include "protocol/debug_log.h"
-#include "tests/support/fake_desktop.h"
+#include "sim/scripted_desktop.h"
 
 // The device operations driven from the form as the core object drives them, on the test's
 // own thread: the form read into a configuration, the operation, its outcome applied.
@@ -20,7 +20,7 @@ inline bool ReadIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes) {
 }
 
 inline bool ReadIntoForm(Link& link, FieldModel& model) {
-    FakeDesktop noBoxes;
+    sim::ScriptedDesktop noBoxes;
     return ReadIntoForm(link, model, noBoxes);
 }
 
@@ -36,18 +36,18 @@ inline WriteOutcome WriteFromForm(Link& link, FieldModel& model, DeviceDatabase&
 // The debug-log questions answered by the fake desktop.
 class DesktopQuestions final : public DebugLogQuestions {
   public:
-    explicit DesktopQuestions(FakeDesktop& desktop) : desktop_(desktop) {}
+    explicit DesktopQuestions(sim::ScriptedDesktop& desktop) : desktop_(desktop) {}
     bool confirmErase() override {
         return desktop_.confirm("Вы действительно хотите стереть отладочный журнал?");
     }
     std::optional<std::string> chooseLogFile() override { return desktop_.chooseLogFile(); }
 
   private:
-    FakeDesktop& desktop_;
+    sim::ScriptedDesktop& desktop_;
 };
 
 // The debug-log operations with the fake desktop's answers and message boxes.
-inline Outcome ClearLog(Link& link, FakeDesktop& desktop) {
+inline Outcome ClearLog(Link& link, sim::ScriptedDesktop& desktop) {
     FieldModel statusLine;
     DesktopQuestions questions(desktop);
     NoProgress progress;
@@ -56,7 +56,7 @@ inline Outcome ClearLog(Link& link, FakeDesktop& desktop) {
     return outcome;
 }
 
-inline Outcome CopyLog(Link& link, FakeDesktop& desktop, bool fullRead) {
+inline Outcome CopyLog(Link& link, sim::ScriptedDesktop& desktop, bool fullRead) {
     FieldModel statusLine;
     DesktopQuestions questions(desktop);
     NoProgress progress;

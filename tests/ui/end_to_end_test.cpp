@@ -12,7 +12,7 @@
 
 #include "core/configurator.h"
 #include "sim/simulated_bridge.h"
-#include "tests/support/fake_desktop.h"
+#include "sim/scripted_desktop.h"
 #include "tests/support/temp_folder.h"
 #include "ui/main_window.h"
 
@@ -32,7 +32,7 @@ TEST(EndToEnd, ATechnicianReadsEditsWritesAndCopiesTheLog) {
 
     VirtualClock clock;
     sim::SimulatedBridge bridge(clock);
-    testing::FakeDesktop desktop;
+    sim::ScriptedDesktop desktop;
     Configurator core(bridge, clock, desktop);
     core.SettingsPath = folder / "korvan.ini";
     auto window = std::make_unique<ui::TOstrelForm>(core);

@@ -19,7 +19,7 @@
 #include "core/configurator.h"
 #include "settings/settings_file.h"
 #include "sim/simulated_bridge.h"
-#include "tests/support/fake_desktop.h"
+#include "sim/scripted_desktop.h"
 #include "tests/support/temp_folder.h"
 #include "ui/button_tabs.h"
 
@@ -33,7 +33,7 @@ class Window : public ::testing::Test {
     testing::TempFolder folder;
     VirtualClock clock;
     sim::SimulatedBridge bridge{clock};
-    testing::FakeDesktop desktop;
+    sim::ScriptedDesktop desktop;
     Configurator core{bridge, clock, desktop};
     FieldModel& model = core.model();
     std::unique_ptr<ui::TOstrelForm> window;

@@ -8,10 +8,11 @@
 
 #include "core/desktop.h"
 
-namespace korvan::testing {
+namespace korvan::sim {
 
-// A desktop that answers from a script and remembers what it was asked and shown.
-class FakeDesktop final : public Desktop {
+// The desktop where no one sits at it: tests, tools and benchmarks. Dialogs answer from a
+// script, then from a fallback (none: cancelled); it remembers what it was asked and shown.
+class ScriptedDesktop final : public Desktop {
   public:
     struct Shown {
         MessageIcon icon;
@@ -22,6 +23,9 @@ class FakeDesktop final : public Desktop {
     std::deque<std::optional<std::string>> openAnswers;
     std::deque<std::optional<std::string>> saveAnswers;
     std::deque<std::optional<std::string>> logAnswers;
+    std::optional<std::string> openFallback;
+    std::optional<std::string> saveFallback;
+    std::optional<std::string> logFallback;
     bool confirmAnswer = true;
     // Runs while a dialog is open, as the desktop's own event loop would run other events.
     std::function<void()> whileDialogOpen;
@@ -32,12 +36,12 @@ class FakeDesktop final : public Desktop {
     int dialogsShown = 0;
 
     std::optional<std::string> chooseDatabaseToOpen(const std::string&) override {
-        return answer(openAnswers);
+        return answer(openAnswers, openFallback);
     }
     std::optional<std::string> chooseDatabaseToSave(const std::string&) override {
-        return answer(saveAnswers);
+        return answer(saveAnswers, saveFallback);
     }
-    std::optional<std::string> chooseLogFile() override { return answer(logAnswers); }
+    std::optional<std::string> chooseLogFile() override { return answer(logAnswers, logFallback); }
     void showFile(const std::string& path) override { shownFiles.push_back(path); }
     void message(MessageIcon icon, std::string_view text) override {
         messages.push_back({icon, std::string(text)});
@@ -48,13 +52,14 @@ class FakeDesktop final : public Desktop {
     }
 
   private:
-    std::optional<std::string> answer(std::deque<std::optional<std::string>>& answers) {
+    std::optional<std::string> answer(std::deque<std::optional<std::string>>& answers,
+                                      const std::optional<std::string>& fallback) {
         ++dialogsShown;
         if (whileDialogOpen) {
             whileDialogOpen();
         }
         if (answers.empty()) {
-            return std::nullopt;
+            return fallback;
         }
         auto next = answers.front();
         answers.pop_front();
@@ -62,4 +67,4 @@ class FakeDesktop final : public Desktop {
     }
 };
 
-}  // namespace korvan::testing
+}  // namespace korvan::sim
