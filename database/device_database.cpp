@@ -77,17 +77,6 @@ void DeviceDatabase::takeChosenPath(const std::string& chosen) {
     model_.setText(Field::DbFileName, shownName(model_.DatabasePath));
 }
 
-RecordStored DeviceDatabase::StoreDeviceRecord() {
-    DeviceRecord record;
-    record.serial = LeadingInteger(model_.text(Field::SerNum)).value_or(0);
-    record.password = model_.text(Field::edPassword);
-    record.writePeriod = LeadingInteger(model_.text(Field::Edit1)).value_or(0);
-    record.sendPeriod = LeadingInteger(model_.text(Field::Edit2)).value_or(0);
-    record.serverIp = model_.text(Field::ip);
-    record.serverPort = model_.text(Field::port);
-    return StoreDeviceRecord(std::move(record));
-}
-
 RecordStored DeviceDatabase::StoreDeviceRecord(DeviceRecord record) {
     if (record.serial <= 0) {
         model_.setStatusMessage("Устройство не определено: запись в базу не добавлена");

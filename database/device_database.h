@@ -37,10 +37,8 @@ class DeviceDatabase {
     void OpenClick();
     void SaveClick();
     void SaveAsClick();
-    // The device just written, from the fields, into the list. A device that a full list has
-    // no room for, or a write without an identified device, is told on the status line.
-    RecordStored StoreDeviceRecord();
-    // The same for a record made from what the write sent.
+    // The device just written into the list. A device that a full list has no room for, or a
+    // write without an identified device, is told on the status line.
     RecordStored StoreDeviceRecord(DeviceRecord record);
 
     // A dialog that is cancelled gives the name of its last confirmed use again.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/scan.h"
+
 #include <deque>
 #include <filesystem>
 #include <string>
@@ -60,13 +62,17 @@ class Database : public ::testing::Test {
 
     std::string at(std::string_view name) const { return (folder / name).string(); }
 
-    // The fields as a write leaves them for device `serial`.
+    // The record of a write to device `serial`, as shown.
     void written(const char* serial, const char* password = "Pa55word") {
-        model.setText(Field::SerNum, serial);
-        model.setText(Field::edPassword, password);
-        model.setText(Field::Edit1, "10");
-        model.setText(Field::Edit2, "300");
+        record = {};
+        record.serial = LeadingInteger(serial).value_or(0);
+        record.password = password;
+        record.writePeriod = 10;
+        record.sendPeriod = 300;
+        record.serverIp = kDataServerAddress;
+        record.serverPort = kDataServerPort;
     }
+    DeviceRecord record;
 };
 
 TEST_F(Database, FirstStartAsksForADatabaseAndTakesANewOne) {
@@ -78,7 +84,7 @@ TEST_F(Database, FirstStartAsksForADatabaseAndTakesANewOne) {
     EXPECT_FALSE(std::filesystem::exists(folder / "fleet.zcf"));  // created by the first save
 
     written("00007");
-    EXPECT_EQ(database.StoreDeviceRecord(), RecordStored::Added);
+    EXPECT_EQ(database.StoreDeviceRecord(record), RecordStored::Added);
     database.SaveClick();
     EXPECT_TRUE(dialogs.offeredOnSave.empty());
     EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл fleet.zcf успешно сохранён"));
@@ -116,7 +122,7 @@ TEST_F(Database, AStoredDatabaseThatCannotBeReadAsksForANameAtTheFirstSave) {
     EXPECT_EQ(model.text(Field::CommandInfo), ansi("Создан новый файл"));
     EXPECT_EQ(model.text(Field::DbFileName), "");
     written("00003");
-    database.StoreDeviceRecord();
+    database.StoreDeviceRecord(record);
     dialogs.saveAnswers = {at("new-fleet.zcf")};
     database.SaveClick();
     EXPECT_EQ(model.DatabasePath, at("new-fleet.zcf"));
@@ -146,14 +152,14 @@ TEST_F(Database, NoDatabaseNamedAtStartIsAskedForAtTheSaveAndTheRecordIsKept) {
     EXPECT_EQ(model.text(Field::DbFileName), "...");
 
     written("00009");
-    database.StoreDeviceRecord();
+    database.StoreDeviceRecord(record);
     dialogs.saveAnswers = {std::nullopt};
     database.SaveClick();
     EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл srv не сохранён"));
     EXPECT_EQ(database.records().size(), 1u);  // kept for the next save
 
     written("00010");
-    database.StoreDeviceRecord();
+    database.StoreDeviceRecord(record);
     dialogs.saveAnswers = {at("later")};
     database.SaveClick();
     EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл later.zcf успешно сохранён"));
@@ -175,11 +181,11 @@ TEST_F(Database, WritingADeviceAgainReplacesItsRecordInItsPlace) {
     dialogs.openAnswers = {at("fleet.zcf")};
     database.StartUp();
     written("00001");
-    database.StoreDeviceRecord();
+    database.StoreDeviceRecord(record);
     written("00002");
-    database.StoreDeviceRecord();
+    database.StoreDeviceRecord(record);
     written("00001", "NewPass1");
-    EXPECT_EQ(database.StoreDeviceRecord(), RecordStored::Replaced);
+    EXPECT_EQ(database.StoreDeviceRecord(record), RecordStored::Replaced);
     ASSERT_EQ(database.records().size(), 2u);
     EXPECT_EQ(database.records()[0].serial, 1);
     EXPECT_EQ(database.records()[0].password, "NewPass1");
@@ -198,18 +204,18 @@ TEST_F(Database, AFullListStillReplacesButReportsANewDevice) {
     ASSERT_EQ(database.records().size(), 1024u);
 
     written("00500", "Replaced");
-    EXPECT_EQ(database.StoreDeviceRecord(), RecordStored::Replaced);
+    EXPECT_EQ(database.StoreDeviceRecord(record), RecordStored::Replaced);
     EXPECT_EQ(database.records()[499].password, "Replaced");
 
     written("02000");
-    EXPECT_EQ(database.StoreDeviceRecord(), RecordStored::ListFull);
+    EXPECT_EQ(database.StoreDeviceRecord(record), RecordStored::ListFull);
     EXPECT_EQ(model.text(Field::CommandInfo),
               ansi("В базе уже 1024 записи: устройство 02000 в неё не добавлено"));
     EXPECT_EQ(database.records().size(), 1024u);
 }
 
 TEST_F(Database, AWriteWithoutAnIdentifiedDeviceRecordsNothing) {
-    EXPECT_EQ(database.StoreDeviceRecord(), RecordStored::NoDevice);  // SerNum shows "Номер"
+    EXPECT_EQ(database.StoreDeviceRecord(record), RecordStored::NoDevice);  // no serial number
     EXPECT_EQ(database.records().size(), 0u);
 }
 
