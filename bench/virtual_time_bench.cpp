@@ -76,27 +76,19 @@ bool statusIs(korvan::Configurator& core, const char* utf8) {
 int main() {
     const auto folder = std::filesystem::temp_directory_path() / "korvan-bench";
     std::filesystem::create_directories(folder);
+    const auto reads = [](korvan::Configurator& core, korvan::sim::SimulatedBridge&) {
+        core.Button1Click();
+        return statusIs(core, "Данные успешно считаны из устройства");
+    };
+    const auto writes = [](korvan::Configurator& core, korvan::sim::SimulatedBridge&) {
+        core.Button5Click();
+        return statusIs(core, "Данные успешно записаны в устройство");
+    };
     const Scenario scenarios[] = {
-        {"full read, DHCP", false,
-         [](auto& core, auto&) {
-             core.Button1Click();
-             return statusIs(core, "Данные успешно считаны из устройства");
-         }},
-        {"full read, fixed address", true,
-         [](auto& core, auto&) {
-             core.Button1Click();
-             return statusIs(core, "Данные успешно считаны из устройства");
-         }},
-        {"full write, DHCP", false,
-         [](auto& core, auto&) {
-             core.Button5Click();
-             return statusIs(core, "Данные успешно записаны в устройство");
-         }},
-        {"full write, fixed address", true,
-         [](auto& core, auto&) {
-             core.Button5Click();
-             return statusIs(core, "Данные успешно записаны в устройство");
-         }},
+        {"full read, DHCP", false, reads},
+        {"full read, fixed address", true, reads},
+        {"full write, DHCP", false, writes},
+        {"full write, fixed address", true, writes},
         {"debug log, full 3999 bytes", false,
          [](auto& core, auto&) {
              core.ReadDebugLog(true);

@@ -11,12 +11,8 @@ bool readVersion(Session& session, ReadOutcome& outcome) {
     Link& link = session.link();
     link.CommandText.FormatCommand("FL_READ_VERSION$");
     const auto result = session.exchange(kVersionRule, "версия прошивки");
-    if (result.interrupted) {
-        session.endInterrupted();
-        return false;
-    }
-    if (!result.accepted) {
-        session.fail("Ошибка чтения версии устройства");
+    if (session.judge(result, true, "Ошибка чтения версии устройства") !=
+        Session::Verdict::Accepted) {
         return false;
     }
     outcome.firmware = ParseFirmwareVersion(result.reply.text());
@@ -59,16 +55,11 @@ ReadOutcome ReadConfiguration(Link& link, const ReadRequest& request, Progress& 
         }
         link.CommandText.FormatCommand("%s", query.command);
         const auto result = session.exchange(query.rule, row.title);
-        if (result.interrupted) {
-            session.endInterrupted();
+        const auto verdict = session.judge(result, query.fatal, query.failure);
+        if (verdict == Session::Verdict::Ended) {
             return outcome;
         }
-        if (!result.accepted) {
-            if (query.fatal) {
-                session.fail(query.failure);
-                return outcome;
-            }
-            outcome.tell(Severity::Failure, query.failure);
+        if (verdict == Session::Verdict::FailedGoOn) {
             continue;
         }
         switch (query.decode(result.reply, outcome.values)) {

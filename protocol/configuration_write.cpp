@@ -147,17 +147,9 @@ class Write {
                 break;
         }
         const auto result = session_.exchange(set.rule, row.title);
-        if (result.interrupted) {
-            session_.endInterrupted();
-            return false;
-        }
-        if (!result.accepted) {
-            if (set.fatal) {
-                session_.fail(set.failure);
-                return false;
-            }
-            outcome_.tell(Severity::Failure, set.failure);
-            return true;
+        const auto verdict = session_.judge(result, set.fatal, set.failure);
+        if (verdict != Session::Verdict::Accepted) {
+            return verdict == Session::Verdict::FailedGoOn;
         }
         if (set.rule.acceptance == Acceptance::Echo &&
             !EchoMatches(result.reply, link_.CommandText)) {

@@ -64,6 +64,23 @@ ExchangeResult Session::exchange(const ExchangeRule& rule, std::string_view what
     return result;
 }
 
+Session::Verdict Session::judge(const ExchangeResult& result, bool fatal,
+                                std::string_view failureUtf8) {
+    if (result.interrupted) {
+        endInterrupted();
+        return Verdict::Ended;
+    }
+    if (result.accepted) {
+        return Verdict::Accepted;
+    }
+    if (fatal) {
+        fail(failureUtf8);
+        return Verdict::Ended;
+    }
+    outcome_.tell(Severity::Failure, failureUtf8);
+    return Verdict::FailedGoOn;
+}
+
 void Session::close() {
     if (link_.isOpen()) {
         link_.ClosePort();

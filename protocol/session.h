@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "link/link.h"
@@ -28,6 +29,11 @@ class Session {
 
     // The command in the link's buffer, exchanged as the next step.
     ExchangeResult exchange(const ExchangeRule& rule, std::string_view what);
+    // What became of an exchange: its reply accepted, or its failure told (the operation
+    // goes on), or the operation ended, by a fatal failure, a cancel or a device gone.
+    enum class Verdict : std::uint8_t { Accepted, FailedGoOn, Ended };
+    Verdict judge(const ExchangeResult& result, bool fatal, std::string_view failureUtf8);
+
     // A step whose exchanges the operation makes itself.
     void beginStep(std::string_view what);
     void endStep(StepStatus status, int attempts);
