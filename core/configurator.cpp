@@ -1,5 +1,7 @@
 #include "core/configurator.h"
 
+#include <memory>
+
 #include "core/detection.h"
 #include "core/form_mapping.h"
 #include "core/form_outcomes.h"
@@ -30,8 +32,8 @@ class Configurator::WorkerProgress final : public Progress {
   public:
     explicit WorkerProgress(Configurator& owner) : owner_(owner) {}
     void step(int index, int count, std::string_view what) override {
-        owner_.postToWindow([this_ = &owner_, index, count, text = std::string(what)] {
-            this_->stepReached(index, count, text);
+        owner_.postToWindow([owner = &owner_, index, count, text = std::string(what)] {
+            owner->stepReached(index, count, text);
         });
     }
 
@@ -43,17 +45,20 @@ class Configurator::WorkerProgress final : public Progress {
 class Configurator::WindowQuestions final : public DebugLogQuestions {
   public:
     explicit WindowQuestions(Configurator& owner) : owner_(owner) {}
+    // The answers are shared with the task: a window that goes while its dialog is open
+    // lets the worker go on without them.
     bool confirmErase() override {
-        bool yes = false;
-        owner_.window_.call([&] {
-            yes = owner_.desktop_.confirm("Вы действительно хотите стереть отладочный журнал?");
+        auto yes = std::make_shared<bool>(false);
+        owner_.window_.call([yes, &desktop = owner_.desktop_] {
+            *yes = desktop.confirm("Вы действительно хотите стереть отладочный журнал?");
         });
-        return yes;
+        return *yes;
     }
     std::optional<std::string> chooseLogFile() override {
-        std::optional<std::string> path;
-        owner_.window_.call([&] { path = owner_.desktop_.chooseLogFile(); });
-        return path;
+        auto path = std::make_shared<std::optional<std::string>>();
+        owner_.window_.call(
+            [path, &desktop = owner_.desktop_] { *path = desktop.chooseLogFile(); });
+        return *path;
     }
 
   private:
@@ -69,9 +74,11 @@ class WindowRecorder final : public WrittenDeviceRecorder {
     WindowRecorder(WindowThread& window, DeviceDatabase& database)
         : window_(window), database_(database) {}
     bool recordWrittenDevice(const TrackerConfiguration& written) override {
-        bool stored = true;
-        window_.call([&] { stored = RecordWrittenDevice(database_, written); });
-        return stored;
+        auto stored = std::make_shared<bool>(true);
+        window_.call([stored, &database = database_, written] {
+            *stored = RecordWrittenDevice(database, written);
+        });
+        return *stored;
     }
 
   private:

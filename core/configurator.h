@@ -7,6 +7,7 @@
 
 #include "core/desktop.h"
 #include "core/device_worker.h"
+#include "core/window_thread.h"
 #include "database/device_database.h"
 #include "link/bridge.h"
 #include "link/clock.h"
@@ -83,8 +84,8 @@ class Configurator {
     class WorkerProgress;
     class WindowQuestions;
 
-    // Starts a device operation on the runner; `apply` runs on the window's thread once the
-    // job has ended.
+    // Starts a device operation on the runner. The job returns what applies its outcome, which
+    // runs on the window's thread once the job has ended.
     void startDeviceWork(std::function<std::function<void()>(Progress&)> job);
     void endDeviceWork();
     void stepReached(int index, int count, std::string what);

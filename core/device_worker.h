@@ -6,9 +6,9 @@
 #include <mutex>
 #include <thread>
 
-// Where device operations run, and how they reach back to the window's thread where the form
-// lives. The window posts work; the worker runs it, one job at a time, and posts progress and
-// outcomes back. Nothing else crosses threads.
+// Where device operations run. The window posts work; the worker runs it, one job at a time,
+// and posts progress and outcomes back through the window's thread (core/window_thread.h).
+// Nothing else crosses threads.
 namespace korvan {
 
 class DeviceRunner {
@@ -47,30 +47,6 @@ class DeviceWorker final : public DeviceRunner {
     std::deque<Job> jobs_;
     bool finishing_ = false;
     std::thread thread_;  // last: it starts once the rest is in place
-};
-
-// How the worker reaches the window's thread.
-class WindowThread {
-  public:
-    using Task = std::function<void()>;
-    virtual ~WindowThread() = default;
-    // Runs `task` on the window's thread later, in the order posted.
-    virtual void post(Task task) = 0;
-    // Runs `task` on the window's thread and waits until it has run: a dialog that an
-    // operation needs in its middle. False when it could not run because the window is going.
-    virtual bool call(const Task& task) = 0;
-    // The window is going: a call that waits, or comes later, returns false at once.
-    virtual void abandonCalls() {}
-};
-
-// For a runner on the window's own thread: everything runs at once.
-class SameThread final : public WindowThread {
-  public:
-    void post(Task task) override { task(); }
-    bool call(const Task& task) override {
-        task();
-        return true;
-    }
 };
 
 }  // namespace korvan

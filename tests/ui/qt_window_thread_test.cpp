@@ -63,10 +63,17 @@ TEST(QtWindowThread, AWindowThatGoesReleasesAWaitingWorkerAndDropsItsTask) {
     window.reset();  // the task still queued goes with it
     QCoreApplication::processEvents();
     EXPECT_FALSE(ran);
-    // Once abandoned, a call does not wait at all.
+    // Once abandoned, a worker's call does not wait at all.
     ui::QtWindowThread closed;
     closed.abandonCalls();
-    EXPECT_FALSE(closed.call([] {}));
+    bool late = true;
+    std::thread([&] { late = closed.call([] {}); }).join();
+    EXPECT_FALSE(late);
+    // The window's thread calling itself runs the task there and then instead of waiting.
+    bool ranAtOnce = false;
+    ui::QtWindowThread open;
+    EXPECT_TRUE(open.call([&] { ranAtOnce = true; }));
+    EXPECT_TRUE(ranAtOnce);
 }
 
 }  // namespace

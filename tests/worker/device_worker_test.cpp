@@ -1,0 +1,301 @@
+#include "core/device_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/configurator.h"
+#include "core/window_thread.h"
+#include "settings/settings_file.h"
+#include "sim/scripted_desktop.h"
+#include "sim/simulated_bridge.h"
+#include "tests/support/temp_folder.h"
+
+namespace korvan {
+namespace {
+
+using namespace std::chrono_literals;
+using sim::SimulatedTracker;
+using testing::ansi;
+
+// The window's thread, stood for by the test's own thread: what the worker posts waits in a
+// queue until the test pumps it, as the window's event loop would run it.
+class PumpedWindow final : public QueuedWindowThread {
+  public:
+    // Runs queued tasks one at a time, and checks `done` before each, until it holds: false
+    // when the safety deadline passed first, so that a broken build fails instead of hanging.
+    bool pumpUntil(const std::function<bool()>& done) {
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                return false;
+            }
+            Task task;
+            {
+                std::unique_lock lock(mutex_);
+                if (!changed_.wait_for(lock, 1ms, [this] { return !tasks_.empty(); })) {
+                    continue;
+                }
+                task = std::move(tasks_.front());
+                tasks_.pop_front();
+            }
+            task();
+        }
+        return true;
+    }
+
+    bool empty() {
+        std::lock_guard lock(mutex_);
+        return tasks_.empty();
+    }
+
+  protected:
+    void enqueue(Task task) override {
+        {
+            std::lock_guard lock(mutex_);
+            tasks_.push_back(std::move(task));
+        }
+        changed_.notify_all();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Task> tasks_;
+};
+
+// Passes every call on to the simulated bridge and keeps what was written, one command a write:
+// the commands the link sent, which the test may count while the worker runs.
+class WireTap final : public Bridge {
+  public:
+    explicit WireTap(Bridge& inner) : inner_(inner) {}
+
+    std::vector<std::string> sent() const {
+        std::lock_guard lock(mutex_);
+        return sent_;
+    }
+    void clear() {
+        std::lock_guard lock(mutex_);
+        sent_.clear();
+    }
+
+    BridgeStatus deviceCount(std::uint32_t& count) override { return inner_.deviceCount(count); }
+    BridgeStatus description(std::uint32_t index, std::string& text) override {
+        return inner_.description(index, text);
+    }
+    BridgeStatus serialNumber(std::uint32_t index, std::string& text) override {
+        return inner_.serialNumber(index, text);
+    }
+    BridgeStatus open(std::uint32_t index) override { return inner_.open(index); }
+    BridgeStatus setDivisor(std::uint16_t divisor) override { return inner_.setDivisor(divisor); }
+    BridgeStatus setTimeouts(std::uint32_t readMs, std::uint32_t writeMs) override {
+        return inner_.setTimeouts(readMs, writeMs);
+    }
+    BridgeStatus setDataCharacteristics(std::uint8_t wordLength, std::uint8_t stopBits,
+                                        std::uint8_t parity) override {
+        return inner_.setDataCharacteristics(wordLength, stopBits, parity);
+    }
+    BridgeStatus setFlowControl(std::uint16_t mode, std::uint8_t xon, std::uint8_t xoff) override {
+        return inner_.setFlowControl(mode, xon, xoff);
+    }
+    BridgeStatus setLatencyTimer(std::uint8_t milliseconds) override {
+        return inner_.setLatencyTimer(milliseconds);
+    }
+    BridgeStatus purge() override { return inner_.purge(); }
+    BridgeStatus write(std::span<const std::uint8_t> bytes, std::size_t& written) override {
+        {
+            std::lock_guard lock(mutex_);
+            sent_.emplace_back(bytes.begin(), bytes.end());
+        }
+        return inner_.write(bytes, written);
+    }
+    BridgeStatus read(std::span<std::uint8_t> into, std::size_t& got) override {
+        return inner_.read(into, got);
+    }
+    BridgeStatus reset() override { return inner_.reset(); }
+    BridgeStatus close() override { return inner_.close(); }
+
+  private:
+    Bridge& inner_;
+    mutable std::mutex mutex_;
+    std::vector<std::string> sent_;
+};
+
+// The core as the window runs it: operations on the device worker, the trackers at wire speed.
+class Worker : public ::testing::Test {
+  protected:
+    testing::TempFolder folder;
+    SteadyClock clock;
+    sim::SimulatedBridge bridge{clock};
+    WireTap wire{bridge};
+    sim::ScriptedDesktop desktop;
+    PumpedWindow window;
+    DeviceWorker worker;
+    Configurator core{wire, clock, desktop, worker, window};
+    int deviceChangesHandled = 0;
+    std::vector<OperationState> seen;  // every state told by `operationChanged`
+
+    void SetUp() override {
+        LoadSettings(core.model(), folder / "first-run.ini");
+        core.model().DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
+        core.model().DatabasePath = databaseFile().string();
+        core.model().setText(Field::DbFileName, "fleet.zcf");
+        // The system's notice reaches the window through its event loop, from whichever thread
+        // made the change.
+        bridge.onDevicesChanged = [this] {
+            window.post([this] {
+                core.DeviceChanged();
+                ++deviceChangesHandled;
+            });
+        };
+        core.operationChanged = [this] { seen.push_back(core.operation()); };
+    }
+
+    std::filesystem::path databaseFile() const { return folder / "fleet.zcf"; }
+
+    bool pumpUntilIdle() {
+        return window.pumpUntil([this] { return !core.operationRunning() && window.empty(); });
+    }
+
+    void foundAndRead(SimulatedTracker tracker) {
+        bridge.plug(std::move(tracker));
+        ASSERT_TRUE(pumpUntilIdle());
+        ASSERT_EQ(core.model().text(Field::CommandInfo),
+                  ansi("Данные успешно считаны из устройства"));
+        ASSERT_TRUE(core.model().enabled(Field::Button5));
+        wire.clear();
+        bridge.clearCalls();
+        seen.clear();
+        deviceChangesHandled = 0;
+    }
+
+    void expectLinkClosed() {
+        EXPECT_FALSE(core.link().isOpen());
+        const auto& calls = bridge.calls();
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "open"),
+                  std::count(calls.begin(), calls.end(), "close"));
+    }
+};
+
+TEST_F(Worker, AMuteTrackerLeavesTheWindowFreeAndACancelClosesTheLinkWithinOneExchange) {
+    bridge.plug(SimulatedTracker::Mute());
+    ASSERT_TRUE(window.pumpUntil(
+        [this] { return core.operation().running && core.operation().step >= 1; }));
+    // A second command means the worker sat through a whole read timeout; the window's thread
+    // had control back all along.
+    int turns = 0;
+    ASSERT_TRUE(window.pumpUntil([&] {
+        ++turns;
+        return wire.sent().size() >= 2;
+    }));
+    EXPECT_TRUE(core.operationRunning());
+    EXPECT_GT(turns, 10);
+
+    const auto sentBeforeCancel = wire.sent().size();
+    core.Cancel();
+    ASSERT_TRUE(pumpUntilIdle());
+    EXPECT_LE(wire.sent().size(), sentBeforeCancel + 1);
+    expectLinkClosed();
+    EXPECT_EQ(core.model().text(Field::CommandInfo), ansi(kCancelledMessage));
+    EXPECT_EQ(core.model().statusColour(), StatusColour::Red);
+    EXPECT_FALSE(core.operation().running);
+}
+
+TEST_F(Worker, AnUnplugInTheMiddleOfAWriteEndsItAndRecordsNothing) {
+    foundAndRead(SimulatedTracker::PulledOutDuringWrite());
+    core.Button5Click();
+    ASSERT_TRUE(pumpUntilIdle());
+
+    EXPECT_EQ(core.model().text(Field::CommandInfo), ansi(kDeviceGoneMessage));
+    EXPECT_EQ(core.model().statusColour(), StatusColour::Red);
+    expectLinkClosed();
+    EXPECT_EQ(core.database().records().size(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(databaseFile()));
+    const auto sent = wire.sent();
+    ASSERT_FALSE(sent.empty());
+    const auto pulledOut = [](const std::string& c) { return c.starts_with("GSM_SET_SMS,3,"); };
+    EXPECT_TRUE(pulledOut(sent.back())) << "nothing is sent once it is gone";
+    EXPECT_EQ(std::count_if(sent.begin(), sent.end(), pulledOut), 1) << "nor tried again";
+    // The notice came from the worker's thread in the middle of the write; the pass it asked
+    // for ran afterwards and found no tracker.
+    EXPECT_EQ(deviceChangesHandled, 1);
+    EXPECT_EQ(core.model().CurrentSerial, 0);
+    EXPECT_EQ(core.model().text(Field::SerNum), ansi("Номер"));
+    EXPECT_FALSE(core.model().enabled(Field::Button5));
+}
+
+TEST_F(Worker, AWriteTellsEveryStepOnceInOrderAndRecordsTheDeviceOnTheWindowsThread) {
+    foundAndRead(SimulatedTracker::Configured("90001"));
+    core.Button5Click();
+    ASSERT_TRUE(pumpUntilIdle());
+
+    EXPECT_EQ(core.model().text(Field::CommandInfo), ansi("Данные успешно записаны в устройство"));
+    ASSERT_EQ(core.database().records().size(), 1u);
+    EXPECT_EQ(core.database().records()[0].serial, 90001);
+    EXPECT_TRUE(std::filesystem::exists(databaseFile()));
+    expectLinkClosed();
+
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_TRUE(seen.front().running);
+    EXPECT_EQ(seen.front().step, 0);
+    EXPECT_FALSE(seen.back().running);
+    const int steps = seen[seen.size() - 2].step;
+    for (std::size_t i = 1; i + 1 < seen.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(seen[i].running);
+        EXPECT_EQ(seen[i].step, static_cast<int>(i));
+        EXPECT_EQ(seen[i].steps, steps);
+        EXPECT_FALSE(seen[i].what.empty());
+    }
+}
+
+TEST_F(Worker, ADeviceChangeDuringAWriteIsHandledOnceTheWriteHasEnded) {
+    foundAndRead(SimulatedTracker::Configured("90001"));
+    // The save asks for a file while the write waits; the dialog runs the window's events, and
+    // with them the notice of a second tracker.
+    core.model().setText(Field::DbFileName, "");
+    desktop.saveAnswers = {databaseFile().string()};
+    bool heldDuringWrite = false;
+    desktop.whileDialogOpen = [&] {
+        bridge.plug(SimulatedTracker::Configured("90002"));
+        ASSERT_TRUE(window.pumpUntil([&] { return deviceChangesHandled == 1; }));
+        heldDuringWrite = core.operationRunning() && core.operation().step > 1;
+    };
+    core.Button5Click();
+    ASSERT_TRUE(pumpUntilIdle());
+
+    EXPECT_TRUE(heldDuringWrite);
+    ASSERT_EQ(core.database().records().size(), 1u);
+    EXPECT_EQ(core.database().records()[0].serial, 90001);
+    // The second tracker was read once the write was over.
+    EXPECT_EQ(core.model().CurrentSerial, 90002);
+    EXPECT_EQ(core.model().text(Field::CommandInfo), ansi("Данные успешно считаны из устройства"));
+    expectLinkClosed();
+    const auto& calls = bridge.calls();
+    const auto writeClosed = std::find(calls.begin(), calls.end(), "close");
+    EXPECT_LT(writeClosed - calls.begin(),
+              std::find(calls.begin(), calls.end(), "deviceCount") - calls.begin());
+    // The write's steps ran to its end unbroken, then the detection began afresh.
+    const auto writeEnded =
+        std::find_if(seen.begin(), seen.end(), [](const OperationState& s) { return !s.running; });
+    ASSERT_NE(writeEnded, seen.end());
+    EXPECT_TRUE(std::is_sorted(seen.begin(), writeEnded,
+                               [](const auto& a, const auto& b) { return a.step < b.step; }));
+    EXPECT_EQ(std::prev(writeEnded)->step, std::prev(writeEnded)->steps);
+    ASSERT_NE(std::next(writeEnded), seen.end());
+    EXPECT_TRUE(std::next(writeEnded)->running);
+    EXPECT_EQ(std::next(writeEnded)->step, 0);
+}
+
+}  // namespace
+}  // namespace korvan
