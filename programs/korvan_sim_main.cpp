@@ -79,6 +79,8 @@ int main(int argc, char** argv) {
             control.setAttribute(Qt::WA_QuitOnClose, false);
             control.setObjectName("SimulatorControl");
             auto* layout = new QVBoxLayout(&control);
+            // The window follows its buttons, whose captions change as trackers come and go.
+            layout->setSizeConstraint(QLayout::SetFixedSize);
             for (Socket& socket : sockets) {
                 socket.button = new QPushButton(&control);
                 layout->addWidget(socket.button);
@@ -96,6 +98,7 @@ int main(int argc, char** argv) {
                     },
                     Qt::QueuedConnection);
             };
+            refresh(bridge, sockets);
             bridge.plug(sockets.front().make());
             // Out of the way of the main window, which shows centred.
             if (const QScreen* screen = window.screen()) {
