@@ -152,6 +152,9 @@ void Configurator::postToWindow(std::function<void()> task) {
 }
 
 void Configurator::startDeviceWork(std::function<std::function<void()>(Progress&)> job) {
+    if (!alive_) {
+        return;  // the window has gone, and the worker with it
+    }
     deviceBusy_ = true;
     link_.clearCancel();
     operation_ = {true, 0, 0, {}};
@@ -162,6 +165,11 @@ void Configurator::startDeviceWork(std::function<std::function<void()>(Progress&
         WorkerProgress progress(*this);
         auto apply = job(progress);
         postToWindow([this, apply = std::move(apply)] {
+            // The progress goes before the outcome shows, which may be a message box.
+            operation_ = {};
+            if (operationChanged) {
+                operationChanged();
+            }
             apply();
             endDeviceWork();
         });
@@ -170,10 +178,6 @@ void Configurator::startDeviceWork(std::function<std::function<void()>(Progress&
 
 void Configurator::endDeviceWork() {
     deviceBusy_ = false;
-    operation_ = {};
-    if (operationChanged) {
-        operationChanged();
-    }
     if (deviceChangeHeld_ && depth_ == 0) {
         deviceChangeHeld_ = false;
         DetectDevice();
@@ -212,9 +216,10 @@ void Configurator::DetectDevice() {
         const auto found = [this](int serial) {
             postToWindow([this, serial] { ShowFoundTracker(model_, serial); });
         };
-        auto outcome = DetectTrackers(
-            bridge_, clock_, currentSerial,
-            [&](int) { return ReadConfiguration(link_, request, progress); }, found);
+        auto outcome =
+            DetectTrackers(bridge_, clock_, currentSerial,
+                           {[&](int) { return ReadConfiguration(link_, request, progress); }, found,
+                            [this] { return link_.cancelRequested(); }});
         return [this, outcome = std::move(outcome)] {
             ApplyDetection(model_, outcome,
                            [this](const ReadOutcome& read) { ApplyRead(model_, desktop_, read); });

@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kReadTries = 5;
 constexpr auto kPauseAfterFailedRead = std::chrono::milliseconds(1000);
+constexpr auto kPauseSlice = std::chrono::milliseconds(20);
 
 void showNoDevice(FieldModel& model) {
     model.setText(Field::SerNum, cp1251::fromUtf8("Номер"));
@@ -25,8 +26,8 @@ bool cutShort(const ReadOutcome& read) {
 }  // namespace
 
 DetectionOutcome DetectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
-                                const std::function<ReadOutcome(int serial)>& read,
-                                const std::function<void(int serial)>& found) {
+                                const DetectionHooks& hooks) {
+    const auto stopped = [&hooks] { return hooks.stopped && hooks.stopped(); };
     DetectionOutcome outcome;
     if (bridge.deviceCount(outcome.count) != BridgeStatus::Ok) {
         return outcome;  // nothing is known, so nothing is taken back either
@@ -52,14 +53,18 @@ DetectionOutcome DetectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
         if (serial == currentSerial) {
             continue;
         }
+        if (stopped()) {
+            outcome.interrupted = true;
+            break;
+        }
         currentSerial = serial;
-        if (found) {
-            found(serial);
+        if (hooks.found) {
+            hooks.found(serial);
         }
         DetectedTracker& tracker =
             outcome.trackers.emplace_back(DetectedTracker{serial, {}, false});
         for (int attempt = 1; attempt <= kReadTries; ++attempt) {
-            tracker.reads.push_back(read(serial));
+            tracker.reads.push_back(hooks.read(serial));
             if (tracker.reads.back().succeeded()) {
                 tracker.ready = true;
                 break;
@@ -68,7 +73,15 @@ DetectionOutcome DetectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
                 outcome.interrupted = true;
                 break;
             }
-            clock.sleepFor(kPauseAfterFailedRead);
+            // In slices, so that a cancel is not kept waiting.
+            for (auto pause = Clock::Duration(kPauseAfterFailedRead);
+                 pause > Clock::Duration::zero() && !stopped(); pause -= kPauseSlice) {
+                clock.sleepFor(std::min(pause, Clock::Duration(kPauseSlice)));
+            }
+            if (stopped()) {
+                outcome.interrupted = true;
+                break;
+            }
         }
     }
     return outcome;

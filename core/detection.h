@@ -29,12 +29,18 @@ struct DetectionOutcome {
     bool interrupted = false;  // a read was cancelled or its tracker went
 };
 
+// What a pass over the listing is given, besides the bridge and the clock.
+struct DetectionHooks {
+    std::function<ReadOutcome(int serial)> read;
+    std::function<void(int serial)> found;  // told before its reads
+    std::function<bool()> stopped;          // cancelled: no further tracker or try
+};
+
 // One pass over the FTDI devices the bridge lists, without opening any: a supported tracker
 // with a serial number other than `currentSerial` is told to `found` and read with `read` (up
 // to five tries a second apart).
 DetectionOutcome DetectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
-                                const std::function<ReadOutcome(int serial)>& read,
-                                const std::function<void(int serial)>& found = {});
+                                const DetectionHooks& hooks);
 
 // A tracker just found, shown with its MAC address before it is read.
 void ShowFoundTracker(FieldModel& model, int serial);

@@ -45,9 +45,11 @@ void ApplyWrite(FieldModel& model, MessageBoxes& boxes, const WriteOutcome& writ
     }
     ShowOutcome(model, boxes, written);
     if (written.recordRefused) {
-        boxes.message(MessageIcon::Warning, cp1251::toUtf8("В базе уже 1024 записи: устройство " +
-                                                           written.written.identity.serialNumber +
-                                                           " в неё не добавлено"));
+        // The program's own words are UTF-8 already; only the serial number as shown is not.
+        boxes.message(MessageIcon::Warning,
+                      "В базе уже 1024 записи: устройство " +
+                          cp1251::toUtf8(written.written.identity.serialNumber) +
+                          " в неё не добавлено");
     }
 }
 

@@ -25,7 +25,9 @@ class Write {
             session_.open("Ошибка при открытии USB")) {
             const bool written = walk(kNetworkWriteOrder) && corrected(LimitPhase::AfterNetwork) &&
                                  walk(kTrackerWriteOrder) && checkDebugPointer();
-            if (written) {
+            if (written && link_.interrupted()) {
+                session_.endInterrupted();  // nothing is recorded of a write cut short
+            } else if (written) {
                 outcome_.recordRefused = !recorder_.recordWrittenDevice(outcome_.written);
                 outcome_.recorded = true;
                 sendRecordingMethod();
@@ -232,6 +234,9 @@ class Write {
         link_.SendCommand();
         Reply pointer(4);
         pointer.setCount(link_.ReadPort(pointer.readInto()));
+        if (link_.interrupted()) {
+            return false;  // a log is never erased after a cancel
+        }
         if (pointer.count() != 4) {
             return false;
         }

@@ -109,6 +109,11 @@ ExchangeResult Exchange(Link& link, const ExchangeRule& rule) {
         link.SendCommand();
         Reply reply(asked);
         reply.setCount(link.ReadPort(reply.readInto(), completionFor(rule.acceptance)));
+        if (link.cancelRequested()) {
+            // A reply cut off by the cancel may still pass a prefix or a scan: it is not taken.
+            result = ExchangeResult{false, attempt, std::move(reply), true};
+            return result;
+        }
         const bool accepted = Accepts(rule, link.CommandText, reply);
         result = ExchangeResult{accepted, attempt, std::move(reply), false};
         if (accepted) {

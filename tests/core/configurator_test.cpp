@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "settings/settings_file.h"
-#include "sim/simulated_bridge.h"
 #include "sim/scripted_desktop.h"
+#include "sim/simulated_bridge.h"
 #include "tests/support/temp_folder.h"
 
 namespace korvan {

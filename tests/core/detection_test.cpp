@@ -21,20 +21,27 @@ class Detection : public ::testing::Test {
     FieldModel model;
     std::vector<std::string> readsOf;  // the serial shown at each read
     int failingReads = 0;
+    bool cancelAfterRead = false;
+    bool cancelled = false;
 
     void SetUp() override {
         model.DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
         model.ShowMac(0);
     }
     void detect() {
-        const auto outcome = DetectTrackers(bridge, clock, model.CurrentSerial, [this](int serial) {
+        const auto read = [this](int serial) {
             char shown[8];
             std::snprintf(shown, sizeof shown, "%05d", serial);
             readsOf.push_back(shown);
-            ReadOutcome read;
-            read.ending = failingReads-- <= 0 ? Ending::Done : Ending::Failed;
-            return read;
-        });
+            ReadOutcome outcome;
+            outcome.ending = failingReads-- <= 0 ? Ending::Done : Ending::Failed;
+            if (cancelAfterRead) {
+                cancelled = true;
+            }
+            return outcome;
+        };
+        const auto outcome = DetectTrackers(bridge, clock, model.CurrentSerial,
+                                            {read, {}, [this] { return cancelled; }});
         ApplyDetection(model, outcome, [](const ReadOutcome&) {});
     }
 };
@@ -70,6 +77,18 @@ TEST_F(Detection, AFailingReadIsTriedFiveTimesASecondApart) {
     detect();
     EXPECT_EQ(readsOf.size(), 3u);
     EXPECT_TRUE(model.enabled(Field::Button5));
+}
+
+TEST_F(Detection, ACancelEndsTheTriesAndThePassAtOnce) {
+    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::Configured("90002"));
+    failingReads = 100;
+    cancelAfterRead = true;
+    const auto start = clock.now();
+    detect();
+    EXPECT_EQ(readsOf, std::vector<std::string>{"90001"});
+    EXPECT_EQ(clock.now() - start, 0ms);    // no pause after the cancelled try
+    EXPECT_EQ(model.CurrentSerial, 90001);  // the second tracker was not taken up
 }
 
 TEST_F(Detection, OnlySupportedTrackersWithSerialsInRangeCount) {
