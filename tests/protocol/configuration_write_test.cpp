@@ -363,6 +363,30 @@ TEST_F(Write, ATrackerPulledOutDuringThePointerCheckIsNotRecorded) {
     EXPECT_FALSE(databaseWritten());
 }
 
+TEST_F(Write, TheOutcomeListsEveryExchangeWithItsStatus) {
+    tracker->injectFault({.kind = Fault::Kind::NoReply, .command = "FL_CHANGE_WIDE,", .times = 10});
+    const WriteOutcome outcome = testing::WriteFromForm(rig.link, model, database, desktop);
+    EXPECT_EQ(outcome.ending, Ending::Done);
+    EXPECT_TRUE(outcome.recorded);
+    // Each command once, as sent, a record command by its text before the record.
+    Commands distinct;
+    for (const auto& command : sent()) {
+        if (distinct.empty() || distinct.back() != command) {
+            distinct.push_back(command);
+        }
+    }
+    ASSERT_EQ(outcome.steps.size(), distinct.size());
+    for (std::size_t i = 0; i < distinct.size(); ++i) {
+        const Step& step = outcome.steps[i];
+        SCOPED_TRACE(step.command);
+        EXPECT_EQ(distinct[i].rfind(step.command, 0), 0u);
+        EXPECT_GE(step.command.size(), std::min<std::size_t>(distinct[i].size(), 14));
+        const bool wide = step.command == "FL_CHANGE_WIDE,0$";
+        EXPECT_EQ(step.status, wide ? StepStatus::Failed : StepStatus::Done);
+        EXPECT_EQ(step.attempts, wide ? 10 : 1);
+    }
+}
+
 TEST_F(Write, AnUnconfirmedRecordingMethodLeavesTheDatabaseUpdated) {
     tracker->injectFault(
         {.kind = Fault::Kind::NoReply, .command = "FL_CHANGE_NDIST,", .times = 10});
