@@ -1,5 +1,5 @@
 // How long the device operations would take on the wire, in the simulated tracker's virtual
-// time: with the replies handled as designed (every short read waits out its timeout) and with
+// time: with every read ending on its count or its timeout (a short reply waits it out) and with
 // early completion, side by side.
 #include <chrono>
 #include <cstdio>
@@ -97,19 +97,18 @@ int main() {
         {"plug to ready", false, nullptr, true},
     };
 
-    std::printf("| operation | designed (ms) | early completion (ms) | ratio |\n");
+    std::printf("| operation | count or timeout (ms) | early completion (ms) | ratio |\n");
     std::printf("|---|---:|---:|---:|\n");
     int failures = 0;
     for (const auto& scenario : scenarios) {
-        const double designed = measure(scenario, false, folder);
+        const double plain = measure(scenario, false, folder);
         const double early = measure(scenario, true, folder);
-        if (designed < 0 || early < 0) {
+        if (plain < 0 || early < 0) {
             std::printf("| %s | failed | failed | |\n", scenario.name);
             ++failures;
             continue;
         }
-        std::printf("| %s | %.1f | %.1f | %.1f |\n", scenario.name, designed, early,
-                    designed / early);
+        std::printf("| %s | %.1f | %.1f | %.1f |\n", scenario.name, plain, early, plain / early);
     }
     std::filesystem::remove_all(folder);
     return failures == 0 ? 0 : 1;

@@ -86,7 +86,7 @@ bool Link::replyComplete(std::span<const std::uint8_t> received, ReplyCompletion
             return !received.empty() && received.back() == ';';
         case ReplyCompletion::Kind::ExpectedLength:
             return completion.expected > 0 && received.size() >= completion.expected;
-        case ReplyCompletion::Kind::AsDesigned:
+        case ReplyCompletion::Kind::CountOrTimeout:
             break;
     }
     return false;

@@ -22,11 +22,11 @@ enum class OpenOutcome : std::uint8_t {
 // How a read may end before its full count when the link ends replies early.
 struct ReplyCompletion {
     enum class Kind : std::uint8_t {
-        AsDesigned,      // the count asked for, or the read timeout
+        CountOrTimeout,  // the count asked for, or the read timeout
         WifiText,        // the last byte is ";" and the line has gone quiet
         ExpectedLength,  // `expected` bytes are in and the line has gone quiet
     };
-    Kind kind = Kind::AsDesigned;
+    Kind kind = Kind::CountOrTimeout;
     std::size_t expected = 0;
 
     static ReplyCompletion wifiText() { return {Kind::WifiText, 0}; }

@@ -114,7 +114,7 @@ TEST_F(LinkTest, AWifiReplyEndsOnceTheLineIsQuietAfterItsSemicolon) {
     EXPECT_GE(took, 20ms);
     EXPECT_LT(took, 40ms);
 
-    rig.link.setEarlyCompletion(false);  // as designed: the whole timeout
+    rig.link.setEarlyCompletion(false);  // count or timeout: the whole timeout
     const auto again = rig.clock.now();
     EXPECT_EQ(exchange("GDHCP$", 8, ReplyCompletion::wifiText()), "DHCP=1;");
     EXPECT_EQ(rig.elapsedSince(again), 500ms);

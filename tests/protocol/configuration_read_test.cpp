@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/protocol/designed_rows.h"
+#include "tests/protocol/expected_rows.h"
 #include "tests/support/form_operations.h"
 #include "tests/support/sim_rig.h"
 #include "tests/support/temp_folder.h"
@@ -212,7 +212,7 @@ TEST_F(Read, ALinkThatDoesNotOpenIsReportedAndHowToFixARefusal) {
 }
 
 TEST_F(Read, EveryQueryThatStaysUnansweredEndsAsItsRowSays) {
-    for (const auto& row : designed::kReadRows) {
+    for (const auto& row : expected::kReadRows) {
         if (std::string(row.command) == "FL_READ_VERSION$") {
             continue;  // the version has a test of its own
         }
@@ -282,19 +282,19 @@ TEST_F(Read, AModeReplyThatIsNoNumberChangesNothing) {
     EXPECT_EQ(std::count(tracker.commands().begin(), tracker.commands().end(), "FL_GET_MODE$"), 1);
 }
 
-TEST_F(Read, EarlyCompletionReadsExactlyWhatTheDesignedReadsRead) {
+TEST_F(Read, EarlyCompletionReadsExactlyWhatCountOrTimeoutReadsRead) {
     auto& tracker = plug(SimulatedTracker::Configured());
     tracker.settings.dhcp = 0;
     tracker.settings.accessPoint = "Yard;Gate;7";
     ASSERT_TRUE(read());
-    FieldModel designed;
+    FieldModel plain;
     rig.link.setEarlyCompletion(false);
-    ASSERT_TRUE(testing::ReadIntoForm(rig.link, designed));
+    ASSERT_TRUE(testing::ReadIntoForm(rig.link, plain));
     for (int i = 0; i < kFieldCount; ++i) {
         const auto f = static_cast<Field>(i);
-        EXPECT_EQ(model.text(f), designed.text(f)) << fieldInfo(f).name;
-        EXPECT_EQ(model.checked(f), designed.checked(f)) << fieldInfo(f).name;
-        EXPECT_EQ(model.itemIndex(f), designed.itemIndex(f)) << fieldInfo(f).name;
+        EXPECT_EQ(model.text(f), plain.text(f)) << fieldInfo(f).name;
+        EXPECT_EQ(model.checked(f), plain.checked(f)) << fieldInfo(f).name;
+        EXPECT_EQ(model.itemIndex(f), plain.itemIndex(f)) << fieldInfo(f).name;
     }
     EXPECT_EQ(model.text(Field::WiFiName), "Yard;Gate;7");
 }

@@ -10,7 +10,7 @@
 #include "protocol/configuration_read.h"
 #include "settings/settings_file.h"
 #include "sim/scripted_desktop.h"
-#include "tests/protocol/designed_rows.h"
+#include "tests/protocol/expected_rows.h"
 #include "tests/support/form_operations.h"
 #include "tests/support/sim_rig.h"
 #include "tests/support/temp_folder.h"
@@ -205,8 +205,8 @@ TEST_F(Write, AnalogueLimitsAreAppliedOnlyOnceTheNetworkIsSet) {
 
 TEST_F(Write, EveryNetworkSettingEndsTheWriteWhenItsEchoIsWrongOrMissing) {
     model.setChecked(Field::RadioButton6, true);
-    for (const auto& row : designed::kWriteRows) {
-        if (row.judged != designed::Judged::Echo) {
+    for (const auto& row : expected::kWriteRows) {
+        if (row.judged != expected::Judged::Echo) {
             continue;
         }
         SCOPED_TRACE(row.command);
@@ -235,9 +235,9 @@ TEST_F(Write, EveryNetworkSettingEndsTheWriteWhenItsEchoIsWrongOrMissing) {
 
 TEST_F(Write, EveryTrackerSettingFailsAsItsRowSays) {
     std::set<std::string> tried;
-    for (const auto& row : designed::kWriteRows) {
+    for (const auto& row : expected::kWriteRows) {
         // The echoes have their own test; the pointer check and the recording method, too.
-        if (row.judged != designed::Judged::Count || row.afterDatabase ||
+        if (row.judged != expected::Judged::Count || row.afterDatabase ||
             std::string(row.command) == "DEBUG_GET_PTR$" || !tried.insert(row.command).second) {
             continue;
         }

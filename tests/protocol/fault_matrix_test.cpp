@@ -1,7 +1,7 @@
 // Every exchange of the read, the write and the debug-log operations, crossed with a tracker
 // that does not answer, answers short, answers with garbage of the right length, or is pulled
-// out as the command arrives. Each case must end with its designed message, every link closed
-// and the database as the design says.
+// out as the command arrives. Each case must end with its own message, every link closed
+// and the database written only when the device was recorded.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -14,7 +14,7 @@
 #include "protocol/debug_log.h"
 #include "settings/settings_file.h"
 #include "sim/scripted_desktop.h"
-#include "tests/protocol/designed_rows.h"
+#include "tests/protocol/expected_rows.h"
 #include "tests/support/form_operations.h"
 #include "tests/support/sim_rig.h"
 #include "tests/support/temp_folder.h"
@@ -25,7 +25,7 @@ namespace {
 using sim::Fault;
 using sim::SimulatedTracker;
 using testing::ansi;
-using namespace designed;
+using namespace expected;
 
 const Fault::Kind kFaults[] = {Fault::Kind::NoReply, Fault::Kind::ShortReply, Fault::Kind::Garbage,
                                Fault::Kind::Unplug};
@@ -66,7 +66,7 @@ struct Expected {
     bool databaseWritten = false;
 };
 
-// The design's outcome of `kind` at row `index`, with `success` the message of a clean run.
+// The outcome of `kind` at row `index`, with `success` the message of a clean run.
 Expected expectedFor(const std::vector<Row>& rows, std::size_t index, Fault::Kind kind,
                      const char* success) {
     const Row& row = rows[index];

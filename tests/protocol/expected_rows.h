@@ -2,10 +2,10 @@
 
 #include <vector>
 
-// The exchanges of the read and the write as the design gives them: each command with how
+// The exchanges of the read and the write as the tracker expects them: each command with how
 // its reply is judged, whether its failure ends the operation, and its messages. Tests check
 // the program against these rows.
-namespace korvan::designed {
+namespace korvan::expected {
 
 enum class Judged { Count, Echo, Text };  // Text: the Wi-Fi module's prefix and scan replies
 
@@ -82,4 +82,4 @@ inline const std::vector<Row> kWriteRows = {
     {"FL_CHANGE_NDIST,", Judged::Count, true, kSendFailed, nullptr, true},
 };
 
-}  // namespace korvan::designed
+}  // namespace korvan::expected
