@@ -56,6 +56,8 @@ class Configurator {
 
     FieldModel& model() { return model_; }
     DeviceDatabase& database() { return database_; }
+    // The link belongs to the device worker while an operation runs: tests and benchmarks only,
+    // between operations.
     Link& link() { return link_; }
 
     // A device came or went. Detection runs now, or once the running operation has ended:

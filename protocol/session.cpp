@@ -19,11 +19,10 @@ bool Session::open(std::string_view failureUtf8) {
     if (opened == OpenOutcome::Opened) {
         return true;
     }
-    outcome_.ending = Ending::Failed;
     // Short enough for the status line's two lines.
-    outcome_.tell(Severity::Fatal, opened == OpenOutcome::NoPermission
-                                       ? "Нет доступа к USB: нужно правило udev из пакета korvan"
-                                       : failureUtf8);
+    fail(opened == OpenOutcome::NoPermission
+             ? "Нет доступа к USB: нужно правило udev из пакета korvan"
+             : failureUtf8);
     return false;
 }
 
@@ -31,8 +30,7 @@ bool Session::openOrTell(std::string_view failureUtf8, MessageIcon icon) {
     if (link_.OpenPort() == OpenOutcome::Opened) {
         return true;
     }
-    outcome_.ending = Ending::Failed;
-    outcome_.tell(Severity::Fatal, failureUtf8, Place::MessageBox, icon);
+    fail(failureUtf8, Place::MessageBox, icon);
     return false;
 }
 
