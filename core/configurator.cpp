@@ -36,6 +36,10 @@ class Configurator::WorkerProgress final : public Progress {
             owner->stepReached(index, count, text);
         });
     }
+    void retry(int attempt, int attempts) override {
+        owner_.postToWindow(
+            [owner = &owner_, attempt, attempts] { owner->retryReached(attempt, attempts); });
+    }
 
   private:
     Configurator& owner_;
@@ -188,9 +192,18 @@ void Configurator::stepReached(int index, int count, std::string what) {
     if (!deviceBusy_) {
         return;
     }
-    operation_.step = index;
-    operation_.steps = count;
-    operation_.what = std::move(what);
+    operation_ = {true, index, count, std::move(what)};
+    if (operationChanged) {
+        operationChanged();
+    }
+}
+
+void Configurator::retryReached(int attempt, int attempts) {
+    if (!deviceBusy_ || !operation_.running) {
+        return;
+    }
+    operation_.attempt = attempt;
+    operation_.attempts = attempts;
     if (operationChanged) {
         operationChanged();
     }

@@ -25,6 +25,8 @@ struct OperationState {
     int step = 0;  // from 1; 0 before the first
     int steps = 0;
     std::string what;  // UTF-8
+    int attempt = 1;   // of the step, when its tracker has not answered at once
+    int attempts = 1;
 };
 
 // The program without its window: the fields, the link, the device database and every handler
@@ -91,6 +93,7 @@ class Configurator {
     void startDeviceWork(std::function<std::function<void()>(Progress&)> job);
     void endDeviceWork();
     void stepReached(int index, int count, std::string what);
+    void retryReached(int attempt, int attempts);
     void postToWindow(std::function<void()> task);
 
     Bridge& bridge_;

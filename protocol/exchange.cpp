@@ -97,13 +97,17 @@ bool EchoMatches(const Reply& reply, const CommandBuffer& command) {
     return reply.count() + 1 == command.length() && reply.startsWith(expected);
 }
 
-ExchangeResult Exchange(Link& link, const ExchangeRule& rule) {
+ExchangeResult Exchange(Link& link, const ExchangeRule& rule,
+                        const std::function<void(int attempt)>& retrying) {
     const std::size_t asked = askedLength(rule, link.CommandText);
     ExchangeResult result{false, 0, Reply(asked)};
     for (int attempt = 1; attempt <= kExchangeAttempts; ++attempt) {
         if (link.interrupted()) {
             result.interrupted = true;
             return result;
+        }
+        if (attempt > 1 && retrying) {
+            retrying(attempt);
         }
         link.PurgePort();
         link.SendCommand();

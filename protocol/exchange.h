@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -64,7 +65,9 @@ struct ExchangeResult {
 // Up to ten attempts of the command that stands in the link's command buffer: purge, send,
 // read, judge; a failed attempt is followed by a 100 ms pause. A cancel or a device that is
 // gone ends the attempts at once.
-ExchangeResult Exchange(Link& link, const ExchangeRule& rule);
+// `retrying` hears of every attempt after the first, before it is made.
+ExchangeResult Exchange(Link& link, const ExchangeRule& rule,
+                        const std::function<void(int attempt)>& retrying = {});
 
 // Waits on the link's clock, in slices short enough that a cancel is seen soon.
 void PauseUnlessInterrupted(Link& link, Clock::Duration pause);

@@ -74,6 +74,8 @@ class Progress {
     virtual ~Progress() = default;
     // Step `index` (from 1) of `count` begins; `what` says what it does, in UTF-8.
     virtual void step(int index, int count, std::string_view what) = 0;
+    // The current step is tried again: attempt `attempt` of `attempts`.
+    virtual void retry(int /*attempt*/, int /*attempts*/) {}
 };
 
 // For operations run where no one watches.

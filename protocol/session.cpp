@@ -54,7 +54,8 @@ void Session::endStep(StepStatus status, int attempts) {
 
 ExchangeResult Session::exchange(const ExchangeRule& rule, std::string_view what) {
     beginStep(what);
-    auto result = Exchange(link_, rule);
+    auto result =
+        Exchange(link_, rule, [this](int attempt) { progress_.retry(attempt, kExchangeAttempts); });
     endStep(result.accepted      ? StepStatus::Done
             : result.interrupted ? StepStatus::Interrupted
                                  : StepStatus::Failed,

@@ -242,11 +242,16 @@ void TOstrelForm::OperationChange() {
     }
     progress_->setRange(0, std::max(operation.steps, 1));
     progress_->setValue(operation.step);
-    progress_->setFormat(operation.step == 0 ? QString("Связь с устройством...")
-                                             : QString("%1 из %2: %3")
-                                                   .arg(operation.step)
-                                                   .arg(operation.steps)
-                                                   .arg(QString::fromStdString(operation.what)));
+    QString shown = operation.step == 0 ? QString("Связь с устройством...")
+                                        : QString("%1 из %2: %3")
+                                              .arg(operation.step)
+                                              .arg(operation.steps)
+                                              .arg(QString::fromStdString(operation.what));
+    if (operation.attempt > 1) {
+        // A tracker that keeps silent: the technician sees that it is being asked again.
+        shown += QString(", попытка %1 из %2").arg(operation.attempt).arg(operation.attempts);
+    }
+    progress_->setFormat(shown);
     progress_->raise();
     cancel_->raise();
 }

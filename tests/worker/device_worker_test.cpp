@@ -200,6 +200,10 @@ TEST_F(Worker, AMuteTrackerLeavesTheWindowFreeAndACancelClosesTheLinkWithinOneEx
     }));
     EXPECT_TRUE(core.operationRunning());
     EXPECT_GT(turns, 10);
+    // The window is told that the tracker is being asked again.
+    ASSERT_TRUE(window.pumpUntil([this] { return !seen.empty() && seen.back().attempt >= 2; }));
+    EXPECT_EQ(seen.back().step, 1);
+    EXPECT_EQ(seen.back().attempts, 10);
 
     const auto sentBeforeCancel = wire.sent().size();
     core.Cancel();
