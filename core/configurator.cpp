@@ -168,21 +168,20 @@ void Configurator::startDeviceWork(std::function<std::function<void()>(Progress&
     runner_.run([this, job = std::move(job)] {
         WorkerProgress progress(*this);
         auto apply = job(progress);
-        postToWindow([this, apply = std::move(apply)] {
-            // The progress goes before the outcome shows, which may be a message box.
-            operation_ = {};
-            if (operationChanged) {
-                operationChanged();
-            }
-            apply();
-            endDeviceWork();
-        });
+        postToWindow([this, apply = std::move(apply)] { endDeviceWork(apply); });
     });
 }
 
-void Configurator::endDeviceWork() {
+void Configurator::endDeviceWork(const std::function<void()>& apply) {
+    // The operation is over before its outcome shows, which may be a message box: the window
+    // is whole again meanwhile, and whoever listens sees the operation ended.
     deviceBusy_ = false;
-    if (deviceChangeHeld_ && depth_ == 0) {
+    operation_ = {};
+    if (operationChanged) {
+        operationChanged();
+    }
+    apply();
+    if (deviceChangeHeld_ && !operationRunning()) {
         deviceChangeHeld_ = false;
         DetectDevice();
     }

@@ -91,7 +91,7 @@ class Configurator {
     // Starts a device operation on the runner. The job returns what applies its outcome, which
     // runs on the window's thread once the job has ended.
     void startDeviceWork(std::function<std::function<void()>(Progress&)> job);
-    void endDeviceWork();
+    void endDeviceWork(const std::function<void()>& apply);
     void stepReached(int index, int count, std::string what);
     void retryReached(int attempt, int attempts);
     void postToWindow(std::function<void()> task);
