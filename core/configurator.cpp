@@ -180,7 +180,9 @@ void Configurator::endDeviceWork(const std::function<void()>& apply) {
     if (operationChanged) {
         operationChanged();
     }
+    applying_ = true;
     apply();
+    applying_ = false;
     if (deviceChangeHeld_ && !operationRunning()) {
         deviceChangeHeld_ = false;
         DetectDevice();
@@ -209,7 +211,7 @@ void Configurator::retryReached(int attempt, int attempts) {
 }
 
 void Configurator::DeviceChanged() {
-    if (operationRunning()) {
+    if (operationRunning() || applying_) {
         deviceChangeHeld_ = true;
         return;
     }

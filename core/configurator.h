@@ -108,6 +108,7 @@ class Configurator {
     DeviceDatabase database_;
     OperationState operation_;
     bool deviceBusy_ = false;
+    bool applying_ = false;  // an outcome is being shown, perhaps in a message box
     int depth_ = 0;
     bool deviceChangeHeld_ = false;
     // Work posted to the window's thread is dropped once the core is gone.

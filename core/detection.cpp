@@ -111,6 +111,9 @@ void ApplyDetection(FieldModel& model, const DetectionOutcome& outcome,
         }
         if (tracker.ready) {
             model.setEnabled(Field::Button5, true);
+        } else if (!tracker.reads.empty() && cutShort(tracker.reads.back())) {
+            // Its fields may still hold another tracker's values: no write until it is read.
+            model.setEnabled(Field::Button5, false);
         }
     }
     if (outcome.count == 0) {

@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <algorithm>
 #include <vector>
 
 #include "core/configurator.h"
@@ -25,24 +26,15 @@ struct Socket {
     QPushButton* button = nullptr;
 };
 
-bool attached(SimulatedBridge& bridge, const std::string& serial, std::size_t* index = nullptr) {
-    for (std::size_t i = 0; i < bridge.attached(); ++i) {
-        if (bridge.tracker(i).usbSerial == serial) {
-            if (index != nullptr) {
-                *index = i;
-            }
-            return true;
-        }
-    }
-    return false;
+bool attached(const SimulatedBridge& bridge, const std::string& serial) {
+    const auto serials = bridge.attachedSerials();
+    return std::find(serials.begin(), serials.end(), serial) != serials.end();
 }
 
-// Plugs the tracker in when it is out, and pulls it out when it is in.
+// Plugs the tracker in when it is out, and pulls it out when it is in. The worker may pull a
+// tracker out meanwhile: the bridge looks and unplugs under its own lock.
 void toggle(SimulatedBridge& bridge, const Socket& socket) {
-    std::size_t index = 0;
-    if (attached(bridge, socket.make().usbSerial, &index)) {
-        bridge.unplug(index);
-    } else {
+    if (!bridge.unplugSerial(socket.make().usbSerial)) {
         bridge.plug(socket.make());
     }
 }

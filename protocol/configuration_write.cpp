@@ -227,7 +227,8 @@ class Write {
     }
 
     // One look at the pointer, and an erase when it is outside the log; true once it is in
-    // place or the erase was answered in any way but a short reply.
+    // place, or once the erase was answered "CLEARED" or with anything but nine bytes, which
+    // the tracker's firmware takes as done.
     bool pointerAttempt() {
         link_.CommandText.FormatCommand("DEBUG_GET_PTR$");
         link_.PurgePort();
@@ -248,6 +249,9 @@ class Write {
         link_.SendCommand();
         Reply cleared(9);
         cleared.setCount(link_.ReadPort(cleared.readInto()));
+        if (link_.interrupted()) {
+            return false;
+        }
         const auto bytes = cleared.bytes();
         return cleared.count() != 9 ||
                std::string_view(reinterpret_cast<const char*>(bytes.data()), 7) == "CLEARED";

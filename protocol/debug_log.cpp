@@ -94,6 +94,10 @@ Outcome ClearDebugLog(Link& link, DebugLogQuestions& questions, Progress& progre
         session.close();
         return outcome;
     }
+    if (link.interrupted()) {
+        session.endInterrupted();  // cancelled while the question was open: nothing is erased
+        return outcome;
+    }
     link.CommandText.FormatCommand("DEBUG_CLEAR_LOG$");
     const Reply reply = exchangeOnce(session, 9, "стирание отладочного журнала");
     if (link.interrupted()) {
@@ -140,6 +144,10 @@ Outcome ReadDebugLog(Link& link, DebugLogQuestions& questions, Progress& progres
     if (!path) {
         outcome.ending = Ending::NotStarted;
         session.close();
+        return outcome;
+    }
+    if (link.interrupted()) {
+        session.endInterrupted();  // the file chosen is left as it was
         return outcome;
     }
     session.setStepCount(static_cast<int>(blocksOf(*size)) + (fullRead ? 0 : 1));

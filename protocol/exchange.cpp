@@ -113,8 +113,9 @@ ExchangeResult Exchange(Link& link, const ExchangeRule& rule,
         link.SendCommand();
         Reply reply(asked);
         reply.setCount(link.ReadPort(reply.readInto(), completionFor(rule.acceptance)));
-        if (link.cancelRequested()) {
-            // A reply cut off by the cancel may still pass a prefix or a scan: it is not taken.
+        if (link.interrupted()) {
+            // A reply cut off by a cancel or an unplug may still pass a prefix or a scan: it
+            // is not taken.
             result = ExchangeResult{false, attempt, std::move(reply), true};
             return result;
         }

@@ -29,6 +29,31 @@ void SimulatedBridge::unplug(std::size_t index) {
     }
 }
 
+bool SimulatedBridge::unplugSerial(const std::string& usbSerial) {
+    bool removed = false;
+    {
+        std::lock_guard lock(mutex_);
+        const auto found =
+            std::find_if(trackers_.begin(), trackers_.end(),
+                         [&usbSerial](const auto& t) { return t->usbSerial == usbSerial; });
+        removed =
+            found != trackers_.end() && remove(static_cast<std::size_t>(found - trackers_.begin()));
+    }
+    if (removed) {
+        tellDevicesChanged();
+    }
+    return removed;
+}
+
+std::vector<std::string> SimulatedBridge::attachedSerials() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> serials;
+    for (const auto& tracker : trackers_) {
+        serials.push_back(tracker->usbSerial);
+    }
+    return serials;
+}
+
 bool SimulatedBridge::remove(std::size_t index) {
     if (index >= trackers_.size()) {
         return false;

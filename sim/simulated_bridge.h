@@ -58,6 +58,11 @@ class SimulatedBridge final : public Bridge {
     SimulatedTracker& plug(SimulatedTracker tracker);
     // Pulls out the tracker at `index`; an open link to it goes dead.
     void unplug(std::size_t index);
+    // The same for the tracker with this USB serial string; false when none is attached.
+    bool unplugSerial(const std::string& usbSerial);
+    // The USB serial strings of the attached trackers, in listing order: what the window may
+    // look at while the worker runs.
+    std::vector<std::string> attachedSerials() const;
     std::size_t attached() const;
     // The tracker itself is not guarded: read or change it while the worker is idle.
     SimulatedTracker& tracker(std::size_t index);

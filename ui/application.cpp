@@ -24,15 +24,21 @@ int RunProgram(Bridge& bridge, Clock& clock, const ProgramSetup& setup) {
     desktop.setWindow(&window);
     window.setWindowTitle(window.windowTitle() + setup.captionSuffix);
     QApplication::setApplicationDisplayName(window.windowTitle());
+    // What beforeShow started stops before the window and the core go, also when start-up
+    // throws.
+    struct AfterLoop {
+        const std::function<void()>& run;
+        ~AfterLoop() {
+            if (run) {
+                run();
+            }
+        }
+    } afterLoop{setup.afterLoop};
     if (setup.beforeShow) {
         setup.beforeShow(core, window);
     }
     window.show();
-    const int result = QApplication::exec();
-    if (setup.afterLoop) {
-        setup.afterLoop();
-    }
-    return result;
+    return QApplication::exec();
 }
 
 int RunGuarded(const std::function<int()>& entry) {

@@ -84,6 +84,10 @@ TOstrelForm::TOstrelForm(Configurator& core, QWidget* parent)
         this, [this] { core_.DeviceChanged(); }, Qt::QueuedConnection);
 }
 
+TOstrelForm::~TOstrelForm() {
+    core_.operationChanged = nullptr;  // the core outlives the window
+}
+
 void TOstrelForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!shown_) {
@@ -122,7 +126,8 @@ bool TOstrelForm::FormKeyDown(const QKeyEvent& key) {
             core_.Cancel();
             return true;
         }
-        // The debug-log keys wait until the operation has ended; the rest go to the controls.
+        // The debug-log keys do nothing until the operation has ended; the rest go to the
+        // controls.
         return (modifiers & Qt::ControlModifier) && (modifiers & Qt::AltModifier) &&
                (key.key() == Qt::Key_L || key.key() == Qt::Key_R || key.key() == Qt::Key_F);
     }
@@ -229,6 +234,9 @@ void TOstrelForm::buildProgress() {
 
 void TOstrelForm::OperationChange() {
     const OperationState& operation = core_.operation();
+    if (operation.running && !showingOperation_) {
+        focusBefore_ = QApplication::focusWidget();
+    }
     for (const char* name : {"Open", "SaveAs", "Button1", "Button2"}) {
         child(name)->setEnabled(!operation.running);
     }
@@ -238,8 +246,13 @@ void TOstrelForm::OperationChange() {
     progress_->setVisible(operation.running);
     cancel_->setVisible(operation.running);
     if (!operation.running) {
+        if (showingOperation_ && focusBefore_ && focusBefore_->isEnabled()) {
+            focusBefore_->setFocus();
+        }
+        showingOperation_ = false;
         return;
     }
+    showingOperation_ = true;
     progress_->setRange(0, std::max(operation.steps, 1));
     progress_->setValue(operation.step);
     QString shown = operation.step == 0 ? QString("Связь с устройством...")

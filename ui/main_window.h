@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QPointer>
 #include <QWidget>
 
 #include "settings/field_model.h"
@@ -45,6 +46,7 @@ class TOstrelForm : public QWidget {
 
   public:
     explicit TOstrelForm(Configurator& core, QWidget* parent = nullptr);
+    ~TOstrelForm() override;
 
     // Moves the five shared containers to the view that `PageControl2` shows.
     void PageControl2Change();
@@ -93,6 +95,9 @@ class TOstrelForm : public QWidget {
     QTabWidget* pageControl3_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QPushButton* cancel_ = nullptr;
+    // Where the keyboard was when the operation began: its controls go off meanwhile.
+    QPointer<QWidget> focusBefore_;
+    bool showingOperation_ = false;
     bool shown_ = false;
     bool destroyed_ = false;
 };

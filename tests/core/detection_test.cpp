@@ -37,6 +37,7 @@ class Detection : public ::testing::Test {
             outcome.ending = failingReads-- <= 0 ? Ending::Done : Ending::Failed;
             if (cancelAfterRead) {
                 cancelled = true;
+                outcome.ending = Ending::Cancelled;
             }
             return outcome;
         };
@@ -84,8 +85,10 @@ TEST_F(Detection, ACancelEndsTheTriesAndThePassAtOnce) {
     bridge.plug(SimulatedTracker::Configured("90002"));
     failingReads = 100;
     cancelAfterRead = true;
+    model.setEnabled(Field::Button5, true);  // as the tracker read before left it
     const auto start = clock.now();
     detect();
+    EXPECT_FALSE(model.enabled(Field::Button5));  // no write of fields it did not fill
     EXPECT_EQ(readsOf, std::vector<std::string>{"90001"});
     EXPECT_EQ(clock.now() - start, 0ms);    // no pause after the cancelled try
     EXPECT_EQ(model.CurrentSerial, 90001);  // the second tracker was not taken up

@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "base/scan.h"
-
 #include <deque>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "base/scan.h"
 #include "tests/support/temp_folder.h"
 
 namespace korvan {

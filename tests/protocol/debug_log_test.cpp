@@ -148,5 +148,17 @@ TEST_F(DebugLog, ErasingAsksFirstAndJudgesTheReply) {
     }
 }
 
+TEST_F(DebugLog, ACancelWhileTheFileIsChosenLeavesTheFileAsItWas) {
+    testing::writeBytes(file, "kept");
+    desktop.logAnswers = {file};
+    desktop.whileDialogOpen = [this] { rig.link.requestCancel(); };
+    const Outcome outcome = testing::CopyLog(rig.link, desktop, false);
+    EXPECT_EQ(outcome.ending, Ending::Cancelled);
+    EXPECT_EQ(testing::readBytes(file), "kept");
+    EXPECT_TRUE(desktop.messages.empty());
+    EXPECT_FALSE(rig.link.isOpen());
+    EXPECT_EQ(tracker.commands(), std::vector<std::string>{"DEBUG_LOG_SIZE$"});
+}
+
 }  // namespace
 }  // namespace korvan

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "base/cp1251.h"
 #include "protocol/session.h"
@@ -191,39 +192,42 @@ TEST_F(ExchangeTest, ACancelOrAPulledTrackerEndsTheAttemptsAtOnce) {
     EXPECT_TRUE(rig.link.deviceGone());
 }
 
-// A clock that asks the link to stop once a given moment has come, as a technician's cancel
-// arriving in the middle of a reply.
-class CancellingClock final : public Clock {
+// A clock that does something once a given moment has come, as a technician's cancel or an
+// unplug arriving in the middle of a reply.
+class ActingClock final : public Clock {
   public:
     Duration now() const override { return time_.now(); }
     void sleepFor(Duration duration) override {
         time_.sleepFor(duration);
-        if (link != nullptr && time_.now() >= at) {
-            link->requestCancel();
+        if (action && time_.now() >= at) {
+            std::exchange(action, nullptr)();
         }
     }
-    Link* link = nullptr;
+    std::function<void()> action;
     Duration at{};
 
   private:
     VirtualClock time_;
 };
 
-TEST(ExchangeCancel, AReplyCutOffByACancelIsNotTakenEvenWhenItsStartFits) {
-    CancellingClock clock;
-    sim::SimulatedBridge bridge(clock);
-    Link link(bridge, clock);
-    auto& tracker = bridge.plug(SimulatedTracker::Configured());
-    tracker.injectFault(
-        {.kind = Fault::Kind::SplitReply, .command = "GSERIP$", .keep = 9, .pause = 200ms});
-    ASSERT_EQ(link.OpenPort(), OpenOutcome::Opened);
-    clock.link = &link;
-    clock.at = clock.now() + 100ms;  // "SERIP=192" is in, the rest is on its way
-    link.CommandText.FormatCommand("GSERIP$");
-    const auto result = Exchange(link, {Acceptance::Prefix, 23, "SERIP="});
-    EXPECT_FALSE(result.accepted);
-    EXPECT_TRUE(result.interrupted);
-    EXPECT_EQ(result.reply.count(), 9u);
+TEST(ExchangeCancel, AReplyCutOffByACancelOrAnUnplugIsNotTakenEvenWhenItsStartFits) {
+    for (const bool unplug : {false, true}) {
+        SCOPED_TRACE(unplug ? "unplugged" : "cancelled");
+        ActingClock clock;
+        sim::SimulatedBridge bridge(clock);
+        Link link(bridge, clock);
+        auto& tracker = bridge.plug(SimulatedTracker::Configured());
+        tracker.injectFault(
+            {.kind = Fault::Kind::SplitReply, .command = "GSERIP$", .keep = 9, .pause = 200ms});
+        ASSERT_EQ(link.OpenPort(), OpenOutcome::Opened);
+        clock.at = clock.now() + 100ms;  // "SERIP=192" is in, the rest is on its way
+        clock.action = [&] { unplug ? bridge.unplug(0) : link.requestCancel(); };
+        link.CommandText.FormatCommand("GSERIP$");
+        const auto result = Exchange(link, {Acceptance::Prefix, 23, "SERIP="});
+        EXPECT_FALSE(result.accepted);
+        EXPECT_TRUE(result.interrupted);
+        EXPECT_EQ(result.attempts, 1);
+    }
 }
 
 }  // namespace

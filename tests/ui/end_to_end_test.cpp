@@ -11,8 +11,8 @@
 #include <QTest>
 
 #include "core/configurator.h"
-#include "sim/simulated_bridge.h"
 #include "sim/scripted_desktop.h"
+#include "sim/simulated_bridge.h"
 #include "tests/support/temp_folder.h"
 #include "ui/main_window.h"
 

@@ -18,8 +18,8 @@
 
 #include "core/configurator.h"
 #include "settings/settings_file.h"
-#include "sim/simulated_bridge.h"
 #include "sim/scripted_desktop.h"
+#include "sim/simulated_bridge.h"
 #include "tests/support/temp_folder.h"
 #include "ui/button_tabs.h"
 
@@ -351,8 +351,12 @@ TEST_F(Window, WhileAnOperationRunsItsProgressShowsAndEscStopsIt) {
         }
         QTest::keyClick(edit("ip"), Qt::Key_Escape);
     };
+    QApplication::setActiveWindow(window.get());
+    widget<QPushButton>("Button5")->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), widget("Button5"));
     widget<QPushButton>("Button5")->click();
     EXPECT_TRUE(looked);
+    EXPECT_EQ(QApplication::focusWidget(), widget("Button5"));  // the keyboard is back
     // Cancelled before the recording method: the write ends there, the link closed.
     EXPECT_EQ(model.text(Field::CommandInfo), ansi("Операция отменена"));
     EXPECT_FALSE(core.link().isOpen());
