@@ -17,10 +17,8 @@ class Configurator::Operation {
     Operation(const Operation&) = delete;
     Operation& operator=(const Operation&) = delete;
     ~Operation() {
-        if (--owner_.depth_ == 0 && !owner_.deviceBusy_ && owner_.deviceChangeHeld_) {
-            owner_.deviceChangeHeld_ = false;
-            owner_.DetectDevice();
-        }
+        --owner_.depth_;
+        owner_.handleHeldDeviceChange();
     }
 
   private:
@@ -114,6 +112,10 @@ Configurator::Configurator(Bridge& bridge, Clock& clock, Desktop& desktop, Devic
       database_(model_, desktop) {}
 
 Configurator::~Configurator() {
+    stopWorker();
+}
+
+void Configurator::stopWorker() {
     Cancel();
     window_.abandonCalls();
     runner_.finish();
@@ -135,9 +137,7 @@ void Configurator::FormShow(const std::function<void()>& alignView) {
 
 SettingsSaveResult Configurator::FormDestroy() {
     // What the worker still has for the window is dropped: the window is going.
-    Cancel();
-    window_.abandonCalls();
-    runner_.finish();
+    stopWorker();
     alive_.reset();
     database_.ClearRecords();
     return SaveSettings(model_, SettingsPath);
@@ -183,7 +183,11 @@ void Configurator::endDeviceWork(const std::function<void()>& apply) {
     applying_ = true;
     apply();
     applying_ = false;
-    if (deviceChangeHeld_ && !operationRunning()) {
+    handleHeldDeviceChange();
+}
+
+void Configurator::handleHeldDeviceChange() {
+    if (deviceChangeHeld_ && !operationRunning() && !applying_) {
         deviceChangeHeld_ = false;
         DetectDevice();
     }

@@ -95,6 +95,10 @@ class Configurator {
     void stepReached(int index, int count, std::string what);
     void retryReached(int attempt, int attempts);
     void postToWindow(std::function<void()> task);
+    // Detection held back by an operation runs once nothing runs any more.
+    void handleHeldDeviceChange();
+    // A running operation cancelled, a waiting dialog call released, the worker joined.
+    void stopWorker();
 
     Bridge& bridge_;
     Clock& clock_;

@@ -231,10 +231,7 @@ class Write {
     // the tracker's firmware takes as done.
     bool pointerAttempt() {
         link_.CommandText.FormatCommand("DEBUG_GET_PTR$");
-        link_.PurgePort();
-        link_.SendCommand();
-        Reply pointer(4);
-        pointer.setCount(link_.ReadPort(pointer.readInto()));
+        const Reply pointer = AskOnce(link_, 4);
         if (link_.interrupted()) {
             return false;  // a log is never erased after a cancel
         }
@@ -245,10 +242,7 @@ class Write {
             return true;
         }
         link_.CommandText.FormatCommand("DEBUG_CLEAR_LOG$");
-        link_.PurgePort();
-        link_.SendCommand();
-        Reply cleared(9);
-        cleared.setCount(link_.ReadPort(cleared.readInto()));
+        const Reply cleared = AskOnce(link_, 9);
         if (link_.interrupted()) {
             return false;
         }

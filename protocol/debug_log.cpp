@@ -19,10 +19,7 @@ constexpr const char* kReadFailed = "Ошибка при чтении отлад
 Reply exchangeOnce(Session& session, std::size_t expected, std::string_view what) {
     Link& link = session.link();
     session.beginStep(what);
-    link.PurgePort();
-    link.SendCommand();
-    Reply reply(kReplyBuffer);
-    reply.setCount(link.ReadPort(reply.readInto(), ReplyCompletion::expectedLength(expected)));
+    Reply reply = AskOnce(link, kReplyBuffer, ReplyCompletion::expectedLength(expected));
     session.endStep(link.interrupted()          ? StepStatus::Interrupted
                     : reply.count() == expected ? StepStatus::Done
                                                 : StepStatus::Failed,

@@ -109,10 +109,7 @@ ExchangeResult Exchange(Link& link, const ExchangeRule& rule,
         if (attempt > 1 && retrying) {
             retrying(attempt);
         }
-        link.PurgePort();
-        link.SendCommand();
-        Reply reply(asked);
-        reply.setCount(link.ReadPort(reply.readInto(), completionFor(rule.acceptance)));
+        Reply reply = AskOnce(link, asked, completionFor(rule.acceptance));
         if (link.interrupted()) {
             // A reply cut off by a cancel or an unplug may still pass a prefix or a scan: it
             // is not taken.
@@ -128,6 +125,14 @@ ExchangeResult Exchange(Link& link, const ExchangeRule& rule,
     }
     result.interrupted = link.interrupted();
     return result;
+}
+
+Reply AskOnce(Link& link, std::size_t asked, ReplyCompletion completion) {
+    link.PurgePort();
+    link.SendCommand();
+    Reply reply(asked);
+    reply.setCount(link.ReadPort(reply.readInto(), completion));
+    return reply;
 }
 
 void PauseUnlessInterrupted(Link& link, Clock::Duration pause) {

@@ -69,6 +69,10 @@ struct ExchangeResult {
 ExchangeResult Exchange(Link& link, const ExchangeRule& rule,
                         const std::function<void(int attempt)>& retrying = {});
 
+// The command in the link's buffer sent once, its reply not judged: purge, send, and a read
+// of up to `asked` bytes. What Exchange repeats, and what the one-shot service commands do.
+Reply AskOnce(Link& link, std::size_t asked, ReplyCompletion completion = {});
+
 // Waits on the link's clock, in slices short enough that a cancel is seen soon.
 void PauseUnlessInterrupted(Link& link, Clock::Duration pause);
 
