@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -73,6 +74,22 @@ class PumpedWindow final : public QueuedWindowThread {
     std::condition_variable changed_;
     std::deque<Task> tasks_;
 };
+
+TEST(WindowThreadCall, ATaskGivenUpOnStaysUndoneWhenTheWindowTurnsAgain) {
+    PumpedWindow window;
+    bool ran = false;
+    std::atomic<bool> answer = true;
+    std::thread worker([&] { answer = window.call([&ran] { ran = true; }); });
+    while (window.empty()) {
+        std::this_thread::yield();  // until the task is queued and the worker waits for it
+    }
+    window.abandonCalls();
+    worker.join();
+    EXPECT_FALSE(answer);
+    // What the task refers to may be gone with the worker's job: it must not run now.
+    ASSERT_TRUE(window.pumpUntil([&] { return window.empty(); }));
+    EXPECT_FALSE(ran);
+}
 
 // Passes every call on to the simulated bridge and keeps what was written, one command a write:
 // the commands the link sent, which the test may count while the worker runs.
