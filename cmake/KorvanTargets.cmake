@@ -17,6 +17,12 @@ else()
       -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
     target_link_options(korvan_options INTERFACE -fsanitize=address,undefined)
   endif()
+  if(KORVAN_FUZZ)
+    # Every library is instrumented for the fuzzer's coverage; only the fuzz targets link it.
+    target_compile_options(korvan_options INTERFACE
+      -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
+      -fno-omit-frame-pointer)
+  endif()
 endif()
 
 # korvan_library(<name> SOURCES ... [DEPENDS ...]): one library per source folder.
