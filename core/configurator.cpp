@@ -1,11 +1,13 @@
 #include "core/configurator.h"
 
+#include <cstdio>
 #include <memory>
 
 #include "core/detection.h"
 #include "core/form_mapping.h"
 #include "core/form_outcomes.h"
 #include "protocol/debug_log.h"
+#include "protocol/session.h"
 
 namespace korvan {
 
@@ -99,7 +101,9 @@ Configurator::Configurator(Bridge& bridge, Clock& clock, Desktop& desktop)
       runner_(*ownRunner_),
       window_(*ownWindow_),
       link_(bridge, clock),
-      database_(model_, desktop) {}
+      database_(model_, desktop) {
+    link_.setTarget(LinkTarget::nothing());
+}
 
 Configurator::Configurator(Bridge& bridge, Clock& clock, Desktop& desktop, DeviceRunner& runner,
                            WindowThread& window)
@@ -109,7 +113,9 @@ Configurator::Configurator(Bridge& bridge, Clock& clock, Desktop& desktop, Devic
       runner_(runner),
       window_(window),
       link_(bridge, clock),
-      database_(model_, desktop) {}
+      database_(model_, desktop) {
+    link_.setTarget(LinkTarget::nothing());
+}
 
 Configurator::~Configurator() {
     stopWorker();
@@ -234,10 +240,19 @@ void Configurator::DetectDevice() {
         const auto found = [this](int serial) {
             postToWindow([this, serial] { ShowFoundTracker(model_, serial); });
         };
-        auto outcome =
-            DetectTrackers(bridge_, clock_, currentSerial,
-                           {[&](int) { return ReadConfiguration(link_, request, progress); }, found,
-                            [this] { return link_.cancelRequested(); }});
+        const auto read = [&](const DetectedTracker& tracker) {
+            // The tracker just found, wherever it is listed: never whatever is listed first.
+            link_.setTarget(LinkTarget::serial(tracker.usbSerial));
+            return ReadConfiguration(link_, request, progress);
+        };
+        auto outcome = DetectTrackers(bridge_, clock_, currentSerial,
+                                      {read, found, [this] { return link_.cancelRequested(); }});
+        if (noTrackerListed(outcome)) {
+            link_.setTarget(LinkTarget::nothing());
+        }
+        if (outcome.accessDenied) {
+            std::fprintf(stderr, "korvan: %s\n", std::string(kNoAccessMessage).c_str());
+        }
         return [this, outcome = std::move(outcome)] {
             ApplyDetection(model_, outcome,
                            [this](const ReadOutcome& read) { ApplyRead(model_, desktop_, read); });

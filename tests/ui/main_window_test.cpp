@@ -316,6 +316,9 @@ TEST_F(Window, TheStatusLineAndTheLinkLookAsTold) {
 
 TEST_F(Window, TheButtonsReachTheirHandlers) {
     bridge.plug(sim::SimulatedTracker::Configured("90001"));
+    core.DeviceChanged();
+    model.setText(Field::WiFiName, "typed over");
+    ASSERT_EQ(edit("WiFiName")->text(), "typed over");
     widget<QPushButton>("Button2")->click();
     EXPECT_EQ(edit("WiFiName")->text(), "Depot-North");
     model.DatabasePath = (folder / "fleet.zcf").string();
