@@ -69,29 +69,6 @@ class Configurator::WindowQuestions final : public DebugLogQuestions {
     Configurator& owner_;
 };
 
-namespace {
-
-// The device is recorded on the window's thread, where the database and its dialogs live,
-// while the write waits.
-class WindowRecorder final : public WrittenDeviceRecorder {
-  public:
-    WindowRecorder(WindowThread& window, DeviceDatabase& database)
-        : window_(window), database_(database) {}
-    bool recordWrittenDevice(const TrackerConfiguration& written) override {
-        auto stored = std::make_shared<bool>(true);
-        window_.call([stored, &database = database_, written] {
-            *stored = RecordWrittenDevice(database, written);
-        });
-        return *stored;
-    }
-
-  private:
-    WindowThread& window_;
-    DeviceDatabase& database_;
-};
-
-}  // namespace
-
 Configurator::Configurator(Bridge& bridge, Clock& clock, Desktop& desktop)
     : bridge_(bridge),
       clock_(clock),
@@ -102,7 +79,7 @@ Configurator::Configurator(Bridge& bridge, Clock& clock, Desktop& desktop)
       window_(*ownWindow_),
       link_(bridge, clock),
       database_(model_, desktop) {
-    link_.setTarget(LinkTarget::nothing());
+    startUp();
 }
 
 Configurator::Configurator(Bridge& bridge, Clock& clock, Desktop& desktop, DeviceRunner& runner,
@@ -114,11 +91,23 @@ Configurator::Configurator(Bridge& bridge, Clock& clock, Desktop& desktop, Devic
       window_(window),
       link_(bridge, clock),
       database_(model_, desktop) {
-    link_.setTarget(LinkTarget::nothing());
+    startUp();
 }
 
 Configurator::~Configurator() {
     stopWorker();
+}
+
+void Configurator::startUp() {
+    // Until detection has shown a tracker, no device is one to open.
+    link_.setTarget(LinkTarget::nothing());
+    passwordWatch_ = model_.subscribe([this](Field field, Aspect aspect) {
+        if (writeHeldForPassword_ && field == Field::edPassword && aspect == Aspect::Value &&
+            model_.text(Field::edPassword).size() == 8) {
+            writeHeldForPassword_ = false;
+            model_.setEnabled(Field::Button5, true);
+        }
+    });
 }
 
 void Configurator::stopWorker() {
@@ -254,6 +243,9 @@ void Configurator::DetectDevice() {
             std::fprintf(stderr, "korvan: %s\n", std::string(kNoAccessMessage).c_str());
         }
         return [this, outcome = std::move(outcome)] {
+            if (!outcome.trackers.empty() || noTrackerListed(outcome)) {
+                writeHeldForPassword_ = false;  // detection decides about the write button
+            }
             ApplyDetection(model_, outcome,
                            [this](const ReadOutcome& read) { ApplyRead(model_, desktop_, read); });
         };
@@ -283,10 +275,17 @@ void Configurator::Button5Click() {
     if (operationRunning()) {
         return;
     }
+    // The dialog counts as the write's own: a device change meanwhile waits until the write
+    // has ended, as one during the write does.
+    ++depth_;
+    NameDatabaseBeforeWrite(model_, database_);
+    --depth_;
     startDeviceWork([this, configuration = ConfigurationFromForm(model_)](Progress& progress) {
-        WindowRecorder recorder(window_, database_);
-        auto outcome = WriteConfiguration(link_, configuration, recorder, progress);
-        return [this, outcome = std::move(outcome)] { ApplyWrite(model_, desktop_, outcome); };
+        auto outcome = WriteConfiguration(link_, configuration, progress);
+        return [this, outcome = std::move(outcome)] {
+            ApplyWrite(model_, desktop_, database_, outcome);
+            writeHeldForPassword_ = outcome.passwordRejected;
+        };
     });
 }
 

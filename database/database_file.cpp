@@ -159,23 +159,24 @@ std::string ServerFilePath(std::string_view databasePath) {
     return WithoutExtension(databasePath) + "-srv.zcf";
 }
 
-void SaveDatabase(FieldModel& model, const RecordList& records) {
+bool SaveDatabase(FieldModel& model, const RecordList& records) {
     const std::string shown = fileNameShown(model);
     if (shown.empty() || model.DatabasePath.empty()) {
         model.setStatusMessage("Файл srv не сохранён");
-        return;
+        return false;
     }
     if (!writeFileAtomically(PathFromUtf8(model.DatabasePath), DatabaseFileText(records))) {
         model.setStatusMessage("Ошибка сохранения файла");
-        return;
+        return false;
     }
     if (!writeFileAtomically(PathFromUtf8(ServerFilePath(model.DatabasePath)),
                              ServerFileText(records))) {
         model.setStatusMessage("Ошибка сохранения файла srv");
-        return;
+        return false;
     }
     model.setText(Field::CommandInfo,
                   cp1251::fromUtf8("Файл ") + shown + cp1251::fromUtf8(" успешно сохранён"));
+    return true;
 }
 
 }  // namespace korvan

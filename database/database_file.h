@@ -32,7 +32,8 @@ DatabaseLoad LoadDatabase(FieldModel& model, RecordList& records);
 
 // Writes both files from `records`, each replaced whole or not at all, and tells the outcome
 // on the status line under the name `DbFileName` shows. An empty name or path writes nothing.
-void SaveDatabase(FieldModel& model, const RecordList& records);
+// True when both files were written.
+bool SaveDatabase(FieldModel& model, const RecordList& records);
 
 // The files' contents, byte for byte.
 std::string DatabaseFileText(const RecordList& records);

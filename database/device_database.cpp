@@ -94,13 +94,13 @@ RecordStored DeviceDatabase::StoreDeviceRecord(DeviceRecord record) {
     return stored;
 }
 
-void DeviceDatabase::SaveClick() {
+bool DeviceDatabase::SaveClick() {
     // A database never named (the open dialog cancelled at the first start) is asked for too,
     // so that the device's record is not lost to a save that cannot succeed.
     if (model_.text(Field::DbFileName).empty() || model_.DatabasePath.empty()) {
         ChooseSaveFile();
     }
-    SaveDatabase(model_, records_);
+    return SaveDatabase(model_, records_);
 }
 
 void DeviceDatabase::SaveAsClick() {

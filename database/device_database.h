@@ -35,7 +35,8 @@ class DeviceDatabase {
 
     void OpenLastClick();
     void OpenClick();
-    void SaveClick();
+    // True when both files were written.
+    bool SaveClick();
     void SaveAsClick();
     // The device just written into the list. A device that a full list has no room for, or a
     // write without an identified device, is told on the status line.

@@ -285,15 +285,17 @@ TEST_F(Worker, AWriteTellsEveryStepOnceInOrderAndRecordsTheDeviceOnTheWindowsThr
 
 TEST_F(Worker, ADeviceChangeDuringAWriteIsHandledOnceTheWriteHasEnded) {
     foundAndRead(SimulatedTracker::Configured("90001"));
-    // The save asks for a file while the write waits; the dialog runs the window's events, and
-    // with them the notice of a second tracker.
-    core.model().setText(Field::DbFileName, "");
-    desktop.saveAnswers = {databaseFile().string()};
+    // A second tracker arrives while the write is at its third step; its notice reaches the
+    // window, which handles it while the write goes on.
     bool heldDuringWrite = false;
-    desktop.whileDialogOpen = [&] {
-        bridge.plug(SimulatedTracker::Configured("90002"));
-        ASSERT_TRUE(window.pumpUntil([&] { return deviceChangesHandled == 1; }));
-        heldDuringWrite = core.operationRunning() && core.operation().step > 1;
+    core.operationChanged = [&] {
+        seen.push_back(core.operation());
+        if (core.operation().step == 3 && bridge.attached() == 1) {
+            bridge.plug(SimulatedTracker::Configured("90002"));
+        }
+        if (deviceChangesHandled == 1 && !heldDuringWrite) {
+            heldDuringWrite = core.operationRunning() && core.operation().step > 3;
+        }
     };
     core.Button5Click();
     ASSERT_TRUE(pumpUntilIdle());
