@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -11,15 +12,28 @@ namespace korvan {
 // The whole file as bytes, or nothing when it cannot be opened or read.
 std::optional<std::string> readWholeFile(const std::filesystem::path& path);
 
-// Replaces the file with `bytes` in one step: they go to a temporary file beside it, which is
-// renamed over the old one only once it is complete. On failure the old file is untouched and
-// the temporary file is gone. Missing parent folders are created.
-bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+enum class FileWrite : std::uint8_t {
+    Written,
+    ReadOnly,  // the file is marked read-only, or this user may not write it: left as it is
+    NoFolder,  // the folder it belongs in does not exist; it is not created
+    NotAFile,  // a folder or a device stands at the path
+    Failed,    // creating, writing, syncing or renaming failed, or the owner could not be kept
+};
+
+// Who may read a file that the save creates. An existing file keeps its own mode and owner.
+enum class NewFileAccess : std::uint8_t {
+    Usual,      // what the user's file-creation mask allows
+    OwnerOnly,  // for files that hold passwords
+};
+
+// Replaces the file with `bytes` in one step: they go to a temporary file of its own name beside
+// it, which is synced and renamed over the old one only once it is complete, and the folder is
+// synced after. A symbolic link stays a link and its target gets the bytes. On failure the old
+// file is untouched and the temporary file is gone.
+FileWrite writeFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                              NewFileAccess access = NewFileAccess::Usual);
 
 // The lines of a text, each without its line end; CR LF and LF alike end a line.
 std::vector<std::string_view> SplitLines(std::string_view text);
-
-// The temporary file that `writeFileAtomically` uses for `path`.
-std::filesystem::path temporaryPathFor(const std::filesystem::path& path);
 
 }  // namespace korvan

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "base/cp1251.h"
@@ -17,6 +19,52 @@ constexpr std::string_view kHeaderLine = "Zentracor database 1.3\r\n";
 // Record lines are read into a buffer of this many characters with its terminating zero; the
 // rest of a longer line is passed over.
 constexpr std::size_t kLineBuffer = 1024;
+
+// A password has a fixed length and may hold a ";" anywhere, so its item closes only at the first
+// ";" from that length on; every other value closes at its first ";".
+constexpr std::string_view kPasswordKey = "PASSWORD=";
+constexpr std::size_t kPasswordLength = DeviceRecord::kPasswordWidth;
+constexpr std::string_view kItemBlanks = " \t";
+
+bool endsLine(char c) {
+    return c == '\r' || c == '\n' || c == '\0';
+}
+
+// Where a value that starts at `from` ends: at the line's end, or at the first ";" from
+// `minLength` characters on.
+std::size_t valueEnd(std::string_view line, std::size_t from, std::size_t minLength) {
+    std::size_t at = from;
+    while (at < line.size() && !endsLine(line[at]) &&
+           !(line[at] == ';' && at - from >= minLength)) {
+        ++at;
+    }
+    return at;
+}
+
+// Where a record line's first item starts: after the serial number and its ":".
+std::size_t firstItem(std::string_view line) {
+    std::size_t at = std::min(line.find_first_not_of(kItemBlanks), line.size());
+    if (at < line.size() && (line[at] == '-' || line[at] == '+')) {
+        ++at;
+    }
+    while (at < line.size() && line[at] >= '0' && line[at] <= '9') {
+        ++at;
+    }
+    at = std::min(line.find_first_not_of(kItemBlanks, at), line.size());
+    return at < line.size() && line[at] == ':' ? at + 1 : at;
+}
+
+// Where the item at `at` ends: the ";" that closes its value, or the line's end.
+std::size_t itemEnd(std::string_view line, std::size_t at) {
+    const auto item = line.substr(at);
+    const auto equals = item.find('=');
+    if (equals == std::string_view::npos ||
+        item.substr(0, equals).find(';') != std::string_view::npos) {
+        return valueEnd(line, at, 0);  // not a key=value item: it runs to its ";"
+    }
+    const bool password = item.substr(0, equals + 1) == kPasswordKey;
+    return valueEnd(line, at + equals + 1, password ? kPasswordLength : 0);
+}
 
 std::string text(std::string_view line, std::string_view key, std::size_t minLength,
                  std::size_t width) {
@@ -34,7 +82,7 @@ std::optional<DeviceRecord> recordOf(std::string_view line) {
     }
     DeviceRecord r;
     r.serial = *serial;
-    r.password = text(line, "PASSWORD=", 8, DeviceRecord::kPasswordWidth);
+    r.password = text(line, kPasswordKey, kPasswordLength, DeviceRecord::kPasswordWidth);
     r.pin = text(line, "PIN=", 0, DeviceRecord::kPinWidth);
     r.apn = text(line, "APNAPN=", 0, DeviceRecord::kApnWidth);
     r.apnPassword = text(line, "APNPWD=", 0, DeviceRecord::kApnPasswordWidth);
@@ -79,7 +127,20 @@ std::string fileNameShown(const FieldModel& model) {
 
 std::optional<std::string> ParseValue(std::string_view line, std::string_view key,
                                       std::size_t minLength, std::size_t capacity) {
-    const auto found = line.find(key);
+    // Items are walked as the writer lays them out, so that a value that happens to hold
+    // "IP=" or "\tPORT=" is never taken for an item of its own.
+    std::size_t found = std::string_view::npos;
+    for (std::size_t at = firstItem(line); at < line.size();) {
+        at = line.find_first_not_of(kItemBlanks, at);
+        if (at == std::string_view::npos || endsLine(line[at])) {
+            break;
+        }
+        if (line.substr(at).starts_with(key)) {
+            found = at;
+            break;
+        }
+        at = itemEnd(line, at) + 1;  // past the ";"; past the end when the line ends there
+    }
     if (found == std::string_view::npos) {
         return std::nullopt;
     }
@@ -102,10 +163,14 @@ DatabaseLoad LoadDatabase(FieldModel& model, RecordList& records) {
         model.setStatusMessage("Файл не открыт");
         return DatabaseLoad::NoFileName;
     }
-    const auto bytes = readWholeFile(PathFromUtf8(model.DatabasePath));
+    const auto path = PathFromUtf8(model.DatabasePath);
+    const auto bytes = readWholeFile(path);
     if (!bytes) {
         model.setStatusMessage("Ошибка открытия файла");
-        return DatabaseLoad::CannotOpen;
+        // Only a file that is not there at all is a new database.
+        std::error_code error;
+        const bool missing = !std::filesystem::exists(path, error) && !error;
+        return missing ? DatabaseLoad::CannotOpen : DatabaseLoad::Unreadable;
     }
     const auto lines = SplitLines(*bytes);
     if (lines.empty() || lines[0].substr(0, kHeader.size()) != kHeader) {
@@ -117,14 +182,24 @@ DatabaseLoad LoadDatabase(FieldModel& model, RecordList& records) {
         model.setStatusMessage("Ошибка считывания числа записей");
         return DatabaseLoad::CountUnreadable;
     }
-    records.ClearRecords();
-    const auto toRead =
-        std::min<std::size_t>(static_cast<std::size_t>(std::max(*count, 0)), RecordList::kCapacity);
-    for (std::size_t i = 0; i < toRead; ++i) {
+    auto recordLine = [&](std::size_t i) {
         const std::size_t at = 2 + i;
-        const auto line =
-            at < lines.size() ? lines[at].substr(0, kLineBuffer - 1) : std::string_view();
-        if (auto record = recordOf(line)) {
+        return at < lines.size() ? lines[at].substr(0, kLineBuffer - 1) : std::string_view();
+    };
+    const auto counted = static_cast<std::size_t>(std::max(*count, 0));
+    // A file with more records than the list holds would lose the rest at the next save.
+    const auto present = std::min(counted, lines.size() - 2);
+    for (std::size_t i = RecordList::kCapacity; i < present; ++i) {
+        if (recordOf(recordLine(i))) {
+            static_assert(RecordList::kCapacity == 1024, "the message names the capacity");
+            model.setStatusMessage("В файле больше 1024 записей: файл не открыт");
+            return DatabaseLoad::TooManyRecords;
+        }
+    }
+    records.ClearRecords();
+    const auto toRead = std::min(counted, RecordList::kCapacity);
+    for (std::size_t i = 0; i < toRead; ++i) {
+        if (auto record = recordOf(recordLine(i))) {
             records.AddOrReplaceRecord(std::move(*record));
         }
     }
@@ -165,12 +240,15 @@ bool SaveDatabase(FieldModel& model, const RecordList& records) {
         model.setStatusMessage("Файл srv не сохранён");
         return false;
     }
-    if (!writeFileAtomically(PathFromUtf8(model.DatabasePath), DatabaseFileText(records))) {
+    if (writeFileAtomically(PathFromUtf8(model.DatabasePath), DatabaseFileText(records)) !=
+        FileWrite::Written) {
         model.setStatusMessage("Ошибка сохранения файла");
         return false;
     }
-    if (!writeFileAtomically(PathFromUtf8(ServerFilePath(model.DatabasePath)),
-                             ServerFileText(records))) {
+    // The server file holds nothing but the devices' passwords.
+    if (writeFileAtomically(PathFromUtf8(ServerFilePath(model.DatabasePath)),
+                            ServerFileText(records),
+                            NewFileAccess::OwnerOnly) != FileWrite::Written) {
         model.setStatusMessage("Ошибка сохранения файла srv");
         return false;
     }

@@ -15,24 +15,30 @@ enum class DatabaseLoad : int {
     Read = 0,
     CountUnreadable = 2,
     HeaderWrong = 3,
-    CannotOpen = 4,
+    CannotOpen = 4,  // no such file: a new database
     NoFileName = 5,
+    Unreadable = 6,      // the file is there but could not be read
+    TooManyRecords = 7,  // more records than the list holds
 };
 
-// The value after `key` in a record line, or nothing when the key is not there. It ends at a
-// line end, at the first ";" from `minLength` characters on, or after `capacity` - 1 characters.
-// Below the minimum length a ";" belongs to the value (a password may hold one anywhere); for a
-// key without a minimum, a ";" right after the key gives the empty value.
+// The value after `key` in a record line, or nothing when no item of the line starts with the key.
+// Items follow the serial number's ":" and each item's closing ";", blanks before them aside;
+// a key inside another item's value is not an item. A value ends at a line end, at the first
+// ";" from `minLength` characters on, or after `capacity` - 1 characters. Below the minimum
+// length a ";" belongs to the value (a password may hold one anywhere, and its item closes only
+// after its eight characters); for a key without a minimum, a ";" right after the key gives the
+// empty value.
 std::optional<std::string> ParseValue(std::string_view line, std::string_view key,
                                       std::size_t minLength, std::size_t capacity);
 
 // Reads the database at `model.DatabasePath` into `records`, which keeps its contents unless
-// both header lines are right. Failures are told on the status line.
+// both header lines are right and the list has room for every record of the file. Failures are
+// told on the status line.
 DatabaseLoad LoadDatabase(FieldModel& model, RecordList& records);
 
 // Writes both files from `records`, each replaced whole or not at all, and tells the outcome
 // on the status line under the name `DbFileName` shows. An empty name or path writes nothing.
-// True when both files were written.
+// True when both files were written. A new server file is readable by the user only.
 bool SaveDatabase(FieldModel& model, const RecordList& records);
 
 // The files' contents, byte for byte.

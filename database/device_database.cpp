@@ -1,6 +1,8 @@
 #include "database/device_database.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "base/cp1251.h"
 #include "base/file_names.h"
@@ -15,11 +17,21 @@ std::string shownName(std::string_view path) {
     return cp1251::fromUtf8(FileNamePart(path));
 }
 
+// An earlier installation took a stored name as it stood when any folder in it held a dot, so a
+// name without an extension may be the very file.
+bool namesAFile(const std::string& path) {
+    std::error_code error;
+    const auto status = std::filesystem::status(PathFromUtf8(path), error);
+    return std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+}
+
 }  // namespace
 
 void DeviceDatabase::StartUp() {
     if (!model_.DatabasePath.empty()) {
-        model_.DatabasePath = WithDefaultExtension(model_.DatabasePath, kDatabaseExtension);
+        if (!namesAFile(model_.DatabasePath)) {
+            model_.DatabasePath = WithDefaultExtension(model_.DatabasePath, kDatabaseExtension);
+        }
         model_.setText(Field::DbFileName, {});
     }
     OpenLastClick();
@@ -38,7 +50,9 @@ void DeviceDatabase::OpenClick() {
 }
 
 void DeviceDatabase::openCurrent() {
-    switch (LoadDatabase(model_, records_)) {
+    const DatabaseLoad loaded = LoadDatabase(model_, records_);
+    unreadPath_.clear();
+    switch (loaded) {
         case DatabaseLoad::Read:
             model_.setText(Field::DbFileName, shownName(model_.DatabasePath));
             model_.setText(Field::CommandInfo, cp1251::fromUtf8("Файл ") +
@@ -50,9 +64,28 @@ void DeviceDatabase::openCurrent() {
             model_.setStatusMessage("Создан новый файл");
             records_.ClearRecords();
             break;
-        default:
+        case DatabaseLoad::NoFileName:
             break;  // the reader's message stays, and so do the records
+        case DatabaseLoad::CountUnreadable:
+        case DatabaseLoad::HeaderWrong:
+        case DatabaseLoad::Unreadable:
+        case DatabaseLoad::TooManyRecords:
+            // Likewise; and the file holds what the list does not, so it is not saved over.
+            unreadPath_ = model_.DatabasePath;
+            break;
     }
+}
+
+bool DeviceDatabase::mayOverwrite() const {
+    if (unreadPath_.empty()) {
+        return true;
+    }
+    if (model_.DatabasePath == unreadPath_) {
+        return false;
+    }
+    std::error_code error;
+    return !std::filesystem::equivalent(PathFromUtf8(model_.DatabasePath),
+                                        PathFromUtf8(unreadPath_), error);
 }
 
 void DeviceDatabase::ChooseOpenFile() {
@@ -96,9 +129,16 @@ RecordStored DeviceDatabase::StoreDeviceRecord(DeviceRecord record) {
 
 bool DeviceDatabase::SaveClick() {
     // A database never named (the open dialog cancelled at the first start) is asked for too,
-    // so that the device's record is not lost to a save that cannot succeed.
-    if (model_.text(Field::DbFileName).empty() || model_.DatabasePath.empty()) {
+    // so that the device's record is not lost to a save that cannot succeed; so is one whose
+    // file could not be read.
+    if (model_.text(Field::DbFileName).empty() || model_.DatabasePath.empty() || !mayOverwrite()) {
         ChooseSaveFile();
+    }
+    if (!mayOverwrite()) {
+        model_.setText(Field::CommandInfo,
+                       cp1251::fromUtf8("База не сохранена: файл ") + shownName(unreadPath_) +
+                           cp1251::fromUtf8(" не был прочитан и не будет перезаписан"));
+        return false;
     }
     return SaveDatabase(model_, records_);
 }

@@ -30,9 +30,13 @@ class DeviceDatabase {
         : model_(model), dialogs_(dialogs) {}
 
     // Start-up, once the settings are read: a stored path whose file name has no extension
-    // gets ".zcf", and the name is shown only once the file is read; then `OpenLastClick`.
+    // gets ".zcf" unless a file of that very name exists, and the name is shown only once the
+    // file is read; then `OpenLastClick`.
     void StartUp();
 
+    // A database file that is there but could not be read whole (header, record count, more
+    // records than the list holds, no access) is never written over: until another file is
+    // opened or named, a save asks for a new name and refuses the old one.
     void OpenLastClick();
     void OpenClick();
     // True when both files were written.
@@ -52,12 +56,14 @@ class DeviceDatabase {
   private:
     void takeChosenPath(const std::string& chosen);
     void openCurrent();
+    bool mayOverwrite() const;
 
     FieldModel& model_;
     DatabaseDialogs& dialogs_;
     RecordList records_;
     std::string lastOpenChoice_;
     std::string lastSaveChoice_;
+    std::string unreadPath_;  // the database file last found unreadable; empty when none
 };
 
 }  // namespace korvan

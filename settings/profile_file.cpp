@@ -3,12 +3,18 @@
 #include <charconv>
 #include <cstdint>
 
-#include "base/file_io.h"
+#include "base/cp1251.h"
+#include "settings/utf16.h"
 
 namespace korvan {
 namespace {
 
-constexpr std::string_view kBlanks = " \t";
+// A stray CR before a line's end is not part of its name or value.
+constexpr std::string_view kBlanks = " \t\r";
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
 
 std::string_view trim(std::string_view text) {
     const auto first = text.find_first_not_of(kBlanks);
@@ -86,25 +92,51 @@ std::string storedForm(std::string_view value) {
 
 ProfileFile ProfileFile::parse(std::string_view bytes) {
     ProfileFile file;
-    if (bytes.empty()) {
-        return file;
+    std::string decoded;
+    std::string_view text = bytes;
+    if (bytes.starts_with(kUtf8Mark)) {
+        file.encoding_ = Encoding::Utf8;
+        text.remove_prefix(kUtf8Mark.size());
+    } else if (bytes.starts_with(kUtf16LeMark) || bytes.starts_with(kUtf16BeMark)) {
+        const bool bigEndian = bytes.starts_with(kUtf16BeMark);
+        file.encoding_ = bigEndian ? Encoding::Utf16Be : Encoding::Utf16Le;
+        const auto units = bytes.substr(kUtf16LeMark.size());
+        if (units.size() % 2 != 0) {
+            file.oddByte_ = units.back();
+        }
+        decoded = utf16::toUtf8(units, bigEndian);
+        text = decoded;
     }
-    const auto firstBreak = bytes.find('\n');
-    if (firstBreak != std::string_view::npos &&
-        (firstBreak == 0 || bytes[firstBreak - 1] != '\r')) {
+    const auto firstBreak = text.find('\n');
+    if (firstBreak != std::string_view::npos && (firstBreak == 0 || text[firstBreak - 1] != '\r')) {
         file.lineEnding_ = "\n";
     }
-    for (auto line : SplitLines(bytes)) {
-        file.lines_.emplace_back(line);
+    // Each line keeps its own end, so that a file with mixed or stray line ends is written
+    // back as it was.
+    std::size_t start = 0;
+    while (start < text.size()) {
+        auto end = text.find('\n', start);
+        Line line;
+        if (end == std::string_view::npos) {
+            line.text = text.substr(start);
+            end = text.size();
+        } else {
+            const bool crlf = end > start && text[end - 1] == '\r';
+            line.text = text.substr(start, end - start - (crlf ? 1 : 0));
+            line.ending = crlf ? "\r\n" : "\n";
+        }
+        file.lines_.push_back(std::move(line));
+        start = end + 1;
     }
     return file;
 }
 
-std::optional<std::string> ProfileFile::read(std::string_view section, std::string_view key) const {
+std::optional<std::string> ProfileFile::storedValue(std::string_view section,
+                                                    std::string_view key) const {
     bool inSection = false;
     bool sectionSeen = false;
     for (const auto& line : lines_) {
-        if (auto name = sectionOf(line)) {
+        if (auto name = sectionOf(line.text)) {
             if (inSection) {
                 return std::nullopt;  // only the first section of that name counts
             }
@@ -115,7 +147,7 @@ std::optional<std::string> ProfileFile::read(std::string_view section, std::stri
         if (!inSection) {
             continue;
         }
-        auto entry = keyOf(line);
+        auto entry = keyOf(line.text);
         if (!entry || !sameName(entry->key, key)) {
             continue;
         }
@@ -123,17 +155,42 @@ std::optional<std::string> ProfileFile::read(std::string_view section, std::stri
         if (enclosedInQuotes(value)) {
             value = value.substr(1, value.size() - 2);
         }
-        return std::string(value.substr(0, kValueLimit));
+        return std::string(value);
     }
     return std::nullopt;
 }
 
+std::optional<std::string> ProfileFile::read(std::string_view section, std::string_view key) const {
+    auto value = storedValue(section, key);
+    if (value && encoding_ != Encoding::Ansi) {
+        value = cp1251::fromUtf8(*value);
+    }
+    if (value && value->size() > kValueLimit) {
+        value->resize(kValueLimit);
+    }
+    return value;
+}
+
+std::optional<std::string> ProfileFile::readUtf8(std::string_view section,
+                                                 std::string_view key) const {
+    return storedValue(section, key);
+}
+
 void ProfileFile::write(std::string_view section, std::string_view key, std::string_view value) {
-    const std::string stored = storedForm(value);
+    store(section, key, encoding_ == Encoding::Ansi ? std::string(value) : cp1251::toUtf8(value));
+}
+
+void ProfileFile::writeUtf8(std::string_view section, std::string_view key,
+                            std::string_view value) {
+    store(section, key, value);
+}
+
+void ProfileFile::store(std::string_view section, std::string_view key, std::string_view text) {
+    const std::string stored = storedForm(text);
     std::optional<std::size_t> sectionLine;
     std::size_t insertAt = lines_.size();
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        if (auto name = sectionOf(lines_[i])) {
+        if (auto name = sectionOf(lines_[i].text)) {
             if (sectionLine) {
                 break;
             }
@@ -146,33 +203,54 @@ void ProfileFile::write(std::string_view section, std::string_view key, std::str
         if (!sectionLine) {
             continue;
         }
-        if (auto entry = keyOf(lines_[i]); entry && sameName(entry->key, key)) {
-            lines_[i] = std::string(entry->key) + '=' + stored;
+        if (auto entry = keyOf(lines_[i].text); entry && sameName(entry->key, key)) {
+            lines_[i].text = std::string(entry->key) + '=' + stored;
             return;
         }
-        if (!trim(lines_[i]).empty()) {
+        if (!trim(lines_[i].text).empty()) {
             insertAt = i + 1;  // new keys go after the section's last line, before blank ones
         }
     }
-    const std::string keyLine = std::string(key) + '=' + stored;
-    if (sectionLine) {
-        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), keyLine);
+    std::string keyLine = std::string(key) + '=' + stored;
+    if (sectionLine && insertAt < lines_.size()) {
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt),
+                      Line{std::move(keyLine), lineEnding_});
         return;
     }
-    if (!lines_.empty() && !trim(lines_.back()).empty()) {
-        lines_.emplace_back();
+    if (!sectionLine) {
+        if (!lines_.empty() && !trim(lines_.back().text).empty()) {
+            appendLine({});
+        }
+        appendLine('[' + std::string(section) + ']');
     }
-    lines_.push_back('[' + std::string(section) + ']');
-    lines_.push_back(keyLine);
+    appendLine(std::move(keyLine));
+}
+
+void ProfileFile::appendLine(std::string text) {
+    if (!lines_.empty() && lines_.back().ending.empty()) {
+        lines_.back().ending = lineEnding_;
+    }
+    lines_.push_back(Line{std::move(text), lineEnding_});
 }
 
 std::string ProfileFile::serialize() const {
-    std::string bytes;
+    std::string text;
     for (const auto& line : lines_) {
-        bytes += line;
-        bytes += lineEnding_;
+        text += line.text;
+        text += line.ending;
     }
-    return bytes;
+    switch (encoding_) {
+        case Encoding::Ansi:
+            return text;
+        case Encoding::Utf8:
+            return std::string(kUtf8Mark) + text;
+        case Encoding::Utf16Le:
+        case Encoding::Utf16Be:
+            break;
+    }
+    const bool bigEndian = encoding_ == Encoding::Utf16Be;
+    return std::string(bigEndian ? kUtf16BeMark : kUtf16LeMark) + utf16::fromUtf8(text, bigEndian) +
+           oddByte_;
 }
 
 std::optional<int> parseProfileInteger(std::string_view text) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,25 +14,50 @@ namespace korvan {
 // - names and values are trimmed of blanks, and a value enclosed in a pair of the same quotes
 //   loses them;
 // - a value read is cut to 2047 characters;
+// - a file that begins with a UTF-8 or UTF-16 byte-order mark is read as that text and written
+//   back in it; any other file holds the program's single-byte code page (Windows-1251);
 // - writing a key replaces its line in place, or adds it at the end of its section, or adds the
-//   section at the end of the file; every other line stays as it was.
+//   section at the end of the file; every other line stays as it was, its line end included.
 class ProfileFile {
   public:
     static constexpr std::size_t kValueLimit = 2047;
 
+    enum class Encoding : std::uint8_t { Ansi, Utf8, Utf16Le, Utf16Be };
+
     ProfileFile() = default;
     static ProfileFile parse(std::string_view bytes);
 
-    // Nothing when the section or key is missing; an empty text when the key has no value.
+    // Values in Windows-1251, whatever the file holds: a character a Unicode file has and the
+    // code page lacks reads as '?'. Nothing when the section or key is missing; an empty text
+    // when the key has no value.
     std::optional<std::string> read(std::string_view section, std::string_view key) const;
     void write(std::string_view section, std::string_view key, std::string_view value);
 
-    // The file's bytes, every line ended the way the file's first line was (CR LF for a new file).
+    // Values as UTF-8 text, for what the code page cannot hold: a Unicode file's text as it is,
+    // an ANSI file's bytes as they are stored. Not cut to the limit.
+    std::optional<std::string> readUtf8(std::string_view section, std::string_view key) const;
+    void writeUtf8(std::string_view section, std::string_view key, std::string_view value);
+
+    Encoding encoding() const { return encoding_; }
+
+    // The file's bytes in its encoding. New lines end the way the file's first line does (CR LF
+    // for a new file).
     std::string serialize() const;
 
   private:
-    std::vector<std::string> lines_;
+    struct Line {
+        std::string text;    // in the file's own text: Windows-1251 bytes, or UTF-8
+        std::string ending;  // "\r\n", "\n", or nothing for a last line without one
+    };
+
+    std::optional<std::string> storedValue(std::string_view section, std::string_view key) const;
+    void store(std::string_view section, std::string_view key, std::string_view text);
+    void appendLine(std::string text);
+
+    std::vector<Line> lines_;
     std::string lineEnding_ = "\r\n";
+    Encoding encoding_ = Encoding::Ansi;
+    std::string oddByte_;  // a UTF-16 file's last byte without a partner, kept as it was
 };
 
 // Decimal or hexadecimal ("$1F", "0x1F") integer, as the settings were stored; anything else,

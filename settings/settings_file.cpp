@@ -13,14 +13,18 @@ namespace korvan {
 namespace {
 
 enum class Stored {
-    AlwaysEmpty,   // written empty, never read
-    Text,          // an edit's text, or a hemisphere box's text
-    ItemIndex,     // a combo box's item index
-    Checked,       // a check box
-    PairFirst,     // true selects `field`, false the other button of its pair
-    InputType,     // true selects counter type B or C of an input; false leaves it unselected
-    DatabasePath,  // the last device database
+    AlwaysEmpty,        // written empty, never read
+    Text,               // an edit's text, or a hemisphere box's text
+    ItemIndex,          // a combo box's item index
+    Checked,            // a check box
+    PairFirst,          // true selects `field`, false the other button of its pair
+    InputType,          // true selects counter type B or C of an input; false leaves it unselected
+    DatabasePath,       // the last device database, in Windows-1251 for earlier installations
+    DatabasePathExact,  // the same path as UTF-8, for names the code page cannot hold
 };
+
+constexpr std::string_view kDatabasePathSection = "FILE";
+constexpr std::string_view kDatabasePathExactKey = "LastBegeDBUtf8";
 
 struct Key {
     std::string_view section;
@@ -79,7 +83,7 @@ constexpr std::array<Key, 14> pointKeys(int n) {
     }};
 }
 
-constexpr std::array<Key, 48> kFirstKeys = {{
+constexpr std::array<Key, 49> kFirstKeys = {{
     apn("ApnDef"),
     apn("UserDef"),
     apn("PasswordDef"),
@@ -89,7 +93,8 @@ constexpr std::array<Key, 48> kFirstKeys = {{
     text("DEVICE", "PeriodSendDef", Field::Edit2, "120", 4),
     text("DEVICE", "PeriodDef", Field::Edit1, "5", 5),
     number("DEVICE", "WriteMethod", Stored::ItemIndex, Field::WriteMethod, 1, 86),
-    {"FILE", "LastBegeDB", Stored::DatabasePath, Field::ip, "", 0, 87},
+    {kDatabasePathSection, "LastBegeDB", Stored::DatabasePath, Field::ip, "", 0, 87},
+    {kDatabasePathSection, kDatabasePathExactKey, Stored::DatabasePathExact, Field::ip, "", 0, 0},
     flag("DEVICE", "WideWrite", Field::WideWrite, 6),
     flag("DEVICE", "StaticWrite", Field::StaticBox, 7),
     number("DEVICE", "COUNT1", Stored::InputType, Field::CheckBox1, 0, 8),
@@ -144,7 +149,7 @@ constexpr auto kKeys = [] {
     }
     return keys;
 }();
-static_assert(kKeys.size() == 90);
+static_assert(kKeys.size() == 91);
 
 // The other button of a pair whose first button is `first`.
 Field secondOfPair(Field first) {
@@ -199,10 +204,17 @@ void loadKey(FieldModel& model, const ProfileFile& file, const Key& key) {
                 model.setChecked(groupMembers(fieldInfo(key.field).group).front(), true);
             }
             return;
-        case Stored::DatabasePath:
-            // Stored in Windows-1251 like every value; the file system takes UTF-8.
-            model.DatabasePath = cp1251::toUtf8(file.read(key.section, key.name).value_or(""));
+        case Stored::DatabasePath: {
+            // The exact form counts while it names the same file as the code-page form; when
+            // they differ, an earlier installation has chosen another database since.
+            const auto stored = file.read(key.section, key.name).value_or("");
+            const auto exact = file.readUtf8(kDatabasePathSection, kDatabasePathExactKey);
+            model.DatabasePath =
+                exact && cp1251::fromUtf8(*exact) == stored ? *exact : cp1251::toUtf8(stored);
             return;
+        }
+        case Stored::DatabasePathExact:
+            return;  // read with the code-page form
     }
 }
 
@@ -220,6 +232,8 @@ std::string savedValue(const FieldModel& model, const Key& key) {
             return model.checked(key.field) ? "1" : "0";
         case Stored::DatabasePath:
             return cp1251::fromUtf8(model.DatabasePath);
+        case Stored::DatabasePathExact:
+            return model.DatabasePath;
     }
     return {};
 }
@@ -258,9 +272,22 @@ SettingsSaveResult SaveSettings(const FieldModel& model,
         file = ProfileFile::parse(*bytes);
     }
     for (const auto& key : kKeys) {
-        file.write(key.section, key.name, savedValue(model, key));
+        if (key.stored == Stored::DatabasePathExact) {
+            file.writeUtf8(key.section, key.name, savedValue(model, key));
+        } else {
+            file.write(key.section, key.name, savedValue(model, key));
+        }
     }
-    if (!writeFileAtomically(settingsPath, file.serialize())) {
+    // The per-user configuration folder may not exist yet; it is the program's own, and private
+    // as the file it holds.
+    const auto folder = settingsPath.parent_path();
+    if (!folder.empty() && !std::filesystem::exists(folder, error)) {
+        std::filesystem::create_directories(folder, error);
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all, error);
+    }
+    // The file holds the server password and the Wi-Fi key.
+    if (writeFileAtomically(settingsPath, file.serialize(), NewFileAccess::OwnerOnly) !=
+        FileWrite::Written) {
         return failure();
     }
     return {};

@@ -17,8 +17,9 @@ struct SettingsSaveResult {
     std::string error;  // "Unable to write to <path>", the path in UTF-8
 };
 
-// Writes every key from the fields and `DatabasePath`, keeping whatever else the file holds. The
-// file is replaced whole or not at all.
+// Writes every key from the fields and `DatabasePath`, keeping whatever else the file holds and
+// the encoding it has. The file is replaced whole or not at all; a read-only file is refused, and
+// a new one is readable by the user only, as it holds passwords.
 SettingsSaveResult SaveSettings(const FieldModel& model, const std::filesystem::path& settingsPath);
 
 }  // namespace korvan

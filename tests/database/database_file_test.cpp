@@ -86,6 +86,11 @@ TEST_F(DatabaseFile, AnEmptyListStillWritesBothHeaders) {
     SaveDatabase(model, records);
     EXPECT_EQ(readBytes(folder / "fleet.zcf"), kHead + "0 records\r\n");
     EXPECT_EQ(readBytes(folder / "fleet-srv.zcf"), kHead + "0 records\r\n");
+    // The server file holds every password: nobody but the user reads a new one.
+    using std::filesystem::perms;
+    EXPECT_EQ(std::filesystem::status(folder / "fleet-srv.zcf").permissions() &
+                  (perms::group_all | perms::others_all),
+              perms::none);
 }
 
 TEST_F(DatabaseFile, ReadsWhatOtherWritersAndVersionsLeave) {
@@ -140,14 +145,22 @@ TEST_F(DatabaseFile, ALaterLineOfTheSameDeviceWinsInTheEarlierPlace) {
     EXPECT_EQ(records[0].serverIp, "new");
 }
 
-TEST_F(DatabaseFile, OnlyTheFirst1024LinesAreRead) {
+TEST_F(DatabaseFile, AFileWithMoreRecordsThanTheListHoldsIsNotOpened) {
     std::string contents = kHead + "1100 records\r\n";
-    for (int serial = 1; serial <= 1100; ++serial) {
+    for (int serial = 1; serial <= 1024; ++serial) {
         contents += std::to_string(serial) + ":\tPASSWORD=abcdefgh;\r\n";
     }
-    ASSERT_EQ(load(contents), DatabaseLoad::Read);
+    // A count beyond the lines there are is no record: the 1024 present are read.
+    ASSERT_EQ(load(contents + "no record\r\n"), DatabaseLoad::Read);
     EXPECT_EQ(records.size(), 1024u);
     EXPECT_EQ(records[1023].serial, 1024);
+
+    records.ClearRecords();
+    records.AddOrReplaceRecord(full());
+    EXPECT_EQ(load(contents + "1025:\tPASSWORD=abcdefgh;\r\n"), DatabaseLoad::TooManyRecords);
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("В файле больше 1024 записей: файл не открыт"));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0], full());
 }
 
 TEST_F(DatabaseFile, AnOverlongLineIsReadAsFarAsTheBufferHoldsAndTheNextLineStillCounts) {
@@ -181,6 +194,11 @@ TEST_F(DatabaseFile, EveryReadFailureKeepsTheListAndSaysWhy) {
         EXPECT_EQ(model.text(Field::CommandInfo), ansi(c.message));
         EXPECT_EQ(records.size(), 1u);
     }
+    // Something there that cannot be read is not a new database.
+    std::filesystem::remove(folder / "fleet.zcf");
+    std::filesystem::create_directory(folder / "fleet.zcf");
+    EXPECT_EQ(LoadDatabase(model, records), DatabaseLoad::Unreadable);
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Ошибка открытия файла"));
     std::filesystem::remove(folder / "fleet.zcf");
     EXPECT_EQ(LoadDatabase(model, records), DatabaseLoad::CannotOpen);
     EXPECT_EQ(model.text(Field::CommandInfo), ansi("Ошибка открытия файла"));
@@ -191,22 +209,30 @@ TEST_F(DatabaseFile, EveryReadFailureKeepsTheListAndSaysWhy) {
 }
 
 TEST_F(DatabaseFile, AFailedSaveLeavesTheOldFilesWholeAndSaysWhich) {
-    SaveDatabase(model, records);
+    using std::filesystem::perms;
+    ASSERT_TRUE(SaveDatabase(model, records));
     const std::string before = readBytes(folder / "fleet.zcf");
     records.AddOrReplaceRecord(full());
 
-    std::filesystem::create_directory(temporaryPathFor(folder / "fleet.zcf"));
-    SaveDatabase(model, records);
+    std::filesystem::permissions(folder / "fleet.zcf", perms::owner_read | perms::group_read);
+    EXPECT_FALSE(SaveDatabase(model, records));
     EXPECT_EQ(model.text(Field::CommandInfo), ansi("Ошибка сохранения файла"));
     EXPECT_EQ(readBytes(folder / "fleet.zcf"), before);
     EXPECT_EQ(readBytes(folder / "fleet-srv.zcf"), before);
-    std::filesystem::remove(temporaryPathFor(folder / "fleet.zcf"));
+    std::filesystem::permissions(folder / "fleet.zcf", perms::owner_write,
+                                 std::filesystem::perm_options::add);
 
-    std::filesystem::create_directory(temporaryPathFor(folder / "fleet-srv.zcf"));
-    SaveDatabase(model, records);
+    std::filesystem::permissions(folder / "fleet-srv.zcf", perms::owner_read);
+    EXPECT_FALSE(SaveDatabase(model, records));
     EXPECT_EQ(model.text(Field::CommandInfo), ansi("Ошибка сохранения файла srv"));
     EXPECT_NE(readBytes(folder / "fleet.zcf"), before);
     EXPECT_EQ(readBytes(folder / "fleet-srv.zcf"), before);
+
+    // A database whose folder has gone (a removed stick) is not made up anew.
+    model.DatabasePath = (folder / "gone" / "fleet.zcf").string();
+    EXPECT_FALSE(SaveDatabase(model, records));
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Ошибка сохранения файла"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "gone"));
 }
 
 TEST_F(DatabaseFile, NoNameShownMeansNothingIsWritten) {
@@ -226,18 +252,42 @@ TEST(DatabaseFileNames, TheServerFileStandsBesideTheDatabase) {
 }
 
 TEST(ParseValue, KeysValuesAndTheirEnds) {
-    const std::string line = "00001:\tPASSWORD=a;b;c;de;\tPIN=;\tIP=1.2.3.4\tPORT=22";
+    const std::string line = "00001:\tPASSWORD=a;b;c;de;\tPIN=;\tIP=1.2.3.4;PORT=22";
     EXPECT_EQ(ParseValue(line, "PASSWORD=", 8, 9), "a;b;c;de");
     EXPECT_EQ(ParseValue(line, "PIN=", 0, 5), "");
-    EXPECT_EQ(ParseValue(line, "IP=", 0, 21), "1.2.3.4\tPORT=22");
+    EXPECT_EQ(ParseValue(line, "IP=", 0, 21), "1.2.3.4");
     EXPECT_EQ(ParseValue(line, "PORT=", 0, 7), "22");
     EXPECT_EQ(ParseValue(line, "USSD=", 0, 11), std::nullopt);
     EXPECT_EQ(ParseValue("USSD=123456789012;", "USSD=", 0, 11), "1234567890");
     EXPECT_EQ(ParseValue("PASSWORD=abc\r\n", "PASSWORD=", 8, 9), "abc");
     // A password may begin with a ";" too: below its minimum length a ";" is part of it.
     EXPECT_EQ(ParseValue("PASSWORD=;abcdefg;", "PASSWORD=", 8, 9), ";abcdefg");
-    // A key inside another value counts as found.
-    EXPECT_EQ(ParseValue("APNAPN=xIP=9;", "IP=", 0, 21), "9");
+    // A key counts only where an item starts, never inside another item's value.
+    EXPECT_EQ(ParseValue("1:APNAPN=xIP=9;", "IP=", 0, 21), std::nullopt);
+    EXPECT_EQ(ParseValue("1:\tIP=1.2.3.4\tPORT=22", "PORT=", 0, 7), std::nullopt);
+    EXPECT_EQ(ParseValue("1:\tPASSWORD=ab;IP=12;\tPORT=1;", "IP=", 0, 21), std::nullopt);
+    EXPECT_EQ(ParseValue("1:\tPASSWORD=abcdefghIP=5;\tIP=6;", "IP=", 0, 21), "6");
+}
+
+TEST_F(DatabaseFile, ValuesThatHoldKeysReadBackAsTheyWere) {
+    DeviceRecord tricky;
+    tricky.serial = 31;
+    tricky.password = "abcIP=12";
+    tricky.apn = "APNUSR=x";
+    tricky.apnUser = "PIN=1234";
+    tricky.serverIp = "10.0.0.1";
+    tricky.serverPort = "2224";
+    records.AddOrReplaceRecord(tricky);
+    ASSERT_TRUE(SaveDatabase(model, records));
+    RecordList reread;
+    ASSERT_EQ(LoadDatabase(model, reread), DatabaseLoad::Read);
+    ASSERT_EQ(reread.size(), 1u);
+    EXPECT_EQ(reread[0].password, "abcIP=12");
+    EXPECT_EQ(reread[0].serverIp, "10.0.0.1");
+    EXPECT_EQ(reread[0].serverPort, "2224");
+    EXPECT_EQ(reread[0].pin, "");
+    EXPECT_EQ(reread[0].apnUser, "PIN=1234");
+    EXPECT_EQ(reread[0].apn, "APNUSR=x");
 }
 
 }  // namespace

@@ -84,7 +84,7 @@ TEST_F(Database, FirstStartAsksForADatabaseAndTakesANewOne) {
 
     written("00007");
     EXPECT_EQ(database.StoreDeviceRecord(record), RecordStored::Added);
-    database.SaveClick();
+    EXPECT_TRUE(database.SaveClick());
     EXPECT_TRUE(dialogs.offeredOnSave.empty());
     EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл fleet.zcf успешно сохранён"));
     EXPECT_NE(readBytes(folder / "fleet.zcf").find("00007:\tPASSWORD=Pa55word;"),
@@ -115,6 +115,23 @@ TEST_F(Database, AStoredDatabaseIsOpenedAndNamedOnceRead) {
     EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл car7.zcf открыт"));
 }
 
+TEST_F(Database, AStoredNameWithoutExtensionIsTheFileWhenThatFileExists) {
+    std::filesystem::create_directory(folder / "v1.2");
+    writeBytes(folder / "v1.2" / "cars", kOneDevice);
+    model.DatabasePath = at("v1.2/cars");
+    database.StartUp();
+    EXPECT_EQ(model.DatabasePath, at("v1.2/cars"));
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл cars открыт"));
+
+    // A folder of that name is no database: the name gets its extension.
+    std::filesystem::create_directory(folder / "fleet");
+    writeBytes(folder / "fleet.zcf", kOneDevice);
+    model.DatabasePath = at("fleet");
+    database.StartUp();
+    EXPECT_EQ(model.DatabasePath, at("fleet.zcf"));
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл fleet.zcf открыт"));
+}
+
 TEST_F(Database, AStoredDatabaseThatCannotBeReadAsksForANameAtTheFirstSave) {
     model.DatabasePath = at("gone.zcf");
     database.StartUp();
@@ -129,19 +146,54 @@ TEST_F(Database, AStoredDatabaseThatCannotBeReadAsksForANameAtTheFirstSave) {
     EXPECT_TRUE(std::filesystem::exists(folder / "new-fleet-srv.zcf"));
 }
 
-TEST_F(Database, ABadDatabaseKeepsTheListAndIsOverwrittenByTheNextSave) {
+TEST_F(Database, AFileThatCouldNotBeReadIsNeverSavedOverButAnotherNameIsAskedFor) {
+    std::string tooMany = "Zentracor database 1.3\r\n1025 records\r\n";
+    for (int serial = 1; serial <= 1025; ++serial) {
+        tooMany += std::to_string(serial) + ":\tPASSWORD=abcdefgh;\r\n";
+    }
     writeBytes(folder / "fleet.zcf", kOneDevice);
-    writeBytes(folder / "bad.zcf", "something else\r\n");
-    model.DatabasePath = at("fleet.zcf");
-    database.StartUp();
-    dialogs.openAnswers = {at("bad.zcf")};
-    database.OpenClick();
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Ошибка чтения заголовка"));
-    EXPECT_EQ(database.records().size(), 1u);
-    database.SaveClick();
-    const std::string saved = readBytes(folder / "bad.zcf");
-    EXPECT_EQ(saved.rfind("Zentracor database 1.3\r\n1 records\r\n00001:\tPASSWORD=aaaaaaaa;", 0),
-              0u);
+    writeBytes(folder / "header.zcf", "something else\r\n");
+    writeBytes(folder / "count.zcf",
+               "Zentracor database 1.3\r\nmany\r\n1:\tPASSWORD=abcdefgh;\r\n");
+    writeBytes(folder / "big.zcf", tooMany);
+    std::filesystem::create_directory(folder / "folder.zcf");
+    const std::pair<const char*, const char*> unread[] = {
+        {"header.zcf", "Ошибка чтения заголовка"},
+        {"count.zcf", "Ошибка считывания числа записей"},
+        {"big.zcf", "В файле больше 1024 записей: файл не открыт"},
+        {"folder.zcf", "Ошибка открытия файла"},
+    };
+    for (const auto& [name, message] : unread) {
+        SCOPED_TRACE(name);
+        const bool isFile = std::filesystem::is_regular_file(folder / name);
+        const std::string before = isFile ? readBytes(folder / name) : std::string();
+        DeviceDatabase fresh(model, dialogs);
+        model.DatabasePath = at("fleet.zcf");
+        fresh.StartUp();
+        dialogs.openAnswers = {at(name)};
+        fresh.OpenClick();
+        EXPECT_EQ(model.text(Field::CommandInfo), ansi(message));
+        EXPECT_EQ(fresh.records().size(), 1u);
+
+        // Asked for another name; Cancel, or the same file again, is refused and says why.
+        dialogs.saveAnswers = {std::nullopt, at(name)};
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            EXPECT_FALSE(fresh.SaveClick());
+            EXPECT_EQ(model.text(Field::CommandInfo),
+                      ansi("База не сохранена: файл ") + name +
+                          ansi(" не был прочитан и не будет перезаписан"));
+        }
+        if (isFile) {
+            EXPECT_EQ(readBytes(folder / name), before);
+        }
+        EXPECT_FALSE(std::filesystem::exists(folder / ServerFilePath(name)));
+
+        dialogs.saveAnswers = {at("copy.zcf")};
+        EXPECT_TRUE(fresh.SaveClick());
+        EXPECT_EQ(readBytes(folder / "copy-srv.zcf"), kOneDevice);  // the list that was open
+        EXPECT_TRUE(fresh.SaveClick());  // the new name needs no asking again
+        EXPECT_TRUE(dialogs.saveAnswers.empty());
+    }
 }
 
 TEST_F(Database, NoDatabaseNamedAtStartIsAskedForAtTheSaveAndTheRecordIsKept) {
@@ -153,7 +205,7 @@ TEST_F(Database, NoDatabaseNamedAtStartIsAskedForAtTheSaveAndTheRecordIsKept) {
     written("00009");
     database.StoreDeviceRecord(record);
     dialogs.saveAnswers = {std::nullopt};
-    database.SaveClick();
+    EXPECT_FALSE(database.SaveClick());
     EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл srv не сохранён"));
     EXPECT_EQ(database.records().size(), 1u);  // kept for the next save
 

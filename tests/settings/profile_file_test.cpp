@@ -72,6 +72,56 @@ TEST(ProfileFile, AFileWithBareLineFeedsKeepsThem) {
     EXPECT_EQ(file.serialize(), "[A]\nk=2\nn=3\n");
 }
 
+TEST(ProfileFile, EveryLineKeepsItsOwnEndThroughAnySaves) {
+    // A stray CR in a file of bare line feeds, a bare line feed in a CR LF file, and a CR that
+    // only trims from a value: none is lost or added, however often the file is saved.
+    const std::string lf = "[A]\nk=1\nnote=x\r\r\nz=2\r\n";
+    const std::string crlf = "[A]\r\nk=1\r\nnote=x\nz=2\r\n";
+    for (const auto& original : {lf, crlf}) {
+        std::string bytes = original;
+        for (int save = 0; save < 3; ++save) {
+            auto file = ProfileFile::parse(bytes);
+            EXPECT_EQ(file.read("A", "note"), "x");
+            file.write("A", "k", "1");
+            bytes = file.serialize();
+        }
+        EXPECT_EQ(bytes, original);
+    }
+}
+
+TEST(ProfileFile, AFileWithAByteOrderMarkIsReadWholeAndWrittenBackInItsEncoding) {
+    const std::string text = "[SERVER]\r\nIP=10.0.0.1\r\nName=Автопарк 🚚\r\n";
+    auto utf16 = [](std::u16string_view units, bool bigEndian) {
+        std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+        for (char16_t u : units) {
+            const char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+            bytes += bigEndian ? high : low;
+            bytes += bigEndian ? low : high;
+        }
+        return bytes;
+    };
+    const std::u16string units = u"[SERVER]\r\nIP=10.0.0.1\r\nName=Автопарк 🚚\r\n";
+    const std::string files[] = {"\xEF\xBB\xBF" + text, utf16(units, false), utf16(units, true)};
+    for (const auto& bytes : files) {
+        auto file = ProfileFile::parse(bytes);
+        EXPECT_EQ(file.serialize(), bytes);
+        // The first section is found, values come in the code page, the exact text on request.
+        EXPECT_EQ(file.read("SERVER", "IP"), "10.0.0.1");
+        EXPECT_EQ(file.read("SERVER", "Name"), "\xC0\xE2\xF2\xEE\xEF\xE0\xF0\xEA ?");
+        EXPECT_EQ(file.readUtf8("SERVER", "Name"), "Автопарк 🚚");
+        file.write("SERVER", "IP", "\xC4\xE5\xEF\xEE");  // "Депо" in the code page
+        file.writeUtf8("SERVER", "Path", "/home/t/车队.zcf");
+        const auto reread = ProfileFile::parse(file.serialize());
+        EXPECT_EQ(reread.encoding(), file.encoding());
+        EXPECT_EQ(reread.readUtf8("SERVER", "IP"), "Депо");
+        EXPECT_EQ(reread.readUtf8("SERVER", "Path"), "/home/t/车队.zcf");
+        EXPECT_EQ(reread.serialize().find("[SERVER]", 10), std::string::npos) << "one section";
+    }
+    // A unit outside a surrogate pair and an odd last byte survive too.
+    const std::string odd = utf16(u"[A]\r\nk=", false) + "\x00\xD8" + "z";
+    EXPECT_EQ(ProfileFile::parse(odd).serialize(), odd);
+}
+
 TEST(ProfileFile, EveryValueReadsBackAsItWasWritten) {
     const std::string values[] = {"",       " lead",    "trail\t",
                                   "'both'", "\"both\"", "a\"b",

@@ -36,7 +36,7 @@ const std::string kFirstRunFile =
     "InputBox2=0\r\nInputBox3=0\r\nInputBox4=0\r\nAnalogTime=3600\r\nCounterTime=3600\r\n"
     "CounterTime34=0\r\nAin1=1023\r\nAin2=1023\r\nUsr1=16\r\nUsr2=16\r\nAnalogWrite1=0\r\n"
     "AnalogWrite2=0\r\nAnalogMethod=1\r\n\r\n"
-    "[FILE]\r\nLastBegeDB=\r\n\r\n"
+    "[FILE]\r\nLastBegeDB=\r\nLastBegeDBUtf8=\r\n\r\n"
     "[MISC]\r\nUnRead=0\r\n\r\n"
     "[NET]\r\nAutoIP=1\r\nNoCrypt=1\r\n64bit=1\r\nSert=0\r\nDevIP=192.168.0.2\r\n"
     "Netmask=255.255.255.0\r\nDefGW=192.168.0.1\r\nWiFiKey=\r\nWiFiName=\r\n\r\n"
@@ -74,7 +74,10 @@ TEST_F(SettingsFile, FirstRunGivesTheValuesForAMissingFileAndSavesEveryKeyInOrde
     const auto saved = SaveSettings(model, path);
     ASSERT_TRUE(saved.ok) << saved.error;
     EXPECT_EQ(readBytes(path), kFirstRunFile);
-    EXPECT_FALSE(std::filesystem::exists(temporaryPathFor(path)));
+    // Nothing else is left beside it, and it is the user's alone: it holds passwords.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+    EXPECT_EQ(std::filesystem::status(path).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 // Every field set away from its first-run value, consistently with the interlocks.
@@ -234,6 +237,39 @@ TEST_F(SettingsFile, AFileFromAnEarlierInstallationKeepsWhatThisProgramDoesNotKn
     EXPECT_EQ(reread.text(Field::port), "4321");
 }
 
+TEST_F(SettingsFile, ADatabasePathTheCodePageCannotHoldComesBackExactly) {
+    FieldModel model;
+    model.DatabasePath = "/home/t/车队/fleet 🚚.zcf";
+    ASSERT_TRUE(SaveSettings(model, path).ok);
+    // Earlier installations read the old key, as near as the code page comes.
+    EXPECT_NE(readBytes(path).find("LastBegeDB=/home/t/?"
+                                   "?/fleet ?.zcf\r\n"),
+              std::string::npos);
+    FieldModel reread;
+    LoadSettings(reread, path);
+    EXPECT_EQ(reread.DatabasePath, model.DatabasePath);
+
+    // An earlier installation chose another database since and left the exact key behind.
+    std::string bytes = readBytes(path);
+    const auto old = bytes.find("LastBegeDB=");
+    bytes.replace(old, bytes.find("\r\n", old) - old, ansi("LastBegeDB=/home/t/Парк.zcf"));
+    writeBytes(path, bytes);
+    LoadSettings(reread, path);
+    EXPECT_EQ(reread.DatabasePath, "/home/t/Парк.zcf");
+}
+
+TEST_F(SettingsFile, AFileSavedAsUtf8WithAMarkIsReadWholeAndStaysUtf8) {
+    const std::string mark = "\xEF\xBB\xBF";
+    FieldModel model;
+    load(model, mark + "[SERVER]\r\nIP=10.9.8.7\r\nServPassDef=Пароль12\r\n");
+    EXPECT_EQ(model.text(Field::ip), "10.9.8.7");
+    EXPECT_EQ(model.text(Field::edPassword), ansi("Пароль12"));
+    ASSERT_TRUE(SaveSettings(model, path).ok);
+    const std::string saved = readBytes(path);
+    EXPECT_EQ(saved.rfind(mark + "[SERVER]\r\nIP=10.9.8.7\r\nServPassDef=Пароль12\r\n", 0), 0u);
+    EXPECT_EQ(saved.find("[SERVER]", mark.size() + 1), std::string::npos);
+}
+
 TEST_F(SettingsFile, EachControlPointKeepsItsOwnSendTime) {
     FieldModel first;
     LoadSettings(first, path);
@@ -246,12 +282,11 @@ TEST_F(SettingsFile, EachControlPointKeepsItsOwnSendTime) {
     EXPECT_EQ(second.text(Field::edPoint3OnTime), "1");
 }
 
-TEST_F(SettingsFile, AFailedSaveNamesThePathAndLeavesTheOldFileWhole) {
+TEST_F(SettingsFile, AReadOnlyFileIsRefusedWithItsPathAndLeftWhole) {
     writeBytes(path, kFirstRunFile);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
     FieldModel model;
     model.setText(Field::port, "1");
-    // A folder where the new file would be written makes the write fail even for root.
-    std::filesystem::create_directory(temporaryPathFor(path));
     const auto saved = SaveSettings(model, path);
     EXPECT_FALSE(saved.ok);
     EXPECT_EQ(saved.error, "Unable to write to " + path.string());
