@@ -1,11 +1,13 @@
 #include "core/configurator.h"
 
+#include <cstdio>
 #include <memory>
 
 #include "core/detection.h"
 #include "core/form_mapping.h"
 #include "core/form_outcomes.h"
 #include "protocol/debug_log.h"
+#include "protocol/session.h"
 
 namespace korvan {
 
@@ -67,29 +69,6 @@ class Configurator::WindowQuestions final : public DebugLogQuestions {
     Configurator& owner_;
 };
 
-namespace {
-
-// The device is recorded on the window's thread, where the database and its dialogs live,
-// while the write waits.
-class WindowRecorder final : public WrittenDeviceRecorder {
-  public:
-    WindowRecorder(WindowThread& window, DeviceDatabase& database)
-        : window_(window), database_(database) {}
-    bool recordWrittenDevice(const TrackerConfiguration& written) override {
-        auto stored = std::make_shared<bool>(true);
-        window_.call([stored, &database = database_, written] {
-            *stored = RecordWrittenDevice(database, written);
-        });
-        return *stored;
-    }
-
-  private:
-    WindowThread& window_;
-    DeviceDatabase& database_;
-};
-
-}  // namespace
-
 Configurator::Configurator(Bridge& bridge, Clock& clock, Desktop& desktop)
     : bridge_(bridge),
       clock_(clock),
@@ -99,7 +78,9 @@ Configurator::Configurator(Bridge& bridge, Clock& clock, Desktop& desktop)
       runner_(*ownRunner_),
       window_(*ownWindow_),
       link_(bridge, clock),
-      database_(model_, desktop) {}
+      database_(model_, desktop) {
+    startUp();
+}
 
 Configurator::Configurator(Bridge& bridge, Clock& clock, Desktop& desktop, DeviceRunner& runner,
                            WindowThread& window)
@@ -109,10 +90,24 @@ Configurator::Configurator(Bridge& bridge, Clock& clock, Desktop& desktop, Devic
       runner_(runner),
       window_(window),
       link_(bridge, clock),
-      database_(model_, desktop) {}
+      database_(model_, desktop) {
+    startUp();
+}
 
 Configurator::~Configurator() {
     stopWorker();
+}
+
+void Configurator::startUp() {
+    // Until detection has shown a tracker, no device is one to open.
+    link_.setTarget(LinkTarget::nothing());
+    passwordWatch_ = model_.subscribe([this](Field field, Aspect aspect) {
+        if (writeHeldForPassword_ && field == Field::edPassword && aspect == Aspect::Value &&
+            model_.text(Field::edPassword).size() == 8) {
+            writeHeldForPassword_ = false;
+            model_.setEnabled(Field::Button5, true);
+        }
+    });
 }
 
 void Configurator::stopWorker() {
@@ -234,11 +229,23 @@ void Configurator::DetectDevice() {
         const auto found = [this](int serial) {
             postToWindow([this, serial] { ShowFoundTracker(model_, serial); });
         };
-        auto outcome =
-            DetectTrackers(bridge_, clock_, currentSerial,
-                           {[&](int) { return ReadConfiguration(link_, request, progress); }, found,
-                            [this] { return link_.cancelRequested(); }});
+        const auto read = [&](const DetectedTracker& tracker) {
+            // The tracker just found, wherever it is listed: never whatever is listed first.
+            link_.setTarget(LinkTarget::serial(tracker.usbSerial));
+            return ReadConfiguration(link_, request, progress);
+        };
+        auto outcome = DetectTrackers(bridge_, clock_, currentSerial,
+                                      {read, found, [this] { return link_.cancelRequested(); }});
+        if (noTrackerListed(outcome)) {
+            link_.setTarget(LinkTarget::nothing());
+        }
+        if (outcome.accessDenied) {
+            std::fprintf(stderr, "korvan: %s\n", std::string(kNoAccessMessage).c_str());
+        }
         return [this, outcome = std::move(outcome)] {
+            if (!outcome.trackers.empty() || noTrackerListed(outcome)) {
+                writeHeldForPassword_ = false;  // detection decides about the write button
+            }
             ApplyDetection(model_, outcome,
                            [this](const ReadOutcome& read) { ApplyRead(model_, desktop_, read); });
         };
@@ -268,10 +275,17 @@ void Configurator::Button5Click() {
     if (operationRunning()) {
         return;
     }
+    // The dialog counts as the write's own: a device change meanwhile waits until the write
+    // has ended, as one during the write does.
+    ++depth_;
+    NameDatabaseBeforeWrite(model_, database_);
+    --depth_;
     startDeviceWork([this, configuration = ConfigurationFromForm(model_)](Progress& progress) {
-        WindowRecorder recorder(window_, database_);
-        auto outcome = WriteConfiguration(link_, configuration, recorder, progress);
-        return [this, outcome = std::move(outcome)] { ApplyWrite(model_, desktop_, outcome); };
+        auto outcome = WriteConfiguration(link_, configuration, progress);
+        return [this, outcome = std::move(outcome)] {
+            ApplyWrite(model_, desktop_, database_, outcome);
+            writeHeldForPassword_ = outcome.passwordRejected;
+        };
     });
 }
 

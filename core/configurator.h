@@ -95,6 +95,7 @@ class Configurator {
     void stepReached(int index, int count, std::string what);
     void retryReached(int attempt, int attempts);
     void postToWindow(std::function<void()> task);
+    void startUp();
     // Detection held back by an operation runs once nothing runs any more.
     void handleHeldDeviceChange();
     // A running operation cancelled, a waiting dialog call released, the worker joined.
@@ -115,6 +116,10 @@ class Configurator {
     bool applying_ = false;  // an outcome is being shown, perhaps in a message box
     int depth_ = 0;
     bool deviceChangeHeld_ = false;
+    // A password of the wrong length turned the write button off: it comes back once the
+    // password has its eight characters, unless detection has decided about it meanwhile.
+    bool writeHeldForPassword_ = false;
+    Subscription passwordWatch_;
     // Work posted to the window's thread is dropped once the core is gone.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

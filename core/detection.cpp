@@ -5,6 +5,7 @@
 
 #include "base/cp1251.h"
 #include "base/scan.h"
+#include "protocol/session.h"
 
 namespace korvan {
 namespace {
@@ -35,16 +36,26 @@ DetectionOutcome DetectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
     outcome.listed = true;
     for (std::uint32_t index = 0; index < outcome.count && !outcome.interrupted; ++index) {
         std::string text;
-        if (bridge.description(index, text) != BridgeStatus::Ok) {
+        const BridgeStatus described = bridge.description(index, text);
+        if (described == BridgeStatus::AccessDenied) {
+            // Another device may still be readable: a refusal is per device.
+            outcome.accessDenied = true;
+            continue;
+        }
+        if (described != BridgeStatus::Ok) {
+            outcome.incomplete = true;
             break;
         }
         if (std::find(std::begin(kTrackerDescriptions), std::end(kTrackerDescriptions), text) ==
             std::end(kTrackerDescriptions)) {
             continue;
         }
-        if (bridge.serialNumber(index, text) != BridgeStatus::Ok) {
+        const BridgeStatus numbered = bridge.serialNumber(index, text);
+        if (numbered != BridgeStatus::Ok) {
+            outcome.accessDenied = outcome.accessDenied || numbered == BridgeStatus::AccessDenied;
             continue;
         }
+        ++outcome.supported;
         const int serial = LeadingInteger(text).value_or(0);
         if (serial < 1 || serial > 99999) {
             outcome.trackers.push_back({});
@@ -62,9 +73,9 @@ DetectionOutcome DetectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
             hooks.found(serial);
         }
         DetectedTracker& tracker =
-            outcome.trackers.emplace_back(DetectedTracker{serial, {}, false});
+            outcome.trackers.emplace_back(DetectedTracker{serial, text, {}, false});
         for (int attempt = 1; attempt <= kReadTries; ++attempt) {
-            tracker.reads.push_back(hooks.read(serial));
+            tracker.reads.push_back(hooks.read(tracker));
             if (tracker.reads.back().succeeded()) {
                 tracker.ready = true;
                 break;
@@ -85,6 +96,10 @@ DetectionOutcome DetectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
         }
     }
     return outcome;
+}
+
+bool noTrackerListed(const DetectionOutcome& outcome) {
+    return outcome.listed && !outcome.incomplete && !outcome.accessDenied && outcome.supported == 0;
 }
 
 void ShowFoundTracker(FieldModel& model, int serial) {
@@ -116,9 +131,18 @@ void ApplyDetection(FieldModel& model, const DetectionOutcome& outcome,
             model.setEnabled(Field::Button5, false);
         }
     }
-    if (outcome.count == 0) {
+    if (noTrackerListed(outcome)) {
         model.CurrentSerial = 0;
         showNoDevice(model);
+    }
+    if (outcome.accessDenied) {
+        model.setStatusColour(StatusColour::Red);
+        model.setStatusMessage(kNoAccessMessage);
+    } else if (outcome.supported > 1 && model.CurrentSerial > 0 &&
+               model.statusColour() == StatusColour::Black) {
+        // Said only where it hides no failure of the reads.
+        model.setStatusMessage("Подключено трекеров: " + std::to_string(outcome.supported) +
+                               ". В окне трекер " + cp1251::toUtf8(model.text(Field::SerNum)));
     }
 }
 

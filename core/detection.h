@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -18,6 +19,7 @@ inline constexpr std::string_view kTrackerDescriptions[] = {"VANTORIUM", "Zentra
 // One tracker that a pass over the listing came upon, in listing order.
 struct DetectedTracker {
     int serial = 0;                  // 0: a supported tracker whose serial number is out of range
+    std::string usbSerial;           // as the bridge lists it: what the link opens it by
     std::vector<ReadOutcome> reads;  // every try, in order
     bool ready = false;              // one of the tries read it
 };
@@ -26,12 +28,16 @@ struct DetectionOutcome {
     bool listed = false;  // the bridge gave its listing
     std::uint32_t count = 0;
     std::vector<DetectedTracker> trackers;
-    bool interrupted = false;  // a read was cancelled or its tracker went
+    bool interrupted = false;   // a read was cancelled or its tracker went
+    bool accessDenied = false;  // a device's strings could not be read for lack of permission
+    int supported = 0;          // supported trackers listed, the one already shown included
+    bool incomplete = false;    // the listing broke off before its last device
 };
 
 // What a pass over the listing is given, besides the bridge and the clock.
 struct DetectionHooks {
-    std::function<ReadOutcome(int serial)> read;
+    // Reads the tracker just found; its link opens it by `tracker.usbSerial`.
+    std::function<ReadOutcome(const DetectedTracker& tracker)> read;
     std::function<void(int serial)> found;  // told before its reads
     std::function<bool()> stopped;          // cancelled: no further tracker or try
 };
@@ -42,12 +48,16 @@ struct DetectionHooks {
 DetectionOutcome DetectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
                                 const DetectionHooks& hooks);
 
+// Every device was listed and none is a supported tracker: the one shown, if any, has gone.
+bool noTrackerListed(const DetectionOutcome& outcome);
+
 // A tracker just found, shown with its MAC address before it is read.
 void ShowFoundTracker(FieldModel& model, int serial);
 
 // The pass into the form: each tracker shown, with its MAC address, and its reads applied by
 // `applyRead`; the write button follows the outcome. No device at all returns the
-// identification to its placeholders.
+// identification to its placeholders. A refused access is told on the status line; with two
+// trackers attached, the status line says which one the window shows.
 void ApplyDetection(FieldModel& model, const DetectionOutcome& outcome,
                     const std::function<void(const ReadOutcome&)>& applyRead);
 

@@ -8,20 +8,22 @@ std::size_t at(int n) {
 }
 
 GeoCoordinate coordinateFrom(const FieldModel& m, Field degrees, Field minutes, Field fraction,
-                             Field hemisphere, const char* southOrWest) {
+                             Field hemisphere, const char* northOrEast, const char* southOrWest) {
+    const std::string& letter = m.text(hemisphere);
     return {{m.text(degrees)},
             {m.text(minutes)},
             {m.text(fraction)},
-            m.text(hemisphere) == southOrWest};
+            letter == southOrWest,
+            letter == southOrWest || letter == northOrEast};
 }
 
 ControlPoint pointFrom(const FieldModel& m, int n) {
     const auto f = [n](Field ofPoint1) { return ofPoint(ofPoint1, n); };
     ControlPoint p;
     p.latitude = coordinateFrom(m, f(Field::Point1Latd), f(Field::Point1Latm),
-                                f(Field::Point1Latmm), f(Field::Point1NS), "S");
+                                f(Field::Point1Latmm), f(Field::Point1NS), "N", "S");
     p.longitude = coordinateFrom(m, f(Field::Point1Lond), f(Field::Point1Lonm),
-                                 f(Field::Point1Lonmm), f(Field::Point1EW), "W");
+                                 f(Field::Point1Lonmm), f(Field::Point1EW), "E", "W");
     p.radius = {m.text(f(Field::Point1Rad))};
     p.onTimeMinutes = {m.text(f(Field::edPoint1OnTime))};
     p.outputOnEntry = m.checked(f(Field::Point1InOut));

@@ -36,24 +36,41 @@ void ApplyRead(FieldModel& model, MessageBoxes& boxes, const ReadOutcome& read) 
     ShowOutcome(model, boxes, read);
 }
 
-void ApplyWrite(FieldModel& model, MessageBoxes& boxes, const WriteOutcome& written) {
+void NameDatabaseBeforeWrite(FieldModel& model, DeviceDatabase& database) {
+    if (model.text(Field::DbFileName).empty() || model.DatabasePath.empty()) {
+        database.ChooseSaveFile();
+    }
+}
+
+void ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase& database,
+                const WriteOutcome& written) {
     for (const Correction& correction : written.corrections) {
         model.setText(FieldOf(correction.field), correction.text);
     }
     if (written.passwordRejected) {
         model.setEnabled(Field::Button5, false);
     }
+    // Recorded before the outcome shows, so that the status line ends with the write's own
+    // words rather than the database's.
+    const DeviceRecorded recorded =
+        written.succeeded() ? RecordWrittenDevice(database, written.written) : DeviceRecorded{};
     ShowOutcome(model, boxes, written);
-    if (written.recordRefused) {
-        // The program's own words are UTF-8 already; only the serial number as shown is not.
+    if (!written.succeeded()) {
+        return;
+    }
+    // The program's own words are UTF-8 already; only the serial number as shown is not.
+    const std::string serial = cp1251::toUtf8(written.written.identity.serialNumber);
+    if (!recorded.stored) {
         boxes.message(MessageIcon::Warning,
-                      "В базе уже 1024 записи: устройство " +
-                          cp1251::toUtf8(written.written.identity.serialNumber) +
-                          " в неё не добавлено");
+                      "В базе уже 1024 записи: устройство " + serial + " в неё не добавлено");
+    } else if (!recorded.saved) {
+        boxes.message(MessageIcon::Error,
+                      "Базу устройств не удалось сохранить в файл. Запись устройства " + serial +
+                          " осталась в списке и будет сохранена при следующем сохранении базы.");
     }
 }
 
-bool RecordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written) {
+DeviceRecorded RecordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written) {
     DeviceRecord record;
     record.serial = LeadingInteger(written.identity.serialNumber).value_or(0);
     record.password = written.server.password;
@@ -62,8 +79,8 @@ bool RecordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& w
     record.serverIp = written.server.address;
     record.serverPort = written.server.port;
     const RecordStored stored = database.StoreDeviceRecord(std::move(record));
-    database.SaveClick();
-    return stored != RecordStored::ListFull;
+    const bool saved = database.SaveClick();
+    return {stored != RecordStored::ListFull, saved};
 }
 
 }  // namespace korvan

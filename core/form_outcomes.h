@@ -12,22 +12,21 @@ namespace korvan {
 
 void ShowOutcome(FieldModel& model, MessageBoxes& boxes, const Outcome& outcome);
 void ApplyRead(FieldModel& model, MessageBoxes& boxes, const ReadOutcome& read);
-void ApplyWrite(FieldModel& model, MessageBoxes& boxes, const WriteOutcome& written);
+// A write confirmed to its end records the device first; its outcome then shows, and a record
+// without room or a database that could not be saved is told in a message box.
+void ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase& database,
+                const WriteOutcome& written);
 
-// The device just written, into the database, which is saved at once. False when the
-// database had no room for it.
-bool RecordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written);
+// A write whose database file is not named yet asks for it before the tracker is touched, so
+// that no dialog waits in the middle of the wire.
+void NameDatabaseBeforeWrite(FieldModel& model, DeviceDatabase& database);
 
-// The same for whoever drives the write without threads of its own.
-class DatabaseRecorder final : public WrittenDeviceRecorder {
-  public:
-    explicit DatabaseRecorder(DeviceDatabase& database) : database_(database) {}
-    bool recordWrittenDevice(const TrackerConfiguration& written) override {
-        return RecordWrittenDevice(database_, written);
-    }
-
-  private:
-    DeviceDatabase& database_;
+struct DeviceRecorded {
+    bool stored = false;  // false: the list had no room
+    bool saved = false;   // both files written; a record that was not stays in the list
 };
+
+// The device just written, into the database, which is saved at once.
+DeviceRecorded RecordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written);
 
 }  // namespace korvan

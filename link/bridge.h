@@ -32,6 +32,8 @@ class Bridge {
     virtual BridgeStatus serialNumber(std::uint32_t index, std::string& text) = 0;
 
     virtual BridgeStatus open(std::uint32_t index) = 0;
+    // The device whose USB serial string is exactly `usbSerial`, wherever it is listed.
+    virtual BridgeStatus openSerial(const std::string& usbSerial) = 0;
     virtual BridgeStatus setDivisor(std::uint16_t divisor) = 0;
     virtual BridgeStatus setTimeouts(std::uint32_t readMs, std::uint32_t writeMs) = 0;
     // Word length in bits; stop bits 0 = one, 2 = two; parity 0 = none.

@@ -76,14 +76,10 @@ BridgeStatus FtdiBridge::Context::find(std::uint32_t index, DeviceList& devices,
     return device == nullptr ? BridgeStatus::DeviceNotFound : BridgeStatus::Ok;
 }
 
-BridgeStatus FtdiBridge::listString(std::uint32_t index, bool serial, std::string& text) {
-    DeviceList devices;
-    libusb_device* device = nullptr;
-    if (auto found = context_->find(index, devices, device); found != BridgeStatus::Ok) {
-        return found;
-    }
-    std::array<char, kListStringLimit + 1> buffer{};
-    // Reading the strings opens the device; an open link to it keeps its own handle.
+// One of a listed device's strings, read without disturbing an open link to it: the reader
+// has a context of its own.
+static BridgeStatus readListString(libusb_device* device, bool serial, std::string& text) {
+    std::array<char, Bridge::kListStringLimit + 1> buffer{};
     ftdi_context* reader = ftdi_new();
     if (reader == nullptr) {
         return BridgeStatus::Failed;
@@ -98,6 +94,15 @@ BridgeStatus FtdiBridge::listString(std::uint32_t index, bool serial, std::strin
     }
     text = buffer.data();
     return BridgeStatus::Ok;
+}
+
+BridgeStatus FtdiBridge::listString(std::uint32_t index, bool serial, std::string& text) {
+    DeviceList devices;
+    libusb_device* device = nullptr;
+    if (auto found = context_->find(index, devices, device); found != BridgeStatus::Ok) {
+        return found;
+    }
+    return readListString(device, serial, text);
 }
 
 BridgeStatus FtdiBridge::description(std::uint32_t index, std::string& text) {
@@ -117,6 +122,30 @@ BridgeStatus FtdiBridge::open(std::uint32_t index) {
     if (auto found = context_->find(index, devices, device); found != BridgeStatus::Ok) {
         return found;
     }
+    return openDevice(device);
+}
+
+BridgeStatus FtdiBridge::openSerial(const std::string& usbSerial) {
+    if (context_->open) {
+        close();
+    }
+    DeviceList devices;
+    if (context_->ftdi == nullptr || context_->list(devices) < 0) {
+        return BridgeStatus::Failed;
+    }
+    bool refused = false;
+    for (auto* node = devices.head; node != nullptr; node = node->next) {
+        std::string serial;
+        const BridgeStatus read = readListString(node->dev, true, serial);
+        refused = refused || read == BridgeStatus::AccessDenied;
+        if (read == BridgeStatus::Ok && serial == usbSerial) {
+            return openDevice(node->dev);
+        }
+    }
+    return refused ? BridgeStatus::AccessDenied : BridgeStatus::DeviceNotFound;
+}
+
+BridgeStatus FtdiBridge::openDevice(libusb_device* device) {
     // libftdi reports a refused open only as "failed"; ask libusb first so that a missing udev
     // rule can be told apart from a missing device.
     libusb_device_handle* probe = nullptr;

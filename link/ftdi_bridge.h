@@ -4,6 +4,8 @@
 
 #include "link/bridge.h"
 
+struct libusb_device;
+
 namespace korvan {
 
 // The real bridge, through libftdi1 and libusb-1.0. Lists FTDI's own vendor and product ids.
@@ -19,6 +21,7 @@ class FtdiBridge final : public Bridge {
     BridgeStatus description(std::uint32_t index, std::string& text) override;
     BridgeStatus serialNumber(std::uint32_t index, std::string& text) override;
     BridgeStatus open(std::uint32_t index) override;
+    BridgeStatus openSerial(const std::string& usbSerial) override;
     BridgeStatus setDivisor(std::uint16_t divisor) override;
     BridgeStatus setTimeouts(std::uint32_t readMs, std::uint32_t writeMs) override;
     BridgeStatus setDataCharacteristics(std::uint8_t wordLength, std::uint8_t stopBits,
@@ -34,6 +37,7 @@ class FtdiBridge final : public Bridge {
   private:
     struct Context;
     BridgeStatus listString(std::uint32_t index, bool serial, std::string& text);
+    BridgeStatus openDevice(libusb_device* device);
 
     std::unique_ptr<Context> context_;
 };

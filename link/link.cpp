@@ -15,7 +15,12 @@ OpenOutcome Link::OpenPort() {
         ClosePort();
     }
     gone_ = false;
-    const BridgeStatus opened = bridge_.open(0);
+    if (target_.kind == LinkTarget::Kind::Nothing) {
+        return OpenOutcome::NoDevice;
+    }
+    const BridgeStatus opened = target_.kind == LinkTarget::Kind::UsbSerial
+                                    ? bridge_.openSerial(target_.usbSerial)
+                                    : bridge_.open(0);
     if (opened == BridgeStatus::AccessDenied) {
         return OpenOutcome::NoPermission;
     }
@@ -36,8 +41,10 @@ OpenOutcome Link::OpenPort() {
     return OpenOutcome::Opened;
 }
 
+// The first call that fails ends the operation: the libftdi1 backend tells an unplugged
+// device only as a failure, and a link that goes on after one waits out every timeout.
 void Link::noteStatus(BridgeStatus status) {
-    if (status == BridgeStatus::DeviceGone) {
+    if (status != BridgeStatus::Ok) {
         gone_ = true;
     }
 }
@@ -48,7 +55,10 @@ void Link::PurgePort() {
 
 void Link::SendCommand() {
     std::size_t written = 0;
-    noteStatus(bridge_.write(CommandText.bytes(), written));
+    const auto bytes = CommandText.bytes();
+    const BridgeStatus status = bridge_.write(bytes, written);
+    noteStatus(status == BridgeStatus::Ok && written != bytes.size() ? BridgeStatus::Failed
+                                                                     : status);
 }
 
 std::size_t Link::ReadPort(std::span<std::uint8_t> buffer, ReplyCompletion completion) {

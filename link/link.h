@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "link/bridge.h"
 #include "link/clock.h"
@@ -33,7 +34,24 @@ struct ReplyCompletion {
     static ReplyCompletion expectedLength(std::size_t n) { return {Kind::ExpectedLength, n}; }
 };
 
-// One link to the first FTDI device: opened with fixed line settings at the start of a device
+// Which device a link opens.
+struct LinkTarget {
+    enum class Kind : std::uint8_t {
+        FirstListed,  // whatever is listed first: a link with one device, as tests have it
+        UsbSerial,    // the device with this USB serial string, wherever it is listed
+        Nothing,      // no tracker is identified: nothing is opened
+    };
+    Kind kind = Kind::FirstListed;
+    std::string usbSerial;
+
+    static LinkTarget serial(std::string usbSerial) {
+        return {Kind::UsbSerial, std::move(usbSerial)};
+    }
+    static LinkTarget nothing() { return {Kind::Nothing, {}}; }
+    bool operator==(const LinkTarget&) const = default;
+};
+
+// One link to an FTDI device: opened with fixed line settings at the start of a device
 // operation and closed at its end. Closing on destruction makes every early return safe.
 class Link {
   public:
@@ -51,6 +69,11 @@ class Link {
     Link& operator=(const Link&) = delete;
     ~Link();
 
+    // Which device the next `OpenPort` opens; set between operations, or by the thread that
+    // runs one.
+    void setTarget(LinkTarget target) { target_ = std::move(target); }
+    const LinkTarget& target() const { return target_; }
+
     OpenOutcome OpenPort();
     void PurgePort();
     // Writes the command buffer as it stands, zero bytes included.
@@ -61,7 +84,8 @@ class Link {
     void ClosePort();
 
     bool isOpen() const { return open_; }
-    // The bridge said the device is gone while the link was open; cleared by the next open.
+    // A bridge call failed while the link was open: the device is gone, or no longer answers
+    // its bridge, which for the operation is the same. Cleared by the next open.
     bool deviceGone() const { return gone_; }
 
     // Asks the operation on this link to stop: a read in progress returns at once, and the
@@ -89,6 +113,7 @@ class Link {
     Clock& clock_;
     void noteStatus(BridgeStatus status);
 
+    LinkTarget target_;
     bool open_ = false;
     bool gone_ = false;
     bool earlyCompletion_ = true;

@@ -4,6 +4,7 @@
 
 #include "base/cp1251.h"
 #include "protocol/session.h"
+#include "protocol/write_checks.h"
 
 namespace korvan {
 namespace {
@@ -12,24 +13,21 @@ constexpr int kFirmwareWithDebugPointer = 100;
 
 class Write {
   public:
-    Write(Link& link, const TrackerConfiguration& configuration, WrittenDeviceRecorder& recorder,
-          Progress& progress)
+    Write(Link& link, const TrackerConfiguration& configuration, Progress& progress)
         : outcome_(started(configuration)),
           context_(outcome_.written),
           session_(link, outcome_, progress, stepCount()),
-          link_(link),
-          recorder_(recorder) {}
+          link_(link) {}
 
     WriteOutcome run() {
-        if (identified() && passwordFits() && corrected(LimitPhase::BeforeOpening) &&
-            session_.open("Ошибка при открытии USB")) {
-            const bool written = walk(kNetworkWriteOrder) && corrected(LimitPhase::AfterNetwork) &&
+        if (identified() && passwordFits() && corrected(context_, LimitPhase::BeforeOpening) &&
+            fieldsFit() && everyNumberConverts() && session_.open("Ошибка при открытии USB")) {
+            const bool written = walk(kNetworkWriteOrder) &&
+                                 corrected(context_, LimitPhase::AfterNetwork) &&
                                  walk(kTrackerWriteOrder) && checkDebugPointer();
             if (written && link_.interrupted()) {
-                session_.endInterrupted();  // nothing is recorded of a write cut short
+                session_.endInterrupted();
             } else if (written) {
-                outcome_.recordRefused = !recorder_.recordWrittenDevice(outcome_.written);
-                outcome_.recorded = true;
                 sendRecordingMethod();
             }
             session_.close();
@@ -90,6 +88,40 @@ class Write {
         return false;
     }
 
+    bool fieldsFit() {
+        if (auto refusal = WriteRefusal(configuration())) {
+            outcome_.ending = Ending::NotStarted;
+            outcome_.messages.push_back(
+                {Severity::Fatal, std::move(*refusal), Place::MessageBox, MessageIcon::Error});
+            return false;
+        }
+        return true;
+    }
+
+    // Every step formatted once on a copy, before anything is sent: a number that only a later
+    // step converts would otherwise stop the write with the tracker half written.
+    bool everyNumberConverts() {
+        TrackerConfiguration copy = configuration();
+        SetContext scratch(copy);
+        CommandBuffer buffer;
+        const auto format = [&](const std::vector<Setting>& order) {
+            for (Setting setting : order) {
+                if (sent(setting) &&
+                    commandsFor(setting).set.encode(scratch, buffer) == Encoded::NotANumber) {
+                    return false;
+                }
+            }
+            return true;
+        };
+        if (format(kNetworkWriteOrder) && corrected(scratch, LimitPhase::AfterNetwork) &&
+            format(kTrackerWriteOrder)) {
+            return true;
+        }
+        context_.notANumber = scratch.notANumber;
+        tellNotANumber();
+        return false;
+    }
+
     // A number that the write cannot convert ends it with a message box naming the field.
     void tellNotANumber() {
         const NumberField field = *context_.notANumber;
@@ -103,22 +135,26 @@ class Write {
         session_.close();
     }
 
-    bool corrected(LimitPhase phase) {
+    // The limits of `phase` applied to the configuration of `context`; false, and told when
+    // it is the write's own, at a number that does not convert.
+    bool corrected(SetContext& context, LimitPhase phase) {
         for (const FieldLimit& limit : FieldLimits()) {
             if (limit.phase != phase ||
-                (limit.emptyAllowed && numberOf(configuration(), limit.field).text.empty())) {
+                (limit.emptyAllowed && numberOf(context.configuration, limit.field).text.empty())) {
                 continue;
             }
-            const auto value = context_.number(limit.field);
+            const auto value = context.number(limit.field);
             if (!value) {
-                tellNotANumber();
+                if (&context == &context_) {
+                    tellNotANumber();
+                }
                 return false;
             }
             const bool kept = limit.zeroAllowed && *value == 0;
             if (limit.lowest && *value < *limit.lowest && !kept) {
-                context_.correct(limit.field, std::to_string(*limit.lowest));
+                context.correct(limit.field, std::to_string(*limit.lowest));
             } else if (limit.highest && *value > *limit.highest && !kept) {
-                context_.correct(limit.field, std::to_string(*limit.highest));
+                context.correct(limit.field, std::to_string(*limit.highest));
             }
         }
         return true;
@@ -148,6 +184,7 @@ class Write {
             case Encoded::Ready:
                 break;
         }
+        stepTitles_.emplace_back(row.title);
         const auto result = session_.exchange(set.rule, row.title);
         const auto verdict = session_.judge(result, set.fatal, set.failure);
         if (verdict != Session::Verdict::Accepted) {
@@ -203,7 +240,8 @@ class Write {
             return true;
         }
         link_.CommandText.FormatCommand("DEBUG_GET_PTR$");
-        session_.beginStep("указатель отладочного журнала");
+        stepTitles_.emplace_back("указатель отладочного журнала");
+        session_.beginStep(stepTitles_.back());
         for (int attempt = 1; attempt <= kExchangeAttempts; ++attempt) {
             if (link_.interrupted()) {
                 session_.endStep(StepStatus::Interrupted, attempt - 1);
@@ -256,22 +294,35 @@ class Write {
             return;  // told and closed
         }
         outcome_.show(Severity::Progress, std::string(link_.CommandText.text()));
-        outcome_.tell(Severity::Success, "Данные успешно записаны в устройство");
         session_.close();
+        // A step that failed without ending the write leaves the tracker not as the fields
+        // say: the write is not done, and every such step is named.
+        std::string unconfirmed;
+        for (std::size_t i = 0; i < outcome_.steps.size(); ++i) {
+            if (outcome_.steps[i].status != StepStatus::Done) {
+                unconfirmed += (unconfirmed.empty() ? "" : ", ") + stepTitles_[i];
+            }
+        }
+        if (unconfirmed.empty()) {
+            outcome_.tell(Severity::Success, "Данные успешно записаны в устройство");
+            return;
+        }
+        outcome_.ending = Ending::Failed;
+        outcome_.tell(Severity::Fatal, "Устройство не подтвердило: " + unconfirmed);
     }
 
     WriteOutcome outcome_;
     SetContext context_;
     Session session_;
     Link& link_;
-    WrittenDeviceRecorder& recorder_;
+    std::vector<std::string> stepTitles_;  // what each step of the outcome set, UTF-8
 };
 
 }  // namespace
 
 WriteOutcome WriteConfiguration(Link& link, const TrackerConfiguration& configuration,
-                                WrittenDeviceRecorder& recorder, Progress& progress) {
-    return Write(link, configuration, recorder, progress).run();
+                                Progress& progress) {
+    return Write(link, configuration, progress).run();
 }
 
 }  // namespace korvan

@@ -49,7 +49,7 @@ struct Step {
 
 enum class Ending : std::uint8_t {
     Done,        // it went to its end; a step that failed without ending it is in `steps`
-    Failed,      // a failure ended it
+    Failed,      // a failure ended it, or a step that failed left it unconfirmed
     Cancelled,   // the technician stopped it
     DeviceGone,  // the tracker was pulled out
     NotStarted,  // the fields or the technician's answer stopped it before the link opened

@@ -20,9 +20,7 @@ bool Session::open(std::string_view failureUtf8) {
         return true;
     }
     // Short enough for the status line's two lines.
-    fail(opened == OpenOutcome::NoPermission
-             ? "Нет доступа к USB: нужно правило udev из пакета korvan"
-             : failureUtf8);
+    fail(opened == OpenOutcome::NoPermission ? kNoAccessMessage : failureUtf8);
     return false;
 }
 

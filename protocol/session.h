@@ -9,6 +9,10 @@
 
 namespace korvan {
 
+// What a refused access to the USB device tells, on the status line and wherever else it shows.
+inline constexpr std::string_view kNoAccessMessage =
+    "Нет доступа к USB: нужно правило udev из пакета korvan";
+
 // The exchanges of one operation over its link, each one a step of the outcome and of the
 // progress that is told as the operation goes.
 class Session {

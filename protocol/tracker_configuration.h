@@ -84,6 +84,7 @@ struct GeoCoordinate {
     Number minutes;
     Number fraction;  // of a minute, in units of 1/100 000 minute, shown with five digits
     bool southOrWest = false;
+    bool hemisphereKnown = true;  // false: the form's letter was neither of the two
 };
 
 struct ControlPoint {
@@ -96,7 +97,7 @@ struct ControlPoint {
     bool sendOnEntry = false;
     bool sendOnExit = false;
 
-    // A point without degrees or radius is not sent.
+    // A point without degrees or radius is not sent; one with some of them is refused.
     bool placed() const {
         return !latitude.degrees.text.empty() && !longitude.degrees.text.empty() &&
                !radius.text.empty();

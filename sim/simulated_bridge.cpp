@@ -88,6 +88,11 @@ void SimulatedBridge::failNext(BridgeCall kind, BridgeStatus status) {
     failures_.emplace_back(kind, status);
 }
 
+void SimulatedBridge::setUnpluggedStatus(BridgeStatus status) {
+    std::lock_guard lock(mutex_);
+    unpluggedStatus_ = status;
+}
+
 void SimulatedBridge::clearCalls() {
     std::lock_guard lock(mutex_);
     calls_.clear();
@@ -95,6 +100,10 @@ void SimulatedBridge::clearCalls() {
 
 BridgeStatus SimulatedBridge::call(BridgeCall kind, const char* name) {
     calls_.emplace_back(name);
+    return failure(kind);
+}
+
+BridgeStatus SimulatedBridge::failure(BridgeCall kind) {
     auto it = std::find_if(failures_.begin(), failures_.end(),
                            [kind](const auto& failure) { return failure.first == kind; });
     if (it == failures_.end()) {
@@ -107,7 +116,7 @@ BridgeStatus SimulatedBridge::call(BridgeCall kind, const char* name) {
 
 BridgeStatus SimulatedBridge::openState() const {
     if (gone_) {
-        return BridgeStatus::DeviceGone;
+        return unpluggedStatus_;
     }
     return open_ != nullptr ? BridgeStatus::Ok : BridgeStatus::Failed;
 }
@@ -156,6 +165,27 @@ BridgeStatus SimulatedBridge::open(std::uint32_t index) {
     if (index >= trackers_.size()) {
         return BridgeStatus::DeviceNotFound;
     }
+    return openAt(index);
+}
+
+BridgeStatus SimulatedBridge::openSerial(const std::string& usbSerial) {
+    std::lock_guard lock(mutex_);
+    if (auto status = call(BridgeCall::Open, "openSerial"); status != BridgeStatus::Ok) {
+        return status;
+    }
+    if (open_ != nullptr) {
+        return BridgeStatus::Failed;
+    }
+    const auto it = std::find_if(trackers_.begin(), trackers_.end(), [&usbSerial](const auto& t) {
+        return t->usbSerial.substr(0, kListStringLimit) == usbSerial;
+    });
+    if (it == trackers_.end()) {
+        return BridgeStatus::DeviceNotFound;
+    }
+    return openAt(static_cast<std::size_t>(it - trackers_.begin()));
+}
+
+BridgeStatus SimulatedBridge::openAt(std::size_t index) {
     open_ = trackers_[index].get();
     gone_ = false;
     divisor_ = 0;
@@ -218,7 +248,9 @@ bool SimulatedBridge::lineMatchesTracker() const {
 
 BridgeStatus SimulatedBridge::purge() {
     std::lock_guard lock(mutex_);
-    calls_.emplace_back("purge");
+    if (auto status = call(BridgeCall::Purge, "purge"); status != BridgeStatus::Ok) {
+        return status;
+    }
     // What the chip holds is gone; bytes still on their way arrive later.
     const auto now = clock_.now();
     std::erase_if(inbound_, [now](const InFlight& b) { return b.atBridge <= now; });
@@ -227,8 +259,10 @@ BridgeStatus SimulatedBridge::purge() {
 
 BridgeStatus SimulatedBridge::write(std::span<const std::uint8_t> bytes, std::size_t& written) {
     std::unique_lock lock(mutex_);
-    calls_.emplace_back("write");
     written = 0;
+    if (auto status = call(BridgeCall::Write, "write"); status != BridgeStatus::Ok) {
+        return status;
+    }
     if (auto state = openState(); state != BridgeStatus::Ok) {
         return state;
     }
@@ -272,6 +306,9 @@ void SimulatedBridge::schedule(const Response& response, Duration commandArrived
 BridgeStatus SimulatedBridge::read(std::span<std::uint8_t> into, std::size_t& got) {
     std::lock_guard lock(mutex_);
     got = 0;
+    if (auto status = failure(BridgeCall::Read); status != BridgeStatus::Ok) {
+        return status;
+    }
     if (auto state = openState(); state != BridgeStatus::Ok) {
         return state;
     }

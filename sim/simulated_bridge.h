@@ -43,6 +43,9 @@ enum class BridgeCall : std::uint8_t {
     DeviceCount,
     Description,
     SerialNumber,
+    Purge,
+    Write,
+    Read,
 };
 
 // Safe to share between two threads: the window plugs, unplugs and looks at the trackers while
@@ -53,7 +56,7 @@ class SimulatedBridge final : public Bridge {
   public:
     SimulatedBridge(Clock& clock, WireTiming timing = {});
 
-    // Attached trackers, in listing order; index 0 is what `open` opens. The references stay
+    // Attached trackers, in listing order; index 0 is what `open(0)` opens. The references stay
     // valid until that tracker is pulled out.
     SimulatedTracker& plug(SimulatedTracker tracker);
     // Pulls out the tracker at `index`; an open link to it goes dead.
@@ -73,6 +76,9 @@ class SimulatedBridge final : public Bridge {
 
     // The next call of this kind answers `status` instead of doing its work.
     void failNext(BridgeCall call, BridgeStatus status);
+    // What the calls on a link whose tracker was pulled out answer: "device gone" by default;
+    // `Failed` is how the libftdi1 backend reports it.
+    void setUnpluggedStatus(BridgeStatus status);
     // Every bridge call in order, by name: what the link did to the device. Not guarded: read
     // it while the worker is idle.
     const std::vector<std::string>& calls() const { return calls_; }
@@ -82,6 +88,7 @@ class SimulatedBridge final : public Bridge {
     BridgeStatus description(std::uint32_t index, std::string& text) override;
     BridgeStatus serialNumber(std::uint32_t index, std::string& text) override;
     BridgeStatus open(std::uint32_t index) override;
+    BridgeStatus openSerial(const std::string& usbSerial) override;
     BridgeStatus setDivisor(std::uint16_t divisor) override;
     BridgeStatus setTimeouts(std::uint32_t readMs, std::uint32_t writeMs) override;
     BridgeStatus setDataCharacteristics(std::uint8_t wordLength, std::uint8_t stopBits,
@@ -105,11 +112,15 @@ class SimulatedBridge final : public Bridge {
     void tellDevicesChanged();
     // The helpers below expect `mutex_` to be held.
     BridgeStatus call(BridgeCall kind, const char* name);
+    // A failure planted for this kind of call, used up; `Ok` when there is none. Reads are not
+    // logged: a link polls them.
+    BridgeStatus failure(BridgeCall kind);
     bool lineMatchesTracker() const;
     BridgeStatus openState() const;
     void schedule(const Response& response, Duration commandArrived);
     // False when there is nothing at `index`.
     bool remove(std::size_t index);
+    BridgeStatus openAt(std::size_t index);
 
     mutable std::mutex mutex_;
     Clock& clock_;
@@ -120,6 +131,7 @@ class SimulatedBridge final : public Bridge {
 
     SimulatedTracker* open_ = nullptr;  // not owning: one of `trackers_`
     bool gone_ = false;
+    BridgeStatus unpluggedStatus_ = BridgeStatus::DeviceGone;
     std::uint16_t divisor_ = 0;
     bool eightN1_ = false;
     Duration latency_ = std::chrono::milliseconds(16);  // the bridge's power-on latency timer

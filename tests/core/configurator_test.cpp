@@ -59,8 +59,42 @@ TEST_F(Core, ADeviceChangeDuringAWriteWaitsUntilTheWriteHasEnded) {
     // Held, then handled once the write was over: the second tracker is read now.
     EXPECT_EQ(core.model().CurrentSerial, 90002);
     EXPECT_FALSE(core.link().isOpen());
-    EXPECT_EQ(core.model().text(Field::CommandInfo), ansi("Данные успешно считаны из устройства"));
+    EXPECT_EQ(core.model().text(Field::CommandInfo),
+              ansi("Подключено трекеров: 2. В окне трекер 90002"));
     EXPECT_EQ(core.database().records().size(), 1u);
+}
+
+TEST_F(Core, TheWriteGoesToTheTrackerShownWhereverItIsListed) {
+    // A device that is no tracker comes first, then two trackers: the window shows the last
+    // one found, and only that one hears the write, with its own serial number.
+    auto& other = bridge.plug(SimulatedTracker::Configured("FT0A1B2C"));
+    other.usbDescription = "FT232R USB UART";
+    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::Configured("90002"));
+    ASSERT_EQ(core.model().text(Field::SerNum), "90002");
+    core.model().DatabasePath = (folder / "fleet.zcf").string();
+    core.model().setText(Field::DbFileName, "fleet.zcf");
+    for (std::size_t i = 0; i < 3; ++i) {
+        bridge.tracker(i).clearRecord();
+    }
+    core.Button5Click();
+    EXPECT_EQ(core.model().text(Field::CommandInfo), ansi("Данные успешно записаны в устройство"));
+    EXPECT_TRUE(bridge.tracker(0).commands().empty());
+    EXPECT_TRUE(bridge.tracker(1).commands().empty());
+    const auto& heard = bridge.tracker(2).commands();
+    EXPECT_EQ(std::count(heard.begin(), heard.end(), "GSM_SET_SERNUM,90002$"), 2);
+    ASSERT_EQ(core.database().records().size(), 1u);
+    EXPECT_EQ(core.database().records().begin()->serial, 90002);
+
+    // The tracker shown is pulled out: the other is found and shown; once it goes too, the
+    // device that is no tracker is never opened in its place.
+    bridge.unplug(2);
+    EXPECT_EQ(core.model().text(Field::SerNum), "90001");
+    bridge.unplug(1);
+    EXPECT_EQ(core.model().text(Field::SerNum), ansi("Номер"));
+    core.Button1Click();
+    EXPECT_TRUE(bridge.tracker(0).commands().empty());
+    EXPECT_EQ(core.model().text(Field::CommandInfo), ansi("Ошибка при открытии порта USB"));
 }
 
 TEST_F(Core, TheHiddenReadButtonMarksTheStatusLineThenReads) {

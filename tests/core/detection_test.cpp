@@ -20,6 +20,7 @@ class Detection : public ::testing::Test {
     sim::SimulatedBridge bridge{clock};
     FieldModel model;
     std::vector<std::string> readsOf;  // the serial shown at each read
+    std::vector<std::string> usbSerialsRead;
     int failingReads = 0;
     bool cancelAfterRead = false;
     bool cancelled = false;
@@ -29,10 +30,11 @@ class Detection : public ::testing::Test {
         model.ShowMac(0);
     }
     void detect() {
-        const auto read = [this](int serial) {
+        const auto read = [this](const DetectedTracker& tracker) {
             char shown[8];
-            std::snprintf(shown, sizeof shown, "%05d", serial);
+            std::snprintf(shown, sizeof shown, "%05d", tracker.serial);
             readsOf.push_back(shown);
+            usbSerialsRead.push_back(tracker.usbSerial);
             ReadOutcome outcome;
             outcome.ending = failingReads-- <= 0 ? Ending::Done : Ending::Failed;
             if (cancelAfterRead) {
@@ -153,12 +155,52 @@ TEST_F(Detection, AFailedListingChangesNothing) {
 
     // A description that cannot be read ends the pass; a serial that cannot be read skips one.
     bridge.plug(SimulatedTracker::Configured("90003"));
-    bridge.failNext(sim::BridgeCall::Description, BridgeStatus::AccessDenied);
+    bridge.failNext(sim::BridgeCall::Description, BridgeStatus::Failed);
     detect();
     EXPECT_EQ(model.CurrentSerial, 90001);
     bridge.failNext(sim::BridgeCall::SerialNumber, BridgeStatus::Failed);
     detect();
     EXPECT_EQ(model.CurrentSerial, 90003);
+    EXPECT_EQ(usbSerialsRead, (std::vector<std::string>{"90001", "90003"}));
+}
+
+TEST_F(Detection, ARefusedAccessIsToldAndTheDevicesAfterItAreStillLookedAt) {
+    // A device the system will not let us read comes first: the tracker after it is found,
+    // and the refusal is told whichever string it hit.
+    for (auto call : {sim::BridgeCall::Description, sim::BridgeCall::SerialNumber}) {
+        bridge.plug(SimulatedTracker::Configured("90001"));
+        bridge.plug(SimulatedTracker::Configured("90002"));
+        bridge.failNext(call, BridgeStatus::AccessDenied);
+        detect();
+        EXPECT_EQ(model.CurrentSerial, 90002);
+        EXPECT_EQ(model.text(Field::CommandInfo),
+                  ansi("Нет доступа к USB: нужно правило udev из пакета korvan"));
+        EXPECT_EQ(model.statusColour(), StatusColour::Red);
+        bridge.unplug(0);
+        bridge.unplug(0);
+        detect();
+        EXPECT_EQ(model.CurrentSerial, 0);
+    }
+}
+
+TEST_F(Detection, WithTwoTrackersTheStatusLineSaysWhichOneTheWindowShows) {
+    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::Configured("90002"));
+    model.setStatusColour(StatusColour::Black);
+    detect();
+    EXPECT_EQ(model.text(Field::SerNum), "90002");
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Подключено трекеров: 2. В окне трекер 90002"));
+    EXPECT_EQ(usbSerialsRead, (std::vector<std::string>{"90001", "90002"}));
+
+    // The tracker shown goes, a device that is no tracker stays: nothing is shown any more.
+    bridge.unplug(1);
+    bridge.unplug(0);
+    auto& other = bridge.plug(SimulatedTracker::Configured("90005"));
+    other.usbDescription = "FT232R USB UART";
+    detect();
+    EXPECT_EQ(model.CurrentSerial, 0);
+    EXPECT_EQ(model.text(Field::SerNum), ansi("Номер"));
+    EXPECT_FALSE(model.enabled(Field::Button5));
 }
 
 }  // namespace

@@ -168,14 +168,57 @@ TEST_F(LinkTest, PurgingDropsAStaleReplyButNotOneStillOnItsWay) {
 }
 
 TEST_F(LinkTest, AnUnpluggedTrackerEndsReadsAtOnce) {
+    // The libftdi1 backend says only "failed" where the simulated one says "gone".
+    for (auto said : {BridgeStatus::DeviceGone, BridgeStatus::Failed}) {
+        testing::SimRig rig;
+        rig.bridge.setUnpluggedStatus(said);
+        auto& plugged = rig.bridge.plug(SimulatedTracker::Configured());
+        ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
+        plugged.injectFault({.kind = Fault::Kind::Unplug, .command = "GDHCP$"});
+        const auto start = rig.clock.now();
+        rig.link.CommandText.FormatCommand("GDHCP$");
+        rig.link.SendCommand();
+        std::uint8_t reply[8];
+        EXPECT_EQ(rig.link.ReadPort(reply), 0u);
+        EXPECT_LT(rig.elapsedSince(start), 5ms);
+        EXPECT_TRUE(rig.link.deviceGone());
+        EXPECT_TRUE(rig.link.interrupted());
+        EXPECT_EQ(rig.bridge.attached(), 0u);
+        rig.link.ClosePort();
+        EXPECT_EQ(rig.link.OpenPort(), OpenOutcome::NoDevice);
+        EXPECT_FALSE(rig.link.deviceGone());
+    }
+}
+
+TEST_F(LinkTest, TheFirstFailedCallOfAnyKindMarksTheDeviceGone) {
+    for (auto call : {sim::BridgeCall::Purge, sim::BridgeCall::Write, sim::BridgeCall::Read}) {
+        ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
+        ASSERT_FALSE(rig.link.deviceGone());
+        rig.bridge.failNext(call, BridgeStatus::Failed);
+        rig.link.PurgePort();
+        rig.link.CommandText.FormatCommand("FL_GET_NDIST$");
+        rig.link.SendCommand();
+        std::uint8_t reply[7];
+        rig.link.ReadPort(reply);
+        EXPECT_TRUE(rig.link.deviceGone()) << static_cast<int>(call);
+        rig.link.ClosePort();
+    }
+}
+
+TEST_F(LinkTest, OpensTheDeviceItIsPointedAtOrNothing) {
+    auto& second = rig.bridge.plug(SimulatedTracker::Configured("90002"));
+    rig.link.setTarget(LinkTarget::serial("90002"));
     ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
-    tracker.injectFault({.kind = Fault::Kind::Unplug, .command = "GDHCP$"});
-    const auto start = rig.clock.now();
-    EXPECT_EQ(exchange("GDHCP$", 8), "");
-    EXPECT_LT(rig.elapsedSince(start), 5ms);
-    EXPECT_EQ(rig.bridge.attached(), 0u);
+    EXPECT_EQ(exchange("FL_GET_NDIST$", 7), "NDIST=1");
+    EXPECT_EQ(second.commands().size(), 1u);
+    EXPECT_TRUE(tracker.commands().empty());
     rig.link.ClosePort();
+
+    rig.link.setTarget(LinkTarget::serial("9000"));  // a serial is matched whole
     EXPECT_EQ(rig.link.OpenPort(), OpenOutcome::NoDevice);
+    rig.link.setTarget(LinkTarget::nothing());
+    EXPECT_EQ(rig.link.OpenPort(), OpenOutcome::NoDevice);
+    EXPECT_FALSE(rig.link.isOpen());
 }
 
 }  // namespace

@@ -252,15 +252,18 @@ TEST_F(Write, EveryTrackerSettingFailsAsItsRowSays) {
             EXPECT_EQ(sent().back().rfind(row.command, 0), 0u);
             EXPECT_FALSE(databaseWritten());
         } else {
-            // The message shows until later steps replace it; the write goes on to the end.
-            expectStatus("Данные успешно записаны в устройство", StatusColour::Black);
+            // The write goes on to the end, then names the step that was not confirmed; the
+            // device is not recorded.
+            const std::string shown = model.text(Field::CommandInfo);
+            EXPECT_EQ(shown.rfind(ansi("Устройство не подтвердило: "), 0), 0u) << shown;
+            EXPECT_EQ(model.statusColour(), StatusColour::Red);
             EXPECT_EQ(sent().back(), "FL_CHANGE_NDIST,1$");
-            EXPECT_TRUE(databaseWritten());
+            EXPECT_FALSE(databaseWritten());
         }
     }
 }
 
-TEST_F(Write, ARejectedControlPointIsToldButTheWriteGoesOn) {
+TEST_F(Write, ARejectedSettingIsToldAndTheWriteGoesOnButIsNotDone) {
     model.setText(Field::Point3Latd, "1");
     model.setText(Field::Point3Lond, "2");
     model.setText(Field::Point3Rad, "30");
@@ -276,7 +279,28 @@ TEST_F(Write, ARejectedControlPointIsToldButTheWriteGoesOn) {
     EXPECT_NE(
         std::find(shown.begin(), shown.end(), ansi("Ошибка установки третьей контрольной точки")),
         shown.end());
-    expectStatus("Данные успешно записаны в устройство", StatusColour::Black);
+    expectStatus("Устройство не подтвердило: контрольная точка 3", StatusColour::Red);
+    EXPECT_FALSE(databaseWritten());
+
+    // Every input that answers anything but SET_OK is named, each one of the four.
+    for (int n = 1; n <= 4; ++n) {
+        tracker->injectFault({.kind = Fault::Kind::WrongReply,
+                              .command = "GSM_SET_SMS," + std::to_string(n) + ",",
+                              .replacement = "NOT_OK"});
+    }
+    tracker->injectFault({.kind = Fault::Kind::NoReply, .command = "FL_SET_MODE,", .times = 10});
+    shown.clear();
+    write();
+    for (int n = 1; n <= 4; ++n) {
+        EXPECT_NE(std::find(shown.begin(), shown.end(),
+                            ansi("Ошибка установки цифрового входа " + std::to_string(n))),
+                  shown.end());
+    }
+    expectStatus(
+        "Устройство не подтвердило: цифровой вход 1, цифровой вход 2, цифровой вход 3, "
+        "цифровой вход 4, режим работы",
+        StatusColour::Red);
+    EXPECT_FALSE(databaseWritten());
 }
 
 TEST_F(Write, ControlPointsArePaddedAndSkippedAsTheTrackerNeedsThem) {
@@ -284,8 +308,7 @@ TEST_F(Write, ControlPointsArePaddedAndSkippedAsTheTrackerNeedsThem) {
     model.setText(Field::Point1Lonmm, "5");
     model.setChecked(Field::Point1InGPRS, false);
     model.setText(Field::edPoint1OnTime, "45");
-    model.setText(Field::Point2Latd, "10");  // no longitude degrees: not sent
-    model.setText(Field::Point2Rad, "20");
+    model.setText(Field::Point2Rad, "20");  // a radius without coordinates: not sent
     write();
     EXPECT_EQ(model.text(Field::Point1Latmm), "00000");
     EXPECT_EQ(model.text(Field::Point1Lonmm), "50000");
@@ -335,7 +358,7 @@ TEST_F(Write, TheDebugLogPointerIsCheckedFromFirmwareOneOn) {
     EXPECT_EQ(std::count(sent().begin(), sent().end(), "DEBUG_CLEAR_LOG$"), 1);
     EXPECT_EQ(tracker->debugPointer, 0x40000000u);
 
-    // A log that never clears is tried ten times and told; the write still ends well.
+    // A log that never clears is tried ten times; the write goes on but is not done.
     tracker->debugPointer = 0x12345678;
     tracker->injectFault({.kind = Fault::Kind::WrongReply,
                           .command = "DEBUG_CLEAR_LOG$",
@@ -349,7 +372,8 @@ TEST_F(Write, TheDebugLogPointerIsCheckedFromFirmwareOneOn) {
     write();
     EXPECT_EQ(std::count(sent().begin(), sent().end(), "DEBUG_GET_PTR$"), 10);
     EXPECT_EQ(std::count(sent().begin(), sent().end(), "DEBUG_CLEAR_LOG$"), 10);
-    expectStatus("Данные успешно записаны в устройство", StatusColour::Black);
+    EXPECT_EQ(sent().back(), "FL_CHANGE_NDIST,1$");
+    expectStatus("Устройство не подтвердило: указатель отладочного журнала", StatusColour::Red);
 }
 
 TEST_F(Write, ATrackerPulledOutDuringThePointerCheckIsNotRecorded) {
@@ -366,8 +390,8 @@ TEST_F(Write, ATrackerPulledOutDuringThePointerCheckIsNotRecorded) {
 TEST_F(Write, TheOutcomeListsEveryExchangeWithItsStatus) {
     tracker->injectFault({.kind = Fault::Kind::NoReply, .command = "FL_CHANGE_WIDE,", .times = 10});
     const WriteOutcome outcome = testing::WriteFromForm(rig.link, model, database, desktop);
-    EXPECT_EQ(outcome.ending, Ending::Done);
-    EXPECT_TRUE(outcome.recorded);
+    EXPECT_EQ(outcome.ending, Ending::Failed);
+    EXPECT_FALSE(databaseWritten());
     // Each command once, as sent, a record command by its text before the record.
     Commands distinct;
     for (const auto& command : sent()) {
@@ -387,13 +411,17 @@ TEST_F(Write, TheOutcomeListsEveryExchangeWithItsStatus) {
     }
 }
 
-TEST_F(Write, AnUnconfirmedRecordingMethodLeavesTheDatabaseUpdated) {
+TEST_F(Write, TheDeviceIsRecordedOnlyOnceItsLastCommandIsConfirmed) {
     tracker->injectFault(
         {.kind = Fault::Kind::NoReply, .command = "FL_CHANGE_NDIST,", .times = 10});
     write();
     expectStatus("Ошибка отправки данных устройству", StatusColour::Red);
-    EXPECT_TRUE(databaseWritten());
+    EXPECT_FALSE(databaseWritten());
+    EXPECT_EQ(database.records().size(), 0u);
     expectClosed();
+    write();
+    expectStatus("Данные успешно записаны в устройство", StatusColour::Black);
+    EXPECT_TRUE(databaseWritten());
 }
 
 TEST_F(Write, AFieldWithoutANumberEndsTheWriteWithAMessageNamingIt) {
@@ -405,14 +433,20 @@ TEST_F(Write, AFieldWithoutANumberEndsTheWriteWithAMessageNamingIt) {
     EXPECT_NE(desktop.messages[0].text.find("abc"), std::string::npos);
     EXPECT_TRUE(rig.bridge.calls().empty());
 
-    // Converted with the link open: the link is closed and nothing further is sent.
+    // Numbers that only later steps convert are tried before anything is sent, so the
+    // tracker is never left half written: once after the Wi-Fi settings, once at the end.
     model.setText(Field::Edit1, "10");
-    model.setText(Field::CounterTime34, "");
-    write();
-    ASSERT_EQ(desktop.messages.size(), 2u);
-    EXPECT_NE(desktop.messages[1].text.find("3,4"), std::string::npos);
-    EXPECT_EQ(sent().back(), "FL_SET_ADD_R,600$");
-    expectClosed();
+    for (Field f : {Field::Usr2, Field::CounterTime34}) {
+        const std::string kept = model.text(f);
+        model.setText(f, "");
+        rig.bridge.clearCalls();
+        write();
+        EXPECT_TRUE(rig.bridge.calls().empty());
+        model.setText(f, kept);
+    }
+    ASSERT_EQ(desktop.messages.size(), 3u);
+    EXPECT_NE(desktop.messages[1].text.find("вход 2"), std::string::npos);
+    EXPECT_NE(desktop.messages[2].text.find("3,4"), std::string::npos);
     EXPECT_FALSE(databaseWritten());
 }
 

@@ -27,9 +27,9 @@ inline bool ReadIntoForm(Link& link, FieldModel& model) {
 inline WriteOutcome WriteFromForm(Link& link, FieldModel& model, DeviceDatabase& database,
                                   MessageBoxes& boxes) {
     NoProgress progress;
-    DatabaseRecorder recorder(database);
-    auto outcome = WriteConfiguration(link, ConfigurationFromForm(model), recorder, progress);
-    ApplyWrite(model, boxes, outcome);
+    NameDatabaseBeforeWrite(model, database);
+    auto outcome = WriteConfiguration(link, ConfigurationFromForm(model), progress);
+    ApplyWrite(model, boxes, database, outcome);
     return outcome;
 }
 

@@ -114,6 +114,9 @@ class WireTap final : public Bridge {
         return inner_.serialNumber(index, text);
     }
     BridgeStatus open(std::uint32_t index) override { return inner_.open(index); }
+    BridgeStatus openSerial(const std::string& usbSerial) override {
+        return inner_.openSerial(usbSerial);
+    }
     BridgeStatus setDivisor(std::uint16_t divisor) override { return inner_.setDivisor(divisor); }
     BridgeStatus setTimeouts(std::uint32_t readMs, std::uint32_t writeMs) override {
         return inner_.setTimeouts(readMs, writeMs);
@@ -199,7 +202,7 @@ class Worker : public ::testing::Test {
     void expectLinkClosed() {
         EXPECT_FALSE(core.link().isOpen());
         const auto& calls = bridge.calls();
-        EXPECT_EQ(std::count(calls.begin(), calls.end(), "open"),
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "openSerial"),
                   std::count(calls.begin(), calls.end(), "close"));
     }
 };
@@ -282,15 +285,17 @@ TEST_F(Worker, AWriteTellsEveryStepOnceInOrderAndRecordsTheDeviceOnTheWindowsThr
 
 TEST_F(Worker, ADeviceChangeDuringAWriteIsHandledOnceTheWriteHasEnded) {
     foundAndRead(SimulatedTracker::Configured("90001"));
-    // The save asks for a file while the write waits; the dialog runs the window's events, and
-    // with them the notice of a second tracker.
-    core.model().setText(Field::DbFileName, "");
-    desktop.saveAnswers = {databaseFile().string()};
+    // A second tracker arrives while the write is at its third step; its notice reaches the
+    // window, which handles it while the write goes on.
     bool heldDuringWrite = false;
-    desktop.whileDialogOpen = [&] {
-        bridge.plug(SimulatedTracker::Configured("90002"));
-        ASSERT_TRUE(window.pumpUntil([&] { return deviceChangesHandled == 1; }));
-        heldDuringWrite = core.operationRunning() && core.operation().step > 1;
+    core.operationChanged = [&] {
+        seen.push_back(core.operation());
+        if (core.operation().step == 3 && bridge.attached() == 1) {
+            bridge.plug(SimulatedTracker::Configured("90002"));
+        }
+        if (deviceChangesHandled == 1 && !heldDuringWrite) {
+            heldDuringWrite = core.operationRunning() && core.operation().step > 3;
+        }
     };
     core.Button5Click();
     ASSERT_TRUE(pumpUntilIdle());
@@ -300,7 +305,8 @@ TEST_F(Worker, ADeviceChangeDuringAWriteIsHandledOnceTheWriteHasEnded) {
     EXPECT_EQ(core.database().records()[0].serial, 90001);
     // The second tracker was read once the write was over.
     EXPECT_EQ(core.model().CurrentSerial, 90002);
-    EXPECT_EQ(core.model().text(Field::CommandInfo), ansi("Данные успешно считаны из устройства"));
+    EXPECT_EQ(core.model().text(Field::CommandInfo),
+              ansi("Подключено трекеров: 2. В окне трекер 90002"));
     expectLinkClosed();
     const auto& calls = bridge.calls();
     const auto writeClosed = std::find(calls.begin(), calls.end(), "close");
