@@ -20,22 +20,40 @@ constexpr std::string_view kHeaderLine = "Zentracor database 1.3\r\n";
 // rest of a longer line is passed over.
 constexpr std::size_t kLineBuffer = 1024;
 
-// A password has a fixed length and may hold a ";" anywhere, so its item closes only at the first
-// ";" from that length on; every other value closes at its first ";".
+// A password has a fixed length and may hold a ";" anywhere, so its item closes at the first ";"
+// from that length on, or earlier only where a shorter one plainly ends (see closesEarly).
 constexpr std::string_view kPasswordKey = "PASSWORD=";
 constexpr std::size_t kPasswordLength = DeviceRecord::kPasswordWidth;
 constexpr std::string_view kItemBlanks = " \t";
+constexpr std::string_view kRecordKeys[] = {
+    kPasswordKey, "TELNUM=", "PIN=", "PERIODWR=", "PERIODSEND=", "APNAPN=",
+    "APNUSR=",    "APNPWD=", "IP=",  "PORT=",     "USSD=",
+};
 
 bool endsLine(char c) {
     return c == '\r' || c == '\n' || c == '\0';
 }
 
+// Whether the ";" at `at`, inside a value's minimum length, still closes it: a value shorter than
+// that is written with its ";" before the blank and the key of the next item, or before the line
+// end. A password's own characters hold no blank, so "ab;PIN=1" stays one password.
+bool closesEarly(std::string_view line, std::size_t at) {
+    const auto next = std::min(line.find_first_not_of(kItemBlanks, at + 1), line.size());
+    if (next == line.size() || endsLine(line[next])) {
+        return true;
+    }
+    const auto rest = line.substr(next);
+    return next > at + 1 &&
+           std::any_of(std::begin(kRecordKeys), std::end(kRecordKeys),
+                       [rest](std::string_view key) { return rest.starts_with(key); });
+}
+
 // Where a value that starts at `from` ends: at the line's end, or at the first ";" from
-// `minLength` characters on.
+// `minLength` characters on or one that closes it early.
 std::size_t valueEnd(std::string_view line, std::size_t from, std::size_t minLength) {
     std::size_t at = from;
     while (at < line.size() && !endsLine(line[at]) &&
-           !(line[at] == ';' && at - from >= minLength)) {
+           !(line[at] == ';' && (at - from >= minLength || closesEarly(line, at)))) {
         ++at;
     }
     return at;
@@ -144,18 +162,9 @@ std::optional<std::string> ParseValue(std::string_view line, std::string_view ke
     if (found == std::string_view::npos) {
         return std::nullopt;
     }
-    std::string value;
-    for (std::size_t i = found + key.size(); i < line.size() && value.size() + 1 < capacity; ++i) {
-        const char c = line[i];
-        if (c == '\r' || c == '\n' || c == '\0') {
-            break;
-        }
-        if (c == ';' && value.size() >= minLength) {
-            break;
-        }
-        value += c;
-    }
-    return value;
+    const std::size_t from = found + key.size();
+    const std::size_t length = valueEnd(line, from, minLength) - from;
+    return std::string(line.substr(from, std::min(length, capacity == 0 ? 0 : capacity - 1)));
 }
 
 DatabaseLoad LoadDatabase(FieldModel& model, RecordList& records) {

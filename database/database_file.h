@@ -25,9 +25,10 @@ enum class DatabaseLoad : int {
 // Items follow the serial number's ":" and each item's closing ";", blanks before them aside;
 // a key inside another item's value is not an item. A value ends at a line end, at the first
 // ";" from `minLength` characters on, or after `capacity` - 1 characters. Below the minimum
-// length a ";" belongs to the value (a password may hold one anywhere, and its item closes only
-// after its eight characters); for a key without a minimum, a ";" right after the key gives the
-// empty value.
+// length a ";" belongs to the value (a password may hold one anywhere), unless what follows it
+// is the line's end, blanks aside, or a blank and the key of another item: so a password shorter
+// than its eight characters reads back as it was saved. For a key without a minimum, a ";"
+// right after the key gives the empty value.
 std::optional<std::string> ParseValue(std::string_view line, std::string_view key,
                                       std::size_t minLength, std::size_t capacity);
 

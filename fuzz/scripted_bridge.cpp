@@ -49,6 +49,15 @@ BridgeStatus ScriptedBridge::open(std::uint32_t index) {
     return openAt(index);
 }
 
+BridgeStatus ScriptedBridge::openSerial(const std::string& usbSerial) {
+    // A device whose strings cannot be read cannot be told by its serial string.
+    const auto found =
+        std::find_if(listing_.begin(), listing_.end(), [&usbSerial](const ListedDevice& device) {
+            return device.status == BridgeStatus::Ok && device.serial == usbSerial;
+        });
+    return openAt(static_cast<std::size_t>(found - listing_.begin()));
+}
+
 BridgeStatus ScriptedBridge::openAt(std::size_t index) {
     require(!open_, "a device was opened while it was open");
     if (openRefusal_ != BridgeStatus::Ok) {

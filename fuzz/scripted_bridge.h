@@ -69,6 +69,7 @@ class ScriptedBridge final : public Bridge {
     BridgeStatus description(std::uint32_t index, std::string& text) override;
     BridgeStatus serialNumber(std::uint32_t index, std::string& text) override;
     BridgeStatus open(std::uint32_t index) override;
+    BridgeStatus openSerial(const std::string& usbSerial) override;
     BridgeStatus setDivisor(std::uint16_t divisor) override;
     BridgeStatus setTimeouts(std::uint32_t readMs, std::uint32_t writeMs) override;
     BridgeStatus setDataCharacteristics(std::uint8_t wordLength, std::uint8_t stopBits,

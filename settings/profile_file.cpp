@@ -9,8 +9,8 @@
 namespace korvan {
 namespace {
 
-// A stray CR before a line's end is not part of its name or value.
-constexpr std::string_view kBlanks = " \t\r";
+// A CR never stands inside a line: it ends one, alone or before a line feed.
+constexpr std::string_view kBlanks = " \t";
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
@@ -110,23 +110,26 @@ ProfileFile ProfileFile::parse(std::string_view bytes) {
     const auto firstBreak = text.find('\n');
     if (firstBreak != std::string_view::npos && (firstBreak == 0 || text[firstBreak - 1] != '\r')) {
         file.lineEnding_ = "\n";
+    } else if (firstBreak == std::string_view::npos && text.find('\r') != std::string_view::npos) {
+        file.lineEnding_ = "\r";
     }
-    // Each line keeps its own end, so that a file with mixed or stray line ends is written
-    // back as it was.
+    // A line ends at a CR LF, a line feed or a CR alone: a file may use any of them, and a CR
+    // kept inside a value could not be saved in its line, so that another reader would take it
+    // for a line end. Each line keeps its own end, so that a file with mixed or stray line ends
+    // is written back as it was.
     std::size_t start = 0;
     while (start < text.size()) {
-        auto end = text.find('\n', start);
+        const auto end = text.find_first_of("\r\n", start);
         Line line;
+        line.text = text.substr(start, end == std::string_view::npos ? end : end - start);
         if (end == std::string_view::npos) {
-            line.text = text.substr(start);
-            end = text.size();
-        } else {
-            const bool crlf = end > start && text[end - 1] == '\r';
-            line.text = text.substr(start, end - start - (crlf ? 1 : 0));
-            line.ending = crlf ? "\r\n" : "\n";
+            file.lines_.push_back(std::move(line));
+            break;
         }
+        const bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+        line.ending = crlf ? "\r\n" : std::string(1, text[end]);
+        start = end + line.ending.size();
         file.lines_.push_back(std::move(line));
-        start = end + 1;
     }
     return file;
 }

@@ -10,6 +10,7 @@ namespace korvan {
 
 // An INI file read and written the way the Windows private-profile functions do it, so that a
 // file from an earlier installation reads the same and keeps what this program does not know:
+// - a line ends at a CR LF, a line feed or a CR alone, so no value holds a line break;
 // - sections and keys are matched without regard to letter case, the first match counts;
 // - names and values are trimmed of blanks, and a value enclosed in a pair of the same quotes
 //   loses them;
@@ -41,7 +42,7 @@ class ProfileFile {
     Encoding encoding() const { return encoding_; }
 
     // The file's bytes in its encoding. New lines end the way the file's first line does (CR LF
-    // for a new file).
+    // for a new file, CR in a file of nothing else).
     std::string serialize() const;
 
   private:

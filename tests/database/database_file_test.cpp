@@ -262,11 +262,40 @@ TEST(ParseValue, KeysValuesAndTheirEnds) {
     EXPECT_EQ(ParseValue("PASSWORD=abc\r\n", "PASSWORD=", 8, 9), "abc");
     // A password may begin with a ";" too: below its minimum length a ";" is part of it.
     EXPECT_EQ(ParseValue("PASSWORD=;abcdefg;", "PASSWORD=", 8, 9), ";abcdefg");
+    // A shorter password ends where the next item or the line does, and only there.
+    EXPECT_EQ(ParseValue("1:\tPASSWORD=a;b;\tIP=5;", "PASSWORD=", 8, 9), "a;b");
+    EXPECT_EQ(ParseValue("1:\tPASSWORD=a;b;\tIP=5;", "IP=", 0, 21), "5");
+    EXPECT_EQ(ParseValue("1:\tPASSWORD=abc; \r\n", "PASSWORD=", 8, 9), "abc");
+    EXPECT_EQ(ParseValue("1:\tPASSWORD=ab;PIN=1;", "PASSWORD=", 8, 9), "ab;PIN=1");
+    EXPECT_EQ(ParseValue("1:\tPASSWORD=ab;\tPIN;x", "PASSWORD=", 8, 9), "ab;\tPIN;");
     // A key counts only where an item starts, never inside another item's value.
     EXPECT_EQ(ParseValue("1:APNAPN=xIP=9;", "IP=", 0, 21), std::nullopt);
     EXPECT_EQ(ParseValue("1:\tIP=1.2.3.4\tPORT=22", "PORT=", 0, 7), std::nullopt);
     EXPECT_EQ(ParseValue("1:\tPASSWORD=ab;IP=12;\tPORT=1;", "IP=", 0, 21), std::nullopt);
     EXPECT_EQ(ParseValue("1:\tPASSWORD=abcdefghIP=5;\tIP=6;", "IP=", 0, 21), "6");
+}
+
+TEST_F(DatabaseFile, ShortPasswordsReadBackAsTheyWereAndKeepTheNextItem) {
+    ASSERT_EQ(load(kHead + "3 records\r\n"
+                           "00002:\tPASSWORD=abc\r\n"
+                           "00003:\tPASSWORD=a;b;\tTELNUM=+7900;\tIP=10.0.0.1;\r\n"
+                           "00004:\tPASSWORD=;\tIP=10.0.0.2;\r\n"),
+              DatabaseLoad::Read);
+    ASSERT_EQ(records.size(), 2u);  // an empty password names no device
+    EXPECT_EQ(records[0].password, "abc");
+    EXPECT_EQ(records[1].password, "a;b");
+    EXPECT_EQ(records[1].phone, "+7900");
+    ASSERT_TRUE(SaveDatabase(model, records));
+    const RecordList saved = records;
+    ASSERT_EQ(LoadDatabase(model, records), DatabaseLoad::Read);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0], saved[0]);
+    EXPECT_EQ(records[1], saved[1]);
+    model.DatabasePath = (folder / "fleet-srv.zcf").string();
+    ASSERT_EQ(LoadDatabase(model, records), DatabaseLoad::Read);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].password, "abc");
+    EXPECT_EQ(records[1].password, "a;b");
 }
 
 TEST_F(DatabaseFile, ValuesThatHoldKeysReadBackAsTheyWere) {

@@ -89,6 +89,23 @@ TEST(ProfileFile, EveryLineKeepsItsOwnEndThroughAnySaves) {
     }
 }
 
+TEST(ProfileFile, ALoneCrEndsALineAndStaysWhereItWas) {
+    const std::string mixed = "[A]\r\nk=100.2\r23\r\nq=\"x\ry\"\r\n";
+    auto file = ProfileFile::parse(mixed);
+    EXPECT_EQ(file.read("A", "k"), "100.2");
+    EXPECT_EQ(file.read("A", "23"), std::nullopt);
+    EXPECT_EQ(file.read("A", "q"), "\"x");
+    file.write("A", "k", "100.2");
+    EXPECT_EQ(file.serialize(), mixed);
+
+    // A file of nothing but CRs is lines too, and new lines end like its own.
+    file = ProfileFile::parse("[A]\rk=1\r[B]\rm=2");
+    EXPECT_EQ(file.read("A", "k"), "1");
+    EXPECT_EQ(file.read("B", "m"), "2");
+    file.write("A", "n", "3");
+    EXPECT_EQ(file.serialize(), "[A]\rk=1\rn=3\r[B]\rm=2");
+}
+
 TEST(ProfileFile, AFileWithAByteOrderMarkIsReadWholeAndWrittenBackInItsEncoding) {
     const std::string text = "[SERVER]\r\nIP=10.0.0.1\r\nName=Автопарк 🚚\r\n";
     auto utf16 = [](std::u16string_view units, bool bigEndian) {

@@ -237,6 +237,21 @@ TEST_F(SettingsFile, AFileFromAnEarlierInstallationKeepsWhatThisProgramDoesNotKn
     EXPECT_EQ(reread.text(Field::port), "4321");
 }
 
+TEST_F(SettingsFile, AStrayCrEndsAValueAndTheValueSurvivesSaves) {
+    FieldModel model;
+    load(model, "[DEVICE]\r\nAin1=100.2\r23\r\n[FILE]\r\nLastBegeDB=f\r:\r\n");
+    EXPECT_EQ(model.text(Field::Ain1), "100.2");
+    EXPECT_EQ(model.DatabasePath, "f");
+    for (int save = 0; save < 2; ++save) {
+        ASSERT_TRUE(SaveSettings(model, path).ok);
+        FieldModel reread;
+        LoadSettings(reread, path);
+        EXPECT_EQ(reread.text(Field::Ain1), "100.2");
+        EXPECT_EQ(reread.DatabasePath, "f");
+    }
+    EXPECT_EQ(readBytes(path).rfind("[DEVICE]\r\nAin1=100.2\r23\r\n", 0), 0u);
+}
+
 TEST_F(SettingsFile, ADatabasePathTheCodePageCannotHoldComesBackExactly) {
     FieldModel model;
     model.DatabasePath = "/home/t/车队/fleet 🚚.zcf";
