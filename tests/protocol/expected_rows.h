@@ -105,6 +105,7 @@ inline const std::map<std::string, const char*> kStepTitles = {
     {"FL_SET_MODE,", "режим работы"},
     {"GSM_SET_CPOINT1,", "контрольная точка 1"},
     {"DEBUG_GET_PTR$", "указатель отладочного журнала"},
+    {"DEBUG_CLEAR_LOG$", "указатель отладочного журнала"},
 };
 
 }  // namespace korvan::expected
