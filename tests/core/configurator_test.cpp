@@ -50,7 +50,10 @@ TEST_F(Core, ADeviceChangeDuringAWriteWaitsUntilTheWriteHasEnded) {
     core.model().setText(Field::DbFileName, "");  // the save asks for a file name
     long opensWhileDialogOpen = -1;
     desktop.saveAnswers = {(folder / "fleet.zcf").string()};
+    bridge.clearCalls();
     desktop.whileDialogOpen = [&] {
+        // The file is asked for before the tracker is touched.
+        EXPECT_EQ(opens(), 0);
         const long before = opens();
         bridge.plug(SimulatedTracker::Configured("90002"));  // its notification arrives now
         opensWhileDialogOpen = opens() - before;
