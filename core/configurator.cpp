@@ -134,6 +134,12 @@ SettingsSaveResult Configurator::FormDestroy() {
     // What the worker still has for the window is dropped: the window is going.
     stopWorker();
     alive_.reset();
+    if (recordsUnsaved_ && !database_.SaveClick()) {
+        // Tried once more, the dialog included: what is lost is said, not dropped in silence.
+        desktop_.message(MessageIcon::Error,
+                         "База устройств не сохранена: записи устройств, записанных после "
+                         "последнего сохранения, потеряны.");
+    }
     database_.ClearRecords();
     return SaveSettings(model_, SettingsPath);
 }
@@ -240,7 +246,7 @@ void Configurator::DetectDevice() {
             link_.setTarget(LinkTarget::nothing());
         }
         if (outcome.accessDenied) {
-            std::fprintf(stderr, "korvan: %s\n", std::string(kNoAccessMessage).c_str());
+            TellNoAccessOnStderr();
         }
         return [this, outcome = std::move(outcome)] {
             if (!outcome.trackers.empty() || noTrackerListed(outcome)) {
@@ -283,8 +289,11 @@ void Configurator::Button5Click() {
     startDeviceWork([this, configuration = ConfigurationFromForm(model_)](Progress& progress) {
         auto outcome = WriteConfiguration(link_, configuration, progress);
         return [this, outcome = std::move(outcome)] {
-            ApplyWrite(model_, desktop_, database_, outcome);
+            const DeviceRecorded recorded = ApplyWrite(model_, desktop_, database_, outcome);
             writeHeldForPassword_ = outcome.passwordRejected;
+            if (outcome.succeeded()) {
+                recordsUnsaved_ = recorded.stored && !recorded.saved;
+            }
         };
     });
 }

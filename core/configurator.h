@@ -49,8 +49,9 @@ class Configurator {
     // A device change that arrives meanwhile (the open dialog runs the desktop's event loop)
     // waits until start-up is over.
     void FormShow(const std::function<void()>& alignView);
-    // The window's end: a running operation cancelled and waited for, the records released
-    // and the settings saved.
+    // The window's end: a running operation cancelled and waited for, a database that a
+    // written device could not be saved into tried once more, the records released and the
+    // settings saved.
     SettingsSaveResult FormDestroy();
 
     // Where the settings file lives; set by the program's entry before the window shows.
@@ -119,6 +120,8 @@ class Configurator {
     // A password of the wrong length turned the write button off: it comes back once the
     // password has its eight characters, unless detection has decided about it meanwhile.
     bool writeHeldForPassword_ = false;
+    // A written device is in the list but the database could not be saved since.
+    bool recordsUnsaved_ = false;
     Subscription passwordWatch_;
     // Work posted to the window's thread is dropped once the core is gone.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

@@ -1,5 +1,7 @@
 #include "core/form_mapping.h"
 
+#include "settings/settings_file.h"
+
 namespace korvan {
 namespace {
 
@@ -284,6 +286,16 @@ void ApplyReadValues(FieldModel& m, const ReadOutcome& read) {
             padded = true;
         }
         applySetting(m, read.values, setting);
+    }
+    if (!read.missed.empty()) {
+        // What the tracker did not give takes the values of a first run, as the status line
+        // says, rather than keep those of the tracker read before.
+        FieldModel firstRun;
+        LoadSettings(firstRun, {});
+        const TrackerConfiguration defaults = ConfigurationFromForm(firstRun);
+        for (Setting setting : read.missed) {
+            applySetting(m, defaults, setting);
+        }
     }
     if (!padded && read.reachedNetwork) {
         padFractions(m);

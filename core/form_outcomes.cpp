@@ -1,8 +1,11 @@
 #include "core/form_outcomes.h"
 
+#include <cstdio>
+
 #include "base/cp1251.h"
 #include "base/scan.h"
 #include "core/form_mapping.h"
+#include "protocol/session.h"
 
 namespace korvan {
 namespace {
@@ -27,8 +30,16 @@ void show(FieldModel& model, MessageBoxes& boxes, const Message& message) {
 
 void ShowOutcome(FieldModel& model, MessageBoxes& boxes, const Outcome& outcome) {
     for (const Message& message : outcome.messages) {
+        if (message.text == cp1251::fromUtf8(kNoAccessMessage)) {
+            TellNoAccessOnStderr();
+        }
         show(model, boxes, message);
     }
+}
+
+void TellNoAccessOnStderr() {
+    // Where the window cannot be seen, or the technician starts it from a terminal.
+    std::fprintf(stderr, "korvan: %s\n", std::string(kNoAccessMessage).c_str());
 }
 
 void ApplyRead(FieldModel& model, MessageBoxes& boxes, const ReadOutcome& read) {
@@ -42,8 +53,8 @@ void NameDatabaseBeforeWrite(FieldModel& model, DeviceDatabase& database) {
     }
 }
 
-void ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase& database,
-                const WriteOutcome& written) {
+DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase& database,
+                          const WriteOutcome& written) {
     for (const Correction& correction : written.corrections) {
         model.setText(FieldOf(correction.field), correction.text);
     }
@@ -56,7 +67,7 @@ void ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase& database
         written.succeeded() ? RecordWrittenDevice(database, written.written) : DeviceRecorded{};
     ShowOutcome(model, boxes, written);
     if (!written.succeeded()) {
-        return;
+        return recorded;
     }
     // The program's own words are UTF-8 already; only the serial number as shown is not.
     const std::string serial = cp1251::toUtf8(written.written.identity.serialNumber);
@@ -68,6 +79,7 @@ void ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase& database
                       "Базу устройств не удалось сохранить в файл. Запись устройства " + serial +
                           " осталась в списке и будет сохранена при следующем сохранении базы.");
     }
+    return recorded;
 }
 
 DeviceRecorded RecordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written) {

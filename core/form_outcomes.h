@@ -10,21 +10,23 @@
 // font, the fields a read filled or a write corrected, the write button, message boxes.
 namespace korvan {
 
+// Shows every message; a refused access is also printed on stderr.
 void ShowOutcome(FieldModel& model, MessageBoxes& boxes, const Outcome& outcome);
+void TellNoAccessOnStderr();
 void ApplyRead(FieldModel& model, MessageBoxes& boxes, const ReadOutcome& read);
-// A write confirmed to its end records the device first; its outcome then shows, and a record
-// without room or a database that could not be saved is told in a message box.
-void ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase& database,
-                const WriteOutcome& written);
-
-// A write whose database file is not named yet asks for it before the tracker is touched, so
-// that no dialog waits in the middle of the wire.
-void NameDatabaseBeforeWrite(FieldModel& model, DeviceDatabase& database);
-
 struct DeviceRecorded {
     bool stored = false;  // false: the list had no room
     bool saved = false;   // both files written; a record that was not stays in the list
 };
+
+// A write confirmed to its end records the device first; its outcome then shows, and a record
+// without room or a database that could not be saved is told in a message box.
+DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase& database,
+                          const WriteOutcome& written);
+
+// A write whose database file is not named yet asks for it before the tracker is touched, so
+// that no dialog waits in the middle of the wire.
+void NameDatabaseBeforeWrite(FieldModel& model, DeviceDatabase& database);
 
 // The device just written, into the database, which is saved at once.
 DeviceRecorded RecordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written);

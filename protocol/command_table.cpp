@@ -20,6 +20,13 @@ constexpr ExchangeRule parse(std::size_t n, std::string_view format) {
 }
 constexpr const char* kSendFailed = "Ошибка отправки данных устройству";
 
+// A Wi-Fi value ends with ";"; a reply that fills its count without one was longer than the
+// tracker may send, and its value would come back cut.
+bool valueEnded(const Reply& reply) {
+    const auto bytes = reply.bytes();
+    return !bytes.empty() && bytes.back() == ';';
+}
+
 // The text of the reply's bytes from `from` up to, not including, its last byte.
 std::string textBeforeLastByte(const Reply& reply, std::size_t from) {
     std::string text;
@@ -86,7 +93,7 @@ Decoded recordingMethod(const Reply& r, TrackerConfiguration& c) {
 Decoded staticProcessing(const Reply& r, TrackerConfiguration& c) {
     const auto numbers = ScanNumbers(r.text(), "MODE=%d");
     if (numbers.size() != 1) {
-        return Decoded::Nothing;
+        return Decoded::Unread;
     }
     c.recording.staticProcessing = (numbers[0] & 1) == 0;
     return Decoded::Taken;
@@ -168,11 +175,17 @@ Decoded authentication(const Reply& r, TrackerConfiguration& c) {
 
 template <auto Member, auto Part>
 Decoded prefixedText(const Reply& r, TrackerConfiguration& c) {
+    if (!valueEnded(r)) {
+        return Decoded::Unread;
+    }
     c.*Member.*Part = r.value;
     return Decoded::Taken;
 }
 
 Decoded encryption(const Reply& r, TrackerConfiguration& c) {
+    if (!valueEnded(r)) {
+        return Decoded::Unread;
+    }
     switch (r.numbers[0]) {
         case 1:
         case 2:

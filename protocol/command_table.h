@@ -80,6 +80,7 @@ enum class Decoded : std::uint8_t {
     Taken,
     Erased,   // the tracker's memory is erased there: it is not configured
     Nothing,  // nothing to take, and nothing wrong
+    Unread,   // the reply did not hold the setting: cut short of its end, or unreadable
 };
 
 // How the status line shows an accepted reply to a set command.

@@ -60,6 +60,7 @@ ReadOutcome ReadConfiguration(Link& link, const ReadRequest& request, Progress& 
             return outcome;
         }
         if (verdict == Session::Verdict::FailedGoOn) {
+            outcome.missed.push_back(setting);
             continue;
         }
         switch (query.decode(result.reply, outcome.values)) {
@@ -70,6 +71,10 @@ ReadOutcome ReadConfiguration(Link& link, const ReadRequest& request, Progress& 
                 outcome.notConfigured = true;
                 break;
             case Decoded::Nothing:
+                break;
+            case Decoded::Unread:
+                outcome.steps.back().status = StepStatus::Rejected;
+                outcome.missed.push_back(setting);
                 break;
         }
         if (query.showsCommand) {
@@ -82,8 +87,17 @@ ReadOutcome ReadConfiguration(Link& link, const ReadRequest& request, Progress& 
                      "Устройство не настроено. Заполните пустые поля и нажмите кнопку "
                      "\"Установить\"",
                      Place::Notice);
-    } else {
+    } else if (outcome.missed.empty()) {
         outcome.tell(Severity::Success, "Данные успешно считаны из устройства");
+    }
+    if (!outcome.missed.empty()) {
+        std::string titles;
+        for (Setting setting : outcome.missed) {
+            titles += (titles.empty() ? "" : ", ") + std::string(commandsFor(setting).title);
+        }
+        outcome.tell(Severity::Failure,
+                     "Не считано из устройства: " + titles + ". В этих полях значения по умолчанию",
+                     Place::Notice);
     }
     return outcome;
 }

@@ -266,7 +266,7 @@ class Write {
 
     // One look at the pointer, and an erase when it is outside the log; true once it is in
     // place, or once the erase was answered "CLEARED" or with anything but nine bytes, which
-    // the tracker's firmware takes as done.
+    // the tracker's firmware takes as done; an erase left unanswered is not.
     bool pointerAttempt() {
         link_.CommandText.FormatCommand("DEBUG_GET_PTR$");
         const Reply pointer = AskOnce(link_, 4);
@@ -284,9 +284,11 @@ class Write {
         if (link_.interrupted()) {
             return false;
         }
+        // Silence confirms nothing: the pointer is looked at again.
         const auto bytes = cleared.bytes();
-        return cleared.count() != 9 ||
-               std::string_view(reinterpret_cast<const char*>(bytes.data()), 7) == "CLEARED";
+        return cleared.count() != 0 &&
+               (cleared.count() != 9 ||
+                std::string_view(reinterpret_cast<const char*>(bytes.data()), 7) == "CLEARED");
     }
 
     void sendRecordingMethod() {

@@ -25,10 +25,15 @@ bool Session::open(std::string_view failureUtf8) {
 }
 
 bool Session::openOrTell(std::string_view failureUtf8, MessageIcon icon) {
-    if (link_.OpenPort() == OpenOutcome::Opened) {
+    const OpenOutcome opened = link_.OpenPort();
+    if (opened == OpenOutcome::Opened) {
         return true;
     }
-    fail(failureUtf8, Place::MessageBox, icon);
+    if (opened == OpenOutcome::NoPermission) {
+        fail(kNoAccessMessage, Place::MessageBox, MessageIcon::Error);
+    } else {
+        fail(failureUtf8, Place::MessageBox, icon);
+    }
     return false;
 }
 

@@ -28,7 +28,7 @@ class Session {
     // Opens the link; when it does not open, the outcome tells `failureUtf8` or, on the status
     // line, how to fix a refused access.
     bool open(std::string_view failureUtf8);
-    // The same, with the failure in a message box whatever the reason.
+    // The same, with the failure in a message box.
     bool openOrTell(std::string_view failureUtf8, MessageIcon icon);
 
     // The command in the link's buffer, exchanged as the next step.

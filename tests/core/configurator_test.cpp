@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "settings/settings_file.h"
 #include "sim/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
@@ -48,7 +50,10 @@ TEST_F(Core, ADeviceChangeDuringAWriteWaitsUntilTheWriteHasEnded) {
     core.model().setText(Field::DbFileName, "");  // the save asks for a file name
     long opensWhileDialogOpen = -1;
     desktop.saveAnswers = {(folder / "fleet.zcf").string()};
+    bridge.clearCalls();
     desktop.whileDialogOpen = [&] {
+        // The file is asked for before the tracker is touched.
+        EXPECT_EQ(opens(), 0);
         const long before = opens();
         bridge.plug(SimulatedTracker::Configured("90002"));  // its notification arrives now
         opensWhileDialogOpen = opens() - before;
@@ -95,6 +100,75 @@ TEST_F(Core, TheWriteGoesToTheTrackerShownWhereverItIsListed) {
     core.Button1Click();
     EXPECT_TRUE(bridge.tracker(0).commands().empty());
     EXPECT_EQ(core.model().text(Field::CommandInfo), ansi("Ошибка при открытии порта USB"));
+}
+
+TEST_F(Core, AWriteButtonTurnedOffByTheWrongPasswordComesBackOnceItHasEightCharacters) {
+    bridge.plug(SimulatedTracker::Configured("90001"));
+    ASSERT_TRUE(core.model().enabled(Field::Button5));
+    core.model().setText(Field::edPassword, "short");
+    core.Button5Click();
+    EXPECT_FALSE(core.model().enabled(Field::Button5));
+    core.model().setText(Field::edPassword, "shortr7");
+    EXPECT_FALSE(core.model().enabled(Field::Button5));
+    core.model().setText(Field::edPassword, "shortr78");
+    EXPECT_TRUE(core.model().enabled(Field::Button5));
+
+    // Once the tracker has gone, a mended password gives no write button to a tracker absent.
+    core.model().setText(Field::edPassword, "short");
+    core.Button5Click();
+    bridge.unplug(0);
+    core.model().setText(Field::edPassword, "shortr78");
+    EXPECT_FALSE(core.model().enabled(Field::Button5));
+}
+
+TEST_F(Core, ARecordTheDatabaseCouldNotSaveIsToldAndKeptForTheNextSave) {
+    bridge.plug(SimulatedTracker::Configured("90001"));
+    const auto file = folder / "fleet.zcf";
+    testing::writeBytes(file, "Zentracor database 1.3\r\n0 records\r\n");
+    core.model().DatabasePath = file.string();
+    core.database().OpenLastClick();
+    for (bool mended : {true, false}) {
+        SCOPED_TRACE(mended);
+        std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+        desktop.messages.clear();
+        core.Button5Click();
+        EXPECT_EQ(core.model().text(Field::CommandInfo),
+                  ansi("Данные успешно записаны в устройство"));
+        ASSERT_EQ(desktop.messages.size(), 1u);
+        EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Error);
+        EXPECT_NE(desktop.messages[0].text.find("90001"), std::string::npos);
+        EXPECT_EQ(core.database().records().size(), 1u);
+        EXPECT_EQ(testing::readBytes(file).find("90001"), std::string::npos);
+        if (mended) {
+            // The technician makes the file writable again; the next save has the record.
+            std::filesystem::permissions(file, std::filesystem::perms::owner_all);
+            core.Button5Click();
+            EXPECT_NE(testing::readBytes(file).find("90001:"), std::string::npos);
+            std::filesystem::remove(file);
+            testing::writeBytes(file, "Zentracor database 1.3\r\n0 records\r\n");
+            core.database().OpenLastClick();
+        }
+    }
+    // Closing tries once more, and says what it could not keep.
+    desktop.messages.clear();
+    core.FormDestroy();
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Error);
+}
+
+TEST_F(Core, ClosingSavesARecordThatCouldNotBeSavedAfterItsWrite) {
+    bridge.plug(SimulatedTracker::Configured("90001"));
+    const auto file = folder / "fleet.zcf";
+    testing::writeBytes(file, "Zentracor database 1.3\r\n0 records\r\n");
+    core.model().DatabasePath = file.string();
+    core.database().OpenLastClick();
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+    core.Button5Click();
+    std::filesystem::permissions(file, std::filesystem::perms::owner_all);
+    desktop.messages.clear();
+    core.FormDestroy();
+    EXPECT_TRUE(desktop.messages.empty());
+    EXPECT_NE(testing::readBytes(file).find("90001:"), std::string::npos);
 }
 
 TEST_F(Core, TheHiddenReadButtonMarksTheStatusLineThenReads) {

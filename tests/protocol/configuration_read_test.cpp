@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/settings_file.h"
 #include "tests/protocol/expected_rows.h"
 #include "tests/support/form_operations.h"
 #include "tests/support/sim_rig.h"
@@ -235,10 +236,13 @@ TEST_F(Read, EveryQueryThatStaysUnansweredEndsAsItsRowSays) {
             EXPECT_EQ(m.text(Field::CommandInfo), ansi(row.failure));
             EXPECT_EQ(m.statusColour(), StatusColour::Red);
         } else {
+            // The read goes on to its end and names what it missed.
             EXPECT_TRUE(result);
             EXPECT_EQ(tracker.commands().back(), "GWFPOINT$");
-            EXPECT_EQ(m.text(Field::CommandInfo), ansi("Данные успешно считаны из устройства"));
-            EXPECT_EQ(m.statusColour(), StatusColour::Black);
+            EXPECT_EQ(m.text(Field::CommandInfo), ansi(std::string("Не считано из устройства: ") +
+                                                       expected::kStepTitles.at(row.command) +
+                                                       ". В этих полях значения по умолчанию"));
+            EXPECT_EQ(m.statusColour(), StatusColour::Red);
         }
         if (std::string(row.command) == "FL_GET_RATE$") {
             EXPECT_EQ(m.text(Field::Edit1), "untouched");
@@ -272,13 +276,35 @@ TEST_F(Read, InputsOneAndTwoLeftWithoutATypeBecomeOrdinary) {
     EXPECT_FALSE(model.checked(Field::RadioButton3));  // inputs 3 and 4 are not touched
 }
 
-TEST_F(Read, AModeReplyThatIsNoNumberChangesNothing) {
-    auto& tracker = plug(SimulatedTracker::Configured());
+TEST_F(Read, WhatTheTrackerDidNotGiveTakesFirstRunValuesNotThoseOfTheTrackerBefore) {
+    FieldModel firstRun;
+    LoadSettings(firstRun, {});
+    // The tracker read before left its marks in every field that the next read will miss.
+    auto& before = plug(SimulatedTracker::Configured("90001"));
+    before.settings.points[1] = before.settings.points[0];
+    ASSERT_TRUE(read());
+    ASSERT_FALSE(model.text(Field::Point2Latd).empty());
+    model.setChecked(Field::StaticBox, !firstRun.checked(Field::StaticBox));
+    model.setChecked(Field::WideWrite, !firstRun.checked(Field::WideWrite));
+    model.setText(Field::WiFiName, "Old-Depot");
+    rig.bridge.unplug(0);
+
+    auto& tracker = plug(SimulatedTracker::Configured("90002"));
     tracker.injectFault(
         {.kind = Fault::Kind::WrongReply, .command = "FL_GET_MODE$", .replacement = "MODE=x"});
-    model.setChecked(Field::StaticBox, true);
+    tracker.injectFault({.kind = Fault::Kind::NoReply, .command = "FL_GET_WIDE$", .times = 10});
+    tracker.injectFault({.kind = Fault::Kind::NoReply, .command = "GSM_GET_CPOINT2$", .times = 10});
+    // A name longer than the reply has room for comes without its closing ";".
+    tracker.settings.accessPoint = std::string(36, 'N');
     ASSERT_TRUE(read());
-    EXPECT_TRUE(model.checked(Field::StaticBox));
+    EXPECT_EQ(model.text(Field::CommandInfo),
+              ansi("Не считано из устройства: режим работы, расширенная запись, контрольная "
+                   "точка 2, точка доступа. В этих полях значения по умолчанию"));
+    EXPECT_EQ(model.statusColour(), StatusColour::Red);
+    EXPECT_EQ(model.checked(Field::StaticBox), firstRun.checked(Field::StaticBox));
+    EXPECT_EQ(model.checked(Field::WideWrite), firstRun.checked(Field::WideWrite));
+    EXPECT_EQ(model.text(Field::Point2Latd), firstRun.text(Field::Point2Latd));
+    EXPECT_EQ(model.text(Field::WiFiName), firstRun.text(Field::WiFiName));
     EXPECT_EQ(std::count(tracker.commands().begin(), tracker.commands().end(), "FL_GET_MODE$"), 1);
 }
 

@@ -465,5 +465,113 @@ TEST_F(Write, ADeviceAFullDatabaseCannotTakeIsToldAfterTheWrite) {
               "В базе уже 1024 записи: устройство 90001 в неё не добавлено");
 }
 
+// One field changed to `text`, the write tried, the field put back: the write must be refused
+// before the link opens, with a message box that names `named`; or, where `refused` is false,
+// the write must go through.
+class WriteRefusals : public Write {
+  protected:
+    void expectRefused(Field field, const std::string& text, const std::string& named,
+                       bool refused = true) {
+        SCOPED_TRACE(std::string(fieldInfo(field).name) + " = " + text);
+        const std::string kept = model.text(field);
+        model.setText(field, text);
+        ASSERT_EQ(model.text(field), text);
+        desktop.messages.clear();
+        rig.bridge.clearCalls();
+        write();
+        if (refused) {
+            EXPECT_EQ(desktop.messages.size(), 1u);
+            for (const auto& message : desktop.messages) {
+                EXPECT_EQ(message.icon, MessageIcon::Error);
+                EXPECT_NE(message.text.find("«" + named + "»"), std::string::npos) << message.text;
+            }
+            EXPECT_TRUE(rig.bridge.calls().empty());
+        } else {
+            EXPECT_TRUE(desktop.messages.empty());
+            EXPECT_EQ(model.text(Field::CommandInfo), ansi("Данные успешно записаны в устройство"));
+        }
+        model.setText(field, kept);
+    }
+};
+
+TEST_F(WriteRefusals, NoFieldCanForgeACommand) {
+    model.setChecked(Field::RadioButton6, true);  // the device's own addresses are sent too
+    model.setChecked(Field::WEP, true);
+    model.setChecked(Field::bit64, true);
+    model.setText(Field::WiFiKey, "abcde");
+    const struct {
+        Field field;
+        const char* name;
+        bool wifi;
+        std::size_t longest;
+    } texts[] = {
+        {Field::WiFiName, "Имя сети Wi-Fi", true, 35},
+        {Field::WiFiKey, "Ключ шифрования", true, 13},
+        {Field::DevIP, "IP устройства", true, 15},
+        {Field::Netmask, "Маска сети", true, 15},
+        {Field::DefGW, "Шлюз", true, 15},
+        {Field::port, "Порт сервера", true, 5},
+        {Field::ip, "IP сервера", true, 15},
+        {Field::edPassword, "Пароль", false, 8},
+    };
+    for (const auto& t : texts) {
+        // Of the field's own length where it has one, so that only the character is wrong.
+        const std::string fits =
+            model.text(t.field).substr(0, t.field == Field::edPassword ? 7 : 3);
+        expectRefused(t.field, fits + "$", t.name);
+        expectRefused(t.field, "$" + fits, t.name);
+        expectRefused(t.field, fits + "\r", t.name);
+        expectRefused(t.field, fits + ";", t.name, t.wifi);
+        if (t.field != Field::edPassword) {  // the password has a length of its own
+            expectRefused(t.field, std::string(t.longest + 1, '1'), t.name);
+        }
+    }
+    // The longest name the tracker gives back is written whole.
+    expectRefused(Field::WiFiName, std::string(35, 'N'), "Имя сети Wi-Fi", false);
+    EXPECT_EQ(tracker->settings.accessPoint, std::string(35, 'N'));
+    EXPECT_FALSE(wasSent("WFPOINT=Depot;North;$"));
+}
+
+TEST_F(WriteRefusals, NumbersTheTrackerCannotHoldAreRefusedAtTheEdgeOfTheirRange) {
+    expectRefused(Field::CounterTime, "65536", "Период записи показаний счётчиков 1,2");
+    expectRefused(Field::CounterTime34, "70000", "Период записи показаний счётчиков 3,4");
+    expectRefused(Field::CounterTime34, "-1", "Период записи показаний счётчиков 3,4");
+    expectRefused(Field::CounterTime, "65535", "", false);
+    const char* ordinals[] = {"первой", "второй", "третьей"};
+    for (int n = 1; n <= 3; ++n) {
+        SCOPED_TRACE(n);
+        const auto f = [n](Field ofPoint1) { return ofPoint(ofPoint1, n); };
+        const std::string of = std::string(" ") + ordinals[n - 1] + " контрольной точки";
+        model.setText(f(Field::Point1Latd), "55");
+        model.setText(f(Field::Point1Lond), "37");
+        model.setText(f(Field::Point1Rad), "50");
+        model.setChecked(f(Field::Point1InGPRS), true);
+        expectRefused(f(Field::Point1Latd), "91", "Градусы широты" + of);
+        expectRefused(f(Field::Point1Latd), "-1", "Градусы широты" + of);
+        expectRefused(f(Field::Point1Lond), "181", "Градусы долготы" + of);
+        expectRefused(f(Field::Point1Lond), "215", "Градусы долготы" + of);
+        expectRefused(f(Field::Point1Latm), "60", "Минуты широты" + of);
+        expectRefused(f(Field::Point1Lonm), "60", "Минуты долготы" + of);
+        expectRefused(f(Field::Point1Latmm), "123456", "Доли минуты широты" + of);
+        expectRefused(f(Field::Point1NS), "X", "Полушарие широты" + of);
+        expectRefused(f(Field::Point1EW), "N", "Полушарие долготы" + of);
+        expectRefused(f(Field::Point1Rad), "", "Радиус" + of);
+        expectRefused(f(Field::Point1Lond), "", "Градусы долготы" + of);
+        expectRefused(f(Field::edPoint1OnTime), "", "Время включения" + of);
+        expectRefused(f(Field::Point1Latm), "59", "", false);
+        // At the pole or the date line, a coordinate has no minutes left.
+        model.setText(f(Field::Point1Latm), "1");
+        expectRefused(f(Field::Point1Latd), "90", "Градусы широты" + of);
+        model.setText(f(Field::Point1Latm), "0");
+        model.setText(f(Field::Point1Latmm), "00000");
+        model.setText(f(Field::Point1Lonm), "0");
+        model.setText(f(Field::Point1Lonmm), "00000");
+        expectRefused(f(Field::Point1Latd), "90", "", false);
+        expectRefused(f(Field::Point1Lond), "180", "", false);
+        model.setChecked(f(Field::Point1InGPRS), false);
+        expectRefused(f(Field::edPoint1OnTime), "", "", false);  // not sending: not needed
+    }
+}
+
 }  // namespace
 }  // namespace korvan

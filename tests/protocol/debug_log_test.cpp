@@ -121,6 +121,16 @@ TEST_F(DebugLog, WithoutATrackerTheUserIsAskedToConnectIt) {
     expectOnly(MessageIcon::Warning, "Подключите устройство \"Зентракор WiFi\"");
 }
 
+TEST_F(DebugLog, ARefusedAccessIsToldAsSuchNotAsAMissingTracker) {
+    rig.bridge.failNext(sim::BridgeCall::Open, BridgeStatus::AccessDenied);
+    read(false);
+    expectOnly(MessageIcon::Error, "Нет доступа к USB: нужно правило udev из пакета korvan");
+    desktop.messages.clear();
+    rig.bridge.failNext(sim::BridgeCall::Open, BridgeStatus::AccessDenied);
+    clear();
+    expectOnly(MessageIcon::Error, "Нет доступа к USB: нужно правило udev из пакета korvan");
+}
+
 TEST_F(DebugLog, ErasingAsksFirstAndJudgesTheReply) {
     desktop.confirmAnswer = false;
     clear();

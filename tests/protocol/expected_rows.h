@@ -1,5 +1,7 @@
 #pragma once
 
+#include <map>
+#include <string>
 #include <vector>
 
 // The exchanges of the read and the write as the tracker expects them: each command with how
@@ -80,6 +82,30 @@ inline const std::vector<Row> kWriteRows = {
     {"GSM_SET_PASSWORD,", Judged::Count, true, kSendFailed},
     {"DEBUG_GET_PTR$", Judged::Count, false, "Ошибка при очистке debug лога"},
     {"FL_CHANGE_NDIST,", Judged::Count, true, kSendFailed, nullptr, true},
+};
+
+// What a step that can fail without ending its operation is called where the operation names
+// the steps it missed or that the tracker did not confirm, by the start of its command.
+inline const std::map<std::string, const char*> kStepTitles = {
+    {"FL_GET_NDIST$", "способ записи"},
+    {"FL_GET_MODE$", "режим работы"},
+    {"FL_GET_WIDE$", "расширенная запись"},
+    {"GSM_GET_SMS,1$", "цифровой вход 1"},
+    {"GSM_GET_SMS,2$", "цифровой вход 2"},
+    {"GSM_GET_SMS,3$", "цифровой вход 3"},
+    {"GSM_GET_SMS,4$", "цифровой вход 4"},
+    {"GSM_GET_CPOINT1$", "контрольная точка 1"},
+    {"GSM_GET_CPOINT2$", "контрольная точка 2"},
+    {"GSM_GET_CPOINT3$", "контрольная точка 3"},
+    {"GSM_SET_SMS,1,", "цифровой вход 1"},
+    {"GSM_SET_SMS,2,", "цифровой вход 2"},
+    {"GSM_SET_SMS,3,", "цифровой вход 3"},
+    {"GSM_SET_SMS,4,", "цифровой вход 4"},
+    {"FL_CHANGE_WIDE,", "расширенная запись"},
+    {"FL_SET_MODE,", "режим работы"},
+    {"GSM_SET_CPOINT1,", "контрольная точка 1"},
+    {"DEBUG_GET_PTR$", "указатель отладочного журнала"},
+    {"DEBUG_CLEAR_LOG$", "указатель отладочного журнала"},
 };
 
 }  // namespace korvan::expected
