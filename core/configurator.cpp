@@ -134,7 +134,7 @@ SettingsSaveResult Configurator::FormDestroy() {
     // What the worker still has for the window is dropped: the window is going.
     stopWorker();
     alive_.reset();
-    if (recordsUnsaved_ && !database_.SaveClick()) {
+    if (database_.hasUnsavedRecords() && !database_.SaveClick()) {
         // Tried once more, the dialog included: what is lost is said, not dropped in silence.
         desktop_.message(MessageIcon::Error,
                          "База устройств не сохранена: записи устройств, записанных после "
@@ -242,7 +242,10 @@ void Configurator::DetectDevice() {
         };
         auto outcome = DetectTrackers(bridge_, clock_, currentSerial,
                                       {read, found, [this] { return link_.cancelRequested(); }});
-        if (noTrackerListed(outcome)) {
+        // Nothing is opened while the window shows no tracker: none is listed, or the last
+        // one found has a serial number out of range.
+        if (noTrackerListed(outcome) ||
+            (!outcome.trackers.empty() && outcome.trackers.back().serial == 0)) {
             link_.setTarget(LinkTarget::nothing());
         }
         if (outcome.accessDenied) {
@@ -281,19 +284,16 @@ void Configurator::Button5Click() {
     if (operationRunning()) {
         return;
     }
-    // The dialog counts as the write's own: a device change meanwhile waits until the write
-    // has ended, as one during the write does.
-    ++depth_;
-    NameDatabaseBeforeWrite(model_, database_);
-    --depth_;
     startDeviceWork([this, configuration = ConfigurationFromForm(model_)](Progress& progress) {
-        auto outcome = WriteConfiguration(link_, configuration, progress);
+        // The database's file, if one must be named, is asked for on the window's thread once
+        // the fields have passed and before the tracker is touched.
+        const auto nameDatabase = [this] {
+            window_.call([this] { NameDatabaseBeforeWrite(database_); });
+        };
+        auto outcome = WriteConfiguration(link_, configuration, progress, nameDatabase);
         return [this, outcome = std::move(outcome)] {
-            const DeviceRecorded recorded = ApplyWrite(model_, desktop_, database_, outcome);
+            ApplyWrite(model_, desktop_, database_, outcome);
             writeHeldForPassword_ = outcome.passwordRejected;
-            if (outcome.succeeded()) {
-                recordsUnsaved_ = recorded.stored && !recorded.saved;
-            }
         };
     });
 }
@@ -325,6 +325,13 @@ void Configurator::OpenClick() {
         return;
     }
     Operation operation(*this);
+    // Another file replaces the list: records not yet in a file are saved first, or given up
+    // only when the technician says so.
+    if (database_.hasUnsavedRecords() && !database_.SaveClick() &&
+        !desktop_.confirm("Записи устройств, записанных после последнего сохранения, не "
+                          "сохранены в базу. Открыть другой файл без них?")) {
+        return;
+    }
     database_.OpenClick();
 }
 

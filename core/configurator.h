@@ -120,8 +120,6 @@ class Configurator {
     // A password of the wrong length turned the write button off: it comes back once the
     // password has its eight characters, unless detection has decided about it meanwhile.
     bool writeHeldForPassword_ = false;
-    // A written device is in the list but the database could not be saved since.
-    bool recordsUnsaved_ = false;
     Subscription passwordWatch_;
     // Work posted to the window's thread is dropped once the core is gone.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

@@ -52,7 +52,9 @@ DetectionOutcome DetectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
         }
         const BridgeStatus numbered = bridge.serialNumber(index, text);
         if (numbered != BridgeStatus::Ok) {
+            // A tracker all the same, perhaps the one shown: the pass does not say it is gone.
             outcome.accessDenied = outcome.accessDenied || numbered == BridgeStatus::AccessDenied;
+            outcome.incomplete = true;
             continue;
         }
         ++outcome.supported;

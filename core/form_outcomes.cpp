@@ -47,8 +47,8 @@ void ApplyRead(FieldModel& model, MessageBoxes& boxes, const ReadOutcome& read) 
     ShowOutcome(model, boxes, read);
 }
 
-void NameDatabaseBeforeWrite(FieldModel& model, DeviceDatabase& database) {
-    if (model.text(Field::DbFileName).empty() || model.DatabasePath.empty()) {
+void NameDatabaseBeforeWrite(DeviceDatabase& database) {
+    if (database.needsSaveName()) {
         database.ChooseSaveFile();
     }
 }

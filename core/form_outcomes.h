@@ -26,7 +26,7 @@ DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase
 
 // A write whose database file is not named yet asks for it before the tracker is touched, so
 // that no dialog waits in the middle of the wire.
-void NameDatabaseBeforeWrite(FieldModel& model, DeviceDatabase& database);
+void NameDatabaseBeforeWrite(DeviceDatabase& database);
 
 // The device just written, into the database, which is saved at once.
 DeviceRecorded RecordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written);

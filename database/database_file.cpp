@@ -249,12 +249,12 @@ bool SaveDatabase(FieldModel& model, const RecordList& records) {
         model.setStatusMessage("Файл srv не сохранён");
         return false;
     }
-    if (writeFileAtomically(PathFromUtf8(model.DatabasePath), DatabaseFileText(records)) !=
-        FileWrite::Written) {
+    // Both files hold the devices' passwords: created for the user alone.
+    if (writeFileAtomically(PathFromUtf8(model.DatabasePath), DatabaseFileText(records),
+                            NewFileAccess::OwnerOnly) != FileWrite::Written) {
         model.setStatusMessage("Ошибка сохранения файла");
         return false;
     }
-    // The server file holds nothing but the devices' passwords.
     if (writeFileAtomically(PathFromUtf8(ServerFilePath(model.DatabasePath)),
                             ServerFileText(records),
                             NewFileAccess::OwnerOnly) != FileWrite::Written) {

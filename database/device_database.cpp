@@ -54,6 +54,7 @@ void DeviceDatabase::openCurrent() {
     unreadPath_.clear();
     switch (loaded) {
         case DatabaseLoad::Read:
+            unsaved_ = false;  // the list is the file's now
             model_.setText(Field::DbFileName, shownName(model_.DatabasePath));
             model_.setText(Field::CommandInfo, cp1251::fromUtf8("Файл ") +
                                                    model_.text(Field::DbFileName) +
@@ -62,7 +63,7 @@ void DeviceDatabase::openCurrent() {
         case DatabaseLoad::CannotOpen:
             // Taken as a new database; the file is created by the first save.
             model_.setStatusMessage("Создан новый файл");
-            records_.ClearRecords();
+            ClearRecords();
             break;
         case DatabaseLoad::NoFileName:
             break;  // the reader's message stays, and so do the records
@@ -117,6 +118,7 @@ RecordStored DeviceDatabase::StoreDeviceRecord(DeviceRecord record) {
     }
     const int serial = record.serial;
     const RecordStored stored = records_.AddOrReplaceRecord(std::move(record));
+    unsaved_ = unsaved_ || stored != RecordStored::ListFull;
     if (stored == RecordStored::ListFull) {
         static_assert(RecordList::kCapacity == 1024, "the message names the capacity");
         char message[160];
@@ -131,7 +133,7 @@ bool DeviceDatabase::SaveClick() {
     // A database never named (the open dialog cancelled at the first start) is asked for too,
     // so that the device's record is not lost to a save that cannot succeed; so is one whose
     // file could not be read.
-    if (model_.text(Field::DbFileName).empty() || model_.DatabasePath.empty() || !mayOverwrite()) {
+    if (needsSaveName()) {
         ChooseSaveFile();
     }
     if (!mayOverwrite()) {
@@ -140,7 +142,13 @@ bool DeviceDatabase::SaveClick() {
                            cp1251::fromUtf8(" не был прочитан и не будет перезаписан"));
         return false;
     }
-    return SaveDatabase(model_, records_);
+    const bool saved = SaveDatabase(model_, records_);
+    unsaved_ = unsaved_ && !saved;
+    return saved;
+}
+
+bool DeviceDatabase::needsSaveName() const {
+    return model_.text(Field::DbFileName).empty() || model_.DatabasePath.empty() || !mayOverwrite();
 }
 
 void DeviceDatabase::SaveAsClick() {

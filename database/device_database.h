@@ -41,6 +41,10 @@ class DeviceDatabase {
     void OpenClick();
     // True when both files were written.
     bool SaveClick();
+    // A save would ask for a file first: none is named, or the one named could not be read.
+    bool needsSaveName() const;
+    // A device was recorded since the list was last read or saved.
+    bool hasUnsavedRecords() const { return unsaved_; }
     void SaveAsClick();
     // The device just written into the list. A device that a full list has no room for, or a
     // write without an identified device, is told on the status line.
@@ -51,7 +55,10 @@ class DeviceDatabase {
     void ChooseSaveFile();
 
     const RecordList& records() const { return records_; }
-    void ClearRecords() { records_.ClearRecords(); }
+    void ClearRecords() {
+        records_.ClearRecords();
+        unsaved_ = false;
+    }
 
   private:
     void takeChosenPath(const std::string& chosen);
@@ -64,6 +71,7 @@ class DeviceDatabase {
     std::string lastOpenChoice_;
     std::string lastSaveChoice_;
     std::string unreadPath_;  // the database file last found unreadable; empty when none
+    bool unsaved_ = false;
 };
 
 }  // namespace korvan

@@ -54,6 +54,9 @@ void Link::PurgePort() {
 }
 
 void Link::SendCommand() {
+    if (gone_) {
+        return;  // a device whose bridge failed is not written to again
+    }
     std::size_t written = 0;
     const auto bytes = CommandText.bytes();
     const BridgeStatus status = bridge_.write(bytes, written);
@@ -62,6 +65,9 @@ void Link::SendCommand() {
 }
 
 std::size_t Link::ReadPort(std::span<std::uint8_t> buffer, ReplyCompletion completion) {
+    if (gone_) {
+        return 0;
+    }
     const auto start = clock_.now();
     const auto deadline = start + std::chrono::milliseconds(kReadTimeoutMs);
     auto lastArrival = start;

@@ -1,5 +1,6 @@
 #include "protocol/configuration_write.h"
 
+#include <functional>
 #include <string>
 
 #include "base/cp1251.h"
@@ -13,15 +14,18 @@ constexpr int kFirmwareWithDebugPointer = 100;
 
 class Write {
   public:
-    Write(Link& link, const TrackerConfiguration& configuration, Progress& progress)
+    Write(Link& link, const TrackerConfiguration& configuration, Progress& progress,
+          const std::function<void()>& beforeOpening)
         : outcome_(started(configuration)),
           context_(outcome_.written),
           session_(link, outcome_, progress, stepCount()),
-          link_(link) {}
+          link_(link),
+          beforeOpening_(beforeOpening) {}
 
     WriteOutcome run() {
         if (identified() && passwordFits() && corrected(context_, LimitPhase::BeforeOpening) &&
-            fieldsFit() && everyNumberConverts() && session_.open("Ошибка при открытии USB")) {
+            fieldsFit() && everyNumberConverts() && askedBeforeOpening() &&
+            session_.open("Ошибка при открытии USB")) {
             const bool written = walk(kNetworkWriteOrder) &&
                                  corrected(context_, LimitPhase::AfterNetwork) &&
                                  walk(kTrackerWriteOrder) && checkDebugPointer();
@@ -86,6 +90,18 @@ class Write {
         outcome_.passwordRejected = true;
         stop("Пароль должем иметь 8 символов");
         return false;
+    }
+
+    bool askedBeforeOpening() {
+        if (beforeOpening_) {
+            beforeOpening_();
+        }
+        if (link_.cancelRequested()) {
+            outcome_.ending = Ending::Cancelled;
+            outcome_.tell(Severity::Fatal, kCancelledMessage);
+            return false;
+        }
+        return true;
     }
 
     bool fieldsFit() {
@@ -184,7 +200,6 @@ class Write {
             case Encoded::Ready:
                 break;
         }
-        stepTitles_.emplace_back(row.title);
         const auto result = session_.exchange(set.rule, row.title);
         const auto verdict = session_.judge(result, set.fatal, set.failure);
         if (verdict != Session::Verdict::Accepted) {
@@ -240,8 +255,7 @@ class Write {
             return true;
         }
         link_.CommandText.FormatCommand("DEBUG_GET_PTR$");
-        stepTitles_.emplace_back("указатель отладочного журнала");
-        session_.beginStep(stepTitles_.back());
+        session_.beginStep("указатель отладочного журнала");
         for (int attempt = 1; attempt <= kExchangeAttempts; ++attempt) {
             if (link_.interrupted()) {
                 session_.endStep(StepStatus::Interrupted, attempt - 1);
@@ -300,9 +314,9 @@ class Write {
         // A step that failed without ending the write leaves the tracker not as the fields
         // say: the write is not done, and every such step is named.
         std::string unconfirmed;
-        for (std::size_t i = 0; i < outcome_.steps.size(); ++i) {
-            if (outcome_.steps[i].status != StepStatus::Done) {
-                unconfirmed += (unconfirmed.empty() ? "" : ", ") + stepTitles_[i];
+        for (const Step& step : outcome_.steps) {
+            if (step.status != StepStatus::Done) {
+                unconfirmed += (unconfirmed.empty() ? "" : ", ") + step.what;
             }
         }
         if (unconfirmed.empty()) {
@@ -317,14 +331,14 @@ class Write {
     SetContext context_;
     Session session_;
     Link& link_;
-    std::vector<std::string> stepTitles_;  // what each step of the outcome set, UTF-8
+    const std::function<void()>& beforeOpening_;
 };
 
 }  // namespace
 
 WriteOutcome WriteConfiguration(Link& link, const TrackerConfiguration& configuration,
-                                Progress& progress) {
-    return Write(link, configuration, progress).run();
+                                Progress& progress, const std::function<void()>& beforeOpening) {
+    return Write(link, configuration, progress, beforeOpening).run();
 }
 
 }  // namespace korvan

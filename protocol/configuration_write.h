@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "link/link.h"
@@ -19,8 +20,12 @@ struct WriteOutcome : Outcome {
 // the Wi-Fi module's settings, each confirmed by its echo, the inputs, serial number, options,
 // control points, periods and password, the debug log pointer check, and last the recording
 // method. It succeeds only when every step was confirmed; then, and only then, the device is
-// recorded by whoever ran it. The link is closed on every path.
+// recorded by whoever ran it. `beforeOpening` runs once every field has passed its checks and
+// before the link opens: what must be asked of the technician is asked there, never with the
+// tracker half written. A cancel meanwhile ends the write before it touches the tracker. The
+// link is closed on every path.
 WriteOutcome WriteConfiguration(Link& link, const TrackerConfiguration& configuration,
-                                Progress& progress);
+                                Progress& progress,
+                                const std::function<void()>& beforeOpening = {});
 
 }  // namespace korvan

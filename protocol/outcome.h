@@ -45,6 +45,7 @@ struct Step {
     std::string command;  // its text up to the first byte of a record
     StepStatus status = StepStatus::Done;
     int attempts = 0;
+    std::string what;  // what it does, as the progress told it (UTF-8)
 };
 
 enum class Ending : std::uint8_t {

@@ -40,7 +40,8 @@ bool Session::openOrTell(std::string_view failureUtf8, MessageIcon icon) {
 void Session::beginStep(std::string_view what) {
     ++stepIndex_;
     progress_.step(stepIndex_, std::max(stepCount_, stepIndex_), what);
-    outcome_.steps.push_back({std::string(link_.CommandText.formatted()), StepStatus::Done, 0});
+    outcome_.steps.push_back(
+        {std::string(link_.CommandText.formatted()), StepStatus::Done, 0, std::string(what)});
 }
 
 void Session::skipStep(std::string_view what) {

@@ -115,8 +115,9 @@ std::optional<std::string> coordinateRefusal(const TrackerConfiguration& c, cons
     const auto m = g.minutes.text.empty() ? std::optional<std::int32_t>(0) : g.minutes.value();
     const auto f = g.fraction.text.empty() ? std::optional<std::int32_t>(0) : g.fraction.value();
     if (d && m && f && *d == highestDegrees && (*m > 0 || *f > 0)) {
-        return fieldMessage(describe(degrees),
-                            "с минутами больше " + std::to_string(highestDegrees) + "°.");
+        return fieldMessage(describe(degrees), std::to_string(highestDegrees) +
+                                                   ": при этом минуты и доли минуты должны "
+                                                   "быть нулями.");
     }
     return std::nullopt;
 }

@@ -171,6 +171,54 @@ TEST_F(Core, ClosingSavesARecordThatCouldNotBeSavedAfterItsWrite) {
     EXPECT_NE(testing::readBytes(file).find("90001:"), std::string::npos);
 }
 
+TEST_F(Core, TheDatabaseIsNamedBeforeTheWireAndOnlyForAWriteThatWillStart) {
+    bridge.plug(SimulatedTracker::Configured("90001"));
+    // A database whose file could not be read must not be saved over: the write asks for
+    // another name, and asks before the tracker is touched.
+    const auto unreadable = folder / "old.zcf";
+    testing::writeBytes(unreadable, "not a database\r\n");
+    core.model().DatabasePath = unreadable.string();
+    core.database().OpenLastClick();
+    core.model().setText(Field::edPassword, "short");
+    desktop.saveAnswers = {(folder / "fleet.zcf").string()};
+    bool asked = false;
+    desktop.whileDialogOpen = [&] { asked = true; };
+    core.Button5Click();  // refused for its password: nothing asked
+    EXPECT_FALSE(asked);
+    core.model().setText(Field::edPassword, "shortr78");
+    bridge.clearCalls();
+    desktop.whileDialogOpen = [&] {
+        asked = true;
+        EXPECT_EQ(opens(), 0);
+    };
+    core.Button5Click();
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(testing::readBytes(unreadable), "not a database\r\n");
+    EXPECT_NE(testing::readBytes(folder / "fleet.zcf").find("90001:"), std::string::npos);
+}
+
+TEST_F(Core, OpeningAnotherDatabaseNeverDropsAnUnsavedRecordInSilence) {
+    bridge.plug(SimulatedTracker::Configured("90001"));
+    const auto file = folder / "fleet.zcf";
+    testing::writeBytes(file, "Zentracor database 1.3\r\n0 records\r\n");
+    core.model().DatabasePath = file.string();
+    core.database().OpenLastClick();
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+    core.Button5Click();
+    ASSERT_TRUE(core.database().hasUnsavedRecords());
+    // Declined: the list stays as it is, and so does the file chosen.
+    desktop.confirmAnswer = false;
+    desktop.openAnswers = {(folder / "other.zcf").string()};
+    core.OpenClick();
+    EXPECT_EQ(core.database().records().size(), 1u);
+    EXPECT_EQ(core.model().DatabasePath, file.string());
+    // The file is writable again: the record is saved before the other file is opened.
+    std::filesystem::permissions(file, std::filesystem::perms::owner_all);
+    core.OpenClick();
+    EXPECT_NE(testing::readBytes(file).find("90001:"), std::string::npos);
+    EXPECT_FALSE(core.database().hasUnsavedRecords());
+}
+
 TEST_F(Core, TheHiddenReadButtonMarksTheStatusLineThenReads) {
     bridge.plug(SimulatedTracker::Configured("90001"));
     std::vector<std::string> shown;

@@ -161,6 +161,14 @@ TEST_F(Detection, AFailedListingChangesNothing) {
     bridge.failNext(sim::BridgeCall::SerialNumber, BridgeStatus::Failed);
     detect();
     EXPECT_EQ(model.CurrentSerial, 90003);
+    // The serial of the one tracker left cannot be read once: it is not taken for gone.
+    bridge.unplug(0);
+    detect();
+    ASSERT_EQ(model.CurrentSerial, 90003);
+    bridge.failNext(sim::BridgeCall::SerialNumber, BridgeStatus::Failed);
+    detect();
+    EXPECT_EQ(model.CurrentSerial, 90003);
+    EXPECT_EQ(model.text(Field::SerNum), "90003");
     EXPECT_EQ(usbSerialsRead, (std::vector<std::string>{"90001", "90003"}));
 }
 

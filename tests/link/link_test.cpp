@@ -8,6 +8,7 @@
 
 #include "link/ftdi_bridge.h"
 #include "tests/support/sim_rig.h"
+#include "tests/support/wire_tap.h"
 
 namespace korvan {
 namespace {
@@ -190,18 +191,25 @@ TEST_F(LinkTest, AnUnpluggedTrackerEndsReadsAtOnce) {
     }
 }
 
-TEST_F(LinkTest, TheFirstFailedCallOfAnyKindMarksTheDeviceGone) {
+TEST_F(LinkTest, TheFirstFailedCallOfAnyKindMarksTheDeviceGoneAndNothingIsSentAfterIt) {
     for (auto call : {sim::BridgeCall::Purge, sim::BridgeCall::Write, sim::BridgeCall::Read}) {
-        ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
-        ASSERT_FALSE(rig.link.deviceGone());
+        SCOPED_TRACE(static_cast<int>(call));
+        testing::WireTap wire(rig.bridge);
+        Link link(wire, rig.clock);
+        ASSERT_EQ(link.OpenPort(), OpenOutcome::Opened);
+        ASSERT_FALSE(link.deviceGone());
         rig.bridge.failNext(call, BridgeStatus::Failed);
-        rig.link.PurgePort();
-        rig.link.CommandText.FormatCommand("FL_GET_NDIST$");
-        rig.link.SendCommand();
-        std::uint8_t reply[7];
-        rig.link.ReadPort(reply);
-        EXPECT_TRUE(rig.link.deviceGone()) << static_cast<int>(call);
-        rig.link.ClosePort();
+        for (int exchange = 0; exchange < 2; ++exchange) {
+            link.PurgePort();
+            link.CommandText.FormatCommand("FL_GET_NDIST$");
+            link.SendCommand();
+            std::uint8_t reply[7];
+            link.ReadPort(reply);
+        }
+        EXPECT_TRUE(link.deviceGone());
+        // Only a write that itself failed went out; nothing after the failure.
+        EXPECT_EQ(wire.sent().size(), call == sim::BridgeCall::Purge ? 0u : 1u);
+        link.ClosePort();
     }
 }
 

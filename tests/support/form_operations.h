@@ -27,8 +27,8 @@ inline bool ReadIntoForm(Link& link, FieldModel& model) {
 inline WriteOutcome WriteFromForm(Link& link, FieldModel& model, DeviceDatabase& database,
                                   MessageBoxes& boxes) {
     NoProgress progress;
-    NameDatabaseBeforeWrite(model, database);
-    auto outcome = WriteConfiguration(link, ConfigurationFromForm(model), progress);
+    auto outcome = WriteConfiguration(link, ConfigurationFromForm(model), progress,
+                                      [&database] { NameDatabaseBeforeWrite(database); });
     ApplyWrite(model, boxes, database, outcome);
     return outcome;
 }
