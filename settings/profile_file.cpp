@@ -107,11 +107,13 @@ ProfileFile ProfileFile::parse(std::string_view bytes) {
         decoded = utf16::toUtf8(units, bigEndian);
         text = decoded;
     }
+    // Built rather than assigned from a literal, which GCC 12 at -O3 takes for an overlapping
+    // copy.
     const auto firstBreak = text.find('\n');
     if (firstBreak != std::string_view::npos && (firstBreak == 0 || text[firstBreak - 1] != '\r')) {
-        file.lineEnding_ = "\n";
+        file.lineEnding_ = std::string(1, '\n');
     } else if (firstBreak == std::string_view::npos && text.find('\r') != std::string_view::npos) {
-        file.lineEnding_ = "\r";
+        file.lineEnding_ = std::string(1, '\r');
     }
     // A line ends at a CR LF, a line feed or a CR alone: a file may use any of them, and a CR
     // kept inside a value could not be saved in its line, so that another reader would take it
