@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 #include "core/configurator.h"
@@ -62,6 +63,17 @@ int main(int argc, char** argv) {
             {"немой трекер 90004", [] { return SimulatedTracker::Mute("90004"); }},
             {"трекер 90005, что выпадет при записи",
              [] { return SimulatedTracker::PulledOutDuringWrite("90005"); }},
+            {"трекер 90006 без режима работы и расширенной записи",
+             [] {
+                 // A firmware that knows neither query: the read names what it missed.
+                 auto tracker = SimulatedTracker::Configured("90006");
+                 for (const char* query : {"FL_GET_MODE$", "FL_GET_WIDE$"}) {
+                     tracker.injectFault({.kind = korvan::sim::Fault::Kind::NoReply,
+                                          .command = query,
+                                          .times = std::numeric_limits<int>::max() / 2});
+                 }
+                 return tracker;
+             }},
         };
         korvan::ui::ProgramSetup setup;
         setup.captionSuffix = " (трекер симулирован)";

@@ -95,9 +95,9 @@ ReadOutcome ReadConfiguration(Link& link, const ReadRequest& request, Progress& 
         for (Setting setting : outcome.missed) {
             titles += (titles.empty() ? "" : ", ") + std::string(commandsFor(setting).title);
         }
-        outcome.tell(Severity::Failure,
-                     "Не считано из устройства: " + titles + ". В этих полях значения по умолчанию",
-                     Place::Notice);
+        // Said in the smaller font of a notice, which has room for a list; the fields named
+        // hold the values of a first run.
+        outcome.tell(Severity::Failure, "Не считано: " + titles, Place::Notice);
     }
     return outcome;
 }

@@ -324,7 +324,8 @@ class Write {
             return;
         }
         outcome_.ending = Ending::Failed;
-        outcome_.tell(Severity::Fatal, "Устройство не подтвердило: " + unconfirmed);
+        // A list may be long: the smaller font of a notice gives it room.
+        outcome_.tell(Severity::Fatal, "Устройство не подтвердило: " + unconfirmed, Place::Notice);
     }
 
     WriteOutcome outcome_;

@@ -239,9 +239,8 @@ TEST_F(Read, EveryQueryThatStaysUnansweredEndsAsItsRowSays) {
             // The read goes on to its end and names what it missed.
             EXPECT_TRUE(result);
             EXPECT_EQ(tracker.commands().back(), "GWFPOINT$");
-            EXPECT_EQ(m.text(Field::CommandInfo), ansi(std::string("Не считано из устройства: ") +
-                                                       expected::kStepTitles.at(row.command) +
-                                                       ". В этих полях значения по умолчанию"));
+            EXPECT_EQ(m.text(Field::CommandInfo),
+                      ansi(std::string("Не считано: ") + expected::kStepTitles.at(row.command)));
             EXPECT_EQ(m.statusColour(), StatusColour::Red);
         }
         if (std::string(row.command) == "FL_GET_RATE$") {
@@ -298,8 +297,8 @@ TEST_F(Read, WhatTheTrackerDidNotGiveTakesFirstRunValuesNotThoseOfTheTrackerBefo
     tracker.settings.accessPoint = std::string(36, 'N');
     ASSERT_TRUE(read());
     EXPECT_EQ(model.text(Field::CommandInfo),
-              ansi("Не считано из устройства: режим работы, расширенная запись, контрольная "
-                   "точка 2, точка доступа. В этих полях значения по умолчанию"));
+              ansi("Не считано: режим работы, расширенная запись, контрольная точка 2, точка "
+                   "доступа"));
     EXPECT_EQ(model.statusColour(), StatusColour::Red);
     EXPECT_EQ(model.checked(Field::StaticBox), firstRun.checked(Field::StaticBox));
     EXPECT_EQ(model.checked(Field::WideWrite), firstRun.checked(Field::WideWrite));

@@ -151,9 +151,8 @@ TEST_F(Matrix, EveryReadExchangeUnderEveryFault) {
             if (c.kind == Fault::Kind::NoReply) {
                 // Unanswered, each query ends the read or is named as missed.
                 EXPECT_EQ(shown, row.fatal ? ansi(row.failure)
-                                           : ansi(std::string("Не считано из устройства: ") +
-                                                  kStepTitles.at(row.command) +
-                                                  ". В этих полях значения по умолчанию"));
+                                           : ansi(std::string("Не считано: ") +
+                                                  kStepTitles.at(row.command)));
             }
         }
     }
