@@ -55,6 +55,11 @@ void NameDatabaseBeforeWrite(DeviceDatabase& database) {
 
 DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase& database,
                           const WriteOutcome& written) {
+    return ApplyWrite(model, boxes, &database, written);
+}
+
+DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase* database,
+                          const WriteOutcome& written) {
     for (const Correction& correction : written.corrections) {
         model.setText(FieldOf(correction.field), correction.text);
     }
@@ -63,10 +68,11 @@ DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase
     }
     // Recorded before the outcome shows, so that the status line ends with the write's own
     // words rather than the database's.
-    const DeviceRecorded recorded =
-        written.succeeded() ? RecordWrittenDevice(database, written.written) : DeviceRecorded{};
+    const DeviceRecorded recorded = written.succeeded() && database != nullptr
+                                        ? RecordWrittenDevice(*database, written.written)
+                                        : DeviceRecorded{};
     ShowOutcome(model, boxes, written);
-    if (!written.succeeded()) {
+    if (!written.succeeded() || database == nullptr) {
         return recorded;
     }
     // The program's own words are UTF-8 already; only the serial number as shown is not.

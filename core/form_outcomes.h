@@ -23,6 +23,9 @@ struct DeviceRecorded {
 // without room or a database that could not be saved is told in a message box.
 DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase& database,
                           const WriteOutcome& written);
+// The same where no database is kept: nothing is recorded.
+DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase* database,
+                          const WriteOutcome& written);
 
 // A write whose database file is not named yet asks for it before the tracker is touched, so
 // that no dialog waits in the middle of the wire.

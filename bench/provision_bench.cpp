@@ -1,0 +1,101 @@
+// How many trackers the provisioning line writes a minute, against simulated trackers at the
+// wire's own speed, beside the time the window takes for one tracker (plugged in, read, then
+// "Установить" pressed at once). Real time: run by hand, it takes about half a minute.
+#include <chrono>
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "core/configurator.h"
+#include "settings/settings_file.h"
+#include "settings/tracker_profile.h"
+#include "sim/scripted_desktop.h"
+#include "sim/simulated_bridge.h"
+
+namespace {
+
+using korvan::sim::SimulatedTracker;
+using Seconds = std::chrono::duration<double>;
+
+constexpr int kTrackers = 20;
+
+// The line's trackers come one after the other, each plugged in once the last is written.
+class Line final : public korvan::cli::Environment {
+  public:
+    std::ostream& out() override { return output_; }
+    std::ostream& err() override { return output_; }
+    korvan::Bridge& bridge(bool) override { return bridge_; }
+    korvan::Clock& clock(bool) override { return clock_; }
+    bool stopRequested() override { return false; }
+    void provisionLooks(bool, const std::set<std::string>& done) override {
+        for (const auto& usbSerial : done) {
+            bridge_.unplugSerial(usbSerial);
+        }
+        if (bridge_.attached() == 0) {
+            bridge_.plug(SimulatedTracker::Configured(std::to_string(next_++)));
+        }
+    }
+
+  private:
+    korvan::SteadyClock clock_;
+    korvan::sim::SimulatedBridge bridge_{clock_};
+    std::ostringstream output_;
+    int next_ = 90001;
+};
+
+}  // namespace
+
+int main() {
+    const auto folder = std::filesystem::temp_directory_path() / "korvan-provision-bench";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    korvan::FieldModel fields;
+    korvan::LoadSettings(fields, {});
+    const auto profile = folder / "fleet.ini";
+    if (korvan::SaveProfile(fields, profile)) {
+        std::fprintf(stderr, "the profile could not be written\n");
+        return 1;
+    }
+
+    // The window: detection reads the tracker as it is plugged in, then the write.
+    korvan::SteadyClock clock;
+    korvan::sim::SimulatedBridge bridge(clock);
+    korvan::sim::ScriptedDesktop desktop;
+    korvan::Configurator core(bridge, clock, desktop);
+    korvan::LoadSettings(core.model(), {});
+    core.model().DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
+    core.model().DatabasePath = (folder / "window.zcf").string();
+    core.model().setText(korvan::Field::DbFileName, "window.zcf");
+    bridge.onDevicesChanged = [&core] { core.DeviceChanged(); };
+    const auto windowStart = clock.now();
+    bridge.plug(SimulatedTracker::Configured("90001"));
+    core.Button5Click();
+    const double window = Seconds(clock.now() - windowStart).count();
+
+    // The line.
+    Line line;
+    const std::string count = std::to_string(kTrackers);
+    const std::string profileArgument = profile.string();
+    const std::string database = (folder / "line.zcf").string();
+    const std::vector<const char*> argv = {
+        "korvan-cli", "provision",      "--profile", profileArgument.c_str(),
+        "--database", database.c_str(), "--count",   count.c_str()};
+    const auto lineStart = clock.now();
+    const int status = korvan::cli::RunCli(static_cast<int>(argv.size()), argv.data(), line);
+    const double lineSeconds = Seconds(clock.now() - lineStart).count();
+    std::filesystem::remove_all(folder);
+    if (status != korvan::cli::kDone) {
+        std::fprintf(stderr, "the line ended with status %d\n", status);
+        return 1;
+    }
+    std::printf("| measure | value |\n|---|---:|\n");
+    std::printf("| window: plugged in, read, written (s) | %.2f |\n", window);
+    std::printf("| line: %d trackers (s) | %.2f |\n", kTrackers, lineSeconds);
+    std::printf("| line: seconds a tracker | %.2f |\n", lineSeconds / kTrackers);
+    std::printf("| line: trackers a minute | %.1f |\n", 60.0 * kTrackers / lineSeconds);
+    return 0;
+}

@@ -1,0 +1,538 @@
+#include "cli/cli.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <ostream>
+
+#include "base/cp1251.h"
+#include "base/file_io.h"
+#include "base/file_names.h"
+#include "cli/json.h"
+#include "cli/tracker_steps.h"
+#include "core/detection.h"
+#include "core/startup_rules.h"
+#include "protocol/debug_log.h"
+#include "protocol/session.h"
+#include "settings/tracker_profile.h"
+
+namespace korvan::cli {
+namespace {
+
+using namespace std::chrono_literals;
+
+// How often the provisioning line looks for trackers, and how a tracker just plugged in is
+// given time to start: five reads a second apart, as the window's detection does.
+constexpr auto kLookInterval = 250ms;
+constexpr int kReadTries = 5;
+constexpr auto kPauseAfterFailedRead = 1000ms;
+
+constexpr const char* kExitStatuses =
+    "Коды завершения:\n"
+    "  0  всё сделано\n"
+    "  1  операция с трекером не удалась (при provision: хотя бы с одним трекером)\n"
+    "  2  ошибка в командной строке\n"
+    "  3  трекер не найден, не тот или их несколько, а --device не указан\n"
+    "  4  нет доступа к USB: нужно правило udev из пакета korvan\n"
+    "  5  не прочитан или не записан файл: профиль, база или файл вывода";
+
+struct Options {
+    bool sim = false;
+    bool json = false;
+    std::string device;
+    std::string output;
+    std::string profile;
+    std::string database;
+    std::string logAction;
+    int count = 0;
+    bool missingKeepDefaults = false;
+};
+
+std::string utf8(std::string_view cp1251Text) {
+    return cp1251::toUtf8(std::string(cp1251Text));
+}
+
+double secondsBetween(Clock::Duration from, Clock::Duration to) {
+    return std::chrono::duration<double>(to - from).count();
+}
+
+// One command's run: its options, its bridge and its link, and how it tells what happened.
+class Run {
+  public:
+    Run(Environment& environment, const Options& options)
+        : env_(environment),
+          o_(options),
+          bridge_(environment.bridge(options.sim)),
+          clock_(environment.clock(options.sim)),
+          link_(bridge_, clock_) {}
+
+    int list();
+    int read();
+    int write();
+    int provision();
+    int log();
+
+  private:
+    std::ostream& out() { return env_.out(); }
+
+    // A failure, said on stderr (and as JSON on stdout with --json) with what to do about it.
+    int fail(int status, std::string_view problem, std::string_view fix = {}) {
+        env_.err() << "korvan-cli: " << problem << "\n";
+        if (!fix.empty()) {
+            env_.err() << "  " << fix << "\n";
+        }
+        if (o_.json) {
+            out() << JsonObject()
+                         .flag("ok", false)
+                         .integer("status", status)
+                         .text("error", problem)
+                         .text("fix", fix)
+                         .str()
+                  << "\n";
+        }
+        return status;
+    }
+
+    // The tracker the command works on: the one named by --device (its USB serial string or
+    // its serial number), or the only one attached.
+    const ListedDevice* chooseTracker(const Listing& listing, int& status);
+    std::optional<std::string> readProfile(int& status);
+    // The database of --database, read; a file that cannot be saved over is refused at once.
+    bool openDatabase(DeviceDatabase& database, FieldModel& model, int& status);
+    ReadOutcome readWithTries(FieldModel& model, const ListedDevice& tracker, Unattended& boxes);
+
+    Environment& env_;
+    const Options& o_;
+    Bridge& bridge_;
+    Clock& clock_;
+    Link link_;
+};
+
+const ListedDevice* Run::chooseTracker(const Listing& listing, int& status) {
+    if (!listing.listed) {
+        status = fail(kNoTracker, "Список устройств USB не получен",
+                      "Проверьте подключение и права доступа к USB.");
+        return nullptr;
+    }
+    const auto trackers = listing.trackers();
+    if (!o_.device.empty()) {
+        for (const ListedDevice* tracker : trackers) {
+            if (tracker->usbSerial == o_.device || std::to_string(tracker->serial) == o_.device ||
+                (o_.device.size() == 5 && tracker->serial == std::atoi(o_.device.c_str()))) {
+                return tracker;
+            }
+        }
+    } else if (trackers.size() == 1) {
+        return trackers.front();
+    }
+    if (listing.accessRefused()) {
+        status =
+            fail(kAccessRefused, std::string(kNoAccessMessage),
+                 "Установите пакет korvan или правило udev из него и подключите трекер снова.");
+    } else if (trackers.empty()) {
+        status = fail(kNoTracker, "Трекер не найден", "Подключите трекер и повторите команду.");
+    } else if (!o_.device.empty()) {
+        status = fail(kNoTracker, "Трекер " + o_.device + " не подключён",
+                      "Посмотрите подключённые трекеры: korvan-cli list.");
+    } else {
+        status = fail(kNoTracker, "Подключено трекеров: " + std::to_string(trackers.size()),
+                      "Укажите нужный: --device СЕРИЙНЫЙ_НОМЕР (список: korvan-cli list).");
+    }
+    return nullptr;
+}
+
+std::optional<std::string> Run::readProfile(int& status) {
+    auto bytes = readWholeFile(PathFromUtf8(o_.profile));
+    if (!bytes) {
+        status = fail(kFileProblem, "Профиль " + o_.profile + " не прочитан",
+                      "Проверьте имя файла и права на чтение.");
+        return std::nullopt;
+    }
+    // Checked whole before any tracker is touched.
+    FieldModel scratch;
+    StartFields(scratch);
+    if (auto error = LoadProfileText(scratch, *bytes, o_.missingKeepDefaults)) {
+        status = fail(kFileProblem, error->message,
+                      "Исправьте профиль; ключи, которых нет, берутся по умолчанию только с "
+                      "--defaults-for-missing.");
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+bool Run::openDatabase(DeviceDatabase& database, FieldModel& model, int& status) {
+    model.DatabasePath = o_.database;
+    database.OpenLastClick();
+    if (database.needsSaveName()) {
+        status = fail(kFileProblem, "База " + o_.database + " не прочитана: " + StatusText(model),
+                      "Укажите другой файл базы или исправьте этот; он не будет перезаписан.");
+        return false;
+    }
+    return true;
+}
+
+ReadOutcome Run::readWithTries(FieldModel& model, const ListedDevice& tracker, Unattended& boxes) {
+    ReadOutcome read;
+    for (int attempt = 1; attempt <= kReadTries; ++attempt) {
+        read = ReadTracker(link_, model, tracker, boxes);
+        if (read.succeeded() || read.ending == Ending::DeviceGone) {
+            break;
+        }
+        if (attempt < kReadTries) {
+            clock_.sleepFor(kPauseAfterFailedRead);
+        }
+    }
+    return read;
+}
+
+int Run::list() {
+    const Listing listing = ListDevices(bridge_);
+    if (!listing.listed) {
+        return fail(kFailed, "Список устройств USB не получен",
+                    "Проверьте, что система видит устройства USB (lsusb).");
+    }
+    std::vector<JsonObject> devices;
+    for (const ListedDevice& device : listing.devices) {
+        JsonObject json;
+        json.integer("index", device.index)
+            .text("description", device.description)
+            .text("usb_serial", device.usbSerial)
+            .flag("tracker", device.tracker)
+            .flag("access_refused", device.accessRefused);
+        std::string line = std::to_string(device.index) + "  ";
+        if (device.accessRefused) {
+            line += "нет доступа";
+        } else if (!device.tracker) {
+            line += device.description + "  " + device.usbSerial + "  не трекер";
+        } else {
+            FieldModel model;
+            StartFields(model);
+            ShowFoundTracker(model, device.serial);
+            link_.setTarget(LinkTarget::serial(device.usbSerial));
+            NoProgress progress;
+            const ReadOutcome version = ReadConfiguration(link_, ReadRequest{false}, progress);
+            const std::string firmware =
+                version.firmware ? version.firmware->caption() : "прошивка не прочитана";
+            const std::string mac = utf8(model.text(Field::MacView));
+            line += device.description + "  трекер " + utf8(model.text(Field::SerNum)) + "  MAC " +
+                    mac + "  " + firmware;
+            json.text("serial", utf8(model.text(Field::SerNum)))
+                .text("mac", mac)
+                .text("firmware", version.firmware ? version.firmware->caption() : "");
+        }
+        devices.push_back(std::move(json));
+        if (!o_.json) {
+            out() << line << "\n";
+        }
+    }
+    if (o_.json) {
+        out() << JsonObject().flag("ok", true).list("devices", devices).str() << "\n";
+    } else if (listing.devices.empty()) {
+        out() << "Устройств FTDI не подключено\n";
+    }
+    if (listing.accessRefused()) {
+        env_.err() << "korvan-cli: " << kNoAccessMessage << "\n";
+        return kAccessRefused;
+    }
+    return kDone;
+}
+
+int Run::read() {
+    int status = kDone;
+    const ListedDevice* tracker = chooseTracker(ListDevices(bridge_), status);
+    if (tracker == nullptr) {
+        return status;
+    }
+    FieldModel model;
+    StartFields(model);
+    Unattended boxes;
+    const ReadOutcome read = ReadTracker(link_, model, *tracker, boxes);
+    if (!read.succeeded()) {
+        return fail(kFailed, StatusText(model), "Проверьте подключение трекера и повторите.");
+    }
+    if (!read.missed.empty()) {
+        // A profile with first-run values in place of what was not read would pass them off
+        // as this tracker's.
+        return fail(kFailed, StatusText(model) + "; профиль не сохранён",
+                    "Повторите чтение; если не помогает, обновите прошивку трекера.");
+    }
+    if (o_.output.empty()) {
+        out() << ProfileText(model);
+        return kDone;
+    }
+    if (auto error = SaveProfile(model, PathFromUtf8(o_.output))) {
+        return fail(kFileProblem, *error, "Проверьте папку и права на запись.");
+    }
+    if (o_.json) {
+        out() << JsonObject()
+                     .flag("ok", true)
+                     .text("serial", utf8(model.text(Field::SerNum)))
+                     .text("profile", o_.output)
+                     .str()
+              << "\n";
+    } else {
+        out() << "Профиль трекера " << utf8(model.text(Field::SerNum)) << " записан в " << o_.output
+              << "\n";
+    }
+    return kDone;
+}
+
+int Run::write() {
+    int status = kDone;
+    const auto profile = readProfile(status);
+    if (!profile) {
+        return status;
+    }
+    FieldModel databaseModel;
+    Unattended boxes;
+    DeviceDatabase database(databaseModel, boxes);
+    if (!o_.database.empty() && !openDatabase(database, databaseModel, status)) {
+        return status;
+    }
+    const ListedDevice* tracker = chooseTracker(ListDevices(bridge_), status);
+    if (tracker == nullptr) {
+        return status;
+    }
+    FieldModel model;
+    StartFields(model);
+    if (!ReadTracker(link_, model, *tracker, boxes).succeeded()) {
+        return fail(kFailed, StatusText(model), "Проверьте подключение трекера и повторите.");
+    }
+    LoadProfileText(model, *profile, o_.missingKeepDefaults);  // checked already
+    const Written written =
+        WriteTracker(link_, model, o_.database.empty() ? nullptr : &database, boxes);
+    std::string said = StatusText(model);
+    for (const auto& box : boxes.boxes) {
+        said += (said.empty() ? "" : "\n") + box.text;
+    }
+    if (!written.outcome.succeeded()) {
+        return fail(kFailed, said, "Исправьте сказанное и повторите запись.");
+    }
+    if (!o_.database.empty() && !written.recorded.saved) {
+        return fail(kFileProblem, said, "Трекер записан, но база не сохранена: проверьте файл.");
+    }
+    if (o_.json) {
+        out() << JsonObject()
+                     .flag("ok", true)
+                     .text("serial", utf8(model.text(Field::SerNum)))
+                     .text("result", said)
+                     .str()
+              << "\n";
+    } else {
+        out() << utf8(model.text(Field::SerNum)) << "  " << said << "\n";
+    }
+    return kDone;
+}
+
+int Run::provision() {
+    int status = kDone;
+    const auto profile = readProfile(status);
+    if (!profile) {
+        return status;
+    }
+    FieldModel databaseModel;
+    Unattended databaseBoxes;
+    DeviceDatabase database(databaseModel, databaseBoxes);
+    if (!openDatabase(database, databaseModel, status)) {
+        return status;
+    }
+    env_.err() << "Ожидание трекеров. Ctrl+C — закончить после текущего.\n";
+    std::set<std::string> done;  // USB serials written since they were plugged in
+    int written = 0;
+    int failed = 0;
+    const auto finished = [&] { return o_.count > 0 && written + failed >= o_.count; };
+    while (!finished() && !env_.stopRequested()) {
+        env_.provisionLooks(o_.sim, done);
+        const Listing listing = ListDevices(bridge_);
+        // A tracker pulled out is written again when it comes back.
+        std::erase_if(done, [&listing](const std::string& usbSerial) {
+            const auto& devices = listing.devices;
+            return std::none_of(devices.begin(), devices.end(),
+                                [&](const ListedDevice& d) { return d.usbSerial == usbSerial; });
+        });
+        if (listing.accessRefused() && done.empty()) {
+            env_.err() << "korvan-cli: " << kNoAccessMessage << "\n";
+        }
+        for (const ListedDevice* tracker : listing.trackers()) {
+            if (finished() || env_.stopRequested() || done.count(tracker->usbSerial) > 0) {
+                continue;
+            }
+            done.insert(tracker->usbSerial);
+            const auto start = clock_.now();
+            FieldModel model;
+            StartFields(model);
+            Unattended boxes;
+            bool ok = false;
+            std::string result;
+            if (readWithTries(model, *tracker, boxes).succeeded()) {
+                LoadProfileText(model, *profile, o_.missingKeepDefaults);
+                const Written w = WriteTracker(link_, model, &database, boxes);
+                ok = w.outcome.succeeded() && w.recorded.saved;
+                result = ok ? "записан" : StatusText(model);
+                for (const auto& box : boxes.boxes) {
+                    result += "; " + box.text;
+                }
+            } else {
+                result = StatusText(model);
+            }
+            (ok ? written : failed) += 1;
+            const double seconds = secondsBetween(start, clock_.now());
+            const std::string serial = utf8(model.text(Field::SerNum));
+            const std::string mac = utf8(model.text(Field::MacView));
+            if (o_.json) {
+                out() << JsonObject()
+                             .text("serial", serial)
+                             .text("mac", mac)
+                             .flag("ok", ok)
+                             .text("result", result)
+                             .number("seconds", seconds)
+                             .str()
+                      << "\n";
+            } else {
+                char time[32];
+                std::snprintf(time, sizeof time, "%.1f с", seconds);
+                out() << serial << "  " << mac << "  " << (ok ? "" : "ОШИБКА: ") << result << "  "
+                      << time << "\n";
+            }
+            out().flush();
+        }
+        if (!finished() && !env_.stopRequested()) {
+            clock_.sleepFor(kLookInterval);
+        }
+    }
+    if (o_.json) {
+        out() << JsonObject()
+                     .object("summary",
+                             JsonObject().integer("written", written).integer("failed", failed))
+                     .str()
+              << "\n";
+    } else {
+        out() << "Итого: записано " << written << ", с ошибкой " << failed << "\n";
+    }
+    return failed > 0 ? kFailed : kDone;
+}
+
+// The debug log's file is written beside the one asked for and put in its place only once it
+// is whole: an old file of that name is never lost to a copy that fails.
+class LogQuestions final : public DebugLogQuestions {
+  public:
+    explicit LogQuestions(std::filesystem::path part) : part_(std::move(part)) {}
+    bool confirmErase() override { return true; }  // the command itself says so
+    std::optional<std::string> chooseLogFile() override { return part_.string(); }
+
+  private:
+    std::filesystem::path part_;
+};
+
+int Run::log() {
+    const bool erase = o_.logAction == "erase";
+    if (!erase && o_.output.empty()) {
+        return fail(kUsage, "Не указан файл для журнала", "Добавьте -o ФАЙЛ.");
+    }
+    int status = kDone;
+    const ListedDevice* tracker = chooseTracker(ListDevices(bridge_), status);
+    if (tracker == nullptr) {
+        return status;
+    }
+    const std::filesystem::path target = PathFromUtf8(o_.output);
+    std::filesystem::path part = target;
+    part += ".korvan-part";
+    LogQuestions questions(part);
+    NoProgress progress;
+    link_.setTarget(LinkTarget::serial(tracker->usbSerial));
+    const Outcome outcome = erase
+                                ? ClearDebugLog(link_, questions, progress)
+                                : ReadDebugLog(link_, questions, progress, o_.logAction == "full");
+    std::string said;
+    for (const Message& message : outcome.messages) {
+        said += (said.empty() ? "" : "\n") + utf8(message.text);
+    }
+    std::error_code error;
+    if (!erase && outcome.succeeded() && std::filesystem::exists(part, error)) {
+        std::filesystem::rename(part, target, error);
+        if (error) {
+            std::filesystem::remove(part, error);
+            return fail(kFileProblem, "Журнал не записан в " + o_.output,
+                        "Проверьте папку и права на запись.");
+        }
+    }
+    std::filesystem::remove(part, error);
+    if (!outcome.succeeded()) {
+        return fail(kFailed, said.empty() ? "Журнал не прочитан" : said,
+                    "Проверьте подключение трекера и повторите.");
+    }
+    if (o_.json) {
+        out() << JsonObject().flag("ok", true).text("result", said).str() << "\n";
+    } else {
+        out() << said << "\n";
+    }
+    return kDone;
+}
+
+}  // namespace
+
+int RunCli(int argc, const char* const* argv, Environment& environment) {
+    const VersionNumbers version = ParseVersion(ProgramVersionString());
+    CLI::App app{"korvan-cli — настройка трекеров Zentracor с модулем Wi-Fi из командной строки",
+                 "korvan-cli"};
+    app.set_version_flag("--version", "korvan-cli " + std::to_string(version.major) + "." +
+                                          std::to_string(version.minor) + "." +
+                                          std::to_string(version.release));
+    app.footer(kExitStatuses);
+    app.fallthrough();
+    app.require_subcommand(1, 1);
+    Options o;
+    app.add_flag("--sim", o.sim, "симулированные трекеры вместо устройств USB");
+    app.add_flag("--json", o.json, "вывод в JSON, одна строка на объект");
+
+    auto* list = app.add_subcommand("list", "подключённые устройства FTDI и трекеры среди них");
+    auto* read = app.add_subcommand("read", "считать настройки трекера как профиль");
+    read->add_option("--device", o.device, "серийный номер трекера");
+    read->add_option("-o,--output", o.output, "файл профиля (иначе — на стандартный вывод)");
+    auto* write = app.add_subcommand("write", "записать профиль в трекер, как «Установить»");
+    write->add_option("--profile", o.profile, "файл профиля")->required();
+    write->add_option("--device", o.device, "серийный номер трекера");
+    write->add_option("--database", o.database, "база устройств (.zcf), куда внести трекер");
+    write->add_flag("--defaults-for-missing", o.missingKeepDefaults,
+                    "ключи, которых нет в профиле, — по умолчанию");
+    auto* provision = app.add_subcommand(
+        "provision", "линия настройки: записывать профиль в каждый подключаемый трекер");
+    provision->add_option("--profile", o.profile, "файл профиля")->required();
+    provision->add_option("--database", o.database, "база устройств (.zcf)")->required();
+    provision->add_option("--count", o.count, "сколько трекеров записать (иначе до Ctrl+C)")
+        ->check(CLI::PositiveNumber);
+    provision->add_flag("--defaults-for-missing", o.missingKeepDefaults,
+                        "ключи, которых нет в профиле, — по умолчанию");
+    auto* log = app.add_subcommand("log", "отладочный журнал трекера: read, full или erase");
+    log->add_option("action", o.logAction, "read, full или erase")
+        ->required()
+        ->check(CLI::IsMember({"read", "full", "erase"}));
+    log->add_option("--device", o.device, "серийный номер трекера");
+    log->add_option("-o,--output", o.output, "файл журнала");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e, environment.out(), environment.err());
+        return code == 0 ? kDone : kUsage;
+    }
+    Run run(environment, o);
+    if (list->parsed()) {
+        return run.list();
+    }
+    if (read->parsed()) {
+        return run.read();
+    }
+    if (write->parsed()) {
+        return run.write();
+    }
+    if (provision->parsed()) {
+        return run.provision();
+    }
+    return run.log();
+}
+
+}  // namespace korvan::cli

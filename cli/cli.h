@@ -1,0 +1,44 @@
+#pragma once
+
+#include <iosfwd>
+#include <set>
+#include <string>
+
+#include "link/bridge.h"
+#include "link/clock.h"
+
+// korvan-cli: the tracker's operations from a command line, on the same core as the window.
+namespace korvan::cli {
+
+// The exit statuses, as `korvan-cli --help` and its manual page list them.
+enum ExitStatus : int {
+    kDone = 0,           // everything asked was done
+    kFailed = 1,         // a tracker's operation failed, or a provisioned tracker did
+    kUsage = 2,          // the command line was wrong
+    kNoTracker = 3,      // no tracker, or not the one named, or more than one to choose from
+    kAccessRefused = 4,  // the system refused access to the USB device
+    kFileProblem = 5,    // a profile, database or output file could not be read or written
+};
+
+// What the commands run against: the real bridge, or simulated trackers for `--sim`.
+class Environment {
+  public:
+    virtual ~Environment() = default;
+    virtual std::ostream& out() = 0;
+    virtual std::ostream& err() = 0;
+    virtual Bridge& bridge(bool simulated) = 0;
+    virtual Clock& clock(bool simulated) = 0;
+    // Ctrl+C was pressed: the provisioning line ends once the tracker in hand is done.
+    virtual bool stopRequested() = 0;
+    // The provisioning line is about to look for trackers again; `done` are the USB serial
+    // strings of the trackers still attached that it has handled. Simulated trackers come and
+    // go here.
+    virtual void provisionLooks(bool simulated, const std::set<std::string>& done) {
+        (void)simulated;
+        (void)done;
+    }
+};
+
+int RunCli(int argc, const char* const* argv, Environment& environment);
+
+}  // namespace korvan::cli

@@ -1,0 +1,93 @@
+#include "cli/tracker_steps.h"
+
+#include <algorithm>
+
+#include "base/cp1251.h"
+#include "base/scan.h"
+#include "core/detection.h"
+#include "core/form_mapping.h"
+#include "settings/settings_file.h"
+
+namespace korvan::cli {
+
+bool Listing::accessRefused() const {
+    return std::any_of(devices.begin(), devices.end(),
+                       [](const ListedDevice& d) { return d.accessRefused; });
+}
+
+std::vector<const ListedDevice*> Listing::trackers() const {
+    std::vector<const ListedDevice*> found;
+    for (const ListedDevice& device : devices) {
+        if (device.tracker) {
+            found.push_back(&device);
+        }
+    }
+    return found;
+}
+
+Listing ListDevices(Bridge& bridge) {
+    Listing listing;
+    std::uint32_t count = 0;
+    if (bridge.deviceCount(count) != BridgeStatus::Ok) {
+        return listing;
+    }
+    listing.listed = true;
+    for (std::uint32_t index = 0; index < count; ++index) {
+        ListedDevice device;
+        device.index = index;
+        const BridgeStatus described = bridge.description(index, device.description);
+        const BridgeStatus numbered = described == BridgeStatus::Ok
+                                          ? bridge.serialNumber(index, device.usbSerial)
+                                          : described;
+        device.accessRefused =
+            described == BridgeStatus::AccessDenied || numbered == BridgeStatus::AccessDenied;
+        const bool supported =
+            std::find(std::begin(kTrackerDescriptions), std::end(kTrackerDescriptions),
+                      device.description) != std::end(kTrackerDescriptions);
+        device.serial = LeadingInteger(device.usbSerial).value_or(0);
+        device.tracker = numbered == BridgeStatus::Ok && supported && device.serial >= 1 &&
+                         device.serial <= 99999;
+        listing.devices.push_back(std::move(device));
+    }
+    return listing;
+}
+
+void StartFields(FieldModel& model) {
+    // As the window's start: the maker's address block, the settings of a first run, and the
+    // reactions that bring the boxes into line with them.
+    model.DeviceMac = {0x00, 0x50, 0x25, 0x00, 0x00, 0x00};
+    LoadSettings(model, {});
+    model.NoEncrClick();
+    model.bit64Click();
+    model.AutoIPClick();
+    model.ShowMac(0);
+}
+
+ReadOutcome ReadTracker(Link& link, FieldModel& model, const ListedDevice& tracker,
+                        MessageBoxes& boxes) {
+    ShowFoundTracker(model, tracker.serial);
+    link.setTarget(LinkTarget::serial(tracker.usbSerial));
+    NoProgress progress;
+    ReadOutcome outcome =
+        ReadConfiguration(link, ReadRequest{!model.checked(Field::UnReadBox)}, progress);
+    ApplyRead(model, boxes, outcome);
+    return outcome;
+}
+
+Written WriteTracker(Link& link, FieldModel& model, DeviceDatabase* database, MessageBoxes& boxes) {
+    NoProgress progress;
+    Written written;
+    written.outcome = WriteConfiguration(link, ConfigurationFromForm(model), progress, [database] {
+        if (database != nullptr) {
+            NameDatabaseBeforeWrite(*database);
+        }
+    });
+    written.recorded = ApplyWrite(model, boxes, database, written.outcome);
+    return written;
+}
+
+std::string StatusText(const FieldModel& model) {
+    return cp1251::toUtf8(model.text(Field::CommandInfo));
+}
+
+}  // namespace korvan::cli

@@ -1,0 +1,72 @@
+// korvan-cli: the tracker's operations and the provisioning line from a command line. With
+// --sim, simulated trackers at wire speed stand in for the USB devices.
+#include <atomic>
+#include <csignal>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "cli/cli.h"
+#include "link/ftdi_bridge.h"
+#include "sim/simulated_bridge.h"
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+extern "C" void onInterrupt(int) {
+    interrupted.store(true);
+}
+
+class ProgramEnvironment final : public korvan::cli::Environment {
+  public:
+    std::ostream& out() override { return std::cout; }
+    std::ostream& err() override { return std::cerr; }
+    korvan::Bridge& bridge(bool simulated) override {
+        if (!simulated) {
+            if (!real_) {
+                real_ = std::make_unique<korvan::FtdiBridge>();
+            }
+            return *real_;
+        }
+        if (!simulated_) {
+            simulated_ = std::make_unique<korvan::sim::SimulatedBridge>(clock_);
+            simulated_->plug(korvan::sim::SimulatedTracker::Configured("90001"));
+            next_ = 90002;
+        }
+        return *simulated_;
+    }
+    korvan::Clock& clock(bool) override { return clock_; }
+    bool stopRequested() override { return interrupted.load(); }
+    // The simulated line: a written tracker is taken away and the next one plugged in.
+    void provisionLooks(bool simulated, const std::set<std::string>& done) override {
+        if (!simulated || !simulated_) {
+            return;
+        }
+        for (const auto& usbSerial : done) {
+            simulated_->unplugSerial(usbSerial);
+        }
+        if (simulated_->attached() == 0 && next_ <= 99999) {
+            simulated_->plug(korvan::sim::SimulatedTracker::Configured(std::to_string(next_++)));
+        }
+    }
+
+  private:
+    korvan::SteadyClock clock_;
+    std::unique_ptr<korvan::FtdiBridge> real_;
+    std::unique_ptr<korvan::sim::SimulatedBridge> simulated_;
+    int next_ = 90001;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The first Ctrl+C lets the tracker in hand be finished; a second one ends the program.
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    ProgramEnvironment environment;
+    return korvan::cli::RunCli(argc, argv, environment);
+}

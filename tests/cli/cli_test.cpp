@@ -1,0 +1,256 @@
+#include "cli/cli.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/cp1251.h"
+#include "core/configurator.h"
+#include "settings/settings_file.h"
+#include "settings/tracker_profile.h"
+#include "sim/scripted_desktop.h"
+#include "sim/simulated_bridge.h"
+#include "tests/support/temp_folder.h"
+
+namespace korvan {
+namespace {
+
+using sim::Fault;
+using sim::SimulatedTracker;
+
+// The commands against simulated trackers in virtual time, their output kept.
+class Cli : public ::testing::Test, public cli::Environment {
+  protected:
+    testing::TempFolder folder;
+    VirtualClock time;
+    sim::SimulatedBridge trackers{time};
+    std::ostringstream output;
+    std::ostringstream errors;
+    bool stop = false;
+    // The provisioning line's trackers, plugged one by one as the line looks for them.
+    std::deque<SimulatedTracker> line;
+    int looks = 0;
+    // Instead of the line above: what happens at each look, by its number.
+    std::function<void(int look)> script;
+
+    std::ostream& out() override { return output; }
+    std::ostream& err() override { return errors; }
+    Bridge& bridge(bool) override { return trackers; }
+    Clock& clock(bool) override { return time; }
+    bool stopRequested() override { return stop; }
+    void provisionLooks(bool, const std::set<std::string>& done) override {
+        ++looks;
+        if (script) {
+            script(looks);
+            return;
+        }
+        for (const auto& usbSerial : done) {
+            trackers.unplugSerial(usbSerial);
+        }
+        if (trackers.attached() == 0 && !line.empty()) {
+            trackers.plug(std::move(line.front()));
+            line.pop_front();
+        } else if (trackers.attached() == 0 && line.empty()) {
+            stop = true;  // the line has run dry: as a technician's Ctrl+C
+        }
+    }
+
+    int run(std::vector<std::string> arguments) {
+        output.str({});
+        errors.str({});
+        arguments.insert(arguments.begin(), "korvan-cli");
+        std::vector<const char*> argv;
+        for (const auto& a : arguments) {
+            argv.push_back(a.c_str());
+        }
+        return cli::RunCli(static_cast<int>(argv.size()), argv.data(), *this);
+    }
+    std::string file(const char* name) const { return (folder / name).string(); }
+    std::string profileFile() {
+        // A profile as the window saves it, with a field of its own to tell it by.
+        FieldModel model;
+        LoadSettings(model, {});
+        model.setText(Field::Edit1, "17");
+        EXPECT_FALSE(SaveProfile(model, folder / "fleet.ini").has_value());
+        return file("fleet.ini");
+    }
+};
+
+TEST_F(Cli, ListShowsEveryDeviceAndWhichAreTrackers) {
+    auto& other = trackers.plug(SimulatedTracker::Configured("FT0A1B2C"));
+    other.usbDescription = "FT232R USB UART";
+    trackers.plug(SimulatedTracker::Configured("90001"));
+    EXPECT_EQ(run({"list"}), cli::kDone);
+    const std::string shown = output.str();
+    EXPECT_NE(shown.find("0  FT232R USB UART  FT0A1B2C  не трекер"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("1  Zentracor  трекер 90001  MAC 00 50 25 01 5F 91  Ver. 1.5"),
+              std::string::npos)
+        << shown;
+
+    EXPECT_EQ(run({"--json", "list"}), cli::kDone);
+    EXPECT_NE(output.str().find("\"serial\":\"90001\""), std::string::npos) << output.str();
+
+    trackers.failNext(sim::BridgeCall::Description, BridgeStatus::AccessDenied);
+    EXPECT_EQ(run({"list"}), cli::kAccessRefused);
+    EXPECT_NE(errors.str().find("Нет доступа к USB"), std::string::npos);
+}
+
+TEST_F(Cli, ReadPrintsTheTrackersProfileOrWritesItToAFile) {
+    trackers.plug(SimulatedTracker::Configured("90001"));
+    EXPECT_EQ(run({"read"}), cli::kDone);
+    FieldModel printed;
+    LoadSettings(printed, {});
+    ASSERT_FALSE(LoadProfileText(printed, output.str()).has_value()) << output.str();
+    EXPECT_EQ(printed.text(Field::WiFiName), "Depot-North");
+
+    EXPECT_EQ(run({"read", "--device", "90001", "-o", file("read.ini")}), cli::kDone);
+    EXPECT_EQ(testing::readBytes(folder / "read.ini"), ProfileText(printed));
+
+    EXPECT_EQ(run({"read", "--device", "90002"}), cli::kNoTracker);
+    EXPECT_NE(errors.str().find("Трекер 90002 не подключён"), std::string::npos);
+    trackers.plug(SimulatedTracker::Configured("90002"));
+    EXPECT_EQ(run({"read"}), cli::kNoTracker);  // two to choose from
+    EXPECT_NE(errors.str().find("--device"), std::string::npos);
+}
+
+TEST_F(Cli, WriteSendsWhatTheWindowSendsAndRecordsTheDevice) {
+    const std::string profile = profileFile();
+    // The window: the profile's fields, "Установить".
+    std::vector<std::uint8_t> fromWindow;
+    {
+        sim::SimulatedBridge windowBridge{time};
+        sim::ScriptedDesktop desktop;
+        Configurator core(windowBridge, time, desktop);
+        LoadSettings(core.model(), {});
+        core.model().DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
+        core.model().DatabasePath = file("window.zcf");
+        core.model().setText(Field::DbFileName, "window.zcf");
+        auto& tracker = windowBridge.plug(SimulatedTracker::Configured("90001"));
+        core.DeviceChanged();
+        ASSERT_FALSE(LoadProfile(core.model(), profile).has_value());
+        tracker.clearRecord();
+        core.Button5Click();
+        fromWindow = tracker.received();
+    }
+    auto& tracker = trackers.plug(SimulatedTracker::Configured("90001"));
+    const int status = run({"write", "--profile", profile, "--database", file("cli.zcf")});
+    EXPECT_EQ(status, cli::kDone) << errors.str();
+    EXPECT_NE(output.str().find("Данные успешно записаны в устройство"), std::string::npos);
+    // The read before the write is the window's detection; what follows it is the write.
+    const auto& received = tracker.received();
+    ASSERT_GE(received.size(), fromWindow.size());
+    EXPECT_TRUE(std::equal(fromWindow.begin(), fromWindow.end(),
+                           received.end() - static_cast<std::ptrdiff_t>(fromWindow.size())));
+    EXPECT_EQ(tracker.settings.recordingPeriod, 17);
+    EXPECT_NE(testing::readBytes(folder / "cli.zcf").find("90001:"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(folder / "cli-srv.zcf"));
+}
+
+TEST_F(Cli, AProblemIsNamedWithWhatToDoAndItsOwnStatus) {
+    trackers.plug(SimulatedTracker::Configured("90001"));
+    EXPECT_EQ(run({"write"}), cli::kUsage);  // --profile is required
+    EXPECT_EQ(run({"frobnicate"}), cli::kUsage);
+    EXPECT_EQ(run({"--version"}), cli::kDone);
+    EXPECT_EQ(output.str().rfind("korvan-cli ", 0), 0u);
+
+    EXPECT_EQ(run({"write", "--profile", file("none.ini")}), cli::kFileProblem);
+    testing::writeBytes(folder / "bad.ini", "[SERVER]\r\nNoSuchKey=1\r\n");
+    EXPECT_EQ(run({"write", "--profile", file("bad.ini")}), cli::kFileProblem);
+    EXPECT_NE(errors.str().find("NoSuchKey"), std::string::npos) << errors.str();
+    EXPECT_TRUE(trackers.tracker(0).commands().empty());  // nothing was sent
+
+    // A database that cannot be read is never written over, and no tracker is touched for it.
+    testing::writeBytes(folder / "broken.zcf", "not a database\r\n");
+    EXPECT_EQ(run({"write", "--profile", profileFile(), "--database", file("broken.zcf")}),
+              cli::kFileProblem);
+    EXPECT_EQ(testing::readBytes(folder / "broken.zcf"), "not a database\r\n");
+    EXPECT_TRUE(trackers.tracker(0).commands().empty());
+
+    // A write the tracker does not confirm is a failure, and nothing is recorded.
+    trackers.tracker(0).injectFault(
+        {.kind = Fault::Kind::NoReply, .command = "FL_SET_MODE,", .times = 10});
+    EXPECT_EQ(run({"write", "--profile", profileFile(), "--database", file("fleet.zcf")}),
+              cli::kFailed);
+    EXPECT_NE(errors.str().find("Устройство не подтвердило: режим работы"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder / "fleet.zcf"));
+}
+
+TEST_F(Cli, TheProvisioningLineWritesEachTrackerOnceAndSaysWhichFailed) {
+    line.push_back(SimulatedTracker::Configured("90011"));
+    line.push_back(SimulatedTracker::PulledOutDuringWrite("90012"));
+    line.push_back(SimulatedTracker::Configured("90013"));
+    const int status =
+        run({"provision", "--profile", profileFile(), "--database", file("fleet.zcf")});
+    EXPECT_EQ(status, cli::kFailed);
+    const std::string shown = output.str();
+    EXPECT_NE(shown.find("90011  00 50 25 01 5F 9B  записан"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("90012  00 50 25 01 5F 9C  ОШИБКА: Устройство отключено"),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("90013  00 50 25 01 5F 9D  записан"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("Итого: записано 2, с ошибкой 1"), std::string::npos) << shown;
+    const std::string database = testing::readBytes(folder / "fleet.zcf");
+    EXPECT_NE(database.find("90011:"), std::string::npos);
+    EXPECT_EQ(database.find("90012:"), std::string::npos);
+    EXPECT_NE(database.find("90013:"), std::string::npos);
+}
+
+TEST_F(Cli, TheProvisioningLineWritesATrackerOncePerPlugAndStopsAtItsCount) {
+    // A tracker that stays is written once, however often the line looks; plugged in again,
+    // it is written again.
+    trackers.plug(SimulatedTracker::Configured("90021"));
+    script = [this](int look) {
+        if (look == 5) {
+            trackers.unplug(0);
+        } else if (look == 7) {
+            trackers.plug(SimulatedTracker::Configured("90021"));
+        } else if (look == 12) {
+            stop = true;
+        }
+    };
+    const auto profile = profileFile();
+    EXPECT_EQ(run({"--json", "provision", "--profile", profile, "--database", file("fleet.zcf")}),
+              cli::kDone);
+    const std::string shown = output.str();
+    std::size_t lines = 0;
+    for (auto at = shown.find("\"serial\":\"90021\""); at != std::string::npos;
+         at = shown.find("\"serial\":\"90021\"", at + 1)) {
+        ++lines;
+    }
+    EXPECT_EQ(lines, 2u) << shown;
+    EXPECT_NE(shown.find("\"summary\":{\"written\":2,\"failed\":0}"), std::string::npos);
+
+    // With a count, the line ends once that many trackers are done.
+    script = nullptr;
+    stop = false;
+    trackers.unplug(0);
+    line.push_back(SimulatedTracker::Configured("90031"));
+    line.push_back(SimulatedTracker::Configured("90032"));
+    EXPECT_EQ(
+        run({"provision", "--profile", profile, "--database", file("fleet.zcf"), "--count", "1"}),
+        cli::kDone);
+    EXPECT_NE(output.str().find("Итого: записано 1, с ошибкой 0"), std::string::npos);
+    EXPECT_EQ(output.str().find("90032"), std::string::npos);
+}
+
+TEST_F(Cli, TheDebugLogIsCopiedWithoutLosingAnOldFile) {
+    auto& tracker = trackers.plug(SimulatedTracker::Configured("90001"));
+    testing::writeBytes(folder / "log.bin", "old log");
+    tracker.injectFault({.kind = Fault::Kind::NoReply, .command = "DEBUG_READ_LOG,", .times = 1});
+    EXPECT_EQ(run({"log", "read", "-o", file("log.bin")}), cli::kFailed);
+    EXPECT_EQ(testing::readBytes(folder / "log.bin"), "old log");
+    EXPECT_EQ(run({"log", "read", "-o", file("log.bin")}), cli::kDone);
+    EXPECT_EQ(testing::readBytes(folder / "log.bin").size(), tracker.debugLog.size());
+    EXPECT_EQ(run({"log", "erase"}), cli::kDone);
+    EXPECT_TRUE(tracker.debugLog.empty() ||
+                tracker.debugPointer == SimulatedTracker::kDebugLogBase);
+    EXPECT_EQ(run({"log", "read"}), cli::kUsage);  // no file named
+}
+
+}  // namespace
+}  // namespace korvan
