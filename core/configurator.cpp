@@ -341,7 +341,6 @@ void Configurator::SaveAsClick() {
     database_.SaveAsClick();
 }
 
-
 void Configurator::SaveProfileClick() {
     if (operationRunning()) {
         return;
