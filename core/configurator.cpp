@@ -3,11 +3,13 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/file_names.h"
 #include "core/detection.h"
 #include "core/form_mapping.h"
 #include "core/form_outcomes.h"
 #include "protocol/debug_log.h"
 #include "protocol/session.h"
+#include "settings/tracker_profile.h"
 
 namespace korvan {
 
@@ -337,6 +339,57 @@ void Configurator::OpenClick() {
 
 void Configurator::SaveAsClick() {
     database_.SaveAsClick();
+}
+
+void Configurator::SaveProfileClick() {
+    if (operationRunning()) {
+        return;
+    }
+    Operation operation(*this);
+    const auto path = desktop_.chooseProfileToSave();
+    if (!path) {
+        return;
+    }
+    const std::string name(FileNamePart(*path));
+    if (const auto failure = SaveProfile(model_, PathFromUtf8(*path))) {
+        model_.setStatusColour(StatusColour::Red);
+        model_.setStatusMessage("Профиль " + name + " не сохранён");
+        desktop_.message(MessageIcon::Error, "Профиль " + name + " не сохранён.\n" + *failure);
+        return;
+    }
+    model_.setStatusColour(StatusColour::Black);
+    model_.setStatusMessage("Профиль " + name + " сохранён");
+}
+
+void Configurator::OpenProfileClick() {
+    if (operationRunning()) {
+        return;
+    }
+    Operation operation(*this);
+    if (const auto path = desktop_.chooseProfileToOpen()) {
+        loadProfile(*path);
+    }
+}
+
+void Configurator::OpenProfileFile(const std::string& pathUtf8) {
+    if (operationRunning()) {
+        return;
+    }
+    Operation operation(*this);
+    loadProfile(pathUtf8);
+}
+
+void Configurator::loadProfile(const std::string& pathUtf8) {
+    const std::string name(FileNamePart(pathUtf8));
+    if (const auto error = LoadProfile(model_, PathFromUtf8(pathUtf8))) {
+        model_.setStatusColour(StatusColour::Red);
+        model_.setStatusMessage("Профиль " + name + " не загружен");
+        desktop_.message(MessageIcon::Error,
+                         "Профиль " + name + " не загружен.\n" + error->message);
+        return;
+    }
+    model_.setStatusColour(StatusColour::Black);
+    model_.setStatusMessage("Профиль " + name + " загружен");
 }
 
 }  // namespace korvan

@@ -83,6 +83,12 @@ class Configurator {
     void ReadDebugLog(bool fullRead);
     void OpenClick();
     void SaveAsClick();
+    // Tracker profiles: the fields saved to a file that a dialog names, or loaded from one
+    // (Ctrl+O) or from a file dropped on the window. A profile holds no identity, so loading one
+    // leaves the tracker shown and the write button as they are. Nothing while an operation runs.
+    void SaveProfileClick();
+    void OpenProfileClick();
+    void OpenProfileFile(const std::string& pathUtf8);
 
   private:
     class Operation;
@@ -97,6 +103,7 @@ class Configurator {
     void retryReached(int attempt, int attempts);
     void postToWindow(std::function<void()> task);
     void startUp();
+    void loadProfile(const std::string& pathUtf8);
     // Detection held back by an operation runs once nothing runs any more.
     void handleHeldDeviceChange();
     // A running operation cancelled, a waiting dialog call released, the worker joined.

@@ -6,6 +6,9 @@
 namespace korvan {
 
 // Everything the core asks of the desktop: file dialogs, message boxes and showing a file.
-class Desktop : public DatabaseDialogs, public MessageBoxes, public LogFileDialog {};
+class Desktop : public DatabaseDialogs,
+                public MessageBoxes,
+                public LogFileDialog,
+                public ProfileDialogs {};
 
 }  // namespace korvan

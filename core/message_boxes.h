@@ -27,4 +27,13 @@ class LogFileDialog {
     virtual std::optional<std::string> chooseLogFile() = 0;
 };
 
+// The dialogs for tracker profiles ("Профиль трекера (*.ini)"): the path chosen, UTF-8, or
+// nothing when cancelled. The save dialog asks before it overwrites a file.
+class ProfileDialogs {
+  public:
+    virtual ~ProfileDialogs() = default;
+    virtual std::optional<std::string> chooseProfileToOpen() = 0;
+    virtual std::optional<std::string> chooseProfileToSave() = 0;
+};
+
 }  // namespace korvan

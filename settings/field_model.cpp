@@ -142,6 +142,25 @@ void FieldModel::setMaxLength(Field f, int length) {
     }
 }
 
+void FieldModel::restore(const Snapshot& snapshot) {
+    // Every state first, then the news: a listener that looks at other fields sees them whole.
+    Snapshot before = std::exchange(fields_, snapshot);
+    for (int i = 0; i < kFieldCount; ++i) {
+        const auto f = static_cast<Field>(i);
+        const auto& was = before[i];
+        const auto& now = fields_[i];
+        if (was.text != now.text || was.index != now.index || was.checked != now.checked) {
+            notify(f, Aspect::Value);
+        }
+        if (was.enabled != now.enabled) {
+            notify(f, Aspect::Enabled);
+        }
+        if (was.maxLength != now.maxLength) {
+            notify(f, Aspect::MaxLength);
+        }
+    }
+}
+
 void FieldModel::setStatusColour(StatusColour colour) {
     if (statusColour_ != colour) {
         statusColour_ = colour;
@@ -226,10 +245,9 @@ void FieldModel::AutoIPClick() {
 }
 
 void FieldModel::bit64Click() {
-    // A WEP key written as text: 5 characters for 64 bits, 13 for 128. The text already typed
-    // stays whole; only further typing is limited.
+    // The text already typed stays whole; only further typing is limited.
     const bool shortKey = checked(Field::bit64);
-    setMaxLength(Field::WiFiKey, shortKey ? 5 : 13);
+    setMaxLength(Field::WiFiKey, shortKey ? kWepKeyLength64 : kWepKeyLength128);
     setText(Field::WiFiLabel,
             cp1251::fromUtf8(shortKey ? "Ключ сети (5 символов)" : "Ключ сети (13 символов)"));
 }

@@ -54,6 +54,18 @@ class Subscription {
 // fires nothing. Texts are Windows-1251 bytes.
 class FieldModel {
   public:
+    struct FieldState {
+        std::string text;
+        int index = -1;
+        bool checked = false;
+        bool enabled = true;
+        int maxLength = 0;
+        bool operator==(const FieldState&) const = default;
+    };
+    // Every field's state at one moment, so that a change worked out on another model can be
+    // taken over whole or not at all.
+    using Snapshot = std::array<FieldState, kFieldCount>;
+
     FieldModel();
     FieldModel(const FieldModel&) = delete;
     FieldModel& operator=(const FieldModel&) = delete;
@@ -79,6 +91,11 @@ class FieldModel {
     // The status line's text, given in UTF-8 as the program's messages are written.
     void setStatusMessage(std::string_view utf8);
     void setStatusFont(StatusFont font);
+
+    Snapshot snapshot() const { return fields_; }
+    // Takes over every field's state and tells each change. Fires no reaction: the states
+    // taken over already hold what their reactions made of them.
+    void restore(const Snapshot& snapshot);
 
     // The listener hears every change after it has been made.
     [[nodiscard]] Subscription subscribe(FieldListener listener);
@@ -106,14 +123,6 @@ class FieldModel {
     std::string DatabasePath;  // UTF-8, as the file system takes it
 
   private:
-    struct FieldState {
-        std::string text;
-        int index = -1;
-        bool checked = false;
-        bool enabled = true;
-        int maxLength = 0;
-    };
-
     const FieldState& state(Field f) const { return fields_[indexOf(f)]; }
     FieldState& state(Field f) { return fields_[indexOf(f)]; }
     void notify(Field f, Aspect aspect);

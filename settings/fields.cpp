@@ -98,7 +98,7 @@ Table buildTable() {
     t.combo(Field::Sert, {"Открытая", "Совместная"}, 0);
     t.radio(Field::bit64, RadioGroup::KeySize, true);
     t.radio(Field::RadioButton7, RadioGroup::KeySize);
-    t.edit(Field::WiFiKey, {}, 5);
+    t.edit(Field::WiFiKey, {}, kWepKeyLength64);
     t.radio(Field::AutoIP, RadioGroup::Address, true);
     t.radio(Field::RadioButton6, RadioGroup::Address);
     t.edit(Field::DevIP, "192.168.0.2");

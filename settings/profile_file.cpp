@@ -25,25 +25,17 @@ std::string_view trim(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool isQuote(char c) {
     return c == '"' || c == '\'';
 }
 
 bool enclosedInQuotes(std::string_view value) {
     return value.size() >= 2 && isQuote(value.front()) && value.front() == value.back();
+}
+
+// A value as stored, without the pair of quotes that may enclose it.
+std::string_view unquoted(std::string_view value) {
+    return enclosedInQuotes(value) ? value.substr(1, value.size() - 2) : value;
 }
 
 // The section named on a line such as "[NET]", or nothing.
@@ -145,7 +137,7 @@ std::optional<std::string> ProfileFile::storedValue(std::string_view section,
             if (inSection) {
                 return std::nullopt;  // only the first section of that name counts
             }
-            inSection = !sectionSeen && sameName(*name, section);
+            inSection = !sectionSeen && SameProfileName(*name, section);
             sectionSeen = sectionSeen || inSection;
             continue;
         }
@@ -153,16 +145,41 @@ std::optional<std::string> ProfileFile::storedValue(std::string_view section,
             continue;
         }
         auto entry = keyOf(line.text);
-        if (!entry || !sameName(entry->key, key)) {
+        if (!entry || !SameProfileName(entry->key, key)) {
             continue;
         }
-        auto value = entry->value;
-        if (enclosedInQuotes(value)) {
-            value = value.substr(1, value.size() - 2);
-        }
-        return std::string(value);
+        return std::string(unquoted(entry->value));
     }
     return std::nullopt;
+}
+
+std::vector<ProfileLine> ProfileFile::outline() const {
+    std::vector<ProfileLine> outline;
+    outline.reserve(lines_.size());
+    for (const auto& line : lines_) {
+        ProfileLine seen;
+        seen.number = static_cast<int>(outline.size()) + 1;
+        const auto text = trim(line.text);
+        if (text.empty()) {
+            seen.kind = ProfileLine::Kind::Blank;
+        } else if (text.front() == ';') {
+            seen.kind = ProfileLine::Kind::Comment;
+        } else if (auto section = sectionOf(text)) {
+            seen.kind = ProfileLine::Kind::Section;
+            seen.name = *section;
+        } else if (auto entry = keyOf(text)) {
+            seen.kind = ProfileLine::Kind::Key;
+            seen.name = entry->key;
+            seen.value = unquoted(entry->value);
+            if (encoding_ != Encoding::Ansi) {
+                seen.value = cp1251::fromUtf8(seen.value);
+            }
+        } else {
+            seen.kind = ProfileLine::Kind::Other;
+        }
+        outline.push_back(std::move(seen));
+    }
+    return outline;
 }
 
 std::optional<std::string> ProfileFile::read(std::string_view section, std::string_view key) const {
@@ -199,7 +216,7 @@ void ProfileFile::store(std::string_view section, std::string_view key, std::str
             if (sectionLine) {
                 break;
             }
-            if (sameName(*name, section)) {
+            if (SameProfileName(*name, section)) {
                 sectionLine = i;
                 insertAt = i + 1;
             }
@@ -208,7 +225,7 @@ void ProfileFile::store(std::string_view section, std::string_view key, std::str
         if (!sectionLine) {
             continue;
         }
-        if (auto entry = keyOf(lines_[i].text); entry && sameName(entry->key, key)) {
+        if (auto entry = keyOf(lines_[i].text); entry && SameProfileName(entry->key, key)) {
             lines_[i].text = std::string(entry->key) + '=' + stored;
             return;
         }
@@ -256,6 +273,19 @@ std::string ProfileFile::serialize() const {
     const bool bigEndian = encoding_ == Encoding::Utf16Be;
     return std::string(bigEndian ? kUtf16BeMark : kUtf16LeMark) + utf16::fromUtf8(text, bigEndian) +
            oddByte_;
+}
+
+bool SameProfileName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::optional<int> parseProfileInteger(std::string_view text) {

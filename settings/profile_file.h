@@ -8,6 +8,22 @@
 
 namespace korvan {
 
+// One line of a profile file as the reader sees it, for a reader that must say where a value
+// stands.
+struct ProfileLine {
+    enum class Kind : std::uint8_t {
+        Blank,
+        Comment,  // begins with ';'
+        Section,
+        Key,
+        Other,  // neither a section nor a key: the reader passes over it
+    };
+    Kind kind = Kind::Blank;
+    int number = 0;     // from 1
+    std::string name;   // the section's or the key's name as written, trimmed
+    std::string value;  // a key's value as `read` gives it, but not cut to the limit
+};
+
 // An INI file read and written the way the Windows private-profile functions do it, so that a
 // file from an earlier installation reads the same and keeps what this program does not know:
 // - a line ends at a CR LF, a line feed or a CR alone, so no value holds a line break;
@@ -41,6 +57,9 @@ class ProfileFile {
 
     Encoding encoding() const { return encoding_; }
 
+    // Every line of the file, in order.
+    std::vector<ProfileLine> outline() const;
+
     // The file's bytes in its encoding. New lines end the way the file's first line does (CR LF
     // for a new file, CR in a file of nothing else).
     std::string serialize() const;
@@ -60,6 +79,9 @@ class ProfileFile {
     Encoding encoding_ = Encoding::Ansi;
     std::string oddByte_;  // a UTF-16 file's last byte without a partner, kept as it was
 };
+
+// Sections and keys are the same when they differ only in the case of Latin letters.
+bool SameProfileName(std::string_view a, std::string_view b);
 
 // Decimal or hexadecimal ("$1F", "0x1F") integer, as the settings were stored; anything else,
 // an empty text included, gives nothing.

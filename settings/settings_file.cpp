@@ -1,241 +1,26 @@
 #include "settings/settings_file.h"
 
-#include <algorithm>
-#include <array>
-#include <optional>
 #include <string_view>
 
 #include "base/cp1251.h"
 #include "base/file_io.h"
 #include "settings/profile_file.h"
+#include "settings/settings_keys.h"
 
 namespace korvan {
 namespace {
 
-enum class Stored {
-    AlwaysEmpty,        // written empty, never read
-    Text,               // an edit's text, or a hemisphere box's text
-    ItemIndex,          // a combo box's item index
-    Checked,            // a check box
-    PairFirst,          // true selects `field`, false the other button of its pair
-    InputType,          // true selects counter type B or C of an input; false leaves it unselected
-    DatabasePath,       // the last device database, in Windows-1251 for earlier installations
-    DatabasePathExact,  // the same path as UTF-8, for names the code page cannot hold
-};
-
-constexpr std::string_view kDatabasePathSection = "FILE";
-constexpr std::string_view kDatabasePathExactKey = "LastBegeDBUtf8";
-
-struct Key {
-    std::string_view section;
-    std::string_view name;
-    Stored stored;
-    Field field;
-    std::string_view absentText;  // for texts
-    int absentNumber;             // for item indices and flags
-    int readStep;                 // 0: never read
-};
-
-constexpr Key text(std::string_view section, std::string_view name, Field field,
-                   std::string_view absent, int readStep) {
-    return {section, name, Stored::Text, field, absent, 0, readStep};
-}
-constexpr Key number(std::string_view section, std::string_view name, Stored stored, Field field,
-                     int absent, int readStep) {
-    return {section, name, stored, field, {}, absent, readStep};
-}
-constexpr Key flag(std::string_view section, std::string_view name, Field field, int readStep) {
-    return number(section, name, Stored::Checked, field, 0, readStep);
-}
-constexpr Key apn(std::string_view name) {
-    return {"APN", name, Stored::AlwaysEmpty, Field::ip, {}, 0, 0};
-}
-
-// The control point keys of point `n`, "p<n>...", in the order they are written and read.
-constexpr std::array<std::string_view, 14 * 3> kPointKeyNames = {
-    "p1lad", "p1lam", "p1lamm",  "p1NS",     "p1lod",    "p1lom",     "p1lomm",
-    "p1EW",  "p1rad", "p1inout", "p1outout", "p1ingprs", "p1outgprs", "p1ontime",
-    "p2lad", "p2lam", "p2lamm",  "p2NS",     "p2lod",    "p2lom",     "p2lomm",
-    "p2EW",  "p2rad", "p2inout", "p2outout", "p2ingprs", "p2outgprs", "p2ontime",
-    "p3lad", "p3lam", "p3lamm",  "p3NS",     "p3lod",    "p3lom",     "p3lomm",
-    "p3EW",  "p3rad", "p3inout", "p3outout", "p3ingprs", "p3outgprs", "p3ontime",
-};
-
-constexpr std::array<Key, 14> pointKeys(int n) {
-    auto p = [n](Field ofPoint1) { return ofPoint(ofPoint1, n); };
-    auto name = [n](int i) { return kPointKeyNames[static_cast<std::size_t>((n - 1) * 14 + i)]; };
-    const int step = 44 + (n - 1) * 14;
-    return {{
-        text("POINTS", name(0), p(Field::Point1Latd), "", step),
-        text("POINTS", name(1), p(Field::Point1Latm), "", step + 1),
-        text("POINTS", name(2), p(Field::Point1Latmm), "", step + 2),
-        text("POINTS", name(3), p(Field::Point1NS), "N", step + 3),
-        text("POINTS", name(4), p(Field::Point1Lond), "", step + 4),
-        text("POINTS", name(5), p(Field::Point1Lonm), "", step + 5),
-        text("POINTS", name(6), p(Field::Point1Lonmm), "", step + 6),
-        text("POINTS", name(7), p(Field::Point1EW), "E", step + 7),
-        text("POINTS", name(8), p(Field::Point1Rad), "50", step + 8),
-        flag("POINTS", name(9), p(Field::Point1InOut), step + 9),
-        flag("POINTS", name(10), p(Field::Point1OutOut), step + 10),
-        flag("POINTS", name(11), p(Field::Point1InGPRS), step + 11),
-        flag("POINTS", name(12), p(Field::Point1OutGPRS), step + 12),
-        text("POINTS", name(13), p(Field::edPoint1OnTime), "1", step + 13),
-    }};
-}
-
-constexpr std::array<Key, 49> kFirstKeys = {{
-    apn("ApnDef"),
-    apn("UserDef"),
-    apn("PasswordDef"),
-    text("SERVER", "ServPassDef", Field::edPassword, "", 1),
-    text("SERVER", "IP", Field::ip, kDataServerAddress, 2),
-    text("SERVER", "Port", Field::port, kDataServerPort, 3),
-    text("DEVICE", "PeriodSendDef", Field::Edit2, "120", 4),
-    text("DEVICE", "PeriodDef", Field::Edit1, "5", 5),
-    number("DEVICE", "WriteMethod", Stored::ItemIndex, Field::WriteMethod, 1, 86),
-    {kDatabasePathSection, "LastBegeDB", Stored::DatabasePath, Field::ip, "", 0, 87},
-    {kDatabasePathSection, kDatabasePathExactKey, Stored::DatabasePathExact, Field::ip, "", 0, 0},
-    flag("DEVICE", "WideWrite", Field::WideWrite, 6),
-    flag("DEVICE", "StaticWrite", Field::StaticBox, 7),
-    number("DEVICE", "COUNT1", Stored::InputType, Field::CheckBox1, 0, 8),
-    number("DEVICE", "COUNT2", Stored::InputType, Field::CheckBox2, 0, 9),
-    number("DEVICE", "COUNT3", Stored::InputType, Field::CheckBox3, 0, 10),
-    number("DEVICE", "COUNT4", Stored::InputType, Field::CheckBox4, 0, 11),
-    number("DEVICE", "TEMP1", Stored::InputType, Field::TempBox1, 0, 12),
-    number("DEVICE", "TEMP2", Stored::InputType, Field::TempBox2, 0, 13),
-    number("DEVICE", "TEMP3", Stored::InputType, Field::TempBox3, 0, 14),
-    number("DEVICE", "TEMP4", Stored::InputType, Field::TempBox4, 0, 15),
-    flag("DEVICE", "GPRS1", Field::GPRS1, 25),
-    flag("DEVICE", "GPRS2", Field::GPRS2, 26),
-    flag("DEVICE", "GPRS3", Field::GPRS3, 27),
-    flag("DEVICE", "GPRS4", Field::GPRS4, 28),
-    number("DEVICE", "InputBox1", Stored::ItemIndex, Field::InputBox1, 0, 29),
-    number("DEVICE", "InputBox2", Stored::ItemIndex, Field::InputBox2, 0, 30),
-    number("DEVICE", "InputBox3", Stored::ItemIndex, Field::InputBox3, 0, 31),
-    number("DEVICE", "InputBox4", Stored::ItemIndex, Field::InputBox4, 0, 32),
-    text("DEVICE", "AnalogTime", Field::AnalogTime, "3600", 33),
-    text("DEVICE", "CounterTime", Field::CounterTime, "3600", 34),
-    text("DEVICE", "CounterTime34", Field::CounterTime34, "0", 35),
-    text("DEVICE", "Ain1", Field::Ain1, "1023", 39),
-    text("DEVICE", "Ain2", Field::Ain2, "1023", 40),
-    text("DEVICE", "Usr1", Field::Usr1, "16", 41),
-    text("DEVICE", "Usr2", Field::Usr2, "16", 42),
-    flag("DEVICE", "AnalogWrite1", Field::AnalogWrite1, 36),
-    flag("DEVICE", "AnalogWrite2", Field::AnalogWrite2, 37),
-    number("DEVICE", "AnalogMethod", Stored::ItemIndex, Field::AnalogMethod, 1, 38),
-    flag("MISC", "UnRead", Field::UnReadBox, 43),
-    number("NET", "AutoIP", Stored::PairFirst, Field::AutoIP, 1, 16),
-    number("NET", "NoCrypt", Stored::PairFirst, Field::NoEncr, 1, 17),
-    number("NET", "64bit", Stored::PairFirst, Field::bit64, 1, 18),
-    number("NET", "Sert", Stored::ItemIndex, Field::Sert, 0, 19),
-    text("NET", "DevIP", Field::DevIP, "192.168.0.2", 20),
-    text("NET", "Netmask", Field::Netmask, "255.255.255.0", 21),
-    text("NET", "DefGW", Field::DefGW, "192.168.0.1", 22),
-    text("NET", "WiFiKey", Field::WiFiKey, "", 23),
-    text("NET", "WiFiName", Field::WiFiName, "", 24),
-}};
-
-// Every key, in the order it is written.
-constexpr auto kKeys = [] {
-    std::array<Key, kFirstKeys.size() + 3 * 14> keys{};
-    std::size_t at = 0;
-    for (const auto& key : kFirstKeys) {
-        keys[at++] = key;
+void loadKey(FieldModel& model, const ProfileFile& file, const SettingsKey& key) {
+    if (key.stored != Stored::DatabasePath) {
+        ApplyStoredValue(model, key, file.read(key.section, key.name));
+        return;
     }
-    for (int n = 1; n <= 3; ++n) {
-        for (const auto& key : pointKeys(n)) {
-            keys[at++] = key;
-        }
-    }
-    return keys;
-}();
-static_assert(kKeys.size() == 91);
-
-// The other button of a pair whose first button is `first`.
-Field secondOfPair(Field first) {
-    for (Field member : groupMembers(fieldInfo(first).group)) {
-        if (member != first) {
-            return member;
-        }
-    }
-    return first;
-}
-
-int readNumber(const ProfileFile& file, const Key& key) {
-    const auto value = file.read(key.section, key.name);
-    const auto parsed = value ? parseProfileInteger(*value) : std::nullopt;
-    return parsed.value_or(key.absentNumber);
-}
-
-void loadKey(FieldModel& model, const ProfileFile& file, const Key& key) {
-    switch (key.stored) {
-        case Stored::AlwaysEmpty:
-            return;
-        case Stored::Text:
-            model.setText(key.field,
-                          file.read(key.section, key.name).value_or(std::string(key.absentText)));
-            return;
-        case Stored::ItemIndex: {
-            int index = readNumber(file, key);
-            const int items = static_cast<int>(fieldInfo(key.field).items.size());
-            // An index the box has no item for would select nothing by accident; -1 is a
-            // deliberate "nothing selected" and stays.
-            if (index < -1 || index >= items) {
-                index = key.absentNumber;
-            }
-            model.setItemIndex(key.field, index);
-            if (key.field == Field::WriteMethod) {
-                model.WriteMethodChange();
-            }
-            return;
-        }
-        case Stored::Checked:
-            model.setChecked(key.field, readNumber(file, key) != 0);
-            return;
-        case Stored::PairFirst:
-            model.setChecked(readNumber(file, key) != 0 ? key.field : secondOfPair(key.field),
-                             true);
-            return;
-        case Stored::InputType:
-            if (readNumber(file, key) != 0) {
-                model.setChecked(key.field, true);
-            } else if (model.checked(key.field)) {
-                // The stored type is not this one; an ordinary input is what remains.
-                model.setChecked(groupMembers(fieldInfo(key.field).group).front(), true);
-            }
-            return;
-        case Stored::DatabasePath: {
-            // The exact form counts while it names the same file as the code-page form; when
-            // they differ, an earlier installation has chosen another database since.
-            const auto stored = file.read(key.section, key.name).value_or("");
-            const auto exact = file.readUtf8(kDatabasePathSection, kDatabasePathExactKey);
-            model.DatabasePath =
-                exact && cp1251::fromUtf8(*exact) == stored ? *exact : cp1251::toUtf8(stored);
-            return;
-        }
-        case Stored::DatabasePathExact:
-            return;  // read with the code-page form
-    }
-}
-
-std::string savedValue(const FieldModel& model, const Key& key) {
-    switch (key.stored) {
-        case Stored::AlwaysEmpty:
-            return {};
-        case Stored::Text:
-            return model.text(key.field);
-        case Stored::ItemIndex:
-            return std::to_string(model.itemIndex(key.field));
-        case Stored::Checked:
-        case Stored::PairFirst:
-        case Stored::InputType:
-            return model.checked(key.field) ? "1" : "0";
-        case Stored::DatabasePath:
-            return cp1251::fromUtf8(model.DatabasePath);
-        case Stored::DatabasePathExact:
-            return model.DatabasePath;
-    }
-    return {};
+    // The exact form counts while it names the same file as the code-page form; when they
+    // differ, an earlier installation has chosen another database since.
+    const auto stored = file.read(key.section, key.name).value_or("");
+    const auto exact = file.readUtf8(kDatabasePathSection, kDatabasePathExactKey);
+    model.DatabasePath =
+        exact && cp1251::fromUtf8(*exact) == stored ? *exact : cp1251::toUtf8(stored);
 }
 
 }  // namespace
@@ -243,12 +28,7 @@ std::string savedValue(const FieldModel& model, const Key& key) {
 void LoadSettings(FieldModel& model, const std::filesystem::path& settingsPath) {
     const auto bytes = readWholeFile(settingsPath);
     const auto file = bytes ? ProfileFile::parse(*bytes) : ProfileFile();
-
-    std::array<const Key*, kKeys.size()> byReadStep{};
-    std::transform(kKeys.begin(), kKeys.end(), byReadStep.begin(), [](const Key& k) { return &k; });
-    std::stable_sort(byReadStep.begin(), byReadStep.end(),
-                     [](const Key* a, const Key* b) { return a->readStep < b->readStep; });
-    for (const Key* key : byReadStep) {
+    for (const SettingsKey* key : SettingsKeysInReadOrder()) {
         loadKey(model, file, *key);
     }
 }
@@ -271,11 +51,11 @@ SettingsSaveResult SaveSettings(const FieldModel& model,
         }
         file = ProfileFile::parse(*bytes);
     }
-    for (const auto& key : kKeys) {
+    for (const auto& key : SettingsKeys()) {
         if (key.stored == Stored::DatabasePathExact) {
-            file.writeUtf8(key.section, key.name, savedValue(model, key));
+            file.writeUtf8(key.section, key.name, StoredValueOf(model, key));
         } else {
-            file.write(key.section, key.name, savedValue(model, key));
+            file.write(key.section, key.name, StoredValueOf(model, key));
         }
     }
     // The per-user configuration folder may not exist yet; it is the program's own, and private

@@ -7,19 +7,36 @@
 
 #include "settings/field_model.h"
 
+// A tracker profile: one tracker's configuration in a file of its own, to be written into other
+// trackers. It is a settings file of this program's own format with the tracker's keys only
+// (the same sections, keys and Windows-1251), so that the window and the settings readers of
+// earlier installations read it alike. Unlike the settings file, whose odd values quietly fall
+// back, a profile is taken whole or not at all.
 namespace korvan {
 
+// Why a profile could not be taken: the key and line it concerns (line from 1; 0 when none,
+// e.g. a missing key or an unreadable file), and the message in UTF-8, Russian, naming both.
 struct ProfileError {
-    std::string key;
+    std::string key;  // "SECTION/Key", or empty
     int line = 0;
-    std::string message;
+    std::string message;  // UTF-8
 };
 
+// Keys of the tracker's configuration only: no view state, no database path, no identity
+// (serial number, MAC, firmware come from the tracker). Missing keys are an error unless
+// `missingKeepDefaults`; then the fields keep the model's values. The values are applied in the
+// settings reader's order, with the same reactions, so a profile gives the fields that the
+// settings file would. On any error the model is left exactly as it was.
 std::optional<ProfileError> LoadProfile(FieldModel& model, const std::filesystem::path& path,
                                         bool missingKeepDefaults = false);
 std::optional<ProfileError> LoadProfileText(FieldModel& model, std::string_view bytes,
                                             bool missingKeepDefaults = false);
+
+// The profile of the model's fields: CR LF, Windows-1251, keys in the settings file's order.
 std::string ProfileText(const FieldModel& model);
+
+// Written whole or not at all, and created readable by the user only: it holds the server
+// password. Nothing on success, else the message (UTF-8).
 std::optional<std::string> SaveProfile(const FieldModel& model, const std::filesystem::path& path);
 
 }  // namespace korvan

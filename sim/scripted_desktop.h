@@ -23,9 +23,13 @@ class ScriptedDesktop final : public Desktop {
     std::deque<std::optional<std::string>> openAnswers;
     std::deque<std::optional<std::string>> saveAnswers;
     std::deque<std::optional<std::string>> logAnswers;
+    std::deque<std::optional<std::string>> profileOpenAnswers;
+    std::deque<std::optional<std::string>> profileSaveAnswers;
     std::optional<std::string> openFallback;
     std::optional<std::string> saveFallback;
     std::optional<std::string> logFallback;
+    std::optional<std::string> profileOpenFallback;
+    std::optional<std::string> profileSaveFallback;
     bool confirmAnswer = true;
     // Runs while a dialog is open, as the desktop's own event loop would run other events.
     std::function<void()> whileDialogOpen;
@@ -42,6 +46,12 @@ class ScriptedDesktop final : public Desktop {
         return answer(saveAnswers, saveFallback);
     }
     std::optional<std::string> chooseLogFile() override { return answer(logAnswers, logFallback); }
+    std::optional<std::string> chooseProfileToOpen() override {
+        return answer(profileOpenAnswers, profileOpenFallback);
+    }
+    std::optional<std::string> chooseProfileToSave() override {
+        return answer(profileSaveAnswers, profileSaveFallback);
+    }
     void showFile(const std::string& path) override { shownFiles.push_back(path); }
     void message(MessageIcon icon, std::string_view text) override {
         messages.push_back({icon, std::string(text)});

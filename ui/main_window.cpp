@@ -3,16 +3,19 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDropEvent>
 #include <QEnterEvent>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QUrl>
+#include <optional>
 
 #include "core/configurator.h"
 #include "core/startup_rules.h"
@@ -76,8 +79,9 @@ TOstrelForm::TOstrelForm(Configurator& core, QWidget* parent)
     const auto version = ParseVersion(ProgramVersionString());
     setWindowTitle(QString::fromStdString(WindowCaption(version)));
     setWindowIcon(QIcon::fromTheme("korvan"));  // installed with the program
-    // The key combinations work whichever control has the focus.
+    // The key combinations and dropped profiles work whichever control is under them.
     qApp->installEventFilter(this);
+    setAcceptDrops(true);
     // One device change waits for the event loop, so that a tracker already attached is found
     // once the window is up.
     QMetaObject::invokeMethod(
@@ -121,17 +125,29 @@ void TOstrelForm::FormDestroy() {
 
 bool TOstrelForm::FormKeyDown(const QKeyEvent& key) {
     const auto modifiers = key.modifiers();
+    const bool control = modifiers & Qt::ControlModifier;
+    const bool alt = modifiers & Qt::AltModifier;
+    const bool profileKey = control && !alt && (key.key() == Qt::Key_S || key.key() == Qt::Key_O);
     if (core_.operation().running) {
         if (key.key() == Qt::Key_Escape) {
             core_.Cancel();
             return true;
         }
-        // The debug-log keys do nothing until the operation has ended; the rest go to the
-        // controls.
-        return (modifiers & Qt::ControlModifier) && (modifiers & Qt::AltModifier) &&
-               (key.key() == Qt::Key_L || key.key() == Qt::Key_R || key.key() == Qt::Key_F);
+        // The debug-log and profile keys do nothing until the operation has ended; the rest go
+        // to the controls.
+        return profileKey ||
+               (control && alt &&
+                (key.key() == Qt::Key_L || key.key() == Qt::Key_R || key.key() == Qt::Key_F));
     }
-    if (!(modifiers & Qt::ControlModifier) || !(modifiers & Qt::AltModifier)) {
+    if (profileKey) {
+        if (key.key() == Qt::Key_S) {
+            core_.SaveProfileClick();
+        } else {
+            core_.OpenProfileClick();
+        }
+        return true;
+    }
+    if (!control || !alt) {
         return false;
     }
     switch (key.key()) {
@@ -149,11 +165,67 @@ bool TOstrelForm::FormKeyDown(const QKeyEvent& key) {
     }
 }
 
+namespace {
+
+// The one local file that a drag carries, or nothing: several files, a folder's address or a
+// web address are not profiles.
+std::optional<QString> draggedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1 ||
+        !data->urls().front().isLocalFile()) {
+        return std::nullopt;
+    }
+    return data->urls().front().toLocalFile();
+}
+
+}  // namespace
+
+bool TOstrelForm::FormDragOver(QDragMoveEvent& drag) {
+    if (!draggedFile(drag.mimeData())) {
+        return false;
+    }
+    if (core_.operationRunning()) {
+        drag.ignore();
+    } else {
+        drag.acceptProposedAction();
+    }
+    return true;
+}
+
+bool TOstrelForm::FormDragDrop(QDropEvent& drop) {
+    const auto file = draggedFile(drop.mimeData());
+    if (!file) {
+        return false;
+    }
+    drop.acceptProposedAction();
+    core_.OpenProfileFile(file->toStdString());
+    return true;
+}
+
 bool TOstrelForm::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->window() == this &&
-        FormKeyDown(*static_cast<QKeyEvent*>(event))) {
-        return true;  // the key is used up before any control sees it
+    if (!watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != this) {
+        return QWidget::eventFilter(watched, event);
+    }
+    switch (event->type()) {
+        case QEvent::KeyPress:
+            if (FormKeyDown(*static_cast<QKeyEvent*>(event))) {
+                return true;  // the key is used up before any control sees it
+            }
+            break;
+        // A file dropped anywhere on the window is a profile, also over an edit that would
+        // otherwise take its name as text.
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+            if (FormDragOver(*static_cast<QDragMoveEvent*>(event))) {
+                return true;
+            }
+            break;
+        case QEvent::Drop:
+            if (FormDragDrop(*static_cast<QDropEvent*>(event))) {
+                return true;
+            }
+            break;
+        default:
+            break;
     }
     return QWidget::eventFilter(watched, event);
 }

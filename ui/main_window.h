@@ -8,6 +8,8 @@
 #include "ui/field_binder.h"
 
 class QKeyEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QTabWidget;
 class QPushButton;
 class QProgressBar;
@@ -51,9 +53,13 @@ class TOstrelForm : public QWidget {
     // Moves the five shared containers to the view that `PageControl2` shows.
     void PageControl2Change();
     // Ctrl+Alt+L erases the tracker's debug log, Ctrl+Alt+R copies it, Ctrl+Alt+F copies all
-    // 3999 bytes of it, whichever control has the focus; Shift is not looked at. True when the
-    // key was one of them.
+    // 3999 bytes of it; Ctrl+S saves the fields to a profile, Ctrl+O loads one; whichever
+    // control has the focus, Shift not looked at. True when the key was one of them.
     bool FormKeyDown(const QKeyEvent& key);
+    // One local file dragged over the window or dropped on it is a profile to load, taken
+    // while no operation runs. True when the drag was such a file.
+    bool FormDragOver(QDragMoveEvent& drag);
+    bool FormDragDrop(QDropEvent& drop);
 
     // While a device operation runs: the progress bar and "Отмена" over the status line, the
     // write, database and debug-log controls off. Esc cancels, as "Отмена" does.

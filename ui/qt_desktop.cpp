@@ -10,6 +10,7 @@ namespace {
 
 const QString kCaption = "Korvan";
 const QString kDatabaseFilter = "Zentracor db (*.zcf)";
+const QString kProfileFilter = "Профиль трекера (*.ini)";
 
 std::optional<std::string> chosen(const QString& path) {
     if (path.isEmpty()) {
@@ -54,6 +55,30 @@ std::optional<std::string> QtDesktop::chooseLogFile() {
     auto path = fromDialog(dialog);
     if (path) {
         lastLogFile_ = *path;
+    }
+    return path;
+}
+
+std::optional<std::string> QtDesktop::chooseProfileToOpen() {
+    QFileDialog dialog(window_, {}, QString::fromStdString(lastProfile_), kProfileFilter);
+    dialog.setObjectName("ProfileOpenDialog");
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    auto path = fromDialog(dialog);
+    if (path) {
+        lastProfile_ = *path;
+    }
+    return path;
+}
+
+std::optional<std::string> QtDesktop::chooseProfileToSave() {
+    QFileDialog dialog(window_, {}, QString::fromStdString(lastProfile_), kProfileFilter);
+    dialog.setObjectName("ProfileSaveDialog");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);  // asks before it overwrites a file
+    dialog.setDefaultSuffix("ini");
+    auto path = fromDialog(dialog);
+    if (path) {
+        lastProfile_ = *path;
     }
     return path;
 }

@@ -15,6 +15,8 @@ class QtDesktop final : public Desktop {
     std::optional<std::string> chooseDatabaseToOpen(const std::string& lastConfirmed) override;
     std::optional<std::string> chooseDatabaseToSave(const std::string& lastConfirmed) override;
     std::optional<std::string> chooseLogFile() override;
+    std::optional<std::string> chooseProfileToOpen() override;
+    std::optional<std::string> chooseProfileToSave() override;
     void showFile(const std::string& path) override;
     void message(MessageIcon icon, std::string_view text) override;
     bool confirm(std::string_view text) override;
@@ -22,6 +24,7 @@ class QtDesktop final : public Desktop {
   private:
     QWidget* window_ = nullptr;
     std::string lastLogFile_;
+    std::string lastProfile_;  // opened or saved, where the next dialog starts
 };
 
 }  // namespace korvan::ui

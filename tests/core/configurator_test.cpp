@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
 
 #include "settings/settings_file.h"
+#include "settings/tracker_profile.h"
 #include "sim/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
 #include "tests/support/temp_folder.h"
@@ -231,6 +233,84 @@ TEST_F(Core, TheHiddenReadButtonMarksTheStatusLineThenReads) {
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown.front(), "!");
     EXPECT_EQ(shown.back(), ansi("Данные успешно считаны из устройства"));
+}
+
+TEST_F(Core, AProfileIsSavedAndLoadedThroughItsDialogsOrADropAndFaultsAreShown) {
+    auto& model = core.model();
+    model.setEnabled(Field::Button5, false);  // no tracker to write to
+    model.setText(Field::WiFiName, "Depot-West");
+    const auto path = (folder / "депо.ini").string();
+    desktop.profileSaveAnswers = {path};
+    core.SaveProfileClick();
+    EXPECT_EQ(testing::readBytes(path), ProfileText(model));
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Профиль депо.ini сохранён"));
+    EXPECT_EQ(model.statusColour(), StatusColour::Black);
+
+    model.setText(Field::WiFiName, "Other");
+    desktop.profileOpenAnswers = {std::nullopt, path};
+    core.OpenProfileClick();  // cancelled
+    EXPECT_EQ(model.text(Field::WiFiName), "Other");
+    core.OpenProfileClick();
+    EXPECT_EQ(model.text(Field::WiFiName), "Depot-West");
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Профиль депо.ini загружен"));
+    EXPECT_FALSE(model.enabled(Field::Button5));
+    EXPECT_TRUE(desktop.messages.empty());
+
+    // A profile at fault is shown with its line, and the fields stay as they were.
+    const auto bad = folder / "bad.ini";
+    testing::writeBytes(bad, ProfileText(model) + "[NET]\r\n");
+    model.setText(Field::WiFiName, "Other");
+    core.OpenProfileFile(bad.string());
+    EXPECT_EQ(model.text(Field::WiFiName), "Other");
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Профиль bad.ini не загружен"));
+    EXPECT_EQ(model.statusColour(), StatusColour::Red);
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Error);
+    EXPECT_EQ(desktop.messages[0].text.rfind("Профиль bad.ini не загружен.\nСтрока ", 0), 0u)
+        << desktop.messages[0].text;
+
+    desktop.profileSaveAnswers = {(folder / "нет" / "p.ini").string()};
+    core.SaveProfileClick();
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Профиль p.ini не сохранён"));
+    ASSERT_EQ(desktop.messages.size(), 2u);
+    EXPECT_NE(desktop.messages[1].text.find("нет"), std::string::npos);
+}
+
+TEST_F(Core, ProfilesWaitForTheOperationAndLeaveTheTrackerShownAsItIs) {
+    bridge.plug(SimulatedTracker::Configured("90001"));
+    const auto path = folder / "west.ini";
+    {
+        FieldModel west;
+        west.setText(Field::WiFiName, "Depot-West");
+        ASSERT_EQ(SaveProfile(west, path), std::nullopt);
+    }
+    core.model().setText(Field::DbFileName, "");  // the write asks for the database's file
+    desktop.saveAnswers = {(folder / "fleet.zcf").string()};
+    int dialogsMeanwhile = -1;
+    bool inside = false;
+    desktop.whileDialogOpen = [&] {
+        if (std::exchange(inside, true)) {
+            return;  // a dialog the profile handlers opened after all
+        }
+        const int before = desktop.dialogsShown;
+        core.SaveProfileClick();
+        core.OpenProfileClick();
+        core.OpenProfileFile(path.string());
+        dialogsMeanwhile = desktop.dialogsShown - before;
+    };
+    core.Button5Click();
+    EXPECT_EQ(dialogsMeanwhile, 0);
+    EXPECT_EQ(core.model().text(Field::WiFiName), "Depot-North");
+
+    const auto mac = core.model().text(Field::MacView);
+    const auto firmware = core.model().text(Field::Panel16);
+    core.OpenProfileFile(path.string());
+    EXPECT_EQ(core.model().text(Field::WiFiName), "Depot-West");
+    EXPECT_EQ(core.model().text(Field::SerNum), "90001");
+    EXPECT_EQ(core.model().CurrentSerial, 90001);
+    EXPECT_EQ(core.model().text(Field::MacView), mac);
+    EXPECT_EQ(core.model().text(Field::Panel16), firmware);
+    EXPECT_TRUE(core.model().enabled(Field::Button5));
 }
 
 }  // namespace

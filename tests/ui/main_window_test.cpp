@@ -6,9 +6,11 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QEnterEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -18,6 +20,7 @@
 
 #include "core/configurator.h"
 #include "settings/settings_file.h"
+#include "settings/tracker_profile.h"
 #include "sim/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
 #include "tests/support/temp_folder.h"
@@ -369,6 +372,63 @@ TEST_F(Window, WhileAnOperationRunsItsProgressShowsAndEscStopsIt) {
     for (const char* name : {"Button5", "Open", "SaveAs", "Button1", "Button2"}) {
         EXPECT_TRUE(widget(name)->isEnabled()) << name;
     }
+}
+
+TEST_F(Window, CtrlSAndCtrlOSaveAndLoadAProfileFromWhicheverControlHasTheFocus) {
+    const auto path = (folder / "west.ini").string();
+    model.setText(Field::WiFiName, "Depot-West");
+    const int dialogsBefore = desktop.dialogsShown;
+    desktop.profileSaveAnswers = {path};
+    control(edit("WiFiName"), Qt::Key_S);
+    EXPECT_EQ(edit("WiFiName")->text(), "Depot-West");  // the key went no further
+    EXPECT_EQ(testing::readBytes(path), ProfileText(model));
+
+    edit("WiFiName")->selectAll();
+    type(edit("WiFiName"), "Other");
+    ASSERT_EQ(model.text(Field::WiFiName), "Other");
+    desktop.profileOpenAnswers = {path};
+    control(edit("ip"), Qt::Key_O);
+    EXPECT_EQ(edit("WiFiName")->text(), "Depot-West");
+    EXPECT_EQ(widget<QLabel>("CommandInfo")->text(), "Профиль west.ini загружен");
+    EXPECT_EQ(desktop.dialogsShown - dialogsBefore, 2);
+}
+
+TEST_F(Window, OneLocalFileDroppedAnywhereOnTheWindowIsLoadedAsAProfile) {
+    FieldModel west;
+    west.setText(Field::WiFiName, "Depot-West");
+    const auto path = folder / "west.ini";
+    ASSERT_EQ(SaveProfile(west, path), std::nullopt);
+    const auto dropped = [](const QList<QUrl>& urls) {
+        auto data = std::make_unique<QMimeData>();
+        data->setUrls(urls);
+        return data;
+    };
+    const QUrl file = QUrl::fromLocalFile(QString::fromStdString(path.string()));
+
+    // Neither a web address nor two files are a profile: an edit may take them as it likes.
+    for (const auto& urls :
+         {QList<QUrl>{QUrl("https://zentracor.example/west.ini")}, QList<QUrl>{file, file}}) {
+        const auto data = dropped(urls);
+        QDragEnterEvent enter({5, 5}, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        enter.ignore();
+        QApplication::sendEvent(window.get(), &enter);
+        EXPECT_FALSE(enter.isAccepted());
+        QDropEvent drop({5, 5}, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &drop);
+    }
+    EXPECT_EQ(model.text(Field::WiFiName), "");
+    EXPECT_EQ(desktop.messages.size(), 0u);
+
+    const auto data = dropped({file});
+    QDragEnterEvent enter({5, 5}, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    enter.ignore();
+    QApplication::sendEvent(edit("ip"), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop({5, 5}, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(edit("ip"), &drop);
+    EXPECT_EQ(edit("WiFiName")->text(), "Depot-West");
+    EXPECT_EQ(edit("ip")->text(), QString::fromUtf8(kDataServerAddress.data()));
+    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Профиль west.ini загружен"));
 }
 
 }  // namespace

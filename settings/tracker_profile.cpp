@@ -1,0 +1,283 @@
+#include "settings/tracker_profile.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "base/cp1251.h"
+#include "base/file_io.h"
+#include "base/file_names.h"
+#include "settings/profile_file.h"
+#include "settings/settings_keys.h"
+
+namespace korvan {
+namespace {
+
+// A profile is a page of text; anything much larger dropped on the window is something else.
+constexpr std::uintmax_t kLargestProfile = 1 << 20;
+
+std::string keyName(const SettingsKey& key) {
+    return std::string(key.section) + '/' + std::string(key.name);
+}
+
+// A stored value as the message shows it: UTF-8, and short enough for a message box.
+std::string shown(std::string_view value) {
+    constexpr std::size_t kLongest = 40;
+    if (value.size() <= kLongest) {
+        return "«" + cp1251::toUtf8(value) + "»";
+    }
+    return "«" + cp1251::toUtf8(value.substr(0, kLongest)) + "…»";
+}
+
+ProfileError errorAt(const ProfileLine& line, std::string key, std::string_view what) {
+    return {key, line.number, "Строка " + std::to_string(line.number) + ": " + std::string(what)};
+}
+
+// The longest text a field takes: what its box lets the technician type, the longer key size
+// for the Wi-Fi key (a shorter size keeps a longer key already typed), and what the settings
+// reader takes for boxes without a limit.
+std::size_t longestText(Field field) {
+    if (field == Field::WiFiKey) {
+        return kWepKeyLength128;
+    }
+    const int limit = fieldInfo(field).maxLength;
+    return limit > 0 ? static_cast<std::size_t>(limit) : ProfileFile::kValueLimit;
+}
+
+std::optional<ProfileError> checkValue(const SettingsKey& key, const ProfileLine& line) {
+    const auto& info = fieldInfo(key.field);
+    const auto& value = line.value;
+    switch (key.stored) {
+        case Stored::Text:
+            if (info.kind == FieldKind::Combo) {
+                // The hemisphere boxes keep their text, which must name one of their items.
+                for (const auto& item : info.items) {
+                    if (item == value) {
+                        return std::nullopt;
+                    }
+                }
+                return errorAt(line, keyName(key),
+                               "ключ " + keyName(key) + " может быть только " +
+                                   cp1251::toUtf8(info.items.front()) + " или " +
+                                   cp1251::toUtf8(info.items.back()) + ", а не " + shown(value));
+            }
+            if (value.size() > longestText(key.field)) {
+                return errorAt(line, keyName(key),
+                               "значение ключа " + keyName(key) + " длиннее " +
+                                   std::to_string(longestText(key.field)) + " символов");
+            }
+            return std::nullopt;
+        case Stored::ItemIndex: {
+            const auto index = parseProfileInteger(value);
+            const int items = static_cast<int>(info.items.size());
+            if (!index || *index < 0 || *index >= items) {
+                return errorAt(line, keyName(key),
+                               "ключ " + keyName(key) + " должен быть номером пункта от 0 до " +
+                                   std::to_string(items - 1) + ", а не " + shown(value));
+            }
+            return std::nullopt;
+        }
+        case Stored::Checked:
+        case Stored::PairFirst:
+        case Stored::InputType: {
+            const auto flag = parseProfileInteger(value);
+            if (!flag || (*flag != 0 && *flag != 1)) {
+                return errorAt(
+                    line, keyName(key),
+                    "ключ " + keyName(key) + " должен быть 0 или 1, а не " + shown(value));
+            }
+            return std::nullopt;
+        }
+        default:
+            return std::nullopt;  // not a tracker setting; never found in a profile
+    }
+}
+
+// The tracker setting `name` of `section`, whatever the case of its letters.
+const SettingsKey* trackerKey(std::string_view section, std::string_view name) {
+    for (const auto& key : SettingsKeys()) {
+        if (IsTrackerSetting(key) && SameProfileName(key.section, section) &&
+            SameProfileName(key.name, name)) {
+            return &key;
+        }
+    }
+    return nullptr;
+}
+
+// The profile's own spelling of a section, or nothing when it holds no tracker setting.
+std::optional<std::string_view> trackerSection(std::string_view name) {
+    for (const auto& key : SettingsKeys()) {
+        if (IsTrackerSetting(key) && SameProfileName(key.section, name)) {
+            return key.section;
+        }
+    }
+    return std::nullopt;
+}
+
+// The line of each tracker setting, by its place in `SettingsKeys()`; a key that would read
+// differently elsewhere, or not at all, is an error: an unknown key or section, a key before
+// any section, a second key or section of a name, a line that is neither.
+class KeyLocator {
+  public:
+    std::vector<const ProfileLine*> found = std::vector<const ProfileLine*>(SettingsKeys().size());
+
+    std::optional<ProfileError> take(const ProfileLine& line) {
+        switch (line.kind) {
+            case ProfileLine::Kind::Blank:
+            case ProfileLine::Kind::Comment:
+                return std::nullopt;
+            case ProfileLine::Kind::Other:
+                return errorAt(line, {}, "ожидается [раздел] или ключ=значение");
+            case ProfileLine::Kind::Section:
+                return takeSection(line);
+            case ProfileLine::Kind::Key:
+                return takeKey(line);
+        }
+        return std::nullopt;
+    }
+
+  private:
+    std::optional<ProfileError> takeSection(const ProfileLine& line) {
+        sectionSeen_ = true;
+        section_ = line.name;
+        known_ = trackerSection(line.name);
+        if (!known_) {
+            return std::nullopt;  // its keys, if any, are the error
+        }
+        for (const auto& [name, number] : sections_) {
+            if (name == *known_) {
+                // An earlier installation reads the first one only.
+                return errorAt(line, {},
+                               "раздел [" + std::string(*known_) +
+                                   "] повторяется, первый раз он начат в строке " +
+                                   std::to_string(number));
+            }
+        }
+        sections_.emplace_back(*known_, line.number);
+        return std::nullopt;
+    }
+
+    std::optional<ProfileError> takeKey(const ProfileLine& line) {
+        if (!sectionSeen_) {
+            return errorAt(line, line.name, "ключ " + line.name + " стоит до первого раздела");
+        }
+        const SettingsKey* key = known_ ? trackerKey(*known_, line.name) : nullptr;
+        if (!key) {
+            const auto name = section_ + '/' + line.name;
+            return errorAt(line, name, "ключ " + name + " не относится к настройкам трекера");
+        }
+        const auto*& first = found[static_cast<std::size_t>(key - SettingsKeys().data())];
+        if (first) {
+            // An earlier installation reads the first one only.
+            return errorAt(line, keyName(*key),
+                           "ключ " + keyName(*key) + " повторяется, первый раз он стоит в строке " +
+                               std::to_string(first->number));
+        }
+        first = &line;
+        return std::nullopt;
+    }
+
+    bool sectionSeen_ = false;
+    std::string section_;
+    std::optional<std::string_view> known_;
+    std::vector<std::pair<std::string_view, int>> sections_;
+};
+
+std::optional<ProfileError> firstMissingKey(const std::vector<const ProfileLine*>& found) {
+    const auto keys = SettingsKeys();
+    std::optional<ProfileError> error;
+    int missing = 0;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (IsTrackerSetting(keys[i]) && !found[i]) {
+            ++missing;
+            if (!error) {
+                error =
+                    ProfileError{keyName(keys[i]), 0, "В профиле нет ключа " + keyName(keys[i])};
+            }
+        }
+    }
+    if (error && missing > 1) {
+        error->message += " (не хватает ключей: " + std::to_string(missing) + ")";
+    }
+    return error;
+}
+
+}  // namespace
+
+std::optional<ProfileError> LoadProfileText(FieldModel& model, std::string_view bytes,
+                                            bool missingKeepDefaults) {
+    const auto outline = ProfileFile::parse(bytes).outline();
+    KeyLocator locator;
+    for (const auto& line : outline) {
+        if (auto error = locator.take(line)) {
+            return error;
+        }
+    }
+    const auto& found = locator.found;
+    if (!missingKeepDefaults) {
+        if (auto error = firstMissingKey(found)) {
+            return error;
+        }
+    }
+    const auto keys = SettingsKeys();
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (found[i]) {
+            if (auto error = checkValue(keys[i], *found[i])) {
+                return error;
+            }
+        }
+    }
+    // Worked out on a copy, so that the window hears each field change once, and only once
+    // the whole profile has been taken.
+    FieldModel scratch;
+    scratch.restore(model.snapshot());
+    for (const SettingsKey* key : SettingsKeysInReadOrder()) {
+        if (const ProfileLine* line = found[static_cast<std::size_t>(key - keys.data())]) {
+            ApplyStoredValue(scratch, *key, line->value);
+        }
+    }
+    model.restore(scratch.snapshot());
+    return std::nullopt;
+}
+
+std::optional<ProfileError> LoadProfile(FieldModel& model, const std::filesystem::path& path,
+                                        bool missingKeepDefaults) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (!error && size > kLargestProfile) {
+        return ProfileError{{}, 0, "Файл " + Utf8FromPath(path) + " слишком велик для профиля"};
+    }
+    const auto bytes = readWholeFile(path);
+    if (!bytes) {
+        return ProfileError{{}, 0, "Не удалось прочитать файл " + Utf8FromPath(path)};
+    }
+    return LoadProfileText(model, *bytes, missingKeepDefaults);
+}
+
+std::string ProfileText(const FieldModel& model) {
+    ProfileFile file;
+    for (const auto& key : SettingsKeys()) {
+        if (IsTrackerSetting(key)) {
+            file.write(key.section, key.name, StoredValueOf(model, key));
+        }
+    }
+    return file.serialize();
+}
+
+std::optional<std::string> SaveProfile(const FieldModel& model, const std::filesystem::path& path) {
+    const auto shownPath = Utf8FromPath(path);
+    switch (writeFileAtomically(path, ProfileText(model), NewFileAccess::OwnerOnly)) {
+        case FileWrite::Written:
+            return std::nullopt;
+        case FileWrite::ReadOnly:
+            return "Файл " + shownPath + " только для чтения";
+        case FileWrite::NoFolder:
+            return "Нет папки " + Utf8FromPath(path.parent_path());
+        case FileWrite::NotAFile:
+            return "На месте файла " + shownPath + " папка или устройство";
+        case FileWrite::Failed:
+            break;
+    }
+    return "Не удалось записать файл " + shownPath;
+}
+
+}  // namespace korvan
