@@ -76,6 +76,7 @@ class Cli : public ::testing::Test, public cli::Environment {
         FieldModel model;
         LoadSettings(model, {});
         model.setText(Field::Edit1, "17");
+        model.setText(Field::edPassword, "Fleet_17");
         EXPECT_FALSE(SaveProfile(model, folder / "fleet.ini").has_value());
         return file("fleet.ini");
     }
@@ -88,7 +89,7 @@ TEST_F(Cli, ListShowsEveryDeviceAndWhichAreTrackers) {
     EXPECT_EQ(run({"list"}), cli::kDone);
     const std::string shown = output.str();
     EXPECT_NE(shown.find("0  FT232R USB UART  FT0A1B2C  не трекер"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("1  Zentracor  трекер 90001  MAC 00 50 25 01 5F 91  Ver. 1.5"),
+    EXPECT_NE(shown.find("1  Zentracor  трекер 90001  MAC 00 50 25 00 00 02  Ver. 1.5"),
               std::string::npos)
         << shown;
 
@@ -188,11 +189,11 @@ TEST_F(Cli, TheProvisioningLineWritesEachTrackerOnceAndSaysWhichFailed) {
         run({"provision", "--profile", profileFile(), "--database", file("fleet.zcf")});
     EXPECT_EQ(status, cli::kFailed);
     const std::string shown = output.str();
-    EXPECT_NE(shown.find("90011  00 50 25 01 5F 9B  записан"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("90012  00 50 25 01 5F 9C  ОШИБКА: Устройство отключено"),
+    EXPECT_NE(shown.find("90011  00 50 25 00 00 0C  записан"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("90012  00 50 25 00 00 0D  ОШИБКА: Устройство отключено"),
               std::string::npos)
         << shown;
-    EXPECT_NE(shown.find("90013  00 50 25 01 5F 9D  записан"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("90013  00 50 25 00 00 0E  записан"), std::string::npos) << shown;
     EXPECT_NE(shown.find("Итого: записано 2, с ошибкой 1"), std::string::npos) << shown;
     const std::string database = testing::readBytes(folder / "fleet.zcf");
     EXPECT_NE(database.find("90011:"), std::string::npos);
