@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/form_mapping.h"
+#include "link/trace_file.h"
 #include "settings/settings_file.h"
 #include "tests/support/form_operations.h"
 #include "tests/support/sim_rig.h"
@@ -178,6 +179,25 @@ TEST_F(TracedOperations, ARefusedOpenIsNotTracedAndAnObserverRemovedSeesNothing)
     rig.link.setTarget({});
     ASSERT_TRUE(testing::ReadIntoForm(rig.link, model));
     EXPECT_TRUE(lines.empty());
+}
+
+TEST(TraceFile, AppendsWholeLinesToAFileCreatedForTheUserAlone) {
+    testing::TempFolder folder;
+    const auto path = folder / "trace.log";
+    for (const char* line : {"+    0.000 ms открыт", "+    1.000 ms закрыт"}) {
+        std::string error;
+        auto file = TraceFile::Open(path, error);
+        ASSERT_TRUE(file) << error;
+        file->writeLine(line);
+    }
+    EXPECT_EQ(testing::readBytes(path), "+    0.000 ms открыт\n+    1.000 ms закрыт\n");
+#ifndef _WIN32
+    EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+#endif
+    std::string error;
+    EXPECT_FALSE(TraceFile::Open(folder / "missing" / "trace.log", error));
+    EXPECT_FALSE(error.empty());
 }
 
 }  // namespace
