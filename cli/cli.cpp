@@ -14,7 +14,8 @@
 #include "cli/json.h"
 #include "cli/tracker_steps.h"
 #include "core/detection.h"
-#include "core/startup_rules.h"
+#include "link/wire_trace.h"
+#include "programs/program_options.h"
 #include "protocol/debug_log.h"
 #include "protocol/session.h"
 #include "settings/tracker_profile.h"
@@ -62,12 +63,15 @@ double secondsBetween(Clock::Duration from, Clock::Duration to) {
 // One command's run: its options, its bridge and its link, and how it tells what happened.
 class Run {
   public:
-    Run(Environment& environment, const Options& options)
+    // `observer`: who watches the link, for -v and --trace; none when null.
+    Run(Environment& environment, const Options& options, LinkObserver* observer)
         : env_(environment),
           o_(options),
           bridge_(environment.bridge(options.sim)),
           clock_(environment.clock(options.sim)),
-          link_(bridge_, clock_) {}
+          link_(bridge_, clock_) {
+        link_.setObserver(observer);
+    }
 
     int list();
     int read();
@@ -475,12 +479,10 @@ int Run::log() {
 }  // namespace
 
 int RunCli(int argc, const char* const* argv, Environment& environment) {
-    const VersionNumbers version = ParseVersion(ProgramVersionString());
     CLI::App app{"korvan-cli — настройка трекеров Zentracor с модулем Wi-Fi из командной строки",
                  "korvan-cli"};
-    app.set_version_flag("--version", "korvan-cli " + std::to_string(version.major) + "." +
-                                          std::to_string(version.minor) + "." +
-                                          std::to_string(version.release));
+    CommonOptions common;
+    AddCommonOptions(app, common);
     app.footer(kExitStatuses);
     app.fallthrough();
     app.require_subcommand(1, 1);
@@ -513,13 +515,25 @@ int RunCli(int argc, const char* const* argv, Environment& environment) {
     log->add_option("--device", o.device, "серийный номер трекера");
     log->add_option("-o,--output", o.output, "файл журнала");
 
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e, environment.out(), environment.err());
-        return code == 0 ? kDone : kUsage;
+    if (auto status =
+            ParseCommandLine(app, argc, argv, environment.out(), environment.err())) {
+        return *status == 0 ? kDone : kUsage;
     }
-    Run run(environment, o);
+    bool traceFailed = false;
+    const auto traceFile = OpenTraceOption("korvan-cli", common, environment.err(), traceFailed);
+    if (traceFailed) {
+        return kFileProblem;
+    }
+    // The wire trace goes to the file --trace names and, with -v, to stderr.
+    WireTrace trace([&](std::string_view line) {
+        if (traceFile) {
+            traceFile->writeLine(line);
+        }
+        if (common.verbose) {
+            environment.err() << line << "\n";
+        }
+    });
+    Run run(environment, o, traceFile || common.verbose ? &trace : nullptr);
     if (list->parsed()) {
         return run.list();
     }

@@ -12,6 +12,42 @@
 #include "settings/tracker_profile.h"
 
 namespace korvan {
+namespace {
+
+// The reads of a detection pass as one outcome: every step and message in order, ended as the
+// last read ended.
+Outcome ReadsOf(const DetectionOutcome& detection) {
+    Outcome all;
+    for (const auto& tracker : detection.trackers) {
+        for (const auto& read : tracker.reads) {
+            all.steps.insert(all.steps.end(), read.steps.begin(), read.steps.end());
+            all.messages.insert(all.messages.end(), read.messages.begin(), read.messages.end());
+            all.ending = read.ending;
+        }
+    }
+    return all;
+}
+
+std::string TrackersRead(const DetectionOutcome& detection) {
+    std::string what = "Обнаружение и чтение трекера";
+    for (const auto& tracker : detection.trackers) {
+        if (!tracker.reads.empty()) {
+            what += ' ' + tracker.usbSerial;
+        }
+    }
+    return what;
+}
+
+bool AnyRead(const DetectionOutcome& detection) {
+    for (const auto& tracker : detection.trackers) {
+        if (!tracker.reads.empty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
 
 // Marks a dialog of start-up or of the database as running; the last one to end handles a
 // held device change.
@@ -175,6 +211,12 @@ void Configurator::startDeviceWork(std::function<std::function<void()>(Progress&
     });
 }
 
+void Configurator::tellEnded(const Outcome& outcome, std::string_view what) const {
+    if (operationEnded) {
+        operationEnded(outcome, what);
+    }
+}
+
 void Configurator::endDeviceWork(const std::function<void()>& apply) {
     // The operation is over before its outcome shows, which may be a message box: the window
     // is whole again meanwhile, and whoever listens sees the operation ended.
@@ -254,6 +296,9 @@ void Configurator::DetectDevice() {
             TellNoAccessOnStderr();
         }
         return [this, outcome = std::move(outcome)] {
+            if (AnyRead(outcome)) {
+                tellEnded(ReadsOf(outcome), TrackersRead(outcome));
+            }
             if (!outcome.trackers.empty() || noTrackerListed(outcome)) {
                 writeHeldForPassword_ = false;  // detection decides about the write button
             }
@@ -278,7 +323,10 @@ void Configurator::Button1Click() {
     const ReadRequest request{!model_.checked(Field::UnReadBox)};
     startDeviceWork([this, request](Progress& progress) {
         auto outcome = ReadConfiguration(link_, request, progress);
-        return [this, outcome = std::move(outcome)] { ApplyRead(model_, desktop_, outcome); };
+        return [this, outcome = std::move(outcome)] {
+            tellEnded(outcome, "Чтение конфигурации");
+            ApplyRead(model_, desktop_, outcome);
+        };
     });
 }
 
@@ -294,6 +342,7 @@ void Configurator::Button5Click() {
         };
         auto outcome = WriteConfiguration(link_, configuration, progress, nameDatabase);
         return [this, outcome = std::move(outcome)] {
+            tellEnded(outcome, "Запись конфигурации");
             ApplyWrite(model_, desktop_, database_, outcome);
             writeHeldForPassword_ = outcome.passwordRejected;
         };
@@ -307,7 +356,10 @@ void Configurator::ClearDebugLog() {
     startDeviceWork([this](Progress& progress) {
         WindowQuestions questions(*this);
         auto outcome = korvan::ClearDebugLog(link_, questions, progress);
-        return [this, outcome = std::move(outcome)] { ShowOutcome(model_, desktop_, outcome); };
+        return [this, outcome = std::move(outcome)] {
+            tellEnded(outcome, "Стирание отладочного журнала");
+            ShowOutcome(model_, desktop_, outcome);
+        };
     });
 }
 
@@ -318,7 +370,11 @@ void Configurator::ReadDebugLog(bool fullRead) {
     startDeviceWork([this, fullRead](Progress& progress) {
         WindowQuestions questions(*this);
         auto outcome = korvan::ReadDebugLog(link_, questions, progress, fullRead);
-        return [this, outcome = std::move(outcome)] { ShowOutcome(model_, desktop_, outcome); };
+        return [this, fullRead, outcome = std::move(outcome)] {
+            tellEnded(outcome, fullRead ? "Копирование всего отладочного журнала"
+                                        : "Копирование отладочного журнала");
+            ShowOutcome(model_, desktop_, outcome);
+        };
     });
 }
 

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "core/desktop.h"
 #include "core/device_worker.h"
@@ -71,6 +72,10 @@ class Configurator {
     const OperationState& operation() const { return operation_; }
     // Told on the window's thread whenever `operation()` changes.
     std::function<void()> operationChanged;
+    // Told on the window's thread when a device operation has ended, before its outcome is
+    // shown (which may wait in a message box): what it was (UTF-8) and how it went. A
+    // detection tells the reads it made as one outcome, and nothing when it read no tracker.
+    std::function<void(const Outcome& outcome, std::string_view what)> operationEnded;
     // Stops the running device operation at its next exchange. Any thread.
     void Cancel();
 
@@ -102,6 +107,7 @@ class Configurator {
     void stepReached(int index, int count, std::string what);
     void retryReached(int attempt, int attempts);
     void postToWindow(std::function<void()> task);
+    void tellEnded(const Outcome& outcome, std::string_view what) const;
     void startUp();
     void loadProfile(const std::string& pathUtf8);
     // Detection held back by an operation runs once nothing runs any more.

@@ -1,6 +1,7 @@
 #include "link/link.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace korvan {
 
@@ -38,6 +39,11 @@ OpenOutcome Link::OpenPort() {
         ClosePort();
         return OpenOutcome::SetupFailed;
     }
+    openedAt_ = clock_.now();
+    if (observer_ != nullptr) {
+        toldOpened_ = observer_;
+        observer_->opened(target_);
+    }
     return OpenOutcome::Opened;
 }
 
@@ -60,6 +66,9 @@ void Link::SendCommand() {
     std::size_t written = 0;
     const auto bytes = CommandText.bytes();
     const BridgeStatus status = bridge_.write(bytes, written);
+    if (observer_ != nullptr && written > 0) {
+        observer_->written(bytes.first(std::min(written, bytes.size())), sinceOpened());
+    }
     noteStatus(status == BridgeStatus::Ok && written != bytes.size() ? BridgeStatus::Failed
                                                                      : status);
 }
@@ -78,6 +87,9 @@ std::size_t Link::ReadPort(std::span<std::uint8_t> buffer, ReplyCompletion compl
         noteStatus(status);
         const auto now = clock_.now();
         if (chunk > 0) {
+            if (observer_ != nullptr) {
+                observer_->received(buffer.subspan(got, chunk), now - openedAt_);
+            }
             got += chunk;
             lastArrival = now;
         }
@@ -112,6 +124,9 @@ void Link::ClosePort() {
     bridge_.reset();
     bridge_.close();
     open_ = false;
+    if (toldOpened_ != nullptr) {
+        std::exchange(toldOpened_, nullptr)->closed(sinceOpened());
+    }
 }
 
 }  // namespace korvan

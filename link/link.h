@@ -10,6 +10,7 @@
 #include "link/bridge.h"
 #include "link/clock.h"
 #include "link/command_buffer.h"
+#include "link/link_observer.h"
 
 namespace korvan {
 
@@ -102,6 +103,9 @@ class Link {
     void setEarlyCompletion(bool on) { earlyCompletion_ = on; }
     bool earlyCompletion() const { return earlyCompletion_; }
     Clock& clock() { return clock_; }
+    // Who sees the traffic from the next open on; not owned, nullptr for no one. Set between
+    // operations: the observer is called on the thread that runs them.
+    void setObserver(LinkObserver* observer) { observer_ = observer; }
 
     CommandBuffer CommandText;
 
@@ -112,12 +116,17 @@ class Link {
     Bridge& bridge_;
     Clock& clock_;
     void noteStatus(BridgeStatus status);
+    Clock::Duration sinceOpened() const { return clock_.now() - openedAt_; }
 
     LinkTarget target_;
     bool open_ = false;
     bool gone_ = false;
     bool earlyCompletion_ = true;
     std::atomic<bool> cancel_{false};
+    LinkObserver* observer_ = nullptr;
+    // The observer that was told of the open, which alone is told of the close.
+    LinkObserver* toldOpened_ = nullptr;
+    Clock::Duration openedAt_{0};
 };
 
 }  // namespace korvan

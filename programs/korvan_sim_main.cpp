@@ -8,10 +8,12 @@
 #include <QVBoxLayout>
 #include <QWidget>
 #include <algorithm>
+#include <iostream>
 #include <limits>
 #include <vector>
 
 #include "core/configurator.h"
+#include "programs/program_options.h"
 #include "sim/simulated_bridge.h"
 #include "ui/application.h"
 #include "ui/main_window.h"
@@ -51,6 +53,15 @@ void refresh(SimulatedBridge& bridge, const std::vector<Socket>& sockets) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Help and version need no display: the command line is read before Qt looks for one.
+    auto commandLine = korvan::ParseWindowCommandLine(
+        "korvan-sim",
+        "Korvan с симулированными трекерами вместо USB: окно программы и окно симулятора, что "
+        "подключает и отключает трекеры.",
+        argc, argv, std::cout, std::cerr);
+    if (commandLine.exitStatus) {
+        return *commandLine.exitStatus;
+    }
     QApplication application(argc, argv);
     return korvan::ui::RunGuarded([&] {
         korvan::SteadyClock clock;
@@ -76,6 +87,8 @@ int main(int argc, char** argv) {
              }},
         };
         korvan::ui::ProgramSetup setup;
+        setup.verbose = commandLine.options.verbose;
+        setup.traceFile = commandLine.trace.get();
         setup.captionSuffix = " (трекер симулирован)";
         setup.beforeShow = [&](korvan::Configurator& core, korvan::ui::TOstrelForm& window) {
             control.setWindowTitle("Симулятор трекера");

@@ -7,6 +7,7 @@
 #include "base/file_names.h"
 #include "core/configurator.h"
 #include "core/startup_rules.h"
+#include "ui/logging.h"
 #include "ui/main_window.h"
 #include "ui/qt_desktop.h"
 #include "ui/qt_window_thread.h"
@@ -20,6 +21,9 @@ int RunProgram(Bridge& bridge, Clock& clock, const ProgramSetup& setup) {
     Configurator core(bridge, clock, desktop, worker, windowThread);
     core.SettingsPath =
         SettingsPathForProgram(PathFromUtf8(QCoreApplication::applicationFilePath().toStdString()));
+    EnableVerboseLogging(setup.verbose);
+    // Before the window shows, whose start-up may run the first detection.
+    OperationLogging logging(core, setup.traceFile, OperationJournalPath());
     TOstrelForm window(core);
     desktop.setWindow(&window);
     window.setWindowTitle(window.windowTitle() + setup.captionSuffix);

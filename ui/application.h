@@ -5,6 +5,7 @@
 
 #include "link/bridge.h"
 #include "link/clock.h"
+#include "link/trace_file.h"
 
 namespace korvan {
 class Configurator;
@@ -21,6 +22,10 @@ struct ProgramSetup {
     // Runs once the event loop has ended, while the core and the window still exist: what
     // beforeShow started that calls into them must stop here.
     std::function<void()> afterLoop;
+    // -v: the debug output on stderr, the wire trace among it.
+    bool verbose = false;
+    // --trace: where the wire trace is appended as well; not owned.
+    TraceFile* traceFile = nullptr;
 };
 
 // The program's entry after the application object: the core over `bridge`, the settings path

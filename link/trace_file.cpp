@@ -1,0 +1,79 @@
+#include "link/trace_file.h"
+
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstring>
+
+#ifdef _WIN32
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace korvan {
+namespace {
+
+#ifdef _WIN32
+int openForAppending(const std::filesystem::path& path) {
+    return ::_wopen(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY,
+                    _S_IREAD | _S_IWRITE);
+}
+int writeSome(int descriptor, const char* bytes, std::size_t size) {
+    return ::_write(descriptor, bytes, static_cast<unsigned>(size));
+}
+void closeFile(int descriptor) {
+    ::_close(descriptor);
+}
+#else
+int openForAppending(const std::filesystem::path& path) {
+    int descriptor = -1;
+    do {
+        descriptor = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    } while (descriptor < 0 && errno == EINTR);
+    return descriptor;
+}
+ssize_t writeSome(int descriptor, const char* bytes, std::size_t size) {
+    return ::write(descriptor, bytes, size);
+}
+void closeFile(int descriptor) {
+    ::close(descriptor);
+}
+#endif
+
+}  // namespace
+
+std::unique_ptr<TraceFile> TraceFile::Open(const std::filesystem::path& path, std::string& error) {
+    const int descriptor = openForAppending(path);
+    if (descriptor < 0) {
+        error = std::strerror(errno);
+        return nullptr;
+    }
+    return std::unique_ptr<TraceFile>(new TraceFile(descriptor));
+}
+
+TraceFile::~TraceFile() {
+    closeFile(descriptor_);
+}
+
+void TraceFile::writeLine(std::string_view line) {
+    std::string text(line);
+    text += '\n';
+    std::lock_guard lock(mutex_);
+    // One write a line: with O_APPEND two programs tracing into one file do not cut into each
+    // other's lines.
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const auto wrote = writeSome(descriptor_, text.data() + done, text.size() - done);
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            return;
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+}
+
+}  // namespace korvan

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "link/trace_file.h"
+
+namespace CLI {
+class App;
+}
+
+// The command line every Korvan program shares: help, version, verbose output and the wire
+// trace into a file. Each program builds its own CLI11 application on top of it.
+namespace korvan {
+
+struct CommonOptions {
+    bool verbose = false;   // -v, --verbose: the debug output, the wire trace among it
+    std::string traceFile;  // --trace FILE, as given; empty: none
+};
+
+// Adds -h/--help, --version ("<name> <version>"), -v/--verbose and --trace FILE to `app`,
+// with the help's words in Russian. Call before adding the program's own options.
+void AddCommonOptions(CLI::App& app, CommonOptions& options);
+
+// Parses the command line into `app`. Nothing when the program goes on; otherwise the status
+// it must end with at once: 0 once the help or the version is on `out`, 2 once a usage error
+// is told on `err` in Russian, with the program's name and where to find the help.
+std::optional<int> ParseCommandLine(CLI::App& app, int argc, const char* const* argv,
+                                    std::ostream& out, std::ostream& err);
+
+// The trace file that --trace names, opened for appending; nothing when none is asked. When it
+// cannot be opened, that is told on `err` and `failed` is set.
+std::unique_ptr<TraceFile> OpenTraceOption(std::string_view program, const CommonOptions& options,
+                                           std::ostream& err, bool& failed);
+
+// The command line of the window programs, which have only the common options.
+struct WindowCommandLine {
+    CommonOptions options;
+    std::unique_ptr<TraceFile> trace;
+    std::optional<int> exitStatus;  // set: end now with it, without a window
+};
+WindowCommandLine ParseWindowCommandLine(std::string_view program, std::string_view description,
+                                         int argc, const char* const* argv, std::ostream& out,
+                                         std::ostream& err);
+
+}  // namespace korvan

@@ -1,0 +1,113 @@
+#include "ui/logging.h"
+
+#include <QString>
+
+#include "base/cp1251.h"
+#include "base/file_names.h"
+#include "core/configurator.h"
+
+Q_LOGGING_CATEGORY(lcLink, "korvan.link", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcOperations, "korvan.operations", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcUi, "korvan.ui", QtInfoMsg)
+
+namespace korvan::ui {
+namespace {
+
+QString fromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString fromWindows1251(std::string_view text) {
+    return fromUtf8(cp1251::toUtf8(text));
+}
+
+const char* endingName(Ending ending) {
+    switch (ending) {
+        case Ending::Done:
+            return "выполнено";
+        case Ending::Failed:
+            return "не выполнено";
+        case Ending::Cancelled:
+            return "отменено";
+        case Ending::DeviceGone:
+            return "устройство отключено";
+        case Ending::NotStarted:
+            return "не начато";
+    }
+    return "";
+}
+
+const char* statusName(StepStatus status) {
+    switch (status) {
+        case StepStatus::Done:
+            return "принят";
+        case StepStatus::Rejected:
+            return "неверный ответ";
+        case StepStatus::Failed:
+            return "нет ответа";
+        case StepStatus::Interrupted:
+            return "прерван";
+    }
+    return "";
+}
+
+}  // namespace
+
+void EnableVerboseLogging(bool verbose) {
+    if (verbose) {
+        QLoggingCategory::setFilterRules(QStringLiteral("korvan.*.debug=true"));
+    }
+}
+
+OperationLogging::OperationLogging(Configurator& core, TraceFile* traceFile,
+                                   std::optional<std::filesystem::path> journalFile)
+    : core_(core),
+      traceFile_(traceFile),
+      trace_([this](std::string_view line) { traceLine(line); }) {
+    if (journalFile) {
+        journal_ = std::make_unique<OperationJournal>(std::move(*journalFile));
+        qCInfo(lcUi).noquote() << "журнал операций:" << fromUtf8(Utf8FromPath(journal_->file()));
+    } else {
+        qCWarning(lcUi) << "журнал операций не ведётся: не найдена домашняя папка";
+    }
+    core_.link().setObserver(&trace_);
+    core_.operationEnded = [this](const Outcome& outcome, std::string_view what) {
+        operationEnded(outcome, what);
+    };
+}
+
+OperationLogging::~OperationLogging() {
+    core_.operationEnded = nullptr;
+    core_.link().setObserver(nullptr);
+}
+
+// On the link's thread: each sink keeps its own order and lock.
+void OperationLogging::traceLine(std::string_view line) {
+    qCDebug(lcLink).noquote() << fromUtf8(line);
+    if (traceFile_ != nullptr) {
+        traceFile_->writeLine(line);
+    }
+    if (journal_) {
+        journal_->traceLine(line);
+    }
+}
+
+void OperationLogging::operationEnded(const Outcome& outcome, std::string_view what) {
+    qCInfo(lcOperations).noquote() << fromUtf8(what) + ":" << endingName(outcome.ending);
+    for (const Step& step : outcome.steps) {
+        qCInfo(lcOperations).noquote() << QStringLiteral("  шаг %1 — %2, попыток: %3")
+                                              .arg(fromWindows1251(MaskedCommand(step.command)),
+                                                   QString::fromUtf8(statusName(step.status)))
+                                              .arg(step.attempts);
+    }
+    for (const Message& message : outcome.messages) {
+        qCInfo(lcOperations).noquote()
+            << "  сообщение:" << fromWindows1251(MaskedCommand(message.text));
+    }
+    if (journal_ && journal_->operationEnded(outcome, what) != FileWrite::Written) {
+        qCWarning(lcUi).noquote() << "журнал операций не записан:"
+                                  << fromUtf8(Utf8FromPath(journal_->file()));
+    }
+}
+
+}  // namespace korvan::ui
