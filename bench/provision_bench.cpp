@@ -55,6 +55,7 @@ int main() {
     std::filesystem::create_directories(folder);
     korvan::FieldModel fields;
     korvan::LoadSettings(fields, {});
+    fields.setText(korvan::Field::edPassword, "Fleet_07");  // a first run has none
     const auto profile = folder / "fleet.ini";
     if (korvan::SaveProfile(fields, profile)) {
         std::fprintf(stderr, "the profile could not be written\n");

@@ -483,40 +483,54 @@ int RunCli(int argc, const char* const* argv, Environment& environment) {
                  "korvan-cli"};
     CommonOptions common;
     AddCommonOptions(app, common);
+    app.get_formatter()->label("SUBCOMMAND", "КОМАНДА");
+    app.get_formatter()->label("Subcommands", "Команды");
     app.footer(kExitStatuses);
     app.fallthrough();
     app.require_subcommand(1, 1);
     Options o;
-    app.add_flag("--sim", o.sim, "симулированные трекеры вместо устройств USB");
-    app.add_flag("--json", o.json, "вывод в JSON, одна строка на объект");
+    // Each command's help in the same words as the program's.
+    const auto command = [&app](const char* name, const char* description) {
+        CLI::App* sub = app.add_subcommand(name, description);
+        sub->set_help_flag("-h,--help", "Показать эту справку и выйти")->group("Параметры");
+        sub->option_defaults()->group("Параметры");
+        return sub;
+    };
+    app.add_flag("--sim", o.sim, "Симулированные трекеры вместо устройств USB");
+    app.add_flag("--json", o.json, "Вывод в JSON, одна строка на объект");
 
-    auto* list = app.add_subcommand("list", "подключённые устройства FTDI и трекеры среди них");
-    auto* read = app.add_subcommand("read", "считать настройки трекера как профиль");
-    read->add_option("--device", o.device, "серийный номер трекера");
-    read->add_option("-o,--output", o.output, "файл профиля (иначе — на стандартный вывод)");
-    auto* write = app.add_subcommand("write", "записать профиль в трекер, как «Установить»");
-    write->add_option("--profile", o.profile, "файл профиля")->required();
-    write->add_option("--device", o.device, "серийный номер трекера");
-    write->add_option("--database", o.database, "база устройств (.zcf), куда внести трекер");
+    auto* list = command("list", "Подключённые устройства FTDI и трекеры среди них");
+    auto* read = command("read", "Считать настройки трекера как профиль");
+    read->add_option("--device", o.device, "Серийный номер трекера")->type_name("СЕРИЙНЫЙ");
+    read->add_option("-o,--output", o.output, "Файл профиля (иначе — на стандартный вывод)")
+        ->type_name("ФАЙЛ");
+    auto* write = command("write", "Записать профиль в трекер, как «Установить»");
+    write->add_option("--profile", o.profile, "Файл профиля")->type_name("ФАЙЛ")->required();
+    write->add_option("--device", o.device, "Серийный номер трекера")->type_name("СЕРИЙНЫЙ");
+    write->add_option("--database", o.database, "База устройств (.zcf), куда внести трекер")
+        ->type_name("БАЗА");
     write->add_flag("--defaults-for-missing", o.missingKeepDefaults,
-                    "ключи, которых нет в профиле, — по умолчанию");
-    auto* provision = app.add_subcommand(
-        "provision", "линия настройки: записывать профиль в каждый подключаемый трекер");
-    provision->add_option("--profile", o.profile, "файл профиля")->required();
-    provision->add_option("--database", o.database, "база устройств (.zcf)")->required();
-    provision->add_option("--count", o.count, "сколько трекеров записать (иначе до Ctrl+C)")
+                    "Ключи, которых нет в профиле, — по умолчанию");
+    auto* provision =
+        command("provision", "Линия настройки: записывать профиль в каждый подключаемый трекер");
+    provision->add_option("--profile", o.profile, "Файл профиля")->type_name("ФАЙЛ")->required();
+    provision->add_option("--database", o.database, "База устройств (.zcf)")
+        ->type_name("БАЗА")
+        ->required();
+    provision->add_option("--count", o.count, "Сколько трекеров записать (иначе до Ctrl+C)")
+        ->type_name("N")
         ->check(CLI::PositiveNumber);
     provision->add_flag("--defaults-for-missing", o.missingKeepDefaults,
-                        "ключи, которых нет в профиле, — по умолчанию");
-    auto* log = app.add_subcommand("log", "отладочный журнал трекера: read, full или erase");
+                        "Ключи, которых нет в профиле, — по умолчанию");
+    auto* log = command("log", "Отладочный журнал трекера: read, full или erase");
     log->add_option("action", o.logAction, "read, full или erase")
+        ->type_name("ДЕЙСТВИЕ")
         ->required()
         ->check(CLI::IsMember({"read", "full", "erase"}));
-    log->add_option("--device", o.device, "серийный номер трекера");
-    log->add_option("-o,--output", o.output, "файл журнала");
+    log->add_option("--device", o.device, "Серийный номер трекера")->type_name("СЕРИЙНЫЙ");
+    log->add_option("-o,--output", o.output, "Файл журнала")->type_name("ФАЙЛ");
 
-    if (auto status =
-            ParseCommandLine(app, argc, argv, environment.out(), environment.err())) {
+    if (auto status = ParseCommandLine(app, argc, argv, environment.out(), environment.err())) {
         return *status == 0 ? kDone : kUsage;
     }
     bool traceFailed = false;
