@@ -103,6 +103,7 @@ class Run {
     // The tracker the command works on: the one named by --device (its USB serial string or
     // its serial number), or the only one attached.
     const ListedDevice* chooseTracker(const Listing& listing, int& status);
+    const ListedDevice* chooseTracker(Listing&&, int&) = delete;  // it points into the listing
     std::optional<std::string> readProfile(int& status);
     // The database of --database, read; a file that cannot be saved over is refused at once.
     bool openDatabase(DeviceDatabase& database, FieldModel& model, int& status);
@@ -246,7 +247,8 @@ int Run::list() {
 
 int Run::read() {
     int status = kDone;
-    const ListedDevice* tracker = chooseTracker(ListDevices(bridge_), status);
+    const Listing listing = ListDevices(bridge_);  // the tracker chosen points into it
+    const ListedDevice* tracker = chooseTracker(listing, status);
     if (tracker == nullptr) {
         return status;
     }
@@ -296,7 +298,8 @@ int Run::write() {
     if (!o_.database.empty() && !openDatabase(database, databaseModel, status)) {
         return status;
     }
-    const ListedDevice* tracker = chooseTracker(ListDevices(bridge_), status);
+    const Listing listing = ListDevices(bridge_);  // the tracker chosen points into it
+    const ListedDevice* tracker = chooseTracker(listing, status);
     if (tracker == nullptr) {
         return status;
     }
@@ -437,7 +440,8 @@ int Run::log() {
         return fail(kUsage, "Не указан файл для журнала", "Добавьте -o ФАЙЛ.");
     }
     int status = kDone;
-    const ListedDevice* tracker = chooseTracker(ListDevices(bridge_), status);
+    const Listing listing = ListDevices(bridge_);  // the tracker chosen points into it
+    const ListedDevice* tracker = chooseTracker(listing, status);
     if (tracker == nullptr) {
         return status;
     }
