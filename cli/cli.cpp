@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <ostream>
+#include <random>
 
 #include "base/cp1251.h"
 #include "base/file_io.h"
@@ -14,6 +15,7 @@
 #include "cli/json.h"
 #include "cli/tracker_steps.h"
 #include "core/detection.h"
+#include "core/form_mapping.h"
 #include "link/wire_trace.h"
 #include "programs/program_options.h"
 #include "protocol/debug_log.h"
@@ -118,8 +120,8 @@ class Run {
 
 const ListedDevice* Run::chooseTracker(const Listing& listing, int& status) {
     if (!listing.listed) {
-        status = fail(kNoTracker, "Список устройств USB не получен",
-                      "Проверьте подключение и права доступа к USB.");
+        status = fail(kFailed, "Список устройств USB не получен",
+                      "Проверьте, что система видит устройства USB (lsusb).");
         return nullptr;
     }
     const auto trackers = listing.trackers();
@@ -156,7 +158,8 @@ std::optional<std::string> Run::readProfile(int& status) {
                       "Проверьте имя файла и права на чтение.");
         return std::nullopt;
     }
-    // Checked whole before any tracker is touched.
+    // Checked whole before any tracker is touched: its keys, then its values as the write
+    // checks them, on a link that opens nothing.
     FieldModel scratch;
     StartFields(scratch);
     if (auto error = LoadProfileText(scratch, *bytes, o_.missingKeepDefaults)) {
@@ -165,7 +168,24 @@ std::optional<std::string> Run::readProfile(int& status) {
                       "--defaults-for-missing.");
         return std::nullopt;
     }
-    return bytes;
+    ShowFoundTracker(scratch, 1);
+    Link nowhere(bridge_, clock_);
+    nowhere.setTarget(LinkTarget::nothing());
+    NoProgress progress;
+    const WriteOutcome tried =
+        WriteConfiguration(nowhere, ConfigurationFromForm(scratch), progress);
+    if (tried.ending == Ending::NotStarted) {
+        std::string said;
+        for (const Message& message : tried.messages) {
+            said += (said.empty() ? "" : " ") + utf8(message.text);
+        }
+        status = fail(kFileProblem, "Профиль " + o_.profile + " не годится для записи: " + said,
+                      "Исправьте значение в профиле.");
+        return std::nullopt;
+    }
+    // Whole, with the first run's values where keys were missing and that was asked for, so
+    // that every tracker gets the same configuration, not what it held before.
+    return ProfileText(scratch);
 }
 
 bool Run::openDatabase(DeviceDatabase& database, FieldModel& model, int& status) {
@@ -266,7 +286,16 @@ int Run::read() {
                     "Повторите чтение; если не помогает, обновите прошивку трекера.");
     }
     if (o_.output.empty()) {
-        out() << ProfileText(model);
+        if (o_.json) {
+            out() << JsonObject()
+                         .flag("ok", true)
+                         .text("serial", utf8(model.text(Field::SerNum)))
+                         .text("profile", utf8(ProfileText(model)))
+                         .str()
+                  << "\n";
+        } else {
+            out() << ProfileText(model);  // Windows-1251, as a profile file holds it
+        }
         return kDone;
     }
     if (auto error = SaveProfile(model, PathFromUtf8(o_.output))) {
@@ -305,10 +334,10 @@ int Run::write() {
     }
     FieldModel model;
     StartFields(model);
-    if (!ReadTracker(link_, model, *tracker, boxes).succeeded()) {
+    if (!readWithTries(model, *tracker, boxes).succeeded()) {
         return fail(kFailed, StatusText(model), "Проверьте подключение трекера и повторите.");
     }
-    LoadProfileText(model, *profile, o_.missingKeepDefaults);  // checked already
+    LoadProfileText(model, *profile);  // checked, and made whole, already
     const Written written =
         WriteTracker(link_, model, o_.database.empty() ? nullptr : &database, boxes);
     std::string said = StatusText(model);
@@ -318,7 +347,7 @@ int Run::write() {
     if (!written.outcome.succeeded()) {
         return fail(kFailed, said, "Исправьте сказанное и повторите запись.");
     }
-    if (!o_.database.empty() && !written.recorded.saved) {
+    if (!o_.database.empty() && !(written.recorded.stored && written.recorded.saved)) {
         return fail(kFileProblem, said, "Трекер записан, но база не сохранена: проверьте файл.");
     }
     if (o_.json) {
@@ -346,7 +375,9 @@ int Run::provision() {
     if (!openDatabase(database, databaseModel, status)) {
         return status;
     }
+    env_.lineBegins();
     env_.err() << "Ожидание трекеров. Ctrl+C — закончить после текущего.\n";
+    bool refusalTold = false;
     std::set<std::string> done;  // USB serials written since they were plugged in
     int written = 0;
     int failed = 0;
@@ -354,14 +385,21 @@ int Run::provision() {
     while (!finished() && !env_.stopRequested()) {
         env_.provisionLooks(o_.sim, done);
         const Listing listing = ListDevices(bridge_);
-        // A tracker pulled out is written again when it comes back.
-        std::erase_if(done, [&listing](const std::string& usbSerial) {
-            const auto& devices = listing.devices;
-            return std::none_of(devices.begin(), devices.end(),
-                                [&](const ListedDevice& d) { return d.usbSerial == usbSerial; });
-        });
-        if (listing.accessRefused() && done.empty()) {
-            env_.err() << "korvan-cli: " << kNoAccessMessage << "\n";
+        // A tracker pulled out is written again when it comes back; only a listing that
+        // names every device can tell that it is gone.
+        if (listing.complete) {
+            std::erase_if(done, [&listing](const std::string& usbSerial) {
+                const auto& devices = listing.devices;
+                return std::none_of(devices.begin(), devices.end(), [&](const ListedDevice& d) {
+                    return d.usbSerial == usbSerial;
+                });
+            });
+        }
+        if (listing.accessRefused() != refusalTold) {
+            refusalTold = listing.accessRefused();
+            if (refusalTold) {
+                env_.err() << "korvan-cli: " << kNoAccessMessage << "\n";
+            }
         }
         for (const ListedDevice* tracker : listing.trackers()) {
             if (finished() || env_.stopRequested() || done.count(tracker->usbSerial) > 0) {
@@ -375,9 +413,9 @@ int Run::provision() {
             bool ok = false;
             std::string result;
             if (readWithTries(model, *tracker, boxes).succeeded()) {
-                LoadProfileText(model, *profile, o_.missingKeepDefaults);
+                LoadProfileText(model, *profile);  // checked, and made whole, already
                 const Written w = WriteTracker(link_, model, &database, boxes);
-                ok = w.outcome.succeeded() && w.recorded.saved;
+                ok = w.outcome.succeeded() && w.recorded.stored && w.recorded.saved;
                 result = ok ? "записан" : StatusText(model);
                 for (const auto& box : boxes.boxes) {
                     result += "; " + box.text;
@@ -445,9 +483,13 @@ int Run::log() {
     if (tracker == nullptr) {
         return status;
     }
+    // The copy goes to a file of its own beside the one asked for, under a name no one else
+    // uses; the file asked for is then replaced whole, keeping what it is.
     const std::filesystem::path target = PathFromUtf8(o_.output);
-    std::filesystem::path part = target;
-    part += ".korvan-part";
+    std::random_device random;
+    const std::filesystem::path part =
+        target.parent_path() /
+        ("." + target.filename().string() + "." + std::to_string(random()) + ".korvan-part");
     LogQuestions questions(part);
     NoProgress progress;
     link_.setTarget(LinkTarget::serial(tracker->usbSerial));
@@ -455,19 +497,21 @@ int Run::log() {
                                 ? ClearDebugLog(link_, questions, progress)
                                 : ReadDebugLog(link_, questions, progress, o_.logAction == "full");
     std::string said;
+    bool fileProblem = false;
     for (const Message& message : outcome.messages) {
         said += (said.empty() ? "" : "\n") + utf8(message.text);
+        fileProblem = fileProblem || utf8(message.text) == "Не удалось создать файл";
+    }
+    if (!erase && outcome.succeeded()) {
+        const auto bytes = readWholeFile(part);
+        fileProblem = !bytes || writeFileAtomically(target, *bytes) != FileWrite::Written;
+        said = fileProblem ? "Журнал не записан в " + o_.output : said;
     }
     std::error_code error;
-    if (!erase && outcome.succeeded() && std::filesystem::exists(part, error)) {
-        std::filesystem::rename(part, target, error);
-        if (error) {
-            std::filesystem::remove(part, error);
-            return fail(kFileProblem, "Журнал не записан в " + o_.output,
-                        "Проверьте папку и права на запись.");
-        }
-    }
     std::filesystem::remove(part, error);
+    if (fileProblem) {
+        return fail(kFileProblem, said, "Проверьте папку и права на запись.");
+    }
     if (!outcome.succeeded()) {
         return fail(kFailed, said.empty() ? "Журнал не прочитан" : said,
                     "Проверьте подключение трекера и повторите.");
@@ -521,7 +565,9 @@ int RunCli(int argc, const char* const* argv, Environment& environment) {
     provision->add_option("--database", o.database, "База устройств (.zcf)")
         ->type_name("БАЗА")
         ->required();
-    provision->add_option("--count", o.count, "Сколько трекеров записать (иначе до Ctrl+C)")
+    provision
+        ->add_option("--count", o.count,
+                     "Сколько трекеров обработать, с ошибкой тоже (иначе до Ctrl+C)")
         ->type_name("N")
         ->check(CLI::PositiveNumber);
     provision->add_flag("--defaults-for-missing", o.missingKeepDefaults,

@@ -30,6 +30,8 @@ class Environment {
     virtual Clock& clock(bool simulated) = 0;
     // Ctrl+C was pressed: the provisioning line ends once the tracker in hand is done.
     virtual bool stopRequested() = 0;
+    // The provisioning line begins: from now on, Ctrl+C asks it to end.
+    virtual void lineBegins() {}
     // The provisioning line is about to look for trackers again; `done` are the USB serial
     // strings of the trackers still attached that it has handled. Simulated trackers come and
     // go here.

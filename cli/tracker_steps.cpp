@@ -6,7 +6,6 @@
 #include "base/scan.h"
 #include "core/detection.h"
 #include "core/form_mapping.h"
-#include "settings/settings_file.h"
 
 namespace korvan::cli {
 
@@ -32,6 +31,7 @@ Listing ListDevices(Bridge& bridge) {
         return listing;
     }
     listing.listed = true;
+    listing.complete = true;
     for (std::uint32_t index = 0; index < count; ++index) {
         ListedDevice device;
         device.index = index;
@@ -41,6 +41,7 @@ Listing ListDevices(Bridge& bridge) {
                                           : described;
         device.accessRefused =
             described == BridgeStatus::AccessDenied || numbered == BridgeStatus::AccessDenied;
+        listing.complete = listing.complete && numbered == BridgeStatus::Ok;
         const bool supported =
             std::find(std::begin(kTrackerDescriptions), std::end(kTrackerDescriptions),
                       device.description) != std::end(kTrackerDescriptions);
@@ -53,14 +54,9 @@ Listing ListDevices(Bridge& bridge) {
 }
 
 void StartFields(FieldModel& model) {
-    // As the window's start: the maker's address block, the settings of a first run, and the
-    // reactions that bring the boxes into line with them.
-    model.DeviceMac = {0x00, 0x50, 0x25, 0x00, 0x00, 0x00};
-    LoadSettings(model, {});
-    model.NoEncrClick();
-    model.bit64Click();
-    model.AutoIPClick();
-    model.ShowMac(0);
+    // As the window starts without a settings file.
+    LoadStartingFields(model, {});
+    AlignStartingFields(model);
 }
 
 ReadOutcome ReadTracker(Link& link, FieldModel& model, const ListedDevice& tracker,

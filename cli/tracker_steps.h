@@ -27,7 +27,8 @@ struct ListedDevice {
 };
 
 struct Listing {
-    bool listed = false;  // the bridge gave its listing
+    bool listed = false;    // the bridge gave its listing
+    bool complete = false;  // ... and every device's strings could be read
     std::vector<ListedDevice> devices;
 
     bool accessRefused() const;

@@ -156,16 +156,12 @@ void Configurator::stopWorker() {
 
 void Configurator::FormShow(const std::function<void()>& alignView) {
     Operation operation(*this);
-    model_.DeviceMac = {0x00, 0x50, 0x25, 0x00, 0x00, 0x00};
-    LoadSettings(model_, SettingsPath);
+    LoadStartingFields(model_, SettingsPath);
     database_.StartUp();
     if (alignView) {
         alignView();
     }
-    model_.NoEncrClick();
-    model_.bit64Click();
-    model_.AutoIPClick();
-    model_.ShowMac(0);
+    AlignStartingFields(model_);
 }
 
 SettingsSaveResult Configurator::FormDestroy() {

@@ -311,4 +311,16 @@ void ApplyReadValues(FieldModel& m, const ReadOutcome& read) {
     }
 }
 
+void LoadStartingFields(FieldModel& model, const std::filesystem::path& settingsPath) {
+    model.DeviceMac = {0x00, 0x50, 0x25, 0x00, 0x00, 0x00};
+    LoadSettings(model, settingsPath);
+}
+
+void AlignStartingFields(FieldModel& model) {
+    model.NoEncrClick();
+    model.bit64Click();
+    model.AutoIPClick();
+    model.ShowMac(0);
+}
+
 }  // namespace korvan

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <filesystem>
+
 #include "protocol/configuration_read.h"
 #include "protocol/tracker_configuration.h"
 #include "settings/field_model.h"
@@ -9,6 +11,12 @@
 namespace korvan {
 
 TrackerConfiguration ConfigurationFromForm(const FieldModel& model);
+
+// The fields as a start gives them, in two halves around the database's opening: the maker's
+// address block and the stored settings (a first run's where `settingsPath` has none), then
+// the reactions that bring the boxes into line with what was loaded.
+void LoadStartingFields(FieldModel& model, const std::filesystem::path& settingsPath);
+void AlignStartingFields(FieldModel& model);
 
 // The field that shows a number of the configuration.
 Field FieldOf(NumberField field);

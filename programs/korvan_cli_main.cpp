@@ -1,6 +1,7 @@
 // korvan-cli: the tracker's operations and the provisioning line from a command line. With
 // --sim, simulated trackers at wire speed stand in for the USB devices.
-#include <atomic>
+#include <unistd.h>
+
 #include <csignal>
 #include <iostream>
 #include <memory>
@@ -12,10 +13,13 @@
 
 namespace {
 
-std::atomic<bool> interrupted{false};
+volatile std::sig_atomic_t interrupted = 0;
 
 extern "C" void onInterrupt(int) {
-    interrupted.store(true);
+    interrupted = 1;
+    // Only what a signal handler may call: one write, unbuffered.
+    static constexpr char kSaid[] = "\nКонец после текущего трекера; ещё Ctrl+C — сразу.\n";
+    [[maybe_unused]] const auto written = ::write(STDERR_FILENO, kSaid, sizeof kSaid - 1);
 }
 
 class ProgramEnvironment final : public korvan::cli::Environment {
@@ -37,7 +41,16 @@ class ProgramEnvironment final : public korvan::cli::Environment {
         return *simulated_;
     }
     korvan::Clock& clock(bool) override { return clock_; }
-    bool stopRequested() override { return interrupted.load(); }
+    bool stopRequested() override { return interrupted != 0; }
+    // The first Ctrl+C lets the tracker in hand be finished; a second one ends the program.
+    // The other commands keep the usual Ctrl+C, which ends them at once.
+    void lineBegins() override {
+        struct sigaction action {};
+        action.sa_handler = onInterrupt;
+        action.sa_flags = SA_RESETHAND | SA_RESTART;
+        sigaction(SIGINT, &action, nullptr);
+        sigaction(SIGTERM, &action, nullptr);
+    }
     // The simulated line: a written tracker is taken away and the next one plugged in.
     void provisionLooks(bool simulated, const std::set<std::string>& done) override {
         if (!simulated || !simulated_) {
@@ -61,12 +74,6 @@ class ProgramEnvironment final : public korvan::cli::Environment {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The first Ctrl+C lets the tracker in hand be finished; a second one ends the program.
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
     ProgramEnvironment environment;
     return korvan::cli::RunCli(argc, argv, environment);
 }

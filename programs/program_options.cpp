@@ -30,6 +30,26 @@ std::string usageError(const CLI::App& app, const CLI::ParseError& error) {
         return "не указано значение параметра " +
                std::string(colon == std::string_view::npos ? message : message.substr(0, colon));
     }
+    if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr) {
+        // "--profile is required", "A subcommand is required".
+        constexpr std::string_view kIsRequired = " is required";
+        if (message.find("subcommand") != std::string_view::npos) {
+            return "не указана команда";
+        }
+        const auto at = message.find(kIsRequired);
+        return "не указан обязательный параметр " +
+               std::string(at == std::string_view::npos ? message : message.substr(0, at));
+    }
+    if (dynamic_cast<const CLI::ValidationError*>(&error) != nullptr ||
+        dynamic_cast<const CLI::ConversionError*>(&error) != nullptr) {
+        // "--count: Value -1 not in range ...", "Could not convert: --count = abc".
+        const auto colon = message.find(':');
+        const std::string_view subject =
+            colon == std::string_view::npos ? message : message.substr(0, colon);
+        return "недопустимое значение параметра " +
+               std::string(subject.starts_with("Could not convert") ? message.substr(colon + 2)
+                                                                    : subject);
+    }
     return "ошибка в командной строке: " + std::string(message);
 }
 

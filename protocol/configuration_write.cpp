@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/cp1251.h"
+#include "link/wire_trace.h"
 #include "protocol/session.h"
 #include "protocol/write_checks.h"
 
@@ -208,7 +209,8 @@ class Write {
         if (set.rule.acceptance == Acceptance::Echo &&
             !EchoMatches(result.reply, link_.CommandText)) {
             outcome_.steps.back().status = StepStatus::Rejected;
-            session_.failShown(cp1251::fromUtf8(set.mismatch) + result.reply.text());
+            // The echo of the Wi-Fi key carries the key: it is told masked, as in any log.
+            session_.failShown(cp1251::fromUtf8(set.mismatch) + MaskedCommand(result.reply.text()));
             return false;
         }
         showReply(set, result.reply);

@@ -239,6 +239,84 @@ TEST_F(Cli, TheProvisioningLineWritesATrackerOncePerPlugAndStopsAtItsCount) {
     EXPECT_EQ(output.str().find("90032"), std::string::npos);
 }
 
+TEST_F(Cli, MissingKeysTakeTheFirstRunsValuesOnlyWhenAskedAndNeverATrackersOwn) {
+    auto& tracker = trackers.plug(SimulatedTracker::Configured("90001"));
+    tracker.settings.recordingPeriod = 33;  // what the tracker holds before
+    FieldModel model;
+    LoadSettings(model, {});
+    model.setText(Field::edPassword, "Fleet_17");
+    std::string profile = ProfileText(model);
+    // Without the recording period's key.
+    const auto at = profile.find("PeriodDef=");
+    ASSERT_NE(at, std::string::npos);
+    profile.erase(at, profile.find("\r\n", at) + 2 - at);
+    testing::writeBytes(folder / "part.ini", profile);
+    EXPECT_EQ(run({"write", "--profile", file("part.ini")}), cli::kFileProblem);
+    EXPECT_NE(errors.str().find("PeriodDef"), std::string::npos) << errors.str();
+    EXPECT_EQ(tracker.settings.recordingPeriod, 33);
+    EXPECT_EQ(run({"write", "--profile", file("part.ini"), "--defaults-for-missing"}), cli::kDone)
+        << errors.str();
+    EXPECT_EQ(std::to_string(tracker.settings.recordingPeriod), model.text(Field::Edit1));
+}
+
+TEST_F(Cli, AProfileTheWriteWouldRefuseIsRefusedBeforeAnyTrackerIsTouched) {
+    auto& tracker = trackers.plug(SimulatedTracker::Configured("90001"));
+    FieldModel model;
+    LoadSettings(model, {});
+    model.setText(Field::edPassword, "Fleet_17");
+    model.setText(Field::WiFiName, "Yard$Gate");
+    ASSERT_FALSE(SaveProfile(model, folder / "forged.ini").has_value());
+    tracker.clearRecord();
+    EXPECT_EQ(run({"provision", "--profile", file("forged.ini"), "--database", file("f.zcf")}),
+              cli::kFileProblem);
+    EXPECT_NE(errors.str().find("Имя сети Wi-Fi"), std::string::npos) << errors.str();
+    EXPECT_TRUE(tracker.commands().empty());
+}
+
+TEST_F(Cli, NoPasswordOrKeyIsEverPrintedInClear) {
+    auto& tracker = trackers.plug(SimulatedTracker::Configured("90001"));
+    tracker.settings.keyMode = 2;
+    tracker.settings.key = "SecretKey1234";
+    // The key's echo comes back wrong: the message that tells it must not carry the key.
+    FieldModel model;
+    LoadSettings(model, {});
+    model.setText(Field::edPassword, "Pass_777");
+    model.setChecked(Field::WEP, true);
+    model.setChecked(Field::RadioButton7, true);
+    model.setText(Field::WiFiKey, "SecretKey1234");
+    ASSERT_FALSE(SaveProfile(model, folder / "keyed.ini").has_value());
+    const auto expectNoSecret = [this] {
+        for (const std::string& said :
+             {output.str(), errors.str(), testing::readBytes(folder / "trace.txt")}) {
+            EXPECT_EQ(said.find("SecretKey1234"), std::string::npos) << said;
+            EXPECT_EQ(said.find("Pass_777"), std::string::npos) << said;
+        }
+    };
+    const std::vector<std::string> write = {"-v",    "--trace",   file("trace.txt"), "--json",
+                                            "write", "--profile", file("keyed.ini")};
+    EXPECT_EQ(run(write), cli::kDone) << errors.str();
+    EXPECT_EQ(tracker.settings.password, "Pass_777");  // it was sent, and traced masked
+    expectNoSecret();
+    tracker.injectFault({.kind = Fault::Kind::WrongEcho, .command = "WKEY=", .times = 10});
+    EXPECT_EQ(run(write), cli::kFailed);
+    EXPECT_NE(errors.str().find("Ошибка настройки шифрования"), std::string::npos);
+    expectNoSecret();
+}
+
+TEST_F(Cli, ATrackerThatCannotBeReadIsToldOnceWhileItStaysPlugged) {
+    trackers.plug(SimulatedTracker::Mute("90041"));
+    script = [this](int look) { stop = look == 6; };
+    EXPECT_EQ(run({"provision", "--profile", profileFile(), "--database", file("fleet.zcf")}),
+              cli::kFailed);
+    const std::string shown = output.str();
+    EXPECT_EQ(shown.find("90041"), shown.rfind("90041")) << shown;  // one line only
+    EXPECT_NE(shown.find("90041  00 50 25 00 00 2A  ОШИБКА: Ошибка чтения версии устройства"),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("Итого: записано 0, с ошибкой 1"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder / "fleet.zcf"));
+}
+
 TEST_F(Cli, TheDebugLogIsCopiedWithoutLosingAnOldFile) {
     auto& tracker = trackers.plug(SimulatedTracker::Configured("90001"));
     testing::writeBytes(folder / "log.bin", "old log");
