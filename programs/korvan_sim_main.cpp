@@ -35,9 +35,11 @@ bool attached(const SimulatedBridge& bridge, const std::string& serial) {
 }
 
 // Plugs the tracker in when it is out, and pulls it out when it is in. The worker may pull a
-// tracker out meanwhile: the bridge looks and unplugs under its own lock.
+// tracker out meanwhile: the bridge looks and unplugs under its own lock. A tracker plugged in
+// again keeps what was written into it, as a real one does.
 void toggle(SimulatedBridge& bridge, const Socket& socket) {
-    if (!bridge.unplugSerial(socket.make().usbSerial)) {
+    const std::string usbSerial = socket.make().usbSerial;
+    if (!bridge.unplugSerial(usbSerial) && !bridge.replug(usbSerial)) {
         bridge.plug(socket.make());
     }
 }

@@ -63,7 +63,24 @@ bool SimulatedBridge::remove(std::size_t index) {
         open_ = nullptr;
         inbound_.clear();
     }
+    // Kept, as a tracker on the bench keeps its memory, until it is plugged in again.
+    unplugged_[trackers_[index]->usbSerial] = std::move(trackers_[index]);
     trackers_.erase(trackers_.begin() + static_cast<std::ptrdiff_t>(index));
+    return true;
+}
+
+bool SimulatedBridge::replug(const std::string& usbSerial) {
+    {
+        std::lock_guard lock(mutex_);
+        const auto found = unplugged_.find(usbSerial);
+        if (found == unplugged_.end()) {
+            return false;
+        }
+        found->second->powerOn();
+        trackers_.push_back(std::move(found->second));
+        unplugged_.erase(found);
+    }
+    tellDevicesChanged();
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -63,6 +64,9 @@ class SimulatedBridge final : public Bridge {
     void unplug(std::size_t index);
     // The same for the tracker with this USB serial string; false when none is attached.
     bool unplugSerial(const std::string& usbSerial);
+    // Plugs in again the tracker with this USB serial string that was pulled out last, with
+    // the settings and log it had, as a real tracker keeps them; false when there is none.
+    bool replug(const std::string& usbSerial);
     // The USB serial strings of the attached trackers, in listing order: what the window may
     // look at while the worker runs.
     std::vector<std::string> attachedSerials() const;
@@ -126,6 +130,7 @@ class SimulatedBridge final : public Bridge {
     Clock& clock_;
     WireTiming timing_;
     std::vector<std::unique_ptr<SimulatedTracker>> trackers_;
+    std::map<std::string, std::unique_ptr<SimulatedTracker>> unplugged_;  // by USB serial
     std::vector<std::pair<BridgeCall, BridgeStatus>> failures_;
     std::vector<std::string> calls_;
 

@@ -355,10 +355,11 @@ Response SimulatedTracker::answer(const std::string& command) {
         const auto comma = arguments.find(',');
         const long length =
             comma == std::string_view::npos ? 0 : numberAt(arguments.substr(comma + 1));
-        // The tracker sends what it has of the block; a block past the end is short.
-        for (long i = offset;
-             i >= 0 && i < offset + length && i < static_cast<long>(debugLog.size()); ++i) {
-            r.bytes += static_cast<char>(debugLog[static_cast<std::size_t>(i)]);
+        // The tracker sends the whole block from its log's area: what the log holds, then the
+        // erased flash after it; only a block past the area's end comes short.
+        for (long i = offset; i >= 0 && i < offset + length && i < kDebugLogArea; ++i) {
+            const auto at = static_cast<std::size_t>(i);
+            r.bytes += static_cast<char>(at < debugLog.size() ? debugLog[at] : 0xFF);
         }
     }
     // Anything else is not a command of this tracker: it stays silent.

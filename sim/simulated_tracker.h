@@ -81,6 +81,8 @@ class SimulatedTracker {
     static constexpr Duration kTrackerProcessing = std::chrono::milliseconds(2);
     static constexpr Duration kWifiProcessing = std::chrono::milliseconds(8);
     static constexpr std::uint32_t kDebugLogBase = 0x40000000;
+    // The flash the debug log lives in: its pointer stays within 0x40000000 to 0x40000FFF.
+    static constexpr long kDebugLogArea = 0x1000;
 
     SimulatedTracker(std::string usbDescription, std::string usbSerial);
 
@@ -105,6 +107,8 @@ class SimulatedTracker {
     bool mute = false;
 
     void injectFault(Fault fault);
+    // Plugged in again: a command it was hearing when pulled out is lost, its memory is not.
+    void powerOn() { pending_.clear(); }
 
     // One byte from the host; a response once it completes a command.
     std::optional<Response> receive(std::uint8_t byte);

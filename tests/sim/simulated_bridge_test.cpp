@@ -106,5 +106,21 @@ TEST(BridgeAcrossThreads, PullingOutTheOpenTrackerEndsTheWorkersLink) {
     EXPECT_EQ(bridge.read(buffer, got), BridgeStatus::Failed);  // the worker's link was closed
 }
 
+TEST(BridgeUnplugged, ATrackerPluggedInAgainKeepsWhatWasWrittenIntoIt) {
+    VirtualClock clock;
+    SimulatedBridge bridge(clock);
+    EXPECT_FALSE(bridge.replug("90001"));  // never plugged in
+    auto& tracker = bridge.plug(sim::SimulatedTracker::Configured("90001"));
+    tracker.settings.recordingPeriod = 42;
+    tracker.debugLog.assign(10, 0x33);
+    ASSERT_TRUE(bridge.unplugSerial("90001"));
+    EXPECT_EQ(bridge.attached(), 0u);
+    ASSERT_TRUE(bridge.replug("90001"));
+    ASSERT_EQ(bridge.attached(), 1u);
+    EXPECT_EQ(bridge.tracker(0).settings.recordingPeriod, 42);
+    EXPECT_EQ(bridge.tracker(0).debugLog, std::vector<std::uint8_t>(10, 0x33));
+    EXPECT_FALSE(bridge.replug("90001"));  // it is in already
+}
+
 }  // namespace
 }  // namespace korvan

@@ -141,9 +141,13 @@ TEST_F(Tracker, KeepsADebugLogWithItsSizeAndPointer) {
     ASSERT_EQ(tracker.debugLog.size(), 600u);
     EXPECT_EQ(ask("DEBUG_LOG_SIZE$"), std::string("\x58\x02\0\0", 4));
     EXPECT_EQ(ask("DEBUG_GET_PTR$"), std::string("\x58\x02\0\x40", 4));
+    // A block is whole: what the log holds, then the erased flash; past the area, short.
     const std::string block = ask("DEBUG_READ_LOG,500,250$");
-    EXPECT_EQ(block.size(), 100u);  // only what the log holds
+    ASSERT_EQ(block.size(), 250u);
     EXPECT_EQ(static_cast<std::uint8_t>(block[0]), tracker.debugLog[500]);
+    EXPECT_EQ(static_cast<std::uint8_t>(block[99]), tracker.debugLog[599]);
+    EXPECT_EQ(block.substr(100), std::string(150, '\xFF'));
+    EXPECT_EQ(ask("DEBUG_READ_LOG,4000,250$").size(), 96u);
     EXPECT_EQ(ask("DEBUG_CLEAR_LOG$").substr(0, 7), "CLEARED");
     EXPECT_EQ(ask("DEBUG_LOG_SIZE$"), std::string(4, '\0'));
     EXPECT_EQ(ask("DEBUG_GET_PTR$"), std::string("\0\0\0\x40", 4));
