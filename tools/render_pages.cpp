@@ -31,8 +31,17 @@ int main(int argc, char** argv) {
 
     korvan::ui::TOstrelForm window(core);
     window.setWindowTitle("Korvan");
-    bridge.plug(korvan::sim::SimulatedTracker::Configured("90001"));
     window.show();
+    // The window's start runs first (settings, database); then the tracker is plugged in and
+    // read, so that the pages show what was read, with the MAC of its serial number.
+    app.processEvents();
+    bridge.plug(korvan::sim::SimulatedTracker::Configured("90001"));
+    core.DeviceChanged();
+    app.processEvents();
+    if (core.model().text(korvan::Field::SerNum) != "90001") {
+        std::fprintf(stderr, "the tracker was not read\n");
+        return 1;
+    }
 
     int written = 0;
     auto save = [&](const QString& name) {
