@@ -110,6 +110,15 @@ class Run {
     // The database of --database, read; a file that cannot be saved over is refused at once.
     bool openDatabase(DeviceDatabase& database, FieldModel& model, int& status);
     ReadOutcome readWithTries(FieldModel& model, const ListedDevice& tracker, Unattended& boxes);
+    // One tracker read, given the profile and written, as the window would do it.
+    struct ProfileWritten {
+        bool read = false;
+        bool written = false;   // confirmed to the end
+        bool recorded = false;  // stored and saved, or no database kept
+        std::string said;       // the status line, then any message boxes, UTF-8
+    };
+    ProfileWritten writeProfile(FieldModel& model, const ListedDevice& tracker,
+                                const std::string& profile, DeviceDatabase* database);
 
     Environment& env_;
     const Options& o_;
@@ -211,6 +220,25 @@ ReadOutcome Run::readWithTries(FieldModel& model, const ListedDevice& tracker, U
         }
     }
     return read;
+}
+
+Run::ProfileWritten Run::writeProfile(FieldModel& model, const ListedDevice& tracker,
+                                      const std::string& profile, DeviceDatabase* database) {
+    ProfileWritten done;
+    Unattended boxes;
+    StartFields(model);
+    done.read = readWithTries(model, tracker, boxes).succeeded();
+    if (done.read) {
+        LoadProfileText(model, profile);  // checked, and made whole, already
+        const FormWritten w = WriteFromForm(link_, model, database, boxes);
+        done.written = w.outcome.succeeded();
+        done.recorded = database == nullptr || (w.recorded.stored && w.recorded.saved);
+    }
+    done.said = StatusText(model);
+    for (const auto& box : boxes.boxes) {
+        done.said += "; " + box.text;
+    }
+    return done;
 }
 
 int Run::list() {
@@ -322,8 +350,8 @@ int Run::write() {
         return status;
     }
     FieldModel databaseModel;
-    Unattended boxes;
-    DeviceDatabase database(databaseModel, boxes);
+    Unattended unattended;
+    DeviceDatabase database(databaseModel, unattended);
     if (!o_.database.empty() && !openDatabase(database, databaseModel, status)) {
         return status;
     }
@@ -333,21 +361,16 @@ int Run::write() {
         return status;
     }
     FieldModel model;
-    StartFields(model);
-    if (!readWithTries(model, *tracker, boxes).succeeded()) {
-        return fail(kFailed, StatusText(model), "Проверьте подключение трекера и повторите.");
+    const ProfileWritten done =
+        writeProfile(model, *tracker, *profile, o_.database.empty() ? nullptr : &database);
+    const std::string& said = done.said;
+    if (!done.read) {
+        return fail(kFailed, said, "Проверьте подключение трекера и повторите.");
     }
-    LoadProfileText(model, *profile);  // checked, and made whole, already
-    const Written written =
-        WriteTracker(link_, model, o_.database.empty() ? nullptr : &database, boxes);
-    std::string said = StatusText(model);
-    for (const auto& box : boxes.boxes) {
-        said += (said.empty() ? "" : "\n") + box.text;
-    }
-    if (!written.outcome.succeeded()) {
+    if (!done.written) {
         return fail(kFailed, said, "Исправьте сказанное и повторите запись.");
     }
-    if (!o_.database.empty() && !(written.recorded.stored && written.recorded.saved)) {
+    if (!done.recorded) {
         return fail(kFileProblem, said, "Трекер записан, но база не сохранена: проверьте файл.");
     }
     if (o_.json) {
@@ -370,8 +393,8 @@ int Run::provision() {
         return status;
     }
     FieldModel databaseModel;
-    Unattended databaseBoxes;
-    DeviceDatabase database(databaseModel, databaseBoxes);
+    Unattended unattended;
+    DeviceDatabase database(databaseModel, unattended);
     if (!openDatabase(database, databaseModel, status)) {
         return status;
     }
@@ -408,21 +431,9 @@ int Run::provision() {
             done.insert(tracker->usbSerial);
             const auto start = clock_.now();
             FieldModel model;
-            StartFields(model);
-            Unattended boxes;
-            bool ok = false;
-            std::string result;
-            if (readWithTries(model, *tracker, boxes).succeeded()) {
-                LoadProfileText(model, *profile);  // checked, and made whole, already
-                const Written w = WriteTracker(link_, model, &database, boxes);
-                ok = w.outcome.succeeded() && w.recorded.stored && w.recorded.saved;
-                result = ok ? "записан" : StatusText(model);
-                for (const auto& box : boxes.boxes) {
-                    result += "; " + box.text;
-                }
-            } else {
-                result = StatusText(model);
-            }
+            const ProfileWritten done = writeProfile(model, *tracker, *profile, &database);
+            const bool ok = done.written && done.recorded;
+            const std::string result = ok ? "записан" : done.said;
             (ok ? written : failed) += 1;
             const double seconds = secondsBetween(start, clock_.now());
             const std::string serial = utf8(model.text(Field::SerNum));

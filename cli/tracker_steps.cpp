@@ -63,23 +63,7 @@ ReadOutcome ReadTracker(Link& link, FieldModel& model, const ListedDevice& track
                         MessageBoxes& boxes) {
     ShowFoundTracker(model, tracker.serial);
     link.setTarget(LinkTarget::serial(tracker.usbSerial));
-    NoProgress progress;
-    ReadOutcome outcome =
-        ReadConfiguration(link, ReadRequest{!model.checked(Field::UnReadBox)}, progress);
-    ApplyRead(model, boxes, outcome);
-    return outcome;
-}
-
-Written WriteTracker(Link& link, FieldModel& model, DeviceDatabase* database, MessageBoxes& boxes) {
-    NoProgress progress;
-    Written written;
-    written.outcome = WriteConfiguration(link, ConfigurationFromForm(model), progress, [database] {
-        if (database != nullptr) {
-            NameDatabaseBeforeWrite(*database);
-        }
-    });
-    written.recorded = ApplyWrite(model, boxes, database, written.outcome);
-    return written;
+    return ReadIntoForm(link, model, boxes);
 }
 
 std::string StatusText(const FieldModel& model) {

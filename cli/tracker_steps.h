@@ -63,14 +63,6 @@ void StartFields(FieldModel& model);
 ReadOutcome ReadTracker(Link& link, FieldModel& model, const ListedDevice& tracker,
                         MessageBoxes& boxes);
 
-// The fields written into the tracker read last, as "Установить" writes them, and the device
-// recorded in `database` when there is one.
-struct Written {
-    WriteOutcome outcome;
-    DeviceRecorded recorded;
-};
-Written WriteTracker(Link& link, FieldModel& model, DeviceDatabase* database, MessageBoxes& boxes);
-
 // The status line's text as the technician would read it, in UTF-8.
 std::string StatusText(const FieldModel& model);
 

@@ -101,4 +101,25 @@ DeviceRecorded RecordWrittenDevice(DeviceDatabase& database, const TrackerConfig
     return {stored != RecordStored::ListFull, saved};
 }
 
+ReadOutcome ReadIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes) {
+    NoProgress progress;
+    ReadOutcome outcome =
+        ReadConfiguration(link, ReadRequest{!model.checked(Field::UnReadBox)}, progress);
+    ApplyRead(model, boxes, outcome);
+    return outcome;
+}
+
+FormWritten WriteFromForm(Link& link, FieldModel& model, DeviceDatabase* database,
+                          MessageBoxes& boxes) {
+    NoProgress progress;
+    FormWritten written;
+    written.outcome = WriteConfiguration(link, ConfigurationFromForm(model), progress, [database] {
+        if (database != nullptr) {
+            NameDatabaseBeforeWrite(*database);
+        }
+    });
+    written.recorded = ApplyWrite(model, boxes, database, written.outcome);
+    return written;
+}
+
 }  // namespace korvan

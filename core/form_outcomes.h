@@ -31,6 +31,18 @@ DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase
 // that no dialog waits in the middle of the wire.
 void NameDatabaseBeforeWrite(DeviceDatabase& database);
 
+// The read and the write driven from the form on the caller's own thread, as the core object
+// drives them across its two: the form read into a configuration, the operation, its outcome
+// applied. For the command line and the tests.
+ReadOutcome ReadIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes);
+struct FormWritten {
+    WriteOutcome outcome;
+    DeviceRecorded recorded;
+};
+// The database, when there is one, is named before the link opens and records the device.
+FormWritten WriteFromForm(Link& link, FieldModel& model, DeviceDatabase* database,
+                          MessageBoxes& boxes);
+
 // The device just written, into the database, which is saved at once.
 DeviceRecorded RecordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written);
 

@@ -16,36 +16,6 @@ namespace {
 // Every record begins with this, at the start of a line; no other line does.
 constexpr std::string_view kRecordStart = "=== ";
 
-std::string_view endingText(Ending ending) {
-    switch (ending) {
-        case Ending::Done:
-            return "выполнено";
-        case Ending::Failed:
-            return "не выполнено";
-        case Ending::Cancelled:
-            return "отменено";
-        case Ending::DeviceGone:
-            return "устройство отключено";
-        case Ending::NotStarted:
-            return "не начато";
-    }
-    return {};
-}
-
-std::string_view statusText(StepStatus status) {
-    switch (status) {
-        case StepStatus::Done:
-            return "принят";
-        case StepStatus::Rejected:
-            return "неверный ответ";
-        case StepStatus::Failed:
-            return "нет ответа";
-        case StepStatus::Interrupted:
-            return "прерван";
-    }
-    return {};
-}
-
 std::string_view severityText(Severity severity) {
     switch (severity) {
         case Severity::Progress:
@@ -220,6 +190,36 @@ std::optional<std::filesystem::path> OperationJournalPath() {
         }
         return std::string(value);
     });
+}
+
+std::string_view endingText(Ending ending) {
+    switch (ending) {
+        case Ending::Done:
+            return "выполнено";
+        case Ending::Failed:
+            return "не выполнено";
+        case Ending::Cancelled:
+            return "отменено";
+        case Ending::DeviceGone:
+            return "устройство отключено";
+        case Ending::NotStarted:
+            return "не начато";
+    }
+    return {};
+}
+
+std::string_view statusText(StepStatus status) {
+    switch (status) {
+        case StepStatus::Done:
+            return "принят";
+        case StepStatus::Rejected:
+            return "неверный ответ";
+        case StepStatus::Failed:
+            return "нет ответа";
+        case StepStatus::Interrupted:
+            return "прерван";
+    }
+    return {};
 }
 
 }  // namespace korvan

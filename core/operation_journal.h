@@ -55,4 +55,8 @@ std::optional<std::filesystem::path> OperationJournalPathFor(
     const std::function<std::optional<std::string>(const char*)>& environment);
 std::optional<std::filesystem::path> OperationJournalPath();
 
+// How an operation ended and how its steps went, in the words of the journal and the log.
+std::string_view endingText(Ending ending);
+std::string_view statusText(StepStatus status);
+
 }  // namespace korvan

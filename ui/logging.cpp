@@ -21,36 +21,6 @@ QString fromWindows1251(std::string_view text) {
     return fromUtf8(cp1251::toUtf8(text));
 }
 
-const char* endingName(Ending ending) {
-    switch (ending) {
-        case Ending::Done:
-            return "выполнено";
-        case Ending::Failed:
-            return "не выполнено";
-        case Ending::Cancelled:
-            return "отменено";
-        case Ending::DeviceGone:
-            return "устройство отключено";
-        case Ending::NotStarted:
-            return "не начато";
-    }
-    return "";
-}
-
-const char* statusName(StepStatus status) {
-    switch (status) {
-        case StepStatus::Done:
-            return "принят";
-        case StepStatus::Rejected:
-            return "неверный ответ";
-        case StepStatus::Failed:
-            return "нет ответа";
-        case StepStatus::Interrupted:
-            return "прерван";
-    }
-    return "";
-}
-
 }  // namespace
 
 void EnableVerboseLogging(bool verbose) {
@@ -93,11 +63,11 @@ void OperationLogging::traceLine(std::string_view line) {
 }
 
 void OperationLogging::operationEnded(const Outcome& outcome, std::string_view what) {
-    qCInfo(lcOperations).noquote() << fromUtf8(what) + ":" << endingName(outcome.ending);
+    qCInfo(lcOperations).noquote() << fromUtf8(what) + ":" << fromUtf8(endingText(outcome.ending));
     for (const Step& step : outcome.steps) {
         qCInfo(lcOperations).noquote() << QStringLiteral("  шаг %1 — %2, попыток: %3")
                                               .arg(fromWindows1251(MaskedCommand(step.command)),
-                                                   QString::fromUtf8(statusName(step.status)))
+                                                   fromUtf8(statusText(step.status)))
                                               .arg(step.attempts);
     }
     for (const Message& message : outcome.messages) {

@@ -30,6 +30,16 @@ class Core : public ::testing::Test {
         core.model().DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
         bridge.onDevicesChanged = [this] { core.DeviceChanged(); };
     }
+    // An empty database, written and opened; or `contents` instead.
+    std::filesystem::path openDatabase(const char* name,
+                                       std::string_view contents = kEmptyDatabase) {
+        const auto file = folder / name;
+        testing::writeBytes(file, contents);
+        core.model().DatabasePath = file.string();
+        core.database().OpenLastClick();
+        return file;
+    }
+    static constexpr std::string_view kEmptyDatabase = "Zentracor database 1.3\r\n0 records\r\n";
     long opens() const {
         return std::count(bridge.calls().begin(), bridge.calls().end(), "setDivisor");
     }
@@ -125,10 +135,7 @@ TEST_F(Core, AWriteButtonTurnedOffByTheWrongPasswordComesBackOnceItHasEightChara
 
 TEST_F(Core, ARecordTheDatabaseCouldNotSaveIsToldAndKeptForTheNextSave) {
     bridge.plug(SimulatedTracker::Configured("90001"));
-    const auto file = folder / "fleet.zcf";
-    testing::writeBytes(file, "Zentracor database 1.3\r\n0 records\r\n");
-    core.model().DatabasePath = file.string();
-    core.database().OpenLastClick();
+    const auto file = openDatabase("fleet.zcf");
     for (bool mended : {true, false}) {
         SCOPED_TRACE(mended);
         std::filesystem::permissions(file, std::filesystem::perms::owner_read);
@@ -147,8 +154,7 @@ TEST_F(Core, ARecordTheDatabaseCouldNotSaveIsToldAndKeptForTheNextSave) {
             core.Button5Click();
             EXPECT_NE(testing::readBytes(file).find("90001:"), std::string::npos);
             std::filesystem::remove(file);
-            testing::writeBytes(file, "Zentracor database 1.3\r\n0 records\r\n");
-            core.database().OpenLastClick();
+            openDatabase("fleet.zcf");
         }
     }
     // Closing tries once more, and says what it could not keep.
@@ -160,10 +166,7 @@ TEST_F(Core, ARecordTheDatabaseCouldNotSaveIsToldAndKeptForTheNextSave) {
 
 TEST_F(Core, ClosingSavesARecordThatCouldNotBeSavedAfterItsWrite) {
     bridge.plug(SimulatedTracker::Configured("90001"));
-    const auto file = folder / "fleet.zcf";
-    testing::writeBytes(file, "Zentracor database 1.3\r\n0 records\r\n");
-    core.model().DatabasePath = file.string();
-    core.database().OpenLastClick();
+    const auto file = openDatabase("fleet.zcf");
     std::filesystem::permissions(file, std::filesystem::perms::owner_read);
     core.Button5Click();
     std::filesystem::permissions(file, std::filesystem::perms::owner_all);
@@ -177,10 +180,7 @@ TEST_F(Core, TheDatabaseIsNamedBeforeTheWireAndOnlyForAWriteThatWillStart) {
     bridge.plug(SimulatedTracker::Configured("90001"));
     // A database whose file could not be read must not be saved over: the write asks for
     // another name, and asks before the tracker is touched.
-    const auto unreadable = folder / "old.zcf";
-    testing::writeBytes(unreadable, "not a database\r\n");
-    core.model().DatabasePath = unreadable.string();
-    core.database().OpenLastClick();
+    const auto unreadable = openDatabase("old.zcf", "not a database\r\n");
     core.model().setText(Field::edPassword, "short");
     desktop.saveAnswers = {(folder / "fleet.zcf").string()};
     bool asked = false;
@@ -201,10 +201,7 @@ TEST_F(Core, TheDatabaseIsNamedBeforeTheWireAndOnlyForAWriteThatWillStart) {
 
 TEST_F(Core, OpeningAnotherDatabaseNeverDropsAnUnsavedRecordInSilence) {
     bridge.plug(SimulatedTracker::Configured("90001"));
-    const auto file = folder / "fleet.zcf";
-    testing::writeBytes(file, "Zentracor database 1.3\r\n0 records\r\n");
-    core.model().DatabasePath = file.string();
-    core.database().OpenLastClick();
+    const auto file = openDatabase("fleet.zcf");
     std::filesystem::permissions(file, std::filesystem::perms::owner_read);
     core.Button5Click();
     ASSERT_TRUE(core.database().hasUnsavedRecords());

@@ -7,30 +7,21 @@
 #include "protocol/debug_log.h"
 #include "sim/scripted_desktop.h"
 
-// The device operations driven from the form as the core object drives them, on the test's
-// own thread: the form read into a configuration, the operation, its outcome applied.
+// The device operations driven from the form on the test's own thread, with the fake desktop.
 namespace korvan::testing {
 
 inline bool ReadIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes) {
-    NoProgress progress;
-    const auto outcome =
-        ReadConfiguration(link, ReadRequest{!model.checked(Field::UnReadBox)}, progress);
-    ApplyRead(model, boxes, outcome);
-    return outcome.succeeded();
+    return korvan::ReadIntoForm(link, model, boxes).succeeded();
 }
 
 inline bool ReadIntoForm(Link& link, FieldModel& model) {
     sim::ScriptedDesktop noBoxes;
-    return ReadIntoForm(link, model, noBoxes);
+    return testing::ReadIntoForm(link, model, noBoxes);
 }
 
 inline WriteOutcome WriteFromForm(Link& link, FieldModel& model, DeviceDatabase& database,
                                   MessageBoxes& boxes) {
-    NoProgress progress;
-    auto outcome = WriteConfiguration(link, ConfigurationFromForm(model), progress,
-                                      [&database] { NameDatabaseBeforeWrite(database); });
-    ApplyWrite(model, boxes, database, outcome);
-    return outcome;
+    return korvan::WriteFromForm(link, model, &database, boxes).outcome;
 }
 
 // The debug-log questions answered by the fake desktop.
