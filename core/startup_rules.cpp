@@ -6,6 +6,7 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -15,11 +16,15 @@
 namespace korvan {
 namespace {
 
-bool folderWritable(const std::filesystem::path& folder) {
+bool folderIsOwn(const std::filesystem::path& folder) {
 #ifdef _WIN32
     return _waccess(folder.c_str(), 2) == 0;
 #else
-    return ::access(folder.c_str(), W_OK) == 0;
+    std::error_code error;
+    const auto real = std::filesystem::canonical(folder, error);
+    struct stat status {};
+    return !error && !IsSystemFolder(real) && ::stat(real.c_str(), &status) == 0 &&
+           status.st_uid == ::geteuid() && ::access(real.c_str(), W_OK) == 0;
 #endif
 }
 
@@ -49,7 +54,7 @@ std::string WindowCaption(const VersionNumbers& version) {
 
 std::filesystem::path SettingsPathFor(const SettingsLocation& location) {
     const std::string path = WithoutExtension(location.programFile.string()) + ".ini";
-    if (location.programFolderWritable) {
+    if (location.programFolderIsOwn) {
         return path;
     }
     const std::string fileName(FileNamePart(path));
@@ -68,10 +73,25 @@ std::filesystem::path SettingsPathFor(const SettingsLocation& location) {
     return folder / "korvan" / fileName;
 }
 
+bool IsSystemFolder(const std::filesystem::path& folder) {
+    const std::string text = folder.generic_string();
+    if (text == "/") {
+        return true;
+    }
+    for (std::string_view top : {"/usr", "/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32",
+                                 "/opt", "/etc", "/var", "/boot", "/snap"}) {
+        // The folder itself or one inside it: "/usrdata" is no system's.
+        if (text.starts_with(top) && (text.size() == top.size() || text[top.size()] == '/')) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::filesystem::path SettingsPathForProgram(const std::filesystem::path& programFile) {
     SettingsLocation location;
     location.programFile = programFile;
-    location.programFolderWritable = folderWritable(
+    location.programFolderIsOwn = folderIsOwn(
         programFile.has_parent_path() ? programFile.parent_path() : std::filesystem::path("."));
     location.environment = [](const char* name) -> std::optional<std::string> {
         const char* value = std::getenv(name);

@@ -25,15 +25,21 @@ std::string WindowCaption(const VersionNumbers& version);
 
 struct SettingsLocation {
     std::filesystem::path programFile;
-    bool programFolderWritable = true;
+    // The program's folder may hold the settings: the user running the program owns it and
+    // may write it, and it is not a system folder (where a file would outlive the package).
+    bool programFolderIsOwn = true;
     // The environment, for the per-user configuration folder.
     std::function<std::optional<std::string>(const char*)> environment;
 };
 
 // The program's file name with its extension replaced by "ini" (or ".ini" appended when it has
-// none), in the program's folder; when that folder cannot be written, in the per-user
-// configuration folder ($XDG_CONFIG_HOME/korvan, else ~/.config/korvan).
+// none), in the program's folder when it is the user's own; else in the per-user configuration
+// folder ($XDG_CONFIG_HOME/korvan, else ~/.config/korvan).
 std::filesystem::path SettingsPathFor(const SettingsLocation& location);
+// Whether an absolute folder belongs to the system's own tree: the root and what lies under
+// /usr, /bin, /sbin, /lib, /lib32, /lib64, /libx32, /opt, /etc, /var, /boot or /snap. Installed
+// programs live there.
+bool IsSystemFolder(const std::filesystem::path& folder);
 // The same for the running program, looking at the real folder and environment.
 std::filesystem::path SettingsPathForProgram(const std::filesystem::path& programFile);
 

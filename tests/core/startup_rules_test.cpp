@@ -4,6 +4,8 @@
 
 #include <map>
 
+#include "tests/support/temp_folder.h"
+
 namespace korvan {
 namespace {
 
@@ -21,11 +23,11 @@ TEST(Version, TheProgramsOwnVersionIsReadable) {
     EXPECT_GT(own.major + own.minor + own.release, 0u) << ProgramVersionString();
 }
 
-SettingsLocation located(std::string program, bool writable,
+SettingsLocation located(std::string program, bool own,
                          std::map<std::string, std::string> env = {}) {
     SettingsLocation location;
     location.programFile = program;
-    location.programFolderWritable = writable;
+    location.programFolderIsOwn = own;
     location.environment = [env](const char* name) -> std::optional<std::string> {
         auto it = env.find(name);
         return it == env.end() ? std::nullopt : std::optional<std::string>(it->second);
@@ -39,11 +41,37 @@ TEST(SettingsPath, TheProgramsFileNameGetsTheExtensionIni) {
     EXPECT_EQ(SettingsPathFor(located("build/korvan", true)), "build/korvan.ini");
     EXPECT_EQ(SettingsPathFor(located("/home/t/.local/bin/korvan", true)),
               "/home/t/.local/bin/korvan.ini");
-    EXPECT_EQ(SettingsPathFor(located("/opt/v2.0/korvan-sim", true)), "/opt/v2.0/korvan-sim.ini");
-    EXPECT_EQ(SettingsPathFor(located("/opt/tool.", true)), "/opt/tool.ini");
+    EXPECT_EQ(SettingsPathFor(located("/home/t/v2.0/korvan-sim", true)),
+              "/home/t/v2.0/korvan-sim.ini");
+    EXPECT_EQ(SettingsPathFor(located("/home/t/tool.", true)), "/home/t/tool.ini");
 }
 
-TEST(SettingsPath, AnUnwritableProgramFolderSendsTheFileToTheUsersConfiguration) {
+TEST(SettingsPath, SystemFoldersAreTheRootAndTheTreesPackagesInstallInto) {
+    for (const char* system :
+         {"/", "/usr", "/usr/bin", "/usr/local/bin", "/bin", "/sbin", "/lib", "/lib64/x", "/libx32",
+          "/opt", "/opt/korvan", "/etc", "/var/lib", "/boot", "/snap/bin"}) {
+        EXPECT_TRUE(IsSystemFolder(system)) << system;
+    }
+    for (const char* own : {"/home/t/bin", "/usrdata", "/optical", "/library", "/tmp/korvan",
+                            "/media/usb/korvan", "/root/korvan"}) {
+        EXPECT_FALSE(IsSystemFolder(own)) << own;
+    }
+}
+
+// Run as root from an installed package, the program must not leave a file in /usr/bin that
+// outlives the package: the folder is root's own, but a system folder.
+TEST(SettingsPath, TheRunningProgramsSystemFolderIsNotItsOwn) {
+    const auto path = SettingsPathForProgram("/usr/bin/korvan");
+    EXPECT_NE(path.parent_path(), "/usr/bin") << path;
+    EXPECT_EQ(path.filename(), "korvan.ini");
+}
+
+TEST(SettingsPath, AFolderOfTheUsersOwnKeepsTheFileBesideTheProgram) {
+    testing::TempFolder folder;
+    EXPECT_EQ(SettingsPathForProgram(folder / "korvan"), folder / "korvan.ini");
+}
+
+TEST(SettingsPath, AFolderThatIsNotTheUsersOwnSendsTheFileToTheUsersConfiguration) {
     EXPECT_EQ(SettingsPathFor(located("/usr/bin/korvan", false,
                                       {{"XDG_CONFIG_HOME", "/cfg"}, {"HOME", "/home/t"}})),
               "/cfg/korvan/korvan.ini");
