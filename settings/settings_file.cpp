@@ -37,8 +37,8 @@ SettingsSaveResult SaveSettings(const FieldModel& model,
                                 const std::filesystem::path& settingsPath) {
     const auto failure = [&] {
         const auto shown = settingsPath.u8string();
-        return SettingsSaveResult{false,
-                                  "Unable to write to " + std::string(shown.begin(), shown.end())};
+        return SettingsSaveResult{
+            false, "Не удалось записать файл настроек " + std::string(shown.begin(), shown.end())};
     };
     ProfileFile file;
     std::error_code error;

@@ -14,7 +14,7 @@ void LoadSettings(FieldModel& model, const std::filesystem::path& settingsPath);
 
 struct SettingsSaveResult {
     bool ok = true;
-    std::string error;  // "Unable to write to <path>", the path in UTF-8
+    std::string error;  // "Не удалось записать файл настроек <path>", the path in UTF-8
 };
 
 // Writes every key from the fields and `DatabasePath`, keeping whatever else the file holds and

@@ -233,7 +233,7 @@ TEST_F(SettingsFile, AReadOnlyFileIsRefusedWithItsPathAndLeftWhole) {
     model.setText(Field::port, "1");
     const auto saved = SaveSettings(model, path);
     EXPECT_FALSE(saved.ok);
-    EXPECT_EQ(saved.error, "Unable to write to " + path.string());
+    EXPECT_EQ(saved.error, "Не удалось записать файл настроек " + path.string());
     EXPECT_EQ(readBytes(path), kFirstRunFile);
 }
 
@@ -249,7 +249,7 @@ TEST_F(SettingsFile, AReadOnlyFolderIsReportedAndTheOldFileStaysWhole) {
     model.setText(Field::port, "1");
     const auto saved = SaveSettings(model, path);
     EXPECT_FALSE(saved.ok);
-    EXPECT_EQ(saved.error, "Unable to write to " + path.string());
+    EXPECT_EQ(saved.error, "Не удалось записать файл настроек " + path.string());
     EXPECT_EQ(readBytes(path), kFirstRunFile);
 }
 
