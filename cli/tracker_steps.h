@@ -51,7 +51,9 @@ class Unattended final : public MessageBoxes, public DatabaseDialogs {
         boxes.push_back({icon, std::string(text)});
     }
     bool confirm(std::string_view) override { return false; }
-    std::optional<std::string> chooseDatabaseToOpen(const std::string&) override { return {}; }
+    std::optional<std::string> chooseDatabaseToOpen(const std::string&, OpenReason) override {
+        return {};
+    }
     std::optional<std::string> chooseDatabaseToSave(const std::string&) override { return {}; }
     void showFile(const std::string&) override {}
 };

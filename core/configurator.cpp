@@ -157,6 +157,12 @@ void Configurator::stopWorker() {
 void Configurator::FormShow(const std::function<void()>& alignView) {
     Operation operation(*this);
     LoadStartingFields(model_, SettingsPath);
+    if (!DatabaseToOpen.empty()) {
+        // Absolute, so that the settings keep a name that still holds from another folder.
+        std::error_code error;
+        const auto absolute = std::filesystem::absolute(PathFromUtf8(DatabaseToOpen), error);
+        model_.DatabasePath = error ? DatabaseToOpen : Utf8FromPath(absolute);
+    }
     database_.StartUp();
     if (alignView) {
         alignView();
@@ -175,6 +181,13 @@ SettingsSaveResult Configurator::FormDestroy() {
                          "последнего сохранения, потеряны.");
     }
     database_.ClearRecords();
+    return SaveSettings(model_, SettingsPath);
+}
+
+SettingsSaveResult Configurator::SaveBeforeEnd() {
+    if (database_.hasUnsavedRecords() && !database_.needsSaveName()) {
+        database_.SaveClick();
+    }
     return SaveSettings(model_, SettingsPath);
 }
 

@@ -54,9 +54,16 @@ class Configurator {
     // written device could not be saved into tried once more, the records released and the
     // settings saved.
     SettingsSaveResult FormDestroy();
+    // The session ends or the program is told to stop, with no one left to answer a dialog:
+    // the settings saved, and a database that written devices are waiting for saved when it
+    // has a file that may be written. The window stays as it is.
+    SettingsSaveResult SaveBeforeEnd();
 
     // Where the settings file lives; set by the program's entry before the window shows.
     std::filesystem::path SettingsPath;
+    // A device database named when the program was started (a file opened from the file
+    // manager): start-up opens it instead of the last one. UTF-8; empty: none.
+    std::string DatabaseToOpen;
 
     FieldModel& model() { return model_; }
     DeviceDatabase& database() { return database_; }

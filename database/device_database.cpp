@@ -39,7 +39,7 @@ void DeviceDatabase::StartUp() {
 
 void DeviceDatabase::OpenLastClick() {
     if (model_.DatabasePath.empty()) {
-        ChooseOpenFile();
+        ChooseOpenFile(DatabaseDialogs::OpenReason::FirstStart);
     }
     openCurrent();
 }
@@ -89,8 +89,8 @@ bool DeviceDatabase::mayOverwrite() const {
                                         PathFromUtf8(unreadPath_), error);
 }
 
-void DeviceDatabase::ChooseOpenFile() {
-    if (auto chosen = dialogs_.chooseDatabaseToOpen(lastOpenChoice_)) {
+void DeviceDatabase::ChooseOpenFile(DatabaseDialogs::OpenReason reason) {
+    if (auto chosen = dialogs_.chooseDatabaseToOpen(lastOpenChoice_, reason)) {
         lastOpenChoice_ = *chosen;
     }
     takeChosenPath(lastOpenChoice_);

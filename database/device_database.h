@@ -13,9 +13,13 @@ namespace korvan {
 class DatabaseDialogs {
   public:
     virtual ~DatabaseDialogs() = default;
+    // Why the open dialog is shown: the Open button, or a start with no database named yet,
+    // where the dialog must say what it asks for.
+    enum class OpenReason { Chosen, FirstStart };
     // The open or save dialog for device databases ("*.zcf"), offering `lastConfirmed`;
     // the file chosen, or nothing when the user cancels.
-    virtual std::optional<std::string> chooseDatabaseToOpen(const std::string& lastConfirmed) = 0;
+    virtual std::optional<std::string> chooseDatabaseToOpen(const std::string& lastConfirmed,
+                                                            OpenReason reason) = 0;
     virtual std::optional<std::string> chooseDatabaseToSave(const std::string& lastConfirmed) = 0;
     // Shows the file with the program the desktop associates with its type.
     virtual void showFile(const std::string& path) = 0;
@@ -51,7 +55,7 @@ class DeviceDatabase {
     RecordStored StoreDeviceRecord(DeviceRecord record);
 
     // A dialog that is cancelled gives the name of its last confirmed use again.
-    void ChooseOpenFile();
+    void ChooseOpenFile(DatabaseDialogs::OpenReason reason = DatabaseDialogs::OpenReason::Chosen);
     void ChooseSaveFile();
 
     const RecordList& records() const { return records_; }

@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
         korvan::ui::ProgramSetup setup;
         setup.verbose = commandLine.options.verbose;
         setup.traceFile = commandLine.trace.get();
+        setup.databaseFile = commandLine.databaseFile;
         setup.beforeShow = [&watcher](korvan::Configurator& core, korvan::ui::TOstrelForm& window) {
             // Devices come and go on the watcher's thread; detection runs on the window's.
             watcher = std::make_unique<korvan::UsbWatcher>([&core, &window] {

@@ -91,7 +91,9 @@ int main(int argc, char** argv) {
         korvan::ui::ProgramSetup setup;
         setup.verbose = commandLine.options.verbose;
         setup.traceFile = commandLine.trace.get();
+        setup.databaseFile = commandLine.databaseFile;
         setup.captionSuffix = " (трекер симулирован)";
+        setup.desktopFileName = "korvan-sim";
         setup.beforeShow = [&](korvan::Configurator& core, korvan::ui::TOstrelForm& window) {
             control.setWindowTitle("Симулятор трекера");
             // Closing the main window ends the program, this one included.

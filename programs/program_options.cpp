@@ -146,6 +146,9 @@ WindowCommandLine ParseWindowCommandLine(std::string_view program, std::string_v
     WindowCommandLine commandLine;
     CLI::App app{std::string(description), std::string(program)};
     AddCommonOptions(app, commandLine.options);
+    app.add_option("database", commandLine.databaseFile,
+                   "Открыть эту базу устройств (*.zcf) вместо последней открытой")
+        ->type_name("ФАЙЛ");
     commandLine.exitStatus = ParseCommandLine(app, argc, argv, out, err);
     if (commandLine.exitStatus) {
         return commandLine;

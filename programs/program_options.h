@@ -36,9 +36,11 @@ std::optional<int> ParseCommandLine(CLI::App& app, int argc, const char* const* 
 std::unique_ptr<TraceFile> OpenTraceOption(std::string_view program, const CommonOptions& options,
                                            std::ostream& err, bool& failed);
 
-// The command line of the window programs, which have only the common options.
+// The command line of the window programs: the common options and, optionally, the device
+// database to open (a file opened from the file manager).
 struct WindowCommandLine {
     CommonOptions options;
+    std::string databaseFile;  // as given; empty: the last database
     std::unique_ptr<TraceFile> trace;
     std::optional<int> exitStatus;  // set: end now with it, without a window
 };

@@ -39,7 +39,7 @@ class ScriptedDesktop final : public Desktop {
     std::vector<std::string> shownFiles;
     int dialogsShown = 0;
 
-    std::optional<std::string> chooseDatabaseToOpen(const std::string&) override {
+    std::optional<std::string> chooseDatabaseToOpen(const std::string&, OpenReason) override {
         return answer(openAnswers, openFallback);
     }
     std::optional<std::string> chooseDatabaseToSave(const std::string&) override {

@@ -1,8 +1,13 @@
 #include "ui/application.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QSessionManager>
+#include <QTranslator>
 #include <exception>
+#include <iostream>
+#include <memory>
 
 #include "base/file_names.h"
 #include "core/configurator.h"
@@ -11,23 +16,51 @@
 #include "ui/main_window.h"
 #include "ui/qt_desktop.h"
 #include "ui/qt_window_thread.h"
+#include "ui/stop_signals.h"
+#include "ui/widgets.h"
 
 namespace korvan::ui {
 
+bool LoadRussianTranslation() {
+    auto translation = std::make_unique<QTranslator>();
+    if (!translation->load(QLocale(QLocale::Russian, QLocale::Russia), "qtbase", "_",
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        std::cerr << QCoreApplication::applicationName().toStdString()
+                  << ": нет русского перевода Qt (пакет qt6-translations-l10n): кнопки "
+                     "стандартных окон будут по-английски\n";
+        return false;
+    }
+    QCoreApplication::installTranslator(translation.get());
+    // The application keeps it as long as it runs.
+    translation.release()->setParent(QCoreApplication::instance());
+    return true;
+}
+
 int RunProgram(Bridge& bridge, Clock& clock, const ProgramSetup& setup) {
+    LoadRussianTranslation();
+    QGuiApplication::setDesktopFileName(setup.desktopFileName);
+    QApplication::setWindowIcon(ProgramIcon());
     QtDesktop desktop;
     QtWindowThread windowThread;
     DeviceWorker worker;
     Configurator core(bridge, clock, desktop, worker, windowThread);
     core.SettingsPath =
         SettingsPathForProgram(PathFromUtf8(QCoreApplication::applicationFilePath().toStdString()));
+    core.DatabaseToOpen = setup.databaseFile;
     EnableVerboseLogging(setup.verbose);
     // Before the window shows, whose start-up may run the first detection.
     OperationLogging logging(core, setup.traceFile, OperationJournalPath());
     TOstrelForm window(core);
     desktop.setWindow(&window);
     window.setWindowTitle(window.windowTitle() + setup.captionSuffix);
-    QApplication::setApplicationDisplayName(window.windowTitle());
+    // A logout or a stop signal ends the program without closing the window: what the window's
+    // close would save is saved then.
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager&) { window.SessionEnding(); });
+    StopSignals stopSignals([&window] {
+        window.SessionEnding();
+        QApplication::quit();
+    });
     // What beforeShow started stops before the window and the core go, also when start-up
     // throws.
     struct AfterLoop {

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <string>
 
 #include "link/bridge.h"
 #include "link/clock.h"
@@ -26,7 +27,15 @@ struct ProgramSetup {
     bool verbose = false;
     // --trace: where the wire trace is appended as well; not owned.
     TraceFile* traceFile = nullptr;
+    // The device database named on the command line (UTF-8); empty: the last one.
+    std::string databaseFile;
+    // The desktop entry that starts this program, for the desktop's icon and window grouping.
+    QString desktopFileName = "korvan";
 };
+
+// Qt's own dialogs and buttons in Russian, as every other text of the program, whatever the
+// user's language. False, with a line on stderr, when Qt's Russian translation is missing.
+bool LoadRussianTranslation();
 
 // The program's entry after the application object: the core over `bridge`, the settings path
 // beside the program (or in the user's configuration folder), the window, the event loop.

@@ -10,11 +10,13 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QUrl>
+#include <iostream>
 #include <optional>
 
 #include "core/configurator.h"
@@ -40,7 +42,7 @@ void LinkLabel::LinkMouseEnter() {
 }
 
 void LinkLabel::LinkMouseLeave() {
-    setTextColour(this, palette().color(QPalette::Link));
+    setTextColour(this, colours::kHotTrack);
     QFont look = font();
     look.setUnderline(false);
     setFont(look);
@@ -49,6 +51,22 @@ void LinkLabel::LinkMouseLeave() {
 void LinkLabel::enterEvent(QEnterEvent* event) {
     LinkMouseEnter();
     QLabel::enterEvent(event);
+}
+
+void LinkLabel::paintEvent(QPaintEvent*) {
+    // The label reaches two pixels below the window's edge: the text stands high enough for
+    // its underline to show.
+    const QFontMetrics metrics(font());
+    int shown = height();
+    if (parentWidget() != nullptr) {
+        shown = std::min(shown, parentWidget()->height() - y());
+    }
+    const int baseline = std::min(
+        metrics.ascent(), shown - 1 - metrics.underlinePos() - std::max(1, metrics.lineWidth()));
+    QPainter painter(this);
+    painter.setFont(font());
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(QPoint(0, baseline), text());
 }
 
 void LinkLabel::leaveEvent(QEvent* event) {
@@ -76,9 +94,10 @@ TOstrelForm::TOstrelForm(Configurator& core, QWidget* parent)
     buildWindow();
     buildProgress();
     bindHandlers();
+    arrangeTabOrder();
     const auto version = ParseVersion(ProgramVersionString());
     setWindowTitle(QString::fromStdString(WindowCaption(version)));
-    setWindowIcon(QIcon::fromTheme("korvan"));  // installed with the program
+    setWindowIcon(ProgramIcon());
     // The key combinations and dropped profiles work whichever control is under them.
     qApp->installEventFilter(this);
     setAcceptDrops(true);
@@ -105,6 +124,22 @@ void TOstrelForm::showEvent(QShowEvent* event) {
 
 void TOstrelForm::FormShow() {
     core_.FormShow([this] { PageControl2Change(); });
+    // The keyboard starts on the write button, or on the next control that takes it while
+    // the button is off.
+    for (QWidget* next = child("Button5"); next != this; next = next->nextInFocusChain()) {
+        if (next->isEnabled() && next->isVisible() && (next->focusPolicy() & Qt::TabFocus)) {
+            next->setFocus(Qt::TabFocusReason);
+            break;
+        }
+    }
+}
+
+void TOstrelForm::SessionEnding() {
+    const auto saved = core_.SaveBeforeEnd();
+    if (!saved.ok) {
+        std::cerr << QCoreApplication::applicationName().toStdString() << ": " << saved.error
+                  << '\n';
+    }
 }
 
 void TOstrelForm::closeEvent(QCloseEvent* event) {
@@ -206,8 +241,19 @@ bool TOstrelForm::eventFilter(QObject* watched, QEvent* event) {
         return QWidget::eventFilter(watched, event);
     }
     switch (event->type()) {
+        case QEvent::EnabledChange:
+            if (keyboardUntouched_ && watched->objectName() == "Button5" &&
+                static_cast<QWidget*>(watched)->isEnabled()) {
+                static_cast<QWidget*>(watched)->setFocus(Qt::OtherFocusReason);
+            }
+            break;
+        case QEvent::MouseButtonPress:
+            keyboardUntouched_ = false;
+            break;
         case QEvent::KeyPress:
-            if (FormKeyDown(*static_cast<QKeyEvent*>(event))) {
+            keyboardUntouched_ = false;
+            if (FormKeyDown(*static_cast<QKeyEvent*>(event)) ||
+                pressFocusedButton(watched, *static_cast<QKeyEvent*>(event))) {
                 return true;  // the key is used up before any control sees it
             }
             break;
@@ -228,6 +274,19 @@ bool TOstrelForm::eventFilter(QObject* watched, QEvent* event) {
             break;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool TOstrelForm::pressFocusedButton(QObject* watched, const QKeyEvent& key) {
+    if ((key.key() != Qt::Key_Return && key.key() != Qt::Key_Enter) ||
+        (key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        return false;
+    }
+    auto* button = qobject_cast<QPushButton*>(watched);
+    if (button == nullptr || !button->hasFocus() || !button->isEnabled()) {
+        return false;
+    }
+    button->click();
+    return true;
 }
 
 QWidget* TOstrelForm::child(const char* name) const {
@@ -265,7 +324,7 @@ void TOstrelForm::buildWindow() {
 
     auto* open = makeButton(this, "Open", "Открыть...", 10, 454, 110, 25);
     auto* saveAs = makeButton(this, "SaveAs", "Сохранить как...", 127, 454, 110, 25);
-    auto* view = makeButton(this, "Button1", "Просмотреть", 244, 454, 110, 25);
+    makeButton(this, "Button1", "Просмотреть", 244, 454, 110, 25);
 
     QLabel* status = makeLabel(this, "CommandInfo", {}, 8, 480, 345, 49, Wrap::Yes);
     binder_.show(status, Field::CommandInfo);
@@ -285,8 +344,19 @@ void TOstrelForm::buildWindow() {
     setTabOrder(saveAs, open);
     setTabOrder(open, hiddenRead);
     setTabOrder(hiddenRead, pageControl2_);
-    setTabOrder(pageControl2_, view);
     serial->raise();
+}
+
+void TOstrelForm::arrangeTabOrder() {
+    // "Просмотреть" follows the last control of the views, so that the pages come between
+    // the hidden read button and it; the pages keep their own order among themselves.
+    QWidget* lastOfViews = pageControl2_;
+    for (QWidget* next = nextInFocusChain(); next != this; next = next->nextInFocusChain()) {
+        if (pageControl2_->isAncestorOf(next)) {
+            lastOfViews = next;
+        }
+    }
+    setTabOrder(lastOfViews, child("Button1"));
 }
 
 void TOstrelForm::buildProgress() {
@@ -409,6 +479,11 @@ void TOstrelForm::PageControl2Change() {
                                        {"Panel1", "TabSheet2", -1, 0},
                                        {"AnalogTime", "TabSheet7", 211, 0}};
     const bool simple = pageControl2_->currentIndex() == 0;
+    // The simple view cuts the recording panel short above its two check boxes: hidden, no
+    // strip of them shows at its bottom edge and the keyboard does not reach them.
+    for (const char* cut : {"StaticBox", "WideWrite"}) {
+        child(cut)->setVisible(!simple);
+    }
     for (const Move& move : simple ? std::span(kToSimple) : std::span(kToExtended)) {
         QWidget* container = child(move.container);
         QWidget* home = child(move.home);

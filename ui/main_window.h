@@ -37,6 +37,7 @@ class LinkLabel : public QLabel {
 
   protected:
     void enterEvent(QEnterEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
@@ -60,6 +61,11 @@ class TOstrelForm : public QWidget {
     // while no operation runs. True when the drag was such a file.
     bool FormDragOver(QDragMoveEvent& drag);
     bool FormDragDrop(QDropEvent& drop);
+
+    // The session ends or the program is told to stop: the settings, and records waiting for
+    // the database, saved without a dialog; a failure is told on stderr, as no one may be left
+    // to read a box.
+    void SessionEnding();
 
     // While a device operation runs: the progress bar and "Отмена" over the status line, the
     // write, database and debug-log controls off. Esc cancels, as "Отмена" does.
@@ -91,6 +97,10 @@ class TOstrelForm : public QWidget {
     void buildMorePage(QWidget* page);
     void bindHandlers();
     void buildProgress();
+    void arrangeTabOrder();
+    // Enter on a focused push button clicks it, as Space does: the window is no dialog, where
+    // the style would do it.
+    bool pressFocusedButton(QObject* watched, const QKeyEvent& key);
     QWidget* child(const char* name) const;
 
     Configurator& core_;
@@ -104,6 +114,9 @@ class TOstrelForm : public QWidget {
     // Where the keyboard was when the operation began: its controls go off meanwhile.
     QPointer<QWidget> focusBefore_;
     bool showingOperation_ = false;
+    // Until the user presses a key or a mouse button in the window, the keyboard goes back to
+    // the write button whenever it comes on (a tracker read after a start without one).
+    bool keyboardUntouched_ = true;
     bool shown_ = false;
     bool destroyed_ = false;
 };

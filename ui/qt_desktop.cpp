@@ -29,8 +29,13 @@ std::optional<std::string> fromDialog(QFileDialog& dialog) {
 
 }  // namespace
 
-std::optional<std::string> QtDesktop::chooseDatabaseToOpen(const std::string& lastConfirmed) {
-    QFileDialog dialog(window_, {}, QString::fromStdString(lastConfirmed), kDatabaseFilter);
+std::optional<std::string> QtDesktop::chooseDatabaseToOpen(const std::string& lastConfirmed,
+                                                           OpenReason reason) {
+    // At the first start the dialog comes before the window: its title says what it is for.
+    const QString title = reason == OpenReason::FirstStart
+                              ? "База устройств: выберите файл или введите имя нового"
+                              : "Открыть базу устройств";
+    QFileDialog dialog(window_, title, QString::fromStdString(lastConfirmed), kDatabaseFilter);
     dialog.setObjectName("OpenDialog");
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // A database that does not exist yet may be named: it is created by the first save.
@@ -39,7 +44,8 @@ std::optional<std::string> QtDesktop::chooseDatabaseToOpen(const std::string& la
 }
 
 std::optional<std::string> QtDesktop::chooseDatabaseToSave(const std::string& lastConfirmed) {
-    QFileDialog dialog(window_, {}, QString::fromStdString(lastConfirmed), kDatabaseFilter);
+    QFileDialog dialog(window_, "Сохранить базу устройств", QString::fromStdString(lastConfirmed),
+                       kDatabaseFilter);
     dialog.setObjectName("SaveDialog1");
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     // The database keeps every device written so far; saving over it is what it is for.
@@ -48,7 +54,8 @@ std::optional<std::string> QtDesktop::chooseDatabaseToSave(const std::string& la
 }
 
 std::optional<std::string> QtDesktop::chooseLogFile() {
-    QFileDialog dialog(window_, {}, QString::fromStdString(lastLogFile_), "Binary file (*.bin)");
+    QFileDialog dialog(window_, "Сохранить отладочный журнал трекера",
+                       QString::fromStdString(lastLogFile_), "Binary file (*.bin)");
     dialog.setObjectName("dlgSaveLog");
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix("bin");
@@ -60,7 +67,8 @@ std::optional<std::string> QtDesktop::chooseLogFile() {
 }
 
 std::optional<std::string> QtDesktop::chooseProfileToOpen() {
-    QFileDialog dialog(window_, {}, QString::fromStdString(lastProfile_), kProfileFilter);
+    QFileDialog dialog(window_, "Открыть профиль трекера", QString::fromStdString(lastProfile_),
+                       kProfileFilter);
     dialog.setObjectName("ProfileOpenDialog");
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -72,7 +80,8 @@ std::optional<std::string> QtDesktop::chooseProfileToOpen() {
 }
 
 std::optional<std::string> QtDesktop::chooseProfileToSave() {
-    QFileDialog dialog(window_, {}, QString::fromStdString(lastProfile_), kProfileFilter);
+    QFileDialog dialog(window_, "Сохранить профиль трекера", QString::fromStdString(lastProfile_),
+                       kProfileFilter);
     dialog.setObjectName("ProfileSaveDialog");
     dialog.setAcceptMode(QFileDialog::AcceptSave);  // asks before it overwrites a file
     dialog.setDefaultSuffix("ini");

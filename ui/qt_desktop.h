@@ -12,7 +12,8 @@ class QtDesktop final : public Desktop {
     // Dialogs and message boxes open over `window`, which may be set once it exists.
     void setWindow(QWidget* window) { window_ = window; }
 
-    std::optional<std::string> chooseDatabaseToOpen(const std::string& lastConfirmed) override;
+    std::optional<std::string> chooseDatabaseToOpen(const std::string& lastConfirmed,
+                                                    OpenReason reason) override;
     std::optional<std::string> chooseDatabaseToSave(const std::string& lastConfirmed) override;
     std::optional<std::string> chooseLogFile() override;
     std::optional<std::string> chooseProfileToOpen() override;

@@ -1,9 +1,12 @@
 #include "ui/widgets.h"
 
+#include <qdrawutil.h>
+
 #include <QFrame>
-#include <QGroupBox>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyle>
 
 namespace korvan::ui {
 
@@ -75,9 +78,31 @@ QLabel* makeDisplayPanel(QWidget* parent, const QString& name, int x, int y, int
     return panel;
 }
 
+int CaptionedFrame::frameTop() const {
+    return fontMetrics().height() / 2;
+}
+
+void CaptionedFrame::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QFontMetrics metrics = fontMetrics();
+    constexpr int kTitleLeft = 8;
+    constexpr int kTitlePadding = 2;
+    const QRect title(kTitleLeft, 0, metrics.horizontalAdvance(this->title()) + 2 * kTitlePadding,
+                      metrics.height());
+    // The frame's line stops either side of the title, which stands in the gap.
+    painter.save();
+    painter.setClipRegion(QRegion(rect()).subtracted(QRegion(title)));
+    // An etched line, drawn here: the style's group box frame keeps its own distance below
+    // the title whatever rectangle it is given.
+    qDrawShadeRect(&painter, rect().adjusted(0, frameTop(), 0, 0), palette(), true, 1, 0);
+    painter.restore();
+    style()->drawItemText(&painter, title, Qt::AlignCenter | Qt::TextShowMnemonic, palette(),
+                          isEnabled(), this->title(), QPalette::WindowText);
+}
+
 QGroupBox* makeGroup(QWidget* parent, const QString& name, const QString& title, int x, int y,
                      int width, int height) {
-    auto* group = new QGroupBox(title, parent);
+    auto* group = new CaptionedFrame(title, parent);
     group->setObjectName(name);
     group->setGeometry(x, y, width, height);
     return group;
@@ -89,6 +114,14 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& cap
     button->setObjectName(name);
     button->setGeometry(x, y, width, height);
     return button;
+}
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        icon.addFile(QString(":/korvan/icons/%1x%1/korvan.png").arg(size), QSize(size, size));
+    }
+    return icon;
 }
 
 QLabel* captionFor(QLineEdit* edit, const QString& caption, bool left) {

@@ -2,11 +2,12 @@
 
 #include <QColor>
 #include <QFont>
+#include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QString>
 
 class QFrame;
-class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class QWidget;
@@ -21,6 +22,8 @@ inline const QColor kBlue{0x00, 0x00, 0xFF};
 inline const QColor kGreen{0x00, 0x80, 0x00};
 inline const QColor kNavy{0x00, 0x00, 0x80};
 inline const QColor kMaroon{0x80, 0x00, 0x00};
+// The desktop has no hot-track colour: the one the layout was drawn with stands in for it.
+inline const QColor kHotTrack{0x00, 0x66, 0xCC};
 }  // namespace colours
 
 // The face that stands in for the layout's narrow sans-serif; it has Cyrillic.
@@ -42,10 +45,26 @@ QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, int
 QFrame* makeFramedPanel(QWidget* parent, const QString& name, int x, int y, int width, int height);
 QWidget* makePlainPanel(QWidget* parent, const QString& name, int x, int y, int width, int height);
 QLabel* makeDisplayPanel(QWidget* parent, const QString& name, int x, int y, int width, int height);
+// A group box as the layout places its contents: the frame's top line runs through the middle
+// of the title, and the contents are placed from the box's own top edge, above the title's
+// line. The style's group box puts the frame below the title, where a header inside the box
+// would sit on the line.
+class CaptionedFrame : public QGroupBox {
+  public:
+    using QGroupBox::QGroupBox;
+    // Where the frame's top line runs, from the box's top edge.
+    int frameTop() const;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+};
 QGroupBox* makeGroup(QWidget* parent, const QString& name, const QString& title, int x, int y,
                      int width, int height);
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, int x, int y,
                         int width, int height);
+// The program's icon from its own resources, so that it shows from the build folder too and
+// needs no image plugin for SVG.
+QIcon ProgramIcon();
 // The caption of a captioned edit: above it, or on its left.
 QLabel* captionFor(QLineEdit* edit, const QString& caption, bool left = false);
 

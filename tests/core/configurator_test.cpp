@@ -176,6 +176,33 @@ TEST_F(Core, ClosingSavesARecordThatCouldNotBeSavedAfterItsWrite) {
     EXPECT_NE(testing::readBytes(file).find("90001:"), std::string::npos);
 }
 
+TEST_F(Core, ADatabaseNamedAtTheStartIsOpenedInsteadOfTheLastOne) {
+    const auto last = openDatabase("last.zcf");
+    const auto settings = folder / "korvan.ini";
+    ASSERT_TRUE(SaveSettings(core.model(), settings).ok);
+    const auto named = folder / "named.zcf";
+    testing::writeBytes(named, kEmptyDatabase);
+
+    Configurator started{bridge, clock, desktop};
+    started.SettingsPath = settings;
+    // As the file manager gives it: relative to the folder the program starts in.
+    const auto here = std::filesystem::current_path();
+    std::filesystem::current_path(folder.path());
+    started.DatabaseToOpen = "named.zcf";
+    const int dialogsBefore = desktop.dialogsShown;
+    started.FormShow({});
+    std::filesystem::current_path(here);
+    EXPECT_EQ(desktop.dialogsShown, dialogsBefore);
+    EXPECT_EQ(started.model().DatabasePath, named.string());
+    EXPECT_EQ(started.model().text(Field::DbFileName), "named.zcf");
+    // It is the one remembered from now on.
+    started.FormDestroy();
+    FieldModel reloaded;
+    LoadSettings(reloaded, settings);
+    EXPECT_EQ(reloaded.DatabasePath, named.string());
+    EXPECT_NE(reloaded.DatabasePath, last.string());
+}
+
 TEST_F(Core, TheDatabaseIsNamedBeforeTheWireAndOnlyForAWriteThatWillStart) {
     bridge.plug(SimulatedTracker::Configured("90001"));
     // A database whose file could not be read must not be saved over: the write asks for

@@ -27,8 +27,12 @@ class ScriptedDialogs final : public DatabaseDialogs {
     std::vector<std::string> offeredOnSave;
     std::vector<std::string> shown;
 
-    std::optional<std::string> chooseDatabaseToOpen(const std::string& last) override {
+    std::vector<OpenReason> openReasons;
+
+    std::optional<std::string> chooseDatabaseToOpen(const std::string& last,
+                                                    OpenReason reason) override {
         offeredOnOpen.push_back(last);
+        openReasons.push_back(reason);
         return next(openAnswers);
     }
     std::optional<std::string> chooseDatabaseToSave(const std::string& last) override {
@@ -77,6 +81,8 @@ class Database : public ::testing::Test {
 TEST_F(Database, FirstStartAsksForADatabaseAndTakesANewOne) {
     dialogs.openAnswers = {at("fleet")};
     database.StartUp();
+    // The dialog is told it asks for the first database, so that it can say so.
+    EXPECT_EQ(dialogs.openReasons, std::vector{DatabaseDialogs::OpenReason::FirstStart});
     EXPECT_EQ(model.DatabasePath, at("fleet.zcf"));
     EXPECT_EQ(model.text(Field::DbFileName), "fleet.zcf");
     EXPECT_EQ(model.text(Field::CommandInfo), ansi("Создан новый файл"));
@@ -226,6 +232,7 @@ TEST_F(Database, ACancelledDialogGivesItsLastConfirmedNameAgain) {
     database.OpenClick();
     EXPECT_EQ(model.DatabasePath, at("a.zcf"));
     EXPECT_EQ(dialogs.offeredOnOpen, (std::vector<std::string>{"", at("a.zcf")}));
+    EXPECT_EQ(dialogs.openReasons, std::vector(2, DatabaseDialogs::OpenReason::Chosen));
 }
 
 TEST_F(Database, WritingADeviceAgainReplacesItsRecordInItsPlace) {
