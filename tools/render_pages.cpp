@@ -1,19 +1,26 @@
 // Renders every page of both views of the window to PNG files, as a person would see them,
-// with a simulated tracker's configuration read in. Usage: korvan-render-pages <folder>
+// with a simulated tracker's configuration read in, and one message box and the first start's
+// file dialog as the program shows them. Usage: korvan-render-pages <folder>
 #include <QApplication>
 #include <QDir>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QPainter>
+#include <QTimer>
 #include <cstdio>
+#include <functional>
 
 #include "core/configurator.h"
 #include "sim/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
 #include "ui/button_tabs.h"
+#include "ui/application.h"
 #include "ui/main_window.h"
+#include "ui/qt_desktop.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    korvan::ui::LoadRussianTranslation();
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
         return 2;
@@ -61,6 +68,41 @@ int main(int argc, char** argv) {
         save(
             QString("simple-%1-%2").arg(i + 1).arg(window.PageControl3()->widget(i)->objectName()));
     }
-    std::printf("%d pages rendered into %s\n", written, argv[1]);
-    return written == 9 ? 0 : 1;
+
+    // The program's own dialogs, through the desktop the program uses: each is grabbed once it
+    // shows and then closed.
+    korvan::ui::QtDesktop shown;
+    shown.setWindow(&window);
+    auto grabModal = [&](const QString& name, const std::function<void()>& open) {
+        QTimer::singleShot(300, [&] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                // Xvfb has no window manager to draw the title bar: a plain bar above the
+                // dialog shows the title the program gave it.
+                const QPixmap inside = dialog->grab();
+                constexpr int kBar = 24;
+                QPixmap framed(inside.width(), inside.height() + kBar);
+                framed.fill(QColor(0x3C, 0x3C, 0x3C));
+                QPainter painter(&framed);
+                painter.drawPixmap(0, kBar, inside);
+                painter.setPen(Qt::white);
+                painter.drawText(QRect(8, 0, inside.width() - 16, kBar),
+                                 Qt::AlignVCenter | Qt::AlignLeft, dialog->windowTitle());
+                painter.end();
+                if (framed.save(folder.filePath(name + ".png"))) {
+                    ++written;
+                }
+                dialog->close();
+            }
+        });
+        open();
+    };
+    grabModal("message-box", [&] {
+        shown.confirm("Вы действительно хотите стереть отладочный журнал?");
+    });
+    grabModal("file-dialog-first-start", [&] {
+        shown.chooseDatabaseToOpen(folder.filePath("fleet.zcf").toStdString(),
+                                   korvan::DatabaseDialogs::OpenReason::FirstStart);
+    });
+    std::printf("%d pictures rendered into %s\n", written, argv[1]);
+    return written == 11 ? 0 : 1;
 }
