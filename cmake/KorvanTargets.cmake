@@ -1,4 +1,11 @@
 # Common compile settings for every target of the project.
+
+# Position-independent executables, so that address-space randomisation moves the program too.
+# Debian's compiler makes them anyway; this says so for any other.
+set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+include(CheckPIESupported)
+check_pie_supported()
+
 add_library(korvan_options INTERFACE)
 target_compile_features(korvan_options INTERFACE cxx_std_20)
 
@@ -16,6 +23,22 @@ else()
     target_compile_options(korvan_options INTERFACE
       -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
     target_link_options(korvan_options INTERFACE -fsanitize=address,undefined)
+  endif()
+  # The hardening Debian builds its packages with: fortified libc calls, stack canaries and
+  # stack-clash probes, full RELRO with immediate binding. Only in optimised builds, since the
+  # fortified calls need the optimiser, and not under the sanitizers or the fuzzer, whose own
+  # run-time checks stand in for it there.
+  if(KORVAN_HARDEN AND NOT KORVAN_SANITIZE AND NOT KORVAN_FUZZ)
+    include(CheckCXXCompilerFlag)
+    set(hardening -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2 -fstack-protector-strong)
+    check_cxx_compiler_flag(-fstack-clash-protection KORVAN_HAS_STACK_CLASH_PROTECTION)
+    if(KORVAN_HAS_STACK_CLASH_PROTECTION)
+      list(APPEND hardening -fstack-clash-protection)
+    endif()
+    set(optimised "$<CONFIG:Release,RelWithDebInfo,MinSizeRel>")
+    target_compile_options(korvan_options INTERFACE "$<${optimised}:${hardening}>")
+    target_link_options(korvan_options INTERFACE
+      "$<${optimised}:LINKER:-z,relro;LINKER:-z,now>")
   endif()
   if(KORVAN_FUZZ)
     # Every library is instrumented for the fuzzer's coverage; only the fuzz targets link it.

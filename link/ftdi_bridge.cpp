@@ -5,26 +5,56 @@
 
 #include <array>
 #include <cerrno>
+#include <memory>
+#include <vector>
+
+#include "link/ftdi_products.h"
 
 namespace korvan {
 namespace {
 
-// Finds FTDI's default vendor and product ids when both are given as 0.
-constexpr int kAnyFtdiDevice = 0;
+// The listed bridges, each held until the list goes, in the bus's order: the order `open`
+// counts in, the same from one listing to the next while nothing is plugged in or out.
+class DeviceList {
+  public:
+    DeviceList() = default;
+    DeviceList(const DeviceList&) = delete;
+    DeviceList& operator=(const DeviceList&) = delete;
+    ~DeviceList() {
+        for (auto* device : devices_) {
+            libusb_unref_device(device);
+        }
+    }
 
-struct DeviceList {
-    ftdi_device_list* head = nullptr;
-    ~DeviceList() { ftdi_list_free(&head); }
-
-    libusb_device* at(std::uint32_t index) const {
-        std::uint32_t i = 0;
-        for (auto* node = head; node != nullptr; node = node->next, ++i) {
-            if (i == index) {
-                return node->dev;
+    // The bridges of the FTDI products the program knows; the count, or below 0 when the bus
+    // could not be listed. Not libftdi's own search: it keeps a product list of its own.
+    int fill(libusb_context* usb) {
+        libusb_device** all = nullptr;
+        const auto count = libusb_get_device_list(usb, &all);
+        if (count < 0) {
+            return -1;
+        }
+        const std::unique_ptr<libusb_device*, void (*)(libusb_device**)> release(
+            all, [](libusb_device** list) { libusb_free_device_list(list, 1); });
+        for (ssize_t i = 0; i < count; ++i) {
+            libusb_device_descriptor descriptor{};
+            if (libusb_get_device_descriptor(all[i], &descriptor) < 0) {
+                return -1;
+            }
+            if (IsListedFtdiProduct(descriptor.idVendor, descriptor.idProduct)) {
+                devices_.push_back(libusb_ref_device(all[i]));
             }
         }
-        return nullptr;
+        return static_cast<int>(devices_.size());
     }
+
+    libusb_device* at(std::uint32_t index) const {
+        return index < devices_.size() ? devices_[index] : nullptr;
+    }
+    const std::vector<libusb_device*>& all() const { return devices_; }
+
+  private:
+    std::vector<libusb_device*> devices_;
 };
 
 BridgeStatus statusOf(int result) {
@@ -44,10 +74,7 @@ struct FtdiBridge::Context {
             ftdi_free(ftdi);
         }
     }
-    // The devices in listing order, which is also the order `open` counts in.
-    int list(DeviceList& devices) const {
-        return ftdi_usb_find_all(ftdi, &devices.head, kAnyFtdiDevice, kAnyFtdiDevice);
-    }
+    int list(DeviceList& devices) const { return devices.fill(ftdi->usb_ctx); }
     BridgeStatus find(std::uint32_t index, DeviceList& devices, libusb_device*& device) const;
 };
 
@@ -134,12 +161,12 @@ BridgeStatus FtdiBridge::openSerial(const std::string& usbSerial) {
         return BridgeStatus::Failed;
     }
     bool refused = false;
-    for (auto* node = devices.head; node != nullptr; node = node->next) {
+    for (auto* device : devices.all()) {
         std::string serial;
-        const BridgeStatus read = readListString(node->dev, true, serial);
+        const BridgeStatus read = readListString(device, true, serial);
         refused = refused || read == BridgeStatus::AccessDenied;
         if (read == BridgeStatus::Ok && serial == usbSerial) {
-            return openDevice(node->dev);
+            return openDevice(device);
         }
     }
     return refused ? BridgeStatus::AccessDenied : BridgeStatus::DeviceNotFound;

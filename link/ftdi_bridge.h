@@ -8,7 +8,8 @@ struct libusb_device;
 
 namespace korvan {
 
-// The real bridge, through libftdi1 and libusb-1.0. Lists FTDI's own vendor and product ids.
+// The real bridge, through libftdi1 and libusb-1.0. Lists the FTDI products of
+// link/ftdi_products.h.
 // Kept thin: the link above it owns the timing rules.
 class FtdiBridge final : public Bridge {
   public:

@@ -5,10 +5,11 @@
 #include <algorithm>
 #include <vector>
 
+#include "link/ftdi_products.h"
+
 namespace korvan {
 namespace {
 
-constexpr std::uint16_t kFtdiVendor = 0x0403;
 constexpr auto kPollInterval = std::chrono::seconds(1);
 constexpr auto kEventWait = std::chrono::milliseconds(250);
 
@@ -35,7 +36,7 @@ struct UsbWatcher::Context {
         for (ssize_t i = 0; i < count; ++i) {
             libusb_device_descriptor descriptor{};
             if (libusb_get_device_descriptor(list[i], &descriptor) == 0 &&
-                descriptor.idVendor == kFtdiVendor) {
+                IsListedFtdiProduct(descriptor.idVendor, descriptor.idProduct)) {
                 found.push_back(
                     {libusb_get_bus_number(list[i]), libusb_get_device_address(list[i])});
             }
@@ -55,8 +56,15 @@ UsbWatcher::UsbWatcher(std::function<void()> deviceChanged)
     }
     hotplug_ = libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG) != 0;
     if (hotplug_) {
-        auto onEvent = [](libusb_context*, libusb_device*, libusb_hotplug_event event,
+        // libusb filters on one product id or none: the vendor's other products are told too,
+        // and left out here.
+        auto onEvent = [](libusb_context*, libusb_device* device, libusb_hotplug_event event,
                           void* self) -> int {
+            libusb_device_descriptor descriptor{};
+            if (libusb_get_device_descriptor(device, &descriptor) != 0 ||
+                !IsListedFtdiProduct(descriptor.idVendor, descriptor.idProduct)) {
+                return 0;  // stay registered
+            }
             auto* watcher = static_cast<UsbWatcher*>(self);
             if (event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED) {
                 ++watcher->arrivals_;

@@ -9,9 +9,9 @@
 
 namespace korvan {
 
-// Watches the USB bus for FTDI devices coming and going, with libusb's hotplug events where
-// the system has them and a listing once a second where it does not. `deviceChanged` is called
-// on the watcher's own thread; the window passes it on to its own.
+// Watches the USB bus for the FTDI bridges of link/ftdi_products.h coming and going, with
+// libusb's hotplug events where the system has them and a listing once a second where it does
+// not. `deviceChanged` is called on the watcher's own thread; the window passes it on to its own.
 class UsbWatcher {
   public:
     explicit UsbWatcher(std::function<void()> deviceChanged);
