@@ -8,6 +8,12 @@
 #include <QPushButton>
 #include <QStyle>
 
+// The icons live in a static library, whose registration the linker would drop unless it is
+// called; the call must stand outside any namespace.
+static void registerIcons() {
+    Q_INIT_RESOURCE(icons);
+}
+
 namespace korvan::ui {
 
 QFont pixelFont(int pixels, bool bold) {
@@ -117,6 +123,7 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& cap
 }
 
 QIcon ProgramIcon() {
+    registerIcons();
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         icon.addFile(QString(":/korvan/icons/%1x%1/korvan.png").arg(size), QSize(size, size));

@@ -110,6 +110,17 @@ TEST_F(DesktopLook, FileDialogsCarryTheirOwnTitlesAndRussianWords) {
     }
 }
 
+TEST_F(DesktopLook, TheWindowCarriesTheProgramsOwnIconAtEverySize) {
+    const QIcon icon = window->windowIcon();
+    ASSERT_FALSE(icon.isNull());
+    QList<int> sizes;
+    for (const QSize& size : icon.availableSizes()) {
+        sizes << size.width();
+        EXPECT_FALSE(icon.pixmap(size).isNull()) << size.width();
+    }
+    EXPECT_EQ(sizes, (QList<int>{16, 22, 24, 32, 48, 64, 128, 256}));
+}
+
 TEST_F(DesktopLook, GroupBoxTitlesSitInTheFramesTopLineAndHeadersInside) {
     window->PageControl1()->setCurrentIndex(5);  // "Контрольные точки"
     QApplication::processEvents();
