@@ -184,11 +184,11 @@ SettingsSaveResult Configurator::FormDestroy() {
     return SaveSettings(model_, SettingsPath);
 }
 
-SettingsSaveResult Configurator::SaveBeforeEnd() {
+Configurator::SavedBeforeEnd Configurator::SaveBeforeEnd() {
     if (database_.hasUnsavedRecords() && !database_.needsSaveName()) {
         database_.SaveClick();
     }
-    return SaveSettings(model_, SettingsPath);
+    return {SaveSettings(model_, SettingsPath), database_.hasUnsavedRecords()};
 }
 
 void Configurator::Cancel() {

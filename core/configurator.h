@@ -57,7 +57,13 @@ class Configurator {
     // The session ends or the program is told to stop, with no one left to answer a dialog:
     // the settings saved, and a database that written devices are waiting for saved when it
     // has a file that may be written. The window stays as it is.
-    SettingsSaveResult SaveBeforeEnd();
+    struct SavedBeforeEnd {
+        SettingsSaveResult settings;
+        // Records of written devices still not in the database: its file could not be
+        // written, or it has none that may be (never named, or one that could not be read).
+        bool recordsLeft = false;
+    };
+    SavedBeforeEnd SaveBeforeEnd();
 
     // Where the settings file lives; set by the program's entry before the window shows.
     std::filesystem::path SettingsPath;

@@ -20,11 +20,12 @@ bool folderIsOwn(const std::filesystem::path& folder) {
 #ifdef _WIN32
     return _waccess(folder.c_str(), 2) == 0;
 #else
+    // The folder as the program was started from it: a home under /var/home is still a home.
     std::error_code error;
-    const auto real = std::filesystem::canonical(folder, error);
+    const auto absolute = std::filesystem::absolute(folder, error).lexically_normal();
     struct stat status {};
-    return !error && !IsSystemFolder(real) && ::stat(real.c_str(), &status) == 0 &&
-           status.st_uid == ::geteuid() && ::access(real.c_str(), W_OK) == 0;
+    return !error && !IsSystemFolder(absolute) && ::stat(absolute.c_str(), &status) == 0 &&
+           status.st_uid == ::geteuid() && ::access(absolute.c_str(), W_OK) == 0;
 #endif
 }
 

@@ -3,9 +3,9 @@
 // file dialog as the program shows them. Usage: korvan-render-pages <folder>
 #include <QApplication>
 #include <QDir>
+#include <QPainter>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QPainter>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
@@ -13,8 +13,8 @@
 #include "core/configurator.h"
 #include "sim/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
-#include "ui/button_tabs.h"
 #include "ui/application.h"
+#include "ui/button_tabs.h"
 #include "ui/main_window.h"
 #include "ui/qt_desktop.h"
 
@@ -74,8 +74,16 @@ int main(int argc, char** argv) {
     korvan::ui::QtDesktop shown;
     shown.setWindow(&window);
     auto grabModal = [&](const QString& name, const std::function<void()>& open) {
-        QTimer::singleShot(300, [&] {
-            if (QWidget* dialog = QApplication::activeModalWidget()) {
+        // Looked for until its event loop has shown it, however long the start takes.
+        QTimer poll;
+        poll.setInterval(100);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (dialog == nullptr) {
+                return;
+            }
+            poll.stop();
+            {
                 // Xvfb has no window manager to draw the title bar: a plain bar above the
                 // dialog shows the title the program gave it.
                 const QPixmap inside = dialog->grab();
@@ -94,11 +102,12 @@ int main(int argc, char** argv) {
                 dialog->close();
             }
         });
+        poll.start();
         open();
+        poll.stop();
     };
-    grabModal("message-box", [&] {
-        shown.confirm("Вы действительно хотите стереть отладочный журнал?");
-    });
+    grabModal("message-box",
+              [&] { shown.confirm("Вы действительно хотите стереть отладочный журнал?"); });
     grabModal("file-dialog-first-start", [&] {
         shown.chooseDatabaseToOpen(folder.filePath("fleet.zcf").toStdString(),
                                    korvan::DatabaseDialogs::OpenReason::FirstStart);

@@ -53,12 +53,17 @@ int RunProgram(Bridge& bridge, Clock& clock, const ProgramSetup& setup) {
     TOstrelForm window(core);
     desktop.setWindow(&window);
     window.setWindowTitle(window.windowTitle() + setup.captionSuffix);
-    // A logout or a stop signal ends the program without closing the window: what the window's
-    // close would save is saved then.
+    // At a logout the settings are saved as the window's close would save them, the window
+    // staying, as the logout may yet be cancelled.
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window,
                      [&window](QSessionManager&) { window.SessionEnding(); });
-    StopSignals stopSignals([&window] {
-        window.SessionEnding();
+    // A stop signal ends the program without a question, also while a dialog is open or the
+    // first start's dialog runs before the event loop.
+    bool stopping = false;
+    StopSignals stopSignals([&] {
+        stopping = true;
+        desktop.endQuestions();
+        window.EndWithoutQuestions();
         QApplication::quit();
     });
     // What beforeShow started stops before the window and the core go, also when start-up
@@ -75,7 +80,12 @@ int RunProgram(Bridge& bridge, Clock& clock, const ProgramSetup& setup) {
         setup.beforeShow(core, window);
     }
     window.show();
-    return QApplication::exec();
+    const int status = stopping ? 0 : QApplication::exec();
+    if (stopping) {
+        // What the cancelled dialogs' handlers did after the first save.
+        window.SessionEnding();
+    }
+    return status;
 }
 
 int RunGuarded(const std::function<int()>& entry) {

@@ -136,10 +136,20 @@ void TOstrelForm::FormShow() {
 
 void TOstrelForm::SessionEnding() {
     const auto saved = core_.SaveBeforeEnd();
-    if (!saved.ok) {
-        std::cerr << QCoreApplication::applicationName().toStdString() << ": " << saved.error
-                  << '\n';
+    const std::string program = QCoreApplication::applicationName().toStdString();
+    if (!saved.settings.ok) {
+        std::cerr << program << ": " << saved.settings.error << '\n';
     }
+    if (saved.recordsLeft) {
+        std::cerr << program
+                  << ": База устройств не сохранена: записи устройств, записанных после "
+                     "последнего сохранения, не попали в файл базы\n";
+    }
+}
+
+void TOstrelForm::EndWithoutQuestions() {
+    SessionEnding();
+    destroyed_ = true;
 }
 
 void TOstrelForm::closeEvent(QCloseEvent* event) {

@@ -66,6 +66,9 @@ class TOstrelForm : public QWidget {
     // the database, saved without a dialog; a failure is told on stderr, as no one may be left
     // to read a box.
     void SessionEnding();
+    // A stop signal: saved as at the session's end, and the window's own close, which could
+    // ask questions, is not run any more.
+    void EndWithoutQuestions();
 
     // While a device operation runs: the progress bar and "Отмена" over the status line, the
     // write, database and debug-log controls off. Esc cancels, as "Отмена" does.

@@ -1,9 +1,11 @@
 #include "ui/qt_desktop.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QUrl>
+#include <iostream>
 
 namespace korvan::ui {
 namespace {
@@ -31,6 +33,9 @@ std::optional<std::string> fromDialog(QFileDialog& dialog) {
 
 std::optional<std::string> QtDesktop::chooseDatabaseToOpen(const std::string& lastConfirmed,
                                                            OpenReason reason) {
+    if (ending_) {
+        return std::nullopt;
+    }
     // At the first start the dialog comes before the window: its title says what it is for.
     const QString title = reason == OpenReason::FirstStart
                               ? "База устройств: выберите файл или введите имя нового"
@@ -44,6 +49,9 @@ std::optional<std::string> QtDesktop::chooseDatabaseToOpen(const std::string& la
 }
 
 std::optional<std::string> QtDesktop::chooseDatabaseToSave(const std::string& lastConfirmed) {
+    if (ending_) {
+        return std::nullopt;
+    }
     QFileDialog dialog(window_, "Сохранить базу устройств", QString::fromStdString(lastConfirmed),
                        kDatabaseFilter);
     dialog.setObjectName("SaveDialog1");
@@ -54,6 +62,9 @@ std::optional<std::string> QtDesktop::chooseDatabaseToSave(const std::string& la
 }
 
 std::optional<std::string> QtDesktop::chooseLogFile() {
+    if (ending_) {
+        return std::nullopt;
+    }
     QFileDialog dialog(window_, "Сохранить отладочный журнал трекера",
                        QString::fromStdString(lastLogFile_), "Binary file (*.bin)");
     dialog.setObjectName("dlgSaveLog");
@@ -67,6 +78,9 @@ std::optional<std::string> QtDesktop::chooseLogFile() {
 }
 
 std::optional<std::string> QtDesktop::chooseProfileToOpen() {
+    if (ending_) {
+        return std::nullopt;
+    }
     QFileDialog dialog(window_, "Открыть профиль трекера", QString::fromStdString(lastProfile_),
                        kProfileFilter);
     dialog.setObjectName("ProfileOpenDialog");
@@ -80,6 +94,9 @@ std::optional<std::string> QtDesktop::chooseProfileToOpen() {
 }
 
 std::optional<std::string> QtDesktop::chooseProfileToSave() {
+    if (ending_) {
+        return std::nullopt;
+    }
     QFileDialog dialog(window_, "Сохранить профиль трекера", QString::fromStdString(lastProfile_),
                        kProfileFilter);
     dialog.setObjectName("ProfileSaveDialog");
@@ -97,6 +114,10 @@ void QtDesktop::showFile(const std::string& path) {
 }
 
 void QtDesktop::message(MessageIcon icon, std::string_view text) {
+    if (ending_) {
+        std::cerr << QCoreApplication::applicationName().toStdString() << ": " << text << '\n';
+        return;
+    }
     const auto kind = icon == MessageIcon::Error     ? QMessageBox::Critical
                       : icon == MessageIcon::Warning ? QMessageBox::Warning
                                                      : QMessageBox::Information;
@@ -107,10 +128,30 @@ void QtDesktop::message(MessageIcon icon, std::string_view text) {
 }
 
 bool QtDesktop::confirm(std::string_view text) {
+    if (ending_) {
+        return false;
+    }
     QMessageBox box(QMessageBox::Warning, kCaption,
                     QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                     QMessageBox::Yes | QMessageBox::No, window_);
     return box.exec() == QMessageBox::Yes;
+}
+
+void QtDesktop::endQuestions() {
+    ending_ = true;
+    // Each cancelled dialog leaves the modal stack; the bound only guards against one that
+    // refuses to go.
+    for (int i = 0; i < 16; ++i) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr) {
+            break;
+        }
+        if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+            dialog->reject();
+        } else {
+            modal->close();
+        }
+    }
 }
 
 }  // namespace korvan::ui

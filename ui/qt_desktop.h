@@ -22,8 +22,13 @@ class QtDesktop final : public Desktop {
     void message(MessageIcon icon, std::string_view text) override;
     bool confirm(std::string_view text) override;
 
+    // The program is told to stop: the open dialogs are cancelled, and from now on no dialog
+    // opens (as if cancelled) and messages go to stderr, as no one may be left to answer.
+    void endQuestions();
+
   private:
     QWidget* window_ = nullptr;
+    bool ending_ = false;
     std::string lastLogFile_;
     std::string lastProfile_;  // opened or saved, where the next dialog starts
 };

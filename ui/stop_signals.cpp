@@ -17,6 +17,8 @@ namespace korvan::ui {
 namespace {
 
 // The pipe the handler writes into: [0] read on the window's thread, [1] written by the handler.
+// Made once and kept open while the process lives: a handler still running on another thread
+// when the object goes must not write into a closed or reused descriptor.
 int pipeEnds[2] = {-1, -1};
 constexpr std::array kStopSignals = {SIGTERM, SIGHUP};
 struct sigaction previous[kStopSignals.size()];
@@ -32,13 +34,19 @@ extern "C" void onStopSignal(int) {
 }  // namespace
 
 StopSignals::StopSignals(std::function<void()> onSignal) : onSignal_(std::move(onSignal)) {
-    if (::pipe(pipeEnds) != 0) {
-        pipeEnds[0] = pipeEnds[1] = -1;
-        return;
+    if (pipeEnds[0] < 0) {
+        if (::pipe(pipeEnds) != 0) {
+            pipeEnds[0] = pipeEnds[1] = -1;
+            return;
+        }
+        for (int end : pipeEnds) {
+            ::fcntl(end, F_SETFD, FD_CLOEXEC);
+            ::fcntl(end, F_SETFL, ::fcntl(end, F_GETFL) | O_NONBLOCK);
+        }
     }
-    for (int end : pipeEnds) {
-        ::fcntl(end, F_SETFD, FD_CLOEXEC);
-        ::fcntl(end, F_SETFL, ::fcntl(end, F_GETFL) | O_NONBLOCK);
+    // A signal that came while no object listened is old news.
+    char stale[16];
+    while (::read(pipeEnds[0], stale, sizeof stale) > 0) {
     }
     notifier_ = std::make_unique<QSocketNotifier>(pipeEnds[0], QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { received(); });
@@ -59,10 +67,6 @@ StopSignals::~StopSignals() {
         ::sigaction(kStopSignals[i], &previous[i], nullptr);
     }
     notifier_.reset();
-    for (int& end : pipeEnds) {
-        ::close(end);
-        end = -1;
-    }
 }
 
 void StopSignals::received() {

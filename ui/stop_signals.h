@@ -11,7 +11,8 @@ namespace korvan::ui {
 // SIGTERM and SIGHUP (a logout, a closed terminal, a service manager stopping the program) run
 // `onSignal` on the window's thread, so that the program can save what it holds before it ends.
 // The handler itself only writes a byte into a pipe, which is all a handler may safely do. One
-// object at a time; its end puts the previous handlers back. Without POSIX signals, nothing.
+// object at a time; its end puts the previous handlers back (the pipe stays for the process's
+// life). Without POSIX signals, nothing.
 class StopSignals : public QObject {
   public:
     explicit StopSignals(std::function<void()> onSignal);

@@ -32,15 +32,24 @@ namespace {
 using testing::ansi;
 
 // Runs `look` on the modal dialog that `open` shows, once it is up, and lets `look` close it.
+// A dialog that never shows fails the test instead of hanging it.
 void whileModal(const std::function<void()>& open, const std::function<void(QWidget&)>& look) {
     bool looked = false;
-    QTimer::singleShot(0, [&] {
-        QWidget* dialog = QApplication::activeModalWidget();
-        ASSERT_NE(dialog, nullptr);
-        looked = true;
-        look(*dialog);
+    int tries = 0;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            poll.stop();
+            looked = true;
+            look(*dialog);
+        } else if (++tries > 300) {
+            poll.stop();
+        }
     });
+    poll.start();
     open();
+    poll.stop();
     EXPECT_TRUE(looked);
 }
 
@@ -76,6 +85,24 @@ TEST_F(DesktopLook, MessageBoxesAreTitledKorvanWithRussianButtons) {
                    EXPECT_EQ(buttonTexts(box), QStringList{"OK"});
                    static_cast<QMessageBox&>(box).accept();
                });
+}
+
+TEST_F(DesktopLook, OnceTheProgramIsToldToStopDialogsCloseAndNoneOpens) {
+    qtDesktop.setWindow(window.get());
+    bool answered = true;
+    whileModal([&] { answered = qtDesktop.confirm("Сохранить?"); },
+               [&](QWidget&) { qtDesktop.endQuestions(); });
+    EXPECT_FALSE(answered);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    // None opens now: each returns at once as cancelled (a dialog would hang the test).
+    EXPECT_FALSE(qtDesktop.confirm("Сохранить?"));
+    EXPECT_FALSE(qtDesktop.chooseDatabaseToSave({}));
+    EXPECT_FALSE(qtDesktop.chooseDatabaseToOpen({}, DatabaseDialogs::OpenReason::FirstStart));
+    EXPECT_FALSE(qtDesktop.chooseLogFile());
+    ::testing::internal::CaptureStderr();
+    qtDesktop.message(MessageIcon::Error, "База устройств не сохранена");
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("База устройств не сохранена"),
+              std::string::npos);
 }
 
 TEST_F(DesktopLook, FileDialogsCarryTheirOwnTitlesAndRussianWords) {
@@ -132,11 +159,9 @@ TEST_F(DesktopLook, GroupBoxTitlesSitInTheFramesTopLineAndHeadersInside) {
         // The line runs through the title: below its top, above its bottom.
         EXPECT_GT(line, 0);
         EXPECT_LT(line, metrics.height());
-        // The headers stand wholly below the line, inside the frame.
-        for (const char* header : {"ActionCaption"}) {
-            const QWidget* label = widget(QString("%1%2").arg(header).arg(n).toUtf8().constData());
-            EXPECT_GT(label->y(), line) << groups[n - 1];
-        }
+        // The header ("Действие", "Вх.Вых.") stands wholly below the line, inside the frame.
+        const QWidget* header = widget(QString("ActionCaption%1").arg(n).toUtf8().constData());
+        EXPECT_GT(header->y(), line) << groups[n - 1];
         // Drawn where told: the frame's line shows at that height right of the title, and
         // not a few pixels lower where the style would put it.
         const QImage drawn = group->grab().toImage();
@@ -208,6 +233,15 @@ TEST_F(DesktopLook, TheSessionsEndSavesTheSettingsAndWaitingRecordsWithoutADialo
     model.setText(Field::WiFiName, "Depot-South");
     const int dialogsBefore = desktop.dialogsShown;
 
+    // A file that still cannot be written: nothing asked, the loss told on stderr.
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+    ::testing::internal::CaptureStderr();
+    window->SessionEnding();
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("База устройств не сохранена"),
+              std::string::npos);
+    EXPECT_TRUE(core.database().hasUnsavedRecords());
+    std::filesystem::permissions(file, std::filesystem::perms::owner_all);
+
     window->SessionEnding();
     EXPECT_EQ(desktop.dialogsShown, dialogsBefore);
     EXPECT_FALSE(core.database().hasUnsavedRecords());
@@ -232,7 +266,9 @@ TEST(StopSignals, TermAndHupRunTheHandlerOnTheWindowsThreadAndTheOldHandlersCome
             const int before = stops;
             ASSERT_EQ(std::raise(signal), 0);
             EXPECT_EQ(stops, before);  // not inside the handler
-            QTest::qWait(50);
+            for (int i = 0; i < 200 && stops == before; ++i) {
+                QTest::qWait(10);
+            }
             EXPECT_EQ(stops, before + 1) << signal;
         }
     }
