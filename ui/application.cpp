@@ -82,8 +82,10 @@ int RunProgram(Bridge& bridge, Clock& clock, const ProgramSetup& setup) {
     window.show();
     const int status = stopping ? 0 : QApplication::exec();
     if (stopping) {
-        // What the cancelled dialogs' handlers did after the first save.
-        window.SessionEnding();
+        // The window's close stops the device worker while what it reports to still exists,
+        // and saves again what the cancelled dialogs' handlers did after the first save; the
+        // desktop asks nothing now.
+        window.close();
     }
     return status;
 }

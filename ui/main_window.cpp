@@ -149,7 +149,7 @@ void TOstrelForm::SessionEnding() {
 
 void TOstrelForm::EndWithoutQuestions() {
     SessionEnding();
-    destroyed_ = true;
+    ending_ = true;
 }
 
 void TOstrelForm::closeEvent(QCloseEvent* event) {
@@ -164,7 +164,12 @@ void TOstrelForm::FormDestroy() {
     destroyed_ = true;
     const auto saved = core_.FormDestroy();
     if (!saved.ok) {
-        QMessageBox::critical(this, "Korvan", QString::fromStdString(saved.error));
+        if (ending_) {
+            std::cerr << QCoreApplication::applicationName().toStdString() << ": " << saved.error
+                      << '\n';
+        } else {
+            QMessageBox::critical(this, "Korvan", QString::fromStdString(saved.error));
+        }
     }
 }
 

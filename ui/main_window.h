@@ -66,8 +66,8 @@ class TOstrelForm : public QWidget {
     // the database, saved without a dialog; a failure is told on stderr, as no one may be left
     // to read a box.
     void SessionEnding();
-    // A stop signal: saved as at the session's end, and the window's own close, which could
-    // ask questions, is not run any more.
+    // A stop signal: saved as at the session's end at once; the window's close that follows
+    // tells its failures on stderr instead of in a box.
     void EndWithoutQuestions();
 
     // While a device operation runs: the progress bar and "Отмена" over the status line, the
@@ -120,6 +120,7 @@ class TOstrelForm : public QWidget {
     // Until the user presses a key or a mouse button in the window, the keyboard goes back to
     // the write button whenever it comes on (a tracker read after a start without one).
     bool keyboardUntouched_ = true;
+    bool ending_ = false;  // told to stop: no one may be left to read a box
     bool shown_ = false;
     bool destroyed_ = false;
 };
