@@ -283,7 +283,8 @@ void Configurator::DetectDevice() {
     }
     const int currentSerial = model_.CurrentSerial;
     const ReadRequest request{!model_.checked(Field::UnReadBox)};
-    startDeviceWork([this, currentSerial, request](Progress& progress) {
+    startDeviceWork([this, currentSerial, request,
+                     descriptions = TrackerDescriptions](Progress& progress) {
         // The technician sees which tracker is being read while it is read.
         const auto found = [this](int serial) {
             postToWindow([this, serial] { ShowFoundTracker(model_, serial); });
@@ -293,8 +294,9 @@ void Configurator::DetectDevice() {
             link_.setTarget(LinkTarget::serial(tracker.usbSerial));
             return ReadConfiguration(link_, request, progress);
         };
-        auto outcome = DetectTrackers(bridge_, clock_, currentSerial,
-                                      {read, found, [this] { return link_.cancelRequested(); }});
+        auto outcome =
+            DetectTrackers(bridge_, clock_, currentSerial,
+                           {read, found, [this] { return link_.cancelRequested(); }, descriptions});
         // Nothing is opened while the window shows no tracker: none is listed, or the last
         // one found has a serial number out of range.
         if (noTrackerListed(outcome) ||

@@ -5,8 +5,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/desktop.h"
+#include "core/detection.h"
 #include "core/device_worker.h"
 #include "core/window_thread.h"
 #include "database/device_database.h"
@@ -67,6 +69,9 @@ class Configurator {
 
     // Where the settings file lives; set by the program's entry before the window shows.
     std::filesystem::path SettingsPath;
+    // The USB descriptions detection takes for a tracker: the shipped programs keep the
+    // trackers' own; a test rig adds its emulated bridge's.
+    std::vector<std::string> TrackerDescriptions = kTrackerDescriptions;
     // A device database named when the program was started (a file opened from the file
     // manager): start-up opens it instead of the last one. UTF-8; empty: none.
     std::string DatabaseToOpen;

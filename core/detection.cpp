@@ -46,8 +46,8 @@ DetectionOutcome DetectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
             outcome.incomplete = true;
             break;
         }
-        if (std::find(std::begin(kTrackerDescriptions), std::end(kTrackerDescriptions), text) ==
-            std::end(kTrackerDescriptions)) {
+        if (std::find(hooks.descriptions.begin(), hooks.descriptions.end(), text) ==
+            hooks.descriptions.end()) {
             continue;
         }
         const BridgeStatus numbered = bridge.serialNumber(index, text);

@@ -13,8 +13,8 @@
 
 namespace korvan {
 
-// The two USB descriptions a supported tracker carries.
-inline constexpr std::string_view kTrackerDescriptions[] = {"VANTORIUM", "Zentracor"};
+// The two USB descriptions a supported tracker carries: what the shipped programs accept.
+inline const std::vector<std::string> kTrackerDescriptions = {"VANTORIUM", "Zentracor"};
 
 // One tracker that a pass over the listing came upon, in listing order.
 struct DetectedTracker {
@@ -40,6 +40,9 @@ struct DetectionHooks {
     std::function<ReadOutcome(const DetectedTracker& tracker)> read;
     std::function<void(int serial)> found;  // told before its reads
     std::function<bool()> stopped;          // cancelled: no further tracker or try
+    // The USB descriptions of a supported tracker. A test rig adds its emulated bridge's own;
+    // a user has no way to change them.
+    std::vector<std::string> descriptions = kTrackerDescriptions;
 };
 
 // One pass over the FTDI devices the bridge lists, without opening any: a supported tracker

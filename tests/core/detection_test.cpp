@@ -24,6 +24,7 @@ class Detection : public ::testing::Test {
     int failingReads = 0;
     bool cancelAfterRead = false;
     bool cancelled = false;
+    std::vector<std::string> descriptions = kTrackerDescriptions;
 
     void SetUp() override {
         model.DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
@@ -44,7 +45,7 @@ class Detection : public ::testing::Test {
             return outcome;
         };
         const auto outcome = DetectTrackers(bridge, clock, model.CurrentSerial,
-                                            {read, {}, [this] { return cancelled; }});
+                                            {read, {}, [this] { return cancelled; }, descriptions});
         ApplyDetection(model, outcome, [](const ReadOutcome&) {});
     }
 };
@@ -108,6 +109,22 @@ TEST_F(Detection, OnlySupportedTrackersWithSerialsInRangeCount) {
     bridge.plug(SimulatedTracker("VANTORIUM", "  00042xyz"));
     detect();
     EXPECT_EQ(readsOf, std::vector<std::string>{"00042"});
+}
+
+TEST_F(Detection, TheDescriptionsTakenForATrackerAreDetectionsParameter) {
+    bridge.plug(SimulatedTracker("QEMU USB SERIAL", "00042"));
+    detect();
+    EXPECT_TRUE(readsOf.empty());  // the shipped list knows only the trackers' own names
+
+    descriptions.push_back("QEMU USB SERIAL");
+    detect();
+    EXPECT_EQ(readsOf, std::vector<std::string>{"00042"});
+    // The trackers' own names stay accepted beside the added one.
+    bridge.plug(SimulatedTracker("Zentracor", "00043"));
+    readsOf.clear();
+    model.CurrentSerial = 0;
+    detect();
+    EXPECT_EQ(readsOf, (std::vector<std::string>{"00042", "00043"}));
 }
 
 TEST_F(Detection, TwoTrackersAreEachShownAndReadInListingOrder) {

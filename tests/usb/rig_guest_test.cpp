@@ -1,0 +1,175 @@
+// The USB backend on a real USB stack: tests/usb/rig boots a guest whose kernel sees an emulated
+// FT232-class bridge on an xHCI controller and runs these tests there, with FtdiBridge talking
+// through libftdi and libusb to the tracker server on the host.
+//
+//   rig_guest_tests [gtest options]            in the guest, with the real backend
+//   rig_guest_tests --reference FILE [...]     on the host, the same tests over the simulated
+//                                              bridge; FILE gets every byte its tracker received,
+//                                              for the rig to compare with the server's record
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "core/configurator.h"
+#include "link/ftdi_bridge.h"
+#include "link/link.h"
+#include "protocol/configuration_read.h"
+#include "protocol/outcome.h"
+#include "settings/settings_file.h"
+#include "sim/scripted_desktop.h"
+#include "sim/simulated_bridge.h"
+#include "tests/support/temp_folder.h"
+
+namespace korvan {
+namespace {
+
+using testing::ansi;
+
+// What the emulated bridge calls itself: accepted by the rig's detection beside the trackers'.
+constexpr const char* kEmulatedBridge = "QEMU USB SERIAL";
+constexpr const char* kTrackerSerial = "90001";
+
+Bridge* rigBridge = nullptr;
+Clock* rigClock = nullptr;
+
+class Rig : public ::testing::Test {
+  protected:
+    std::filesystem::path folder = std::filesystem::temp_directory_path();
+    sim::ScriptedDesktop desktop;
+    std::unique_ptr<Configurator> core;
+
+    void SetUp() override {
+        core = std::make_unique<Configurator>(*rigBridge, *rigClock, desktop);
+        core->TrackerDescriptions.push_back(kEmulatedBridge);
+        LoadSettings(core->model(), folder / "rig-absent.ini");
+        desktop.openFallback = (folder / "rig-fleet.zcf").string();
+        core->database().OpenLastClick();
+    }
+    FieldModel& model() { return core->model(); }
+};
+
+TEST_F(Rig, FindsTheTrackerByItsStringsAndReadsItWhole) {
+    std::uint32_t count = 0;
+    ASSERT_EQ(rigBridge->deviceCount(count), BridgeStatus::Ok);
+    ASSERT_EQ(count, 1u);
+    std::string text;
+    ASSERT_EQ(rigBridge->description(0, text), BridgeStatus::Ok);
+    EXPECT_EQ(text, kEmulatedBridge);
+    ASSERT_EQ(rigBridge->serialNumber(0, text), BridgeStatus::Ok);
+    EXPECT_EQ(text, kTrackerSerial);
+
+    core->DeviceChanged();
+    EXPECT_EQ(model().text(Field::SerNum), kTrackerSerial);
+    EXPECT_EQ(model().text(Field::CommandInfo), ansi("Данные успешно считаны из устройства"));
+    EXPECT_EQ(model().text(Field::WiFiName), "Depot-North");
+    EXPECT_TRUE(model().enabled(Field::Button5));
+    EXPECT_FALSE(core->link().isOpen());
+}
+
+TEST_F(Rig, WritesEveryFieldAndTheTrackerConfirmsEachStep) {
+    core->DeviceChanged();
+    ASSERT_EQ(model().text(Field::SerNum), kTrackerSerial);
+    model().setText(Field::WiFiName, "Rig-West");
+    model().setText(Field::ip, "10.20.30.40");
+    model().setText(Field::port, "4321");
+    model().setText(Field::edPassword, "RigPass1");
+    core->Button5Click();
+    EXPECT_EQ(model().text(Field::CommandInfo), ansi("Данные успешно записаны в устройство"));
+    EXPECT_FALSE(core->link().isOpen());
+
+    // Read back: the tracker keeps what was written.
+    model().setText(Field::WiFiName, "typed over");
+    core->Button2Click();
+    EXPECT_EQ(model().text(Field::WiFiName), "Rig-West");
+    EXPECT_EQ(model().text(Field::ip), "10.20.30.40");
+}
+
+TEST_F(Rig, CopiesTheWholeDebugLog) {
+    core->DeviceChanged();
+    ASSERT_EQ(model().text(Field::SerNum), kTrackerSerial);
+    const auto file = folder / "rig-log.bin";
+    std::filesystem::remove(file);
+    desktop.logAnswers = {file.string()};
+    core->ReadDebugLog(true);
+    ASSERT_FALSE(desktop.messages.empty());
+    EXPECT_EQ(desktop.messages.back().text, "Отладочный журнал успешно считан.");
+    EXPECT_EQ(std::filesystem::file_size(file), 3999u);
+    EXPECT_FALSE(core->link().isOpen());
+}
+
+// The tracker server stops answering: the read ends with its message, the link closed.
+TEST_F(Rig, ATrackerThatStopsAnsweringEndsTheReadWithTheLinkClosed) {
+    Link link(*rigBridge, *rigClock);
+    link.setTarget(LinkTarget::serial(kTrackerSerial));
+    struct : Progress {
+        void step(int, int, std::string_view) override {}
+    } progress;
+    const auto outcome = ReadConfiguration(link, ReadRequest{}, progress);
+    EXPECT_EQ(outcome.ending, Ending::Failed);
+    EXPECT_FALSE(outcome.messages.empty());
+    EXPECT_FALSE(link.isOpen());
+}
+
+// The host pulls the bridge out (the monitor's device_del) once the write has begun.
+TEST_F(Rig, ABridgePulledOutDuringAWriteEndsItWithItsMessage) {
+    core->DeviceChanged();
+    ASSERT_EQ(model().text(Field::SerNum), kTrackerSerial);
+    std::printf("RIG-WRITE-BEGINS\n");
+    std::fflush(stdout);
+    core->Button5Click();
+    EXPECT_EQ(model().text(Field::CommandInfo), ansi(kDeviceGoneMessage));
+    EXPECT_FALSE(core->link().isOpen());
+    std::uint32_t count = 1;
+    ASSERT_EQ(rigBridge->deviceCount(count), BridgeStatus::Ok);
+    EXPECT_EQ(count, 0u);
+}
+
+// Two bridges: the first is no tracker (its serial string is not a number); the program reads
+// the tracker it shows and sends nothing to the other, whatever the listing's order.
+TEST_F(Rig, TalksToTheTrackerItShowsAndNotToTheFirstDevice) {
+    std::uint32_t count = 0;
+    ASSERT_EQ(rigBridge->deviceCount(count), BridgeStatus::Ok);
+    ASSERT_EQ(count, 2u);
+    core->DeviceChanged();
+    EXPECT_EQ(model().text(Field::SerNum), kTrackerSerial);
+    EXPECT_EQ(model().text(Field::CommandInfo), ansi("Данные успешно считаны из устройства"));
+}
+
+}  // namespace
+}  // namespace korvan
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    std::optional<std::string> reference;
+    if (argc == 3 && std::strcmp(argv[1], "--reference") == 0) {
+        reference = argv[2];
+    } else if (argc != 1) {
+        std::fprintf(stderr, "usage: %s [--reference FILE] [gtest options]\n", argv[0]);
+        return 2;
+    }
+    if (!reference) {
+        korvan::FtdiBridge real;
+        korvan::SteadyClock steady;
+        korvan::rigBridge = &real;
+        korvan::rigClock = &steady;
+        return RUN_ALL_TESTS();
+    }
+    korvan::VirtualClock virtualClock;
+    korvan::sim::SimulatedBridge simulated(virtualClock);
+    auto tracker = korvan::sim::SimulatedTracker::Configured(korvan::kTrackerSerial);
+    tracker.usbDescription = korvan::kEmulatedBridge;
+    const auto& plugged = simulated.plug(std::move(tracker));
+    korvan::rigBridge = &simulated;
+    korvan::rigClock = &virtualClock;
+    const int status = RUN_ALL_TESTS();
+    std::ofstream out(*reference, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(plugged.received().data()),
+              static_cast<std::streamsize>(plugged.received().size()));
+    return out ? status : 1;
+}
