@@ -106,14 +106,15 @@ std::size_t Link::ReadPort(std::span<std::uint8_t> buffer, ReplyCompletion compl
 
 bool Link::replyComplete(std::span<const std::uint8_t> received, ReplyCompletion completion,
                          Clock::Duration quietFor) const {
-    if (quietFor < kIdleGap) {
-        return false;
-    }
+    const bool endsWithSemicolon = !received.empty() && received.back() == ';';
+    const bool quiet = quietFor >= kIdleGap;
     switch (completion.kind) {
+        case ReplyCompletion::Kind::WifiValue:
+            return endsWithSemicolon;
         case ReplyCompletion::Kind::WifiText:
-            return !received.empty() && received.back() == ';';
+            return endsWithSemicolon && quiet;
         case ReplyCompletion::Kind::ExpectedLength:
-            return completion.expected > 0 && received.size() >= completion.expected;
+            return completion.expected > 0 && received.size() >= completion.expected && quiet;
         case ReplyCompletion::Kind::CountOrTimeout:
             break;
     }

@@ -25,12 +25,15 @@ enum class OpenOutcome : std::uint8_t {
 struct ReplyCompletion {
     enum class Kind : std::uint8_t {
         CountOrTimeout,  // the count asked for, or the read timeout
-        WifiText,        // the last byte is ";" and the line has gone quiet
+        WifiValue,       // the last byte is ";", which the value itself cannot hold: at once
+        WifiText,        // the last byte is ";" and the line has gone quiet: the text may hold
+                         // ";" itself, so only the silence after it tells the last one
         ExpectedLength,  // `expected` bytes are in and the line has gone quiet
     };
     Kind kind = Kind::CountOrTimeout;
     std::size_t expected = 0;
 
+    static ReplyCompletion wifiValue() { return {Kind::WifiValue, 0}; }
     static ReplyCompletion wifiText() { return {Kind::WifiText, 0}; }
     static ReplyCompletion expectedLength(std::size_t n) { return {Kind::ExpectedLength, n}; }
 };
@@ -60,8 +63,20 @@ class Link {
     static constexpr std::uint32_t kReadTimeoutMs = 500;
     static constexpr std::uint32_t kWriteTimeoutMs = 500;
     static constexpr std::uint8_t kLatencyTimerMs = 1;
-    // Silence after a reply's last byte that marks the reply as complete.
-    static constexpr Clock::Duration kIdleGap = std::chrono::milliseconds(20);
+    // The bridge hangs on a full-speed USB bus, which the host serves in 1 ms frames.
+    static constexpr Clock::Duration kUsbFrame = std::chrono::milliseconds(1);
+    // The longest the host can see nothing while the tracker is still sending: the bridge
+    // holds received bytes until its latency timer runs out (or a packet is full), and its
+    // packet may then wait up to a frame on each side of the bus before a read takes it.
+    static constexpr Clock::Duration kLongestSilenceInAReply =
+        std::chrono::milliseconds(kLatencyTimerMs) + 2 * kUsbFrame;
+    // Silence after a reply's last byte that marks the reply as complete when its bytes alone
+    // cannot tell (a Wi-Fi name or key, which may hold ";", and the debug log's blocks): twice
+    // the longest silence inside a reply, 6 ms with the 1 ms timer. A reply the tracker sends
+    // without stopping is not cut even when its packets come a few frames late; a late poll
+    // of ours cannot cut one either, as a read takes what has come before it judges the
+    // silence. The gap follows the latency timer should that ever be set otherwise.
+    static constexpr Clock::Duration kIdleGap = 2 * kLongestSilenceInAReply;
     // How often a read looks for more bytes.
     static constexpr Clock::Duration kPollInterval = std::chrono::milliseconds(1);
 

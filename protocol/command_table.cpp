@@ -12,12 +12,16 @@ constexpr ExchangeRule count(std::size_t n) {
     return {Acceptance::Count, n, {}};
 }
 constexpr ExchangeRule kEcho{Acceptance::Echo, 0, {}};
-constexpr ExchangeRule prefix(std::size_t n, std::string_view text) {
-    return {Acceptance::Prefix, n, text};
+constexpr ExchangeRule prefix(std::size_t n, std::string_view text, TextEnd end) {
+    return {Acceptance::Prefix, n, text, end};
 }
-constexpr ExchangeRule parse(std::size_t n, std::string_view format) {
-    return {Acceptance::Parse, n, format};
+constexpr ExchangeRule parse(std::size_t n, std::string_view format, TextEnd end) {
+    return {Acceptance::Parse, n, format, end};
 }
+// Numbers, addresses and ports end at their ";" and are taken at once; the access point's name
+// and the key may hold ";" and are taken once the line has gone quiet.
+constexpr TextEnd kAtSemicolon = TextEnd::Semicolon;
+constexpr TextEnd kWhenQuiet = TextEnd::QuietAfterSemicolon;
 constexpr const char* kSendFailed = "Ошибка отправки данных устройству";
 
 // A Wi-Fi value ends with ";"; a reply that fills its count without one was longer than the
@@ -462,32 +466,33 @@ constexpr QueryCommand textQuery(const char* command, ExchangeRule rule, const c
 // In the order of `Setting`.
 const std::array<SettingCommands, 26> kTable = {{
     {Setting::Addressing, "DHCP",
-     textQuery("GDHCP$", parse(8, "DHCP=%d;"), "Ошибка чтения DHCP", addressing),
+     textQuery("GDHCP$", parse(8, "DHCP=%d;", kAtSemicolon), "Ошибка чтения DHCP", addressing),
      echoed(addressingCommand, "Ошибка задания DHCP", "Ошибка задания DHCP: ")},
     {Setting::Authentication, "проверка подлинности",
-     textQuery("GAUTH$", parse(8, "AUTH=%d;"), "Ошибка чтения типа авторизации", authentication),
+     textQuery("GAUTH$", parse(8, "AUTH=%d;", kAtSemicolon), "Ошибка чтения типа авторизации",
+               authentication),
      echoed(authenticationCommand, "Ошибка задания проверки подлинности",
             "Ошибка задания проверки подлинности: ")},
     {Setting::AccessPoint, "точка доступа",
-     textQuery("GWFPOINT$", prefix(44, "WFPOINT="), "Ошибка чтения WFPOINT",
+     textQuery("GWFPOINT$", prefix(44, "WFPOINT=", kWhenQuiet), "Ошибка чтения WFPOINT",
                prefixedText<&TrackerConfiguration::network, &WifiNetwork::accessPoint>),
      echoed(accessPointCommand, "Ошибка настройки точки доступа",
             "Ошибка настройки точки доступа")},
     {Setting::Encryption, "шифрование",
-     textQuery("GWKEY$", parse(22, "WKEY=%d:"), "Ошибка чтения WKEY", encryption),
+     textQuery("GWKEY$", parse(22, "WKEY=%d:", kWhenQuiet), "Ошибка чтения WKEY", encryption),
      echoed(encryptionCommand, "Ошибка настройки шифрования", "Ошибка настройки шифрования")},
     {Setting::DeviceAddress, "IP устройства",
-     textQuery("GDEVIP$", prefix(23, "DEVIP="), "Ошибка чтения DEVIP",
+     textQuery("GDEVIP$", prefix(23, "DEVIP=", kAtSemicolon), "Ошибка чтения DEVIP",
                prefixedText<&TrackerConfiguration::network, &WifiNetwork::deviceAddress>),
      echoed(deviceAddressCommand, "Ошибка настройки IP устройства",
             "Ошибка настройки IP устройства"),
      true},
     {Setting::Netmask, "маска сети",
-     textQuery("GNETMASK$", prefix(25, "NETMASK="), "Ошибка чтения NETMASK",
+     textQuery("GNETMASK$", prefix(25, "NETMASK=", kAtSemicolon), "Ошибка чтения NETMASK",
                prefixedText<&TrackerConfiguration::network, &WifiNetwork::netmask>),
      echoed(netmaskCommand, "Ошибка настройки маски сети", "Ошибка настройки маски сети"), true},
     {Setting::Gateway, "шлюз",
-     textQuery("GDEFGW$", prefix(23, "DEFGW="), "Ошибка чтения DEFGW",
+     textQuery("GDEFGW$", prefix(23, "DEFGW=", kAtSemicolon), "Ошибка чтения DEFGW",
                prefixedText<&TrackerConfiguration::network, &WifiNetwork::gateway>),
      echoed(gatewayCommand, "Ошибка настройки шлюза", "Ошибка настройки шлюза"), true},
     {Setting::Mac,
@@ -495,11 +500,11 @@ const std::array<SettingCommands, 26> kTable = {{
      {},
      echoed(macCommand, "Ошибка MAC адреса устройства", "Ошибка MAC адреса устройства:")},
     {Setting::ServerPort, "порт сервера",
-     textQuery("GSERPORT$", prefix(15, "SERPORT="), "Ошибка чтения SERPORT",
+     textQuery("GSERPORT$", prefix(15, "SERPORT=", kAtSemicolon), "Ошибка чтения SERPORT",
                prefixedText<&TrackerConfiguration::server, &DataServer::port>),
      echoed(serverPortCommand, "Ошибка настройки порта", "Ошибка настройки порта:")},
     {Setting::ServerAddress, "IP сервера",
-     textQuery("GSERIP$", prefix(23, "SERIP="), "Ошибка чтения IP сервера",
+     textQuery("GSERIP$", prefix(23, "SERIP=", kAtSemicolon), "Ошибка чтения IP сервера",
                prefixedText<&TrackerConfiguration::server, &DataServer::address>),
      echoed(serverAddressCommand, "Ошибка настройки IP сервера", "Ошибка настройки IP сервера:")},
     {Setting::Input1,

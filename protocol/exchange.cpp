@@ -11,10 +11,12 @@ namespace {
 // what is asked, so that a full reply still ends in a zero.
 constexpr std::size_t kSmallestReplyBuffer = 100;
 
-ReplyCompletion completionFor(Acceptance acceptance) {
-    return acceptance == Acceptance::Prefix || acceptance == Acceptance::Parse
-               ? ReplyCompletion::wifiText()
-               : ReplyCompletion{};
+ReplyCompletion completionFor(const ExchangeRule& rule) {
+    if (rule.acceptance != Acceptance::Prefix && rule.acceptance != Acceptance::Parse) {
+        return {};
+    }
+    return rule.end == TextEnd::Semicolon ? ReplyCompletion::wifiValue()
+                                          : ReplyCompletion::wifiText();
 }
 
 std::size_t askedLength(const ExchangeRule& rule, const CommandBuffer& command) {
@@ -109,7 +111,7 @@ ExchangeResult Exchange(Link& link, const ExchangeRule& rule,
         if (attempt > 1 && retrying) {
             retrying(attempt);
         }
-        Reply reply = AskOnce(link, asked, completionFor(rule.acceptance));
+        Reply reply = AskOnce(link, asked, completionFor(rule));
         if (link.interrupted()) {
             // A reply cut off by a cancel or an unplug may still pass a prefix or a scan: it
             // is not taken.

@@ -21,10 +21,21 @@ enum class Acceptance : std::uint8_t {
     Echo,    // as many bytes as the command without its "$"; the content is judged afterwards
 };
 
+// Where a Wi-Fi module's reply (Prefix or Parse) ends, which decides whether the read waits for
+// the line to go quiet after a ";".
+enum class TextEnd : std::uint8_t {
+    // The value may hold ";" itself (the access point's name, the key): only the line's
+    // silence after a ";" tells that it was the last.
+    QuietAfterSemicolon,
+    // The value cannot hold ";" (a number, an address, a port): its ";" ends the reply.
+    Semicolon,
+};
+
 struct ExchangeRule {
     Acceptance acceptance = Acceptance::Count;
     std::size_t replyLength = 0;  // for Echo it follows from the command
     std::string_view pattern;
+    TextEnd end = TextEnd::QuietAfterSemicolon;
 };
 
 // One reply as read: a zero-filled buffer, so that it also reads as zero-terminated text.

@@ -107,29 +107,44 @@ TEST_F(LinkTest, AShortOrMissingReplyWaitsOutTheReadTimeout) {
     EXPECT_EQ(rig.elapsedSince(start), 500ms);
 }
 
-TEST_F(LinkTest, AWifiReplyEndsOnceTheLineIsQuietAfterItsSemicolon) {
+TEST_F(LinkTest, AWifiValueEndsAtItsSemicolonAndAWifiTextOnceTheLineIsQuietAfterIt) {
     ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
-    const auto start = rig.clock.now();
-    EXPECT_EQ(exchange("GDHCP$", 8, ReplyCompletion::wifiText()), "DHCP=1;");
-    const auto took = rig.elapsedSince(start);
-    EXPECT_GE(took, 20ms);
-    EXPECT_LT(took, 40ms);
+    const auto timed = [this](const char* command, std::size_t asked, ReplyCompletion completion,
+                              const char* expected) {
+        const auto start = rig.clock.now();
+        EXPECT_EQ(exchange(command, asked, completion), expected);
+        return rig.clock.now() - start;
+    };
+    // Asked for exactly its length, the reply ends as its last byte comes in.
+    const auto exact = timed("GDHCP$", 7, {}, "DHCP=1;");
+    // A value that cannot hold ";" is whole at its ";": not a moment later.
+    EXPECT_EQ(timed("GDHCP$", 8, ReplyCompletion::wifiValue(), "DHCP=1;"), exact);
+    // A text that may hold ";" waits for the idle gap after it, and no poll longer.
+    const auto text = timed("GDHCP$", 8, ReplyCompletion::wifiText(), "DHCP=1;");
+    EXPECT_GE(text, exact + Link::kIdleGap);
+    EXPECT_LE(text, exact + Link::kIdleGap + Link::kPollInterval);
 
     rig.link.setEarlyCompletion(false);  // count or timeout: the whole timeout
-    const auto again = rig.clock.now();
-    EXPECT_EQ(exchange("GDHCP$", 8, ReplyCompletion::wifiText()), "DHCP=1;");
-    EXPECT_EQ(rig.elapsedSince(again), 500ms);
+    for (auto completion : {ReplyCompletion::wifiValue(), ReplyCompletion::wifiText()}) {
+        EXPECT_EQ(timed("GDHCP$", 8, completion, "DHCP=1;"), 500ms);
+    }
 }
 
 TEST_F(LinkTest, EarlyCompletionNeverCutsASplitReply) {
     ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
     tracker.settings.accessPoint = "Yard;Gate;7";  // semicolons inside the name
-    // A pause shorter than the idle gap anywhere, even right after a ";".
-    for (std::size_t at : {1u, 5u, 13u, 14u}) {
-        tracker.injectFault(
-            {.kind = Fault::Kind::SplitReply, .command = "GWFPOINT$", .keep = at, .pause = 19ms});
-        EXPECT_EQ(exchange("GWFPOINT$", 44, ReplyCompletion::wifiText()), "WFPOINT=Yard;Gate;7;")
-            << "pause after " << at;
+    // A pause shorter than the idle gap anywhere, even right after a ";": the longest the
+    // bridge can leave the host without bytes in the middle of a reply, and a little more.
+    for (auto pause : {Link::kLongestSilenceInAReply, Link::kIdleGap - Link::kPollInterval}) {
+        for (std::size_t at : {1u, 5u, 13u, 14u, 18u}) {
+            tracker.injectFault({.kind = Fault::Kind::SplitReply,
+                                 .command = "GWFPOINT$",
+                                 .keep = at,
+                                 .pause = pause});
+            EXPECT_EQ(exchange("GWFPOINT$", 44, ReplyCompletion::wifiText()),
+                      "WFPOINT=Yard;Gate;7;")
+                << "pause of " << pause.count() << " us after " << at;
+        }
     }
     // A pause longer than the gap anywhere but right after a ";".
     for (std::size_t at : {1u, 9u, 12u, 19u}) {
@@ -138,6 +153,12 @@ TEST_F(LinkTest, EarlyCompletionNeverCutsASplitReply) {
         EXPECT_EQ(exchange("GWFPOINT$", 44, ReplyCompletion::wifiText()), "WFPOINT=Yard;Gate;7;")
             << "pause after " << at;
     }
+    // Right after a ";", the idle gap is where the text ends.
+    tracker.injectFault({.kind = Fault::Kind::SplitReply,
+                         .command = "GWFPOINT$",
+                         .keep = 13,
+                         .pause = Link::kIdleGap + Link::kPollInterval});
+    EXPECT_EQ(exchange("GWFPOINT$", 44, ReplyCompletion::wifiText()), "WFPOINT=Yard;");
 }
 
 TEST_F(LinkTest, AReplyOfKnownLengthEndsOnceItIsInAndTheLineIsQuiet) {
@@ -150,8 +171,10 @@ TEST_F(LinkTest, AReplyOfKnownLengthEndsOnceItIsInAndTheLineIsQuiet) {
     // More than expected keeps coming: the read goes on until the line is quiet.
     tracker.injectFault(
         {.kind = Fault::Kind::WrongReply, .command = "DEBUG_LOG_SIZE$", .replacement = "12345"});
-    tracker.injectFault(
-        {.kind = Fault::Kind::SplitReply, .command = "DEBUG_LOG_SIZE$", .keep = 4, .pause = 15ms});
+    tracker.injectFault({.kind = Fault::Kind::SplitReply,
+                         .command = "DEBUG_LOG_SIZE$",
+                         .keep = 4,
+                         .pause = Link::kIdleGap - Link::kPollInterval});
     EXPECT_EQ(exchange("DEBUG_LOG_SIZE$", 1024, ReplyCompletion::expectedLength(4)), "12345");
 
     rig.link.setEarlyCompletion(false);

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "link/link_observer.h"
 #include "settings/settings_file.h"
 #include "tests/protocol/expected_rows.h"
 #include "tests/support/form_operations.h"
@@ -322,6 +325,57 @@ TEST_F(Read, EarlyCompletionReadsExactlyWhatCountOrTimeoutReadsRead) {
         EXPECT_EQ(model.itemIndex(f), plain.itemIndex(f)) << fieldInfo(f).name;
     }
     EXPECT_EQ(model.text(Field::WiFiName), "Yard;Gate;7");
+}
+
+// For each command sent, how long the link went on waiting after the last byte of its reply
+// came in, before it sent the next command or closed.
+class WaitsAfterReplies final : public LinkObserver {
+  public:
+    void opened(const LinkTarget&) override {}
+    void written(std::span<const std::uint8_t> bytes, Clock::Duration at) override {
+        settle(at);
+        command_.assign(bytes.begin(), bytes.end());
+    }
+    void received(std::span<const std::uint8_t>, Clock::Duration at) override { lastByte_ = at; }
+    void closed(Clock::Duration at) override { settle(at); }
+
+    std::vector<std::pair<std::string, Clock::Duration>> waits;
+
+  private:
+    void settle(Clock::Duration at) {
+        if (!command_.empty()) {
+            waits.emplace_back(std::move(command_), at - lastByte_);
+            command_.clear();
+        }
+    }
+    std::string command_;
+    Clock::Duration lastByte_{0};
+};
+
+// Of a whole read, with a fixed address and with DHCP, only the access point's name and the key
+// wait for the line to go quiet; every other reply, the Wi-Fi module's included, is taken the
+// moment it is whole. Before, each of the nine Wi-Fi replies waited.
+TEST_F(Read, OnlyTheNameAndTheKeyWaitForTheLineToGoQuiet) {
+    for (const int dhcp : {0, 1}) {
+        SCOPED_TRACE(dhcp ? "DHCP" : "fixed address");
+        testing::SimRig fresh;
+        auto& tracker = fresh.bridge.plug(SimulatedTracker::Configured());
+        tracker.settings.dhcp = dhcp;
+        WaitsAfterReplies observer;
+        fresh.link.setObserver(&observer);
+        FieldModel m;
+        ASSERT_TRUE(testing::ReadIntoForm(fresh.link, m));
+        ASSERT_EQ(observer.waits.size(), dhcp ? kDhcpQueries.size() : kDhcpQueries.size() + 3);
+        Commands waited;
+        for (const auto& [command, wait] : observer.waits) {
+            if (wait > Clock::Duration::zero()) {
+                waited.push_back(command);
+                EXPECT_GE(wait, Link::kIdleGap) << command;
+                EXPECT_LE(wait, Link::kIdleGap + Link::kPollInterval) << command;
+            }
+        }
+        EXPECT_EQ(waited, (Commands{"GWKEY$", "GWFPOINT$"}));
+    }
 }
 
 }  // namespace

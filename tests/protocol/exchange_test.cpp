@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/cp1251.h"
+#include "protocol/command_table.h"
 #include "protocol/session.h"
 #include "tests/support/sim_rig.h"
 
@@ -150,6 +151,61 @@ TEST_F(ExchangeTest, WifiRepliesEndEarlyWithoutChangingWhatIsAccepted) {
     result = run("GWFPOINT$", {Acceptance::Prefix, 44, "WFPOINT="});
     EXPECT_EQ(result.reply.value, "Depot-North");
     EXPECT_EQ(rig.elapsedSince(start), 500ms);
+}
+
+// The read's Wi-Fi queries whose value cannot hold ";" are taken at it, as soon as a read of
+// the reply's exact length would end: no idle gap after them.
+TEST_F(ExchangeTest, AWifiValueIsTakenAtItsSemicolonWithoutAnIdleWait) {
+    for (Setting setting :
+         {Setting::Addressing, Setting::Authentication, Setting::ServerAddress, Setting::ServerPort,
+          Setting::DeviceAddress, Setting::Netmask, Setting::Gateway}) {
+        const QueryCommand& query = commandsFor(setting).query;
+        SCOPED_TRACE(query.command);
+        auto start = rig.clock.now();
+        const auto result = run(query.command, query.rule);
+        const auto took = rig.clock.now() - start;
+        ASSERT_TRUE(result.accepted);
+        EXPECT_EQ(result.reply.bytes().back(), ';');
+        start = rig.clock.now();
+        const auto exact = run(query.command, {Acceptance::Count, result.reply.count(), {}});
+        ASSERT_TRUE(exact.accepted);
+        EXPECT_EQ(took, rig.clock.now() - start);
+    }
+}
+
+// The access point's name and the key may hold ";": a pause of the module just after one,
+// shorter than the idle gap, does not cut them.
+TEST_F(ExchangeTest, ANameOrKeyHoldingASemicolonIsReadWholeAfterTheIdleGap) {
+    tracker.settings.accessPoint = "Depot;North";
+    tracker.settings.key = "ab;cd";
+    const struct {
+        Setting setting;
+        std::string whole;
+        std::size_t pauseAfter;  // the ";" inside
+    } cases[] = {
+        {Setting::AccessPoint, "WFPOINT=Depot;North;", 14},
+        {Setting::Encryption, "WKEY=1:ab;cd;", 10},
+    };
+    for (const auto& c : cases) {
+        const QueryCommand& query = commandsFor(c.setting).query;
+        SCOPED_TRACE(query.command);
+        ASSERT_EQ(c.whole[c.pauseAfter - 1], ';');
+        tracker.injectFault({.kind = Fault::Kind::SplitReply,
+                             .command = query.command,
+                             .keep = c.pauseAfter,
+                             .pause = Link::kIdleGap - Link::kPollInterval});
+        const auto result = run(query.command, query.rule);
+        ASSERT_TRUE(result.accepted);
+        EXPECT_EQ(result.attempts, 1);
+        EXPECT_EQ(result.reply.text(), c.whole);
+        TrackerConfiguration read;
+        EXPECT_EQ(query.decode(result.reply, read), Decoded::Taken);
+        if (c.setting == Setting::AccessPoint) {
+            EXPECT_EQ(read.network.accessPoint, "Depot;North");
+        } else {
+            EXPECT_EQ(read.network.key, "ab;cd");
+        }
+    }
 }
 
 TEST_F(ExchangeTest, AFatalFailureClosesTheLinkAndSaysSoInRed) {

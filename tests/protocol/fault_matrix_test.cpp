@@ -63,7 +63,8 @@ Fault faultFor(const FaultCase& c, const char* command, int occurrence) {
     if (c.kind == Fault::Kind::ShortReply || c.kind == Fault::Kind::SplitReply) {
         fault.keep = 1;
     }
-    fault.pause = std::chrono::milliseconds(60);
+    // Well past the idle gap: a read that took that silence for a reply's end would cut it.
+    fault.pause = 3 * Link::kIdleGap;
     fault.replacement = "ERROR";
     return fault;
 }
