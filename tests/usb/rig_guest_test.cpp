@@ -12,9 +12,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "core/configurator.h"
 #include "link/ftdi_bridge.h"
@@ -103,6 +105,46 @@ TEST_F(Rig, CopiesTheWholeDebugLog) {
     EXPECT_FALSE(core->link().isOpen());
 }
 
+// The operations in real time through the real backend, as designed (each reply awaited for its
+// count or its timeout) and as completed by what the reply says; the rig prints the table.
+TEST_F(Rig, TimesTheOperationsAsDesignedAndAsCompleted) {
+    core->DeviceChanged();
+    ASSERT_EQ(model().text(Field::SerNum), kTrackerSerial);
+    const auto file = folder / "rig-timed-log.bin";
+    const struct {
+        const char* name;
+        std::function<void()> run;
+        const char* told;
+    } operations[] = {
+        {"read", [&] { core->Button2Click(); }, "Данные успешно считаны из устройства"},
+        {"write", [&] { core->Button5Click(); }, "Данные успешно записаны в устройство"},
+        {"debug-log",
+         [&] {
+             desktop.logAnswers = {file.string()};
+             core->ReadDebugLog(true);
+         },
+         nullptr},
+    };
+    for (const auto& operation : operations) {
+        long took[2] = {0, 0};
+        for (bool completed : {false, true}) {
+            core->link().setEarlyCompletion(completed);
+            const auto start = std::chrono::steady_clock::now();
+            operation.run();
+            took[completed] = static_cast<long>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now() - start)
+                    .count());
+            if (operation.told != nullptr) {
+                EXPECT_EQ(model().text(Field::CommandInfo), ansi(operation.told))
+                    << operation.name << (completed ? " completed" : " designed");
+            }
+        }
+        std::printf("RIG-TIMING %s %ld %ld\n", operation.name, took[0], took[1]);
+    }
+    EXPECT_EQ(std::filesystem::file_size(file), 3999u);
+}
+
 // The tracker server stops answering: the read ends with its message, the link closed.
 TEST_F(Rig, ATrackerThatStopsAnsweringEndsTheReadWithTheLinkClosed) {
     Link link(*rigBridge, *rigClock);
@@ -125,8 +167,12 @@ TEST_F(Rig, ABridgePulledOutDuringAWriteEndsItWithItsMessage) {
     core->Button5Click();
     EXPECT_EQ(model().text(Field::CommandInfo), ansi(kDeviceGoneMessage));
     EXPECT_FALSE(core->link().isOpen());
+    // The guest's USB core takes the bridge off its bus a moment later.
     std::uint32_t count = 1;
-    ASSERT_EQ(rigBridge->deviceCount(count), BridgeStatus::Ok);
+    for (int i = 0; i < 50 && count != 0; ++i) {
+        ASSERT_EQ(rigBridge->deviceCount(count), BridgeStatus::Ok);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
     EXPECT_EQ(count, 0u);
 }
 
@@ -136,9 +182,17 @@ TEST_F(Rig, TalksToTheTrackerItShowsAndNotToTheFirstDevice) {
     std::uint32_t count = 0;
     ASSERT_EQ(rigBridge->deviceCount(count), BridgeStatus::Ok);
     ASSERT_EQ(count, 2u);
+    std::string first;
+    ASSERT_EQ(rigBridge->serialNumber(0, first), BridgeStatus::Ok);
+    EXPECT_EQ(first, "NOTATRACKER");  // device 0 is the one that must not be talked to
     core->DeviceChanged();
     EXPECT_EQ(model().text(Field::SerNum), kTrackerSerial);
-    EXPECT_EQ(model().text(Field::CommandInfo), ansi("Данные успешно считаны из устройства"));
+    EXPECT_EQ(model().text(Field::WiFiName), "Depot-North");
+    EXPECT_TRUE(model().enabled(Field::Button5));
+    // Both carry the emulated bridge's description, so both count as trackers; the window
+    // says which one it shows.
+    EXPECT_EQ(model().text(Field::CommandInfo),
+              ansi("Подключено трекеров: 2. В окне трекер 90001"));
 }
 
 }  // namespace
