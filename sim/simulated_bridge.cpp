@@ -5,7 +5,7 @@
 namespace korvan::sim {
 
 SimulatedBridge::SimulatedBridge(Clock& clock, WireTiming timing)
-    : clock_(clock), timing_(timing) {}
+    : clock_(clock), timing_(timing), stream_(timing.byteTime) {}
 
 SimulatedTracker& SimulatedBridge::plug(SimulatedTracker tracker) {
     SimulatedTracker* plugged = nullptr;
@@ -287,37 +287,20 @@ BridgeStatus SimulatedBridge::write(std::span<const std::uint8_t> bytes, std::si
     if (!lineMatchesTracker()) {
         return BridgeStatus::Ok;  // the tracker hears only noise and stays silent
     }
-    Duration sent = std::max(clock_.now() + timing_.usbFrame, lineFreeAt_);
-    for (std::uint8_t byte : bytes) {
-        sent += timing_.byteTime;
-        if (auto response = open_->receive(byte)) {
-            if (response->unplug) {
-                const auto index = static_cast<std::size_t>(
-                    std::find_if(trackers_.begin(), trackers_.end(),
-                                 [this](const auto& t) { return t.get() == open_; }) -
-                    trackers_.begin());
-                remove(index);
-                lock.unlock();
-                tellDevicesChanged();
-                return BridgeStatus::Ok;
-            }
-            schedule(*response, sent);
-        }
+    const auto heard = stream_.feed(*open_, bytes, clock_.now() + timing_.usbFrame);
+    for (const TimedByte& b : heard.reply) {
+        inbound_.push_back({b.due, b.due + latency_, b.byte});
     }
-    lineFreeAt_ = sent;
+    if (heard.unplugged) {
+        const auto index = static_cast<std::size_t>(
+            std::find_if(trackers_.begin(), trackers_.end(),
+                         [this](const auto& t) { return t.get() == open_; }) -
+            trackers_.begin());
+        remove(index);
+        lock.unlock();
+        tellDevicesChanged();
+    }
     return BridgeStatus::Ok;
-}
-
-void SimulatedBridge::schedule(const Response& response, Duration commandArrived) {
-    Duration at = std::max(commandArrived + response.processing, trackerFreeAt_);
-    for (std::size_t i = 0; i < response.bytes.size(); ++i) {
-        if (response.pauseAfter != 0 && i == response.pauseAfter) {
-            at += response.pause;
-        }
-        at += timing_.byteTime;
-        inbound_.push_back({at, at + latency_, static_cast<std::uint8_t>(response.bytes[i])});
-    }
-    trackerFreeAt_ = at;
 }
 
 BridgeStatus SimulatedBridge::read(std::span<std::uint8_t> into, std::size_t& got) {

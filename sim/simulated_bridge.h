@@ -13,6 +13,7 @@
 #include "link/bridge.h"
 #include "link/clock.h"
 #include "sim/simulated_tracker.h"
+#include "sim/tracker_stream.h"
 
 namespace korvan::sim {
 
@@ -121,7 +122,6 @@ class SimulatedBridge final : public Bridge {
     BridgeStatus failure(BridgeCall kind);
     bool lineMatchesTracker() const;
     BridgeStatus openState() const;
-    void schedule(const Response& response, Duration commandArrived);
     // False when there is nothing at `index`.
     bool remove(std::size_t index);
     BridgeStatus openAt(std::size_t index);
@@ -140,8 +140,7 @@ class SimulatedBridge final : public Bridge {
     std::uint16_t divisor_ = 0;
     bool eightN1_ = false;
     Duration latency_ = std::chrono::milliseconds(16);  // the bridge's power-on latency timer
-    Duration lineFreeAt_{0};     // when the line to the tracker has sent everything written
-    Duration trackerFreeAt_{0};  // when the tracker has finished its current reply
+    TrackerStream stream_;  // the line to the trackers and their replies' timing
     std::deque<InFlight> inbound_;
 };
 
