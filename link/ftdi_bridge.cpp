@@ -14,6 +14,20 @@
 namespace korvan {
 namespace {
 
+// A libusb context of its own. Each listing takes a new one: a context keeps the devices it
+// has seen until a hot-plug event says they went, and where no device manager sends those
+// events (no udev daemon: a container, a chroot, a small system) a bridge pulled out would be
+// listed for ever.
+using UsbContext = std::shared_ptr<libusb_context>;
+
+UsbContext newUsbContext() {
+    libusb_context* usb = nullptr;
+    if (libusb_init(&usb) < 0) {
+        return nullptr;
+    }
+    return UsbContext(usb, [](libusb_context* context) { libusb_exit(context); });
+}
+
 // The listed bridges, each held until the list goes, in the bus's order: the order `open`
 // counts in, the same from one listing to the next while nothing is plugged in or out.
 class DeviceList {
@@ -27,11 +41,16 @@ class DeviceList {
         }
     }
 
-    // The bridges of the FTDI products the program knows; the count, or below 0 when the bus
-    // could not be listed. Not libftdi's own search: it keeps a product list of its own.
-    int fill(libusb_context* usb) {
+    // The bridges of the FTDI products the program knows, listed afresh; the count, or below 0
+    // when the bus could not be listed. Not libftdi's own search: it keeps a product list of
+    // its own.
+    int fill() {
+        usb_ = newUsbContext();
+        if (!usb_) {
+            return -1;
+        }
         libusb_device** all = nullptr;
-        const auto count = libusb_get_device_list(usb, &all);
+        const auto count = libusb_get_device_list(usb_.get(), &all);
         if (count < 0) {
             return -1;
         }
@@ -53,8 +72,12 @@ class DeviceList {
         return index < devices_.size() ? devices_[index] : nullptr;
     }
     const std::vector<libusb_device*>& all() const { return devices_; }
+    // The context the devices belong to: it must outlive a device opened from the list.
+    const UsbContext& context() const { return usb_; }
 
   private:
+    // Declared first, so that it goes after the devices.
+    UsbContext usb_;
     std::vector<libusb_device*> devices_;
 };
 
@@ -67,6 +90,8 @@ BridgeStatus statusOf(int result) {
 struct FtdiBridge::Context {
     ftdi_context* ftdi = ftdi_new();
     bool open = false;
+    // The listing's context of the open device, kept until it is closed.
+    UsbContext openedIn;
     // Data the bridge delivered beyond what the link has taken so far.
     std::vector<std::uint8_t> pending;
     ~Context() {
@@ -77,7 +102,7 @@ struct FtdiBridge::Context {
             ftdi_free(ftdi);
         }
     }
-    int list(DeviceList& devices) const { return devices.fill(ftdi->usb_ctx); }
+    int list(DeviceList& devices) const { return ftdi == nullptr ? -1 : devices.fill(); }
     BridgeStatus find(std::uint32_t index, DeviceList& devices, libusb_device*& device) const;
 };
 
@@ -152,7 +177,11 @@ BridgeStatus FtdiBridge::open(std::uint32_t index) {
     if (auto found = context_->find(index, devices, device); found != BridgeStatus::Ok) {
         return found;
     }
-    return openDevice(device);
+    const BridgeStatus opened = openDevice(device);
+    if (opened == BridgeStatus::Ok) {
+        context_->openedIn = devices.context();
+    }
+    return opened;
 }
 
 BridgeStatus FtdiBridge::openSerial(const std::string& usbSerial) {
@@ -169,7 +198,11 @@ BridgeStatus FtdiBridge::openSerial(const std::string& usbSerial) {
         const BridgeStatus read = readListString(device, true, serial);
         refused = refused || read == BridgeStatus::AccessDenied;
         if (read == BridgeStatus::Ok && serial == usbSerial) {
-            return openDevice(device);
+            const BridgeStatus opened = openDevice(device);
+            if (opened == BridgeStatus::Ok) {
+                context_->openedIn = devices.context();
+            }
+            return opened;
         }
     }
     return refused ? BridgeStatus::AccessDenied : BridgeStatus::DeviceNotFound;
@@ -314,7 +347,9 @@ BridgeStatus FtdiBridge::close() {
     }
     context_->open = false;
     context_->pending.clear();
-    return statusOf(ftdi_usb_close(context_->ftdi));
+    const int closed = ftdi_usb_close(context_->ftdi);
+    context_->openedIn.reset();
+    return statusOf(closed);
 }
 
 }  // namespace korvan

@@ -131,10 +131,10 @@ TEST_F(Rig, TimesTheOperationsAsDesignedAndAsCompleted) {
             core->link().setEarlyCompletion(completed);
             const auto start = std::chrono::steady_clock::now();
             operation.run();
-            took[completed] = static_cast<long>(
-                std::chrono::duration_cast<std::chrono::milliseconds>(
-                    std::chrono::steady_clock::now() - start)
-                    .count());
+            took[completed] =
+                static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::steady_clock::now() - start)
+                                      .count());
             if (operation.told != nullptr) {
                 EXPECT_EQ(model().text(Field::CommandInfo), ansi(operation.told))
                     << operation.name << (completed ? " completed" : " designed");
