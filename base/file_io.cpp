@@ -122,17 +122,7 @@ class TemporaryFile {
 #ifdef _WIN32
         return std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) == bytes.size();
 #else
-        while (!bytes.empty()) {
-            const auto written = ::write(descriptor_, bytes.data(), bytes.size());
-            if (written < 0 && errno == EINTR) {
-                continue;
-            }
-            if (written <= 0) {
-                return false;
-            }
-            bytes.remove_prefix(static_cast<std::size_t>(written));
-        }
-        return true;
+        return WriteAll(descriptor_, bytes);
 #endif
     }
 
@@ -303,5 +293,21 @@ FileWrite writeFileAtomically(const std::filesystem::path& path, std::string_vie
     }
     return syncFolder(folder) ? FileWrite::Written : FileWrite::Failed;
 }
+
+#ifndef _WIN32
+bool WriteAll(int descriptor, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const auto written = ::write(descriptor, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+#endif
 
 }  // namespace korvan

@@ -33,6 +33,12 @@ enum class NewFileAccess : std::uint8_t {
 FileWrite writeFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                               NewFileAccess access = NewFileAccess::Usual);
 
+#ifndef _WIN32
+// Writes all of `bytes` to a blocking descriptor, again after an interrupted call; false on an
+// error.
+bool WriteAll(int descriptor, std::string_view bytes);
+#endif
+
 // The lines of a text, each without its line end; CR LF and LF alike end a line.
 std::vector<std::string_view> SplitLines(std::string_view text);
 

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 
+#include "base/file_io.h"
 #include "link/link.h"
 
 namespace korvan::sim {
@@ -56,20 +57,6 @@ Descriptor::~Descriptor() {
     if (fd_ >= 0) {
         ::close(fd_);
     }
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
 }
 
 TrackerServer::Ended TrackerServer::serve(int fd, int stop) {

@@ -39,9 +39,6 @@ class Descriptor {
     int fd_ = -1;
 };
 
-// Writes all of `bytes` to a blocking descriptor; false on an error.
-bool WriteAll(int fd, std::string_view bytes);
-
 // One tracker answering one connection at a time. Its memory outlives the connections: each
 // new one is the tracker plugged in again, so a command cut off by a disconnect is lost and
 // what was written into the tracker stays. Bytes leave as soon as the tracker has them ready:

@@ -21,21 +21,24 @@ std::optional<std::string> chosen(const QString& path) {
     return path.toStdString();
 }
 
-// The file the user confirmed in the dialog, or nothing when cancelled.
-std::optional<std::string> fromDialog(QFileDialog& dialog) {
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
-    }
-    return chosen(dialog.selectedFiles().front());
-}
-
 }  // namespace
 
-std::optional<std::string> QtDesktop::chooseDatabaseToOpen(const std::string& lastConfirmed,
-                                                           OpenReason reason) {
+std::optional<std::string> QtDesktop::ask(QFileDialog& dialog, std::string* remembered) {
     if (ending_) {
         return std::nullopt;
     }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    auto path = chosen(dialog.selectedFiles().front());
+    if (path && remembered != nullptr) {
+        *remembered = *path;
+    }
+    return path;
+}
+
+std::optional<std::string> QtDesktop::chooseDatabaseToOpen(const std::string& lastConfirmed,
+                                                           OpenReason reason) {
     // At the first start the dialog comes before the window: its title says what it is for.
     const QString title = reason == OpenReason::FirstStart
                               ? "База устройств: выберите файл или введите имя нового"
@@ -45,68 +48,44 @@ std::optional<std::string> QtDesktop::chooseDatabaseToOpen(const std::string& la
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // A database that does not exist yet may be named: it is created by the first save.
     dialog.setFileMode(QFileDialog::AnyFile);
-    return fromDialog(dialog);
+    return ask(dialog);
 }
 
 std::optional<std::string> QtDesktop::chooseDatabaseToSave(const std::string& lastConfirmed) {
-    if (ending_) {
-        return std::nullopt;
-    }
     QFileDialog dialog(window_, "Сохранить базу устройств", QString::fromStdString(lastConfirmed),
                        kDatabaseFilter);
     dialog.setObjectName("SaveDialog1");
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     // The database keeps every device written so far; saving over it is what it is for.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    return fromDialog(dialog);
+    return ask(dialog);
 }
 
 std::optional<std::string> QtDesktop::chooseLogFile() {
-    if (ending_) {
-        return std::nullopt;
-    }
     QFileDialog dialog(window_, "Сохранить отладочный журнал трекера",
                        QString::fromStdString(lastLogFile_), "Binary file (*.bin)");
     dialog.setObjectName("dlgSaveLog");
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix("bin");
-    auto path = fromDialog(dialog);
-    if (path) {
-        lastLogFile_ = *path;
-    }
-    return path;
+    return ask(dialog, &lastLogFile_);
 }
 
 std::optional<std::string> QtDesktop::chooseProfileToOpen() {
-    if (ending_) {
-        return std::nullopt;
-    }
     QFileDialog dialog(window_, "Открыть профиль трекера", QString::fromStdString(lastProfile_),
                        kProfileFilter);
     dialog.setObjectName("ProfileOpenDialog");
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    auto path = fromDialog(dialog);
-    if (path) {
-        lastProfile_ = *path;
-    }
-    return path;
+    return ask(dialog, &lastProfile_);
 }
 
 std::optional<std::string> QtDesktop::chooseProfileToSave() {
-    if (ending_) {
-        return std::nullopt;
-    }
     QFileDialog dialog(window_, "Сохранить профиль трекера", QString::fromStdString(lastProfile_),
                        kProfileFilter);
     dialog.setObjectName("ProfileSaveDialog");
     dialog.setAcceptMode(QFileDialog::AcceptSave);  // asks before it overwrites a file
     dialog.setDefaultSuffix("ini");
-    auto path = fromDialog(dialog);
-    if (path) {
-        lastProfile_ = *path;
-    }
-    return path;
+    return ask(dialog, &lastProfile_);
 }
 
 void QtDesktop::showFile(const std::string& path) {

@@ -2,6 +2,7 @@
 
 #include "core/desktop.h"
 
+class QFileDialog;
 class QWidget;
 
 namespace korvan::ui {
@@ -27,6 +28,10 @@ class QtDesktop final : public Desktop {
     void endQuestions();
 
   private:
+    // The file the user confirmed in the dialog, kept in `remembered` when given; nothing when
+    // cancelled, or at once once the program is told to stop.
+    std::optional<std::string> ask(QFileDialog& dialog, std::string* remembered = nullptr);
+
     QWidget* window_ = nullptr;
     bool ending_ = false;
     std::string lastLogFile_;

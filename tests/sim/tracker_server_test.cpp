@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "base/file_io.h"
 #include "sim/tracker_choices.h"
 #include "tests/support/temp_folder.h"
 
@@ -95,7 +96,7 @@ class Served : public ::testing::Test {
         return ended.value_or(Ended::Failed);
     }
     static void send(const Descriptor& fd, std::string_view bytes) {
-        ASSERT_TRUE(sim::WriteAll(fd.get(), bytes));
+        ASSERT_TRUE(WriteAll(fd.get(), bytes));
     }
 };
 
