@@ -15,6 +15,7 @@
 #include "cli/json.h"
 #include "cli/tracker_steps.h"
 #include "core/detection.h"
+#include "core/field_rules.h"
 #include "core/form_mapping.h"
 #include "link/wire_trace.h"
 #include "programs/program_options.h"
@@ -171,7 +172,7 @@ std::optional<std::string> Run::readProfile(int& status) {
     // checks them, on a link that opens nothing.
     FieldModel scratch;
     StartFields(scratch);
-    if (auto error = LoadProfileText(scratch, *bytes, o_.missingKeepDefaults)) {
+    if (auto error = LoadProfileText(scratch, *bytes, o_.missingKeepDefaults, ProfileRules())) {
         status = fail(kFileProblem, error->message,
                       "Исправьте профиль; ключи, которых нет, берутся по умолчанию только с "
                       "--defaults-for-missing.");

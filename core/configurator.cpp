@@ -5,6 +5,7 @@
 
 #include "base/file_names.h"
 #include "core/detection.h"
+#include "core/field_rules.h"
 #include "core/form_mapping.h"
 #include "core/form_outcomes.h"
 #include "protocol/debug_log.h"
@@ -448,7 +449,7 @@ void Configurator::OpenProfileFile(const std::string& pathUtf8) {
 
 void Configurator::loadProfile(const std::string& pathUtf8) {
     const std::string name(FileNamePart(pathUtf8));
-    if (const auto error = LoadProfile(model_, PathFromUtf8(pathUtf8))) {
+    if (const auto error = LoadProfile(model_, PathFromUtf8(pathUtf8), false, ProfileRules())) {
         model_.setStatusColour(StatusColour::Red);
         model_.setStatusMessage("Профиль " + name + " не загружен");
         desktop_.message(MessageIcon::Error,

@@ -15,6 +15,8 @@
 // The read and the write walk it in their fixed orders.
 namespace korvan {
 
+class RuleJudge;
+
 enum class Setting : std::uint8_t {
     // The Wi-Fi module's settings, each confirmed by its echo.
     Addressing,
@@ -119,6 +121,9 @@ struct SettingCommands {
     QueryCommand query;
     SetCommand set;
     bool fixedAddressOnly = false;  // asked and set only when the device has its own address
+    // Notes each of the setting's values that breaks its rule (value_rules.h); none when the
+    // setting has no value a technician gives.
+    void (*rules)(RuleJudge&) = nullptr;
 };
 
 const SettingCommands& commandsFor(Setting setting);

@@ -6,7 +6,7 @@
 #include "base/cp1251.h"
 #include "link/wire_trace.h"
 #include "protocol/session.h"
-#include "protocol/write_checks.h"
+#include "protocol/value_rules.h"
 
 namespace korvan {
 namespace {
@@ -24,9 +24,11 @@ class Write {
           beforeOpening_(beforeOpening) {}
 
     WriteOutcome run() {
-        if (identified() && passwordFits() && corrected(context_, LimitPhase::BeforeOpening) &&
-            fieldsFit() && everyNumberConverts() && askedBeforeOpening() &&
-            session_.open("Ошибка при открытии USB")) {
+        // The rules are judged on the values as given: a number they refuse (a "-5") is not
+        // first corrected into one the tracker takes.
+        if (identified() && passwordFits() && fieldsFit() &&
+            corrected(context_, LimitPhase::BeforeOpening) && everyNumberConverts() &&
+            askedBeforeOpening() && session_.open("Ошибка при открытии USB")) {
             const bool written = walk(kNetworkWriteOrder) &&
                                  corrected(context_, LimitPhase::AfterNetwork) &&
                                  walk(kTrackerWriteOrder) && checkDebugPointer();

@@ -29,9 +29,9 @@ KeyFilter KeyFilterOf(Field field) {
             break;
     }
     for (int n = 1; n <= 3; ++n) {
-        for (Field ofPoint1 : {Field::Point1Latd, Field::Point1Latm, Field::Point1Latmm,
-                               Field::Point1Lond, Field::Point1Lonm, Field::Point1Lonmm,
-                               Field::Point1Rad, Field::edPoint1OnTime}) {
+        for (Field ofPoint1 :
+             {Field::Point1Latd, Field::Point1Latm, Field::Point1Latmm, Field::Point1Lond,
+              Field::Point1Lonm, Field::Point1Lonmm, Field::Point1Rad, Field::edPoint1OnTime}) {
             if (field == ofPoint(ofPoint1, n)) {
                 return KeyFilter::Point1LatdKeyPress;
             }
@@ -58,6 +58,11 @@ bool KeyAccepted(KeyFilter filter, char typed) {
             return c != ';';
     }
     return true;
+}
+
+bool TextAdmitted(KeyFilter filter, char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 0x20 && byte != 0x7F && KeyAccepted(filter, c);
 }
 
 }  // namespace korvan

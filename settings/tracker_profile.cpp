@@ -6,6 +6,7 @@
 #include "base/cp1251.h"
 #include "base/file_io.h"
 #include "base/file_names.h"
+#include "settings/key_filters.h"
 #include "settings/profile_file.h"
 #include "settings/settings_keys.h"
 
@@ -26,6 +27,16 @@ std::string shown(std::string_view value) {
         return "«" + cp1251::toUtf8(value) + "»";
     }
     return "«" + cp1251::toUtf8(value.substr(0, kLongest)) + "…»";
+}
+
+// "Число от 1 до 65535" as it reads after a colon.
+std::string lowerFirst(const std::string& utf8) {
+    std::string text = cp1251::fromUtf8(utf8);
+    if (!text.empty() && static_cast<unsigned char>(text[0]) >= 0xC0 &&
+        static_cast<unsigned char>(text[0]) <= 0xDF) {
+        text[0] = static_cast<char>(text[0] + 0x20);  // А..Я to а..я
+    }
+    return cp1251::toUtf8(text);
 }
 
 ProfileError errorAt(const ProfileLine& line, std::string key, std::string_view what) {
@@ -64,6 +75,18 @@ std::optional<ProfileError> checkValue(const SettingsKey& key, const ProfileLine
                 return errorAt(line, keyName(key),
                                "значение ключа " + keyName(key) + " длиннее " +
                                    std::to_string(longestText(key.field)) + " символов");
+            }
+            for (const char c : value) {
+                // What the box would not have let through, such as "-5" for a period, is
+                // refused rather than corrected into something else. A network's name and key
+                // are the network's own: a profile read from a tracker keeps them as they are.
+                if (key.field != Field::WiFiName && key.field != Field::WiFiKey &&
+                    !TextAdmitted(KeyFilterOf(key.field), c)) {
+                    return errorAt(line, keyName(key),
+                                   "в значении ключа " + keyName(key) + " " + shown(value) +
+                                       " есть символ " + shown(std::string(1, c)) +
+                                       ", которого в этом поле быть не может");
+                }
             }
             return std::nullopt;
         case Stored::ItemIndex: {
@@ -201,10 +224,33 @@ std::optional<ProfileError> firstMissingKey(const std::vector<const ProfileLine*
     return error;
 }
 
+// A rule the profile's values break, told at the key of the field that breaks it; a key the
+// profile left to its default has no line.
+ProfileError ruleError(const std::vector<const ProfileLine*>& found, const ProfileRuleBreak& broken,
+                       const FieldModel& loaded) {
+    const auto keys = SettingsKeys();
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (!IsTrackerSetting(keys[i]) || keys[i].field != broken.field) {
+            continue;
+        }
+        const std::string value = shown(loaded.text(broken.field));
+        const std::string rule = lowerFirst(broken.rule);
+        if (found[i]) {
+            return errorAt(*found[i], keyName(keys[i]),
+                           "«" + broken.name + "», ключ " + keyName(keys[i]) + ": значение " +
+                               value + " не годится: " + rule);
+        }
+        return {keyName(keys[i]), 0,
+                "«" + broken.name + "»: ключа " + keyName(keys[i]) +
+                    " нет в профиле, а значение по умолчанию " + value + " не годится: " + rule};
+    }
+    return {{}, 0, "Профиль не годится: " + lowerFirst(broken.rule)};
+}
+
 }  // namespace
 
 std::optional<ProfileError> LoadProfileText(FieldModel& model, std::string_view bytes,
-                                            bool missingKeepDefaults) {
+                                            bool missingKeepDefaults, const ProfileJudge& judge) {
     const auto outline = ProfileFile::parse(bytes).outline();
     KeyLocator locator;
     for (const auto& line : outline) {
@@ -235,12 +281,17 @@ std::optional<ProfileError> LoadProfileText(FieldModel& model, std::string_view 
             ApplyStoredValue(scratch, *key, line->value);
         }
     }
+    if (judge) {
+        if (auto broken = judge(scratch)) {
+            return ruleError(found, *broken, scratch);
+        }
+    }
     model.restore(scratch.snapshot());
     return std::nullopt;
 }
 
 std::optional<ProfileError> LoadProfile(FieldModel& model, const std::filesystem::path& path,
-                                        bool missingKeepDefaults) {
+                                        bool missingKeepDefaults, const ProfileJudge& judge) {
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
     if (!error && size > kLargestProfile) {
@@ -250,7 +301,7 @@ std::optional<ProfileError> LoadProfile(FieldModel& model, const std::filesystem
     if (!bytes) {
         return ProfileError{{}, 0, "Не удалось прочитать файл " + Utf8FromPath(path)};
     }
-    return LoadProfileText(model, *bytes, missingKeepDefaults);
+    return LoadProfileText(model, *bytes, missingKeepDefaults, judge);
 }
 
 std::string ProfileText(const FieldModel& model) {

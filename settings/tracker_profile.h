@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,15 +23,29 @@ struct ProfileError {
     std::string message;  // UTF-8
 };
 
+// Judges the fields a profile has given, before they are taken: the first field whose value
+// breaks its rule, with the rule in UTF-8; nothing when all are good. The rules live above
+// the settings, with the tracker's commands.
+struct ProfileRuleBreak {
+    Field field;
+    std::string name;  // the field's name as the technician knows it, UTF-8
+    std::string rule;  // UTF-8
+};
+using ProfileJudge = std::function<std::optional<ProfileRuleBreak>(const FieldModel& loaded)>;
+
 // Keys of the tracker's configuration only: no view state, no database path, no identity
 // (serial number, MAC, firmware come from the tracker). Missing keys are an error unless
 // `missingKeepDefaults`; then the fields keep the model's values. The values are applied in the
 // settings reader's order, with the same reactions, so a profile gives the fields that the
-// settings file would. On any error the model is left exactly as it was.
+// settings file would. A text holding a character its box would not let the technician type
+// is refused, and so is a profile whose fields `judge` finds a rule broken in. On any error
+// the model is left exactly as it was.
 std::optional<ProfileError> LoadProfile(FieldModel& model, const std::filesystem::path& path,
-                                        bool missingKeepDefaults = false);
+                                        bool missingKeepDefaults = false,
+                                        const ProfileJudge& judge = {});
 std::optional<ProfileError> LoadProfileText(FieldModel& model, std::string_view bytes,
-                                            bool missingKeepDefaults = false);
+                                            bool missingKeepDefaults = false,
+                                            const ProfileJudge& judge = {});
 
 // The profile of the model's fields: CR LF, Windows-1251, keys in the settings file's order.
 std::string ProfileText(const FieldModel& model);

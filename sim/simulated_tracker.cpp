@@ -157,15 +157,21 @@ std::optional<Response> SimulatedTracker::receive(std::uint8_t byte) {
     std::string command;
     command.swap(pending_);
     commands_.push_back(command);
+    // A setting the tracker acknowledges and then does not keep, as a flash write that failed
+    // after the reply: the reply is the one a kept setting gives.
+    const TrackerSettings before = settings;
     Response response = mute ? Response{} : answer(command);
-    applyFaults(command, response);
+    if (applyFaults(command, response)) {
+        settings = before;
+    }
     if (mute) {
         response.bytes.clear();
     }
     return response;
 }
 
-void SimulatedTracker::applyFaults(const std::string& command, Response& response) {
+bool SimulatedTracker::applyFaults(const std::string& command, Response& response) {
+    bool notKept = false;
     for (auto& armed : faults_) {
         if (!startsWith(command, armed.fault.command)) {
             continue;
@@ -204,8 +210,12 @@ void SimulatedTracker::applyFaults(const std::string& command, Response& respons
                 response.bytes.clear();
                 response.unplug = true;
                 break;
+            case Fault::Kind::NotKept:
+                notKept = true;
+                break;
         }
     }
+    return notKept;
 }
 
 Response SimulatedTracker::answer(const std::string& command) {

@@ -56,6 +56,7 @@ struct Fault {
         Garbage,     // bytes of the reply's length that mean nothing
         SplitReply,  // a pause of `pause` after the first `keep` bytes
         Unplug,      // pulled out as the command arrives, before any reply
+        NotKept,     // answered as if taken, but the setting keeps what it held before
     };
     Kind kind = Kind::NoReply;
     std::string command{};  // matched against the start of the command received
@@ -120,7 +121,8 @@ class SimulatedTracker {
 
   private:
     Response answer(const std::string& command);
-    void applyFaults(const std::string& command, Response& response);
+    // True when a fault armed for this command leaves the settings as they were before it.
+    bool applyFaults(const std::string& command, Response& response);
 
     std::string pending_;
     std::vector<std::uint8_t> received_;

@@ -16,7 +16,7 @@ constexpr KindName kFaultKinds[] = {
     {Fault::Kind::NoReply, "no-reply"},       {Fault::Kind::ShortReply, "short-reply"},
     {Fault::Kind::WrongReply, "wrong-reply"}, {Fault::Kind::WrongEcho, "wrong-echo"},
     {Fault::Kind::Garbage, "garbage"},        {Fault::Kind::SplitReply, "split-reply"},
-    {Fault::Kind::Unplug, "unplug"},
+    {Fault::Kind::Unplug, "unplug"},          {Fault::Kind::NotKept, "not-kept"},
 };
 
 bool allDigits(std::string_view text) {

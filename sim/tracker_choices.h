@@ -22,8 +22,8 @@ inline constexpr std::string_view kWrongReply = "ERROR";
 
 // "KIND:COMMAND[:TIMES[:KEEP[:PAUSE_MS]]]", e.g. "no-reply:FL_GET_MODE$:1000": the next TIMES
 // (default 1) commands that start with COMMAND misbehave. KIND is one of no-reply, short-reply,
-// wrong-reply, wrong-echo, garbage, split-reply, unplug; KEEP is how many bytes a short reply
-// keeps or a split reply sends before its pause (default 1), PAUSE_MS the pause. Trailing
+// wrong-reply, wrong-echo, garbage, split-reply, unplug, not-kept; KEEP is how many bytes a short
+// reply keeps or a split reply sends before its pause (default 1), PAUSE_MS the pause. Trailing
 // fields of digits are taken as these numbers, so COMMAND itself may hold a colon.
 // Nothing, with the reason in Russian in `error`, for text that names no fault.
 std::optional<Fault> ParseFaultChoice(std::string_view text, std::string& error);

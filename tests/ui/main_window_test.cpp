@@ -332,6 +332,7 @@ TEST_F(Window, WhileAnOperationRunsItsProgressShowsAndEscStopsIt) {
 
 TEST_F(Window, CtrlSAndCtrlOSaveAndLoadAProfileFromWhicheverControlHasTheFocus) {
     const auto path = (folder / "west.ini").string();
+    model.setText(Field::edPassword, "Fleet_17");  // a profile is judged by the write's rules
     model.setText(Field::WiFiName, "Depot-West");
     const int dialogsBefore = desktop.dialogsShown;
     desktop.profileSaveAnswers = {path};
@@ -351,6 +352,8 @@ TEST_F(Window, CtrlSAndCtrlOSaveAndLoadAProfileFromWhicheverControlHasTheFocus) 
 
 TEST_F(Window, OneLocalFileDroppedAnywhereOnTheWindowIsLoadedAsAProfile) {
     FieldModel west;
+    LoadSettings(west, {});
+    west.setText(Field::edPassword, "Fleet_17");
     west.setText(Field::WiFiName, "Depot-West");
     const auto path = folder / "west.ini";
     ASSERT_EQ(SaveProfile(west, path), std::nullopt);
