@@ -17,6 +17,7 @@
 #include "core/detection.h"
 #include "core/field_rules.h"
 #include "core/form_mapping.h"
+#include "core/verification.h"
 #include "link/wire_trace.h"
 #include "programs/program_options.h"
 #include "protocol/debug_log.h"
@@ -37,7 +38,8 @@ constexpr auto kPauseAfterFailedRead = 1000ms;
 constexpr const char* kExitStatuses =
     "Коды завершения:\n"
     "  0  всё сделано\n"
-    "  1  операция с трекером не удалась (при provision: хотя бы с одним трекером)\n"
+    "  1  операция с трекером не удалась (при provision: хотя бы с одним трекером),\n"
+    "     трекер хранит не то, что записано (--verify), или отличается от профиля (diff)\n"
     "  2  ошибка в командной строке\n"
     "  3  трекер не найден, не тот или их несколько, а --device не указан\n"
     "  4  нет доступа к USB: нужно правило udev из пакета korvan\n"
@@ -53,6 +55,8 @@ struct Options {
     std::string logAction;
     int count = 0;
     bool missingKeepDefaults = false;
+    bool verify = false;    // write: --verify
+    bool noVerify = false;  // provision: --no-verify
 };
 
 std::string utf8(std::string_view cp1251Text) {
@@ -61,6 +65,14 @@ std::string utf8(std::string_view cp1251Text) {
 
 double secondsBetween(Clock::Duration from, Clock::Duration to) {
     return std::chrono::duration<double>(to - from).count();
+}
+
+JsonObject differenceJson(const Difference& d) {
+    return JsonObject()
+        .text("name", d.title)
+        .text("key", d.key)
+        .text("tracker", d.held)
+        .text("profile", d.meant);
 }
 
 // One command's run: its options, its bridge and its link, and how it tells what happened.
@@ -80,6 +92,7 @@ class Run {
     int read();
     int write();
     int provision();
+    int diff();
     int log();
 
   private:
@@ -114,12 +127,18 @@ class Run {
     // One tracker read, given the profile and written, as the window would do it.
     struct ProfileWritten {
         bool read = false;
-        bool written = false;   // confirmed to the end
+        bool written = false;   // confirmed to the end, and verified where asked
         bool recorded = false;  // stored and saved, or no database kept
-        std::string said;       // the status line, then any message boxes, UTF-8
+        bool verified = false;
+        std::string said;  // the status line, then any message boxes, UTF-8
+        std::vector<Difference> differences;
     };
     ProfileWritten writeProfile(FieldModel& model, const ListedDevice& tracker,
-                                const std::string& profile, DeviceDatabase* database);
+                                const std::string& profile, DeviceDatabase* database, bool verify);
+    // Each difference on stderr, as a failure of its own.
+    void tellDifferences(const std::vector<Difference>& differences);
+    // A value read that breaks its rule is kept as read, and said.
+    void warnBrokenRules(const FieldModel& model);
 
     Environment& env_;
     const Options& o_;
@@ -224,15 +243,20 @@ ReadOutcome Run::readWithTries(FieldModel& model, const ListedDevice& tracker, U
 }
 
 Run::ProfileWritten Run::writeProfile(FieldModel& model, const ListedDevice& tracker,
-                                      const std::string& profile, DeviceDatabase* database) {
+                                      const std::string& profile, DeviceDatabase* database,
+                                      bool verify) {
     ProfileWritten done;
     Unattended boxes;
     StartFields(model);
     done.read = readWithTries(model, tracker, boxes).succeeded();
     if (done.read) {
         LoadProfileText(model, profile);  // checked, and made whole, already
-        const FormWritten w = WriteFromForm(link_, model, database, boxes);
+        const FormWritten w = WriteFromForm(link_, model, database, boxes, verify);
         done.written = w.outcome.succeeded();
+        done.verified = w.verification && w.verification->verified();
+        if (w.verification) {
+            done.differences = w.verification->differences;
+        }
         done.recorded = database == nullptr || (w.recorded.stored && w.recorded.saved);
     }
     done.said = StatusText(model);
@@ -240,6 +264,20 @@ Run::ProfileWritten Run::writeProfile(FieldModel& model, const ListedDevice& tra
         done.said += "; " + box.text;
     }
     return done;
+}
+
+void Run::tellDifferences(const std::vector<Difference>& differences) {
+    for (const Difference& d : differences) {
+        env_.err() << "korvan-cli: " << DescribeDifference(d) << "\n";
+    }
+}
+
+void Run::warnBrokenRules(const FieldModel& model) {
+    for (const FieldBreak& broken : BrokenFields(model)) {
+        env_.err() << "korvan-cli: в трекере «" << broken.name << "» = «"
+                   << utf8(model.text(broken.field)) << "», а нужно: " << broken.rule
+                   << "; запись такого значения будет отклонена\n";
+    }
 }
 
 int Run::list() {
@@ -314,6 +352,7 @@ int Run::read() {
         return fail(kFailed, StatusText(model) + "; профиль не сохранён",
                     "Повторите чтение; если не помогает, обновите прошивку трекера.");
     }
+    warnBrokenRules(model);
     if (o_.output.empty()) {
         if (o_.json) {
             out() << JsonObject()
@@ -362,12 +401,13 @@ int Run::write() {
         return status;
     }
     FieldModel model;
-    const ProfileWritten done =
-        writeProfile(model, *tracker, *profile, o_.database.empty() ? nullptr : &database);
+    const ProfileWritten done = writeProfile(model, *tracker, *profile,
+                                             o_.database.empty() ? nullptr : &database, o_.verify);
     const std::string& said = done.said;
     if (!done.read) {
         return fail(kFailed, said, "Проверьте подключение трекера и повторите.");
     }
+    tellDifferences(done.differences);
     if (!done.written) {
         return fail(kFailed, said, "Исправьте сказанное и повторите запись.");
     }
@@ -378,6 +418,7 @@ int Run::write() {
         out() << JsonObject()
                      .flag("ok", true)
                      .text("serial", utf8(model.text(Field::SerNum)))
+                     .flag("verified", done.verified)
                      .text("result", said)
                      .str()
               << "\n";
@@ -432,18 +473,28 @@ int Run::provision() {
             done.insert(tracker->usbSerial);
             const auto start = clock_.now();
             FieldModel model;
-            const ProfileWritten done = writeProfile(model, *tracker, *profile, &database);
+            const ProfileWritten done =
+                writeProfile(model, *tracker, *profile, &database, !o_.noVerify);
             const bool ok = done.written && done.recorded;
-            const std::string result = ok ? "записан" : done.said;
+            const std::string result = !ok             ? done.said
+                                       : done.verified ? "записан и проверен"
+                                                       : "записан";
+            tellDifferences(done.differences);
             (ok ? written : failed) += 1;
             const double seconds = secondsBetween(start, clock_.now());
             const std::string serial = utf8(model.text(Field::SerNum));
             const std::string mac = utf8(model.text(Field::MacView));
             if (o_.json) {
+                std::vector<JsonObject> differences;
+                for (const Difference& d : done.differences) {
+                    differences.push_back(differenceJson(d));
+                }
                 out() << JsonObject()
                              .text("serial", serial)
                              .text("mac", mac)
                              .flag("ok", ok)
+                             .flag("verified", done.verified)
+                             .list("differences", differences)
                              .text("result", result)
                              .number("seconds", seconds)
                              .str()
@@ -470,6 +521,53 @@ int Run::provision() {
         out() << "Итого: записано " << written << ", с ошибкой " << failed << "\n";
     }
     return failed > 0 ? kFailed : kDone;
+}
+
+int Run::diff() {
+    int status = kDone;
+    const auto profile = readProfile(status);
+    if (!profile) {
+        return status;
+    }
+    const Listing listing = ListDevices(bridge_);  // the tracker chosen points into it
+    const ListedDevice* tracker = chooseTracker(listing, status);
+    if (tracker == nullptr) {
+        return status;
+    }
+    FieldModel held;
+    StartFields(held);
+    Unattended boxes;
+    const ReadOutcome read = readWithTries(held, *tracker, boxes);
+    if (!read.succeeded() || !read.missed.empty()) {
+        // A setting not read would be compared with a first run's value, not the tracker's.
+        return fail(kFailed, StatusText(held) + "; трекер не сравнён с профилем",
+                    "Проверьте подключение трекера и повторите.");
+    }
+    FieldModel meant;
+    StartFields(meant);
+    LoadProfileText(meant, *profile);  // checked, and made whole, already
+    const auto differences = CompareForms(
+        meant, held, SettingsInUse(ConfigurationFromForm(meant), ConfigurationFromForm(held)));
+    for (const Difference& d : differences) {
+        if (o_.json) {
+            out() << differenceJson(d).str() << "\n";
+        } else {
+            out() << d.title << " (" << d.key << "): трекер «" << d.held << "», профиль «"
+                  << d.meant << "»\n";
+        }
+    }
+    if (o_.json) {
+        out() << JsonObject()
+                     .object("summary", JsonObject()
+                                            .text("serial", utf8(held.text(Field::SerNum)))
+                                            .integer("differences",
+                                                     static_cast<long long>(differences.size())))
+                     .str()
+              << "\n";
+    } else if (differences.empty()) {
+        out() << "Трекер " << utf8(held.text(Field::SerNum)) << " совпадает с профилем\n";
+    }
+    return differences.empty() ? kDone : kFailed;
 }
 
 // The debug log's file is written beside the one asked for and put in its place only once it
@@ -571,6 +669,7 @@ int RunCli(int argc, const char* const* argv, Environment& environment) {
         ->type_name("БАЗА");
     write->add_flag("--defaults-for-missing", o.missingKeepDefaults,
                     "Ключи, которых нет в профиле, — по умолчанию");
+    write->add_flag("--verify", o.verify, "Перечитать трекер после записи и сравнить с записанным");
     auto* provision =
         command("provision", "Линия настройки: записывать профиль в каждый подключаемый трекер");
     provision->add_option("--profile", o.profile, "Файл профиля")->type_name("ФАЙЛ")->required();
@@ -584,6 +683,13 @@ int RunCli(int argc, const char* const* argv, Environment& environment) {
         ->check(CLI::PositiveNumber);
     provision->add_flag("--defaults-for-missing", o.missingKeepDefaults,
                         "Ключи, которых нет в профиле, — по умолчанию");
+    provision->add_flag("--no-verify", o.noVerify,
+                        "Не перечитывать трекер после записи (быстрее, но без проверки)");
+    auto* diff = command("diff", "Сравнить настройки трекера с профилем");
+    diff->add_option("--profile", o.profile, "Файл профиля")->type_name("ФАЙЛ")->required();
+    diff->add_option("--device", o.device, "Серийный номер трекера")->type_name("СЕРИЙНЫЙ");
+    diff->add_flag("--defaults-for-missing", o.missingKeepDefaults,
+                   "Ключи, которых нет в профиле, — по умолчанию");
     auto* log = command("log", "Отладочный журнал трекера: read, full или erase");
     log->add_option("action", o.logAction, "read, full или erase")
         ->type_name("ДЕЙСТВИЕ")
@@ -621,6 +727,9 @@ int RunCli(int argc, const char* const* argv, Environment& environment) {
     }
     if (provision->parsed()) {
         return run.provision();
+    }
+    if (diff->parsed()) {
+        return run.diff();
     }
     return run.log();
 }

@@ -110,7 +110,7 @@ ReadOutcome ReadIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes) {
 }
 
 FormWritten WriteFromForm(Link& link, FieldModel& model, DeviceDatabase* database,
-                          MessageBoxes& boxes) {
+                          MessageBoxes& boxes, bool verify) {
     NoProgress progress;
     FormWritten written;
     written.outcome = WriteConfiguration(link, ConfigurationFromForm(model), progress, [database] {
@@ -118,6 +118,10 @@ FormWritten WriteFromForm(Link& link, FieldModel& model, DeviceDatabase* databas
             NameDatabaseBeforeWrite(*database);
         }
     });
+    if (verify && written.outcome.succeeded()) {
+        written.verification = VerifyWritten(link, written.outcome.written, progress);
+        ApplyVerification(written.outcome, *written.verification);
+    }
     written.recorded = ApplyWrite(model, boxes, database, written.outcome);
     return written;
 }

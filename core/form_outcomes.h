@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
+
 #include "core/message_boxes.h"
+#include "core/verification.h"
 #include "database/device_database.h"
 #include "protocol/configuration_read.h"
 #include "protocol/configuration_write.h"
@@ -38,10 +41,13 @@ ReadOutcome ReadIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes);
 struct FormWritten {
     WriteOutcome outcome;
     DeviceRecorded recorded;
+    std::optional<Verification> verification;  // when asked for and the write was confirmed
 };
 // The database, when there is one, is named before the link opens and records the device.
+// With `verify`, a write confirmed to its end is read back and compared before it counts: a
+// tracker that holds otherwise is not recorded.
 FormWritten WriteFromForm(Link& link, FieldModel& model, DeviceDatabase* database,
-                          MessageBoxes& boxes);
+                          MessageBoxes& boxes, bool verify = false);
 
 // The device just written, into the database, which is saved at once.
 DeviceRecorded RecordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written);

@@ -333,3 +333,156 @@ TEST_F(Cli, TheDebugLogIsCopiedWithoutLosingAnOldFile) {
 
 }  // namespace
 }  // namespace korvan
+
+namespace korvan {
+namespace {
+
+// A profile with one key's line replaced by `line`.
+std::string withLine(std::string profile, std::string_view key, std::string_view line) {
+    const auto at = profile.find("\r\n" + std::string(key) + "=") + 2;
+    const auto end = profile.find("\r\n", at);
+    return profile.replace(at, end - at, line);
+}
+
+TEST_F(Cli, AValueThatBreaksItsRuleIsRefusedWithItsKeyAndLineBeforeAnyTrackerIsTouched) {
+    auto& tracker = trackers.plug(SimulatedTracker::Configured("90001"));
+    const std::string good = testing::readBytes(profileFile());
+    const struct {
+        const char* key;
+        const char* line;
+    } bad[] = {
+        {"Port", "Port=abc"},
+        {"Port", "Port=99999"},
+        {"Port", "Port=0"},
+        {"Port", "Port=-1"},
+        {"IP", "IP=999.300.1.1"},
+        {"IP", "IP=1.2.3"},
+        {"PeriodDef", "PeriodDef=-5"},
+        {"PeriodDef", "PeriodDef=5s"},
+        {"CounterTime", "CounterTime=65536"},
+    };
+    for (const auto& b : bad) {
+        SCOPED_TRACE(b.line);
+        testing::writeBytes(folder / "bad.ini", withLine(good, b.key, b.line));
+        tracker.clearRecord();
+        EXPECT_EQ(run({"provision", "--profile", file("bad.ini"), "--database", file("f.zcf")}),
+                  cli::kFileProblem);
+        EXPECT_EQ(run({"diff", "--profile", file("bad.ini")}), cli::kFileProblem);
+        EXPECT_EQ(run({"write", "--profile", file("bad.ini")}), cli::kFileProblem);
+        const std::string said = errors.str();
+        EXPECT_NE(said.find("Строка "), std::string::npos) << said;
+        EXPECT_NE(said.find(std::string("/") + b.key), std::string::npos) << said;
+        EXPECT_TRUE(tracker.commands().empty());
+    }
+    // The device's own address is judged once it is used.
+    std::string fixed = withLine(good, "AutoIP", "AutoIP=0");
+    testing::writeBytes(folder / "fixed.ini", withLine(fixed, "DevIP", "DevIP=not-an-ip"));
+    EXPECT_EQ(run({"write", "--profile", file("fixed.ini")}), cli::kFileProblem);
+    EXPECT_NE(errors.str().find("NET/DevIP"), std::string::npos) << errors.str();
+    testing::writeBytes(folder / "fixed.ini", withLine(fixed, "DevIP", "DevIP=10.0.0.255"));
+    EXPECT_EQ(run({"write", "--profile", file("fixed.ini")}), cli::kDone) << errors.str();
+    EXPECT_EQ(tracker.settings.deviceIp, "10.0.0.255");
+}
+
+TEST_F(Cli, AWriteVerifiedByReadingBackCountsOnlyWhenTheTrackerKeptEverySetting) {
+    auto& tracker = trackers.plug(SimulatedTracker::Configured("90001"));
+    std::string profile = testing::readBytes(profileFile());
+    profile = withLine(profile, "Port", "Port=9000");
+    testing::writeBytes(folder / "p.ini", profile);
+
+    // It acknowledges the port and keeps the one it had.
+    tracker.injectFault({.kind = Fault::Kind::NotKept, .command = "SERPORT="});
+    EXPECT_EQ(
+        run({"write", "--verify", "--profile", file("p.ini"), "--database", file("fleet.zcf")}),
+        cli::kFailed);
+    EXPECT_NE(errors.str().find("Порт сервера: записано «9000», в трекере «2224»"),
+              std::string::npos)
+        << errors.str();
+    EXPECT_EQ(tracker.settings.serverPort, "2224");
+    EXPECT_FALSE(std::filesystem::exists(folder / "fleet.zcf"));  // not recorded
+
+    // The password that differs is named, never shown.
+    tracker.injectFault({.kind = Fault::Kind::NotKept, .command = "GSM_SET_PASSWORD,"});
+    tracker.settings.password = "Other_pw";
+    EXPECT_EQ(run({"write", "--verify", "--profile", file("p.ini")}), cli::kFailed);
+    EXPECT_NE(errors.str().find("Пароль: записано «********», в трекере «********»"),
+              std::string::npos)
+        << errors.str();
+    EXPECT_EQ(errors.str().find("Fleet_17"), std::string::npos);
+    EXPECT_EQ(errors.str().find("Other_pw"), std::string::npos);
+
+    // One that keeps everything.
+    EXPECT_EQ(
+        run({"write", "--verify", "--profile", file("p.ini"), "--database", file("fleet.zcf")}),
+        cli::kDone)
+        << errors.str();
+    EXPECT_NE(output.str().find("Данные записаны и проверены"), std::string::npos);
+    EXPECT_NE(testing::readBytes(folder / "fleet.zcf").find("90001:"), std::string::npos);
+
+    // Pulled out during the read-back: not written, as far as anyone can tell.
+    const auto before = std::filesystem::last_write_time(folder / "fleet.zcf");
+    tracker.injectFault({.kind = Fault::Kind::Unplug, .command = "GSERIP$", .occurrence = 2});
+    EXPECT_EQ(
+        run({"write", "--verify", "--profile", file("p.ini"), "--database", file("fleet.zcf")}),
+        cli::kFailed);
+    EXPECT_NE(errors.str().find("Записанное не проверено"), std::string::npos) << errors.str();
+    EXPECT_EQ(std::filesystem::last_write_time(folder / "fleet.zcf"), before);
+}
+
+TEST_F(Cli, TheProvisioningLineVerifiesEachTrackerUnlessToldNotTo) {
+    SimulatedTracker forgetful = SimulatedTracker::Configured("90011");
+    forgetful.injectFault({.kind = Fault::Kind::NotKept, .command = "FL_SET_RATE,"});
+    line.push_back(std::move(forgetful));
+    line.push_back(SimulatedTracker::Configured("90012"));
+    EXPECT_EQ(run({"provision", "--profile", profileFile(), "--database", file("fleet.zcf")}),
+              cli::kFailed);
+    const std::string shown = output.str();
+    EXPECT_NE(shown.find("90011  00 50 25 00 00 0C  ОШИБКА: Трекер хранит не то, что записано: "
+                         "Период записи точек: записано «17», в трекере «10»"),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("90012  00 50 25 00 00 0D  записан и проверен"), std::string::npos)
+        << shown;
+    const std::string database = testing::readBytes(folder / "fleet.zcf");
+    EXPECT_EQ(database.find("90011:"), std::string::npos);
+    EXPECT_NE(database.find("90012:"), std::string::npos);
+
+    stop = false;
+    looks = 0;
+    SimulatedTracker again = SimulatedTracker::Configured("90013");
+    again.injectFault({.kind = Fault::Kind::NotKept, .command = "FL_SET_RATE,"});
+    line.push_back(std::move(again));
+    EXPECT_EQ(run({"provision", "--no-verify", "--profile", profileFile(), "--database",
+                   file("fleet.zcf")}),
+              cli::kDone);
+    EXPECT_NE(output.str().find("90013  00 50 25 00 00 0E  записан  "), std::string::npos)
+        << output.str();
+}
+
+TEST_F(Cli, DiffTellsEachSettingWhereTheTrackerAndTheProfileDiffer) {
+    trackers.plug(SimulatedTracker::Configured("90001"));
+    EXPECT_EQ(run({"read", "-o", file("same.ini")}), cli::kDone);
+    EXPECT_EQ(run({"diff", "--profile", file("same.ini")}), cli::kDone) << errors.str();
+    EXPECT_EQ(output.str(), "Трекер 90001 совпадает с профилем\n");
+
+    std::string other = testing::readBytes(folder / "same.ini");
+    other = withLine(other, "Port", "Port=9000");
+    other = withLine(other, "PeriodDef", "PeriodDef=17");
+    other = withLine(other, "ServPassDef", "ServPassDef=Fleet_17");
+    testing::writeBytes(folder / "other.ini", other);
+    EXPECT_EQ(run({"diff", "--profile", file("other.ini"), "--device", "90001"}), cli::kFailed);
+    EXPECT_EQ(output.str(),
+              "Период записи точек (DEVICE/PeriodDef): трекер «10», профиль «17»\n"
+              "Пароль (SERVER/ServPassDef): трекер «********», профиль «********»\n"
+              "Порт сервера (SERVER/Port): трекер «2224», профиль «9000»\n");
+
+    EXPECT_EQ(run({"--json", "diff", "--profile", file("other.ini")}), cli::kFailed);
+    EXPECT_NE(output.str().find("{\"name\":\"Порт сервера\",\"key\":\"SERVER/Port\",\"tracker\":"
+                                "\"2224\",\"profile\":\"9000\"}\n"),
+              std::string::npos)
+        << output.str();
+    EXPECT_NE(output.str().find("\"differences\":3"), std::string::npos) << output.str();
+}
+
+}  // namespace
+}  // namespace korvan

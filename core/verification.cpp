@@ -1,0 +1,232 @@
+#include "core/verification.h"
+
+#include <algorithm>
+
+#include "base/cp1251.h"
+#include "core/field_titles.h"
+#include "core/form_mapping.h"
+#include "settings/key_filters.h"
+#include "settings/settings_file.h"
+#include "settings/settings_keys.h"
+
+namespace korvan {
+namespace {
+
+bool uses(const FieldModel& m, Field wep) {
+    return !m.checked(wep);
+}
+
+bool sends(const FieldModel& m, int point) {
+    return m.checked(ofPoint(Field::Point1InGPRS, point)) ||
+           m.checked(ofPoint(Field::Point1OutGPRS, point));
+}
+
+void inputFields(std::vector<Field>& fields, int n) {
+    for (Field first : {Field::GPRS1, Field::InputBox1, Field::CheckBox1, Field::TempBox1}) {
+        fields.push_back(numbered(first, n));
+    }
+    if (n <= 2) {
+        for (Field first : {Field::AnalogWrite1, Field::Ain1, Field::Usr1}) {
+            fields.push_back(numbered(first, n));
+        }
+    }
+    if (n == 1) {
+        fields.push_back(Field::AnalogMethod);
+    }
+}
+
+// The fields a setting fills when it is read, of those both forms use.
+std::vector<Field> fieldsOf(Setting setting, const FieldModel& a, const FieldModel& b) {
+    std::vector<Field> fields;
+    const int index = static_cast<int>(setting);
+    if (setting >= Setting::Input1 && setting <= Setting::Input4) {
+        inputFields(fields, index - static_cast<int>(Setting::Input1) + 1);
+        return fields;
+    }
+    if (setting >= Setting::Point1 && setting <= Setting::Point3) {
+        const int n = index - static_cast<int>(Setting::Point1) + 1;
+        for (Field f = ofPoint(Field::Point1NS, n); f != ofPoint(Field::edPoint1OnTime, n);
+             f = numbered(f, 2)) {
+            fields.push_back(f);
+        }
+        // Without sending, the tracker is told an on-time of one minute whatever the field says.
+        if (sends(a, n) || sends(b, n)) {
+            fields.push_back(ofPoint(Field::edPoint1OnTime, n));
+        }
+        return fields;
+    }
+    switch (setting) {
+        case Setting::RecordingPeriod:
+            return {Field::Edit1};
+        case Setting::SendingPeriod:
+            return {Field::Edit2};
+        case Setting::AnalogPeriod:
+            return {Field::AnalogTime};
+        case Setting::CounterPeriods:
+            return {Field::CounterTime, Field::CounterTime34};
+        case Setting::Password:
+            return {Field::edPassword};
+        case Setting::RecordingMethod:
+            return {Field::WriteMethod};
+        case Setting::StaticProcessing:
+            return {Field::StaticBox};
+        case Setting::WideRecording:
+            return {Field::WideWrite};
+        case Setting::Addressing:
+            return {Field::AutoIP};
+        case Setting::Authentication:
+            return {Field::Sert};
+        case Setting::ServerAddress:
+            return {Field::ip};
+        case Setting::ServerPort:
+            return {Field::port};
+        case Setting::DeviceAddress:
+            return {Field::DevIP};
+        case Setting::Netmask:
+            return {Field::Netmask};
+        case Setting::Gateway:
+            return {Field::DefGW};
+        case Setting::Encryption:
+            if (uses(a, Field::NoEncr) || uses(b, Field::NoEncr)) {
+                return {Field::NoEncr, Field::bit64, Field::WiFiKey};
+            }
+            return {Field::NoEncr};
+        case Setting::AccessPoint:
+            return {Field::WiFiName};
+        default:
+            return {};  // never read
+    }
+}
+
+// Numbers as the tracker keeps them: "05" and "5" are the same period.
+bool same(const SettingsKey& key, const std::string& a, const std::string& b) {
+    const KeyFilter filter = KeyFilterOf(key.field);
+    if (filter == KeyFilter::EditKeyPress || filter == KeyFilter::Point1LatdKeyPress) {
+        const auto x = Number{a}.value();
+        const auto y = Number{b}.value();
+        if (x && y) {
+            return *x == *y;
+        }
+    }
+    return a == b;
+}
+
+bool contains(const std::vector<Setting>& settings, Setting setting) {
+    return std::find(settings.begin(), settings.end(), setting) != settings.end();
+}
+
+std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
+    std::string all;
+    for (const auto& part : parts) {
+        all += (all.empty() ? "" : std::string(separator)) + part;
+    }
+    return all;
+}
+
+}  // namespace
+
+std::vector<Difference> CompareForms(const FieldModel& meant, const FieldModel& held,
+                                     const std::vector<Setting>& settings) {
+    std::vector<Difference> differences;
+    for (Setting setting : settings) {
+        for (Field field : fieldsOf(setting, meant, held)) {
+            for (const SettingsKey& key : SettingsKeys()) {
+                if (key.field != field || !IsTrackerSetting(key) ||
+                    same(key, StoredValueOf(meant, key), StoredValueOf(held, key))) {
+                    continue;
+                }
+                differences.push_back({field, FieldTitle(field),
+                                       std::string(key.section) + '/' + std::string(key.name),
+                                       ShownValue(held, key), ShownValue(meant, key)});
+            }
+        }
+    }
+    return differences;
+}
+
+std::vector<Setting> VerifiableSettings(const TrackerConfiguration& written) {
+    return SettingsInUse(written, written);
+}
+
+std::vector<Setting> SettingsInUse(const TrackerConfiguration& a, const TrackerConfiguration& b) {
+    std::vector<Setting> settings;
+    for (Setting setting : kReadOrder) {
+        const int point = static_cast<int>(setting) - static_cast<int>(Setting::Point1);
+        if (point >= 0 && point < 3) {
+            const auto at = static_cast<std::size_t>(point);
+            if (!a.points[at].placed() && !b.points[at].placed()) {
+                continue;  // not sent: the tracker keeps whatever point it had
+            }
+        } else if (commandsFor(setting).fixedAddressOnly && a.network.dhcp && b.network.dhcp) {
+            continue;  // neither sent nor asked with DHCP on
+        }
+        settings.push_back(setting);
+    }
+    return settings;
+}
+
+void FillForm(FieldModel& model, const TrackerConfiguration& configuration,
+              const std::vector<Setting>& settings) {
+    LoadSettings(model, {});
+    ReadOutcome filled;
+    filled.values = configuration;
+    filled.read = settings;
+    filled.reachedNetwork = true;
+    ApplyReadValues(model, filled);
+}
+
+Verification VerifyWritten(Link& link, const TrackerConfiguration& written, Progress& progress) {
+    Verification verification;
+    verification.read = ReadConfiguration(link, ReadRequest{true}, progress);
+    if (!verification.read.succeeded()) {
+        return verification;
+    }
+    std::vector<Setting> compared;
+    for (Setting setting : VerifiableSettings(written)) {
+        (contains(verification.read.read, setting) ? compared : verification.unread)
+            .push_back(setting);
+    }
+    FieldModel meant;
+    FillForm(meant, written, compared);
+    FieldModel held;
+    FillForm(held, verification.read.values, compared);
+    verification.differences = CompareForms(meant, held, compared);
+    return verification;
+}
+
+std::string DescribeDifference(const Difference& d) {
+    return d.title + ": записано «" + d.meant + "», в трекере «" + d.held + "»";
+}
+
+void ApplyVerification(WriteOutcome& written, const Verification& verification) {
+    const ReadOutcome& read = verification.read;
+    written.steps.insert(written.steps.end(), read.steps.begin(), read.steps.end());
+    // The write's own success is said again only as verified, or not at all.
+    std::erase_if(written.messages,
+                  [](const Message& m) { return m.severity == Severity::Success; });
+    if (verification.verified()) {
+        written.tell(Severity::Success, "Данные записаны и проверены");
+        return;
+    }
+    written.ending = read.ending == Ending::Cancelled || read.ending == Ending::DeviceGone
+                         ? read.ending
+                         : Ending::Failed;
+    if (!read.succeeded()) {
+        const std::string why = read.messages.empty()
+                                    ? std::string()
+                                    : ": " + cp1251::toUtf8(read.messages.back().text);
+        written.tell(Severity::Fatal, "Записанное не проверено, трекер не перечитан" + why);
+        return;
+    }
+    std::vector<std::string> parts;
+    for (const Difference& d : verification.differences) {
+        parts.push_back(DescribeDifference(d));
+    }
+    for (Setting setting : verification.unread) {
+        parts.push_back(std::string(commandsFor(setting).title) + ": не перечитано");
+    }
+    written.tell(Severity::Fatal, "Трекер хранит не то, что записано: " + joined(parts, "; "),
+                 Place::Notice);
+}
+
+}  // namespace korvan
