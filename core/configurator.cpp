@@ -307,7 +307,7 @@ void Configurator::DetectDevice() {
         if (outcome.accessDenied) {
             TellNoAccessOnStderr();
         }
-        return [this, outcome = std::move(outcome)] {
+        return [this, request, outcome = std::move(outcome)] {
             if (AnyRead(outcome)) {
                 tellEnded(ReadsOf(outcome), TrackersRead(outcome));
             }
@@ -316,6 +316,9 @@ void Configurator::DetectDevice() {
             }
             ApplyDetection(model_, outcome,
                            [this](const ReadOutcome& read) { ApplyRead(model_, desktop_, read); });
+            if (request.settings && !outcome.trackers.empty() && outcome.trackers.back().ready) {
+                marker_.trackerHolds();
+            }
         };
     });
 }
@@ -335,9 +338,12 @@ void Configurator::Button1Click() {
     const ReadRequest request{!model_.checked(Field::UnReadBox)};
     startDeviceWork([this, request](Progress& progress) {
         auto outcome = ReadConfiguration(link_, request, progress);
-        return [this, outcome = std::move(outcome)] {
+        return [this, request, outcome = std::move(outcome)] {
             tellEnded(outcome, "Чтение конфигурации");
             ApplyRead(model_, desktop_, outcome);
+            if (request.settings && outcome.succeeded()) {
+                marker_.trackerHolds();
+            }
         };
     });
 }
@@ -346,17 +352,43 @@ void Configurator::Button5Click() {
     if (operationRunning()) {
         return;
     }
-    startDeviceWork([this, configuration = ConfigurationFromForm(model_)](Progress& progress) {
-        // The database's file, if one must be named, is asked for on the window's thread once
-        // the fields have passed and before the tracker is touched.
-        const auto nameDatabase = [this] {
-            window_.call([this] { NameDatabaseBeforeWrite(database_); });
-        };
-        auto outcome = WriteConfiguration(link_, configuration, progress, nameDatabase);
-        return [this, outcome = std::move(outcome)] {
-            tellEnded(outcome, "Запись конфигурации");
-            ApplyWrite(model_, desktop_, database_, outcome);
-            writeHeldForPassword_ = outcome.passwordRejected;
+    const bool verify = model_.checked(Field::VerifyBox);
+    startDeviceWork(
+        [this, verify, configuration = ConfigurationFromForm(model_)](Progress& progress) {
+            // The database's file, if one must be named, is asked for on the window's thread once
+            // the fields have passed and before the tracker is touched.
+            const auto nameDatabase = [this] {
+                window_.call([this] { NameDatabaseBeforeWrite(database_); });
+            };
+            auto outcome = WriteConfiguration(link_, configuration, progress, nameDatabase);
+            std::optional<Verification> verification;
+            if (verify && outcome.succeeded()) {
+                verification = VerifyWritten(link_, outcome.written, progress);
+                ApplyVerification(outcome, *verification);
+            }
+            return [this, outcome = std::move(outcome), verification = std::move(verification)] {
+                tellEnded(outcome, "Запись конфигурации");
+                ApplyWrite(model_, desktop_, database_, outcome);
+                writeHeldForPassword_ = outcome.passwordRejected;
+                if (outcome.succeeded()) {
+                    marker_.trackerHolds();
+                } else if (verification) {
+                    marker_.showDifferences(verification->differences);
+                }
+            };
+        });
+}
+
+void Configurator::VerifyClick() {
+    if (operationRunning()) {
+        return;
+    }
+    startDeviceWork([this, meant = ConfigurationFromForm(model_)](Progress& progress) {
+        auto verification = VerifyWritten(link_, meant, progress);
+        return [this, verification = std::move(verification)] {
+            tellEnded(verification.read, "Сравнение с трекером");
+            ShowVerification(model_, desktop_, verification);
+            marker_.showDifferences(verification.differences);
         };
     });
 }

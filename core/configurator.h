@@ -10,6 +10,7 @@
 #include "core/desktop.h"
 #include "core/detection.h"
 #include "core/device_worker.h"
+#include "core/field_marks.h"
 #include "core/window_thread.h"
 #include "database/device_database.h"
 #include "link/bridge.h"
@@ -101,7 +102,12 @@ class Configurator {
     // Reads the attached tracker's configuration into the fields.
     void Button1Click();
     void Button2Click();
+    // Writes the fields into the tracker shown; with "Проверять трекер после записи" ticked,
+    // reads it back and compares before the write counts.
     void Button5Click();
+    // Ctrl+Alt+V: reads the tracker back and compares it with the fields, marking each field
+    // it holds otherwise.
+    void VerifyClick();
     void ClearDebugLog();
     void ReadDebugLog(bool fullRead);
     void OpenClick();
@@ -141,6 +147,7 @@ class Configurator {
     DeviceRunner& runner_;
     WindowThread& window_;
     FieldModel model_;
+    FieldMarker marker_{model_};
     Link link_;
     DeviceDatabase database_;
     OperationState operation_;

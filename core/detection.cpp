@@ -30,6 +30,7 @@ DetectionOutcome DetectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
                                 const DetectionHooks& hooks) {
     const auto stopped = [&hooks] { return hooks.stopped && hooks.stopped(); };
     DetectionOutcome outcome;
+    outcome.shownSerial = currentSerial;
     if (bridge.deviceCount(outcome.count) != BridgeStatus::Ok) {
         return outcome;  // nothing is known, so nothing is taken back either
     }
@@ -59,6 +60,7 @@ DetectionOutcome DetectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
         }
         ++outcome.supported;
         const int serial = LeadingInteger(text).value_or(0);
+        outcome.shownListed = outcome.shownListed || (serial != 0 && serial == outcome.shownSerial);
         if (serial < 1 || serial > 99999) {
             outcome.trackers.push_back({});
             continue;
@@ -137,12 +139,37 @@ void ApplyDetection(FieldModel& model, const DetectionOutcome& outcome,
         model.CurrentSerial = 0;
         showNoDevice(model);
     }
+    // The tracker shown was pulled out and no other took its place, whatever else stays
+    // attached: the window no longer shows it, nor a success or a count that was about it. A
+    // failure stays: it tells what became of the last operation.
+    const bool wholeListing = !outcome.incomplete && !outcome.accessDenied && !outcome.interrupted;
+    const int shown = outcome.shownSerial;
+    const bool shownGone = shown > 0 && wholeListing && !outcome.shownListed;
+    if (shownGone && (model.CurrentSerial == shown || model.CurrentSerial == 0)) {
+        const bool outOfRangeListed =
+            std::any_of(outcome.trackers.begin(), outcome.trackers.end(),
+                        [](const DetectedTracker& t) { return t.serial == 0; });
+        if (!outOfRangeListed) {
+            model.CurrentSerial = 0;  // else kept, as a tracker out of range always left it
+        }
+        showNoDevice(model);
+        if (model.statusColour() != StatusColour::Red) {
+            char serial[8];
+            std::snprintf(serial, sizeof serial, "%05d", shown);
+            model.setStatusColour(StatusColour::WindowText);
+            model.setStatusMessage("Трекер " + std::string(serial) + " отключён");
+        }
+    }
+    const std::string countPrefix = cp1251::fromUtf8("Подключено трекеров: ");
+    const bool countShown = model.text(Field::CommandInfo).rfind(countPrefix, 0) == 0;
     if (outcome.accessDenied) {
         model.setStatusColour(StatusColour::Red);
         model.setStatusMessage(kNoAccessMessage);
-    } else if (outcome.supported > 1 && model.CurrentSerial > 0 &&
-               model.statusColour() == StatusColour::Black) {
-        // Said only where it hides no failure of the reads.
+    } else if (model.CurrentSerial > 0 && outcome.supported >= 1 &&
+               ((outcome.supported > 1 && model.statusColour() == StatusColour::Black) ||
+                (countShown && wholeListing))) {
+        // Said only where it hides no failure of the reads, and kept up to date as trackers
+        // come and go while it is shown.
         model.setStatusMessage("Подключено трекеров: " + std::to_string(outcome.supported) +
                                ". В окне трекер " + cp1251::toUtf8(model.text(Field::SerNum)));
     }

@@ -32,6 +32,8 @@ struct DetectionOutcome {
     bool accessDenied = false;  // a device's strings could not be read for lack of permission
     int supported = 0;          // supported trackers listed, the one already shown included
     bool incomplete = false;    // the listing broke off before its last device
+    int shownSerial = 0;        // the tracker the window showed when the pass began
+    bool shownListed = false;   // ... is still listed
 };
 
 // What a pass over the listing is given, besides the bridge and the clock.

@@ -13,7 +13,7 @@ struct Title {
 };
 
 // The fields of a tracker's settings that are not numbered.
-constexpr std::array<Title, 24> kTitles = {{
+constexpr std::array<Title, 25> kTitles = {{
     {Field::ip, "IP сервера"},
     {Field::port, "Порт сервера"},
     {Field::edPassword, "Пароль"},
@@ -36,6 +36,7 @@ constexpr std::array<Title, 24> kTitles = {{
     {Field::AnalogTime, "Период опроса аналоговых входов"},
     {Field::AnalogMethod, "Адаптивная запись аналоговых данных"},
     {Field::UnReadBox, "Не считывать настройки из устройства"},
+    {Field::VerifyBox, "Проверять трекер после записи"},
     {Field::SerNum, "Серийный номер"},
     {Field::MacView, "MAC адрес"},
 }};

@@ -47,6 +47,29 @@ void ApplyRead(FieldModel& model, MessageBoxes& boxes, const ReadOutcome& read) 
     ShowOutcome(model, boxes, read);
 }
 
+void ShowVerification(FieldModel& model, MessageBoxes& boxes, const Verification& verification) {
+    if (!verification.read.succeeded()) {
+        ShowOutcome(model, boxes, verification.read);
+        return;
+    }
+    if (verification.verified()) {
+        model.setStatusColour(StatusColour::Black);
+        model.setStatusMessage("Совпадает с трекером");
+        return;
+    }
+    std::string listed;
+    for (const Difference& d : verification.differences) {
+        listed += (listed.empty() ? "" : ", ") + d.title;
+    }
+    for (Setting setting : verification.unread) {
+        listed += (listed.empty() ? "" : ", ") + std::string(commandsFor(setting).title) +
+                  " (не перечитано)";
+    }
+    model.setStatusColour(StatusColour::Red);
+    model.setStatusFont(StatusFont::Points12);  // a list needs the room
+    model.setStatusMessage("Отличается от трекера: " + listed);
+}
+
 void NameDatabaseBeforeWrite(DeviceDatabase& database) {
     if (database.needsSaveName()) {
         database.ChooseSaveFile();
@@ -65,6 +88,15 @@ DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase
     }
     if (written.passwordRejected) {
         model.setEnabled(Field::Button5, false);
+    }
+    // A refusal told in a box replaces what the status line said before, so that an earlier
+    // success does not stand beside it.
+    for (const Message& message : written.messages) {
+        if (written.ending == Ending::NotStarted && message.place == Place::MessageBox) {
+            model.setStatusColour(StatusColour::Red);
+            model.setStatusFont(StatusFont::Points12);
+            model.setText(Field::CommandInfo, message.text);
+        }
     }
     // Recorded before the outcome shows, so that the status line ends with the write's own
     // words rather than the database's.

@@ -17,6 +17,9 @@ namespace korvan {
 void ShowOutcome(FieldModel& model, MessageBoxes& boxes, const Outcome& outcome);
 void TellNoAccessOnStderr();
 void ApplyRead(FieldModel& model, MessageBoxes& boxes, const ReadOutcome& read);
+// The fields compared with the tracker read back, on the status line: "Совпадает с трекером"
+// in black, or the fields that differ, in red; a read that failed tells its own failure.
+void ShowVerification(FieldModel& model, MessageBoxes& boxes, const Verification& verification);
 struct DeviceRecorded {
     bool stored = false;  // false: the list had no room
     bool saved = false;   // both files written; a record that was not stays in the list

@@ -66,6 +66,13 @@ void FieldModel::notify(Field f, Aspect aspect) {
     }
 }
 
+void FieldModel::setMarks(Field f, FieldMarks marks) {
+    if (marks_[indexOf(f)] != marks) {
+        marks_[indexOf(f)] = std::move(marks);
+        notify(f, Aspect::Marks);
+    }
+}
+
 void FieldModel::setText(Field f, std::string text) {
     auto& s = state(f);
     const auto& info = fieldInfo(f);

@@ -19,6 +19,16 @@ enum class Aspect : std::uint8_t {
     MaxLength,
     Colour,  // status line only
     Font,    // status line only
+    Marks,   // how the window marks the field beside its value
+};
+
+// What the window shows about a field beside its value. Display state: not stored, not part
+// of a snapshot.
+struct FieldMarks {
+    std::string broken;    // the rule its value breaks, UTF-8; empty while it keeps it
+    std::string differs;   // what the tracker holds instead, UTF-8; empty when not found so
+    bool changed = false;  // the technician changed it since the tracker was read
+    bool operator==(const FieldMarks&) const = default;
 };
 
 enum class StatusColour : std::uint8_t { WindowText, Red, Black };
@@ -76,6 +86,7 @@ class FieldModel {
     bool enabled(Field f) const { return state(f).enabled; }
     int maxLength(Field f) const { return state(f).maxLength; }
     StatusColour statusColour() const { return statusColour_; }
+    const FieldMarks& marks(Field f) const { return marks_[indexOf(f)]; }
     StatusFont statusFont() const { return statusFont_; }
 
     // A combo box's text selects the item it names exactly, or no item.
@@ -91,6 +102,8 @@ class FieldModel {
     // The status line's text, given in UTF-8 as the program's messages are written.
     void setStatusMessage(std::string_view utf8);
     void setStatusFont(StatusFont font);
+    // Tells `Aspect::Marks` when they change.
+    void setMarks(Field f, FieldMarks marks);
 
     Snapshot snapshot() const { return fields_; }
     // Takes over every field's state and tells each change. Fires no reaction: the states
@@ -129,6 +142,7 @@ class FieldModel {
     void react(Field f);
 
     std::array<FieldState, kFieldCount> fields_;
+    std::array<FieldMarks, kFieldCount> marks_;
     StatusColour statusColour_ = StatusColour::WindowText;
     StatusFont statusFont_ = StatusFont::Pixels21;
     std::shared_ptr<Subscription::Registry> listeners_;

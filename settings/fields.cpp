@@ -128,6 +128,7 @@ Table buildTable() {
         describePoint(t, n);
     }
     t.check(Field::UnReadBox);
+    t.check(Field::VerifyBox);
 
     t.label(Field::SerNum, "Номер");
     t.label(Field::Panel16, "Прошивка");

@@ -10,19 +10,21 @@
 // of its control. The window finds its widget by this name; the core refers to it by `Field`.
 namespace korvan {
 
-#define KORVAN_POINT_FIELDS(X, n)                                                            \
-    X(Point##n##NS)                                                                          \
-    X(Point##n##Latd)                                                                        \
-    X(Point##n##Latm) X(Point##n##Latmm) X(Point##n##EW) X(Point##n##Lond) X(Point##n##Lonm) \
-        X(Point##n##Lonmm) X(Point##n##Rad) X(Point##n##InGPRS) X(Point##n##OutGPRS)         \
-            X(Point##n##InOut) X(Point##n##OutOut) X(edPoint##n##OnTime)
+#define KORVAN_POINT_FIELDS(X, n)                                                             \
+    X(Point##n##NS)                                                                           \
+    X(Point##n##Latd)                                                                         \
+    X(Point##n##Latm)                                                                         \
+    X(Point##n##Latmm) X(Point##n##EW) X(Point##n##Lond) X(Point##n##Lonm) X(Point##n##Lonmm) \
+        X(Point##n##Rad) X(Point##n##InGPRS) X(Point##n##OutGPRS) X(Point##n##InOut)          \
+            X(Point##n##OutOut) X(edPoint##n##OnTime)
 
 #define KORVAN_FIELDS(X)                                                                        \
     /* data server */                                                                           \
     X(ip)                                                                                       \
     X(port)                                                                                     \
-    X(edPassword)                                                  /* recording */              \
-        X(WriteMethod) X(Edit1) X(Edit2) X(WideWrite) X(StaticBox) /* Wi-Fi network */          \
+    X(edPassword) /* recording */                                                               \
+    X(WriteMethod)                                                                              \
+    X(Edit1) X(Edit2) X(WideWrite) X(StaticBox) /* Wi-Fi network */                             \
         X(WiFiName) X(NoEncr) X(WEP) X(Sert) X(bit64) X(RadioButton7) X(WiFiKey) X(AutoIP)      \
             X(RadioButton6) X(DevIP) X(Netmask) X(DefGW) /* digital inputs */                   \
         X(InputBox1) X(InputBox2) X(InputBox3) X(InputBox4) X(GPRS1) X(GPRS2) X(GPRS3) X(GPRS4) \
@@ -33,7 +35,7 @@ namespace korvan {
             X(AnalogMethod) /* control points */                                                \
         KORVAN_POINT_FIELDS(X, 1) KORVAN_POINT_FIELDS(X, 2)                                     \
             KORVAN_POINT_FIELDS(X, 3) /* program option */                                      \
-        X(UnReadBox)                  /* display state set by operations */                     \
+        X(UnReadBox) X(VerifyBox)     /* display state set by operations */                     \
         X(SerNum) X(Panel16) X(MacView) X(DbFileName) X(WiFiLabel) X(Label17) X(LabelNDIST)     \
             X(CommandInfo) X(Button5)
 

@@ -57,7 +57,7 @@ constexpr std::array<SettingsKey, 14> pointKeys(int n) {
     }};
 }
 
-constexpr std::array<SettingsKey, 49> kFirstKeys = {{
+constexpr std::array<SettingsKey, 50> kFirstKeys = {{
     apn("ApnDef"),
     apn("UserDef"),
     apn("PasswordDef"),
@@ -98,6 +98,9 @@ constexpr std::array<SettingsKey, 49> kFirstKeys = {{
     flag("DEVICE", "AnalogWrite2", Field::AnalogWrite2, 37),
     number("DEVICE", "AnalogMethod", Stored::ItemIndex, Field::AnalogMethod, 1, 38),
     flag("MISC", "UnRead", Field::UnReadBox, 43),
+    // Every write read back and compared: off unless asked for, so that a write sends what
+    // it always has.
+    flag("MISC", "VerifyWrite", Field::VerifyBox, 88),
     number("NET", "AutoIP", Stored::PairFirst, Field::AutoIP, 1, 16),
     number("NET", "NoCrypt", Stored::PairFirst, Field::NoEncr, 1, 17),
     number("NET", "64bit", Stored::PairFirst, Field::bit64, 1, 18),
@@ -123,7 +126,7 @@ constexpr auto kKeys = [] {
     }
     return keys;
 }();
-static_assert(kKeys.size() == 91);
+static_assert(kKeys.size() == 92);
 
 constexpr auto kReadOrder = [] {
     std::array<const SettingsKey*, kKeys.size()> order{};
@@ -171,7 +174,7 @@ bool IsTrackerSetting(const SettingsKey& key) {
         case Stored::DatabasePathExact:
             return false;
         default:
-            return key.field != Field::UnReadBox;
+            return key.field != Field::UnReadBox && key.field != Field::VerifyBox;
     }
 }
 

@@ -316,11 +316,18 @@ void TOstrelForm::buildMorePage(QWidget* page) {
                             "те же настройки",
                             8, 136, 341, 33, Wrap::Yes, Qt::AlignHCenter | Qt::AlignTop),
                   colours::kGreen);
+    auto* verify = binder_.check(page, Field::VerifyBox, 34, 170, "Проверять трекер после записи");
+    setFontLook(verify, 13);
+    setTextColour(verify, colours::kGreen);
+    verify->adjustSize();
+    verify->setToolTip(
+        "После записи перечитать трекер и сравнить с записанным (Ctrl+Alt+V — сравнить сейчас)");
     auto* reset =
         makeButton(page, "ButtonReset", "Очистить настройки (в программе)", 52, 194, 273, 33);
     setFontLook(reset, 13, true);
     setTextColour(reset, colours::kRed);
-    setTabOrder(noRead, reset);
+    setTabOrder(noRead, verify);
+    setTabOrder(verify, reset);
     setTabOrder(reset, about);
 }
 

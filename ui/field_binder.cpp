@@ -3,11 +3,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QStringList>
 #include <QValidator>
 
 #include "base/cp1251.h"
@@ -48,16 +50,33 @@ std::optional<char> typedByte(const QKeyEvent& key) {
     return cp1251::fromUtf8(QString(text.at(0)).toStdString()).front();
 }
 
-// The typing limit of a box. Unlike QLineEdit's own maximum length, it never cuts a longer text
-// that the program has put in (a 13-character key stays whole when the key size becomes 64
-// bits); it only stops the text from growing past the limit.
-class LengthLimit final : public QValidator {
+// What the technician puts into a box, however it comes (typed, pasted by key or by the
+// context menu, dropped): only the characters its filter admits are kept, so a pasted
+// "10.20.30.40 " becomes "10.20.30.40". Unlike QLineEdit's own maximum length, the limit never
+// cuts a longer text that the program has put in (a 13-character key stays whole when the key
+// size becomes 64 bits); it only stops the text from growing past the limit. The program's own
+// text (what a tracker or a file gave) is never touched.
+class TypedText final : public QValidator {
   public:
-    LengthLimit(QObject* owner, FieldModel& model, Field f)
-        : QValidator(owner), model_(model), field_(f) {}
+    TypedText(QObject* owner, FieldModel& model, Field f)
+        : QValidator(owner), model_(model), field_(f), filter_(KeyFilterOf(f)) {}
 
-    State validate(QString& input, int&) const override {
-        // The model holds the text as it was before this edit.
+    State validate(QString& input, int& position) const override {
+        // The model holds the text as it was before this edit, or the program's new one.
+        if (FieldBinder::fromQt(input) == model_.text(field_)) {
+            return Acceptable;
+        }
+        QString kept;
+        int keptPosition = 0;
+        for (qsizetype i = 0; i < input.size(); ++i) {
+            const std::string byte = FieldBinder::fromQt(QString(input.at(i)));
+            if (byte.size() == 1 && TextAdmitted(filter_, byte.front())) {
+                kept += input.at(i);
+                keptPosition += i < position ? 1 : 0;
+            }
+        }
+        input = kept;
+        position = keptPosition;
         const int limit = model_.maxLength(field_);
         const auto before = static_cast<qsizetype>(model_.text(field_).size());
         const bool grows = input.size() > before;
@@ -67,7 +86,34 @@ class LengthLimit final : public QValidator {
   private:
     FieldModel& model_;
     Field field_;
+    KeyFilter filter_;
 };
+
+// The clipboard and undo shortcuts do in every box what they do elsewhere; what a paste brings
+// is then kept to what the box admits.
+bool editingShortcut(const QKeyEvent& key) {
+    for (auto shortcut : {QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste,
+                          QKeySequence::SelectAll, QKeySequence::Undo, QKeySequence::Redo}) {
+        if (key.matches(shortcut)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// `base` moved a share `amount` of the way to `towards`: a tint that keeps the theme's own
+// lightness, so that the palette's text stays readable on it in light and dark themes alike.
+QColor tinted(const QColor& base, const QColor& towards, double amount) {
+    const auto mix = [amount](int a, int b) {
+        return static_cast<int>(a + (b - a) * amount + 0.5);
+    };
+    return QColor(mix(base.red(), towards.red()), mix(base.green(), towards.green()),
+                  mix(base.blue(), towards.blue()));
+}
+
+// The widget's look before any mark, kept on the widget so that a mark taken away restores it.
+constexpr const char* kPlainPalette = "korvanPlainPalette";
+constexpr const char* kPlainToolTip = "korvanPlainToolTip";
 
 }  // namespace
 
@@ -103,7 +149,7 @@ QLineEdit* FieldBinder::edit(QWidget* parent, Field f, int x, int y, int width) 
     auto* edit = new QLineEdit(parent);
     edit->setGeometry(x, y, width, kEditHeight);
     adopt(edit, f);
-    edit->setValidator(new LengthLimit(edit, model_, f));
+    edit->setValidator(new TypedText(edit, model_, f));
     refreshValue(f);
     if (const auto filter = KeyFilterOf(f); filter != KeyFilter::None) {
         filters_[edit] = filter;
@@ -123,7 +169,7 @@ QComboBox* FieldBinder::combo(QWidget* parent, Field f, int x, int y, int width)
     for (const auto& item : fieldInfo(f).items) {
         combo->addItem(toQt(item));
     }
-    combo->setValidator(new LengthLimit(combo->lineEdit(), model_, f));
+    combo->setValidator(new TypedText(combo->lineEdit(), model_, f));
     adopt(combo, f);
     refreshValue(f);
     connect(combo, &QComboBox::activated, this,
@@ -191,7 +237,55 @@ void FieldBinder::refresh(Field f, Aspect aspect) {
         case Aspect::Font:
             refreshStatusLook();
             break;
+        case Aspect::Marks:
+            refreshMarks(f);
+            break;
     }
+}
+
+void FieldBinder::showMarks() {
+    for (int i = 0; i < kFieldCount; ++i) {
+        refreshMarks(static_cast<Field>(i));
+    }
+}
+
+void FieldBinder::refreshMarks(Field f) {
+    QWidget* widget = widgets_[static_cast<std::size_t>(indexOf(f))];
+    if (widget == nullptr) {
+        return;
+    }
+    if (!widget->property(kPlainPalette).isValid()) {
+        widget->setProperty(kPlainPalette, widget->palette());
+        widget->setProperty(kPlainToolTip, widget->toolTip());
+    }
+    const auto plain = widget->property(kPlainPalette).value<QPalette>();
+    const FieldMarks& marks = model_.marks(f);
+    // Edits and combo boxes are tinted where the text stands, check boxes behind their caption.
+    const bool box = qobject_cast<QAbstractButton*>(widget) != nullptr;
+    const QPalette::ColorRole role = box ? QPalette::Window : QPalette::Base;
+    QPalette palette = plain;
+    QStringList tips;
+    if (!marks.broken.empty()) {
+        palette.setColor(role, tinted(plain.color(role), QColor(0xFF, 0x00, 0x00), 0.35));
+        tips << QString::fromStdString(marks.broken);
+    } else if (!marks.differs.empty()) {
+        palette.setColor(role, tinted(plain.color(role), QColor(0xFF, 0xA5, 0x00), 0.4));
+    } else if (marks.changed) {
+        palette.setColor(role, tinted(plain.color(role), plain.color(QPalette::Highlight), 0.2));
+    }
+    if (!marks.differs.empty()) {
+        tips << QString::fromStdString(marks.differs);
+    }
+    if (marks.changed) {
+        tips << QString::fromUtf8("Изменено после чтения трекера");
+    }
+    const bool marked = !tips.isEmpty();
+    widget->setPalette(palette);
+    if (box) {
+        widget->setAutoFillBackground(marked);
+    }
+    widget->setProperty("korvanMarked", marked);
+    widget->setToolTip(marked ? tips.join('\n') : widget->property(kPlainToolTip).toString());
 }
 
 void FieldBinder::refreshValue(Field f) {
@@ -251,8 +345,9 @@ void FieldBinder::refreshStatusLook() {
 bool FieldBinder::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const auto found = filters_.find(watched);
-        if (found != filters_.end()) {
-            const auto typed = typedByte(*static_cast<QKeyEvent*>(event));
+        const auto& key = *static_cast<QKeyEvent*>(event);
+        if (found != filters_.end() && !editingShortcut(key)) {
+            const auto typed = typedByte(key);
             if (typed && !KeyAccepted(found->second, *typed)) {
                 return true;  // rejected: the box does not see the key at all
             }

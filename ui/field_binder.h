@@ -37,6 +37,9 @@ class FieldBinder : public QObject {
     // A button whose enabled state the model keeps.
     void enable(QPushButton* button, Field f);
 
+    // Every field's marks shown, once the window's widgets have their own look.
+    void showMarks();
+
     QWidget* widget(Field f) const { return widgets_[static_cast<std::size_t>(indexOf(f))]; }
     // Runs after the user has changed a field, for the handlers a change is bound to.
     std::function<void(Field)> userChanged;
@@ -52,6 +55,9 @@ class FieldBinder : public QObject {
     void refresh(Field f, Aspect aspect);
     void refreshValue(Field f);
     void refreshStatusLook();
+    // The field's marks: a broken rule, a difference with the tracker, a change since the read,
+    // as a tint from the palette and the tooltip that says why.
+    void refreshMarks(Field f);
     void userSet(Field f, const std::function<void()>& change);
 
     FieldModel& model_;

@@ -95,6 +95,7 @@ TOstrelForm::TOstrelForm(Configurator& core, QWidget* parent)
     buildProgress();
     bindHandlers();
     arrangeTabOrder();
+    binder_.showMarks();  // once every widget has its own look and hint
     const auto version = ParseVersion(ProgramVersionString());
     setWindowTitle(QString::fromStdString(WindowCaption(version)));
     setWindowIcon(ProgramIcon());
@@ -185,9 +186,9 @@ bool TOstrelForm::FormKeyDown(const QKeyEvent& key) {
         }
         // The debug-log and profile keys do nothing until the operation has ended; the rest go
         // to the controls.
-        return profileKey ||
-               (control && alt &&
-                (key.key() == Qt::Key_L || key.key() == Qt::Key_R || key.key() == Qt::Key_F));
+        return profileKey || (control && alt &&
+                              (key.key() == Qt::Key_L || key.key() == Qt::Key_R ||
+                               key.key() == Qt::Key_F || key.key() == Qt::Key_V));
     }
     if (profileKey) {
         if (key.key() == Qt::Key_S) {
@@ -209,6 +210,9 @@ bool TOstrelForm::FormKeyDown(const QKeyEvent& key) {
             return true;
         case Qt::Key_F:
             core_.ReadDebugLog(true);
+            return true;
+        case Qt::Key_V:
+            core_.VerifyClick();
             return true;
         default:
             return false;

@@ -54,8 +54,9 @@ class TOstrelForm : public QWidget {
     // Moves the five shared containers to the view that `PageControl2` shows.
     void PageControl2Change();
     // Ctrl+Alt+L erases the tracker's debug log, Ctrl+Alt+R copies it, Ctrl+Alt+F copies all
-    // 3999 bytes of it; Ctrl+S saves the fields to a profile, Ctrl+O loads one; whichever
-    // control has the focus, Shift not looked at. True when the key was one of them.
+    // 3999 bytes of it, Ctrl+Alt+V compares the tracker with the fields; Ctrl+S saves the fields to
+    // a profile, Ctrl+O loads one; whichever control has the focus, Shift not looked at. True when
+    // the key was one of them.
     bool FormKeyDown(const QKeyEvent& key);
     // One local file dragged over the window or dropped on it is a profile to load, taken
     // while no operation runs. True when the drag was such a file.

@@ -40,7 +40,7 @@ const std::string kFirstRunFile =
     "CounterTime34=0\r\nAin1=1023\r\nAin2=1023\r\nUsr1=16\r\nUsr2=16\r\nAnalogWrite1=0\r\n"
     "AnalogWrite2=0\r\nAnalogMethod=1\r\n\r\n"
     "[FILE]\r\nLastBegeDB=\r\nLastBegeDBUtf8=\r\n\r\n"
-    "[MISC]\r\nUnRead=0\r\n\r\n"
+    "[MISC]\r\nUnRead=0\r\nVerifyWrite=0\r\n\r\n"
     "[NET]\r\nAutoIP=1\r\nNoCrypt=1\r\n64bit=1\r\nSert=0\r\nDevIP=192.168.0.2\r\n"
     "Netmask=255.255.255.0\r\nDefGW=192.168.0.1\r\nWiFiKey=\r\nWiFiName=\r\n\r\n"
     "[POINTS]\r\n" +
