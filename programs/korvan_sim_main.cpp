@@ -87,6 +87,16 @@ int main(int argc, char** argv) {
                  }
                  return tracker;
              }},
+            {"трекер 90007, что не сохраняет порт сервера",
+             [] {
+                 // It answers the port's setting as taken and keeps the one it had: only
+                 // reading it back (Ctrl+Alt+V, or the option to check after a write) tells.
+                 auto tracker = SimulatedTracker::Configured("90007");
+                 tracker.injectFault({.kind = korvan::sim::Fault::Kind::NotKept,
+                                      .command = "SERPORT=",
+                                      .times = std::numeric_limits<int>::max() / 2});
+                 return tracker;
+             }},
         };
         korvan::ui::ProgramSetup setup;
         setup.verbose = commandLine.options.verbose;
