@@ -260,18 +260,20 @@ void FieldBinder::refreshMarks(Field f) {
     }
     const auto plain = widget->property(kPlainPalette).value<QPalette>();
     const FieldMarks& marks = model_.marks(f);
-    // Edits and combo boxes are tinted where the text stands, check boxes behind their caption.
+    // Edits and combo boxes are tinted where the text stands, check boxes behind their caption;
+    // from the theme as it is now, which may have changed since the window was built.
     const bool box = qobject_cast<QAbstractButton*>(widget) != nullptr;
     const QPalette::ColorRole role = box ? QPalette::Window : QPalette::Base;
+    const QPalette theme = widget->parentWidget() ? widget->parentWidget()->palette() : plain;
     QPalette palette = plain;
     QStringList tips;
     if (!marks.broken.empty()) {
-        palette.setColor(role, tinted(plain.color(role), QColor(0xFF, 0x00, 0x00), 0.35));
+        palette.setColor(role, tinted(theme.color(role), QColor(0xFF, 0x00, 0x00), 0.35));
         tips << QString::fromStdString(marks.broken);
     } else if (!marks.differs.empty()) {
-        palette.setColor(role, tinted(plain.color(role), QColor(0xFF, 0xA5, 0x00), 0.4));
+        palette.setColor(role, tinted(theme.color(role), QColor(0xFF, 0xA5, 0x00), 0.4));
     } else if (marks.changed) {
-        palette.setColor(role, tinted(plain.color(role), plain.color(QPalette::Highlight), 0.2));
+        palette.setColor(role, tinted(theme.color(role), theme.color(QPalette::Highlight), 0.12));
     }
     if (!marks.differs.empty()) {
         tips << QString::fromStdString(marks.differs);

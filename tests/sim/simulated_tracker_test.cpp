@@ -125,6 +125,23 @@ TEST_F(Tracker, KeepsWhatTheSettingsCommandsWrite) {
     EXPECT_EQ(tracker.settings.serialNumber, "00007");
 }
 
+TEST_F(Tracker, ASettingNotKeptIsAnsweredAsTakenAndLeavesWhatItHeld) {
+    auto& tracker = plugAndOpen(SimulatedTracker::Configured());
+    tracker.injectFault(
+        {.kind = sim::Fault::Kind::NotKept, .command = "SERPORT=", .occurrence = 2});
+    EXPECT_EQ(ask("SERPORT=9000;$"), "SERPORT=9000;");  // the first occurrence is kept
+    EXPECT_EQ(tracker.settings.serverPort, "9000");
+    EXPECT_EQ(ask("SERPORT=7000;$"), "SERPORT=7000;");  // answered as taken...
+    EXPECT_EQ(tracker.settings.serverPort, "9000");     // ...and not kept
+    EXPECT_EQ(ask("GSERPORT$"), "SERPORT=9000;");
+    EXPECT_EQ(ask("SERPORT=7000;$"), "SERPORT=7000;");  // the fault was for one time
+    EXPECT_EQ(tracker.settings.serverPort, "7000");
+
+    tracker.injectFault({.kind = sim::Fault::Kind::NotKept, .command = "FL_SET_RATE,"});
+    EXPECT_EQ(ask("FL_SET_RATE,42,0$"), std::string("\x2A\0\0\0", 4));
+    EXPECT_EQ(tracker.settings.recordingPeriod, 10);
+}
+
 TEST_F(Tracker, AnErasedTrackerReportsEverythingUnset) {
     plugAndOpen(SimulatedTracker::Erased());
     EXPECT_EQ(ask("FL_GET_RATE$"), std::string(4, '\xFF'));

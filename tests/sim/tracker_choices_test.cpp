@@ -45,6 +45,7 @@ TEST(FaultChoice, NamesEveryKindWithItsNumbers) {
         {"garbage:GSM_GET_SMS,:4", Fault::Kind::Garbage, "GSM_GET_SMS,", 4, 1, 60ms},
         {"split-reply:FL_GET_RATE$:1:2:150", Fault::Kind::SplitReply, "FL_GET_RATE$", 1, 2, 150ms},
         {"unplug:GSM_SET_SMS,3,", Fault::Kind::Unplug, "GSM_SET_SMS,3,", 1, 1, 60ms},
+        {"not-kept:SERPORT=:2", Fault::Kind::NotKept, "SERPORT=", 2, 1, 60ms},
         // A colon that is not followed by digits alone belongs to the command.
         {"no-reply:WKEY=1:", Fault::Kind::NoReply, "WKEY=1:", 1, 1, 60ms},
         {"no-reply:WKEY=1:k3y:7", Fault::Kind::NoReply, "WKEY=1:k3y", 7, 1, 60ms},

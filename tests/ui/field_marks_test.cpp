@@ -1,0 +1,131 @@
+// What the window shows of a field's marks: a tint from the theme's own palette, readable in a
+// light and a dark theme, and the tooltip that says why.
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QPalette>
+#include <algorithm>
+#include <cmath>
+
+#include "tests/ui/window_fixture.h"
+
+namespace korvan {
+namespace {
+
+// WCAG's contrast of two colours: 1 for the same, 21 for black on white.
+double contrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double x = luminance(a);
+    const double y = luminance(b);
+    return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+}
+
+QPalette darkPalette() {
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x2B, 0x2B, 0x2B));
+    dark.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
+    dark.setColor(QPalette::Base, QColor(0x1E, 0x1E, 0x1E));
+    dark.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
+    dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::ButtonText, QColor(0xEE, 0xEE, 0xEE));
+    dark.setColor(QPalette::Highlight, QColor(0x3D, 0x7A, 0xD6));
+    return dark;
+}
+
+class FieldMarksLook : public Window {
+  protected:
+    // Every mark in turn on an edit and on a check box: tinted, still readable, and told.
+    void expectEveryMarkReadable() {
+        for (const char* name : {"port", "Point1Latd"}) {
+            SCOPED_TRACE(name);
+            QLineEdit* box = edit(name);
+            const QColor plain = box->palette().color(QPalette::Base);
+            const QString hint = box->toolTip();
+            FieldMarks marks;
+            marks.broken = "Число от 1 до 65535";
+            model.setMarks(*fieldByName(name), marks);
+            const QColor broken = box->palette().color(QPalette::Base);
+            EXPECT_NE(broken, plain);
+            EXPECT_GT(broken.redF(), broken.greenF());  // towards red, whatever the theme
+            EXPECT_GE(contrast(broken, box->palette().color(QPalette::Text)), 4.5);
+            EXPECT_EQ(box->toolTip(), "Число от 1 до 65535");
+
+            marks = {};
+            marks.differs = "В трекере: «2224»";
+            marks.changed = true;
+            model.setMarks(*fieldByName(name), marks);
+            const QColor differs = box->palette().color(QPalette::Base);
+            EXPECT_NE(differs, plain);
+            EXPECT_NE(differs, broken);
+            EXPECT_GE(contrast(differs, box->palette().color(QPalette::Text)), 4.5);
+            EXPECT_EQ(box->toolTip(),
+                      QString::fromUtf8("В трекере: «2224»\nИзменено после чтения трекера"));
+
+            marks = {};
+            marks.changed = true;
+            model.setMarks(*fieldByName(name), marks);
+            const QColor changed = box->palette().color(QPalette::Base);
+            EXPECT_NE(changed, plain);
+            EXPECT_GE(contrast(changed, box->palette().color(QPalette::Text)), 4.5);
+
+            // Unmarked, the box is as it was, its own hint back.
+            model.setMarks(*fieldByName(name), {});
+            EXPECT_EQ(box->palette().color(QPalette::Base), plain);
+            EXPECT_EQ(box->toolTip(), hint);
+        }
+        // A box keeps the caption's own colour (red here, as the window has it): the tint takes
+        // away little of its contrast.
+        auto* wide = widget<QCheckBox>("WideWrite");
+        const auto captionContrast = [wide] {
+            return contrast(wide->palette().color(QPalette::Window),
+                            wide->palette().color(QPalette::WindowText));
+        };
+        const double unmarked = captionContrast();
+        FieldMarks changed;
+        changed.changed = true;
+        model.setMarks(Field::WideWrite, changed);
+        EXPECT_TRUE(wide->autoFillBackground());
+        EXPECT_GE(captionContrast(), std::min(4.5, 0.85 * unmarked));
+        model.setMarks(Field::WideWrite, {});
+        EXPECT_FALSE(wide->autoFillBackground());
+    }
+};
+
+TEST_F(FieldMarksLook, AMarkIsATintOfTheLightThemeThatKeepsTheTextReadable) {
+    expectEveryMarkReadable();
+}
+
+TEST_F(FieldMarksLook, AMarkIsATintOfTheDarkThemeThatKeepsTheTextReadable) {
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(darkPalette());
+    expectEveryMarkReadable();
+    QApplication::setPalette(before);
+}
+
+TEST_F(FieldMarksLook, TypingOrPastingAValueThatBreaksItsRuleMarksTheBoxAtOnce) {
+    QLineEdit* port = edit("port");
+    const QColor plain = port->palette().color(QPalette::Base);
+    port->selectAll();
+    type(port, "70000");
+    EXPECT_EQ(port->toolTip(), QString::fromUtf8("Число от 1 до 65535"));
+    EXPECT_NE(port->palette().color(QPalette::Base), plain);
+    QTest::keyClick(port, Qt::Key_Backspace);
+    EXPECT_EQ(model.text(Field::port), "7000");
+    EXPECT_EQ(port->palette().color(QPalette::Base), plain);
+
+    // Pasted letters are dropped, and what is left (nothing) is judged.
+    port->selectAll();
+    QApplication::clipboard()->setText("abc");
+    control(port, Qt::Key_V);
+    EXPECT_EQ(port->text(), "");
+    EXPECT_EQ(port->toolTip(), QString::fromUtf8("Число от 1 до 65535"));
+}
+
+}  // namespace
+}  // namespace korvan
