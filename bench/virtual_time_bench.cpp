@@ -84,11 +84,19 @@ int main() {
         core.Button5Click();
         return statusIs(core, "Данные успешно записаны в устройство");
     };
+    // The write read back and compared, as "Проверять трекер после записи" makes it.
+    const auto verifiedWrites = [](korvan::Configurator& core, korvan::sim::SimulatedBridge&) {
+        core.model().setChecked(Field::VerifyBox, true);
+        core.Button5Click();
+        return statusIs(core, "Данные записаны и проверены");
+    };
     const Scenario scenarios[] = {
         {"full read, DHCP", false, reads},
         {"full read, fixed address", true, reads},
         {"full write, DHCP", false, writes},
         {"full write, fixed address", true, writes},
+        {"full write + verify, DHCP", false, verifiedWrites},
+        {"full write + verify, fixed address", true, verifiedWrites},
         {"debug log, full 3999 bytes", false,
          [](auto& core, auto&) {
              core.ReadDebugLog(true);

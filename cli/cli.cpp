@@ -466,11 +466,13 @@ int Run::provision() {
                 env_.err() << "korvan-cli: " << kNoAccessMessage << "\n";
             }
         }
+        bool handled = false;
         for (const ListedDevice* tracker : listing.trackers()) {
             if (finished() || env_.stopRequested() || done.count(tracker->usbSerial) > 0) {
                 continue;
             }
             done.insert(tracker->usbSerial);
+            handled = true;
             const auto start = clock_.now();
             FieldModel model;
             const ProfileWritten done =
@@ -507,7 +509,8 @@ int Run::provision() {
             }
             out().flush();
         }
-        if (!finished() && !env_.stopRequested()) {
+        // A look that found work looks again at once: the next tracker may be waiting already.
+        if (!handled && !finished() && !env_.stopRequested()) {
             clock_.sleepFor(kLookInterval);
         }
     }
