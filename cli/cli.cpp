@@ -407,7 +407,14 @@ int Run::write() {
     if (!done.read) {
         return fail(kFailed, said, "Проверьте подключение трекера и повторите.");
     }
-    tellDifferences(done.differences);
+    if (!done.differences.empty()) {
+        tellDifferences(done.differences);
+        return fail(kFailed,
+                    "Трекер " + utf8(model.text(Field::SerNum)) +
+                        " хранит не то, что записано (отличий: " +
+                        std::to_string(done.differences.size()) + "); в базу не внесён",
+                    "Запишите трекер снова; если отличие остаётся, трекер неисправен.");
+    }
     if (!done.written) {
         return fail(kFailed, said, "Исправьте сказанное и повторите запись.");
     }
@@ -481,7 +488,6 @@ int Run::provision() {
             const std::string result = !ok             ? done.said
                                        : done.verified ? "записан и проверен"
                                                        : "записан";
-            tellDifferences(done.differences);
             (ok ? written : failed) += 1;
             const double seconds = secondsBetween(start, clock_.now());
             const std::string serial = utf8(model.text(Field::SerNum));
@@ -659,6 +665,11 @@ int RunCli(int argc, const char* const* argv, Environment& environment) {
     };
     app.add_flag("--sim", o.sim, "Симулированные трекеры вместо устройств USB");
     app.add_flag("--json", o.json, "Вывод в JSON, одна строка на объект");
+    std::vector<std::string> simulatedFaults;
+    app.add_option("--sim-fault", simulatedFaults,
+                   "С --sim: сбой каждого трекера, как --fault у korvan-tracker-server "
+                   "(например not-kept:SERPORT=)")
+        ->type_name("СБОЙ");
 
     auto* list = command("list", "Подключённые устройства FTDI и трекеры среди них");
     auto* read = command("read", "Считать настройки трекера как профиль");
@@ -703,6 +714,16 @@ int RunCli(int argc, const char* const* argv, Environment& environment) {
 
     if (auto status = ParseCommandLine(app, argc, argv, environment.out(), environment.err())) {
         return *status == 0 ? kDone : kUsage;
+    }
+    if (!simulatedFaults.empty() && !o.sim) {
+        environment.err() << "korvan-cli: --sim-fault только вместе с --sim\n";
+        return kUsage;
+    }
+    for (const auto& fault : simulatedFaults) {
+        if (const auto error = environment.addSimulatedFault(fault)) {
+            environment.err() << "korvan-cli: --sim-fault " << fault << ": " << *error << "\n";
+            return kUsage;
+        }
     }
     bool traceFailed = false;
     const auto traceFile = OpenTraceOption("korvan-cli", common, environment.err(), traceFailed);

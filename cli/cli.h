@@ -1,8 +1,10 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "link/bridge.h"
 #include "link/clock.h"
@@ -38,6 +40,12 @@ class Environment {
     virtual void provisionLooks(bool simulated, const std::set<std::string>& done) {
         (void)simulated;
         (void)done;
+    }
+    // --sim-fault: every simulated tracker misbehaves so, as korvan-tracker-server's --fault
+    // says. Nothing when taken, else why not (Russian).
+    virtual std::optional<std::string> addSimulatedFault(std::string_view fault) {
+        (void)fault;
+        return "симулированные сбои здесь не поддерживаются";
     }
 };
 

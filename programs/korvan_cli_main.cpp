@@ -10,6 +10,7 @@
 #include "cli/cli.h"
 #include "link/ftdi_bridge.h"
 #include "sim/simulated_bridge.h"
+#include "sim/tracker_choices.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ class ProgramEnvironment final : public korvan::cli::Environment {
         }
         if (!simulated_) {
             simulated_ = std::make_unique<korvan::sim::SimulatedBridge>(clock_);
-            simulated_->plug(korvan::sim::SimulatedTracker::Configured("90001"));
+            simulated_->plug(tracker("90001"));
             next_ = 90002;
         }
         return *simulated_;
@@ -60,11 +61,29 @@ class ProgramEnvironment final : public korvan::cli::Environment {
             simulated_->unplugSerial(usbSerial);
         }
         if (simulated_->attached() == 0 && next_ <= 99999) {
-            simulated_->plug(korvan::sim::SimulatedTracker::Configured(std::to_string(next_++)));
+            simulated_->plug(tracker(std::to_string(next_++)));
         }
+    }
+    std::optional<std::string> addSimulatedFault(std::string_view text) override {
+        std::string error;
+        auto fault = korvan::sim::ParseFaultChoice(text, error);
+        if (!fault) {
+            return error;
+        }
+        faults_.push_back(std::move(*fault));
+        return std::nullopt;
     }
 
   private:
+    korvan::sim::SimulatedTracker tracker(std::string usbSerial) const {
+        auto made = korvan::sim::SimulatedTracker::Configured(std::move(usbSerial));
+        for (const auto& fault : faults_) {
+            made.injectFault(fault);
+        }
+        return made;
+    }
+
+    std::vector<korvan::sim::Fault> faults_;
     korvan::SteadyClock clock_;
     std::unique_ptr<korvan::FtdiBridge> real_;
     std::unique_ptr<korvan::sim::SimulatedBridge> simulated_;
