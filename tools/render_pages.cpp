@@ -18,6 +18,67 @@
 #include "ui/main_window.h"
 #include "ui/qt_desktop.h"
 
+namespace {
+
+// A dark theme, as a desktop in dark mode gives the program.
+QPalette darkPalette() {
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x2B, 0x2B, 0x2B));
+    dark.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
+    dark.setColor(QPalette::Base, QColor(0x1E, 0x1E, 0x1E));
+    dark.setColor(QPalette::AlternateBase, QColor(0x2B, 0x2B, 0x2B));
+    dark.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
+    dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::ButtonText, QColor(0xEE, 0xEE, 0xEE));
+    dark.setColor(QPalette::Highlight, QColor(0x3D, 0x7A, 0xD6));
+    dark.setColor(QPalette::HighlightedText, QColor(0xFF, 0xFF, 0xFF));
+    return dark;
+}
+
+// The server page with marked fields: a port the tracker cannot take and an address changed
+// since the read, in the light and the dark theme; then a verified write that the tracker did
+// not keep, its difference marked and told.
+void renderMarks(QApplication& app, korvan::ui::TOstrelForm& window, korvan::Configurator& core,
+                 korvan::sim::SimulatedBridge& bridge,
+                 const std::function<void(const QString&)>& save) {
+    using korvan::Field;
+    window.PageControl2()->setCurrentIndex(1);
+    auto* extended = window.PageControl1();
+    for (int i = 0; i < 7; ++i) {  // the extended view's pages
+        if (extended->page(i)->findChild<QWidget*>("port") != nullptr) {
+            extended->setCurrentIndex(i);
+        }
+    }
+    auto& model = core.model();
+    const std::string port = model.text(Field::port);
+    model.setText(Field::port, "70000");
+    model.setText(Field::ip, "192.0.2.77");
+    save("marked-light");
+    const QPalette light = QApplication::palette();
+    QApplication::setPalette(darkPalette());
+    for (int i = 0; i < 3; ++i) {
+        app.processEvents();  // the change reaches the controls, then the marks follow it
+    }
+    save("marked-dark");
+    QApplication::setPalette(light);
+    for (int i = 0; i < 3; ++i) {
+        app.processEvents();
+    }
+
+    model.setText(Field::port, "9000");
+    model.setText(Field::ip, "192.0.2.10");
+    model.setChecked(Field::VerifyBox, true);
+    bridge.tracker(0).injectFault(
+        {.kind = korvan::sim::Fault::Kind::NotKept, .command = "SERPORT="});
+    core.Button5Click();
+    app.processEvents();
+    save("verify-difference");
+    model.setChecked(Field::VerifyBox, false);
+    model.setText(Field::port, port);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     korvan::ui::LoadRussianTranslation();
@@ -68,6 +129,7 @@ int main(int argc, char** argv) {
         save(
             QString("simple-%1-%2").arg(i + 1).arg(window.PageControl3()->widget(i)->objectName()));
     }
+    renderMarks(app, window, core, bridge, save);
 
     // The program's own dialogs, through the desktop the program uses: each is grabbed once it
     // shows and then closed.
@@ -113,5 +175,5 @@ int main(int argc, char** argv) {
                                    korvan::DatabaseDialogs::OpenReason::FirstStart);
     });
     std::printf("%d pictures rendered into %s\n", written, argv[1]);
-    return written == 11 ? 0 : 1;
+    return written == 14 ? 0 : 1;
 }

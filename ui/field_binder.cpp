@@ -264,7 +264,9 @@ void FieldBinder::refreshMarks(Field f) {
     // from the theme as it is now, which may have changed since the window was built.
     const bool box = qobject_cast<QAbstractButton*>(widget) != nullptr;
     const QPalette::ColorRole role = box ? QPalette::Window : QPalette::Base;
-    const QPalette theme = widget->parentWidget() ? widget->parentWidget()->palette() : plain;
+    // The widget without a tint has the theme's colours as they are now.
+    widget->setPalette(plain);
+    const QPalette theme = widget->palette();
     QPalette palette = plain;
     QStringList tips;
     if (!marks.broken.empty()) {

@@ -108,6 +108,16 @@ TOstrelForm::TOstrelForm(Configurator& core, QWidget* parent)
         this, [this] { core_.DeviceChanged(); }, Qt::QueuedConnection);
 }
 
+void TOstrelForm::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange ||
+        event->type() == QEvent::ApplicationPaletteChange) {
+        // Once the change has reached every control: the window hears of it before them.
+        QMetaObject::invokeMethod(
+            this, [this] { binder_.showMarks(); }, Qt::QueuedConnection);
+    }
+    QWidget::changeEvent(event);
+}
+
 TOstrelForm::~TOstrelForm() {
     core_.operationChanged = nullptr;  // the core outlives the window
 }

@@ -40,6 +40,14 @@ QPalette darkPalette() {
 
 class FieldMarksLook : public Window {
   protected:
+    // A theme's change reaches the controls through posted events, and the marks follow it
+    // through one more: as the running program's event loop would.
+    static void settle() {
+        for (int i = 0; i < 3; ++i) {
+            QApplication::processEvents();
+        }
+    }
+
     // Every mark in turn on an edit and on a check box: tinted, still readable, and told.
     void expectEveryMarkReadable() {
         for (const char* name : {"port", "Point1Latd"}) {
@@ -106,6 +114,29 @@ TEST_F(FieldMarksLook, AMarkIsATintOfTheDarkThemeThatKeepsTheTextReadable) {
     QApplication::setPalette(darkPalette());
     expectEveryMarkReadable();
     QApplication::setPalette(before);
+}
+
+TEST_F(FieldMarksLook, AMarkFollowsTheThemeWhenItChangesWhileTheProgramRuns) {
+    const QPalette before = QApplication::palette();
+    FieldMarks marks;
+    marks.broken = "Число от 1 до 65535";
+    model.setMarks(Field::port, marks);
+    marks = {};
+    marks.changed = true;
+    model.setMarks(Field::ip, marks);
+    QApplication::setPalette(darkPalette());
+    settle();
+    for (const char* name : {"port", "ip"}) {
+        QLineEdit* box = edit(name);
+        EXPECT_GE(
+            contrast(box->palette().color(QPalette::Base), box->palette().color(QPalette::Text)),
+            4.5)
+            << name;
+        EXPECT_LT(box->palette().color(QPalette::Base).lightness(), 128) << name;
+    }
+    QApplication::setPalette(before);
+    settle();
+    EXPECT_GT(edit("port")->palette().color(QPalette::Base).lightness(), 128);
 }
 
 TEST_F(FieldMarksLook, TypingOrPastingAValueThatBreaksItsRuleMarksTheBoxAtOnce) {
