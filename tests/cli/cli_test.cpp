@@ -459,6 +459,18 @@ TEST_F(Cli, TheProvisioningLineVerifiesEachTrackerUnlessToldNotTo) {
         << output.str();
 }
 
+TEST_F(Cli, AValueReadThatBreaksItsRuleIsKeptAsReadAndSaid) {
+    auto& tracker = trackers.plug(SimulatedTracker::Configured("90001"));
+    tracker.settings.serverPort = "abc";
+    EXPECT_EQ(run({"read", "-o", file("odd.ini")}), cli::kDone);
+    EXPECT_NE(testing::readBytes(folder / "odd.ini").find("\r\nPort=abc\r\n"), std::string::npos);
+    EXPECT_NE(errors.str().find("«Порт сервера» = «abc», а нужно: Число от 1 до 65535"),
+              std::string::npos)
+        << errors.str();
+    // Such a profile is not written into another tracker.
+    EXPECT_EQ(run({"write", "--profile", file("odd.ini")}), cli::kFileProblem);
+}
+
 TEST_F(Cli, DiffTellsEachSettingWhereTheTrackerAndTheProfileDiffer) {
     trackers.plug(SimulatedTracker::Configured("90001"));
     EXPECT_EQ(run({"read", "-o", file("same.ini")}), cli::kDone);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QLabel>
 #include <QPalette>
 #include <algorithm>
 #include <cmath>
@@ -137,6 +138,19 @@ TEST_F(FieldMarksLook, AMarkFollowsTheThemeWhenItChangesWhileTheProgramRuns) {
     QApplication::setPalette(before);
     settle();
     EXPECT_GT(edit("port")->palette().color(QPalette::Base).lightness(), 128);
+}
+
+TEST_F(FieldMarksLook, CtrlAltVComparesWhicheverControlHasTheFocus) {
+    bridge.plug(sim::SimulatedTracker::Configured("90001"));
+    core.DeviceChanged();
+    model.setText(Field::Edit2, "600");
+    edit("WiFiName")->setFocus();
+    QTest::keyClick(edit("WiFiName"), Qt::Key_V, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(edit("WiFiName")->text(), "Depot-North");  // the key went no further
+    EXPECT_EQ(widget<QLabel>("CommandInfo")->text(),
+              QString::fromUtf8("Отличается от трекера: Период отсылки данных по WiFi"));
+    EXPECT_EQ(edit("Edit2")->toolTip(), QString::fromUtf8("В трекере: «300»\nИзменено после "
+                                                          "чтения трекера"));
 }
 
 TEST_F(FieldMarksLook, TypingOrPastingAValueThatBreaksItsRuleMarksTheBoxAtOnce) {
