@@ -16,6 +16,7 @@
 #include "cli/tracker_steps.h"
 #include "core/detection.h"
 #include "core/field_rules.h"
+#include "core/field_titles.h"
 #include "core/form_mapping.h"
 #include "core/verification.h"
 #include "link/wire_trace.h"
@@ -274,9 +275,10 @@ void Run::tellDifferences(const std::vector<Difference>& differences) {
 
 void Run::warnBrokenRules(const FieldModel& model) {
     for (const FieldBreak& broken : BrokenFields(model)) {
+        const bool secret = broken.field == Field::edPassword || broken.field == Field::WiFiKey;
         env_.err() << "korvan-cli: в трекере «" << broken.name << "» = «"
-                   << utf8(model.text(broken.field)) << "», а нужно: " << broken.rule
-                   << "; запись такого значения будет отклонена\n";
+                   << (secret ? "********" : utf8(model.text(broken.field)))
+                   << "», а нужно: " << broken.rule << "; запись такого значения будет отклонена\n";
     }
 }
 
@@ -409,11 +411,12 @@ int Run::write() {
     }
     if (!done.differences.empty()) {
         tellDifferences(done.differences);
-        return fail(kFailed,
-                    "Трекер " + utf8(model.text(Field::SerNum)) +
-                        " хранит не то, что записано (отличий: " +
-                        std::to_string(done.differences.size()) + "); в базу не внесён",
-                    "Запишите трекер снова; если отличие остаётся, трекер неисправен.");
+        return fail(
+            kFailed,
+            "Трекер " + utf8(model.text(Field::SerNum)) +
+                " хранит не то, что записано (отличий: " + std::to_string(done.differences.size()) +
+                ")" + (o_.database.empty() ? "" : "; в базу не внесён"),
+            "Запишите трекер снова; если отличие остаётся, трекер неисправен.");
     }
     if (!done.written) {
         return fail(kFailed, said, "Исправьте сказанное и повторите запись.");
@@ -555,8 +558,18 @@ int Run::diff() {
     FieldModel meant;
     StartFields(meant);
     LoadProfileText(meant, *profile);  // checked, and made whole, already
-    const auto differences = CompareForms(
-        meant, held, SettingsInUse(ConfigurationFromForm(meant), ConfigurationFromForm(held)));
+    // Compared as a write of the profile would leave the tracker (a sending period of 10 is
+    // written as 30), and told with the profile's own values.
+    const TrackerConfiguration written = AsWritten(ConfigurationFromForm(meant));
+    const TrackerConfiguration holds = ConfigurationFromForm(held);
+    auto differences = CompareConfigurations(written, holds, SettingsInUse(written, holds));
+    for (Difference& d : differences) {
+        for (const SettingsKey& key : SettingsKeys()) {
+            if (key.field == d.field && IsTrackerSetting(key)) {
+                d.meant = ShownValue(meant, key);
+            }
+        }
+    }
     for (const Difference& d : differences) {
         if (o_.json) {
             out() << differenceJson(d).str() << "\n";

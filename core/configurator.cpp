@@ -318,6 +318,9 @@ void Configurator::DetectDevice() {
                            [this](const ReadOutcome& read) { ApplyRead(model_, desktop_, read); });
             if (request.settings && !outcome.trackers.empty() && outcome.trackers.back().ready) {
                 marker_.trackerHolds();
+            } else if (model_.CurrentSerial != outcome.shownSerial) {
+                // What another tracker was found to hold says nothing of the one shown now.
+                marker_.showDifferences({});
             }
         };
     });
@@ -383,7 +386,8 @@ void Configurator::VerifyClick() {
     if (operationRunning()) {
         return;
     }
-    startDeviceWork([this, meant = ConfigurationFromForm(model_)](Progress& progress) {
+    // The window as a write would send it: a period of 0 the write makes 1 is not a difference.
+    startDeviceWork([this, meant = AsWritten(ConfigurationFromForm(model_))](Progress& progress) {
         auto verification = VerifyWritten(link_, meant, progress);
         return [this, verification = std::move(verification)] {
             tellEnded(verification.read, "Сравнение с трекером");

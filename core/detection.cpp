@@ -154,7 +154,7 @@ void ApplyDetection(FieldModel& model, const DetectionOutcome& outcome,
         }
         showNoDevice(model);
         if (model.statusColour() != StatusColour::Red) {
-            char serial[8];
+            char serial[16];
             std::snprintf(serial, sizeof serial, "%05d", shown);
             model.setStatusColour(StatusColour::WindowText);
             model.setStatusMessage("Трекер " + std::string(serial) + " отключён");

@@ -1,8 +1,10 @@
 #include "core/field_titles.h"
 
 #include <array>
+#include <optional>
 
 #include "base/cp1251.h"
+#include "core/field_rules.h"
 
 namespace korvan {
 namespace {
@@ -12,28 +14,15 @@ struct Title {
     const char* title;
 };
 
-// The fields of a tracker's settings that are not numbered.
-constexpr std::array<Title, 25> kTitles = {{
-    {Field::ip, "IP сервера"},
-    {Field::port, "Порт сервера"},
-    {Field::edPassword, "Пароль"},
+// The fields of a tracker's settings that hold no value a rule judges, and are not numbered.
+constexpr std::array<Title, 12> kTitles = {{
     {Field::WriteMethod, "Способ записи"},
-    {Field::Edit1, "Период записи точек"},
-    {Field::Edit2, "Период отсылки данных по WiFi"},
     {Field::WideWrite, "Дополнительная запись с вектором скорости"},
     {Field::StaticBox, "Статическая обработка данных"},
-    {Field::WiFiName, "Имя точки доступа"},
     {Field::NoEncr, "Шифрование"},
     {Field::Sert, "Проверка подлинности"},
     {Field::bit64, "Длина ключа WEP"},
-    {Field::WiFiKey, "Ключ сети"},
     {Field::AutoIP, "IP-адрес устройства"},
-    {Field::DevIP, "IP устройства"},
-    {Field::Netmask, "Маска подсети"},
-    {Field::DefGW, "Шлюз"},
-    {Field::CounterTime, "Период записи показаний счётчиков 1,2"},
-    {Field::CounterTime34, "Период записи показаний счётчиков 3,4"},
-    {Field::AnalogTime, "Период опроса аналоговых входов"},
     {Field::AnalogMethod, "Адаптивная запись аналоговых данных"},
     {Field::UnReadBox, "Не считывать настройки из устройства"},
     {Field::VerifyBox, "Проверять трекер после записи"},
@@ -41,27 +30,30 @@ constexpr std::array<Title, 25> kTitles = {{
     {Field::MacView, "MAC адрес"},
 }};
 
-constexpr std::array<const char*, 14> kPointParts = {"Полушарие широты",
-                                                     "Градусы широты",
-                                                     "Минуты широты",
-                                                     "Доли минуты широты",
-                                                     "Полушарие долготы",
-                                                     "Градусы долготы",
-                                                     "Минуты долготы",
-                                                     "Доли минуты долготы",
-                                                     "Радиус",
-                                                     "Начинать передачу при входе в",
-                                                     "Начинать передачу при выходе из",
-                                                     "Выход1 при входе в",
-                                                     "Выход1 при выходе из",
-                                                     "Время включения"};
-constexpr std::array<Field, 14> kPointFields = {
-    Field::Point1NS,     Field::Point1Latd,    Field::Point1Latm,    Field::Point1Latmm,
-    Field::Point1EW,     Field::Point1Lond,    Field::Point1Lonm,    Field::Point1Lonmm,
-    Field::Point1Rad,    Field::Point1InGPRS,  Field::Point1OutGPRS, Field::Point1InOut,
-    Field::Point1OutOut, Field::edPoint1OnTime};
-constexpr std::array<const char*, 3> kOrdinals = {"первой", "второй", "третьей"};
+// The check boxes of a control point, which take the accusative: "в первую контрольную точку".
+constexpr std::array<Field, 4> kPointBoxes = {Field::Point1InGPRS, Field::Point1OutGPRS,
+                                              Field::Point1InOut, Field::Point1OutOut};
+constexpr std::array<const char*, 4> kPointBoxTitles = {
+    "Начинать передачу при входе в", "Начинать передачу при выходе из", "Выход1 при входе в",
+    "Выход1 при выходе из"};
 constexpr std::array<const char*, 3> kPointCases = {"первую", "вторую", "третью"};
+
+// The value of the rules that `field` shows, if any: its name is the one the rules use.
+std::optional<ValueField> valueShownBy(Field field) {
+    for (int i = 0; i <= static_cast<int>(NumberField::LastOfPoint3); ++i) {
+        const ValueField value = static_cast<NumberField>(i);
+        if (FieldOf(value) == field) {
+            return value;
+        }
+    }
+    for (int i = 0; i <= static_cast<int>(TextField::LastOfPoint3); ++i) {
+        const ValueField value = static_cast<TextField>(i);
+        if (FieldOf(value) == field) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
 
 std::string numberedTitle(Field field) {
     const auto inRun = [field](Field first, int count) {
@@ -83,23 +75,12 @@ std::string numberedTitle(Field field) {
     if (const int n = inRun(Field::AnalogWrite1, 2)) {
         return "Аналоговый вход " + std::to_string(n) + ": записывать как цифровой";
     }
-    if (const int n = inRun(Field::Ain1, 2)) {
-        return "Аналоговый вход " + std::to_string(n) + ": записывать изменение более";
-    }
-    if (const int n = inRun(Field::Usr1, 2)) {
-        return "Аналоговый вход " + std::to_string(n) + ": период усреднения";
-    }
     for (int n = 1; n <= 3; ++n) {
-        for (std::size_t part = 0; part < kPointFields.size(); ++part) {
-            if (ofPoint(kPointFields[part], n) != field) {
-                continue;
+        for (std::size_t box = 0; box < kPointBoxes.size(); ++box) {
+            if (ofPoint(kPointBoxes[box], n) == field) {
+                return std::string(kPointBoxTitles[box]) + " " +
+                       kPointCases[static_cast<std::size_t>(n - 1)] + " контрольную точку";
             }
-            const auto point = static_cast<std::size_t>(n - 1);
-            // "при входе в" takes the accusative: "в первую контрольную точку".
-            return part >= 9 && part <= 12 ? std::string(kPointParts[part]) + " " +
-                                                 kPointCases[point] + " контрольную точку"
-                                           : std::string(kPointParts[part]) + " " +
-                                                 kOrdinals[point] + " контрольной точки";
         }
     }
     return std::string(fieldInfo(field).name);
@@ -120,6 +101,9 @@ std::pair<const char*, const char*> pairWords(Field field) {
 }  // namespace
 
 std::string FieldTitle(Field field) {
+    if (const auto value = valueShownBy(field)) {
+        return describe(*value);
+    }
     for (const Title& t : kTitles) {
         if (t.field == field) {
             return t.title;
@@ -150,15 +134,6 @@ std::string ShownValue(const FieldModel& model, const SettingsKey& key) {
         default:
             return model.checked(f) ? "да" : "нет";
     }
-}
-
-std::string ProfileKeyOf(Field field) {
-    for (const SettingsKey& key : SettingsKeys()) {
-        if (key.field == field && IsTrackerSetting(key)) {
-            return std::string(key.section) + '/' + std::string(key.name);
-        }
-    }
-    return {};
 }
 
 }  // namespace korvan

@@ -9,15 +9,13 @@
 // Russian name and its value in words.
 namespace korvan {
 
-// "Порт сервера", "Градусы широты второй контрольной точки": UTF-8.
+// "Порт сервера", "Градусы широты второй контрольной точки": UTF-8. A field that shows a value
+// of the rules is named as the rules name it.
 std::string FieldTitle(Field field);
 
 // A key's value in the model as the window shows it: a text as typed, an item by its caption,
 // a box as "да" or "нет", a pair by the choice it makes. Secrets (the server password and the
 // network key) come masked. UTF-8.
 std::string ShownValue(const FieldModel& model, const SettingsKey& key);
-
-// The profile key of a field, "SERVER/Port"; empty for a field no key holds.
-std::string ProfileKeyOf(Field field);
 
 }  // namespace korvan

@@ -186,12 +186,18 @@ Verification VerifyWritten(Link& link, const TrackerConfiguration& written, Prog
         (contains(verification.read.read, setting) ? compared : verification.unread)
             .push_back(setting);
     }
-    FieldModel meant;
-    FillForm(meant, written, compared);
-    FieldModel held;
-    FillForm(held, verification.read.values, compared);
-    verification.differences = CompareForms(meant, held, compared);
+    verification.differences = CompareConfigurations(written, verification.read.values, compared);
     return verification;
+}
+
+std::vector<Difference> CompareConfigurations(const TrackerConfiguration& meant,
+                                              const TrackerConfiguration& held,
+                                              const std::vector<Setting>& settings) {
+    FieldModel meantForm;
+    FillForm(meantForm, meant, settings);
+    FieldModel heldForm;
+    FillForm(heldForm, held, settings);
+    return CompareForms(meantForm, heldForm, settings);
 }
 
 std::string DescribeDifference(const Difference& d) {

@@ -39,6 +39,11 @@ std::vector<Setting> SettingsInUse(const TrackerConfiguration& a, const TrackerC
 void FillForm(FieldModel& model, const TrackerConfiguration& configuration,
               const std::vector<Setting>& settings);
 
+// `meant` and `held` compared through forms that hold them, among the settings named.
+std::vector<Difference> CompareConfigurations(const TrackerConfiguration& meant,
+                                              const TrackerConfiguration& held,
+                                              const std::vector<Setting>& settings);
+
 struct Verification {
     ReadOutcome read;
     std::vector<Difference> differences;

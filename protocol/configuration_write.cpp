@@ -13,6 +13,56 @@ namespace {
 
 constexpr int kFirmwareWithDebugPointer = 100;
 
+// Whether the write sends the setting: a control point only once it is placed, the device's
+// own addresses only without DHCP.
+bool sends(const TrackerConfiguration& configuration, Setting setting) {
+    const auto index = static_cast<int>(setting) - static_cast<int>(Setting::Point1);
+    if (index >= 0 && index < 3) {
+        return configuration.points[static_cast<std::size_t>(index)].placed();
+    }
+    return !commandsFor(setting).fixedAddressOnly || !configuration.network.dhcp;
+}
+
+// The limits of `phase` applied to the configuration of `context`; false at a number that
+// does not convert, which `context` notes.
+bool applyLimits(SetContext& context, LimitPhase phase) {
+    for (const FieldLimit& limit : FieldLimits()) {
+        if (limit.phase != phase ||
+            (limit.emptyAllowed && numberOf(context.configuration, limit.field).text.empty())) {
+            continue;
+        }
+        const auto value = context.number(limit.field);
+        if (!value) {
+            return false;
+        }
+        const bool kept = limit.zeroAllowed && *value == 0;
+        if (limit.lowest && *value < *limit.lowest && !kept) {
+            context.correct(limit.field, std::to_string(*limit.lowest));
+        } else if (limit.highest && *value > *limit.highest && !kept) {
+            context.correct(limit.field, std::to_string(*limit.highest));
+        }
+    }
+    return true;
+}
+
+// Every step formatted on `context`'s configuration in the write's order, with the limits in
+// between as the write applies them: what a write would send ends up in it. False at a number
+// that does not convert.
+bool formatEveryStep(SetContext& context) {
+    CommandBuffer buffer;
+    const auto format = [&](const std::vector<Setting>& order) {
+        for (Setting setting : order) {
+            if (sends(context.configuration, setting) &&
+                commandsFor(setting).set.encode(context, buffer) == Encoded::NotANumber) {
+                return false;
+            }
+        }
+        return true;
+    };
+    return format(kNetworkWriteOrder) && applyLimits(context, LimitPhase::AfterNetwork) &&
+           format(kTrackerWriteOrder);
+}
+
 class Write {
   public:
     Write(Link& link, const TrackerConfiguration& configuration, Progress& progress,
@@ -52,13 +102,7 @@ class Write {
 
     const TrackerConfiguration& configuration() const { return outcome_.written; }
 
-    bool sent(Setting setting) const {
-        const auto index = static_cast<int>(setting) - static_cast<int>(Setting::Point1);
-        if (index >= 0 && index < 3) {
-            return configuration().points[static_cast<std::size_t>(index)].placed();
-        }
-        return !commandsFor(setting).fixedAddressOnly || !configuration().network.dhcp;
-    }
+    bool sent(Setting setting) const { return sends(configuration(), setting); }
 
     int stepCount() const {
         int steps = 1;  // the recording method
@@ -87,7 +131,9 @@ class Write {
     }
 
     bool passwordFits() {
-        if (configuration().server.password.size() == 8) {
+        // The password's rule, told as the write has always told it, and with the write button
+        // off until it is mended.
+        if (configuration().server.password.size() == kPasswordLength) {
             return true;
         }
         outcome_.passwordRejected = true;
@@ -117,23 +163,14 @@ class Write {
         return true;
     }
 
-    // Every step formatted once on a copy, before anything is sent: a number that only a later
-    // step converts would otherwise stop the write with the tracker half written.
+    // Every step formatted once on a copy, before anything is sent: the value rules admit only
+    // numbers the write can convert, so this is the net under them, should a rule and a
+    // conversion ever part ways; a number that only a later step converts must never stop the
+    // write with the tracker half written.
     bool everyNumberConverts() {
         TrackerConfiguration copy = configuration();
         SetContext scratch(copy);
-        CommandBuffer buffer;
-        const auto format = [&](const std::vector<Setting>& order) {
-            for (Setting setting : order) {
-                if (sent(setting) &&
-                    commandsFor(setting).set.encode(scratch, buffer) == Encoded::NotANumber) {
-                    return false;
-                }
-            }
-            return true;
-        };
-        if (format(kNetworkWriteOrder) && corrected(scratch, LimitPhase::AfterNetwork) &&
-            format(kTrackerWriteOrder)) {
+        if (formatEveryStep(scratch)) {
             return true;
         }
         context_.notANumber = scratch.notANumber;
@@ -154,29 +191,14 @@ class Write {
         session_.close();
     }
 
-    // The limits of `phase` applied to the configuration of `context`; false, and told when
-    // it is the write's own, at a number that does not convert.
+    // The limits of `phase` applied to the write's own configuration; false, and told, at a
+    // number that does not convert.
     bool corrected(SetContext& context, LimitPhase phase) {
-        for (const FieldLimit& limit : FieldLimits()) {
-            if (limit.phase != phase ||
-                (limit.emptyAllowed && numberOf(context.configuration, limit.field).text.empty())) {
-                continue;
-            }
-            const auto value = context.number(limit.field);
-            if (!value) {
-                if (&context == &context_) {
-                    tellNotANumber();
-                }
-                return false;
-            }
-            const bool kept = limit.zeroAllowed && *value == 0;
-            if (limit.lowest && *value < *limit.lowest && !kept) {
-                context.correct(limit.field, std::to_string(*limit.lowest));
-            } else if (limit.highest && *value > *limit.highest && !kept) {
-                context.correct(limit.field, std::to_string(*limit.highest));
-            }
+        if (applyLimits(context, phase)) {
+            return true;
         }
-        return true;
+        tellNotANumber();
+        return false;
     }
 
     bool walk(const std::vector<Setting>& order) {
@@ -344,6 +366,16 @@ class Write {
 WriteOutcome WriteConfiguration(Link& link, const TrackerConfiguration& configuration,
                                 Progress& progress, const std::function<void()>& beforeOpening) {
     return Write(link, configuration, progress, beforeOpening).run();
+}
+
+TrackerConfiguration AsWritten(const TrackerConfiguration& configuration) {
+    TrackerConfiguration written = configuration;
+    SetContext context(written);
+    // A number that does not convert stays as it is: the write would refuse it.
+    if (applyLimits(context, LimitPhase::BeforeOpening)) {
+        formatEveryStep(context);
+    }
+    return written;
 }
 
 }  // namespace korvan

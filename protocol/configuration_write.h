@@ -28,4 +28,9 @@ WriteOutcome WriteConfiguration(Link& link, const TrackerConfiguration& configur
                                 Progress& progress,
                                 const std::function<void()>& beforeOpening = {});
 
+// The configuration as a write would send it: every number brought into its limits and every
+// control point's minutes and fractions filled in as the write does, so that it compares with
+// what a tracker holds after such a write.
+TrackerConfiguration AsWritten(const TrackerConfiguration& configuration);
+
 }  // namespace korvan

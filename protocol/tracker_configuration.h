@@ -10,7 +10,7 @@
 namespace korvan {
 
 // A number as the technician typed it. Some are sent as typed, the rest are converted at the
-// step that needs them, so a text that is no number is told when the write reaches it.
+// step that needs them; the value rules have refused a text that is no number before that.
 struct Number {
     std::string text;
 

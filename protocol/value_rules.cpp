@@ -203,11 +203,13 @@ void RuleJudge::text(TextField field, const std::string& value, std::size_t long
 }
 
 void RuleJudge::exactText(TextField field, const std::string& value, std::size_t length) {
-    text(field, value, length, false);
+    // The length first, so that the rule told is the one that is wanted.
     if (value.size() != length) {
-        broken(field, "Ровно " + std::to_string(length) + " символов",
+        broken(field,
+               "Ровно " + std::to_string(length) + " символов, без «$» и управляющих символов",
                fieldMessage(describe(field), "не " + std::to_string(length) + " символов."));
     }
+    text(field, value, length, false);
 }
 
 void RuleJudge::address(TextField field, const std::string& value) {
@@ -368,7 +370,7 @@ void counterPeriods(RuleJudge& judge) {
 }
 
 void password(RuleJudge& judge) {
-    judge.exactText(TextField::Password, judge.configuration.server.password, 8);
+    judge.exactText(TextField::Password, judge.configuration.server.password, kPasswordLength);
 }
 
 }  // namespace rules

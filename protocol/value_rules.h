@@ -15,6 +15,9 @@
 // names the rules of its values, so that a setting's rule lives with its row.
 namespace korvan {
 
+// The server password the tracker takes: exactly this many characters.
+inline constexpr std::size_t kPasswordLength = 8;
+
 // The values that are texts; the numbers are `NumberField`s.
 enum class TextField : std::uint8_t {
     AccessPoint,

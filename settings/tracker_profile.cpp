@@ -20,6 +20,17 @@ std::string keyName(const SettingsKey& key) {
     return std::string(key.section) + '/' + std::string(key.name);
 }
 
+bool isNumberOrAddress(Field field) {
+    switch (KeyFilterOf(field)) {
+        case KeyFilter::EditKeyPress:
+        case KeyFilter::ipKeyPress:
+        case KeyFilter::Point1LatdKeyPress:
+            return true;
+        default:
+            return false;
+    }
+}
+
 // A stored value as the message shows it: UTF-8, and short enough for a message box.
 std::string shown(std::string_view value) {
     constexpr std::size_t kLongest = 40;
@@ -37,6 +48,11 @@ std::string lowerFirst(const std::string& utf8) {
         text[0] = static_cast<char>(text[0] + 0x20);  // А..Я to а..я
     }
     return cp1251::toUtf8(text);
+}
+
+// A field's value as a message may show it: the server password and the network key never.
+std::string shownValueOf(Field field, std::string_view value) {
+    return field == Field::edPassword || field == Field::WiFiKey ? "«********»" : shown(value);
 }
 
 ProfileError errorAt(const ProfileLine& line, std::string key, std::string_view what) {
@@ -77,11 +93,11 @@ std::optional<ProfileError> checkValue(const SettingsKey& key, const ProfileLine
                                    std::to_string(longestText(key.field)) + " символов");
             }
             for (const char c : value) {
-                // What the box would not have let through, such as "-5" for a period, is
-                // refused rather than corrected into something else. A network's name and key
-                // are the network's own: a profile read from a tracker keeps them as they are.
-                if (key.field != Field::WiFiName && key.field != Field::WiFiKey &&
-                    !TextAdmitted(KeyFilterOf(key.field), c)) {
+                // A number or an address its box would not have let through, such as "-5" for
+                // a period, is refused rather than corrected into something else. Texts (the
+                // network's name and key, the password) are the tracker's own: a profile read
+                // from a tracker keeps them as they are, and their rules judge them.
+                if (isNumberOrAddress(key.field) && !TextAdmitted(KeyFilterOf(key.field), c)) {
                     return errorAt(line, keyName(key),
                                    "в значении ключа " + keyName(key) + " " + shown(value) +
                                        " есть символ " + shown(std::string(1, c)) +
@@ -233,7 +249,7 @@ ProfileError ruleError(const std::vector<const ProfileLine*>& found, const Profi
         if (!IsTrackerSetting(keys[i]) || keys[i].field != broken.field) {
             continue;
         }
-        const std::string value = shown(loaded.text(broken.field));
+        const std::string value = shownValueOf(broken.field, loaded.text(broken.field));
         const std::string rule = lowerFirst(broken.rule);
         if (found[i]) {
             return errorAt(*found[i], keyName(keys[i]),

@@ -11,8 +11,10 @@
 #include <QSignalBlocker>
 #include <QStringList>
 #include <QValidator>
+#include <algorithm>
 
 #include "base/cp1251.h"
+#include "core/field_marks.h"
 
 namespace korvan::ui {
 namespace {
@@ -51,11 +53,12 @@ std::optional<char> typedByte(const QKeyEvent& key) {
 }
 
 // What the technician puts into a box, however it comes (typed, pasted by key or by the
-// context menu, dropped): only the characters its filter admits are kept, so a pasted
-// "10.20.30.40 " becomes "10.20.30.40". Unlike QLineEdit's own maximum length, the limit never
-// cuts a longer text that the program has put in (a 13-character key stays whole when the key
-// size becomes 64 bits); it only stops the text from growing past the limit. The program's own
-// text (what a tracker or a file gave) is never touched.
+// context menu, dropped): only the characters its filter admits are kept of what comes in, so
+// a pasted "10.20.30.40 " becomes "10.20.30.40"; what the box held already stays as it was (a
+// network name read from a tracker keeps its blanks). Unlike QLineEdit's own maximum length,
+// the limit never cuts a longer text that the program has put in (a 13-character key stays
+// whole when the key size becomes 64 bits); it only stops the text from growing past the
+// limit. The program's own text (what a tracker or a file gave) is never touched.
 class TypedText final : public QValidator {
   public:
     TypedText(QObject* owner, FieldModel& model, Field f)
@@ -63,23 +66,37 @@ class TypedText final : public QValidator {
 
     State validate(QString& input, int& position) const override {
         // The model holds the text as it was before this edit, or the program's new one.
-        if (FieldBinder::fromQt(input) == model_.text(field_)) {
+        const QString before = FieldBinder::toQt(model_.text(field_));
+        if (input == before) {
             return Acceptable;
         }
-        QString kept;
-        int keptPosition = 0;
-        for (qsizetype i = 0; i < input.size(); ++i) {
+        // What came in lies between the part kept at the start and the part kept at the end.
+        qsizetype head = 0;
+        while (head < input.size() && head < before.size() && input[head] == before[head]) {
+            ++head;
+        }
+        qsizetype tail = 0;
+        while (tail < input.size() - head && tail < before.size() - head &&
+               input[input.size() - 1 - tail] == before[before.size() - 1 - tail]) {
+            ++tail;
+        }
+        QString kept = input.left(head);
+        int keptPosition = static_cast<int>(std::min<qsizetype>(position, head));
+        for (qsizetype i = head; i < input.size() - tail; ++i) {
             const std::string byte = FieldBinder::fromQt(QString(input.at(i)));
             if (byte.size() == 1 && TextAdmitted(filter_, byte.front())) {
                 kept += input.at(i);
                 keptPosition += i < position ? 1 : 0;
             }
         }
+        if (position > input.size() - tail) {
+            keptPosition += static_cast<int>(position - (input.size() - tail));
+        }
+        kept += input.right(tail);
         input = kept;
         position = keptPosition;
         const int limit = model_.maxLength(field_);
-        const auto before = static_cast<qsizetype>(model_.text(field_).size());
-        const bool grows = input.size() > before;
+        const bool grows = input.size() > before.size();
         return limit > 0 && grows && input.size() > limit ? Invalid : Acceptable;
     }
 
@@ -245,7 +262,10 @@ void FieldBinder::refresh(Field f, Aspect aspect) {
 
 void FieldBinder::showMarks() {
     for (int i = 0; i < kFieldCount; ++i) {
-        refreshMarks(static_cast<Field>(i));
+        // Labels and the status line keep the look the operations give them.
+        if (IsEditableSetting(static_cast<Field>(i))) {
+            refreshMarks(static_cast<Field>(i));
+        }
     }
 }
 

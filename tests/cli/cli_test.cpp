@@ -494,6 +494,25 @@ TEST_F(Cli, DiffTellsEachSettingWhereTheTrackerAndTheProfileDiffer) {
               std::string::npos)
         << output.str();
     EXPECT_NE(output.str().find("\"differences\":3"), std::string::npos) << output.str();
+
+    // Once the profile is written, the tracker holds it as the write sends it: a sending period
+    // of 10 is written as 30, a point's empty minutes as 0 and its fraction 5 as 50000. That is
+    // no difference, from the profile or from the tracker read back.
+    std::string corrected = withLine(other, "PeriodSendDef", "PeriodSendDef=10");
+    corrected = withLine(corrected, "p1lad", "p1lad=55");
+    corrected = withLine(corrected, "p1lam", "p1lam=");
+    corrected = withLine(corrected, "p1lamm", "p1lamm=5");
+    corrected = withLine(corrected, "p1lod", "p1lod=37");
+    corrected = withLine(corrected, "p1rad", "p1rad=5");
+    testing::writeBytes(folder / "corrected.ini", corrected);
+    EXPECT_EQ(run({"write", "--verify", "--profile", file("corrected.ini")}), cli::kDone)
+        << errors.str();
+    EXPECT_EQ(run({"diff", "--profile", file("corrected.ini")}), cli::kDone) << output.str();
+    testing::writeBytes(folder / "corrected.ini",
+                        withLine(corrected, "PeriodSendDef", "PeriodSendDef=40"));
+    EXPECT_EQ(run({"diff", "--profile", file("corrected.ini")}), cli::kFailed);
+    EXPECT_EQ(output.str(),
+              "Период отсылки данных по WiFi (DEVICE/PeriodSendDef): трекер «30», профиль «40»\n");
 }
 
 }  // namespace

@@ -151,9 +151,21 @@ TEST_F(Window, EveryBoxTakesTheClipboardShortcutsAndKeepsWhatItsFilterAdmits) {
         EXPECT_EQ(model.text(field), "12");
     }
 
-    // What the program puts in is never filtered: a tracker's network name with a blank.
+    // What the box holds already is never filtered, only what comes in: a tracker's network
+    // name with a blank keeps it while the technician types and pastes beside it.
     model.setText(Field::WiFiName, "Depot North");
-    EXPECT_EQ(edit("WiFiName")->text(), "Depot North");
+    QLineEdit* name = edit("WiFiName");
+    name->setFocus();
+    name->end(false);
+    QTest::keyClick(name, Qt::Key_2);
+    EXPECT_EQ(model.text(Field::WiFiName), "Depot North2");
+    name->home(false);
+    QApplication::clipboard()->setText("X Y");
+    control(name, Qt::Key_V);
+    EXPECT_EQ(model.text(Field::WiFiName), "XYDepot North2");
+    EXPECT_EQ(name->cursorPosition(), 2);
+    QTest::keyClick(name, Qt::Key_Delete);
+    EXPECT_EQ(model.text(Field::WiFiName), "XYepot North2");
 }
 
 TEST_F(Window, TheKeySizeSetsTheKeyLengthButKeepsALongerKey) {
