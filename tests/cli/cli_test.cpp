@@ -374,6 +374,13 @@ TEST_F(Cli, AValueThatBreaksItsRuleIsRefusedWithItsKeyAndLineBeforeAnyTrackerIsT
         EXPECT_NE(said.find(std::string("/") + b.key), std::string::npos) << said;
         EXPECT_TRUE(tracker.commands().empty());
     }
+    // A password at fault is named, never shown.
+    testing::writeBytes(folder / "bad.ini", withLine(good, "ServPassDef", "ServPassDef=abc12$4"));
+    EXPECT_EQ(run({"--json", "write", "--profile", file("bad.ini")}), cli::kFileProblem);
+    EXPECT_NE(errors.str().find("SERVER/ServPassDef"), std::string::npos) << errors.str();
+    EXPECT_EQ(errors.str().find("abc12"), std::string::npos) << errors.str();
+    EXPECT_EQ(output.str().find("abc12"), std::string::npos) << output.str();
+
     // The device's own address is judged once it is used.
     std::string fixed = withLine(good, "AutoIP", "AutoIP=0");
     testing::writeBytes(folder / "fixed.ini", withLine(fixed, "DevIP", "DevIP=not-an-ip"));

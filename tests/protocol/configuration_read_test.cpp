@@ -40,20 +40,11 @@ class Read : public ::testing::Test {
     }
 };
 
-const Commands kDhcpQueries = {"FL_READ_VERSION$", "FL_GET_RATE$",     "GSM_GET_PERIODSEND$",
-                               "FL_GET_ADD_R$",    "FL_GET_COUNT_R$",  "GSM_GET_PASSWORD$",
-                               "FL_GET_NDIST$",    "FL_GET_MODE$",     "FL_GET_WIDE$",
-                               "GSM_GET_SMS,1$",   "GSM_GET_SMS,2$",   "GSM_GET_SMS,3$",
-                               "GSM_GET_SMS,4$",   "GSM_GET_CPOINT1$", "GSM_GET_CPOINT2$",
-                               "GSM_GET_CPOINT3$", "GDHCP$",           "GAUTH$",
-                               "GSERIP$",          "GSERPORT$",        "GWKEY$",
-                               "GWFPOINT$"};
-
 TEST_F(Read, AConfiguredTrackerFillsEveryField) {
     auto& tracker = plug(SimulatedTracker::Configured());
     model.setText(Field::Point2Latmm, "12");
     ASSERT_TRUE(read());
-    EXPECT_EQ(tracker.commands(), kDhcpQueries);
+    EXPECT_EQ(tracker.commands(), expected::kDhcpQueries);
     expectClosed();
     EXPECT_EQ(model.statusColour(), StatusColour::Black);
     EXPECT_EQ(model.text(Field::CommandInfo), ansi("Данные успешно считаны из устройства"));
@@ -118,7 +109,7 @@ TEST_F(Read, AFixedAddressIsReadBackWithItsMaskAndGateway) {
     tracker.settings.keyMode = 2;
     tracker.settings.key = "0123456789abc";
     ASSERT_TRUE(read());
-    Commands expected = kDhcpQueries;
+    Commands expected = expected::kDhcpQueries;
     expected.insert(expected.begin() + 20, {"GDEVIP$", "GNETMASK$", "GDEFGW$"});
     EXPECT_EQ(tracker.commands(), expected);
     EXPECT_TRUE(model.checked(Field::RadioButton6));
@@ -365,7 +356,8 @@ TEST_F(Read, OnlyTheNameAndTheKeyWaitForTheLineToGoQuiet) {
         fresh.link.setObserver(&observer);
         FieldModel m;
         ASSERT_TRUE(testing::ReadIntoForm(fresh.link, m));
-        ASSERT_EQ(observer.waits.size(), dhcp ? kDhcpQueries.size() : kDhcpQueries.size() + 3);
+        ASSERT_EQ(observer.waits.size(),
+                  dhcp ? expected::kDhcpQueries.size() : expected::kDhcpQueries.size() + 3);
         Commands waited;
         for (const auto& [command, wait] : observer.waits) {
             if (wait > Clock::Duration::zero()) {

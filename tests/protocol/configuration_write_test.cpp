@@ -130,16 +130,7 @@ TEST_F(Write, VerifiedTheWriteIsFollowedByOneReadOnTheNextLinkAndNothingElse) {
     EXPECT_TRUE(verified.verification->verified());
     // The write's own bytes, unchanged, then the read's queries on a link of their own.
     Commands expected = written;
-    for (const char* query : {"FL_READ_VERSION$", "FL_GET_RATE$",     "GSM_GET_PERIODSEND$",
-                              "FL_GET_ADD_R$",    "FL_GET_COUNT_R$",  "GSM_GET_PASSWORD$",
-                              "FL_GET_NDIST$",    "FL_GET_MODE$",     "FL_GET_WIDE$",
-                              "GSM_GET_SMS,1$",   "GSM_GET_SMS,2$",   "GSM_GET_SMS,3$",
-                              "GSM_GET_SMS,4$",   "GSM_GET_CPOINT1$", "GSM_GET_CPOINT2$",
-                              "GSM_GET_CPOINT3$", "GDHCP$",           "GAUTH$",
-                              "GSERIP$",          "GSERPORT$",        "GWKEY$",
-                              "GWFPOINT$"}) {
-        expected.push_back(query);
-    }
+    expected.insert(expected.end(), expected::kDhcpQueries.begin(), expected::kDhcpQueries.end());
     EXPECT_EQ(sent(), expected);
     const auto& calls = rig.bridge.calls();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "open"), 2);

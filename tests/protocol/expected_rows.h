@@ -9,6 +9,17 @@
 // the program against these rows.
 namespace korvan::expected {
 
+// What a full read of a tracker with DHCP on asks, in order.
+inline const std::vector<std::string> kDhcpQueries = {
+    "FL_READ_VERSION$", "FL_GET_RATE$",     "GSM_GET_PERIODSEND$",
+    "FL_GET_ADD_R$",    "FL_GET_COUNT_R$",  "GSM_GET_PASSWORD$",
+    "FL_GET_NDIST$",    "FL_GET_MODE$",     "FL_GET_WIDE$",
+    "GSM_GET_SMS,1$",   "GSM_GET_SMS,2$",   "GSM_GET_SMS,3$",
+    "GSM_GET_SMS,4$",   "GSM_GET_CPOINT1$", "GSM_GET_CPOINT2$",
+    "GSM_GET_CPOINT3$", "GDHCP$",           "GAUTH$",
+    "GSERIP$",          "GSERPORT$",        "GWKEY$",
+    "GWFPOINT$"};
+
 enum class Judged { Count, Echo, Text };  // Text: the Wi-Fi module's prefix and scan replies
 
 struct Row {
