@@ -219,6 +219,9 @@ std::optional<std::string> Run::readProfile(int& status) {
 }
 
 bool Run::openDatabase(DeviceDatabase& database, FieldModel& model, int& status) {
+    // Another program's save takes a moment; a line shared with other stations waits longer
+    // rather than lose a written tracker's record.
+    database.lockPatience = std::chrono::seconds(60);
     model.DatabasePath = o_.database;
     database.OpenLastClick();
     if (database.needsSaveName()) {
@@ -679,6 +682,12 @@ int RunCli(int argc, const char* const* argv, Environment& environment) {
     app.add_flag("--sim", o.sim, "Симулированные трекеры вместо устройств USB");
     app.add_flag("--json", o.json, "Вывод в JSON, одна строка на объект");
     std::vector<std::string> simulatedFaults;
+    int firstSerial = 0;
+    app.add_option(
+           "--sim-first-serial", firstSerial,
+           "С --sim: серийный номер первого трекера (по умолчанию 90001), дальше по порядку")
+        ->type_name("N")
+        ->check(CLI::Range(1, 99999));
     app.add_option("--sim-fault", simulatedFaults,
                    "С --sim: сбой каждого трекера, как --fault у korvan-tracker-server "
                    "(например not-kept:SERPORT=)")
@@ -728,9 +737,12 @@ int RunCli(int argc, const char* const* argv, Environment& environment) {
     if (auto status = ParseCommandLine(app, argc, argv, environment.out(), environment.err())) {
         return *status == 0 ? kDone : kUsage;
     }
-    if (!simulatedFaults.empty() && !o.sim) {
-        environment.err() << "korvan-cli: --sim-fault только вместе с --sim\n";
+    if ((!simulatedFaults.empty() || firstSerial != 0) && !o.sim) {
+        environment.err() << "korvan-cli: --sim-fault и --sim-first-serial только вместе с --sim\n";
         return kUsage;
+    }
+    if (firstSerial != 0) {
+        environment.simulatedFirstSerial(firstSerial);
     }
     for (const auto& fault : simulatedFaults) {
         if (const auto error = environment.addSimulatedFault(fault)) {

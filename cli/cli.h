@@ -43,6 +43,9 @@ class Environment {
     }
     // --sim-fault: every simulated tracker misbehaves so, as korvan-tracker-server's --fault
     // says. Nothing when taken, else why not (Russian).
+    // --sim-first-serial: the first simulated tracker's serial number; the next count up from
+    // it, so that two simulated lines can share a database.
+    virtual void simulatedFirstSerial(int serial) { (void)serial; }
     virtual std::optional<std::string> addSimulatedFault(std::string_view fault) {
         (void)fault;
         return "симулированные сбои здесь не поддерживаются";

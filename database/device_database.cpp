@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "base/cp1251.h"
+#include "base/file_lock.h"
 #include "base/file_names.h"
 #include "base/scan.h"
 
@@ -55,6 +56,7 @@ void DeviceDatabase::openCurrent() {
     switch (loaded) {
         case DatabaseLoad::Read:
             unsaved_ = false;  // the list is the file's now
+            own_.clear();
             model_.setText(Field::DbFileName, shownName(model_.DatabasePath));
             model_.setText(Field::CommandInfo, cp1251::fromUtf8("Файл ") +
                                                    model_.text(Field::DbFileName) +
@@ -117,8 +119,12 @@ RecordStored DeviceDatabase::StoreDeviceRecord(DeviceRecord record) {
         return RecordStored::NoDevice;
     }
     const int serial = record.serial;
-    const RecordStored stored = records_.AddOrReplaceRecord(std::move(record));
+    const RecordStored stored = records_.AddOrReplaceRecord(record);
     unsaved_ = unsaved_ || stored != RecordStored::ListFull;
+    if (stored != RecordStored::ListFull) {
+        std::erase_if(own_, [serial](const DeviceRecord& r) { return r.serial == serial; });
+        own_.push_back(std::move(record));
+    }
     if (stored == RecordStored::ListFull) {
         static_assert(RecordList::kCapacity == 1024, "the message names the capacity");
         char message[160];
@@ -142,9 +148,60 @@ bool DeviceDatabase::SaveClick() {
                            cp1251::fromUtf8(" не был прочитан и не будет перезаписан"));
         return false;
     }
-    const bool saved = SaveDatabase(model_, records_);
-    unsaved_ = unsaved_ && !saved;
+    if (model_.DatabasePath.empty() || model_.text(Field::DbFileName).empty()) {
+        return SaveDatabase(model_, records_);  // no file to share: it says so
+    }
+    std::string why;
+    const FileLock lock = FileLock::Take(PathFromUtf8(model_.DatabasePath), lockPatience, why);
+    if (!lock.held()) {
+        model_.setStatusMessage("База не сохранена: " + why);
+        return false;
+    }
+    auto merged = mergedWithFile();
+    if (!merged) {
+        return false;
+    }
+    const bool saved = SaveDatabase(model_, *merged);
+    if (saved) {
+        records_ = std::move(*merged);
+        own_.clear();
+        unsaved_ = false;
+    }
     return saved;
+}
+
+std::optional<RecordList> DeviceDatabase::mergedWithFile() {
+    // Read into a form of its own: the reader's messages are not the window's unless it fails.
+    FieldModel reading;
+    reading.DatabasePath = model_.DatabasePath;
+    RecordList onDisk;
+    switch (LoadDatabase(reading, onDisk)) {
+        case DatabaseLoad::Read:
+            break;
+        case DatabaseLoad::CannotOpen:
+            onDisk = records_;  // no file yet, or it went: the list is all there is
+            break;
+        default:
+            // Another program left a file this one cannot read whole: it is not saved over.
+            unreadPath_ = model_.DatabasePath;
+            model_.setText(Field::CommandInfo, cp1251::fromUtf8("База не сохранена: файл ") +
+                                                   shownName(model_.DatabasePath) +
+                                                   cp1251::fromUtf8(" не прочитан: ") +
+                                                   reading.text(Field::CommandInfo));
+            return std::nullopt;
+    }
+    for (const DeviceRecord& record : own_) {
+        if (onDisk.AddOrReplaceRecord(record) == RecordStored::ListFull) {
+            char message[160];
+            std::snprintf(message, sizeof message,
+                          "База не сохранена: в файле уже 1024 записи, устройство %05d в неё "
+                          "не помещается",
+                          record.serial);
+            model_.setStatusMessage(message);
+            return std::nullopt;
+        }
+    }
+    return onDisk;
 }
 
 bool DeviceDatabase::needsSaveName() const {

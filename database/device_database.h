@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "database/database_file.h"
 #include "database/device_record.h"
@@ -43,8 +45,12 @@ class DeviceDatabase {
     // opened or named, a save asks for a new name and refuses the old one.
     void OpenLastClick();
     void OpenClick();
-    // True when both files were written.
+    // True when both files were written. Other programs may share the file: under its lock, the
+    // file as it is now is read again and this program's own records since its last read or
+    // save are applied to it, so that nobody's records are lost to a later save.
     bool SaveClick();
+    // How long a save waits for another program to finish with the file.
+    std::chrono::milliseconds lockPatience = std::chrono::seconds(5);
     // A save would ask for a file first: none is named, or the one named could not be read.
     bool needsSaveName() const;
     // A device was recorded since the list was last read or saved.
@@ -61,10 +67,14 @@ class DeviceDatabase {
     const RecordList& records() const { return records_; }
     void ClearRecords() {
         records_.ClearRecords();
+        own_.clear();
         unsaved_ = false;
     }
 
   private:
+    // The file as it is now, with this program's own records applied; nothing when it cannot
+    // be read, which is told.
+    std::optional<RecordList> mergedWithFile();
     void takeChosenPath(const std::string& chosen);
     void openCurrent();
     bool mayOverwrite() const;
@@ -76,6 +86,9 @@ class DeviceDatabase {
     std::string lastSaveChoice_;
     std::string unreadPath_;  // the database file last found unreadable; empty when none
     bool unsaved_ = false;
+    // The records this program stored since the list was last read or saved: what a save adds
+    // to the file as others may have left it.
+    std::vector<DeviceRecord> own_;
 };
 
 }  // namespace korvan

@@ -36,8 +36,7 @@ class ProgramEnvironment final : public korvan::cli::Environment {
         }
         if (!simulated_) {
             simulated_ = std::make_unique<korvan::sim::SimulatedBridge>(clock_);
-            simulated_->plug(tracker("90001"));
-            next_ = 90002;
+            simulated_->plug(tracker(std::to_string(next_++)));
         }
         return *simulated_;
     }
@@ -64,6 +63,7 @@ class ProgramEnvironment final : public korvan::cli::Environment {
             simulated_->plug(tracker(std::to_string(next_++)));
         }
     }
+    void simulatedFirstSerial(int serial) override { next_ = serial; }
     std::optional<std::string> addSimulatedFault(std::string_view text) override {
         std::string error;
         auto fault = korvan::sim::ParseFaultChoice(text, error);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/cp1251.h"
+#include "base/file_lock.h"
 #include "base/scan.h"
 #include "tests/support/temp_folder.h"
 
@@ -283,6 +285,89 @@ TEST_F(Database, ViewingTheDatabaseHandsItsPathToTheDesktop) {
     model.DatabasePath = at("fleet.zcf");
     database.SaveAsClick();
     EXPECT_EQ(dialogs.shown, std::vector<std::string>{at("fleet.zcf")});
+}
+
+}  // namespace
+}  // namespace korvan
+
+namespace korvan {
+namespace {
+
+// Two programs on one database: each sees the file as the other left it.
+class SharedDatabase : public ::testing::Test {
+  protected:
+    testing::TempFolder folder;
+    ScriptedDialogs dialogs;
+    FieldModel firstModel;
+    FieldModel secondModel;
+    DeviceDatabase first{firstModel, dialogs};
+    DeviceDatabase second{secondModel, dialogs};
+
+    void open(FieldModel& model, DeviceDatabase& database) {
+        model.DatabasePath = (folder / "fleet.zcf").string();
+        database.OpenLastClick();
+    }
+    static void store(DeviceDatabase& database, int serial, const char* password = "Pa55word") {
+        DeviceRecord record;
+        record.serial = serial;
+        record.password = password;
+        database.StoreDeviceRecord(record);
+    }
+    std::string file() const { return testing::readBytes(folder / "fleet.zcf"); }
+};
+
+TEST_F(SharedDatabase, EachSaveKeepsTheRecordsAnotherProgramSavedMeanwhile) {
+    testing::writeBytes(folder / "fleet.zcf", kOneDevice);
+    open(firstModel, first);
+    open(secondModel, second);
+    store(first, 11);
+    store(second, 21);
+    store(second, 22);
+    ASSERT_TRUE(first.SaveClick());
+    ASSERT_TRUE(second.SaveClick());
+    // The second program's save holds the first's device as well as its own, and the one the
+    // file had; so does its server file.
+    for (const char* serial : {"00001:", "00011:", "00021:", "00022:"}) {
+        EXPECT_NE(file().find(serial), std::string::npos) << serial;
+        EXPECT_NE(testing::readBytes(folder / "fleet-srv.zcf").find(serial), std::string::npos)
+            << serial;
+    }
+    EXPECT_NE(file().find("4 records"), std::string::npos);
+    EXPECT_EQ(second.records().size(), 4u);
+
+    // A device written again by the first program takes its newer record; nothing else changes.
+    store(first, 21, "NewPass1");
+    ASSERT_TRUE(first.SaveClick());
+    EXPECT_NE(file().find("00021:\tPASSWORD=NewPass1;"), std::string::npos);
+    EXPECT_NE(file().find("00022:"), std::string::npos);
+    EXPECT_NE(file().find("4 records"), std::string::npos);
+}
+
+TEST_F(SharedDatabase, ASaveWaitsForTheLockAndGivesUpNamingIt) {
+    open(firstModel, first);
+    store(first, 11);
+    std::string why;
+    {
+        const FileLock other = FileLock::Take(folder / "fleet.zcf", std::chrono::seconds(1), why);
+        ASSERT_TRUE(other.held()) << why;
+        first.lockPatience = std::chrono::milliseconds(200);
+        EXPECT_FALSE(first.SaveClick());
+        EXPECT_NE(cp1251::toUtf8(firstModel.text(Field::CommandInfo)).find("занята"),
+                  std::string::npos);
+        EXPECT_FALSE(std::filesystem::exists(folder / "fleet.zcf"));
+        EXPECT_TRUE(first.hasUnsavedRecords());
+    }
+    EXPECT_TRUE(first.SaveClick());  // the other has let go
+    EXPECT_NE(file().find("00011:"), std::string::npos);
+}
+
+TEST_F(SharedDatabase, AFileAnotherProgramLeftUnreadableIsNotSavedOver) {
+    open(firstModel, first);
+    store(first, 11);
+    testing::writeBytes(folder / "fleet.zcf", "Zentracor database 1.3\r\nmany records\r\n");
+    EXPECT_FALSE(first.SaveClick());
+    EXPECT_EQ(file(), "Zentracor database 1.3\r\nmany records\r\n");
+    EXPECT_TRUE(first.hasUnsavedRecords());
 }
 
 }  // namespace

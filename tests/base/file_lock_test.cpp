@@ -1,0 +1,51 @@
+#include "base/file_lock.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/temp_folder.h"
+
+namespace korvan {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(FileLock, OneHolderAtATimeAndTheLockGoesWithIt) {
+    testing::TempFolder folder;
+    const auto guarded = folder / "fleet.zcf";
+    std::string why;
+    FileLock held = FileLock::Take(guarded, 0ms, why);
+    ASSERT_TRUE(held.held()) << why;
+    EXPECT_TRUE(std::filesystem::exists(folder / ".fleet.zcf.lock"));
+    // A second taker, in this process as in another, waits and gives up.
+    FileLock second = FileLock::Take(guarded, 120ms, why);
+    EXPECT_FALSE(second.held());
+    EXPECT_NE(why.find(".fleet.zcf.lock"), std::string::npos) << why;
+
+    FileLock moved = std::move(held);
+    EXPECT_FALSE(FileLock::Take(guarded, 0ms, why).held());
+    moved = FileLock();  // released
+    EXPECT_TRUE(FileLock::Take(guarded, 0ms, why).held());
+}
+
+TEST(FileLock, TwoNamesOfOneFileShareOneLock) {
+    testing::TempFolder folder;
+    std::filesystem::create_directory(folder / "real");
+    testing::writeBytes(folder / "real" / "fleet.zcf", "");
+    std::filesystem::create_symlink(folder / "real" / "fleet.zcf", folder / "link.zcf");
+    std::string why;
+    const FileLock held = FileLock::Take(folder / "real" / "fleet.zcf", 0ms, why);
+    ASSERT_TRUE(held.held()) << why;
+    EXPECT_FALSE(FileLock::Take(folder / "link.zcf", 0ms, why).held());
+}
+
+TEST(FileLock, ALockFileThatCannotBeMadeIsSaid) {
+    testing::TempFolder folder;
+    std::string why;
+    EXPECT_FALSE(FileLock::Take(folder / "no-such-folder" / "fleet.zcf", 0ms, why).held());
+    EXPECT_NE(why.find("не удалось открыть"), std::string::npos) << why;
+}
+
+}  // namespace
+}  // namespace korvan
