@@ -191,26 +191,34 @@ DatabaseLoad LoadDatabase(FieldModel& model, RecordList& records) {
         model.setStatusMessage("Ошибка считывания числа записей");
         return DatabaseLoad::CountUnreadable;
     }
-    auto recordLine = [&](std::size_t i) {
-        const std::size_t at = 2 + i;
-        return at < lines.size() ? lines[at].substr(0, kLineBuffer - 1) : std::string_view();
-    };
-    const auto counted = static_cast<std::size_t>(std::max(*count, 0));
-    // A file with more records than the list holds would lose the rest at the next save.
-    const auto present = std::min(counted, lines.size() - 2);
-    for (std::size_t i = RecordList::kCapacity; i < present; ++i) {
-        if (recordOf(recordLine(i))) {
+    // Every line after the count is a record: a count that says fewer would lose the rest
+    // at the next save, and a line that cannot be read would be dropped by it.
+    RecordList read;
+    std::size_t recordLines = 0;  // a device's later line replaces its earlier one, yet counts
+    for (std::size_t at = 2; at < lines.size(); ++at) {
+        const std::string_view line = lines[at].substr(0, kLineBuffer - 1);
+        if (line.find_first_not_of(" \t") == std::string_view::npos) {
+            continue;
+        }
+        auto record = recordOf(line);
+        if (!record) {
+            model.setStatusMessage("Строка " + std::to_string(at + 1) +
+                                   " базы не прочитана: файл не открыт и не будет перезаписан");
+            return DatabaseLoad::Unreadable;
+        }
+        ++recordLines;
+        if (read.AddOrReplaceRecord(std::move(*record)) == RecordStored::ListFull) {
             static_assert(RecordList::kCapacity == 1024, "the message names the capacity");
             model.setStatusMessage("В файле больше 1024 записей: файл не открыт");
             return DatabaseLoad::TooManyRecords;
         }
     }
-    records.ClearRecords();
-    const auto toRead = std::min(counted, RecordList::kCapacity);
-    for (std::size_t i = 0; i < toRead; ++i) {
-        if (auto record = recordOf(recordLine(i))) {
-            records.AddOrReplaceRecord(std::move(*record));
-        }
+    records = std::move(read);
+    if (*count < 0 || static_cast<std::size_t>(*count) != recordLines) {
+        model.setStatusMessage("В заголовке базы записей " + std::to_string(*count) +
+                               ", а в файле " + std::to_string(recordLines) +
+                               ": при сохранении число будет исправлено");
+        return DatabaseLoad::ReadCountWrong;
     }
     return DatabaseLoad::Read;
 }

@@ -17,9 +17,15 @@ enum class DatabaseLoad : int {
     HeaderWrong = 3,
     CannotOpen = 4,  // no such file: a new database
     NoFileName = 5,
-    Unreadable = 6,      // the file is there but could not be read
+    Unreadable = 6,      // the file is there but could not be read, or a record line could not
     TooManyRecords = 7,  // more records than the list holds
+    ReadCountWrong = 8,  // read whole, but the header counts otherwise: the next save mends it
 };
+
+// Whether the list now holds every record of the file.
+constexpr bool ReadWhole(DatabaseLoad load) {
+    return load == DatabaseLoad::Read || load == DatabaseLoad::ReadCountWrong;
+}
 
 // The value after `key` in a record line, or nothing when no item of the line starts with the key.
 // Items follow the serial number's ":" and each item's closing ";", blanks before them aside;
@@ -33,8 +39,10 @@ std::optional<std::string> ParseValue(std::string_view line, std::string_view ke
                                       std::size_t minLength, std::size_t capacity);
 
 // Reads the database at `model.DatabasePath` into `records`, which keeps its contents unless
-// both header lines are right and the list has room for every record of the file. Failures are
-// told on the status line.
+// both header lines are right, every record line can be read and the list has room for all of
+// them. Every line after the header's count is a record, whatever the count says, blank lines
+// aside: a file is taken whole or not at all. Failures, and a count that disagrees, are told
+// on the status line.
 DatabaseLoad LoadDatabase(FieldModel& model, RecordList& records);
 
 // Writes both files from `records`, each replaced whole or not at all, and tells the outcome

@@ -55,13 +55,19 @@ void DeviceDatabase::openCurrent() {
     unreadPath_.clear();
     switch (loaded) {
         case DatabaseLoad::Read:
+        case DatabaseLoad::ReadCountWrong: {
             unsaved_ = false;  // the list is the file's now
             own_.clear();
+            // The count that disagrees is told once, beside the file's name.
+            const std::string countNote = loaded == DatabaseLoad::ReadCountWrong
+                                              ? "; " + model_.text(Field::CommandInfo)
+                                              : std::string();
             model_.setText(Field::DbFileName, shownName(model_.DatabasePath));
             model_.setText(Field::CommandInfo, cp1251::fromUtf8("Файл ") +
                                                    model_.text(Field::DbFileName) +
-                                                   cp1251::fromUtf8(" открыт"));
+                                                   cp1251::fromUtf8(" открыт") + countNote);
             break;
+        }
         case DatabaseLoad::CannotOpen:
             // Taken as a new database; the file is created by the first save.
             model_.setStatusMessage("Создан новый файл");
@@ -177,6 +183,7 @@ std::optional<RecordList> DeviceDatabase::mergedWithFile() {
     RecordList onDisk;
     switch (LoadDatabase(reading, onDisk)) {
         case DatabaseLoad::Read:
+        case DatabaseLoad::ReadCountWrong:
             break;
         case DatabaseLoad::CannotOpen:
             onDisk = records_;  // no file yet, or it went: the list is all there is

@@ -25,7 +25,7 @@ std::optional<RecordList> load(const std::filesystem::path& path) {
     korvan::FieldModel model;
     model.DatabasePath = path.string();
     RecordList records;
-    if (korvan::LoadDatabase(model, records) != korvan::DatabaseLoad::Read) {
+    if (!korvan::ReadWhole(korvan::LoadDatabase(model, records))) {
         return std::nullopt;
     }
     return records;

@@ -117,20 +117,37 @@ TEST_F(DatabaseFile, ReadsWhatOtherWritersAndVersionsLeave) {
               std::string::npos);
 }
 
-TEST_F(DatabaseFile, SkipsLinesThatNameNoDeviceAndStopsWhereTheCountOrTheFileDoes) {
-    ASSERT_EQ(load(kHead + "6 records\r\n"
-                           "no serial;\tPASSWORD=abcdefgh;\r\n"
-                           "00000:\tPASSWORD=abcdefgh;\r\n"
-                           "00005:\tPIN=1;\r\n"
-                           "00006:\tPASSWORD=abcdefgh;\r\n"),
-              DatabaseLoad::Read);
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].serial, 6);
+TEST_F(DatabaseFile, EveryLineAfterTheCountIsReadAndALineThatCannotBeKeepsTheFileWhole) {
+    // The count says fewer, or more, or less than none: every record is read all the same,
+    // blank lines aside, and the count that disagrees is told.
+    for (const char* count : {"1", "0", "-7", "9"}) {
+        SCOPED_TRACE(count);
+        ASSERT_EQ(load(kHead + count +
+                       " records\r\n00001:\tPASSWORD=abcdefgh;\r\n\r\n"
+                       "00002:\tPASSWORD=abcdefgh;\r\n  \r\n00003:\tPASSWORD=abcdefgh;\r\n"),
+                  DatabaseLoad::ReadCountWrong);
+        EXPECT_EQ(records.size(), 3u);
+        EXPECT_EQ(model.text(Field::CommandInfo),
+                  ansi("В заголовке базы записей " + std::string(count) +
+                       ", а в файле 3: при сохранении число будет исправлено"));
+    }
+    ASSERT_EQ(load(kHead + "1 records\r\n00001:\tPASSWORD=abcdefgh;\r\n\r\n"), DatabaseLoad::Read);
 
-    ASSERT_EQ(
-        load(kHead + "1 records\r\n00001:\tPASSWORD=abcdefgh;\r\n00002:\tPASSWORD=abcdefgh;\r\n"),
-        DatabaseLoad::Read);
-    EXPECT_EQ(records.size(), 1u);
+    // A line that names no device, inside the records or past the count, is not dropped by a
+    // save: the file is not taken, and the list stays as it was.
+    for (const char* junk : {"no serial;\tPASSWORD=abcdefgh;", "00000:\tPASSWORD=abcdefgh;",
+                             "00005:\tPIN=1;", "00004:\tPASSWORD=;\tIP=10.0.0.2;"}) {
+        SCOPED_TRACE(junk);
+        records.ClearRecords();
+        records.AddOrReplaceRecord(full());
+        ASSERT_EQ(load(kHead + "1 records\r\n00006:\tPASSWORD=abcdefgh;\r\n" + junk +
+                       "\r\n00007:\tPASSWORD=abcdefgh;\r\n"),
+                  DatabaseLoad::Unreadable);
+        EXPECT_EQ(model.text(Field::CommandInfo),
+                  ansi("Строка 4 базы не прочитана: файл не открыт и не будет перезаписан"));
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0], full());
+    }
 }
 
 TEST_F(DatabaseFile, ALaterLineOfTheSameDeviceWinsInTheEarlierPlace) {
@@ -151,7 +168,7 @@ TEST_F(DatabaseFile, AFileWithMoreRecordsThanTheListHoldsIsNotOpened) {
         contents += std::to_string(serial) + ":\tPASSWORD=abcdefgh;\r\n";
     }
     // A count beyond the lines there are is no record: the 1024 present are read.
-    ASSERT_EQ(load(contents + "no record\r\n"), DatabaseLoad::Read);
+    ASSERT_EQ(load(contents + "\r\n"), DatabaseLoad::ReadCountWrong);
     EXPECT_EQ(records.size(), 1024u);
     EXPECT_EQ(records[1023].serial, 1024);
 
@@ -276,12 +293,11 @@ TEST(ParseValue, KeysValuesAndTheirEnds) {
 }
 
 TEST_F(DatabaseFile, ShortPasswordsReadBackAsTheyWereAndKeepTheNextItem) {
-    ASSERT_EQ(load(kHead + "3 records\r\n"
+    ASSERT_EQ(load(kHead + "2 records\r\n"
                            "00002:\tPASSWORD=abc\r\n"
-                           "00003:\tPASSWORD=a;b;\tTELNUM=+7900;\tIP=10.0.0.1;\r\n"
-                           "00004:\tPASSWORD=;\tIP=10.0.0.2;\r\n"),
+                           "00003:\tPASSWORD=a;b;\tTELNUM=+7900;\tIP=10.0.0.1;\r\n"),
               DatabaseLoad::Read);
-    ASSERT_EQ(records.size(), 2u);  // an empty password names no device
+    ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].password, "abc");
     EXPECT_EQ(records[1].password, "a;b");
     EXPECT_EQ(records[1].phone, "+7900");

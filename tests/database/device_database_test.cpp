@@ -372,3 +372,31 @@ TEST_F(SharedDatabase, AFileAnotherProgramLeftUnreadableIsNotSavedOver) {
 
 }  // namespace
 }  // namespace korvan
+
+namespace korvan {
+namespace {
+
+TEST_F(Database, AFileWhoseCountSaysFewerIsReadWholeAndItsCountMendedByTheSave) {
+    std::string contents = "Zentracor database 1.3\r\n1 records\r\n";
+    for (int serial = 1; serial <= 5; ++serial) {
+        contents += "0000" + std::to_string(serial) + ":\tPASSWORD=aaaaaaaa;\r\n";
+    }
+    writeBytes(folder / "fleet.zcf", contents);
+    model.DatabasePath = at("fleet.zcf");
+    database.OpenLastClick();
+    EXPECT_EQ(cp1251::toUtf8(model.text(Field::CommandInfo)),
+              "Файл fleet.zcf открыт; В заголовке базы записей 1, а в файле 5: при сохранении "
+              "число будет исправлено");
+    EXPECT_EQ(database.records().size(), 5u);
+    written("00009");
+    database.StoreDeviceRecord(record);
+    ASSERT_TRUE(database.SaveClick());
+    const std::string saved = readBytes(folder / "fleet.zcf");
+    EXPECT_NE(saved.find("\r\n6 records\r\n"), std::string::npos) << saved;
+    for (const char* serial : {"00001:", "00005:", "00009:"}) {
+        EXPECT_NE(saved.find(serial), std::string::npos) << serial;
+    }
+}
+
+}  // namespace
+}  // namespace korvan
