@@ -17,6 +17,8 @@ constexpr std::string_view kGetKey = "GWKEY$";
 // "WKEY=n:": where the key begins in the reply to "GWKEY$". A wider number only moves the key
 // further on, so masking from here never shows a byte of it.
 constexpr std::size_t kKeyInReply = 7;
+// The reply to "GSM_GET_PASSWORD$": the password's eight bytes.
+constexpr std::size_t kPasswordReply = 8;
 
 std::string_view asText(std::span<const std::uint8_t> bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
@@ -85,8 +87,7 @@ std::string MaskedCommand(std::string_view command) {
 WireTrace::WireTrace(Sink sink) : sink_(std::move(sink)) {}
 
 void WireTrace::opened(const LinkTarget& target) {
-    replyPosition_ = 0;
-    secretFrom_ = SIZE_MAX;
+    secrets_.clear();
     std::string line = timeStamp(Clock::Duration::zero()) + " открыт";
     switch (target.kind) {
         case LinkTarget::Kind::UsbSerial:
@@ -103,24 +104,36 @@ void WireTrace::opened(const LinkTarget& target) {
 
 void WireTrace::written(std::span<const std::uint8_t> bytes, Clock::Duration at) {
     const auto text = asText(bytes);
-    replyPosition_ = 0;
-    secretFrom_ = SIZE_MAX;
+    std::optional<SecretReply> asks;
     if (text.starts_with(kGetPassword)) {
-        secretFrom_ = 0;
+        asks = SecretReply{0, false, kPasswordReply};
     } else if (text.starts_with(kGetKey)) {
-        secretFrom_ = kKeyInReply;
+        asks = SecretReply{kKeyInReply, true, 0};
     } else if (const auto key = keyOfSetting(text)) {
-        secretFrom_ = std::min(key->begin, kKeyInReply);  // the setting's echo
+        // The setting's echo carries the key.
+        asks = SecretReply{std::min(key->begin, kKeyInReply), true, 0};
+    }
+    if (asks) {
+        // Behind any secret still awaited: the rest of an earlier reply comes first. A reply
+        // that never comes makes the next ones masked in its place, which shows less, never
+        // more.
+        secrets_.push_back(std::move(*asks));
     }
     tellBytes(at, '>', bytes, SecretBytesOfCommand(bytes));
 }
 
 void WireTrace::received(std::span<const std::uint8_t> bytes, Clock::Duration at) {
     std::vector<bool> secret(bytes.size(), false);
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        secret[i] = replyPosition_ + i >= secretFrom_;
+    for (std::size_t i = 0; i < bytes.size() && !secrets_.empty(); ++i) {
+        SecretReply& reply = secrets_.front();
+        const std::size_t position = reply.seen++;
+        secret[i] = position >= reply.clear;
+        const bool ended = reply.toSemicolon ? secret[i] && bytes[i] == ';'
+                                             : reply.seen >= reply.clear + reply.length;
+        if (ended) {
+            secrets_.pop_front();
+        }
     }
-    replyPosition_ += bytes.size();
     tellBytes(at, '<', bytes, secret);
 }
 

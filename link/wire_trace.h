@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <span>
 #include <string>
@@ -24,7 +25,10 @@ std::string MaskedCommand(std::string_view command);
 // with the time since the link opened, ">" for what was sent and "<" for what came back, the
 // bytes in hex and as text (a byte that is not printable ASCII shows as "."). Passwords and keys
 // never show: each of their bytes is "**" in the hex and "*" in the text, in the commands that
-// set them and in the replies to the commands that ask for or echo them.
+// set them and in the replies to the commands that ask for or echo them. A reply is masked by
+// the exchange it answers, not by the last command sent: bytes of a secret that come late, after
+// the next command has gone, are masked all the same; where it cannot be told whose bytes they
+// are, they are taken for the secret's, and only their count shows.
 class WireTrace final : public LinkObserver {
   public:
     using Sink = std::function<void(std::string_view line)>;
@@ -39,11 +43,17 @@ class WireTrace final : public LinkObserver {
     void tellBytes(Clock::Duration at, char direction, std::span<const std::uint8_t> bytes,
                    const std::vector<bool>& secret);
 
+    // A reply that carries a secret and has not yet been seen whole: the bytes received go to
+    // the oldest such reply first.
+    struct SecretReply {
+        std::size_t clear = 0;     // its first bytes, shown ("WKEY=n:")
+        bool toSemicolon = false;  // the secret ends with the reply's ";", else after `length`
+        std::size_t length = 0;
+        std::size_t seen = 0;
+    };
+
     Sink sink_;
-    // The reply being received belongs to the last command written: its bytes from
-    // `secretFrom_` on are secret.
-    std::size_t replyPosition_ = 0;
-    std::size_t secretFrom_ = SIZE_MAX;
+    std::deque<SecretReply> secrets_;
 };
 
 }  // namespace korvan

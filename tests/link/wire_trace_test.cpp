@@ -202,3 +202,67 @@ TEST(TraceFile, AppendsWholeLinesToAFileCreatedForTheUserAlone) {
 
 }  // namespace
 }  // namespace korvan
+
+namespace korvan {
+namespace {
+
+// Every three characters in a row of `secret`: a piece of it that must not show either.
+std::vector<std::string> piecesOf(std::string_view secret) {
+    std::vector<std::string> pieces;
+    for (std::size_t i = 0; i + 3 <= secret.size(); ++i) {
+        pieces.emplace_back(secret.substr(i, 3));
+    }
+    return pieces;
+}
+
+TEST_F(TracedOperations, ASecretThatComesLateAfterTheNextCommandIsStillMasked) {
+    // The key's and the password's replies are cut at every point and finished after a pause
+    // that runs from well inside one read's wait to well past it, while the link has moved on
+    // to its next command.
+    int sweeps = 0;
+    for (const char* asked : {"GWKEY$", "GSM_GET_PASSWORD$"}) {
+        for (std::size_t keep : {1, 4, 6, 7, 8, 9, 11}) {
+            for (auto pause : {1ms, 7ms, 30ms, 120ms, 499ms, 501ms, 900ms, 2000ms}) {
+                SCOPED_TRACE(std::string(asked) + " kept " + std::to_string(keep) + ", paused " +
+                             std::to_string(pause.count()) + " ms");
+                lines.clear();
+                tracker->injectFault({.kind = sim::Fault::Kind::SplitReply,
+                                      .command = asked,
+                                      .keep = keep,
+                                      .pause = pause});
+                testing::ReadIntoForm(rig.link, model);
+                ++sweeps;
+                for (const auto& line : lines) {
+                    for (const std::string_view secret : {"k3y05", "Fleet_07"}) {
+                        EXPECT_EQ(line.find(hexOf(secret.substr(0, 3))), std::string::npos) << line;
+                        for (const auto& piece : piecesOf(secret)) {
+                            EXPECT_EQ(line.find("|" + piece), std::string::npos) << line;
+                            EXPECT_EQ(line.find(piece + "|"), std::string::npos) << line;
+                            EXPECT_EQ(line.find(piece), std::string::npos) << line;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_EQ(sweeps, 2 * 7 * 8);
+}
+
+TEST(WireTrace, BytesOfASecretThatComeAfterTheNextCommandAreMasked) {
+    Lines lines;
+    WireTrace trace([&lines](std::string_view line) { lines.emplace_back(line); });
+    trace.opened({});
+    trace.written(bytesOf("GWKEY$"), 1ms);
+    trace.received(bytesOf("WKEY=2:abc"), 2ms);
+    trace.written(bytesOf("GWFPOINT$"), 3ms);
+    trace.received(bytesOf("defghijklm;WFPOINT=Depot;"), 4ms);
+    trace.written(bytesOf("GSM_GET_PASSWORD$"), 5ms);
+    trace.written(bytesOf("FL_GET_NDIST$"), 6ms);
+    trace.received(bytesOf("Secret_1NDIST=1"), 7ms);
+    EXPECT_TRUE(lines[2].ends_with("|WKEY=2:***|")) << lines[2];
+    EXPECT_TRUE(lines[4].ends_with("|***********WFPOINT=Depot;|")) << lines[4];
+    EXPECT_TRUE(lines[7].ends_with("|********NDIST=1|")) << lines[7];
+}
+
+}  // namespace
+}  // namespace korvan
