@@ -56,8 +56,9 @@ struct Options {
     std::string logAction;
     int count = 0;
     bool missingKeepDefaults = false;
-    bool verify = false;    // write: --verify
-    bool noVerify = false;  // provision: --no-verify
+    bool showSecrets = false;  // read: --show-secrets
+    bool verify = false;       // write: --verify
+    bool noVerify = false;     // provision: --no-verify
 };
 
 std::string utf8(std::string_view cp1251Text) {
@@ -359,15 +360,26 @@ int Run::read() {
     }
     warnBrokenRules(model);
     if (o_.output.empty()) {
+        // A terminal or a log may be read over a shoulder: the password and the key go into a
+        // profile file, or to standard output only when asked for.
+        FieldModel shown;
+        shown.restore(model.snapshot());
+        if (!o_.showSecrets) {
+            for (Field secret : {Field::edPassword, Field::WiFiKey}) {
+                if (!shown.text(secret).empty()) {
+                    shown.setText(secret, "********");
+                }
+            }
+        }
         if (o_.json) {
             out() << JsonObject()
                          .flag("ok", true)
                          .text("serial", utf8(model.text(Field::SerNum)))
-                         .text("profile", utf8(ProfileText(model)))
+                         .text("profile", utf8(ProfileText(shown)))
                          .str()
                   << "\n";
         } else {
-            out() << ProfileText(model);  // Windows-1251, as a profile file holds it
+            out() << ProfileText(shown);  // Windows-1251, as a profile file holds it
         }
         return kDone;
     }
@@ -696,6 +708,8 @@ int RunCli(int argc, const char* const* argv, Environment& environment) {
     auto* list = command("list", "Подключённые устройства FTDI и трекеры среди них");
     auto* read = command("read", "Считать настройки трекера как профиль");
     read->add_option("--device", o.device, "Серийный номер трекера")->type_name("СЕРИЙНЫЙ");
+    read->add_flag("--show-secrets", o.showSecrets,
+                   "Выводить пароль и ключ сети открыто (в файл профиля они пишутся всегда)");
     read->add_option("-o,--output", o.output, "Файл профиля (иначе — на стандартный вывод)")
         ->type_name("ФАЙЛ");
     auto* write = command("write", "Записать профиль в трекер, как «Установить»");

@@ -109,8 +109,22 @@ TEST_F(Cli, ReadPrintsTheTrackersProfileOrWritesItToAFile) {
     ASSERT_FALSE(LoadProfileText(printed, output.str()).has_value()) << output.str();
     EXPECT_EQ(printed.text(Field::WiFiName), "Depot-North");
 
+    // The terminal never shows the password or the key unless asked; the file holds them.
+    for (const char* secret : {"Fleet_07", "k3y05"}) {
+        EXPECT_EQ(output.str().find(secret), std::string::npos) << secret;
+    }
+    EXPECT_EQ(printed.text(Field::edPassword), "********");
+    EXPECT_EQ(run({"--json", "read"}), cli::kDone);
+    EXPECT_EQ(output.str().find("Fleet_07"), std::string::npos) << output.str();
+    EXPECT_EQ(run({"read", "--show-secrets"}), cli::kDone);
+    FieldModel whole;
+    LoadSettings(whole, {});
+    ASSERT_FALSE(LoadProfileText(whole, output.str()).has_value()) << output.str();
+    EXPECT_EQ(whole.text(Field::edPassword), "Fleet_07");
+    EXPECT_EQ(whole.text(Field::WiFiKey), "k3y05");
+
     EXPECT_EQ(run({"read", "--device", "90001", "-o", file("read.ini")}), cli::kDone);
-    EXPECT_EQ(testing::readBytes(folder / "read.ini"), ProfileText(printed));
+    EXPECT_EQ(testing::readBytes(folder / "read.ini"), ProfileText(whole));
 
     EXPECT_EQ(run({"read", "--device", "90002"}), cli::kNoTracker);
     EXPECT_NE(errors.str().find("Трекер 90002 не подключён"), std::string::npos);
