@@ -779,22 +779,19 @@ int RunCli(int argc, const char* const* argv, Environment& environment) {
         }
     });
     Run run(environment, o, traceFile || common.verbose ? &trace : nullptr);
-    if (list->parsed()) {
-        return run.list();
+    const int status = list->parsed()        ? run.list()
+                       : read->parsed()      ? run.read()
+                       : write->parsed()     ? run.write()
+                       : provision->parsed() ? run.provision()
+                       : diff->parsed()      ? run.diff()
+                                             : run.log();
+    // A trace asked for and not written whole is a file problem, told once, at the end.
+    if (const auto failure = traceFile ? traceFile->failure() : std::nullopt) {
+        environment.err() << "korvan-cli: трасса не записана в " << common.traceFile << ": "
+                          << *failure << "\n";
+        return status == kDone ? kFileProblem : status;
     }
-    if (read->parsed()) {
-        return run.read();
-    }
-    if (write->parsed()) {
-        return run.write();
-    }
-    if (provision->parsed()) {
-        return run.provision();
-    }
-    if (diff->parsed()) {
-        return run.diff();
-    }
-    return run.log();
+    return status;
 }
 
 }  // namespace korvan::cli

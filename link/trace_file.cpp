@@ -9,6 +9,7 @@
 #include <io.h>
 #include <sys/stat.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -26,13 +27,32 @@ int writeSome(int descriptor, const char* bytes, std::size_t size) {
 void closeFile(int descriptor) {
     ::_close(descriptor);
 }
+bool regularFile(int descriptor) {
+    struct _stat status {};
+    return ::_fstat(descriptor, &status) == 0 && (status.st_mode & _S_IFREG) != 0;
+}
+int standardError() {
+    return ::_dup(2);
+}
 #else
 int openForAppending(const std::filesystem::path& path) {
     int descriptor = -1;
     do {
-        descriptor = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+        // Not held up by a pipe with no reader: it is refused below, not waited for.
+        descriptor =
+            ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600);
     } while (descriptor < 0 && errno == EINTR);
+    if (descriptor >= 0) {
+        ::fcntl(descriptor, F_SETFL, O_APPEND);  // writes wait again, as a file's do
+    }
     return descriptor;
+}
+bool regularFile(int descriptor) {
+    struct stat status {};
+    return ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
+}
+int standardError() {
+    return ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
 }
 ssize_t writeSome(int descriptor, const char* bytes, std::size_t size) {
     return ::write(descriptor, bytes, size);
@@ -45,12 +65,30 @@ void closeFile(int descriptor) {
 }  // namespace
 
 std::unique_ptr<TraceFile> TraceFile::Open(const std::filesystem::path& path, std::string& error) {
+    if (path == "-") {
+        const int descriptor = standardError();
+        if (descriptor < 0) {
+            error = std::strerror(errno);
+            return nullptr;
+        }
+        return std::unique_ptr<TraceFile>(new TraceFile(descriptor));
+    }
     const int descriptor = openForAppending(path);
     if (descriptor < 0) {
-        error = std::strerror(errno);
+        error = errno == ENXIO ? "канал без читателя, а нужен обычный файл" : std::strerror(errno);
+        return nullptr;
+    }
+    if (!regularFile(descriptor)) {
+        closeFile(descriptor);
+        error = "это не обычный файл";
         return nullptr;
     }
     return std::unique_ptr<TraceFile>(new TraceFile(descriptor));
+}
+
+std::optional<std::string> TraceFile::failure() const {
+    std::lock_guard lock(mutex_);
+    return failure_;
 }
 
 TraceFile::~TraceFile() {
@@ -70,6 +108,9 @@ void TraceFile::writeLine(std::string_view line) {
             continue;
         }
         if (wrote <= 0) {
+            if (!failure_) {
+                failure_ = wrote < 0 ? std::strerror(errno) : "запись не идёт";
+            }
             return;
         }
         done += static_cast<std::size_t>(wrote);

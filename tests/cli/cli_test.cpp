@@ -492,6 +492,14 @@ TEST_F(Cli, AValueReadThatBreaksItsRuleIsKeptAsReadAndSaid) {
     EXPECT_EQ(run({"write", "--profile", file("odd.ini")}), cli::kFileProblem);
 }
 
+TEST_F(Cli, ATraceThatCannotBeWrittenIsAFileProblemAndNoPipeHoldsTheCommandUp) {
+    trackers.plug(SimulatedTracker::Configured("90001"));
+    EXPECT_EQ(run({"--trace", "/dev/full", "list"}), cli::kFileProblem);
+    EXPECT_NE(errors.str().find("не обычный файл"), std::string::npos) << errors.str();
+    EXPECT_EQ(run({"--trace", file("trace.log"), "list"}), cli::kDone) << errors.str();
+    EXPECT_NE(testing::readBytes(folder / "trace.log").find("FL_READ_VERSION$"), std::string::npos);
+}
+
 TEST_F(Cli, DiffTellsEachSettingWhereTheTrackerAndTheProfileDiffer) {
     trackers.plug(SimulatedTracker::Configured("90001"));
     EXPECT_EQ(run({"read", "-o", file("same.ini")}), cli::kDone);

@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#endif
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -262,6 +269,49 @@ TEST(WireTrace, BytesOfASecretThatComeAfterTheNextCommandAreMasked) {
     EXPECT_TRUE(lines[2].ends_with("|WKEY=2:***|")) << lines[2];
     EXPECT_TRUE(lines[4].ends_with("|***********WFPOINT=Depot;|")) << lines[4];
     EXPECT_TRUE(lines[7].ends_with("|********NDIST=1|")) << lines[7];
+}
+
+}  // namespace
+}  // namespace korvan
+
+namespace korvan {
+namespace {
+
+TEST(TraceFile, OnlyARegularFileOrStandardErrorIsTakenAndAFailedWriteIsKept) {
+    testing::TempFolder folder;
+    std::string error;
+    EXPECT_FALSE(TraceFile::Open(folder / ".", error));  // a folder
+    EXPECT_FALSE(error.empty());
+#ifndef _WIN32
+    // A pipe nobody reads would hold the program up before it has done anything.
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+    error.clear();
+    EXPECT_FALSE(TraceFile::Open(folder / "pipe", error));
+    EXPECT_FALSE(error.empty());
+    error.clear();
+    EXPECT_FALSE(TraceFile::Open("/dev/null", error));
+    EXPECT_EQ(error, "это не обычный файл");
+    auto toError = TraceFile::Open("-", error);
+    ASSERT_TRUE(toError) << error;
+    EXPECT_EQ(toError->failure(), std::nullopt);
+#endif
+    auto file = TraceFile::Open(folder / "trace.log", error);
+    ASSERT_TRUE(file) << error;
+    file->writeLine("+    0.000 ms открыт");
+    EXPECT_EQ(file->failure(), std::nullopt);
+#ifndef _WIN32
+    // A file that cannot grow (a full disk, a quota): the failure is kept to be told.
+    struct rlimit before {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto quiet = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = before;
+    small.rlim_cur = 64;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    file->writeLine(std::string(200, 'x'));
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, quiet);
+    EXPECT_NE(file->failure(), std::nullopt);
+#endif
 }
 
 }  // namespace
