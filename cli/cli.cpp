@@ -183,9 +183,10 @@ const ListedDevice* Run::chooseTracker(const Listing& listing, int& status) {
 }
 
 std::optional<std::string> Run::readProfile(int& status) {
-    auto bytes = readWholeFile(PathFromUtf8(o_.profile));
+    std::string why;
+    auto bytes = ReadProfileFile(PathFromUtf8(o_.profile), why);
     if (!bytes) {
-        status = fail(kFileProblem, "Профиль " + o_.profile + " не прочитан",
+        status = fail(kFileProblem, "Профиль " + o_.profile + " не прочитан: " + why,
                       "Проверьте имя файла и права на чтение.");
         return std::nullopt;
     }

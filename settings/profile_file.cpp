@@ -82,23 +82,34 @@ std::string storedForm(std::string_view value) {
 
 }  // namespace
 
+namespace {
+
+// Each line of `text` with its own end ("\r\n", "\n", "\r", or nothing for a last line without
+// one), in order. A line ends at a CR LF, a line feed or a CR alone: a file may use any of them,
+// and a CR kept inside a value could not be saved in its line, so that another reader would
+// take it for a line end.
+template <typename Visit>
+void forEachLine(std::string_view text, Visit visit) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const auto end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            visit(text.substr(start), std::string_view());
+            return;
+        }
+        const bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+        const auto ending = text.substr(end, crlf ? 2 : 1);
+        visit(text.substr(start, end - start), ending);
+        start = end + ending.size();
+    }
+}
+
+}  // namespace
+
 ProfileFile ProfileFile::parse(std::string_view bytes) {
     ProfileFile file;
     std::string decoded;
-    std::string_view text = bytes;
-    if (bytes.starts_with(kUtf8Mark)) {
-        file.encoding_ = Encoding::Utf8;
-        text.remove_prefix(kUtf8Mark.size());
-    } else if (bytes.starts_with(kUtf16LeMark) || bytes.starts_with(kUtf16BeMark)) {
-        const bool bigEndian = bytes.starts_with(kUtf16BeMark);
-        file.encoding_ = bigEndian ? Encoding::Utf16Be : Encoding::Utf16Le;
-        const auto units = bytes.substr(kUtf16LeMark.size());
-        if (units.size() % 2 != 0) {
-            file.oddByte_ = units.back();
-        }
-        decoded = utf16::toUtf8(units, bigEndian);
-        text = decoded;
-    }
+    const std::string_view text = file.decode(bytes, decoded);
     // Built rather than assigned from a literal, which GCC 12 at -O3 takes for an overlapping
     // copy.
     const auto firstBreak = text.find('\n');
@@ -107,25 +118,46 @@ ProfileFile ProfileFile::parse(std::string_view bytes) {
     } else if (firstBreak == std::string_view::npos && text.find('\r') != std::string_view::npos) {
         file.lineEnding_ = std::string(1, '\r');
     }
-    // A line ends at a CR LF, a line feed or a CR alone: a file may use any of them, and a CR
-    // kept inside a value could not be saved in its line, so that another reader would take it
-    // for a line end. Each line keeps its own end, so that a file with mixed or stray line ends
-    // is written back as it was.
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const auto end = text.find_first_of("\r\n", start);
-        Line line;
-        line.text = text.substr(start, end == std::string_view::npos ? end : end - start);
-        if (end == std::string_view::npos) {
-            file.lines_.push_back(std::move(line));
-            break;
-        }
-        const bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
-        line.ending = crlf ? "\r\n" : std::string(1, text[end]);
-        start = end + line.ending.size();
-        file.lines_.push_back(std::move(line));
-    }
+    // Each line keeps its own end, so that a file with mixed or stray line ends is written
+    // back as it was.
+    forEachLine(text, [&file](std::string_view line, std::string_view ending) {
+        file.lines_.push_back({std::string(line), std::string(ending)});
+    });
     return file;
+}
+
+std::string_view ProfileFile::decode(std::string_view bytes, std::string& decoded) {
+    std::string_view text = bytes;
+    if (bytes.starts_with(kUtf8Mark)) {
+        encoding_ = Encoding::Utf8;
+        text.remove_prefix(kUtf8Mark.size());
+    } else if (bytes.starts_with(kUtf16LeMark) || bytes.starts_with(kUtf16BeMark)) {
+        const bool bigEndian = bytes.starts_with(kUtf16BeMark);
+        encoding_ = bigEndian ? Encoding::Utf16Be : Encoding::Utf16Le;
+        const auto units = bytes.substr(kUtf16LeMark.size());
+        if (units.size() % 2 != 0) {
+            oddByte_ = units.back();
+        }
+        decoded = utf16::toUtf8(units, bigEndian);
+        text = decoded;
+    }
+    return text;
+}
+
+std::vector<ProfileLine> ProfileFile::OutlineOf(std::string_view bytes) {
+    ProfileFile reader;
+    std::string decoded;
+    const std::string_view text = reader.decode(bytes, decoded);
+    std::vector<ProfileLine> said;
+    int number = 0;
+    forEachLine(text, [&](std::string_view line, std::string_view) {
+        ProfileLine seen = reader.classify(line);
+        seen.number = ++number;
+        if (seen.kind != ProfileLine::Kind::Blank && seen.kind != ProfileLine::Kind::Comment) {
+            said.push_back(std::move(seen));
+        }
+    });
+    return said;
 }
 
 std::optional<std::string> ProfileFile::storedValue(std::string_view section,
@@ -153,33 +185,27 @@ std::optional<std::string> ProfileFile::storedValue(std::string_view section,
     return std::nullopt;
 }
 
-std::vector<ProfileLine> ProfileFile::outline() const {
-    std::vector<ProfileLine> outline;
-    outline.reserve(lines_.size());
-    for (const auto& line : lines_) {
-        ProfileLine seen;
-        seen.number = static_cast<int>(outline.size()) + 1;
-        const auto text = trim(line.text);
-        if (text.empty()) {
-            seen.kind = ProfileLine::Kind::Blank;
-        } else if (text.front() == ';') {
-            seen.kind = ProfileLine::Kind::Comment;
-        } else if (auto section = sectionOf(text)) {
-            seen.kind = ProfileLine::Kind::Section;
-            seen.name = *section;
-        } else if (auto entry = keyOf(text)) {
-            seen.kind = ProfileLine::Kind::Key;
-            seen.name = entry->key;
-            seen.value = unquoted(entry->value);
-            if (encoding_ != Encoding::Ansi) {
-                seen.value = cp1251::fromUtf8(seen.value);
-            }
-        } else {
-            seen.kind = ProfileLine::Kind::Other;
+ProfileLine ProfileFile::classify(std::string_view line) const {
+    ProfileLine seen;
+    const auto text = trim(line);
+    if (text.empty()) {
+        seen.kind = ProfileLine::Kind::Blank;
+    } else if (text.front() == ';') {
+        seen.kind = ProfileLine::Kind::Comment;
+    } else if (auto section = sectionOf(text)) {
+        seen.kind = ProfileLine::Kind::Section;
+        seen.name = *section;
+    } else if (auto entry = keyOf(text)) {
+        seen.kind = ProfileLine::Kind::Key;
+        seen.name = entry->key;
+        seen.value = unquoted(entry->value);
+        if (encoding_ != Encoding::Ansi) {
+            seen.value = cp1251::fromUtf8(seen.value);
         }
-        outline.push_back(std::move(seen));
+    } else {
+        seen.kind = ProfileLine::Kind::Other;
     }
-    return outline;
+    return seen;
 }
 
 std::optional<std::string> ProfileFile::read(std::string_view section, std::string_view key) const {

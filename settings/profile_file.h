@@ -57,8 +57,10 @@ class ProfileFile {
 
     Encoding encoding() const { return encoding_; }
 
-    // Every line of the file, in order.
-    std::vector<ProfileLine> outline() const;
+    // The lines of a file that say something (no blank line, no comment), in order, with their
+    // numbers; read straight from its bytes, so that a file of a million blank lines costs no
+    // more than its own size.
+    static std::vector<ProfileLine> OutlineOf(std::string_view bytes);
 
     // The file's bytes in its encoding. New lines end the way the file's first line does (CR LF
     // for a new file, CR in a file of nothing else).
@@ -70,6 +72,10 @@ class ProfileFile {
         std::string ending;  // "\r\n", "\n", or nothing for a last line without one
     };
 
+    // The file's text as UTF-8 or Windows-1251, its encoding and any odd byte taken note of;
+    // `decoded` holds it where it had to be converted.
+    std::string_view decode(std::string_view bytes, std::string& decoded);
+    ProfileLine classify(std::string_view line) const;
     std::optional<std::string> storedValue(std::string_view section, std::string_view key) const;
     void store(std::string_view section, std::string_view key, std::string_view text);
     void appendLine(std::string text);

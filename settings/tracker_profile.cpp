@@ -1,6 +1,7 @@
 #include "settings/tracker_profile.h"
 
 #include <cstdint>
+#include <fstream>
 #include <vector>
 
 #include "base/cp1251.h"
@@ -267,7 +268,7 @@ ProfileError ruleError(const std::vector<const ProfileLine*>& found, const Profi
 
 std::optional<ProfileError> LoadProfileText(FieldModel& model, std::string_view bytes,
                                             bool missingKeepDefaults, const ProfileJudge& judge) {
-    const auto outline = ProfileFile::parse(bytes).outline();
+    const auto outline = ProfileFile::OutlineOf(bytes);
     KeyLocator locator;
     for (const auto& line : outline) {
         if (auto error = locator.take(line)) {
@@ -306,16 +307,35 @@ std::optional<ProfileError> LoadProfileText(FieldModel& model, std::string_view 
     return std::nullopt;
 }
 
+std::optional<std::string> ReadProfileFile(const std::filesystem::path& path, std::string& why) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        why = std::filesystem::exists(path, error)
+                  ? "Файл " + Utf8FromPath(path) + " не обычный файл и не может быть профилем"
+                  : "Не удалось прочитать файл " + Utf8FromPath(path);
+        return std::nullopt;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(kLargestProfile + 1, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (in.bad() || (!in && !in.eof())) {
+        why = "Не удалось прочитать файл " + Utf8FromPath(path);
+        return std::nullopt;
+    }
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    if (bytes.size() > kLargestProfile) {
+        why = "Файл " + Utf8FromPath(path) + " слишком велик для профиля";
+        return std::nullopt;
+    }
+    return bytes;
+}
+
 std::optional<ProfileError> LoadProfile(FieldModel& model, const std::filesystem::path& path,
                                         bool missingKeepDefaults, const ProfileJudge& judge) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    if (!error && size > kLargestProfile) {
-        return ProfileError{{}, 0, "Файл " + Utf8FromPath(path) + " слишком велик для профиля"};
-    }
-    const auto bytes = readWholeFile(path);
+    std::string why;
+    const auto bytes = ReadProfileFile(path, why);
     if (!bytes) {
-        return ProfileError{{}, 0, "Не удалось прочитать файл " + Utf8FromPath(path)};
+        return ProfileError{{}, 0, why};
     }
     return LoadProfileText(model, *bytes, missingKeepDefaults, judge);
 }

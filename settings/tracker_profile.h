@@ -47,6 +47,11 @@ std::optional<ProfileError> LoadProfileText(FieldModel& model, std::string_view 
                                             bool missingKeepDefaults = false,
                                             const ProfileJudge& judge = {});
 
+// A profile file's bytes, at most a page of text's worth (1 MiB): anything larger, or anything
+// but a regular file (a pipe, a device that never ends), is refused with the reason (UTF-8)
+// before it is read, so that no input costs more than a few times that in memory.
+std::optional<std::string> ReadProfileFile(const std::filesystem::path& path, std::string& why);
+
 // The profile of the model's fields: CR LF, Windows-1251, keys in the settings file's order.
 std::string ProfileText(const FieldModel& model);
 

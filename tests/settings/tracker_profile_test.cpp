@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <algorithm>
 #include <string>
 
+#include "settings/profile_file.h"
 #include "settings/settings_file.h"
 #include "tests/support/every_field.h"
 #include "tests/support/temp_folder.h"
@@ -209,6 +214,44 @@ TEST(TrackerProfile, FilesAreSavedForTheUserAloneAndRefusedWithTheirPath) {
     FieldModel other;
     EXPECT_TRUE(SaveProfile(other, path).has_value());
     EXPECT_EQ(readBytes(path), ProfileText(configured));
+}
+
+}  // namespace
+}  // namespace korvan
+
+namespace korvan {
+namespace {
+
+TEST(ProfileFileRead, APageOfTextIsReadAndAnythingLargerOrEndlessIsRefusedUnread) {
+    testing::TempFolder folder;
+    std::string why;
+    const std::string page(std::size_t{1} << 20, '\n');
+    testing::writeBytes(folder / "page.ini", page);
+    const auto bytes = ReadProfileFile(folder / "page.ini", why);
+    ASSERT_TRUE(bytes) << why;
+    EXPECT_EQ(bytes->size(), page.size());
+    testing::writeBytes(folder / "more.ini", page + "\n");
+    EXPECT_FALSE(ReadProfileFile(folder / "more.ini", why));
+    EXPECT_NE(why.find("слишком велик"), std::string::npos) << why;
+    EXPECT_FALSE(ReadProfileFile(folder / "none.ini", why));
+#ifndef _WIN32
+    EXPECT_FALSE(ReadProfileFile("/dev/zero", why));
+    EXPECT_NE(why.find("не обычный файл"), std::string::npos) << why;
+    ASSERT_EQ(::mkfifo((folder / "pipe.ini").c_str(), 0600), 0);
+    EXPECT_FALSE(ReadProfileFile(folder / "pipe.ini", why));  // refused, not waited on
+#endif
+}
+
+TEST(ProfileFileRead, TheOutlineKeepsOnlyWhatTheLinesSayWithTheirNumbers) {
+    const auto outline =
+        ProfileFile::OutlineOf("\r\n; note\r\n[SERVER]\r\n\n\rPort = \"2224\"\r\n");
+    ASSERT_EQ(outline.size(), 2u);
+    EXPECT_EQ(outline[0].kind, ProfileLine::Kind::Section);
+    EXPECT_EQ(outline[0].number, 3);
+    EXPECT_EQ(outline[1].kind, ProfileLine::Kind::Key);
+    EXPECT_EQ(outline[1].number, 6);
+    EXPECT_EQ(outline[1].name, "Port");
+    EXPECT_EQ(outline[1].value, "2224");
 }
 
 }  // namespace
