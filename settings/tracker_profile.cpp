@@ -1,6 +1,7 @@
 #include "settings/tracker_profile.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <vector>
 
@@ -32,13 +33,30 @@ bool isNumberOrAddress(Field field) {
     }
 }
 
+// Text of a profile as a message may carry it: UTF-8, whatever bytes the file held, and a
+// control character as "\xNN", so that no terminal takes it for a command of its own.
+std::string printable(std::string_view cp1251Text) {
+    std::string text;
+    for (const char c : cp1251Text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            text += escaped;
+        } else {
+            text += cp1251::toUtf8(std::string_view(&c, 1));
+        }
+    }
+    return text;
+}
+
 // A stored value as the message shows it: UTF-8, and short enough for a message box.
 std::string shown(std::string_view value) {
     constexpr std::size_t kLongest = 40;
     if (value.size() <= kLongest) {
-        return "«" + cp1251::toUtf8(value) + "»";
+        return "«" + printable(value) + "»";
     }
-    return "«" + cp1251::toUtf8(value.substr(0, kLongest)) + "…»";
+    return "«" + printable(value.substr(0, kLongest)) + "…»";
 }
 
 // "Число от 1 до 65535" as it reads after a colon.
@@ -198,11 +216,12 @@ class KeyLocator {
 
     std::optional<ProfileError> takeKey(const ProfileLine& line) {
         if (!sectionSeen_) {
-            return errorAt(line, line.name, "ключ " + line.name + " стоит до первого раздела");
+            return errorAt(line, printable(line.name),
+                           "ключ " + printable(line.name) + " стоит до первого раздела");
         }
         const SettingsKey* key = known_ ? trackerKey(*known_, line.name) : nullptr;
         if (!key) {
-            const auto name = section_ + '/' + line.name;
+            const auto name = printable(section_) + '/' + printable(line.name);
             return errorAt(line, name, "ключ " + name + " не относится к настройкам трекера");
         }
         const auto*& first = found[static_cast<std::size_t>(key - SettingsKeys().data())];

@@ -256,3 +256,23 @@ TEST(ProfileFileRead, TheOutlineKeepsOnlyWhatTheLinesSayWithTheirNumbers) {
 
 }  // namespace
 }  // namespace korvan
+
+namespace korvan {
+namespace {
+
+TEST(ProfileFileRead, AMessageCarriesNoControlCharacterAndNoRawByteOfTheFile) {
+    FieldModel model;
+    // An unknown key with a Cyrillic letter (a Windows-1251 byte) and a terminal's escape.
+    const std::string bytes = "[SERVER]\r\n" + ansi("Ключ") + "\x1B[2J=1\r\n";
+    const auto error = LoadProfileText(model, bytes);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->message,
+              "Строка 2: ключ SERVER/Ключ\\x1B[2J не относится к настройкам трекера");
+    const auto value = LoadProfileText(model, "[DEVICE]\r\nPeriodDef=5\x07\r\n", true);
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->message.find('\x07'), std::string::npos) << value->message;
+    EXPECT_NE(value->message.find("\\x07"), std::string::npos) << value->message;
+}
+
+}  // namespace
+}  // namespace korvan
