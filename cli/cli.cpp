@@ -266,6 +266,13 @@ Run::ProfileWritten Run::writeProfile(FieldModel& model, const ListedDevice& tra
         done.recorded = database == nullptr || (w.recorded.stored && w.recorded.saved);
     }
     done.said = StatusText(model);
+    if (done.written && !done.recorded) {
+        // The window keeps such a record for its next save; this program ends before one, so
+        // it says what is true: written, not recorded, and why.
+        done.said = "Трекер " + utf8(model.text(Field::SerNum)) +
+                    " записан, но не внесён в базу: " + done.said;
+        return done;
+    }
     for (const auto& box : boxes.boxes) {
         done.said += "; " + box.text;
     }
@@ -438,7 +445,7 @@ int Run::write() {
         return fail(kFailed, said, "Исправьте сказанное и повторите запись.");
     }
     if (!done.recorded) {
-        return fail(kFileProblem, said, "Трекер записан, но база не сохранена: проверьте файл.");
+        return fail(kFileProblem, said, "Проверьте файл базы и внесите трекер, записав его снова.");
     }
     if (o_.json) {
         out() << JsonObject()

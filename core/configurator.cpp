@@ -359,11 +359,16 @@ void Configurator::Button5Click() {
     startDeviceWork(
         [this, verify, configuration = ConfigurationFromForm(model_)](Progress& progress) {
             // The database's file, if one must be named, is asked for on the window's thread once
-            // the fields have passed and before the tracker is touched.
-            const auto nameDatabase = [this] {
-                window_.call([this] { NameDatabaseBeforeWrite(database_); });
+            // the fields have passed and before the tracker is touched; a device the database
+            // could not take is found there too, and the tracker is not written.
+            const BeforeOpening prepareDatabase = [this, &configuration] {
+                auto refusal = std::make_shared<std::optional<std::string>>();
+                window_.call([this, refusal, written = AsWritten(configuration)] {
+                    *refusal = PrepareDatabaseForWrite(database_, written);
+                });
+                return *refusal;
             };
-            auto outcome = WriteConfiguration(link_, configuration, progress, nameDatabase);
+            auto outcome = WriteConfiguration(link_, configuration, progress, prepareDatabase);
             std::optional<Verification> verification;
             if (verify && outcome.succeeded()) {
                 verification = VerifyWritten(link_, outcome.written, progress);

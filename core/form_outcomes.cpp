@@ -70,10 +70,15 @@ void ShowVerification(FieldModel& model, MessageBoxes& boxes, const Verification
     model.setStatusMessage("Отличается от трекера: " + listed);
 }
 
-void NameDatabaseBeforeWrite(DeviceDatabase& database) {
+std::optional<std::string> PrepareDatabaseForWrite(DeviceDatabase& database,
+                                                   const TrackerConfiguration& configuration) {
     if (database.needsSaveName()) {
         database.ChooseSaveFile();
     }
+    if (auto why = database.WhyNotRecordable(RecordOf(configuration))) {
+        return "Трекер не записан: его нельзя будет внести в базу — " + *why + ".";
+    }
+    return std::nullopt;
 }
 
 DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase& database,
@@ -120,7 +125,7 @@ DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase
     return recorded;
 }
 
-DeviceRecorded RecordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written) {
+DeviceRecord RecordOf(const TrackerConfiguration& written) {
     DeviceRecord record;
     record.serial = LeadingInteger(written.identity.serialNumber).value_or(0);
     record.password = written.server.password;
@@ -128,7 +133,11 @@ DeviceRecorded RecordWrittenDevice(DeviceDatabase& database, const TrackerConfig
     record.sendPeriod = LeadingInteger(written.recording.sendingPeriod.text).value_or(0);
     record.serverIp = written.server.address;
     record.serverPort = written.server.port;
-    const RecordStored stored = database.StoreDeviceRecord(std::move(record));
+    return record;
+}
+
+DeviceRecorded RecordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written) {
+    const RecordStored stored = database.StoreDeviceRecord(RecordOf(written));
     const bool saved = database.SaveClick();
     return {stored != RecordStored::ListFull, saved};
 }
@@ -145,11 +154,14 @@ FormWritten WriteFromForm(Link& link, FieldModel& model, DeviceDatabase* databas
                           MessageBoxes& boxes, bool verify) {
     NoProgress progress;
     FormWritten written;
-    written.outcome = WriteConfiguration(link, ConfigurationFromForm(model), progress, [database] {
-        if (database != nullptr) {
-            NameDatabaseBeforeWrite(*database);
-        }
-    });
+    const TrackerConfiguration configuration = ConfigurationFromForm(model);
+    written.outcome = WriteConfiguration(
+        link, configuration, progress, [database, &configuration]() -> std::optional<std::string> {
+            if (database == nullptr) {
+                return std::nullopt;
+            }
+            return PrepareDatabaseForWrite(*database, AsWritten(configuration));
+        });
     if (verify && written.outcome.succeeded()) {
         written.verification = VerifyWritten(link, written.outcome.written, progress);
         ApplyVerification(written.outcome, *written.verification);

@@ -33,9 +33,14 @@ DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase
 DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase* database,
                           const WriteOutcome& written);
 
-// A write whose database file is not named yet asks for it before the tracker is touched, so
-// that no dialog waits in the middle of the wire.
-void NameDatabaseBeforeWrite(DeviceDatabase& database);
+// Before a write touches the tracker: a database file not named yet is asked for, so that no
+// dialog waits in the middle of the wire, and what would keep the device from being recorded
+// is found (UTF-8), so that no tracker is written that the database cannot take.
+std::optional<std::string> PrepareDatabaseForWrite(DeviceDatabase& database,
+                                                   const TrackerConfiguration& configuration);
+
+// The record of the device a configuration is written to.
+DeviceRecord RecordOf(const TrackerConfiguration& written);
 
 // The read and the write driven from the form on the caller's own thread, as the core object
 // drives them across its two: the form read into a configuration, the operation, its outcome

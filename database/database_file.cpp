@@ -223,6 +223,17 @@ DatabaseLoad LoadDatabase(FieldModel& model, RecordList& records) {
     return DatabaseLoad::Read;
 }
 
+bool DatabaseHoldsRecord(const DeviceRecord& record) {
+    DeviceRecord cut = record;
+    cut.cutToWidths();
+    RecordList one;
+    one.AddOrReplaceRecord(cut);
+    const std::string text = DatabaseFileText(one);
+    const auto lines = SplitLines(text);
+    const auto back = lines.size() > 2 ? recordOf(lines[2]) : std::nullopt;
+    return back && *back == cut && cut.password == record.password;
+}
+
 std::string DatabaseFileText(const RecordList& records) {
     std::string out(kHeaderLine);
     out += countLine(records);

@@ -50,6 +50,10 @@ DatabaseLoad LoadDatabase(FieldModel& model, RecordList& records);
 // True when both files were written. A new server file is readable by the user only.
 bool SaveDatabase(FieldModel& model, const RecordList& records);
 
+// Whether the record reads back from the file as it is: a password or another text with "; "
+// and a key after it, or with a line break, would come back cut or changed.
+bool DatabaseHoldsRecord(const DeviceRecord& record);
+
 // The files' contents, byte for byte.
 std::string DatabaseFileText(const RecordList& records);
 std::string ServerFileText(const RecordList& records);

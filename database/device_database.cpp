@@ -4,6 +4,10 @@
 #include <filesystem>
 #include <system_error>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "base/cp1251.h"
 #include "base/file_lock.h"
 #include "base/file_names.h"
@@ -209,6 +213,71 @@ std::optional<RecordList> DeviceDatabase::mergedWithFile() {
         }
     }
     return onDisk;
+}
+
+namespace {
+
+// The save writes ".<name>.<8 hex digits>.tmp" beside each file first.
+constexpr std::size_t kTemporaryNameExtra = 14;
+constexpr std::size_t kLongestFileName = 255;
+// What a save needs on the disk beyond the files it replaces: both new files are written
+// before the old ones go.
+constexpr std::uintmax_t kSaveRoom = 64 * 1024;
+
+std::optional<std::string> whyNotWritable(const std::filesystem::path& file) {
+    std::error_code error;
+    const std::string name = Utf8FromPath(file);
+    if (file.filename().string().size() + kTemporaryNameExtra > kLongestFileName) {
+        return "имя файла " + name + " слишком длинное для сохранения";
+    }
+    const auto folder =
+        file.parent_path().empty() ? std::filesystem::path(".") : file.parent_path();
+    if (!std::filesystem::is_directory(folder, error)) {
+        return "нет папки " + Utf8FromPath(folder);
+    }
+#ifndef _WIN32
+    if (::access(folder.c_str(), W_OK) != 0) {
+        return "в папку " + Utf8FromPath(folder) + " нельзя записывать";
+    }
+    if (std::filesystem::exists(file, error) && ::access(file.c_str(), W_OK) != 0) {
+        return "файл " + name + " только для чтения";
+    }
+#endif
+    const auto space = std::filesystem::space(folder, error);
+    const auto size = std::filesystem::file_size(file, error);
+    const std::uintmax_t needed = (error ? 0 : size) * 2 + kSaveRoom;
+    if (!error && space.available < needed) {
+        return "на диске нет места для сохранения " + name;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> DeviceDatabase::WhyNotRecordable(const DeviceRecord& record) const {
+    if (model_.DatabasePath.empty() || model_.text(Field::DbFileName).empty()) {
+        return std::string("не выбран файл базы устройств");
+    }
+    if (!mayOverwrite()) {
+        return "файл " + std::string(FileNamePart(unreadPath_)) +
+               " не был прочитан и не будет перезаписан";
+    }
+    const auto path = PathFromUtf8(model_.DatabasePath);
+    for (const auto& file : {path, PathFromUtf8(ServerFilePath(model_.DatabasePath))}) {
+        if (auto why = whyNotWritable(file)) {
+            return why;
+        }
+    }
+    if (records_.FindRecord(record.serial) < 0 && records_.size() >= RecordList::kCapacity) {
+        static_assert(RecordList::kCapacity == 1024, "the message names the capacity");
+        return std::string("в базе уже 1024 записи");
+    }
+    if (!DatabaseHoldsRecord(record)) {
+        return std::string(
+            "пароль или адрес сервера нельзя сохранить в базе целиком: в нём "
+            "«;» перед пробелом или табуляцией, или перевод строки");
+    }
+    return std::nullopt;
 }
 
 bool DeviceDatabase::needsSaveName() const {

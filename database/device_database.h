@@ -53,6 +53,11 @@ class DeviceDatabase {
     std::chrono::milliseconds lockPatience = std::chrono::seconds(5);
     // A save would ask for a file first: none is named, or the one named could not be read.
     bool needsSaveName() const;
+    // Why the device written next could not be recorded, asked before the tracker is touched:
+    // no file named, a file that could not be read, a folder or file that may not be written,
+    // no room on the disk, a name too long for the save's temporary file, no room in the list,
+    // a password the file cannot hold whole. UTF-8; nothing when it can be.
+    std::optional<std::string> WhyNotRecordable(const DeviceRecord& record) const;
     // A device was recorded since the list was last read or saved.
     bool hasUnsavedRecords() const { return unsaved_; }
     void SaveAsClick();

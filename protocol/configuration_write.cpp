@@ -66,7 +66,7 @@ bool formatEveryStep(SetContext& context) {
 class Write {
   public:
     Write(Link& link, const TrackerConfiguration& configuration, Progress& progress,
-          const std::function<void()>& beforeOpening)
+          const BeforeOpening& beforeOpening)
         : outcome_(started(configuration)),
           context_(outcome_.written),
           session_(link, outcome_, progress, stepCount()),
@@ -143,7 +143,12 @@ class Write {
 
     bool askedBeforeOpening() {
         if (beforeOpening_) {
-            beforeOpening_();
+            if (auto refusal = beforeOpening_()) {
+                outcome_.ending = Ending::NotStarted;
+                outcome_.messages.push_back({Severity::Fatal, cp1251::fromUtf8(*refusal),
+                                             Place::MessageBox, MessageIcon::Error});
+                return false;
+            }
         }
         if (link_.cancelRequested()) {
             outcome_.ending = Ending::Cancelled;
@@ -358,13 +363,13 @@ class Write {
     SetContext context_;
     Session session_;
     Link& link_;
-    const std::function<void()>& beforeOpening_;
+    const BeforeOpening& beforeOpening_;
 };
 
 }  // namespace
 
 WriteOutcome WriteConfiguration(Link& link, const TrackerConfiguration& configuration,
-                                Progress& progress, const std::function<void()>& beforeOpening) {
+                                Progress& progress, const BeforeOpening& beforeOpening) {
     return Write(link, configuration, progress, beforeOpening).run();
 }
 

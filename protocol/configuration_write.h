@@ -1,6 +1,8 @@
 #pragma once
 
 #include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "link/link.h"
@@ -22,11 +24,12 @@ struct WriteOutcome : Outcome {
 // method. It succeeds only when every step was confirmed; then, and only then, the device is
 // recorded by whoever ran it. `beforeOpening` runs once every field has passed its checks and
 // before the link opens: what must be asked of the technician is asked there, never with the
-// tracker half written. A cancel meanwhile ends the write before it touches the tracker. The
-// link is closed on every path.
+// tracker half written, and what would keep the device from being recorded is found there; its
+// answer, when it has one (UTF-8), refuses the write. A cancel meanwhile ends the write before
+// it touches the tracker. The link is closed on every path.
+using BeforeOpening = std::function<std::optional<std::string>()>;
 WriteOutcome WriteConfiguration(Link& link, const TrackerConfiguration& configuration,
-                                Progress& progress,
-                                const std::function<void()>& beforeOpening = {});
+                                Progress& progress, const BeforeOpening& beforeOpening = {});
 
 // The configuration as a write would send it: every number brought into its limits and every
 // control point's minutes and fractions filled in as the write does, so that it compares with

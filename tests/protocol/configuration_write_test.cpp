@@ -1,6 +1,7 @@
 #include "protocol/configuration_write.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -471,7 +472,7 @@ TEST_F(Write, AFieldWithoutANumberEndsTheWriteWithAMessageNamingIt) {
     EXPECT_FALSE(databaseWritten());
 }
 
-TEST_F(Write, ADeviceAFullDatabaseCannotTakeIsToldAfterTheWrite) {
+TEST_F(Write, ADeviceTheDatabaseCannotTakeIsRefusedBeforeTheTrackerIsTouched) {
     std::string contents = "Zentracor database 1.3\r\n1024 records\r\n";
     for (int serial = 1; serial <= 1024; ++serial) {
         contents += std::to_string(serial) + ":\tPASSWORD=abcdefgh;\r\n";
@@ -479,11 +480,39 @@ TEST_F(Write, ADeviceAFullDatabaseCannotTakeIsToldAfterTheWrite) {
     testing::writeBytes(folder / "fleet.zcf", contents);
     database.OpenClick();  // Cancel: the current database is read
     write();
-    expectStatus("Данные успешно записаны в устройство", StatusColour::Black);
+    EXPECT_TRUE(sent().empty());
     ASSERT_EQ(desktop.messages.size(), 1u);
-    EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Error);
     EXPECT_EQ(desktop.messages[0].text,
-              "В базе уже 1024 записи: устройство 90001 в неё не добавлено");
+              "Трекер не записан: его нельзя будет внести в базу — в базе уже 1024 записи.");
+    EXPECT_EQ(model.statusColour(), StatusColour::Red);
+
+    // A device already in the list takes its place again.
+    contents.replace(contents.find("\r\n1024:"), 7, "\r\n90001:");
+    testing::writeBytes(folder / "fleet.zcf", contents);
+    database.OpenClick();
+    desktop.messages.clear();
+    write();
+    expectStatus("Данные успешно записаны в устройство", StatusColour::Black);
+    EXPECT_TRUE(desktop.messages.empty());
+
+    // A password the file would give back cut, a read-only file: refused alike.
+    desktop.messages.clear();
+    tracker->clearRecord();
+    model.setText(Field::edPassword, "ab; PIN=");
+    write();
+    EXPECT_TRUE(sent().empty());
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_NE(desktop.messages[0].text.find("пароль"), std::string::npos);
+    model.setText(Field::edPassword, "Fleet_07");
+    if (::geteuid() != 0) {  // root writes a read-only file all the same
+        std::filesystem::permissions(folder / "fleet.zcf", std::filesystem::perms::owner_read);
+        desktop.messages.clear();
+        write();
+        EXPECT_TRUE(sent().empty());
+        ASSERT_EQ(desktop.messages.size(), 1u);
+        EXPECT_NE(desktop.messages[0].text.find("только для чтения"), std::string::npos);
+    }
 }
 
 // One field changed to `text`, the write tried, the field put back: the write must be refused

@@ -111,6 +111,7 @@ TEST_F(Keyboard, TabGoesThroughTheButtonsThenTheShownPageThenView) {
 }
 
 TEST_F(Keyboard, EnterAndSpaceClickTheFocusedButtonAndNothingElse) {
+    desktop.saveFallback = (folder / "fleet.zcf").string();  // the database the write records in
     bridge.plug(sim::SimulatedTracker::Configured("90001"));
     core.DeviceChanged();
     auto* write = widget<QPushButton>("Button5");
