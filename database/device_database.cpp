@@ -74,7 +74,8 @@ void DeviceDatabase::openCurrent() {
         }
         case DatabaseLoad::CannotOpen:
             // Taken as a new database; the file is created by the first save.
-            model_.setStatusMessage("Создан новый файл");
+            // Said as it is: nothing is on the disk until the first device is recorded.
+            model_.setStatusMessage("Новая база: файл будет создан при первой записи трекера");
             ClearRecords();
             break;
         case DatabaseLoad::NoFileName:

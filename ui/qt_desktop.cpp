@@ -89,7 +89,13 @@ std::optional<std::string> QtDesktop::chooseProfileToSave() {
 }
 
 void QtDesktop::showFile(const std::string& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)))) {
+        // The desktop has no program for the file's type: the window says so, with the file's
+        // path, rather than a line on a terminal nobody watches.
+        message(MessageIcon::Warning,
+                "Не удалось открыть файл " + path +
+                    ": для файлов этого типа на компьютере не выбрана программа.");
+    }
 }
 
 void QtDesktop::message(MessageIcon icon, std::string_view text) {

@@ -218,3 +218,31 @@ TEST_F(Proving, TheStatusLineTellsThePresentAfterARefusalAndAnUnplug) {
 
 }  // namespace
 }  // namespace korvan
+
+namespace korvan {
+namespace {
+
+TEST_F(Proving, WithoutADatabaseTheWriteAsksOnceAndACancelLeavesTheTrackerUntouched) {
+    model.DatabasePath.clear();
+    model.setText(Field::DbFileName, "");
+    auto& tracker = bridge.plug(SimulatedTracker::Configured("90001"));
+    tracker.clearRecord();
+    desktop.saveAnswers = {std::nullopt};
+    const int before = desktop.dialogsShown;
+    core.Button5Click();
+    EXPECT_EQ(desktop.dialogsShown - before, 1);
+    EXPECT_TRUE(tracker.commands().empty());
+    EXPECT_EQ(status(),
+              "Трекер не записан: его нельзя будет внести в базу — не выбран файл базы устройств.");
+    EXPECT_EQ(model.statusColour(), StatusColour::Red);
+
+    // Named at the second try: the tracker is written and recorded, and nothing more is asked.
+    desktop.saveAnswers = {(folder / "fleet.zcf").string()};
+    core.Button5Click();
+    EXPECT_EQ(desktop.dialogsShown - before, 2);
+    EXPECT_EQ(status(), "Данные успешно записаны в устройство");
+    EXPECT_NE(testing::readBytes(folder / "fleet.zcf").find("90001:"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvan

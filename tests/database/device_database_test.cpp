@@ -87,7 +87,8 @@ TEST_F(Database, FirstStartAsksForADatabaseAndTakesANewOne) {
     EXPECT_EQ(dialogs.openReasons, std::vector{DatabaseDialogs::OpenReason::FirstStart});
     EXPECT_EQ(model.DatabasePath, at("fleet.zcf"));
     EXPECT_EQ(model.text(Field::DbFileName), "fleet.zcf");
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Создан новый файл"));
+    EXPECT_EQ(model.text(Field::CommandInfo),
+              ansi("Новая база: файл будет создан при первой записи трекера"));
     EXPECT_FALSE(std::filesystem::exists(folder / "fleet.zcf"));  // created by the first save
 
     written("00007");
@@ -143,7 +144,8 @@ TEST_F(Database, AStoredNameWithoutExtensionIsTheFileWhenThatFileExists) {
 TEST_F(Database, AStoredDatabaseThatCannotBeReadAsksForANameAtTheFirstSave) {
     model.DatabasePath = at("gone.zcf");
     database.StartUp();
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Создан новый файл"));
+    EXPECT_EQ(model.text(Field::CommandInfo),
+              ansi("Новая база: файл будет создан при первой записи трекера"));
     EXPECT_EQ(model.text(Field::DbFileName), "");
     written("00003");
     database.StoreDeviceRecord(record);

@@ -87,6 +87,19 @@ TEST_F(DesktopLook, MessageBoxesAreTitledKorvanWithRussianButtons) {
                });
 }
 
+TEST_F(DesktopLook, AFileTheDesktopHasNoProgramForIsToldWithItsPath) {
+    // The test's desktop (Qt's offscreen platform) opens nothing, as a desktop with no program
+    // chosen for ".zcf" does.
+    qtDesktop.setWindow(window.get());
+    const std::string path = (folder / "fleet.zcf").string();
+    whileModal([&] { qtDesktop.showFile(path); },
+               [&path](QWidget& box) {
+                   EXPECT_NE(static_cast<QMessageBox&>(box).text().toStdString().find(path),
+                             std::string::npos);
+                   static_cast<QMessageBox&>(box).accept();
+               });
+}
+
 TEST_F(DesktopLook, OnceTheProgramIsToldToStopDialogsCloseAndNoneOpens) {
     qtDesktop.setWindow(window.get());
     bool answered = true;
