@@ -253,6 +253,40 @@ TEST_F(Cli, TheProvisioningLineWritesATrackerOncePerPlugAndStopsAtItsCount) {
     EXPECT_EQ(output.str().find("90032"), std::string::npos);
 }
 
+TEST_F(Cli, TheLineRemembersWrittenTrackersThroughAListingThatMissedOneAndStopsBetweenTwo) {
+    // A listing that could not read one device's strings says nothing of whether the trackers
+    // written are still there: they are not written again.
+    trackers.plug(SimulatedTracker::Configured("90041"));
+    trackers.plug(SimulatedTracker::Configured("90042"));
+    script = [this](int look) {
+        if (look == 3) {
+            trackers.failNext(sim::BridgeCall::Description, BridgeStatus::Failed);
+        } else if (look == 6) {
+            stop = true;
+        }
+    };
+    const auto profile = profileFile();
+    EXPECT_EQ(run({"provision", "--profile", profile, "--database", file("fleet.zcf")}),
+              cli::kDone);
+    EXPECT_NE(output.str().find("Итого: записано 2, с ошибкой 0"), std::string::npos)
+        << output.str();
+
+    // Ctrl+C while the first of two trackers of one listing is written (here as it is pulled
+    // out): the second is not started.
+    trackers.unplug(1);
+    trackers.unplug(0);
+    trackers.plug(SimulatedTracker::Configured("90051"));
+    trackers.plug(SimulatedTracker::Configured("90052"));
+    trackers.tracker(0).injectFault({.kind = Fault::Kind::Unplug, .command = "FL_CHANGE_NDIST,"});
+    stop = false;
+    script = [](int) {};
+    trackers.onDevicesChanged = [this] { stop = true; };
+    EXPECT_EQ(run({"provision", "--profile", profile, "--database", file("fleet2.zcf")}),
+              cli::kFailed);
+    EXPECT_NE(output.str().find("90051"), std::string::npos) << output.str();
+    EXPECT_EQ(output.str().find("90052"), std::string::npos) << output.str();
+}
+
 TEST_F(Cli, MissingKeysTakeTheFirstRunsValuesOnlyWhenAskedAndNeverATrackersOwn) {
     auto& tracker = trackers.plug(SimulatedTracker::Configured("90001"));
     tracker.settings.recordingPeriod = 33;  // what the tracker holds before

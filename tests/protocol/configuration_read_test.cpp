@@ -40,6 +40,19 @@ class Read : public ::testing::Test {
     }
 };
 
+TEST_F(Read, EachCounterPeriodIsItsOwnHalfOfTheWordWhateverItsTopBit) {
+    auto& tracker = plug(SimulatedTracker::Configured());
+    // Both halves with their top bit set, and neither all ones (an erased word).
+    tracker.settings.counterPeriods = 0xFFFE8001u;
+    ASSERT_TRUE(read());
+    EXPECT_EQ(model.text(Field::CounterTime), "32769");
+    EXPECT_EQ(model.text(Field::CounterTime34), "65534");
+    tracker.settings.counterPeriods = 0x0001FFFFu;
+    ASSERT_TRUE(read());
+    EXPECT_EQ(model.text(Field::CounterTime), "65535");
+    EXPECT_EQ(model.text(Field::CounterTime34), "1");
+}
+
 TEST_F(Read, AConfiguredTrackerFillsEveryField) {
     auto& tracker = plug(SimulatedTracker::Configured());
     model.setText(Field::Point2Latmm, "12");

@@ -158,6 +158,16 @@ TEST_F(DebugLog, ErasingAsksFirstAndJudgesTheReply) {
     }
 }
 
+TEST_F(DebugLog, AnEraseTheTrackerNeverAnswersIsNotTakenAsDone) {
+    desktop.confirmAnswer = true;
+    tracker.injectFault(
+        {.kind = Fault::Kind::NoReply, .command = "DEBUG_CLEAR_LOG$", .times = 100});
+    clear();
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Error);
+    EXPECT_NE(desktop.messages[0].text, "Отладочный журнал стерт");
+}
+
 TEST_F(DebugLog, ACancelWhileTheFileIsChosenLeavesTheFileAsItWas) {
     testing::writeBytes(file, "kept");
     desktop.logAnswers = {file};
