@@ -1,5 +1,7 @@
 #include "database/device_database.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -9,6 +11,7 @@
 #endif
 
 #include "base/cp1251.h"
+#include "base/file_io.h"
 #include "base/file_lock.h"
 #include "base/file_names.h"
 #include "base/scan.h"
@@ -70,6 +73,7 @@ void DeviceDatabase::openCurrent() {
             model_.setText(Field::CommandInfo, cp1251::fromUtf8("Файл ") +
                                                    model_.text(Field::DbFileName) +
                                                    cp1251::fromUtf8(" открыт") + countNote);
+            mendServerFile();
             break;
         }
         case DatabaseLoad::CannotOpen:
@@ -181,7 +185,54 @@ bool DeviceDatabase::SaveClick() {
     return saved;
 }
 
+namespace {
+
+// A save's temporary file of `file` (".fleet.zcf.<8 hex digits>.tmp"), left by a program that
+// ended in the middle of its save.
+bool isTemporaryOf(const std::filesystem::path& candidate, const std::filesystem::path& file) {
+    const std::string name = candidate.filename().string();
+    const std::string prefix = "." + file.filename().string() + ".";
+    if (!name.starts_with(prefix) || !name.ends_with(".tmp") ||
+        name.size() != prefix.size() + 8 + 4) {
+        return false;
+    }
+    return std::all_of(name.begin() + static_cast<long>(prefix.size()), name.end() - 4,
+                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
+}
+
+// Under the lock no save of another program is under way: what temporary files are left beside
+// the two files are a crash's, and they hold passwords.
+void removeLeftTemporaries(const std::filesystem::path& database,
+                           const std::filesystem::path& server) {
+    std::error_code error;
+    const auto folder =
+        database.parent_path().empty() ? std::filesystem::path(".") : database.parent_path();
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (isTemporaryOf(entry.path(), database) || isTemporaryOf(entry.path(), server)) {
+            std::filesystem::remove(entry.path(), error);
+        }
+    }
+}
+
+}  // namespace
+
+void DeviceDatabase::mendServerFile() {
+    const auto server = PathFromUtf8(ServerFilePath(model_.DatabasePath));
+    const std::string wanted = ServerFileText(records_);
+    if (readWholeFile(server) == wanted) {
+        return;
+    }
+    std::string why;
+    const FileLock lock =
+        FileLock::Take(PathFromUtf8(model_.DatabasePath), std::chrono::seconds(1), why);
+    if (lock.held()) {
+        writeFileAtomically(server, wanted, NewFileAccess::OwnerOnly);
+    }
+}
+
 std::optional<RecordList> DeviceDatabase::mergedWithFile() {
+    removeLeftTemporaries(PathFromUtf8(model_.DatabasePath),
+                          PathFromUtf8(ServerFilePath(model_.DatabasePath)));
     // Read into a form of its own: the reader's messages are not the window's unless it fails.
     FieldModel reading;
     reading.DatabasePath = model_.DatabasePath;

@@ -80,6 +80,9 @@ class DeviceDatabase {
     // The file as it is now, with this program's own records applied; nothing when it cannot
     // be read, which is told.
     std::optional<RecordList> mergedWithFile();
+    // The server file made again from the list where it says otherwise (a save cut between its
+    // two files), under the database's lock; quietly left where it cannot be written.
+    void mendServerFile();
     void takeChosenPath(const std::string& chosen);
     void openCurrent();
     bool mayOverwrite() const;

@@ -402,3 +402,31 @@ TEST_F(Database, AFileWhoseCountSaysFewerIsReadWholeAndItsCountMendedByTheSave) 
 
 }  // namespace
 }  // namespace korvan
+
+namespace korvan {
+namespace {
+
+TEST_F(Database, ASaveCutBetweenItsTwoFilesIsMendedAndItsTemporaryFilesGo) {
+    // The database file was replaced, the server file not: it still holds an old password.
+    writeBytes(folder / "fleet.zcf",
+               "Zentracor database 1.3\r\n2 records\r\n00001:\tPASSWORD=NewPass1;\r\n"
+               "00002:\tPASSWORD=bbbbbbbb;\r\n");
+    writeBytes(folder / "fleet-srv.zcf",
+               "Zentracor database 1.3\r\n1 records\r\n00001:\tPASSWORD=OldPass1;\r\n");
+    writeBytes(folder / ".fleet-srv.zcf.0badc0de.tmp", "a password or two");
+    writeBytes(folder / ".fleet.zcf.notmine.tmp", "the user's own");
+    model.DatabasePath = at("fleet.zcf");
+    database.OpenLastClick();
+    EXPECT_EQ(readBytes(folder / "fleet-srv.zcf"),
+              "Zentracor database 1.3\r\n2 records\r\n00001:\tPASSWORD=NewPass1;\r\n"
+              "00002:\tPASSWORD=bbbbbbbb;\r\n");
+
+    written("00003");
+    database.StoreDeviceRecord(record);
+    ASSERT_TRUE(database.SaveClick());
+    EXPECT_FALSE(std::filesystem::exists(folder / ".fleet-srv.zcf.0badc0de.tmp"));
+    EXPECT_TRUE(std::filesystem::exists(folder / ".fleet.zcf.notmine.tmp"));
+}
+
+}  // namespace
+}  // namespace korvan
