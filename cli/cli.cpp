@@ -287,7 +287,7 @@ void Run::tellDifferences(const std::vector<Difference>& differences) {
 
 void Run::warnBrokenRules(const FieldModel& model) {
     for (const FieldBreak& broken : BrokenFields(model)) {
-        const bool secret = broken.field == Field::edPassword || broken.field == Field::WiFiKey;
+        const bool secret = IsSecret(broken.field);
         env_.err() << "korvan-cli: в трекере «" << broken.name << "» = «"
                    << (secret ? "********" : utf8(model.text(broken.field)))
                    << "», а нужно: " << broken.rule << "; запись такого значения будет отклонена\n";
@@ -373,9 +373,10 @@ int Run::read() {
         FieldModel shown;
         shown.restore(model.snapshot());
         if (!o_.showSecrets) {
-            for (Field secret : {Field::edPassword, Field::WiFiKey}) {
-                if (!shown.text(secret).empty()) {
-                    shown.setText(secret, "********");
+            for (int i = 0; i < kFieldCount; ++i) {
+                const auto field = static_cast<Field>(i);
+                if (IsSecret(field) && !shown.text(field).empty()) {
+                    shown.setText(field, "********");
                 }
             }
         }

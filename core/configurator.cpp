@@ -387,7 +387,7 @@ void Configurator::Button5Click() {
         });
 }
 
-void Configurator::VerifyClick() {
+void Configurator::CompareWithTracker() {
     if (operationRunning()) {
         return;
     }

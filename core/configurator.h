@@ -107,7 +107,7 @@ class Configurator {
     void Button5Click();
     // Ctrl+Alt+V: reads the tracker back and compares it with the fields, marking each field
     // it holds otherwise.
-    void VerifyClick();
+    void CompareWithTracker();
     void ClearDebugLog();
     void ReadDebugLog(bool fullRead);
     void OpenClick();

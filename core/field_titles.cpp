@@ -116,7 +116,7 @@ std::string ShownValue(const FieldModel& model, const SettingsKey& key) {
     const Field f = key.field;
     switch (key.stored) {
         case Stored::Text:
-            if (f == Field::edPassword || f == Field::WiFiKey) {
+            if (IsSecret(f)) {
                 return model.text(f).empty() ? "(пусто)" : "********";
             }
             return cp1251::toUtf8(model.text(f));

@@ -10,13 +10,14 @@
 // of its control. The window finds its widget by this name; the core refers to it by `Field`.
 namespace korvan {
 
-#define KORVAN_POINT_FIELDS(X, n)                                                             \
-    X(Point##n##NS)                                                                           \
-    X(Point##n##Latd)                                                                         \
-    X(Point##n##Latm)                                                                         \
-    X(Point##n##Latmm) X(Point##n##EW) X(Point##n##Lond) X(Point##n##Lonm) X(Point##n##Lonmm) \
-        X(Point##n##Rad) X(Point##n##InGPRS) X(Point##n##OutGPRS) X(Point##n##InOut)          \
-            X(Point##n##OutOut) X(edPoint##n##OnTime)
+#define KORVAN_POINT_FIELDS(X, n)                                                           \
+    X(Point##n##NS)                                                                         \
+    X(Point##n##Latd)                                                                       \
+    X(Point##n##Latm)                                                                       \
+    X(Point##n##Latmm)                                                                      \
+    X(Point##n##EW) X(Point##n##Lond) X(Point##n##Lonm) X(Point##n##Lonmm) X(Point##n##Rad) \
+        X(Point##n##InGPRS) X(Point##n##OutGPRS) X(Point##n##InOut) X(Point##n##OutOut)     \
+            X(edPoint##n##OnTime)
 
 #define KORVAN_FIELDS(X)                                                                        \
     /* data server */                                                                           \
@@ -24,7 +25,8 @@ namespace korvan {
     X(port)                                                                                     \
     X(edPassword) /* recording */                                                               \
     X(WriteMethod)                                                                              \
-    X(Edit1) X(Edit2) X(WideWrite) X(StaticBox) /* Wi-Fi network */                             \
+    X(Edit1)                                                                                    \
+    X(Edit2) X(WideWrite) X(StaticBox) /* Wi-Fi network */                                      \
         X(WiFiName) X(NoEncr) X(WEP) X(Sert) X(bit64) X(RadioButton7) X(WiFiKey) X(AutoIP)      \
             X(RadioButton6) X(DevIP) X(Netmask) X(DefGW) /* digital inputs */                   \
         X(InputBox1) X(InputBox2) X(InputBox3) X(InputBox4) X(GPRS1) X(GPRS2) X(GPRS3) X(GPRS4) \
@@ -96,6 +98,11 @@ constexpr int indexOf(Field field) {
 }
 
 const FieldInfo& fieldInfo(Field field);
+// The fields whose values are secrets (the server password and the network key): never shown
+// in a message, a list of differences or on a terminal.
+constexpr bool IsSecret(Field field) {
+    return field == Field::edPassword || field == Field::WiFiKey;
+}
 std::optional<Field> fieldByName(std::string_view name);
 // The members of a radio group, in field order.
 const std::vector<Field>& groupMembers(RadioGroup group);

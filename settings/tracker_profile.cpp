@@ -71,7 +71,7 @@ std::string lowerFirst(const std::string& utf8) {
 
 // A field's value as a message may show it: the server password and the network key never.
 std::string shownValueOf(Field field, std::string_view value) {
-    return field == Field::edPassword || field == Field::WiFiKey ? "«********»" : shown(value);
+    return IsSecret(field) ? "«********»" : shown(value);
 }
 
 ProfileError errorAt(const ProfileLine& line, std::string key, std::string_view what) {

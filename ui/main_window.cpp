@@ -222,7 +222,7 @@ bool TOstrelForm::FormKeyDown(const QKeyEvent& key) {
             core_.ReadDebugLog(true);
             return true;
         case Qt::Key_V:
-            core_.VerifyClick();
+            core_.CompareWithTracker();
             return true;
         default:
             return false;

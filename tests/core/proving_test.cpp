@@ -115,7 +115,7 @@ TEST_F(Proving, ChangesAreMarkedFromTheReadUntilTheNextReadOrAConfirmedWrite) {
 
 TEST_F(Proving, CtrlAltVComparesTheTrackerWithTheWindowAndMarksWhatDiffers) {
     auto& tracker = bridge.plug(SimulatedTracker::Configured("90001"));
-    core.VerifyClick();
+    core.CompareWithTracker();
     EXPECT_EQ(status(), "Совпадает с трекером");
     EXPECT_EQ(model.statusColour(), StatusColour::Black);
 
@@ -124,13 +124,13 @@ TEST_F(Proving, CtrlAltVComparesTheTrackerWithTheWindowAndMarksWhatDiffers) {
     model.setText(Field::Edit1, "0");
     core.Button5Click();
     model.setText(Field::Edit1, "0");
-    core.VerifyClick();
+    core.CompareWithTracker();
     EXPECT_EQ(status(), "Совпадает с трекером");
 
     model.setText(Field::port, "9000");
     model.setText(Field::Edit1, "17");
     tracker.clearRecord();
-    core.VerifyClick();
+    core.CompareWithTracker();
     EXPECT_EQ(status(), "Отличается от трекера: Период записи точек, Порт сервера");
     EXPECT_EQ(model.statusColour(), StatusColour::Red);
     EXPECT_EQ(marked(&FieldMarks::differs), (std::vector<Field>{Field::port, Field::Edit1}));
@@ -144,7 +144,7 @@ TEST_F(Proving, CtrlAltVComparesTheTrackerWithTheWindowAndMarksWhatDiffers) {
 
     // The tracker drops out while it is read back; what was found of it goes with it.
     tracker.injectFault({.kind = Fault::Kind::Unplug, .command = "GSERIP$"});
-    core.VerifyClick();
+    core.CompareWithTracker();
     EXPECT_EQ(status(), "Устройство отключено во время операции");
     EXPECT_TRUE(marked(&FieldMarks::differs).empty());
 }
