@@ -7,6 +7,8 @@
 #include <system_error>
 #include <utility>
 
+#include "base/file_names.h"
+
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -34,23 +36,19 @@ FileHandle openFile(const fs::path& path, const char* mode) {
 #endif
 }
 
-// The file that a chain of symbolic links finally names, so that a save replaces the target and
-// the link stays a link; nothing for a loop of links or a link that cannot be read.
-std::optional<fs::path> finalTarget(fs::path path) {
-    constexpr int kMostLinks = 40;  // as many as the system itself follows
-    for (int followed = 0; followed <= kMostLinks; ++followed) {
-        std::error_code error;
-        if (!fs::is_symlink(fs::symlink_status(path, error))) {
-            return path;
-        }
-        auto target = fs::read_symlink(path, error);
-        if (error) {
-            return std::nullopt;
-        }
-        path = target.is_absolute() ? target : path.parent_path() / target;
+#ifndef _WIN32
+// The system's own rule for following a link that lies in a folder others may write into.
+bool wouldFollow(const fs::path& link) {
+    struct stat linkStat {};
+    struct stat folderStat {};
+    const fs::path folder = link.has_parent_path() ? link.parent_path() : fs::path(".");
+    if (::lstat(link.c_str(), &linkStat) != 0 || ::stat(folder.c_str(), &folderStat) != 0) {
+        return false;
     }
-    return std::nullopt;
+    const bool shared = (folderStat.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH);
+    return linkStat.st_uid == ::geteuid() || !shared || linkStat.st_uid == folderStat.st_uid;
 }
+#endif
 
 // A file without any write permission was marked read-only on purpose; the rename would replace
 // it anyway (and root writes it regardless), so it is refused here. Where the system tells,
@@ -224,6 +222,33 @@ bool syncFolder([[maybe_unused]] const fs::path& folder) {
 
 }  // namespace
 
+SaveTarget SaveTargetOf(const std::filesystem::path& start) {
+    constexpr int kMostLinks = 40;  // as many as the system itself follows
+    fs::path path = start;
+    for (int followed = 0; followed <= kMostLinks; ++followed) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(path, error))) {
+            return {SaveTarget::Kind::File, path};
+        }
+#ifndef _WIN32
+        if (!wouldFollow(path)) {
+            return {SaveTarget::Kind::Refused, path};
+        }
+#endif
+        auto target = fs::read_symlink(path, error);
+        if (error) {
+            return {SaveTarget::Kind::Unresolved, path};
+        }
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    return {SaveTarget::Kind::Unresolved, start};  // a loop of links
+}
+
+std::string RefusedLinkText(const std::filesystem::path& link) {
+    return "символическая ссылка " + Utf8FromPath(link) +
+           " лежит в общей папке и принадлежит другому пользователю: по ней не сохраняется";
+}
+
 std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) {
@@ -265,16 +290,20 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 
 FileWrite writeFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                               NewFileAccess access) {
-    const auto target = finalTarget(path);
-    if (!target) {
+    const SaveTarget saveTarget = SaveTargetOf(path);
+    if (saveTarget.kind == SaveTarget::Kind::Refused) {
+        return FileWrite::LinkRefused;
+    }
+    if (saveTarget.kind == SaveTarget::Kind::Unresolved) {
         return FileWrite::Failed;
     }
-    const fs::path folder = target->has_parent_path() ? target->parent_path() : fs::path(".");
+    const fs::path& target = saveTarget.path;
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     std::error_code error;
     if (!fs::is_directory(folder, error)) {
         return FileWrite::NoFolder;
     }
-    const auto status = fs::status(*target, error);
+    const auto status = fs::status(target, error);
     const bool exists = fs::exists(status);
     if (!exists && status.type() != fs::file_type::not_found) {
         return FileWrite::Failed;  // whether something is there could not be told
@@ -282,13 +311,13 @@ FileWrite writeFileAtomically(const std::filesystem::path& path, std::string_vie
     if (exists && !fs::is_regular_file(status)) {
         return FileWrite::NotAFile;
     }
-    if (exists && readOnly(*target, status.permissions())) {
+    if (exists && readOnly(target, status.permissions())) {
         return FileWrite::ReadOnly;
     }
-    auto temporary = TemporaryFile::createBeside(*target, access);
+    auto temporary = TemporaryFile::createBeside(target, access);
     if (!temporary || !temporary->write(bytes) ||
-        (exists && !temporary->keepModeAndOwnerOf(*target)) || !temporary->syncAndClose() ||
-        !temporary->renameOver(*target)) {
+        (exists && !temporary->keepModeAndOwnerOf(target)) || !temporary->syncAndClose() ||
+        !temporary->renameOver(target)) {
         return FileWrite::Failed;
     }
     return syncFolder(folder) ? FileWrite::Written : FileWrite::Failed;

@@ -3,6 +3,7 @@
 #include <thread>
 #include <utility>
 
+#include "base/file_io.h"
 #include "base/file_names.h"
 
 #ifdef _WIN32
@@ -12,7 +13,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstdio>
 #endif
 
 namespace korvan {
@@ -32,8 +35,17 @@ bool tryLock(int descriptor) {
                         &whole) != 0;
 }
 
+void closeFile(int descriptor) {
+    ::_close(descriptor);
+}
+
 void closeLockFile(int descriptor) {
-    ::_close(descriptor);  // the system drops the lock with the handle
+    closeFile(descriptor);  // the system drops the lock with the handle
+}
+
+void announceHolder(int) {}
+std::string holderOf(int) {
+    return {};
 }
 #else
 int openLockFile(const std::filesystem::path& path) {
@@ -57,8 +69,55 @@ bool tryLock(int descriptor) {
     return result == 0;
 }
 
+// The holder writes its name and process into the lock file, so that a program kept waiting
+// can say who keeps it; the name is emptied again before the lock goes.
+void announceHolder(int descriptor) {
+    char text[96];
+#ifdef __GLIBC__
+    const char* name = program_invocation_short_name;
+#else
+    const char* name = "korvan";
+#endif
+    const int length =
+        std::snprintf(text, sizeof text, "%.40s %ld\n", name, static_cast<long>(::getpid()));
+    if (::ftruncate(descriptor, 0) == 0 && length > 0) {
+        [[maybe_unused]] const auto written =
+            ::pwrite(descriptor, text, static_cast<std::size_t>(length), 0);
+    }
+}
+
+// Who the lock file says holds the lock: ", программа korvan-cli, процесс 1234", or nothing
+// where it says nothing readable. Only letters, digits and a few signs are taken from it, as
+// the file is anybody's to write.
+std::string holderOf(int descriptor) {
+    char text[96] = {};
+    const auto got = ::pread(descriptor, text, sizeof text - 1, 0);
+    if (got <= 0) {
+        return {};
+    }
+    std::string name;
+    long process = 0;
+    std::size_t at = 0;
+    for (; at < static_cast<std::size_t>(got) && text[at] != ' '; ++at) {
+        const auto c = static_cast<unsigned char>(text[at]);
+        if (!std::isalnum(c) && c != '-' && c != '_' && c != '.') {
+            return {};
+        }
+        name += static_cast<char>(c);
+    }
+    if (name.empty() || std::sscanf(text + at, " %ld", &process) != 1 || process <= 0) {
+        return {};
+    }
+    return ", программа " + name + ", процесс " + std::to_string(process);
+}
+
+void closeFile(int descriptor) {
+    ::close(descriptor);
+}
+
 void closeLockFile(int descriptor) {
-    ::close(descriptor);  // closing the description releases its lock
+    [[maybe_unused]] const int emptied = ::ftruncate(descriptor, 0);
+    closeFile(descriptor);  // closing the description releases its lock
 }
 #endif
 
@@ -85,14 +144,9 @@ void FileLock::release() {
 }
 
 std::filesystem::path FileLock::LockPathOf(const std::filesystem::path& guarded) {
-    std::error_code error;
-    std::filesystem::path target = guarded;
-    if (std::filesystem::is_symlink(guarded, error)) {
-        const auto resolved = std::filesystem::weakly_canonical(guarded, error);
-        if (!error) {
-            target = resolved;
-        }
-    }
+    const SaveTarget saved = SaveTargetOf(guarded);
+    const std::filesystem::path& target =
+        saved.kind == SaveTarget::Kind::File ? saved.path : guarded;
     return target.parent_path() / ("." + target.filename().string() + ".lock");
 }
 
@@ -108,6 +162,7 @@ FileLock FileLock::Take(const std::filesystem::path& guarded, std::chrono::milli
     const auto deadline = std::chrono::steady_clock::now() + patience;
     for (;;) {
         if (tryLock(descriptor)) {
+            announceHolder(descriptor);
             lock.descriptor_ = descriptor;
             return lock;
         }
@@ -116,8 +171,9 @@ FileLock FileLock::Take(const std::filesystem::path& guarded, std::chrono::milli
         }
         std::this_thread::sleep_for(kRetryEvery);
     }
-    closeLockFile(descriptor);
-    why = "база занята другой программой (блокировка " + Utf8FromPath(path) + ")";
+    why = "база занята другой программой" + holderOf(descriptor) + " (блокировка " +
+          Utf8FromPath(path) + "); повторите, когда она закончит";
+    closeFile(descriptor);  // not the holder: what the file says is the holder's
     return lock;
 }
 

@@ -262,6 +262,14 @@ std::string ServerFilePath(std::string_view databasePath) {
     return WithoutExtension(databasePath) + "-srv.zcf";
 }
 
+std::filesystem::path ServerFileOnDisk(const std::string& databasePath) {
+    const SaveTarget target = SaveTargetOf(PathFromUtf8(databasePath));
+    if (target.kind != SaveTarget::Kind::File) {
+        return PathFromUtf8(ServerFilePath(databasePath));  // the save refuses it anyway
+    }
+    return PathFromUtf8(ServerFilePath(Utf8FromPath(target.path)));
+}
+
 bool SaveDatabase(FieldModel& model, const RecordList& records) {
     const std::string shown = fileNameShown(model);
     if (shown.empty() || model.DatabasePath.empty()) {
@@ -269,13 +277,19 @@ bool SaveDatabase(FieldModel& model, const RecordList& records) {
         return false;
     }
     // Both files hold the devices' passwords: created for the user alone.
-    if (writeFileAtomically(PathFromUtf8(model.DatabasePath), DatabaseFileText(records),
-                            NewFileAccess::OwnerOnly) != FileWrite::Written) {
+    const auto path = PathFromUtf8(model.DatabasePath);
+    const FileWrite written =
+        writeFileAtomically(path, DatabaseFileText(records), NewFileAccess::OwnerOnly);
+    if (written == FileWrite::LinkRefused) {
+        model.setStatusMessage("Ошибка сохранения файла: " +
+                               RefusedLinkText(SaveTargetOf(path).path));
+        return false;
+    }
+    if (written != FileWrite::Written) {
         model.setStatusMessage("Ошибка сохранения файла");
         return false;
     }
-    if (writeFileAtomically(PathFromUtf8(ServerFilePath(model.DatabasePath)),
-                            ServerFileText(records),
+    if (writeFileAtomically(ServerFileOnDisk(model.DatabasePath), ServerFileText(records),
                             NewFileAccess::OwnerOnly) != FileWrite::Written) {
         model.setStatusMessage("Ошибка сохранения файла srv");
         return false;

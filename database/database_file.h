@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,5 +60,8 @@ std::string DatabaseFileText(const RecordList& records);
 std::string ServerFileText(const RecordList& records);
 // fleet.zcf gives fleet-srv.zcf beside it; a file name without an extension gets "-srv.zcf".
 std::string ServerFilePath(std::string_view databasePath);
+// The server file a save of the database writes: beside the file a symbolic link leads to, so
+// that a database shared through a link keeps one partner, the real file's.
+std::filesystem::path ServerFileOnDisk(const std::string& databasePath);
 
 }  // namespace korvan

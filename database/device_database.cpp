@@ -217,7 +217,7 @@ void removeLeftTemporaries(const std::filesystem::path& database,
 }  // namespace
 
 void DeviceDatabase::mendServerFile() {
-    const auto server = PathFromUtf8(ServerFilePath(model_.DatabasePath));
+    const auto server = ServerFileOnDisk(model_.DatabasePath);
     const std::string wanted = ServerFileText(records_);
     if (readWholeFile(server) == wanted) {
         return;
@@ -231,8 +231,9 @@ void DeviceDatabase::mendServerFile() {
 }
 
 std::optional<RecordList> DeviceDatabase::mergedWithFile() {
-    removeLeftTemporaries(PathFromUtf8(model_.DatabasePath),
-                          PathFromUtf8(ServerFilePath(model_.DatabasePath)));
+    // The temporary files lie beside the files a save replaces: where a link leads.
+    removeLeftTemporaries(SaveTargetOf(PathFromUtf8(model_.DatabasePath)).path,
+                          ServerFileOnDisk(model_.DatabasePath));
     // Read into a form of its own: the reader's messages are not the window's unless it fails.
     FieldModel reading;
     reading.DatabasePath = model_.DatabasePath;
@@ -276,7 +277,12 @@ constexpr std::size_t kLongestFileName = 255;
 // before the old ones go.
 constexpr std::uintmax_t kSaveRoom = 64 * 1024;
 
-std::optional<std::string> whyNotWritable(const std::filesystem::path& file) {
+std::optional<std::string> whyNotWritable(const std::filesystem::path& named) {
+    const SaveTarget target = SaveTargetOf(named);
+    if (target.kind == SaveTarget::Kind::Refused) {
+        return RefusedLinkText(target.path);
+    }
+    const std::filesystem::path& file = target.path;
     std::error_code error;
     const std::string name = Utf8FromPath(file);
     if (file.filename().string().size() + kTemporaryNameExtra > kLongestFileName) {
@@ -315,7 +321,7 @@ std::optional<std::string> DeviceDatabase::WhyNotRecordable(const DeviceRecord& 
                " не был прочитан и не будет перезаписан";
     }
     const auto path = PathFromUtf8(model_.DatabasePath);
-    for (const auto& file : {path, PathFromUtf8(ServerFilePath(model_.DatabasePath))}) {
+    for (const auto& file : {path, ServerFileOnDisk(model_.DatabasePath)}) {
         if (auto why = whyNotWritable(file)) {
             return why;
         }

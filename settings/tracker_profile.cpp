@@ -380,6 +380,8 @@ std::optional<std::string> SaveProfile(const FieldModel& model, const std::files
             return "Нет папки " + Utf8FromPath(path.parent_path());
         case FileWrite::NotAFile:
             return "На месте файла " + shownPath + " папка или устройство";
+        case FileWrite::LinkRefused:
+            return "Файл не сохранён: " + RefusedLinkText(SaveTargetOf(path).path);
         case FileWrite::Failed:
             break;
     }

@@ -117,6 +117,54 @@ TEST(WriteFileAtomically, NewFilesFollowTheUsersMaskOrStayPrivateAndOldOnesKeepT
     EXPECT_EQ(modeOf(folder / "usual"), perms::owner_read | perms::owner_write);
 }
 
+// A link in a shared sticky folder is followed as the system's protected-link rule would: by
+// its own owner, or where the folder's owner made it; never into another user's planted link.
+TEST(WriteFileAtomically, FollowsALinkInASharedFolderOnlyAsTheSystemWould) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can plant a link of another user to begin with";
+    }
+    TempFolder folder;
+    const auto shared = folder / "shared";
+    fs::create_directory(shared);
+    writeBytes(folder / "victim", "precious");
+    const auto link = shared / "fleet.zcf";
+    fs::create_symlink(folder / "victim", link);
+    const auto plantedBy = [&](uid_t user) { ASSERT_EQ(::lchown(link.c_str(), user, 0), 0); };
+    const auto folderIs = [&](mode_t mode, uid_t owner) {
+        ASSERT_EQ(::chown(shared.c_str(), owner, 0), 0);
+        ASSERT_EQ(::chmod(shared.c_str(), mode), 0);
+    };
+
+    folderIs(01777, 0);
+    plantedBy(4242);
+    EXPECT_EQ(writeFileAtomically(link, "overwritten"), FileWrite::LinkRefused);
+    EXPECT_EQ(readBytes(folder / "victim"), "precious");
+    const SaveTarget refused = SaveTargetOf(link);
+    EXPECT_EQ(refused.kind, SaveTarget::Kind::Refused);
+    EXPECT_EQ(refused.path, link);
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
+
+    // Each condition that lets the system follow the link, alone.
+    folderIs(01775, 0);  // sticky, but not writable by all
+    EXPECT_EQ(writeFileAtomically(link, "not shared"), FileWrite::Written);
+    folderIs(00777, 0);  // writable by all, but not sticky
+    EXPECT_EQ(writeFileAtomically(link, "not sticky"), FileWrite::Written);
+    folderIs(01777, 4242);  // the folder's owner made the link
+    EXPECT_EQ(writeFileAtomically(link, "folder owner"), FileWrite::Written);
+    folderIs(01777, 0);
+    plantedBy(0);  // the link is the caller's own
+    EXPECT_EQ(writeFileAtomically(link, "own link"), FileWrite::Written);
+    EXPECT_EQ(readBytes(folder / "victim"), "own link");
+
+    // A refused link further down a chain is named, not the first one.
+    const auto outer = folder / "outer.zcf";
+    fs::create_symlink(link, outer);
+    plantedBy(4242);
+    EXPECT_EQ(SaveTargetOf(outer).path, link);
+    EXPECT_EQ(writeFileAtomically(outer, "through two"), FileWrite::LinkRefused);
+    EXPECT_EQ(readBytes(folder / "victim"), "own link");
+}
+
 TEST(WriteFileAtomically, KeepsTheOwnerOfTheFileItReplaces) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "only root can give a file to another owner to begin with";

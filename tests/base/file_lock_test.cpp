@@ -4,6 +4,10 @@
 
 #include <filesystem>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "tests/support/temp_folder.h"
 
 namespace korvan {
@@ -28,6 +32,30 @@ TEST(FileLock, OneHolderAtATimeAndTheLockGoesWithIt) {
     moved = FileLock();  // released
     EXPECT_TRUE(FileLock::Take(guarded, 0ms, why).held());
 }
+
+#ifndef _WIN32
+TEST(FileLock, AProgramKeptWaitingIsToldWhoHoldsTheLockUnlessTheFileSaysNonsense) {
+    testing::TempFolder folder;
+    const auto guarded = folder / "fleet.zcf";
+    std::string why;
+    const FileLock held = FileLock::Take(guarded, 0ms, why);
+    ASSERT_TRUE(held.held()) << why;
+    EXPECT_FALSE(FileLock::Take(guarded, 0ms, why).held());
+    EXPECT_NE(why.find(", процесс " + std::to_string(::getpid()) + " "), std::string::npos) << why;
+    // Anybody may write the lock file: what is not a name and a number is not repeated.
+    testing::writeBytes(folder / ".fleet.zcf.lock", "\x1b[2J 12\n");
+    EXPECT_FALSE(FileLock::Take(guarded, 0ms, why).held());
+    EXPECT_EQ(why.find("процесс"), std::string::npos) << why;
+    EXPECT_EQ(why.find('\x1b'), std::string::npos) << why;
+}
+
+TEST(FileLock, ALockLetGoLeavesNoHolderNamed) {
+    testing::TempFolder folder;
+    std::string why;
+    { const FileLock held = FileLock::Take(folder / "fleet.zcf", 0ms, why); }
+    EXPECT_EQ(testing::readBytes(folder / ".fleet.zcf.lock"), "");
+}
+#endif
 
 TEST(FileLock, TwoNamesOfOneFileShareOneLock) {
     testing::TempFolder folder;

@@ -7,6 +7,11 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "base/cp1251.h"
 #include "base/file_lock.h"
 #include "base/scan.h"
@@ -427,6 +432,59 @@ TEST_F(Database, ASaveCutBetweenItsTwoFilesIsMendedAndItsTemporaryFilesGo) {
     EXPECT_FALSE(std::filesystem::exists(folder / ".fleet-srv.zcf.0badc0de.tmp"));
     EXPECT_TRUE(std::filesystem::exists(folder / ".fleet.zcf.notmine.tmp"));
 }
+
+}  // namespace
+}  // namespace korvan
+
+namespace korvan {
+namespace {
+
+TEST_F(Database, ALinkedDatabaseKeepsItsServerFileAndTemporariesBesideTheRealFile) {
+    std::filesystem::create_directory(folder / "data");
+    writeBytes(folder / "data" / "fleet.zcf", kOneDevice);
+    writeBytes(folder / "data" / "fleet-srv.zcf", kOneDevice);
+    writeBytes(folder / "data" / ".fleet.zcf.0badc0de.tmp", "a crash's passwords");
+    std::filesystem::create_symlink(folder / "data" / "fleet.zcf", folder / "fleet.zcf");
+    model.DatabasePath = at("fleet.zcf");
+    database.OpenLastClick();
+    written("00002");
+    EXPECT_EQ(database.WhyNotRecordable(record), std::nullopt);
+    database.StoreDeviceRecord(record);
+    ASSERT_TRUE(database.SaveClick());
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "fleet.zcf"));
+    EXPECT_NE(readBytes(folder / "data" / "fleet-srv.zcf").find("00002:\tPASSWORD=Pa55word;"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder / "fleet-srv.zcf"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "data" / ".fleet.zcf.0badc0de.tmp"));
+}
+
+#ifndef _WIN32
+TEST_F(Database, AnotherUsersLinkInASharedFolderIsRefusedBeforeTheTrackerIsTouched) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can plant a link of another user to begin with";
+    }
+    const auto shared = folder / "shared";
+    std::filesystem::create_directory(shared);
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    writeBytes(folder / "victim", kOneDevice);
+    const auto link = shared / "fleet.zcf";
+    std::filesystem::create_symlink(folder / "victim", link);
+    ASSERT_EQ(::lchown(link.c_str(), 4242, 4242), 0);
+    model.DatabasePath = link.string();
+    database.OpenLastClick();  // reading through it is the system's business
+
+    written("00002");
+    const auto why = database.WhyNotRecordable(record);
+    ASSERT_TRUE(why.has_value());
+    EXPECT_NE(why->find(link.string()), std::string::npos) << *why;
+    database.StoreDeviceRecord(record);
+    EXPECT_FALSE(database.SaveClick());
+    EXPECT_NE(cp1251::toUtf8(model.text(Field::CommandInfo)).find(link.string()),
+              std::string::npos);
+    EXPECT_EQ(readBytes(folder / "victim"), kOneDevice);
+    EXPECT_FALSE(std::filesystem::exists(folder / "victim-srv.zcf"));
+}
+#endif
 
 }  // namespace
 }  // namespace korvan
