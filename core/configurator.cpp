@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 #include "base/file_names.h"
 #include "core/detection.h"
@@ -150,9 +151,19 @@ void Configurator::startUp() {
 }
 
 void Configurator::stopWorker() {
-    Cancel();
+    // A read is cancelled at its next exchange; a write runs to its end, bounded by its own
+    // timeouts, so that a tracker that takes it gets its record.
+    auto open = WriteGate::Open;
+    if (writeGate_.compare_exchange_strong(open, WriteGate::Closed) || open == WriteGate::Closed) {
+        Cancel();
+    }
     window_.abandonCalls();
     runner_.finish();
+}
+
+std::function<void()> Configurator::takeFinished() {
+    std::lock_guard lock(finishedMutex_);
+    return std::exchange(finished_, {});
 }
 
 void Configurator::FormShow(const std::function<void()>& alignView) {
@@ -172,9 +183,15 @@ void Configurator::FormShow(const std::function<void()>& alignView) {
 }
 
 SettingsSaveResult Configurator::FormDestroy() {
-    // What the worker still has for the window is dropped: the window is going.
+    // The operation in hand ends first; what it left for the window is applied here and now,
+    // as the window's queue will not run again, and nothing new is started by it.
+    ending_ = true;
     stopWorker();
     alive_.reset();
+    if (const auto apply = takeFinished()) {
+        deviceChangeHeld_ = false;
+        endDeviceWork(apply);
+    }
     if (database_.hasUnsavedRecords() && !database_.SaveClick()) {
         // Tried once more, the dialog included: what is lost is said, not dropped in silence.
         desktop_.message(MessageIcon::Error,
@@ -217,7 +234,15 @@ void Configurator::startDeviceWork(std::function<std::function<void()>(Progress&
     runner_.run([this, job = std::move(job)] {
         WorkerProgress progress(*this);
         auto apply = job(progress);
-        postToWindow([this, apply = std::move(apply)] { endDeviceWork(apply); });
+        {
+            std::lock_guard lock(finishedMutex_);
+            finished_ = std::move(apply);
+        }
+        postToWindow([this] {
+            if (const auto apply = takeFinished()) {
+                endDeviceWork(apply);
+            }
+        });
     });
 }
 
@@ -356,35 +381,46 @@ void Configurator::Button5Click() {
         return;
     }
     const bool verify = model_.checked(Field::VerifyBox);
-    startDeviceWork(
-        [this, verify, configuration = ConfigurationFromForm(model_)](Progress& progress) {
-            // The database's file, if one must be named, is asked for on the window's thread once
-            // the fields have passed and before the tracker is touched; a device the database
-            // could not take is found there too, and the tracker is not written.
-            const BeforeOpening prepareDatabase = [this, &configuration] {
-                auto refusal = std::make_shared<std::optional<std::string>>();
-                window_.call([this, refusal, written = AsWritten(configuration)] {
-                    *refusal = PrepareDatabaseForWrite(database_, written);
-                });
-                return *refusal;
-            };
-            auto outcome = WriteConfiguration(link_, configuration, progress, prepareDatabase);
-            std::optional<Verification> verification;
-            if (verify && outcome.succeeded()) {
-                verification = VerifyWritten(link_, outcome.written, progress);
-                ApplyVerification(outcome, *verification);
+    startDeviceWork([this, verify,
+                     configuration = ConfigurationFromForm(model_)](Progress& progress) {
+        // The database's file, if one must be named, is asked for on the window's thread once
+        // the fields have passed and before the tracker is touched; a device the database
+        // could not take is found there too, and the tracker is not written.
+        const BeforeOpening prepareDatabase = [this, &configuration] {
+            auto refusal = std::make_shared<std::optional<std::string>>();
+            const bool asked = window_.call([this, refusal, written = AsWritten(configuration)] {
+                *refusal = PrepareDatabaseForWrite(database_, written);
+            });
+            auto open = WriteGate::Open;
+            if (!asked || refusal->has_value() ||
+                !writeGate_.compare_exchange_strong(open, WriteGate::WriteInHand)) {
+                // The window went before the database could be asked, or as it was: nothing
+                // is written that could not be recorded.
+                return refusal->has_value()
+                           ? *refusal
+                           : std::optional<std::string>("программа завершается: трекер не записан");
             }
-            return [this, outcome = std::move(outcome), verification = std::move(verification)] {
-                tellEnded(outcome, "Запись конфигурации");
-                ApplyWrite(model_, desktop_, database_, outcome);
-                writeHeldForPassword_ = outcome.passwordRejected;
-                if (outcome.succeeded()) {
-                    marker_.trackerHolds();
-                } else if (verification) {
-                    marker_.showDifferences(verification->differences);
-                }
-            };
-        });
+            return std::optional<std::string>();
+        };
+        auto outcome = WriteConfiguration(link_, configuration, progress, prepareDatabase);
+        std::optional<Verification> verification;
+        if (verify && outcome.succeeded()) {
+            verification = VerifyWritten(link_, outcome.written, progress);
+            ApplyVerification(outcome, *verification);
+        }
+        auto inHand = WriteGate::WriteInHand;
+        writeGate_.compare_exchange_strong(inHand, WriteGate::Open);
+        return [this, outcome = std::move(outcome), verification = std::move(verification)] {
+            tellEnded(outcome, "Запись конфигурации");
+            ApplyWrite(model_, desktop_, database_, outcome, ending_);
+            writeHeldForPassword_ = outcome.passwordRejected;
+            if (outcome.succeeded()) {
+                marker_.trackerHolds();
+            } else if (verification) {
+                marker_.showDifferences(verification->differences);
+            }
+        };
+    });
 }
 
 void Configurator::CompareWithTracker() {

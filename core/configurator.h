@@ -1,8 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -136,7 +138,8 @@ class Configurator {
     void loadProfile(const std::string& pathUtf8);
     // Detection held back by an operation runs once nothing runs any more.
     void handleHeldDeviceChange();
-    // A running operation cancelled, a waiting dialog call released, the worker joined.
+    // A running read cancelled (a write is let end), a waiting dialog call released, the
+    // worker joined.
     void stopWorker();
 
     Bridge& bridge_;
@@ -161,6 +164,17 @@ class Configurator {
     Subscription passwordWatch_;
     // Work posted to the window's thread is dropped once the core is gone.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    // What the worker's last job left for the window's thread, until it has been applied there:
+    // a window that goes just as a write ends still records the device.
+    std::mutex finishedMutex_;
+    std::function<void()> finished_;
+    std::function<void()> takeFinished();
+    // Whether a write has been let touch the tracker, or the window has gone: decided once,
+    // between the worker that would begin a write and the window that ends, so that a write
+    // is either never begun or let run to its end, never cut in its middle.
+    enum class WriteGate { Open, WriteInHand, Closed };
+    std::atomic<WriteGate> writeGate_{WriteGate::Open};
+    bool ending_ = false;
 };
 
 }  // namespace korvan

@@ -82,12 +82,12 @@ std::optional<std::string> PrepareDatabaseForWrite(DeviceDatabase& database,
 }
 
 DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase& database,
-                          const WriteOutcome& written) {
-    return ApplyWrite(model, boxes, &database, written);
+                          const WriteOutcome& written, bool programEnding) {
+    return ApplyWrite(model, boxes, &database, written, programEnding);
 }
 
 DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase* database,
-                          const WriteOutcome& written) {
+                          const WriteOutcome& written, bool programEnding) {
     for (const Correction& correction : written.corrections) {
         model.setText(FieldOf(correction.field), correction.text);
     }
@@ -117,7 +117,7 @@ DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase
     if (!recorded.stored) {
         boxes.message(MessageIcon::Warning,
                       "В базе уже 1024 записи: устройство " + serial + " в неё не добавлено");
-    } else if (!recorded.saved) {
+    } else if (!recorded.saved && !programEnding) {
         boxes.message(MessageIcon::Error,
                       "Базу устройств не удалось сохранить в файл. Запись устройства " + serial +
                           " осталась в списке и будет сохранена при следующем сохранении базы.");

@@ -26,12 +26,13 @@ struct DeviceRecorded {
 };
 
 // A write confirmed to its end records the device first; its outcome then shows, and a record
-// without room or a database that could not be saved is told in a message box.
+// without room or a database that could not be saved is told in a message box. A program that
+// is ending has no later save to promise: it leaves telling a failed save to its own end.
 DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase& database,
-                          const WriteOutcome& written);
+                          const WriteOutcome& written, bool programEnding = false);
 // The same where no database is kept: nothing is recorded.
 DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase* database,
-                          const WriteOutcome& written);
+                          const WriteOutcome& written, bool programEnding = false);
 
 // Before a write touches the tracker: a database file not named yet is asked for, so that no
 // dialog waits in the middle of the wire, and what would keep the device from being recorded

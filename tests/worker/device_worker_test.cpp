@@ -93,8 +93,7 @@ TEST(WindowThreadCall, ATaskGivenUpOnStaysUndoneWhenTheWindowTurnsAgain) {
 }
 
 // The core as the window runs it: operations on the device worker, the trackers at wire speed.
-class Worker : public ::testing::Test {
-  protected:
+struct WorkerRig {
     testing::TempFolder folder;
     SteadyClock clock;
     sim::SimulatedBridge bridge{clock};
@@ -106,7 +105,7 @@ class Worker : public ::testing::Test {
     int deviceChangesHandled = 0;
     std::vector<OperationState> seen;  // every state told by `operationChanged`
 
-    void SetUp() override {
+    WorkerRig() {
         LoadSettings(core.model(), folder / "first-run.ini");
         core.model().DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
         core.model().DatabasePath = databaseFile().string();
@@ -147,6 +146,8 @@ class Worker : public ::testing::Test {
                   std::count(calls.begin(), calls.end(), "close"));
     }
 };
+
+class Worker : public ::testing::Test, protected WorkerRig {};
 
 TEST_F(Worker, AMuteTrackerLeavesTheWindowFreeAndACancelClosesTheLinkWithinOneExchange) {
     bridge.plug(SimulatedTracker::Mute());
@@ -263,6 +264,63 @@ TEST_F(Worker, ADeviceChangeDuringAWriteIsHandledOnceTheWriteHasEnded) {
     ASSERT_NE(std::next(writeEnded), seen.end());
     EXPECT_TRUE(std::next(writeEnded)->running);
     EXPECT_EQ(std::next(writeEnded)->step, 0);
+}
+
+// The window goes (closed, stopped by a signal, the session ending: each comes to FormDestroy)
+// while a write is at each of its steps in turn, and once just as it has ended with its outcome
+// not yet shown. A write is never cut in its middle: either it never touched the tracker, or it
+// ran to its end and the device's record is in the file.
+TEST(WindowGoingDuringAWrite, NeverCutsItAndRecordsTheDeviceWheneverTheTrackerTookIt) {
+    std::size_t commands = 0;  // of a whole write
+    int steps = 0;
+    {
+        WorkerRig whole;
+        whole.foundAndRead(SimulatedTracker::Configured("90001"));
+        whole.core.Button5Click();
+        ASSERT_TRUE(whole.pumpUntilIdle());
+        commands = whole.wire.sent().size();
+        steps = whole.seen[whole.seen.size() - 2].steps;
+    }
+    ASSERT_GT(steps, 5);
+    for (int goneAt = 0; goneAt <= steps + 1; ++goneAt) {
+        SCOPED_TRACE("gone at step " + std::to_string(goneAt));
+        WorkerRig rig;
+        rig.core.SettingsPath = rig.folder / "korvan.ini";
+        rig.foundAndRead(SimulatedTracker::Configured("90001"));
+        rig.core.Button5Click();
+        if (goneAt <= steps) {
+            ASSERT_TRUE(rig.window.pumpUntil([&] {
+                return !rig.core.operationRunning() || rig.core.operation().step >= goneAt;
+            }));
+        } else {
+            // The window's thread turns no more once the database has been asked for: the
+            // write ends on the worker, and its outcome waits in the window's queue.
+            ASSERT_TRUE(rig.window.pumpUntil([&] { return rig.core.operation().step >= 2; }));
+            while (rig.wire.sent().size() < commands) {
+                std::this_thread::sleep_for(1ms);
+            }
+            std::this_thread::sleep_for(100ms);
+        }
+        const auto saved = rig.core.FormDestroy();
+        EXPECT_TRUE(saved.ok) << saved.error;
+
+        EXPECT_FALSE(rig.core.link().isOpen());
+        const auto sent = rig.wire.sent();
+        const bool touched = std::any_of(sent.begin(), sent.end(), [](const std::string& c) {
+            return c.find("SET") != std::string::npos;
+        });
+        const std::string file = std::filesystem::exists(rig.databaseFile())
+                                     ? testing::readBytes(rig.databaseFile())
+                                     : std::string();
+        if (touched) {
+            EXPECT_EQ(sent.size(), commands);
+            EXPECT_EQ(rig.core.model().text(Field::CommandInfo),
+                      ansi("Данные успешно записаны в устройство"));
+            EXPECT_NE(file.find("90001:"), std::string::npos) << file;
+        } else {
+            EXPECT_EQ(file.find("90001:"), std::string::npos) << file;
+        }
+    }
 }
 
 }  // namespace
