@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "sim/scripted_desktop.h"
 #include "tests/protocol/expected_rows.h"
 #include "tests/support/form_operations.h"
+#include "tests/support/ordinary_user.h"
 #include "tests/support/sim_rig.h"
 #include "tests/support/temp_folder.h"
 
@@ -496,7 +498,7 @@ TEST_F(Write, ADeviceTheDatabaseCannotTakeIsRefusedBeforeTheTrackerIsTouched) {
     expectStatus("Данные успешно записаны в устройство", StatusColour::Black);
     EXPECT_TRUE(desktop.messages.empty());
 
-    // A password the file would give back cut, a read-only file: refused alike.
+    // A password the file would give back cut: refused alike.
     desktop.messages.clear();
     tracker->clearRecord();
     model.setText(Field::edPassword, "ab; PIN=");
@@ -504,14 +506,87 @@ TEST_F(Write, ADeviceTheDatabaseCannotTakeIsRefusedBeforeTheTrackerIsTouched) {
     EXPECT_TRUE(sent().empty());
     ASSERT_EQ(desktop.messages.size(), 1u);
     EXPECT_NE(desktop.messages[0].text.find("пароль"), std::string::npos);
-    model.setText(Field::edPassword, "Fleet_07");
-    if (::geteuid() != 0) {  // root writes a read-only file all the same
-        std::filesystem::permissions(folder / "fleet.zcf", std::filesystem::perms::owner_read);
-        desktop.messages.clear();
-        write();
-        EXPECT_TRUE(sent().empty());
-        ASSERT_EQ(desktop.messages.size(), 1u);
-        EXPECT_NE(desktop.messages[0].text.find("только для чтения"), std::string::npos);
+}
+
+// Files and folders an ordinary user may not write, each refused before the tracker is touched
+// and named in the message. Run as an ordinary user, as root writes past read-only marks.
+TEST_F(Write, ADatabaseThisUserMayNotWriteIsRefusedBeforeTheTrackerIsTouched) {
+    namespace fs = std::filesystem;
+    const auto data = folder / "data";
+    const auto closed = folder / "closed";
+    const std::string empty = "Zentracor database 1.3\r\n0 records\r\n";
+    // Each case on files of its own, the ordinary user's.
+    const auto fresh = [&] {
+        fs::remove_all(data);
+        fs::remove_all(closed);
+        fs::create_directory(data);
+        fs::create_directory(closed);
+        testing::writeBytes(data / "fleet.zcf", empty);
+        testing::writeBytes(data / "fleet-srv.zcf", empty);
+        testing::writeBytes(closed / "fleet.zcf", empty);
+        fs::create_symlink(closed / "fleet.zcf", data / "linked.zcf");
+        testing::HandToOrdinaryUser(folder.path());
+    };
+    const std::string longName(241, 'a');
+    const bool root = ::geteuid() == 0;
+
+    struct Case {
+        const char* what;
+        fs::path database;
+        std::function<void()> arrange;
+        const char* named;  // in the message
+    };
+    const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read;
+    const std::vector<Case> cases = {
+        {"read-only database", data / "fleet.zcf",
+         [&] { fs::permissions(data / "fleet.zcf", readOnly); }, "fleet.zcf только для чтения"},
+        {"read-only server file", data / "fleet.zcf",
+         [&] { fs::permissions(data / "fleet-srv.zcf", readOnly); },
+         "fleet-srv.zcf только для чтения"},
+        {"read-only folder", data / "new.zcf",
+         [&] { fs::permissions(data, fs::perms::owner_read | fs::perms::owner_exec); },
+         "нельзя записывать"},
+        {"link into a read-only folder", data / "linked.zcf",
+         [&] { fs::permissions(folder / "closed", fs::perms::owner_read | fs::perms::owner_exec); },
+         "нельзя записывать"},
+        {"name too long for the temporary file", data / (longName + ".zcf"), [] {},
+         "слишком длинное"},
+        // Root's own database, writable by its group, which the user is not in.
+        {"group-writable database of another user", data / "fleet.zcf",
+         [&] {
+             if (root && ::chown((data / "fleet.zcf").c_str(), 0, 0) == 0) {
+                 fs::permissions(data / "fleet.zcf",
+                                 fs::perms::owner_read | fs::perms::owner_write |
+                                     fs::perms::group_read | fs::perms::group_write |
+                                     fs::perms::others_read);
+             }
+         },
+         "fleet.zcf только для чтения"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!root && std::string_view(c.what).starts_with("group")) {
+            continue;  // only root can give a file to another user to begin with
+        }
+        fresh();
+        c.arrange();
+        const std::string wrong = testing::AsOrdinaryUser([&]() -> std::string {
+            model.DatabasePath = c.database.string();
+            database.OpenLastClick();
+            desktop.messages.clear();
+            write();
+            if (!sent().empty()) {
+                return "the tracker was written: " + sent().front();
+            }
+            if (desktop.messages.size() != 1) {
+                return "messages: " + std::to_string(desktop.messages.size());
+            }
+            if (desktop.messages[0].text.find(c.named) == std::string::npos) {
+                return desktop.messages[0].text;
+            }
+            return {};
+        });
+        EXPECT_EQ(wrong, "");
     }
 }
 
