@@ -249,7 +249,7 @@ std::string RefusedLinkText(const std::filesystem::path& link) {
            " лежит в общей папке и принадлежит другому пользователю: по ней не сохраняется";
 }
 
-std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
+std::optional<std::string> readWholeFile(const std::filesystem::path& path, std::size_t largest) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) {
         return std::nullopt;
@@ -262,6 +262,9 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
     char buffer[8192];
     std::size_t got = 0;
     while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        if (got > largest - bytes.size()) {
+            return std::nullopt;
+        }
         bytes.append(buffer, got);
     }
     if (std::ferror(file.get())) {

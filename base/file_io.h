@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -9,8 +10,10 @@
 
 namespace korvan {
 
-// The whole file as bytes, or nothing when it cannot be opened or read.
-std::optional<std::string> readWholeFile(const std::filesystem::path& path);
+// The whole file as bytes, or nothing when it cannot be opened or read, or holds more than
+// `largest` bytes.
+std::optional<std::string> readWholeFile(const std::filesystem::path& path,
+                                         std::size_t largest = SIZE_MAX);
 
 enum class FileWrite : std::uint8_t {
     Written,

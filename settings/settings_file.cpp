@@ -10,6 +10,10 @@
 namespace korvan {
 namespace {
 
+// A settings file is a page of text; one larger is not this program's, and is neither read
+// nor saved over.
+constexpr std::size_t kLargestSettingsFile = 1 << 20;
+
 void loadKey(FieldModel& model, const ProfileFile& file, const SettingsKey& key) {
     if (key.stored != Stored::DatabasePath) {
         ApplyStoredValue(model, key, file.read(key.section, key.name));
@@ -26,7 +30,7 @@ void loadKey(FieldModel& model, const ProfileFile& file, const SettingsKey& key)
 }  // namespace
 
 void LoadSettings(FieldModel& model, const std::filesystem::path& settingsPath) {
-    const auto bytes = readWholeFile(settingsPath);
+    const auto bytes = readWholeFile(settingsPath, kLargestSettingsFile);
     const auto file = bytes ? ProfileFile::parse(*bytes) : ProfileFile();
     for (const SettingsKey* key : SettingsKeysInReadOrder()) {
         loadKey(model, file, *key);
@@ -45,7 +49,7 @@ SettingsSaveResult SaveSettings(const FieldModel& model,
     if (std::filesystem::exists(settingsPath, error)) {
         // Whatever else the file holds must survive the save, so a file that cannot be read is
         // not overwritten.
-        const auto bytes = readWholeFile(settingsPath);
+        const auto bytes = readWholeFile(settingsPath, kLargestSettingsFile);
         if (!bytes) {
             return failure();
         }

@@ -227,6 +227,25 @@ TEST_F(SettingsFile, EachControlPointKeepsItsOwnSendTime) {
     EXPECT_EQ(second.text(Field::edPoint3OnTime), "1");
 }
 
+TEST_F(SettingsFile, AFileOverAMebibyteIsNeitherReadNorSavedOverButOneAtItIs) {
+    // Exactly 1 MiB: a port line, padded with a comment of blanks.
+    std::string atLimit = "[SERVER]\r\nPort=7001\r\n;";
+    atLimit += std::string((1 << 20) - atLimit.size(), ' ');
+    writeBytes(path, atLimit);
+    FieldModel model;
+    LoadSettings(model, path);
+    EXPECT_EQ(model.text(Field::port), "7001");
+    EXPECT_TRUE(SaveSettings(model, path).ok);
+
+    const std::string over = atLimit + " ";
+    writeBytes(path, over);
+    FieldModel defaults;
+    LoadSettings(defaults, path);
+    EXPECT_NE(defaults.text(Field::port), "7001");
+    EXPECT_FALSE(SaveSettings(defaults, path).ok);
+    EXPECT_EQ(readBytes(path), over);
+}
+
 TEST_F(SettingsFile, AReadOnlyFileIsRefusedWithItsPathAndLeftWhole) {
     writeBytes(path, kFirstRunFile);
     std::filesystem::permissions(path, std::filesystem::perms::owner_read);
