@@ -794,13 +794,8 @@ int RunCli(int argc, const char* const* argv, Environment& environment) {
                        : provision->parsed() ? run.provision()
                        : diff->parsed()      ? run.diff()
                                              : run.log();
-    // A trace asked for and not written whole is a file problem, told once, at the end.
-    if (const auto failure = traceFile ? traceFile->failure() : std::nullopt) {
-        environment.err() << "korvan-cli: трасса не записана в " << common.traceFile << ": "
-                          << *failure << "\n";
-        return status == kDone ? kFileProblem : status;
-    }
-    return status;
+    static_assert(kDone == 0 && kFileProblem == 5, "as every Korvan program ends");
+    return StatusAfterTrace("korvan-cli", common, traceFile.get(), status, environment.err());
 }
 
 }  // namespace korvan::cli

@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
         return *commandLine.exitStatus;
     }
     QApplication application(argc, argv);
-    return korvan::ui::RunGuarded([&] {
+    const int status = korvan::ui::RunGuarded([&] {
         korvan::FtdiBridge bridge;
         korvan::SteadyClock clock;
         std::unique_ptr<korvan::UsbWatcher> watcher;
@@ -38,4 +38,6 @@ int main(int argc, char** argv) {
         setup.afterLoop = [&watcher] { watcher.reset(); };
         return korvan::ui::RunProgram(bridge, clock, setup);
     });
+    return korvan::StatusAfterTrace("korvan", commandLine.options, commandLine.trace.get(), status,
+                                    std::cerr);
 }

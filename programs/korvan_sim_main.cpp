@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
         return *commandLine.exitStatus;
     }
     QApplication application(argc, argv);
-    return korvan::ui::RunGuarded([&] {
+    const int status = korvan::ui::RunGuarded([&] {
         korvan::SteadyClock clock;
         SimulatedBridge bridge(clock);
         QWidget control;
@@ -141,4 +141,6 @@ int main(int argc, char** argv) {
         setup.afterLoop = [&bridge] { bridge.onDevicesChanged = nullptr; };
         return korvan::ui::RunProgram(bridge, clock, setup);
     });
+    return korvan::StatusAfterTrace("korvan-sim", commandLine.options, commandLine.trace.get(),
+                                    status, std::cerr);
 }

@@ -140,6 +140,17 @@ std::unique_ptr<TraceFile> OpenTraceOption(std::string_view program, const Commo
     return file;
 }
 
+int StatusAfterTrace(std::string_view program, const CommonOptions& options, const TraceFile* trace,
+                     int status, std::ostream& err) {
+    const auto failure = trace != nullptr ? trace->failure() : std::nullopt;
+    if (!failure) {
+        return status;
+    }
+    err << program << ": трасса не записана в " << options.traceFile << ": " << *failure << '\n';
+    constexpr int kFileNotWritten = 5;
+    return status == 0 ? kFileNotWritten : status;
+}
+
 WindowCommandLine ParseWindowCommandLine(std::string_view program, std::string_view description,
                                          int argc, const char* const* argv, std::ostream& out,
                                          std::ostream& err) {

@@ -36,6 +36,12 @@ std::optional<int> ParseCommandLine(CLI::App& app, int argc, const char* const* 
 std::unique_ptr<TraceFile> OpenTraceOption(std::string_view program, const CommonOptions& options,
                                            std::ostream& err, bool& failed);
 
+// The status a program ends with once its trace is looked at: a trace asked for and not
+// written whole is told on `err`, once, at the end, and an end that was a success (0) becomes
+// 5, the status of a file that could not be written.
+int StatusAfterTrace(std::string_view program, const CommonOptions& options, const TraceFile* trace,
+                     int status, std::ostream& err);
+
 // The command line of the window programs: the common options and, optionally, the device
 // database to open (a file opened from the file manager).
 struct WindowCommandLine {
