@@ -15,6 +15,12 @@
 #include <thread>
 #include <vector>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include "core/configurator.h"
 #include "core/window_thread.h"
 #include "settings/settings_file.h"
@@ -322,6 +328,84 @@ TEST(WindowGoingDuringAWrite, NeverCutsItAndRecordsTheDeviceWheneverTheTrackerTo
         }
     }
 }
+
+#if !defined(_WIN32) && defined(KORVAN_CLI_PATH)
+// korvan-cli run with `arguments`, its output into `output`; its process, or -1.
+pid_t startCli(const std::vector<std::string>& arguments, const std::filesystem::path& output) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(out, 1);
+        ::dup2(out, 2);
+        std::vector<char*> argv{const_cast<char*>(KORVAN_CLI_PATH)};
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(KORVAN_CLI_PATH, argv.data());
+        ::_exit(127);
+    }
+    return child;
+}
+
+int endOf(pid_t child) {
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// The window writes trackers while a provisioning line writes others into the same database,
+// round after round: every device either program recorded is in both files at each round's end.
+TEST(WindowBesideTheProvisioningLine, EveryRecordOfBothIsKeptInTwentyRounds) {
+    WorkerRig rig;
+    const auto profile = rig.folder / "fleet.ini";
+    ASSERT_EQ(endOf(startCli({"--sim", "read", "-o", profile.string()}, rig.folder / "read.out")),
+              0);
+    constexpr int kRounds = 20;
+    constexpr int kByLine = 6;
+    constexpr int kByWindow = 3;
+    for (int round = 1; round <= kRounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const int lineFirst = 10000 + round * 100;
+        const pid_t line =
+            startCli({"--sim", "--sim-first-serial", std::to_string(lineFirst), "provision",
+                      "--no-verify", "--profile", profile.string(), "--database",
+                      rig.databaseFile().string(), "--count", std::to_string(kByLine)},
+                     rig.folder / "line.out");
+        ASSERT_GT(line, 0);
+        for (int n = 0; n < kByWindow; ++n) {
+            const std::string serial = std::to_string(60000 + round * 100 + n);
+            rig.foundAndRead(SimulatedTracker::Configured(serial));
+            rig.core.Button5Click();
+            ASSERT_TRUE(rig.pumpUntilIdle());
+            ASSERT_EQ(rig.core.model().text(Field::CommandInfo),
+                      ansi("Данные успешно записаны в устройство"))
+                << serial;
+            rig.bridge.unplug(0);
+            ASSERT_TRUE(rig.pumpUntilIdle());
+        }
+        ASSERT_EQ(endOf(line), 0) << testing::readBytes(rig.folder / "line.out");
+        for (const char* file : {"fleet.zcf", "fleet-srv.zcf"}) {
+            const std::string text = testing::readBytes(rig.folder / file);
+            for (int r = 1; r <= round; ++r) {
+                for (int n = 0; n < kByLine; ++n) {
+                    EXPECT_NE(text.find(std::to_string(10000 + r * 100 + n) + ":"),
+                              std::string::npos)
+                        << file << " lost a line's device of round " << r;
+                }
+                for (int n = 0; n < kByWindow; ++n) {
+                    EXPECT_NE(text.find(std::to_string(60000 + r * 100 + n) + ":"),
+                              std::string::npos)
+                        << file << " lost a window's device of round " << r;
+                }
+            }
+        }
+        if (HasFailure()) {
+            break;
+        }
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace korvan
