@@ -43,26 +43,64 @@ class JsonObject {
         return out + "}";
     }
 
-    // UTF-8 in, UTF-8 out: only quotes, backslashes and control characters are escaped.
+    // UTF-8 out, whatever comes in: quotes, backslashes and control characters are escaped,
+    // and a byte that is not part of valid UTF-8 (a file name in another encoding, say) is
+    // written as the text "\xNN", so that every line stays valid JSON.
     static std::string quoted(std::string_view text) {
         std::string out = "\"";
-        for (const char c : text) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (c == '"' || c == '\\') {
+        for (std::size_t i = 0; i < text.size();) {
+            const auto byte = static_cast<unsigned char>(text[i]);
+            const std::size_t length = validSequence(text.substr(i));
+            char escaped[8];
+            if (length == 0) {
+                std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+                out += escaped;
+                ++i;
+                continue;
+            }
+            if (byte == '"' || byte == '\\') {
                 out += '\\';
-                out += c;
-            } else if (byte < 0x20) {
-                char escaped[8];
+                out += static_cast<char>(byte);
+            } else if (byte < 0x20 || byte == 0x7F) {
                 std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
                 out += escaped;
             } else {
-                out += c;
+                out.append(text.substr(i, length));
             }
+            i += length;
         }
         return out + "\"";
     }
 
   private:
+    // How many bytes the UTF-8 sequence at the start of `text` has; 0 when it is not valid
+    // (a stray or missing continuation byte, an overlong form, a surrogate, beyond U+10FFFF).
+    static std::size_t validSequence(std::string_view text) {
+        const auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+        const unsigned char lead = at(0);
+        if (lead < 0x80) {
+            return 1;
+        }
+        const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                                   : lead >= 0xE0 && lead <= 0xEF ? 3
+                                   : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                                  : 0;
+        if (length == 0 || text.size() < length) {
+            return 0;
+        }
+        for (std::size_t i = 1; i < length; ++i) {
+            if ((at(i) & 0xC0) != 0x80) {
+                return 0;
+            }
+        }
+        const unsigned char second = at(1);
+        if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
+            (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F)) {
+            return 0;
+        }
+        return length;
+    }
+
     JsonObject& raw(std::string_view name, std::string value) {
         members_.emplace_back(std::string(name), std::move(value));
         return *this;

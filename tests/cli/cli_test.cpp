@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/cp1251.h"
+#include "cli/json.h"
 #include "core/configurator.h"
 #include "settings/settings_file.h"
 #include "settings/tracker_profile.h"
@@ -576,6 +577,26 @@ TEST_F(Cli, DiffTellsEachSettingWhereTheTrackerAndTheProfileDiffer) {
     EXPECT_EQ(run({"diff", "--profile", file("corrected.ini")}), cli::kFailed);
     EXPECT_EQ(output.str(),
               "Период отсылки данных по WiFi (DEVICE/PeriodSendDef): трекер «30», профиль «40»\n");
+}
+
+// Whatever bytes a name or a reply holds, a JSON line stays valid UTF-8 and valid JSON.
+TEST(JsonText, KeepsValidUtf8AndWritesEveryOtherByteAsText) {
+    const auto quoted = [](std::string_view text) { return cli::JsonObject::quoted(text); };
+    EXPECT_EQ(quoted("Трекер \"№1\"\\"), "\"Трекер \\\"№1\\\"\\\\\"");
+    EXPECT_EQ(quoted("\x1b[2J\x7f"), "\"\\u001b[2J\\u007f\"");
+    EXPECT_EQ(quoted("\xf0\x9f\x93\xa1"), "\"\xf0\x9f\x93\xa1\"");  // four bytes, valid
+    // A stray byte, a sequence cut short (also at the end), an overlong form, a surrogate,
+    // a code point beyond U+10FFFF: each byte that is not valid UTF-8 becomes "\xNN".
+    EXPECT_EQ(quoted("a\xff"
+                     "b"),
+              "\"a\\xFFb\"");
+    EXPECT_EQ(quoted("\xd0"
+                     "a\xd0"),
+              "\"\\xD0a\\xD0\"");
+    EXPECT_EQ(quoted("\xc0\x80"), "\"\\xC0\\x80\"");
+    EXPECT_EQ(quoted("\xed\xa0\x80"), "\"\\xED\\xA0\\x80\"");
+    EXPECT_EQ(quoted("\xf4\x90\x80\x80"), "\"\\xF4\\x90\\x80\\x80\"");
+    EXPECT_EQ(quoted("\xe2\x82"), "\"\\xE2\\x82\"");
 }
 
 }  // namespace
