@@ -56,7 +56,7 @@ int main() {
     std::filesystem::create_directories(folder);
     korvan::FieldModel fields;
     korvan::LoadSettings(fields, {});
-    fields.setText(korvan::Field::edPassword, "Fleet_07");  // a first run has none
+    fields.setText(korvan::Field::ServerPassword, "Fleet_07");  // a first run has none
     const auto profile = folder / "fleet.ini";
     if (korvan::SaveProfile(fields, profile)) {
         std::fprintf(stderr, "the profile could not be written\n");
@@ -71,7 +71,7 @@ int main() {
     korvan::LoadSettings(core.model(), {});
     core.model().DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
     core.model().DatabasePath = (folder / "window.zcf").string();
-    core.model().setText(korvan::Field::DbFileName, "window.zcf");
+    core.model().setText(korvan::Field::DatabaseName, "window.zcf");
     bridge.onDevicesChanged = [&core] { core.DeviceChanged(); };
     const auto windowStart = clock.now();
     bridge.plug(SimulatedTracker::Configured("90001"));

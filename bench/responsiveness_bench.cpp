@@ -76,7 +76,7 @@ double msOf(qint64 nanoseconds) {
 }
 
 bool statusIs(Configurator& core, const char* utf8) {
-    return core.model().text(Field::CommandInfo) == korvan::cp1251::fromUtf8(utf8);
+    return core.model().text(Field::StatusLine) == korvan::cp1251::fromUtf8(utf8);
 }
 
 // Serves the window's event loop until `done`, or gives up after `limitMs`.
@@ -126,7 +126,7 @@ Measured measure(const Scenario& scenario, Way way, const std::filesystem::path&
     Measured measured;
     const bool started = waitUntil([&] { return !core->operationRunning(); }, kLimitMs);
     // Otherwise detection did not read the tracker.
-    if (!started || (!scenario.plugAfterStartUp && !core->model().enabled(Field::Button5))) {
+    if (!started || (!scenario.plugAfterStartUp && !core->model().enabled(Field::WriteButton))) {
         window.close();
         return measured;
     }

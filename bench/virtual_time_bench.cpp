@@ -47,7 +47,7 @@ double measure(const Scenario& scenario, bool early, const std::filesystem::path
     core.link().setEarlyCompletion(early);
     korvan::LoadSettings(core.model(), folder / "absent.ini");
     core.model().DatabasePath = (folder / "fleet.zcf").string();
-    core.model().setText(Field::DbFileName, "fleet.zcf");
+    core.model().setText(Field::DatabaseName, "fleet.zcf");
     core.model().DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
 
     SimulatedTracker tracker = SimulatedTracker::Configured("90001");
@@ -57,7 +57,7 @@ double measure(const Scenario& scenario, bool early, const std::filesystem::path
         const auto start = clock.now();
         bridge.plug(std::move(tracker));
         core.DeviceChanged();
-        const bool ready = core.model().enabled(Field::Button5);
+        const bool ready = core.model().enabled(Field::WriteButton);
         return ready ? millisecondsOf(clock.now() - start) : -1;
     }
     bridge.plug(std::move(tracker));
@@ -68,7 +68,7 @@ double measure(const Scenario& scenario, bool early, const std::filesystem::path
 }
 
 bool statusIs(korvan::Configurator& core, const char* utf8) {
-    return core.model().text(Field::CommandInfo) == korvan::cp1251::fromUtf8(utf8);
+    return core.model().text(Field::StatusLine) == korvan::cp1251::fromUtf8(utf8);
 }
 
 }  // namespace
@@ -86,7 +86,7 @@ int main() {
     };
     // The write read back and compared, as "Проверять трекер после записи" makes it.
     const auto verifiedWrites = [](korvan::Configurator& core, korvan::sim::SimulatedBridge&) {
-        core.model().setChecked(Field::VerifyBox, true);
+        core.model().setChecked(Field::VerifyAfterWrite, true);
         core.Button5Click();
         return statusIs(core, "Данные записаны и проверены");
     };

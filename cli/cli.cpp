@@ -269,7 +269,7 @@ Run::ProfileWritten Run::writeProfile(FieldModel& model, const ListedDevice& tra
     if (done.written && !done.recorded) {
         // The window keeps such a record for its next save; this program ends before one, so
         // it says what is true: written, not recorded, and why.
-        done.said = "Трекер " + utf8(model.text(Field::SerNum)) +
+        done.said = "Трекер " + utf8(model.text(Field::SerialNumber)) +
                     " записан, но не внесён в базу: " + done.said;
         return done;
     }
@@ -322,10 +322,10 @@ int Run::list() {
             const ReadOutcome version = ReadConfiguration(link_, ReadRequest{false}, progress);
             const std::string firmware =
                 version.firmware ? version.firmware->caption() : "прошивка не прочитана";
-            const std::string mac = utf8(model.text(Field::MacView));
-            line += device.description + "  трекер " + utf8(model.text(Field::SerNum)) + "  MAC " +
-                    mac + "  " + firmware;
-            json.text("serial", utf8(model.text(Field::SerNum)))
+            const std::string mac = utf8(model.text(Field::MacAddress));
+            line += device.description + "  трекер " + utf8(model.text(Field::SerialNumber)) +
+                    "  MAC " + mac + "  " + firmware;
+            json.text("serial", utf8(model.text(Field::SerialNumber)))
                 .text("mac", mac)
                 .text("firmware", version.firmware ? version.firmware->caption() : "");
         }
@@ -383,7 +383,7 @@ int Run::read() {
         if (o_.json) {
             out() << JsonObject()
                          .flag("ok", true)
-                         .text("serial", utf8(model.text(Field::SerNum)))
+                         .text("serial", utf8(model.text(Field::SerialNumber)))
                          .text("profile", utf8(ProfileText(shown)))
                          .str()
                   << "\n";
@@ -398,13 +398,13 @@ int Run::read() {
     if (o_.json) {
         out() << JsonObject()
                      .flag("ok", true)
-                     .text("serial", utf8(model.text(Field::SerNum)))
+                     .text("serial", utf8(model.text(Field::SerialNumber)))
                      .text("profile", o_.output)
                      .str()
               << "\n";
     } else {
-        out() << "Профиль трекера " << utf8(model.text(Field::SerNum)) << " записан в " << o_.output
-              << "\n";
+        out() << "Профиль трекера " << utf8(model.text(Field::SerialNumber)) << " записан в "
+              << o_.output << "\n";
     }
     return kDone;
 }
@@ -437,7 +437,7 @@ int Run::write() {
         tellDifferences(done.differences);
         return fail(
             kFailed,
-            "Трекер " + utf8(model.text(Field::SerNum)) +
+            "Трекер " + utf8(model.text(Field::SerialNumber)) +
                 " хранит не то, что записано (отличий: " + std::to_string(done.differences.size()) +
                 ")" + (o_.database.empty() ? "" : "; в базу не внесён"),
             "Запишите трекер снова; если отличие остаётся, трекер неисправен.");
@@ -451,13 +451,13 @@ int Run::write() {
     if (o_.json) {
         out() << JsonObject()
                      .flag("ok", true)
-                     .text("serial", utf8(model.text(Field::SerNum)))
+                     .text("serial", utf8(model.text(Field::SerialNumber)))
                      .flag("verified", done.verified)
                      .text("result", said)
                      .str()
               << "\n";
     } else {
-        out() << utf8(model.text(Field::SerNum)) << "  " << said << "\n";
+        out() << utf8(model.text(Field::SerialNumber)) << "  " << said << "\n";
     }
     return kDone;
 }
@@ -517,8 +517,8 @@ int Run::provision() {
                                                        : "записан";
             (ok ? written : failed) += 1;
             const double seconds = secondsBetween(start, clock_.now());
-            const std::string serial = utf8(model.text(Field::SerNum));
-            const std::string mac = utf8(model.text(Field::MacView));
+            const std::string serial = utf8(model.text(Field::SerialNumber));
+            const std::string mac = utf8(model.text(Field::MacAddress));
             if (o_.json) {
                 std::vector<JsonObject> differences;
                 for (const Difference& d : done.differences) {
@@ -605,13 +605,13 @@ int Run::diff() {
     if (o_.json) {
         out() << JsonObject()
                      .object("summary", JsonObject()
-                                            .text("serial", utf8(held.text(Field::SerNum)))
+                                            .text("serial", utf8(held.text(Field::SerialNumber)))
                                             .integer("differences",
                                                      static_cast<long long>(differences.size())))
                      .str()
               << "\n";
     } else if (differences.empty()) {
-        out() << "Трекер " << utf8(held.text(Field::SerNum)) << " совпадает с профилем\n";
+        out() << "Трекер " << utf8(held.text(Field::SerialNumber)) << " совпадает с профилем\n";
     }
     return differences.empty() ? kDone : kFailed;
 }

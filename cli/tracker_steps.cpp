@@ -67,7 +67,7 @@ ReadOutcome ReadTracker(Link& link, FieldModel& model, const ListedDevice& track
 }
 
 std::string StatusText(const FieldModel& model) {
-    return cp1251::toUtf8(model.text(Field::CommandInfo));
+    return cp1251::toUtf8(model.text(Field::StatusLine));
 }
 
 }  // namespace korvan::cli

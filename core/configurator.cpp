@@ -142,10 +142,10 @@ void Configurator::startUp() {
     // Until detection has shown a tracker, no device is one to open.
     link_.setTarget(LinkTarget::nothing());
     passwordWatch_ = model_.subscribe([this](Field field, Aspect aspect) {
-        if (writeHeldForPassword_ && field == Field::edPassword && aspect == Aspect::Value &&
-            model_.text(Field::edPassword).size() == 8) {
+        if (writeHeldForPassword_ && field == Field::ServerPassword && aspect == Aspect::Value &&
+            model_.text(Field::ServerPassword).size() == 8) {
             writeHeldForPassword_ = false;
-            model_.setEnabled(Field::Button5, true);
+            model_.setEnabled(Field::WriteButton, true);
         }
     });
 }
@@ -308,7 +308,7 @@ void Configurator::DetectDevice() {
         return;
     }
     const int currentSerial = model_.CurrentSerial;
-    const ReadRequest request{!model_.checked(Field::UnReadBox)};
+    const ReadRequest request{!model_.checked(Field::ReadIdentityOnly)};
     startDeviceWork([this, currentSerial, request,
                      descriptions = TrackerDescriptions](Progress& progress) {
         // The technician sees which tracker is being read while it is read.
@@ -355,7 +355,7 @@ void Configurator::Button2Click() {
     if (operationRunning()) {
         return;
     }
-    model_.setText(Field::CommandInfo, "!");
+    model_.setText(Field::StatusLine, "!");
     Button1Click();
 }
 
@@ -363,7 +363,7 @@ void Configurator::Button1Click() {
     if (operationRunning()) {
         return;
     }
-    const ReadRequest request{!model_.checked(Field::UnReadBox)};
+    const ReadRequest request{!model_.checked(Field::ReadIdentityOnly)};
     startDeviceWork([this, request](Progress& progress) {
         auto outcome = ReadConfiguration(link_, request, progress);
         return [this, request, outcome = std::move(outcome)] {
@@ -380,7 +380,7 @@ void Configurator::Button5Click() {
     if (operationRunning()) {
         return;
     }
-    const bool verify = model_.checked(Field::VerifyBox);
+    const bool verify = model_.checked(Field::VerifyAfterWrite);
     startDeviceWork([this, verify,
                      configuration = ConfigurationFromForm(model_)](Progress& progress) {
         // The database's file, if one must be named, is asked for on the window's thread once

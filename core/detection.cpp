@@ -15,9 +15,9 @@ constexpr auto kPauseAfterFailedRead = std::chrono::milliseconds(1000);
 constexpr auto kPauseSlice = std::chrono::milliseconds(20);
 
 void showNoDevice(FieldModel& model) {
-    model.setText(Field::SerNum, cp1251::fromUtf8("Номер"));
-    model.setText(Field::Panel16, cp1251::fromUtf8("Прошивка"));
-    model.setEnabled(Field::Button5, false);
+    model.setText(Field::SerialNumber, cp1251::fromUtf8("Номер"));
+    model.setText(Field::FirmwareVersion, cp1251::fromUtf8("Прошивка"));
+    model.setEnabled(Field::WriteButton, false);
 }
 
 bool cutShort(const ReadOutcome& read) {
@@ -109,7 +109,7 @@ bool noTrackerListed(const DetectionOutcome& outcome) {
 void ShowFoundTracker(FieldModel& model, int serial) {
     char shown[8];
     std::snprintf(shown, sizeof shown, "%05d", serial);
-    model.setText(Field::SerNum, shown);
+    model.setText(Field::SerialNumber, shown);
     model.CurrentSerial = serial;
     model.ShowMac(serial);
 }
@@ -129,10 +129,10 @@ void ApplyDetection(FieldModel& model, const DetectionOutcome& outcome,
             applyRead(read);
         }
         if (tracker.ready) {
-            model.setEnabled(Field::Button5, true);
+            model.setEnabled(Field::WriteButton, true);
         } else if (!tracker.reads.empty() && cutShort(tracker.reads.back())) {
             // Its fields may still hold another tracker's values: no write until it is read.
-            model.setEnabled(Field::Button5, false);
+            model.setEnabled(Field::WriteButton, false);
         }
     }
     if (noTrackerListed(outcome)) {
@@ -161,7 +161,7 @@ void ApplyDetection(FieldModel& model, const DetectionOutcome& outcome,
         }
     }
     const std::string countPrefix = cp1251::fromUtf8("Подключено трекеров: ");
-    const bool countShown = model.text(Field::CommandInfo).rfind(countPrefix, 0) == 0;
+    const bool countShown = model.text(Field::StatusLine).rfind(countPrefix, 0) == 0;
     if (outcome.accessDenied) {
         model.setStatusColour(StatusColour::Red);
         model.setStatusMessage(kNoAccessMessage);
@@ -171,7 +171,8 @@ void ApplyDetection(FieldModel& model, const DetectionOutcome& outcome,
         // Said only where it hides no failure of the reads, and kept up to date as trackers
         // come and go while it is shown.
         model.setStatusMessage("Подключено трекеров: " + std::to_string(outcome.supported) +
-                               ". В окне трекер " + cp1251::toUtf8(model.text(Field::SerNum)));
+                               ". В окне трекер " +
+                               cp1251::toUtf8(model.text(Field::SerialNumber)));
     }
 }
 

@@ -13,7 +13,7 @@ bool IsEditableSetting(Field field) {
         case FieldKind::Check:
         case FieldKind::Radio:
             // How this program treats trackers, not what a tracker holds.
-            return field != Field::UnReadBox && field != Field::VerifyBox;
+            return field != Field::ReadIdentityOnly && field != Field::VerifyAfterWrite;
         default:
             return false;
     }

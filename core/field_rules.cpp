@@ -11,26 +11,28 @@ Field FieldOf(const ValueField& field) {
     const TextField text = std::get<TextField>(field);
     switch (text) {
         case TextField::AccessPoint:
-            return Field::WiFiName;
+            return Field::AccessPoint;
         case TextField::Key:
-            return Field::WiFiKey;
+            return Field::NetworkKey;
         case TextField::DeviceAddress:
-            return Field::DevIP;
+            return Field::DeviceAddress;
         case TextField::Netmask:
             return Field::Netmask;
         case TextField::Gateway:
-            return Field::DefGW;
+            return Field::Gateway;
         case TextField::ServerPort:
-            return Field::port;
+            return Field::ServerPort;
         case TextField::ServerAddress:
-            return Field::ip;
+            return Field::ServerAddress;
         case TextField::Password:
-            return Field::edPassword;
+            return Field::ServerPassword;
         default:
             break;
     }
     const int offset = static_cast<int>(text) - static_cast<int>(TextField::LatitudeHemisphere1);
-    return ofPoint(offset % 2 == 0 ? Field::Point1NS : Field::Point1EW, offset / 2 + 1);
+    return ofPoint(
+        offset % 2 == 0 ? Field::Point1LatitudeHemisphere : Field::Point1LongitudeHemisphere,
+        offset / 2 + 1);
 }
 
 std::vector<FieldBreak> BrokenFields(const FieldModel& model) {

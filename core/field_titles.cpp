@@ -16,23 +16,24 @@ struct Title {
 
 // The fields of a tracker's settings that hold no value a rule judges, and are not numbered.
 constexpr std::array<Title, 12> kTitles = {{
-    {Field::WriteMethod, "Способ записи"},
-    {Field::WideWrite, "Дополнительная запись с вектором скорости"},
-    {Field::StaticBox, "Статическая обработка данных"},
-    {Field::NoEncr, "Шифрование"},
-    {Field::Sert, "Проверка подлинности"},
-    {Field::bit64, "Длина ключа WEP"},
-    {Field::AutoIP, "IP-адрес устройства"},
-    {Field::AnalogMethod, "Адаптивная запись аналоговых данных"},
-    {Field::UnReadBox, "Не считывать настройки из устройства"},
-    {Field::VerifyBox, "Проверять трекер после записи"},
-    {Field::SerNum, "Серийный номер"},
-    {Field::MacView, "MAC адрес"},
+    {Field::RecordingMethod, "Способ записи"},
+    {Field::WideRecording, "Дополнительная запись с вектором скорости"},
+    {Field::StaticProcessing, "Статическая обработка данных"},
+    {Field::NoEncryption, "Шифрование"},
+    {Field::Authentication, "Проверка подлинности"},
+    {Field::Key64Bit, "Длина ключа WEP"},
+    {Field::AutomaticAddress, "IP-адрес устройства"},
+    {Field::AnalogRecordingMethod, "Адаптивная запись аналоговых данных"},
+    {Field::ReadIdentityOnly, "Не считывать настройки из устройства"},
+    {Field::VerifyAfterWrite, "Проверять трекер после записи"},
+    {Field::SerialNumber, "Серийный номер"},
+    {Field::MacAddress, "MAC адрес"},
 }};
 
 // The check boxes of a control point, which take the accusative: "в первую контрольную точку".
-constexpr std::array<Field, 4> kPointBoxes = {Field::Point1InGPRS, Field::Point1OutGPRS,
-                                              Field::Point1InOut, Field::Point1OutOut};
+constexpr std::array<Field, 4> kPointBoxes = {Field::Point1SendOnEntry, Field::Point1SendOnExit,
+                                              Field::Point1OutputOnEntry,
+                                              Field::Point1OutputOnExit};
 constexpr std::array<const char*, 4> kPointBoxTitles = {
     "Начинать передачу при входе в", "Начинать передачу при выходе из", "Выход1 при входе в",
     "Выход1 при выходе из"};
@@ -60,19 +61,19 @@ std::string numberedTitle(Field field) {
         const int n = indexOf(field) - indexOf(first) + 1;
         return n >= 1 && n <= count ? n : 0;
     };
-    if (const int n = inRun(Field::InputBox1, 4)) {
+    if (const int n = inRun(Field::InputTrigger1, 4)) {
         return "Вход " + std::to_string(n) + ": момент отсылки";
     }
-    if (const int n = inRun(Field::GPRS1, 4)) {
+    if (const int n = inRun(Field::InputSendsAtOnce1, 4)) {
         return "Вход " + std::to_string(n) + ": отсылать по WiFi";
     }
-    if (const int n = inRun(Field::CheckBox1, 4)) {
+    if (const int n = inRun(Field::InputAccumulating1, 4)) {
         return "Вход " + std::to_string(n) + ": накопительный счётчик";
     }
-    if (const int n = inRun(Field::TempBox1, 4)) {
+    if (const int n = inRun(Field::InputPeriodic1, 4)) {
         return "Вход " + std::to_string(n) + ": периодический счётчик";
     }
-    if (const int n = inRun(Field::AnalogWrite1, 2)) {
+    if (const int n = inRun(Field::AnalogAsDigital1, 2)) {
         return "Аналоговый вход " + std::to_string(n) + ": записывать как цифровой";
     }
     for (int n = 1; n <= 3; ++n) {
@@ -89,12 +90,12 @@ std::string numberedTitle(Field field) {
 // The words of a pair's two choices: the first selected, the other.
 std::pair<const char*, const char*> pairWords(Field field) {
     switch (field) {
-        case Field::NoEncr:
+        case Field::NoEncryption:
             return {"без шифрования", "WEP"};
-        case Field::bit64:
+        case Field::Key64Bit:
             return {"64 бита", "128 бит"};
         default:
-            return {"автоматически (DHCP)", "заданный"};  // AutoIP
+            return {"автоматически (DHCP)", "заданный"};  // AutomaticAddress
     }
 }
 

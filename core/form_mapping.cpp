@@ -22,24 +22,26 @@ GeoCoordinate coordinateFrom(const FieldModel& m, Field degrees, Field minutes, 
 ControlPoint pointFrom(const FieldModel& m, int n) {
     const auto f = [n](Field ofPoint1) { return ofPoint(ofPoint1, n); };
     ControlPoint p;
-    p.latitude = coordinateFrom(m, f(Field::Point1Latd), f(Field::Point1Latm),
-                                f(Field::Point1Latmm), f(Field::Point1NS), "N", "S");
-    p.longitude = coordinateFrom(m, f(Field::Point1Lond), f(Field::Point1Lonm),
-                                 f(Field::Point1Lonmm), f(Field::Point1EW), "E", "W");
-    p.radius = {m.text(f(Field::Point1Rad))};
-    p.onTimeMinutes = {m.text(f(Field::edPoint1OnTime))};
-    p.outputOnEntry = m.checked(f(Field::Point1InOut));
-    p.outputOnExit = m.checked(f(Field::Point1OutOut));
-    p.sendOnEntry = m.checked(f(Field::Point1InGPRS));
-    p.sendOnExit = m.checked(f(Field::Point1OutGPRS));
+    p.latitude = coordinateFrom(m, f(Field::Point1LatitudeDegrees), f(Field::Point1LatitudeMinutes),
+                                f(Field::Point1LatitudeFraction),
+                                f(Field::Point1LatitudeHemisphere), "N", "S");
+    p.longitude = coordinateFrom(
+        m, f(Field::Point1LongitudeDegrees), f(Field::Point1LongitudeMinutes),
+        f(Field::Point1LongitudeFraction), f(Field::Point1LongitudeHemisphere), "E", "W");
+    p.radius = {m.text(f(Field::Point1Radius))};
+    p.onTimeMinutes = {m.text(f(Field::Point1OnTime))};
+    p.outputOnEntry = m.checked(f(Field::Point1OutputOnEntry));
+    p.outputOnExit = m.checked(f(Field::Point1OutputOnExit));
+    p.sendOnEntry = m.checked(f(Field::Point1SendOnEntry));
+    p.sendOnExit = m.checked(f(Field::Point1SendOnExit));
     return p;
 }
 
 InputKind kindFrom(const FieldModel& m, int n) {
-    if (m.checked(numbered(Field::CheckBox1, n))) {
+    if (m.checked(numbered(Field::InputAccumulating1, n))) {
         return InputKind::AccumulatingCounter;
     }
-    if (m.checked(numbered(Field::TempBox1, n))) {
+    if (m.checked(numbered(Field::InputPeriodic1, n))) {
         return InputKind::PeriodicCounter;
     }
     return InputKind::Ordinary;
@@ -48,7 +50,8 @@ InputKind kindFrom(const FieldModel& m, int n) {
 // The fractions of a minute are shown with five digits, whatever the points held.
 void padFractions(FieldModel& m) {
     for (int n = 1; n <= 3; ++n) {
-        for (Field f : {ofPoint(Field::Point1Latmm, n), ofPoint(Field::Point1Lonmm, n)}) {
+        for (Field f : {ofPoint(Field::Point1LatitudeFraction, n),
+                        ofPoint(Field::Point1LongitudeFraction, n)}) {
             std::string text = m.text(f);
             while (text.size() < 5) {
                 text.insert(text.begin(), '0');
@@ -64,57 +67,57 @@ void applyInput(FieldModel& m, const TrackerConfiguration& c, int n) {
     const DigitalInput& in = c.inputs[at(n)];
     if (n <= 2) {
         const AnalogInput& analog = c.analog.inputs[at(n)];
-        m.setText(numbered(Field::Ain1, n), analog.changeThreshold.text);
-        m.setText(numbered(Field::Usr1, n), analog.averagingPeriod.text);
+        m.setText(numbered(Field::AnalogThreshold1, n), analog.changeThreshold.text);
+        m.setText(numbered(Field::AnalogAveraging1, n), analog.averagingPeriod.text);
     }
-    m.setChecked(numbered(Field::GPRS1, n), in.sendOverWifi);
-    m.setItemIndex(numbered(Field::InputBox1, n), in.triggerWhenOpen ? 1 : 0);
+    m.setChecked(numbered(Field::InputSendsAtOnce1, n), in.sendOverWifi);
+    m.setItemIndex(numbered(Field::InputTrigger1, n), in.triggerWhenOpen ? 1 : 0);
     if (n <= 2) {
-        m.setChecked(numbered(Field::AnalogWrite1, n), c.analog.inputs[at(n)].recordAsDigital);
+        m.setChecked(numbered(Field::AnalogAsDigital1, n), c.analog.inputs[at(n)].recordAsDigital);
     }
     if (n == 1) {
-        m.setItemIndex(Field::AnalogMethod, c.analog.atMostOncePerPoll ? 0 : 1);
+        m.setItemIndex(Field::AnalogRecordingMethod, c.analog.atMostOncePerPoll ? 0 : 1);
     }
-    m.setChecked(in.kind == InputKind::AccumulatingCounter ? numbered(Field::CheckBox1, n)
-                                                           : numbered(Field::RadioButton1, n),
+    m.setChecked(in.kind == InputKind::AccumulatingCounter ? numbered(Field::InputAccumulating1, n)
+                                                           : numbered(Field::InputOrdinary1, n),
                  true);
     if (in.kind == InputKind::PeriodicCounter) {
-        m.setChecked(numbered(Field::TempBox1, n), true);
+        m.setChecked(numbered(Field::InputPeriodic1, n), true);
     }
 }
 
 void applyPoint(FieldModel& m, const ControlPoint& p, int n) {
     const auto f = [n](Field ofPoint1) { return ofPoint(ofPoint1, n); };
-    m.setChecked(f(Field::Point1InOut), p.outputOnEntry);
-    m.setChecked(f(Field::Point1OutOut), p.outputOnExit);
-    m.setChecked(f(Field::Point1InGPRS), p.sendOnEntry);
-    m.setChecked(f(Field::Point1OutGPRS), p.sendOnExit);
-    m.setText(f(Field::edPoint1OnTime), p.onTimeMinutes.text);
-    m.setText(f(Field::Point1EW), p.longitude.southOrWest ? "W" : "E");
-    m.setText(f(Field::Point1NS), p.latitude.southOrWest ? "S" : "N");
-    m.setText(f(Field::Point1Rad), p.radius.text);
-    m.setText(f(Field::Point1Latd), p.latitude.degrees.text);
-    m.setText(f(Field::Point1Lond), p.longitude.degrees.text);
-    m.setText(f(Field::Point1Latm), p.latitude.minutes.text);
-    m.setText(f(Field::Point1Lonm), p.longitude.minutes.text);
-    m.setText(f(Field::Point1Latmm), p.latitude.fraction.text);
-    m.setText(f(Field::Point1Lonmm), p.longitude.fraction.text);
+    m.setChecked(f(Field::Point1OutputOnEntry), p.outputOnEntry);
+    m.setChecked(f(Field::Point1OutputOnExit), p.outputOnExit);
+    m.setChecked(f(Field::Point1SendOnEntry), p.sendOnEntry);
+    m.setChecked(f(Field::Point1SendOnExit), p.sendOnExit);
+    m.setText(f(Field::Point1OnTime), p.onTimeMinutes.text);
+    m.setText(f(Field::Point1LongitudeHemisphere), p.longitude.southOrWest ? "W" : "E");
+    m.setText(f(Field::Point1LatitudeHemisphere), p.latitude.southOrWest ? "S" : "N");
+    m.setText(f(Field::Point1Radius), p.radius.text);
+    m.setText(f(Field::Point1LatitudeDegrees), p.latitude.degrees.text);
+    m.setText(f(Field::Point1LongitudeDegrees), p.longitude.degrees.text);
+    m.setText(f(Field::Point1LatitudeMinutes), p.latitude.minutes.text);
+    m.setText(f(Field::Point1LongitudeMinutes), p.longitude.minutes.text);
+    m.setText(f(Field::Point1LatitudeFraction), p.latitude.fraction.text);
+    m.setText(f(Field::Point1LongitudeFraction), p.longitude.fraction.text);
 }
 
 void applyEncryption(FieldModel& m, const WifiNetwork& network) {
     switch (network.encryption) {
         case Encryption::Wep64:
-            m.setChecked(Field::WEP, true);
-            m.setChecked(Field::bit64, true);
-            m.setText(Field::WiFiKey, network.key);
+            m.setChecked(Field::WepEncryption, true);
+            m.setChecked(Field::Key64Bit, true);
+            m.setText(Field::NetworkKey, network.key);
             break;
         case Encryption::Wep128:
-            m.setChecked(Field::RadioButton7, true);
-            m.setChecked(Field::WEP, true);
-            m.setText(Field::WiFiKey, network.key);
+            m.setChecked(Field::Key128Bit, true);
+            m.setChecked(Field::WepEncryption, true);
+            m.setText(Field::NetworkKey, network.key);
             break;
         case Encryption::None:
-            m.setChecked(Field::NoEncr, true);
+            m.setChecked(Field::NoEncryption, true);
             break;
     }
 }
@@ -122,31 +125,31 @@ void applyEncryption(FieldModel& m, const WifiNetwork& network) {
 void applySetting(FieldModel& m, const TrackerConfiguration& c, Setting setting) {
     switch (setting) {
         case Setting::RecordingPeriod:
-            m.setText(Field::Edit1, c.recording.period.text);
+            m.setText(Field::RecordingPeriod, c.recording.period.text);
             break;
         case Setting::SendingPeriod:
-            m.setText(Field::Edit2, c.recording.sendingPeriod.text);
+            m.setText(Field::SendingPeriod, c.recording.sendingPeriod.text);
             break;
         case Setting::AnalogPeriod:
-            m.setText(Field::AnalogTime, c.analog.pollPeriod.text);
+            m.setText(Field::AnalogPollPeriod, c.analog.pollPeriod.text);
             break;
         case Setting::CounterPeriods:
-            m.setText(Field::CounterTime, c.recording.counterPeriod12.text);
-            m.setText(Field::CounterTime34, c.recording.counterPeriod34.text);
+            m.setText(Field::CounterPeriod12, c.recording.counterPeriod12.text);
+            m.setText(Field::CounterPeriod34, c.recording.counterPeriod34.text);
             break;
         case Setting::Password:
-            m.setText(Field::edPassword, c.server.password);
+            m.setText(Field::ServerPassword, c.server.password);
             break;
         case Setting::RecordingMethod:
-            m.setItemIndex(Field::WriteMethod,
+            m.setItemIndex(Field::RecordingMethod,
                            c.recording.method == RecordingMethod::ByTime ? 0 : 1);
             m.WriteMethodChange();
             break;
         case Setting::StaticProcessing:
-            m.setChecked(Field::StaticBox, c.recording.staticProcessing);
+            m.setChecked(Field::StaticProcessing, c.recording.staticProcessing);
             break;
         case Setting::WideRecording:
-            m.setChecked(Field::WideWrite, c.recording.wideRecording);
+            m.setChecked(Field::WideRecording, c.recording.wideRecording);
             break;
         case Setting::Input1:
         case Setting::Input2:
@@ -162,31 +165,31 @@ void applySetting(FieldModel& m, const TrackerConfiguration& c, Setting setting)
             break;
         }
         case Setting::Addressing:
-            m.setChecked(c.network.dhcp ? Field::AutoIP : Field::RadioButton6, true);
+            m.setChecked(c.network.dhcp ? Field::AutomaticAddress : Field::FixedAddress, true);
             break;
         case Setting::Authentication:
-            m.setItemIndex(Field::Sert, c.network.sharedKeyAuthentication ? 1 : 0);
+            m.setItemIndex(Field::Authentication, c.network.sharedKeyAuthentication ? 1 : 0);
             break;
         case Setting::ServerAddress:
-            m.setText(Field::ip, c.server.address);
+            m.setText(Field::ServerAddress, c.server.address);
             break;
         case Setting::ServerPort:
-            m.setText(Field::port, c.server.port);
+            m.setText(Field::ServerPort, c.server.port);
             break;
         case Setting::DeviceAddress:
-            m.setText(Field::DevIP, c.network.deviceAddress);
+            m.setText(Field::DeviceAddress, c.network.deviceAddress);
             break;
         case Setting::Netmask:
             m.setText(Field::Netmask, c.network.netmask);
             break;
         case Setting::Gateway:
-            m.setText(Field::DefGW, c.network.gateway);
+            m.setText(Field::Gateway, c.network.gateway);
             break;
         case Setting::Encryption:
             applyEncryption(m, c.network);
             break;
         case Setting::AccessPoint:
-            m.setText(Field::WiFiName, c.network.accessPoint);
+            m.setText(Field::AccessPoint, c.network.accessPoint);
             break;
         case Setting::Mac:
         case Setting::SerialNumber:
@@ -198,42 +201,43 @@ void applySetting(FieldModel& m, const TrackerConfiguration& c, Setting setting)
 
 TrackerConfiguration ConfigurationFromForm(const FieldModel& m) {
     TrackerConfiguration c;
-    c.identity = {m.text(Field::SerNum), m.DeviceMac, m.FirmwareVersion};
+    c.identity = {m.text(Field::SerialNumber), m.DeviceMac, m.FirmwareVersion};
 
     WifiNetwork& network = c.network;
-    network.accessPoint = m.text(Field::WiFiName);
-    network.encryption = m.checked(Field::NoEncr)  ? Encryption::None
-                         : m.checked(Field::bit64) ? Encryption::Wep64
-                                                   : Encryption::Wep128;
-    network.key = m.text(Field::WiFiKey);
-    network.sharedKeyAuthentication = m.itemIndex(Field::Sert) == 1;
-    network.dhcp = !m.checked(Field::RadioButton6);
-    network.deviceAddress = m.text(Field::DevIP);
+    network.accessPoint = m.text(Field::AccessPoint);
+    network.encryption = m.checked(Field::NoEncryption) ? Encryption::None
+                         : m.checked(Field::Key64Bit)   ? Encryption::Wep64
+                                                        : Encryption::Wep128;
+    network.key = m.text(Field::NetworkKey);
+    network.sharedKeyAuthentication = m.itemIndex(Field::Authentication) == 1;
+    network.dhcp = !m.checked(Field::FixedAddress);
+    network.deviceAddress = m.text(Field::DeviceAddress);
     network.netmask = m.text(Field::Netmask);
-    network.gateway = m.text(Field::DefGW);
+    network.gateway = m.text(Field::Gateway);
 
-    c.server = {m.text(Field::ip), m.text(Field::port), m.text(Field::edPassword)};
+    c.server = {m.text(Field::ServerAddress), m.text(Field::ServerPort),
+                m.text(Field::ServerPassword)};
 
     Recording& r = c.recording;
-    r.method = m.itemIndex(Field::WriteMethod) == 0 ? RecordingMethod::ByTime
-                                                    : RecordingMethod::ByDistance;
-    r.period = {m.text(Field::Edit1)};
-    r.sendingPeriod = {m.text(Field::Edit2)};
-    r.wideRecording = m.checked(Field::WideWrite);
-    r.staticProcessing = m.checked(Field::StaticBox);
-    r.counterPeriod12 = {m.text(Field::CounterTime)};
-    r.counterPeriod34 = {m.text(Field::CounterTime34)};
+    r.method = m.itemIndex(Field::RecordingMethod) == 0 ? RecordingMethod::ByTime
+                                                        : RecordingMethod::ByDistance;
+    r.period = {m.text(Field::RecordingPeriod)};
+    r.sendingPeriod = {m.text(Field::SendingPeriod)};
+    r.wideRecording = m.checked(Field::WideRecording);
+    r.staticProcessing = m.checked(Field::StaticProcessing);
+    r.counterPeriod12 = {m.text(Field::CounterPeriod12)};
+    r.counterPeriod34 = {m.text(Field::CounterPeriod34)};
 
     for (int n = 1; n <= 4; ++n) {
-        c.inputs[at(n)] = {kindFrom(m, n), m.itemIndex(numbered(Field::InputBox1, n)) == 1,
-                           m.checked(numbered(Field::GPRS1, n))};
+        c.inputs[at(n)] = {kindFrom(m, n), m.itemIndex(numbered(Field::InputTrigger1, n)) == 1,
+                           m.checked(numbered(Field::InputSendsAtOnce1, n))};
     }
-    c.analog.pollPeriod = {m.text(Field::AnalogTime)};
-    c.analog.atMostOncePerPoll = m.itemIndex(Field::AnalogMethod) == 0;
+    c.analog.pollPeriod = {m.text(Field::AnalogPollPeriod)};
+    c.analog.atMostOncePerPoll = m.itemIndex(Field::AnalogRecordingMethod) == 0;
     for (int n = 1; n <= 2; ++n) {
-        c.analog.inputs[at(n)] = {{m.text(numbered(Field::Ain1, n))},
-                                  {m.text(numbered(Field::Usr1, n))},
-                                  m.checked(numbered(Field::AnalogWrite1, n))};
+        c.analog.inputs[at(n)] = {{m.text(numbered(Field::AnalogThreshold1, n))},
+                                  {m.text(numbered(Field::AnalogAveraging1, n))},
+                                  m.checked(numbered(Field::AnalogAsDigital1, n))};
     }
     for (int n = 1; n <= 3; ++n) {
         c.points[at(n)] = pointFrom(m, n);
@@ -244,37 +248,41 @@ TrackerConfiguration ConfigurationFromForm(const FieldModel& m) {
 Field FieldOf(NumberField field) {
     switch (field) {
         case NumberField::RecordingPeriod:
-            return Field::Edit1;
+            return Field::RecordingPeriod;
         case NumberField::SendingPeriod:
-            return Field::Edit2;
+            return Field::SendingPeriod;
         case NumberField::AnalogPollPeriod:
-            return Field::AnalogTime;
+            return Field::AnalogPollPeriod;
         case NumberField::CounterPeriod12:
-            return Field::CounterTime;
+            return Field::CounterPeriod12;
         case NumberField::CounterPeriod34:
-            return Field::CounterTime34;
+            return Field::CounterPeriod34;
         case NumberField::Threshold1:
         case NumberField::Threshold2:
-            return field == NumberField::Threshold1 ? Field::Ain1 : Field::Ain2;
+            return field == NumberField::Threshold1 ? Field::AnalogThreshold1
+                                                    : Field::AnalogThreshold2;
         case NumberField::Averaging1:
         case NumberField::Averaging2:
-            return field == NumberField::Averaging1 ? Field::Usr1 : Field::Usr2;
+            return field == NumberField::Averaging1 ? Field::AnalogAveraging1
+                                                    : Field::AnalogAveraging2;
         default:
             break;
     }
-    static constexpr Field kParts[] = {Field::Point1Latd, Field::Point1Latm,    Field::Point1Latmm,
-                                       Field::Point1Lond, Field::Point1Lonm,    Field::Point1Lonmm,
-                                       Field::Point1Rad,  Field::edPoint1OnTime};
+    static constexpr Field kParts[] = {
+        Field::Point1LatitudeDegrees,  Field::Point1LatitudeMinutes,
+        Field::Point1LatitudeFraction, Field::Point1LongitudeDegrees,
+        Field::Point1LongitudeMinutes, Field::Point1LongitudeFraction,
+        Field::Point1Radius,           Field::Point1OnTime};
     const int offset = static_cast<int>(field) - static_cast<int>(NumberField::LatitudeDegrees1);
     return ofPoint(kParts[offset % kNumbersPerPoint], offset / kNumbersPerPoint + 1);
 }
 
 void ApplyReadValues(FieldModel& m, const ReadOutcome& read) {
     if (read.firmware) {
-        m.setText(Field::Panel16, read.firmware->caption());
+        m.setText(Field::FirmwareVersion, read.firmware->caption());
         m.FirmwareVersion = read.firmware->combined();
-        for (Field f : {Field::AnalogTime, Field::CounterTime, Field::CheckBox1, Field::CheckBox2,
-                        Field::TempBox1, Field::TempBox2}) {
+        for (Field f : {Field::AnalogPollPeriod, Field::CounterPeriod12, Field::InputAccumulating1,
+                        Field::InputAccumulating2, Field::InputPeriodic1, Field::InputPeriodic2}) {
             m.setEnabled(f, true);
         }
     }
@@ -303,9 +311,9 @@ void ApplyReadValues(FieldModel& m, const ReadOutcome& read) {
     if (read.succeeded() && read.reachedNetwork) {
         // An input that the device left without a counter type is an ordinary one.
         for (int n = 1; n <= 2; ++n) {
-            if (!m.checked(numbered(Field::CheckBox1, n)) &&
-                !m.checked(numbered(Field::TempBox1, n))) {
-                m.setChecked(numbered(Field::RadioButton1, n), true);
+            if (!m.checked(numbered(Field::InputAccumulating1, n)) &&
+                !m.checked(numbered(Field::InputPeriodic1, n))) {
+                m.setChecked(numbered(Field::InputOrdinary1, n), true);
             }
         }
     }

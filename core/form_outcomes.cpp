@@ -23,7 +23,7 @@ void show(FieldModel& model, MessageBoxes& boxes, const Message& message) {
     if (message.place == Place::Notice) {
         model.setStatusFont(StatusFont::Points12);
     }
-    model.setText(Field::CommandInfo, message.text);
+    model.setText(Field::StatusLine, message.text);
 }
 
 }  // namespace
@@ -92,7 +92,7 @@ DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase
         model.setText(FieldOf(correction.field), correction.text);
     }
     if (written.passwordRejected) {
-        model.setEnabled(Field::Button5, false);
+        model.setEnabled(Field::WriteButton, false);
     }
     // A refusal told in a box replaces what the status line said before, so that an earlier
     // success does not stand beside it.
@@ -100,7 +100,7 @@ DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase
         if (written.ending == Ending::NotStarted && message.place == Place::MessageBox) {
             model.setStatusColour(StatusColour::Red);
             model.setStatusFont(StatusFont::Points12);
-            model.setText(Field::CommandInfo, message.text);
+            model.setText(Field::StatusLine, message.text);
         }
     }
     // Recorded before the outcome shows, so that the status line ends with the write's own
@@ -145,7 +145,7 @@ DeviceRecorded RecordWrittenDevice(DeviceDatabase& database, const TrackerConfig
 ReadOutcome ReadIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes) {
     NoProgress progress;
     ReadOutcome outcome =
-        ReadConfiguration(link, ReadRequest{!model.checked(Field::UnReadBox)}, progress);
+        ReadConfiguration(link, ReadRequest{!model.checked(Field::ReadIdentityOnly)}, progress);
     ApplyRead(model, boxes, outcome);
     return outcome;
 }

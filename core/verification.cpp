@@ -17,21 +17,23 @@ bool uses(const FieldModel& m, Field wep) {
 }
 
 bool sends(const FieldModel& m, int point) {
-    return m.checked(ofPoint(Field::Point1InGPRS, point)) ||
-           m.checked(ofPoint(Field::Point1OutGPRS, point));
+    return m.checked(ofPoint(Field::Point1SendOnEntry, point)) ||
+           m.checked(ofPoint(Field::Point1SendOnExit, point));
 }
 
 void inputFields(std::vector<Field>& fields, int n) {
-    for (Field first : {Field::GPRS1, Field::InputBox1, Field::CheckBox1, Field::TempBox1}) {
+    for (Field first : {Field::InputSendsAtOnce1, Field::InputTrigger1, Field::InputAccumulating1,
+                        Field::InputPeriodic1}) {
         fields.push_back(numbered(first, n));
     }
     if (n <= 2) {
-        for (Field first : {Field::AnalogWrite1, Field::Ain1, Field::Usr1}) {
+        for (Field first :
+             {Field::AnalogAsDigital1, Field::AnalogThreshold1, Field::AnalogAveraging1}) {
             fields.push_back(numbered(first, n));
         }
     }
     if (n == 1) {
-        fields.push_back(Field::AnalogMethod);
+        fields.push_back(Field::AnalogRecordingMethod);
     }
 }
 
@@ -45,54 +47,54 @@ std::vector<Field> fieldsOf(Setting setting, const FieldModel& a, const FieldMod
     }
     if (setting >= Setting::Point1 && setting <= Setting::Point3) {
         const int n = index - static_cast<int>(Setting::Point1) + 1;
-        for (Field f = ofPoint(Field::Point1NS, n); f != ofPoint(Field::edPoint1OnTime, n);
-             f = numbered(f, 2)) {
+        for (Field f = ofPoint(Field::Point1LatitudeHemisphere, n);
+             f != ofPoint(Field::Point1OnTime, n); f = numbered(f, 2)) {
             fields.push_back(f);
         }
         // Without sending, the tracker is told an on-time of one minute whatever the field says.
         if (sends(a, n) || sends(b, n)) {
-            fields.push_back(ofPoint(Field::edPoint1OnTime, n));
+            fields.push_back(ofPoint(Field::Point1OnTime, n));
         }
         return fields;
     }
     switch (setting) {
         case Setting::RecordingPeriod:
-            return {Field::Edit1};
+            return {Field::RecordingPeriod};
         case Setting::SendingPeriod:
-            return {Field::Edit2};
+            return {Field::SendingPeriod};
         case Setting::AnalogPeriod:
-            return {Field::AnalogTime};
+            return {Field::AnalogPollPeriod};
         case Setting::CounterPeriods:
-            return {Field::CounterTime, Field::CounterTime34};
+            return {Field::CounterPeriod12, Field::CounterPeriod34};
         case Setting::Password:
-            return {Field::edPassword};
+            return {Field::ServerPassword};
         case Setting::RecordingMethod:
-            return {Field::WriteMethod};
+            return {Field::RecordingMethod};
         case Setting::StaticProcessing:
-            return {Field::StaticBox};
+            return {Field::StaticProcessing};
         case Setting::WideRecording:
-            return {Field::WideWrite};
+            return {Field::WideRecording};
         case Setting::Addressing:
-            return {Field::AutoIP};
+            return {Field::AutomaticAddress};
         case Setting::Authentication:
-            return {Field::Sert};
+            return {Field::Authentication};
         case Setting::ServerAddress:
-            return {Field::ip};
+            return {Field::ServerAddress};
         case Setting::ServerPort:
-            return {Field::port};
+            return {Field::ServerPort};
         case Setting::DeviceAddress:
-            return {Field::DevIP};
+            return {Field::DeviceAddress};
         case Setting::Netmask:
             return {Field::Netmask};
         case Setting::Gateway:
-            return {Field::DefGW};
+            return {Field::Gateway};
         case Setting::Encryption:
-            if (uses(a, Field::NoEncr) || uses(b, Field::NoEncr)) {
-                return {Field::NoEncr, Field::bit64, Field::WiFiKey};
+            if (uses(a, Field::NoEncryption) || uses(b, Field::NoEncryption)) {
+                return {Field::NoEncryption, Field::Key64Bit, Field::NetworkKey};
             }
-            return {Field::NoEncr};
+            return {Field::NoEncryption};
         case Setting::AccessPoint:
-            return {Field::WiFiName};
+            return {Field::AccessPoint};
         default:
             return {};  // never read
     }

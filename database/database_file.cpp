@@ -138,7 +138,7 @@ std::string countLine(const RecordList& records) {
 }
 
 std::string fileNameShown(const FieldModel& model) {
-    return model.text(Field::DbFileName);
+    return model.text(Field::DatabaseName);
 }
 
 }  // namespace
@@ -294,7 +294,7 @@ bool SaveDatabase(FieldModel& model, const RecordList& records) {
         model.setStatusMessage("Ошибка сохранения файла srv");
         return false;
     }
-    model.setText(Field::CommandInfo,
+    model.setText(Field::StatusLine,
                   cp1251::fromUtf8("Файл ") + shown + cp1251::fromUtf8(" успешно сохранён"));
     return true;
 }

@@ -47,7 +47,7 @@ std::optional<std::string> ParseValue(std::string_view line, std::string_view ke
 DatabaseLoad LoadDatabase(FieldModel& model, RecordList& records);
 
 // Writes both files from `records`, each replaced whole or not at all, and tells the outcome
-// on the status line under the name `DbFileName` shows. An empty name or path writes nothing.
+// on the status line under the name `DatabaseName` shows. An empty name or path writes nothing.
 // True when both files were written. A new server file is readable by the user only.
 bool SaveDatabase(FieldModel& model, const RecordList& records);
 

@@ -40,7 +40,7 @@ void DeviceDatabase::StartUp() {
         if (!namesAFile(model_.DatabasePath)) {
             model_.DatabasePath = WithDefaultExtension(model_.DatabasePath, kDatabaseExtension);
         }
-        model_.setText(Field::DbFileName, {});
+        model_.setText(Field::DatabaseName, {});
     }
     OpenLastClick();
 }
@@ -67,12 +67,12 @@ void DeviceDatabase::openCurrent() {
             own_.clear();
             // The count that disagrees is told once, beside the file's name.
             const std::string countNote = loaded == DatabaseLoad::ReadCountWrong
-                                              ? "; " + model_.text(Field::CommandInfo)
+                                              ? "; " + model_.text(Field::StatusLine)
                                               : std::string();
-            model_.setText(Field::DbFileName, shownName(model_.DatabasePath));
-            model_.setText(Field::CommandInfo, cp1251::fromUtf8("Файл ") +
-                                                   model_.text(Field::DbFileName) +
-                                                   cp1251::fromUtf8(" открыт") + countNote);
+            model_.setText(Field::DatabaseName, shownName(model_.DatabasePath));
+            model_.setText(Field::StatusLine, cp1251::fromUtf8("Файл ") +
+                                                  model_.text(Field::DatabaseName) +
+                                                  cp1251::fromUtf8(" открыт") + countNote);
             mendServerFile();
             break;
         }
@@ -125,7 +125,7 @@ void DeviceDatabase::takeChosenPath(const std::string& chosen) {
         return;
     }
     model_.DatabasePath = WithDefaultExtension(chosen, kDatabaseExtension);
-    model_.setText(Field::DbFileName, shownName(model_.DatabasePath));
+    model_.setText(Field::DatabaseName, shownName(model_.DatabasePath));
 }
 
 RecordStored DeviceDatabase::StoreDeviceRecord(DeviceRecord record) {
@@ -158,12 +158,12 @@ bool DeviceDatabase::SaveClick() {
         ChooseSaveFile();
     }
     if (!mayOverwrite()) {
-        model_.setText(Field::CommandInfo,
+        model_.setText(Field::StatusLine,
                        cp1251::fromUtf8("База не сохранена: файл ") + shownName(unreadPath_) +
                            cp1251::fromUtf8(" не был прочитан и не будет перезаписан"));
         return false;
     }
-    if (model_.DatabasePath.empty() || model_.text(Field::DbFileName).empty()) {
+    if (model_.DatabasePath.empty() || model_.text(Field::DatabaseName).empty()) {
         return SaveDatabase(model_, records_);  // no file to share: it says so
     }
     std::string why;
@@ -248,10 +248,10 @@ std::optional<RecordList> DeviceDatabase::mergedWithFile() {
         default:
             // Another program left a file this one cannot read whole: it is not saved over.
             unreadPath_ = model_.DatabasePath;
-            model_.setText(Field::CommandInfo, cp1251::fromUtf8("База не сохранена: файл ") +
-                                                   shownName(model_.DatabasePath) +
-                                                   cp1251::fromUtf8(" не прочитан: ") +
-                                                   reading.text(Field::CommandInfo));
+            model_.setText(Field::StatusLine, cp1251::fromUtf8("База не сохранена: файл ") +
+                                                  shownName(model_.DatabasePath) +
+                                                  cp1251::fromUtf8(" не прочитан: ") +
+                                                  reading.text(Field::StatusLine));
             return std::nullopt;
     }
     for (const DeviceRecord& record : own_) {
@@ -313,7 +313,7 @@ std::optional<std::string> whyNotWritable(const std::filesystem::path& named) {
 }  // namespace
 
 std::optional<std::string> DeviceDatabase::WhyNotRecordable(const DeviceRecord& record) const {
-    if (model_.DatabasePath.empty() || model_.text(Field::DbFileName).empty()) {
+    if (model_.DatabasePath.empty() || model_.text(Field::DatabaseName).empty()) {
         return std::string("не выбран файл базы устройств");
     }
     if (!mayOverwrite()) {
@@ -339,7 +339,8 @@ std::optional<std::string> DeviceDatabase::WhyNotRecordable(const DeviceRecord& 
 }
 
 bool DeviceDatabase::needsSaveName() const {
-    return model_.text(Field::DbFileName).empty() || model_.DatabasePath.empty() || !mayOverwrite();
+    return model_.text(Field::DatabaseName).empty() || model_.DatabasePath.empty() ||
+           !mayOverwrite();
 }
 
 void DeviceDatabase::SaveAsClick() {

@@ -29,7 +29,7 @@ class DatabaseDialogs {
 
 // The current device database: which file it is, how it is chosen and opened, and how a
 // written device gets its record and the files their new contents. The user sees the file
-// name in `DbFileName` and the outcome of each step on the status line.
+// name in `DatabaseName` and the outcome of each step on the status line.
 class DeviceDatabase {
   public:
     DeviceDatabase(FieldModel& model, DatabaseDialogs& dialogs)

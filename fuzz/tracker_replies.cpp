@@ -41,7 +41,7 @@ TrackerConfiguration ConfigurationAfterRead() {
     Link link(bridge, clock);
     FieldModel model;
     LoadSettings(model, scratch / "first-run.ini");
-    model.setText(Field::SerNum, "90001");
+    model.setText(Field::SerialNumber, "90001");
     NoProgress progress;
     sim::ScriptedDesktop noBoxes;
     ApplyRead(model, noBoxes, ReadConfiguration(link, ReadRequest{}, progress));

@@ -20,7 +20,8 @@ struct InputRecord {
     static constexpr std::uint8_t kAlwaysSet = 0x02;
     static constexpr std::uint8_t kNoWifiSend = 0x04;
     static constexpr std::uint8_t kAnalogNotDigital = 0x08;
-    static constexpr std::uint8_t kAnalogNotMoreOften = 0x10;  // set: AnalogMethod item 1
+    static constexpr std::uint8_t kAnalogNotMoreOften =
+        0x10;  // set: `AnalogRecordingMethod` item 1
     static constexpr std::uint8_t kNotTypeB = 0x20;
     static constexpr std::uint8_t kNotTypeC = 0x40;
     static constexpr std::uint8_t kAlwaysClear = 0x80;

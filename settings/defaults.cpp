@@ -7,61 +7,62 @@ namespace {
 
 void resetPoint(FieldModel& model, int n) {
     auto p = [n](Field ofPoint1) { return ofPoint(ofPoint1, n); };
-    model.setText(p(Field::Point1Latd), {});
-    model.setText(p(Field::Point1Latm), {});
-    model.setText(p(Field::Point1Latmm), {});
-    model.setText(p(Field::Point1NS), "N");
-    model.setText(p(Field::Point1Lond), {});
-    model.setText(p(Field::Point1Lonm), {});
-    model.setText(p(Field::Point1Lonmm), {});
-    model.setText(p(Field::Point1EW), "E");
-    model.setText(p(Field::Point1Rad), "50");
-    model.setChecked(p(Field::Point1InOut), false);
-    model.setChecked(p(Field::Point1OutOut), false);
-    model.setChecked(p(Field::Point1InGPRS), false);
-    model.setChecked(p(Field::Point1OutGPRS), false);
-    model.setText(p(Field::edPoint1OnTime), "1");
+    model.setText(p(Field::Point1LatitudeDegrees), {});
+    model.setText(p(Field::Point1LatitudeMinutes), {});
+    model.setText(p(Field::Point1LatitudeFraction), {});
+    model.setText(p(Field::Point1LatitudeHemisphere), "N");
+    model.setText(p(Field::Point1LongitudeDegrees), {});
+    model.setText(p(Field::Point1LongitudeMinutes), {});
+    model.setText(p(Field::Point1LongitudeFraction), {});
+    model.setText(p(Field::Point1LongitudeHemisphere), "E");
+    model.setText(p(Field::Point1Radius), "50");
+    model.setChecked(p(Field::Point1OutputOnEntry), false);
+    model.setChecked(p(Field::Point1OutputOnExit), false);
+    model.setChecked(p(Field::Point1SendOnEntry), false);
+    model.setChecked(p(Field::Point1SendOnExit), false);
+    model.setText(p(Field::Point1OnTime), "1");
 }
 
 void resetAnalogValues(FieldModel& model) {
-    model.setChecked(Field::AnalogWrite1, false);
-    model.setChecked(Field::AnalogWrite2, false);
-    model.setText(Field::Ain1, "1023");
-    model.setText(Field::Ain2, "1023");
-    model.setText(Field::Usr1, "16");
-    model.setText(Field::Usr2, "16");
+    model.setChecked(Field::AnalogAsDigital1, false);
+    model.setChecked(Field::AnalogAsDigital2, false);
+    model.setText(Field::AnalogThreshold1, "1023");
+    model.setText(Field::AnalogThreshold2, "1023");
+    model.setText(Field::AnalogAveraging1, "16");
+    model.setText(Field::AnalogAveraging2, "16");
 }
 
 }  // namespace
 
 void ButtonResetClick(FieldModel& model) {
-    model.setText(Field::edPassword, {});
-    model.setText(Field::ip, std::string(kDataServerAddress));
-    model.setText(Field::port, std::string(kDataServerPort));
-    model.setText(Field::Edit2, "120");
-    model.setText(Field::Edit1, "5");
+    model.setText(Field::ServerPassword, {});
+    model.setText(Field::ServerAddress, std::string(kDataServerAddress));
+    model.setText(Field::ServerPort, std::string(kDataServerPort));
+    model.setText(Field::SendingPeriod, "120");
+    model.setText(Field::RecordingPeriod, "5");
 
-    for (Field box : {Field::CheckBox1, Field::CheckBox2, Field::TempBox1, Field::TempBox2}) {
+    for (Field box : {Field::InputAccumulating1, Field::InputAccumulating2, Field::InputPeriodic1,
+                      Field::InputPeriodic2}) {
         model.setChecked(box, false);
     }
-    model.setChecked(Field::StaticBox, false);
-    model.setChecked(Field::WideWrite, false);
+    model.setChecked(Field::StaticProcessing, false);
+    model.setChecked(Field::WideRecording, false);
     // Every input becomes an ordinary one, inputs 3 and 4 included.
     for (int n = 1; n <= 4; ++n) {
-        model.setChecked(numbered(Field::RadioButton1, n), true);
+        model.setChecked(numbered(Field::InputOrdinary1, n), true);
     }
     for (int n = 1; n <= 4; ++n) {
-        model.setChecked(numbered(Field::GPRS1, n), false);
+        model.setChecked(numbered(Field::InputSendsAtOnce1, n), false);
     }
     for (int n = 1; n <= 4; ++n) {
-        model.setItemIndex(numbered(Field::InputBox1, n), 0);
+        model.setItemIndex(numbered(Field::InputTrigger1, n), 0);
     }
 
-    model.setText(Field::AnalogTime, "3600");
-    model.setText(Field::CounterTime, "3600");
-    model.setText(Field::CounterTime34, "3600");  // unlike the digital defaults' "0"
+    model.setText(Field::AnalogPollPeriod, "3600");
+    model.setText(Field::CounterPeriod12, "3600");
+    model.setText(Field::CounterPeriod34, "3600");  // unlike the digital defaults' "0"
     resetAnalogValues(model);
-    model.setChecked(Field::UnReadBox, false);
+    model.setChecked(Field::ReadIdentityOnly, false);
     for (int n = 1; n <= 3; ++n) {
         resetPoint(model, n);
     }
@@ -69,18 +70,18 @@ void ButtonResetClick(FieldModel& model) {
 
 void AnalogDefaultClick(FieldModel& model) {
     resetAnalogValues(model);
-    model.setItemIndex(Field::AnalogMethod, 1);
-    model.setText(Field::AnalogTime, "3600");
+    model.setItemIndex(Field::AnalogRecordingMethod, 1);
+    model.setText(Field::AnalogPollPeriod, "3600");
 }
 
 void DigitDefaultClick(FieldModel& model) {
     for (int n = 1; n <= 4; ++n) {
-        model.setItemIndex(numbered(Field::InputBox1, n), 0);
-        model.setChecked(numbered(Field::GPRS1, n), false);
-        model.setChecked(numbered(Field::RadioButton1, n), true);
+        model.setItemIndex(numbered(Field::InputTrigger1, n), 0);
+        model.setChecked(numbered(Field::InputSendsAtOnce1, n), false);
+        model.setChecked(numbered(Field::InputOrdinary1, n), true);
     }
-    model.setText(Field::CounterTime, "3600");
-    model.setText(Field::CounterTime34, "0");
+    model.setText(Field::CounterPeriod12, "3600");
+    model.setText(Field::CounterPeriod34, "0");
 }
 
 }  // namespace korvan

@@ -171,18 +171,18 @@ void FieldModel::restore(const Snapshot& snapshot) {
 void FieldModel::setStatusColour(StatusColour colour) {
     if (statusColour_ != colour) {
         statusColour_ = colour;
-        notify(Field::CommandInfo, Aspect::Colour);
+        notify(Field::StatusLine, Aspect::Colour);
     }
 }
 
 void FieldModel::setStatusMessage(std::string_view utf8) {
-    setText(Field::CommandInfo, cp1251::fromUtf8(utf8));
+    setText(Field::StatusLine, cp1251::fromUtf8(utf8));
 }
 
 void FieldModel::setStatusFont(StatusFont font) {
     if (statusFont_ != font) {
         statusFont_ = font;
-        notify(Field::CommandInfo, Aspect::Font);
+        notify(Field::StatusLine, Aspect::Font);
     }
 }
 
@@ -207,92 +207,92 @@ int pointOf(Field f, Field fieldOfPoint1) {
 
 void FieldModel::react(Field f) {
     switch (f) {
-        case Field::NoEncr:
-        case Field::WEP:
+        case Field::NoEncryption:
+        case Field::WepEncryption:
             NoEncrClick();
             return;
-        case Field::AutoIP:
-        case Field::RadioButton6:
+        case Field::AutomaticAddress:
+        case Field::FixedAddress:
             AutoIPClick();
             return;
-        case Field::bit64:
-        case Field::RadioButton7:
+        case Field::Key64Bit:
+        case Field::Key128Bit:
             bit64Click();
             return;
         default:
             break;
     }
-    if (int n = numberIn(f, Field::GPRS1, 4)) {
+    if (int n = numberIn(f, Field::InputSendsAtOnce1, 4)) {
         GPRSClick(n);
-    } else if (int b = numberIn(f, Field::CheckBox1, 4)) {
+    } else if (int b = numberIn(f, Field::InputAccumulating1, 4)) {
         CheckBoxClick(b);
-    } else if (int c = numberIn(f, Field::TempBox1, 4)) {
+    } else if (int c = numberIn(f, Field::InputPeriodic1, 4)) {
         CheckBoxClick(c);
-    } else if (int a = numberIn(f, Field::AnalogWrite1, 2)) {
+    } else if (int a = numberIn(f, Field::AnalogAsDigital1, 2)) {
         AnalogWriteClick(a);
-    } else if (int in = pointOf(f, Field::Point1InGPRS)) {
+    } else if (int in = pointOf(f, Field::Point1SendOnEntry)) {
         PointInGPRSClick(in);
-    } else if (int out = pointOf(f, Field::Point1OutGPRS)) {
+    } else if (int out = pointOf(f, Field::Point1SendOnExit)) {
         PointInGPRSClick(out);
     }
 }
 
 void FieldModel::NoEncrClick() {
-    const bool keyNeeded = !checked(Field::NoEncr);
-    setEnabled(Field::WiFiKey, keyNeeded);
-    setEnabled(Field::bit64, keyNeeded);
-    setEnabled(Field::RadioButton7, keyNeeded);
+    const bool keyNeeded = !checked(Field::NoEncryption);
+    setEnabled(Field::NetworkKey, keyNeeded);
+    setEnabled(Field::Key64Bit, keyNeeded);
+    setEnabled(Field::Key128Bit, keyNeeded);
 }
 
 void FieldModel::AutoIPClick() {
-    const bool fixedAddress = !checked(Field::AutoIP);
-    setEnabled(Field::DevIP, fixedAddress);
+    const bool fixedAddress = !checked(Field::AutomaticAddress);
+    setEnabled(Field::DeviceAddress, fixedAddress);
     setEnabled(Field::Netmask, fixedAddress);
-    setEnabled(Field::DefGW, fixedAddress);
+    setEnabled(Field::Gateway, fixedAddress);
 }
 
 void FieldModel::bit64Click() {
     // The text already typed stays whole; only further typing is limited.
-    const bool shortKey = checked(Field::bit64);
-    setMaxLength(Field::WiFiKey, shortKey ? kWepKeyLength64 : kWepKeyLength128);
-    setText(Field::WiFiLabel,
+    const bool shortKey = checked(Field::Key64Bit);
+    setMaxLength(Field::NetworkKey, shortKey ? kWepKeyLength64 : kWepKeyLength128);
+    setText(Field::NetworkKeyCaption,
             cp1251::fromUtf8(shortKey ? "Ключ сети (5 символов)" : "Ключ сети (13 символов)"));
 }
 
 void FieldModel::GPRSClick(int n) {
     // Sending on an input's trigger makes sense only for an ordinary input.
-    if (checked(numbered(Field::GPRS1, n))) {
-        setChecked(numbered(Field::RadioButton1, n), true);
+    if (checked(numbered(Field::InputSendsAtOnce1, n))) {
+        setChecked(numbered(Field::InputOrdinary1, n), true);
     }
 }
 
 void FieldModel::CheckBoxClick(int n) {
     // A counter input never sends on its trigger.
-    setChecked(numbered(Field::GPRS1, n), false);
+    setChecked(numbered(Field::InputSendsAtOnce1, n), false);
 }
 
 void FieldModel::AnalogWriteClick(int n) {
     // An analogue input recorded as a digital one is not averaged.
-    if (checked(numbered(Field::AnalogWrite1, n))) {
-        setText(numbered(Field::Usr1, n), "1");
+    if (checked(numbered(Field::AnalogAsDigital1, n))) {
+        setText(numbered(Field::AnalogAveraging1, n), "1");
     }
 }
 
 void FieldModel::PointInGPRSClick(int n) {
-    setEnabled(ofPoint(Field::edPoint1OnTime, n), checked(ofPoint(Field::Point1InGPRS, n)) ||
-                                                      checked(ofPoint(Field::Point1OutGPRS, n)));
+    setEnabled(ofPoint(Field::Point1OnTime, n), checked(ofPoint(Field::Point1SendOnEntry, n)) ||
+                                                    checked(ofPoint(Field::Point1SendOnExit, n)));
 }
 
 void FieldModel::WriteMethodChange() {
-    // Under adaptive recording `Edit1` holds a distance in metres instead of a period.
-    if (itemIndex(Field::WriteMethod) == 0) {
-        setText(Field::Label17, cp1251::fromUtf8("Период записи точек (сек):"));
-        setText(Field::LabelNDIST,
+    // Under adaptive recording `RecordingPeriod` holds a distance in metres instead of a period.
+    if (itemIndex(Field::RecordingMethod) == 0) {
+        setText(Field::RecordingPeriodCaption, cp1251::fromUtf8("Период записи точек (сек):"));
+        setText(Field::RecordingPeriodHint,
                 cp1251::fromUtf8("Период записи - интервал времени, с которым в память прибора "
                                  "будут добавляться записи о текущем местоположении"));
     } else {
-        setText(Field::Label17, cp1251::fromUtf8("Интервал записи точек (м):"));
-        setText(Field::LabelNDIST,
+        setText(Field::RecordingPeriodCaption, cp1251::fromUtf8("Интервал записи точек (м):"));
+        setText(Field::RecordingPeriodHint,
                 cp1251::fromUtf8("Интервал записи - минимальное расстояние, через которое при "
                                  "движении будут добавляться записи"));
     }
@@ -308,7 +308,7 @@ void FieldModel::ShowMac(int serial) {
     char shown[18];
     std::snprintf(shown, sizeof shown, "%02X %02X %02X %02X %02X %02X", DeviceMac[0], DeviceMac[1],
                   DeviceMac[2], DeviceMac[3], DeviceMac[4], DeviceMac[5]);
-    setText(Field::MacView, shown);
+    setText(Field::MacAddress, shown);
 }
 
 }  // namespace korvan

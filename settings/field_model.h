@@ -122,10 +122,10 @@ class FieldModel {
     void CheckBoxClick(int n);
     void AnalogWriteClick(int n);
     void PointInGPRSClick(int n);
-    // The captions that follow the recording method. A program that sets `WriteMethod` calls
+    // The captions that follow the recording method. A program that sets `RecordingMethod` calls
     // this itself, as a user's pick in the window does.
     void WriteMethodChange();
-    // Serial numbers above zero give the last three octets of `DeviceMac`; then `MacView` shows
+    // Serial numbers above zero give the last three octets of `DeviceMac`; then `MacAddress` shows
     // the whole address.
     void ShowMac(int serial);
 

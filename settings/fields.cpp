@@ -58,89 +58,90 @@ class TableBuilder {
 
 void describePoint(TableBuilder& t, int n) {
     auto p = [n](Field ofPoint1) { return ofPoint(ofPoint1, n); };
-    t.combo(p(Field::Point1NS), {"N", "S"}, 0, 1);
-    t.edit(p(Field::Point1Latd), {}, 2);
-    t.edit(p(Field::Point1Latm), {}, 2);
-    t.edit(p(Field::Point1Latmm), {}, 5);
-    t.combo(p(Field::Point1EW), {"E", "W"}, 0, 1);
-    t.edit(p(Field::Point1Lond), {}, 3);
-    t.edit(p(Field::Point1Lonm), {}, 2);
-    t.edit(p(Field::Point1Lonmm), {}, 5);
-    t.edit(p(Field::Point1Rad));
-    t.check(p(Field::Point1InGPRS));
-    t.check(p(Field::Point1OutGPRS));
-    t.check(p(Field::Point1InOut));
-    t.check(p(Field::Point1OutOut));
-    t.edit(p(Field::edPoint1OnTime));
-    t.disable(p(Field::edPoint1OnTime));
+    t.combo(p(Field::Point1LatitudeHemisphere), {"N", "S"}, 0, 1);
+    t.edit(p(Field::Point1LatitudeDegrees), {}, 2);
+    t.edit(p(Field::Point1LatitudeMinutes), {}, 2);
+    t.edit(p(Field::Point1LatitudeFraction), {}, 5);
+    t.combo(p(Field::Point1LongitudeHemisphere), {"E", "W"}, 0, 1);
+    t.edit(p(Field::Point1LongitudeDegrees), {}, 3);
+    t.edit(p(Field::Point1LongitudeMinutes), {}, 2);
+    t.edit(p(Field::Point1LongitudeFraction), {}, 5);
+    t.edit(p(Field::Point1Radius));
+    t.check(p(Field::Point1SendOnEntry));
+    t.check(p(Field::Point1SendOnExit));
+    t.check(p(Field::Point1OutputOnEntry));
+    t.check(p(Field::Point1OutputOnExit));
+    t.edit(p(Field::Point1OnTime));
+    t.disable(p(Field::Point1OnTime));
 }
 
 Table buildTable() {
     Table table;
-#define KORVAN_FIELD_NAME(control) table[indexOf(Field::control)].name = #control;
+#define KORVAN_FIELD_NAME(field, control) table[indexOf(Field::field)].name = #control;
     KORVAN_FIELDS(KORVAN_FIELD_NAME)
 #undef KORVAN_FIELD_NAME
 
     TableBuilder t(table);
-    t.edit(Field::ip, kDataServerAddress);
-    t.edit(Field::port, kDataServerPort);
-    t.edit(Field::edPassword, {}, 8);
+    t.edit(Field::ServerAddress, kDataServerAddress);
+    t.edit(Field::ServerPort, kDataServerPort);
+    t.edit(Field::ServerPassword, {}, 8);
 
-    t.combo(Field::WriteMethod, {"Запись по времени", "Адаптивная запись"}, 0);
-    t.edit(Field::Edit1, {}, 3);
-    t.edit(Field::Edit2, {}, 5);
-    t.check(Field::WideWrite);
-    t.check(Field::StaticBox);
+    t.combo(Field::RecordingMethod, {"Запись по времени", "Адаптивная запись"}, 0);
+    t.edit(Field::RecordingPeriod, {}, 3);
+    t.edit(Field::SendingPeriod, {}, 5);
+    t.check(Field::WideRecording);
+    t.check(Field::StaticProcessing);
 
-    t.edit(Field::WiFiName, {}, 35);
-    t.radio(Field::NoEncr, RadioGroup::Encryption, true);
-    t.radio(Field::WEP, RadioGroup::Encryption);
-    t.combo(Field::Sert, {"Открытая", "Совместная"}, 0);
-    t.radio(Field::bit64, RadioGroup::KeySize, true);
-    t.radio(Field::RadioButton7, RadioGroup::KeySize);
-    t.edit(Field::WiFiKey, {}, kWepKeyLength64);
-    t.radio(Field::AutoIP, RadioGroup::Address, true);
-    t.radio(Field::RadioButton6, RadioGroup::Address);
-    t.edit(Field::DevIP, "192.168.0.2");
+    t.edit(Field::AccessPoint, {}, 35);
+    t.radio(Field::NoEncryption, RadioGroup::Encryption, true);
+    t.radio(Field::WepEncryption, RadioGroup::Encryption);
+    t.combo(Field::Authentication, {"Открытая", "Совместная"}, 0);
+    t.radio(Field::Key64Bit, RadioGroup::KeySize, true);
+    t.radio(Field::Key128Bit, RadioGroup::KeySize);
+    t.edit(Field::NetworkKey, {}, kWepKeyLength64);
+    t.radio(Field::AutomaticAddress, RadioGroup::Address, true);
+    t.radio(Field::FixedAddress, RadioGroup::Address);
+    t.edit(Field::DeviceAddress, "192.168.0.2");
     t.edit(Field::Netmask, "255.255.255.0");
-    t.edit(Field::DefGW, "192.168.0.1");
+    t.edit(Field::Gateway, "192.168.0.1");
 
     for (int n = 1; n <= 4; ++n) {
         const auto group = static_cast<RadioGroup>(static_cast<int>(RadioGroup::Input1) + n - 1);
-        t.combo(numbered(Field::InputBox1, n), {"Замкнут (0)", "Разомкнут (1)"}, 0);
-        t.check(numbered(Field::GPRS1, n));
-        t.radio(numbered(Field::RadioButton1, n), group, true);
-        t.radio(numbered(Field::CheckBox1, n), group);
-        t.radio(numbered(Field::TempBox1, n), group);
+        t.combo(numbered(Field::InputTrigger1, n), {"Замкнут (0)", "Разомкнут (1)"}, 0);
+        t.check(numbered(Field::InputSendsAtOnce1, n));
+        t.radio(numbered(Field::InputOrdinary1, n), group, true);
+        t.radio(numbered(Field::InputAccumulating1, n), group);
+        t.radio(numbered(Field::InputPeriodic1, n), group);
     }
-    t.edit(Field::CounterTime, "3600");
-    t.edit(Field::CounterTime34, "0");
+    t.edit(Field::CounterPeriod12, "3600");
+    t.edit(Field::CounterPeriod34, "0");
 
-    t.edit(Field::AnalogTime, "3600");
+    t.edit(Field::AnalogPollPeriod, "3600");
     for (int n = 1; n <= 2; ++n) {
-        t.check(numbered(Field::AnalogWrite1, n));
-        t.edit(numbered(Field::Ain1, n), "1023", 4);
-        t.edit(numbered(Field::Usr1, n), "16", 2);
+        t.check(numbered(Field::AnalogAsDigital1, n));
+        t.edit(numbered(Field::AnalogThreshold1, n), "1023", 4);
+        t.edit(numbered(Field::AnalogAveraging1, n), "16", 2);
     }
-    t.combo(Field::AnalogMethod, {"Не чаще, чем период опроса", "Не реже, чем период опроса"}, 1);
+    t.combo(Field::AnalogRecordingMethod,
+            {"Не чаще, чем период опроса", "Не реже, чем период опроса"}, 1);
 
     for (int n = 1; n <= 3; ++n) {
         describePoint(t, n);
     }
-    t.check(Field::UnReadBox);
-    t.check(Field::VerifyBox);
+    t.check(Field::ReadIdentityOnly);
+    t.check(Field::VerifyAfterWrite);
 
-    t.label(Field::SerNum, "Номер");
-    t.label(Field::Panel16, "Прошивка");
-    t.label(Field::MacView, "00 00 00 00 00 00");
-    t.label(Field::DbFileName, "...");
-    t.label(Field::WiFiLabel, {});
-    t.label(Field::Label17, "Период записи точек (сек):");
-    t.label(Field::LabelNDIST,
+    t.label(Field::SerialNumber, "Номер");
+    t.label(Field::FirmwareVersion, "Прошивка");
+    t.label(Field::MacAddress, "00 00 00 00 00 00");
+    t.label(Field::DatabaseName, "...");
+    t.label(Field::NetworkKeyCaption, {});
+    t.label(Field::RecordingPeriodCaption, "Период записи точек (сек):");
+    t.label(Field::RecordingPeriodHint,
             "Период записи - интервал времени, с которым в память прибора будут добавляться "
             "записи о текущем местоположении");
-    t.label(Field::CommandInfo, {});
-    t.button(Field::Button5);
+    t.label(Field::StatusLine, {});
+    t.button(Field::WriteButton);
     return table;
 }
 

@@ -6,46 +6,108 @@
 #include <string_view>
 #include <vector>
 
-// Every configuration field and every piece of display state of the main window, under the name
-// of its control. The window finds its widget by this name; the core refers to it by `Field`.
+// Every configuration field and every piece of display state of the main window. The code names
+// a field by what it holds (`Field`); its control keeps a name of its own (`FieldInfo::name`),
+// by which the window finds the widget.
 namespace korvan {
 
-#define KORVAN_POINT_FIELDS(X, n)                                                           \
-    X(Point##n##NS)                                                                         \
-    X(Point##n##Latd)                                                                       \
-    X(Point##n##Latm)                                                                       \
-    X(Point##n##Latmm)                                                                      \
-    X(Point##n##EW) X(Point##n##Lond) X(Point##n##Lonm) X(Point##n##Lonmm) X(Point##n##Rad) \
-        X(Point##n##InGPRS) X(Point##n##OutGPRS) X(Point##n##InOut) X(Point##n##OutOut)     \
-            X(edPoint##n##OnTime)
+// clang-format off
+// Each field: X(its name in the code, the name of its control). The control's name is the
+// widget's objectName, by which the window finds it and the window tests name it.
+#define KORVAN_POINT_FIELDS(X, n) \
+    X(Point##n##LatitudeHemisphere, Point##n##NS) \
+    X(Point##n##LatitudeDegrees, Point##n##Latd) \
+    X(Point##n##LatitudeMinutes, Point##n##Latm) \
+    X(Point##n##LatitudeFraction, Point##n##Latmm) \
+    X(Point##n##LongitudeHemisphere, Point##n##EW) \
+    X(Point##n##LongitudeDegrees, Point##n##Lond) \
+    X(Point##n##LongitudeMinutes, Point##n##Lonm) \
+    X(Point##n##LongitudeFraction, Point##n##Lonmm) \
+    X(Point##n##Radius, Point##n##Rad) \
+    X(Point##n##SendOnEntry, Point##n##InGPRS) \
+    X(Point##n##SendOnExit, Point##n##OutGPRS) \
+    X(Point##n##OutputOnEntry, Point##n##InOut) \
+    X(Point##n##OutputOnExit, Point##n##OutOut) \
+    X(Point##n##OnTime, edPoint##n##OnTime)
 
-#define KORVAN_FIELDS(X)                                                                        \
-    /* data server */                                                                           \
-    X(ip)                                                                                       \
-    X(port)                                                                                     \
-    X(edPassword) /* recording */                                                               \
-    X(WriteMethod)                                                                              \
-    X(Edit1)                                                                                    \
-    X(Edit2) X(WideWrite) X(StaticBox) /* Wi-Fi network */                                      \
-        X(WiFiName) X(NoEncr) X(WEP) X(Sert) X(bit64) X(RadioButton7) X(WiFiKey) X(AutoIP)      \
-            X(RadioButton6) X(DevIP) X(Netmask) X(DefGW) /* digital inputs */                   \
-        X(InputBox1) X(InputBox2) X(InputBox3) X(InputBox4) X(GPRS1) X(GPRS2) X(GPRS3) X(GPRS4) \
-            X(RadioButton1) X(RadioButton2) X(RadioButton3) X(RadioButton4) X(CheckBox1)        \
-                X(CheckBox2) X(CheckBox3) X(CheckBox4) X(TempBox1) X(TempBox2) X(TempBox3)      \
-                    X(TempBox4) X(CounterTime) X(CounterTime34) /* analogue inputs */           \
-        X(AnalogTime) X(AnalogWrite1) X(AnalogWrite2) X(Ain1) X(Ain2) X(Usr1) X(Usr2)           \
-            X(AnalogMethod) /* control points */                                                \
-        KORVAN_POINT_FIELDS(X, 1) KORVAN_POINT_FIELDS(X, 2)                                     \
-            KORVAN_POINT_FIELDS(X, 3) /* program option */                                      \
-        X(UnReadBox) X(VerifyBox)     /* display state set by operations */                     \
-        X(SerNum) X(Panel16) X(MacView) X(DbFileName) X(WiFiLabel) X(Label17) X(LabelNDIST)     \
-            X(CommandInfo) X(Button5)
+#define KORVAN_FIELDS(X) \
+    /* data server */ \
+    X(ServerAddress, ip) \
+    X(ServerPort, port) \
+    X(ServerPassword, edPassword) \
+    /* recording */ \
+    X(RecordingMethod, WriteMethod) \
+    X(RecordingPeriod, Edit1) \
+    X(SendingPeriod, Edit2) \
+    X(WideRecording, WideWrite) \
+    X(StaticProcessing, StaticBox) \
+    /* Wi-Fi network */ \
+    X(AccessPoint, WiFiName) \
+    X(NoEncryption, NoEncr) \
+    X(WepEncryption, WEP) \
+    X(Authentication, Sert) \
+    X(Key64Bit, bit64) \
+    X(Key128Bit, RadioButton7) \
+    X(NetworkKey, WiFiKey) \
+    X(AutomaticAddress, AutoIP) \
+    X(FixedAddress, RadioButton6) \
+    X(DeviceAddress, DevIP) \
+    X(Netmask, Netmask) \
+    X(Gateway, DefGW) \
+    /* digital inputs */ \
+    X(InputTrigger1, InputBox1) \
+    X(InputTrigger2, InputBox2) \
+    X(InputTrigger3, InputBox3) \
+    X(InputTrigger4, InputBox4) \
+    X(InputSendsAtOnce1, GPRS1) \
+    X(InputSendsAtOnce2, GPRS2) \
+    X(InputSendsAtOnce3, GPRS3) \
+    X(InputSendsAtOnce4, GPRS4) \
+    X(InputOrdinary1, RadioButton1) \
+    X(InputOrdinary2, RadioButton2) \
+    X(InputOrdinary3, RadioButton3) \
+    X(InputOrdinary4, RadioButton4) \
+    X(InputAccumulating1, CheckBox1) \
+    X(InputAccumulating2, CheckBox2) \
+    X(InputAccumulating3, CheckBox3) \
+    X(InputAccumulating4, CheckBox4) \
+    X(InputPeriodic1, TempBox1) \
+    X(InputPeriodic2, TempBox2) \
+    X(InputPeriodic3, TempBox3) \
+    X(InputPeriodic4, TempBox4) \
+    X(CounterPeriod12, CounterTime) \
+    X(CounterPeriod34, CounterTime34) \
+    /* analogue inputs */ \
+    X(AnalogPollPeriod, AnalogTime) \
+    X(AnalogAsDigital1, AnalogWrite1) \
+    X(AnalogAsDigital2, AnalogWrite2) \
+    X(AnalogThreshold1, Ain1) \
+    X(AnalogThreshold2, Ain2) \
+    X(AnalogAveraging1, Usr1) \
+    X(AnalogAveraging2, Usr2) \
+    X(AnalogRecordingMethod, AnalogMethod) \
+    /* control points */ \
+    KORVAN_POINT_FIELDS(X, 1) KORVAN_POINT_FIELDS(X, 2) KORVAN_POINT_FIELDS(X, 3) \
+    /* program options */ \
+    X(ReadIdentityOnly, UnReadBox) \
+    X(VerifyAfterWrite, VerifyBox) \
+    /* display state set by operations */ \
+    X(SerialNumber, SerNum) \
+    X(FirmwareVersion, Panel16) \
+    X(MacAddress, MacView) \
+    X(DatabaseName, DbFileName) \
+    X(NetworkKeyCaption, WiFiLabel) \
+    X(RecordingPeriodCaption, Label17) \
+    X(RecordingPeriodHint, LabelNDIST) \
+    X(StatusLine, CommandInfo) \
+    X(WriteButton, Button5)
+// clang-format on
 
-#define KORVAN_FIELD_ENUMERATOR(name) name,
+#define KORVAN_FIELD_ENUMERATOR(name, control) name,
 enum class Field : std::uint8_t { KORVAN_FIELDS(KORVAN_FIELD_ENUMERATOR) };
 #undef KORVAN_FIELD_ENUMERATOR
 
-#define KORVAN_FIELD_COUNTER(name) +1
+#define KORVAN_FIELD_COUNTER(name, control) +1
 inline constexpr int kFieldCount = 0 KORVAN_FIELDS(KORVAN_FIELD_COUNTER);
 #undef KORVAN_FIELD_COUNTER
 
@@ -60,10 +122,10 @@ enum class FieldKind : std::uint8_t {
 
 enum class RadioGroup : std::uint8_t {
     None,
-    Encryption,  // NoEncr, WEP
-    KeySize,     // bit64, RadioButton7
-    Address,     // AutoIP, RadioButton6
-    Input1,      // RadioButtonN, CheckBoxN, TempBoxN: the type of digital input N
+    Encryption,  // NoEncryption, WepEncryption
+    KeySize,     // Key64Bit, Key128Bit
+    Address,     // AutomaticAddress, FixedAddress
+    Input1,      // InputOrdinaryN, InputAccumulatingN, InputPeriodicN: the kind of input N
     Input2,
     Input3,
     Input4,
@@ -101,7 +163,7 @@ const FieldInfo& fieldInfo(Field field);
 // The fields whose values are secrets (the server password and the network key): never shown
 // in a message, a list of differences or on a terminal.
 constexpr bool IsSecret(Field field) {
-    return field == Field::edPassword || field == Field::WiFiKey;
+    return field == Field::ServerPassword || field == Field::NetworkKey;
 }
 std::optional<Field> fieldByName(std::string_view name);
 // The members of a radio group, in field order.
@@ -112,14 +174,15 @@ const std::vector<Field>& groupMembers(RadioGroup group);
 constexpr Field numbered(Field first, int n) {
     return static_cast<Field>(indexOf(first) + n - 1);
 }
-inline constexpr int kPointFieldCount = indexOf(Field::Point2NS) - indexOf(Field::Point1NS);
+inline constexpr int kPointFieldCount =
+    indexOf(Field::Point2LatitudeHemisphere) - indexOf(Field::Point1LatitudeHemisphere);
 constexpr Field ofPoint(Field fieldOfPoint1, int n) {
     return static_cast<Field>(indexOf(fieldOfPoint1) + (n - 1) * kPointFieldCount);
 }
 
-static_assert(numbered(Field::TempBox1, 4) == Field::TempBox4);
-static_assert(numbered(Field::Usr1, 2) == Field::Usr2);
-static_assert(ofPoint(Field::edPoint1OnTime, 3) == Field::edPoint3OnTime);
-static_assert(ofPoint(Field::Point1Lonmm, 2) == Field::Point2Lonmm);
+static_assert(numbered(Field::InputPeriodic1, 4) == Field::InputPeriodic4);
+static_assert(numbered(Field::AnalogAveraging1, 2) == Field::AnalogAveraging2);
+static_assert(ofPoint(Field::Point1OnTime, 3) == Field::Point3OnTime);
+static_assert(ofPoint(Field::Point1LongitudeFraction, 2) == Field::Point2LongitudeFraction);
 
 }  // namespace korvan

@@ -4,34 +4,35 @@ namespace korvan {
 
 KeyFilter KeyFilterOf(Field field) {
     switch (field) {
-        case Field::port:
-        case Field::Edit1:
-        case Field::Edit2:
-        case Field::CounterTime:
-        case Field::CounterTime34:
-        case Field::AnalogTime:
-        case Field::Ain1:
-        case Field::Ain2:
-        case Field::Usr1:
-        case Field::Usr2:
+        case Field::ServerPort:
+        case Field::RecordingPeriod:
+        case Field::SendingPeriod:
+        case Field::CounterPeriod12:
+        case Field::CounterPeriod34:
+        case Field::AnalogPollPeriod:
+        case Field::AnalogThreshold1:
+        case Field::AnalogThreshold2:
+        case Field::AnalogAveraging1:
+        case Field::AnalogAveraging2:
             return KeyFilter::EditKeyPress;
-        case Field::WiFiName:
-        case Field::edPassword:
+        case Field::AccessPoint:
+        case Field::ServerPassword:
             return KeyFilter::PassEdit;
-        case Field::ip:
-        case Field::DevIP:
+        case Field::ServerAddress:
+        case Field::DeviceAddress:
         case Field::Netmask:
-        case Field::DefGW:
+        case Field::Gateway:
             return KeyFilter::ipKeyPress;
-        case Field::WiFiKey:
+        case Field::NetworkKey:
             return KeyFilter::WiFiKeyKeyPress;
         default:
             break;
     }
     for (int n = 1; n <= 3; ++n) {
-        for (Field ofPoint1 :
-             {Field::Point1Latd, Field::Point1Latm, Field::Point1Latmm, Field::Point1Lond,
-              Field::Point1Lonm, Field::Point1Lonmm, Field::Point1Rad, Field::edPoint1OnTime}) {
+        for (Field ofPoint1 : {Field::Point1LatitudeDegrees, Field::Point1LatitudeMinutes,
+                               Field::Point1LatitudeFraction, Field::Point1LongitudeDegrees,
+                               Field::Point1LongitudeMinutes, Field::Point1LongitudeFraction,
+                               Field::Point1Radius, Field::Point1OnTime}) {
             if (field == ofPoint(ofPoint1, n)) {
                 return KeyFilter::Point1LatdKeyPress;
             }

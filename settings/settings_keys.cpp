@@ -22,7 +22,7 @@ constexpr SettingsKey flag(std::string_view section, std::string_view name, Fiel
     return number(section, name, Stored::Checked, field, 0, readStep);
 }
 constexpr SettingsKey apn(std::string_view name) {
-    return {"APN", name, Stored::AlwaysEmpty, Field::ip, {}, 0, 0};
+    return {"APN", name, Stored::AlwaysEmpty, Field::ServerAddress, {}, 0, 0};
 }
 
 // The control point keys of point `n`, "p<n>...", in the order they are written and read.
@@ -40,20 +40,20 @@ constexpr std::array<SettingsKey, 14> pointKeys(int n) {
     auto name = [n](int i) { return kPointKeyNames[static_cast<std::size_t>((n - 1) * 14 + i)]; };
     const int step = 44 + (n - 1) * 14;
     return {{
-        text("POINTS", name(0), p(Field::Point1Latd), "", step),
-        text("POINTS", name(1), p(Field::Point1Latm), "", step + 1),
-        text("POINTS", name(2), p(Field::Point1Latmm), "", step + 2),
-        text("POINTS", name(3), p(Field::Point1NS), "N", step + 3),
-        text("POINTS", name(4), p(Field::Point1Lond), "", step + 4),
-        text("POINTS", name(5), p(Field::Point1Lonm), "", step + 5),
-        text("POINTS", name(6), p(Field::Point1Lonmm), "", step + 6),
-        text("POINTS", name(7), p(Field::Point1EW), "E", step + 7),
-        text("POINTS", name(8), p(Field::Point1Rad), "50", step + 8),
-        flag("POINTS", name(9), p(Field::Point1InOut), step + 9),
-        flag("POINTS", name(10), p(Field::Point1OutOut), step + 10),
-        flag("POINTS", name(11), p(Field::Point1InGPRS), step + 11),
-        flag("POINTS", name(12), p(Field::Point1OutGPRS), step + 12),
-        text("POINTS", name(13), p(Field::edPoint1OnTime), "1", step + 13),
+        text("POINTS", name(0), p(Field::Point1LatitudeDegrees), "", step),
+        text("POINTS", name(1), p(Field::Point1LatitudeMinutes), "", step + 1),
+        text("POINTS", name(2), p(Field::Point1LatitudeFraction), "", step + 2),
+        text("POINTS", name(3), p(Field::Point1LatitudeHemisphere), "N", step + 3),
+        text("POINTS", name(4), p(Field::Point1LongitudeDegrees), "", step + 4),
+        text("POINTS", name(5), p(Field::Point1LongitudeMinutes), "", step + 5),
+        text("POINTS", name(6), p(Field::Point1LongitudeFraction), "", step + 6),
+        text("POINTS", name(7), p(Field::Point1LongitudeHemisphere), "E", step + 7),
+        text("POINTS", name(8), p(Field::Point1Radius), "50", step + 8),
+        flag("POINTS", name(9), p(Field::Point1OutputOnEntry), step + 9),
+        flag("POINTS", name(10), p(Field::Point1OutputOnExit), step + 10),
+        flag("POINTS", name(11), p(Field::Point1SendOnEntry), step + 11),
+        flag("POINTS", name(12), p(Field::Point1SendOnExit), step + 12),
+        text("POINTS", name(13), p(Field::Point1OnTime), "1", step + 13),
     }};
 }
 
@@ -61,55 +61,56 @@ constexpr std::array<SettingsKey, 50> kFirstKeys = {{
     apn("ApnDef"),
     apn("UserDef"),
     apn("PasswordDef"),
-    text("SERVER", "ServPassDef", Field::edPassword, "", 1),
-    text("SERVER", "IP", Field::ip, kDataServerAddress, 2),
-    text("SERVER", "Port", Field::port, kDataServerPort, 3),
-    text("DEVICE", "PeriodSendDef", Field::Edit2, "120", 4),
-    text("DEVICE", "PeriodDef", Field::Edit1, "5", 5),
-    number("DEVICE", "WriteMethod", Stored::ItemIndex, Field::WriteMethod, 1, 86),
-    {kDatabasePathSection, "LastBegeDB", Stored::DatabasePath, Field::ip, "", 0, 87},
-    {kDatabasePathSection, kDatabasePathExactKey, Stored::DatabasePathExact, Field::ip, "", 0, 0},
-    flag("DEVICE", "WideWrite", Field::WideWrite, 6),
-    flag("DEVICE", "StaticWrite", Field::StaticBox, 7),
-    number("DEVICE", "COUNT1", Stored::InputType, Field::CheckBox1, 0, 8),
-    number("DEVICE", "COUNT2", Stored::InputType, Field::CheckBox2, 0, 9),
-    number("DEVICE", "COUNT3", Stored::InputType, Field::CheckBox3, 0, 10),
-    number("DEVICE", "COUNT4", Stored::InputType, Field::CheckBox4, 0, 11),
-    number("DEVICE", "TEMP1", Stored::InputType, Field::TempBox1, 0, 12),
-    number("DEVICE", "TEMP2", Stored::InputType, Field::TempBox2, 0, 13),
-    number("DEVICE", "TEMP3", Stored::InputType, Field::TempBox3, 0, 14),
-    number("DEVICE", "TEMP4", Stored::InputType, Field::TempBox4, 0, 15),
-    flag("DEVICE", "GPRS1", Field::GPRS1, 25),
-    flag("DEVICE", "GPRS2", Field::GPRS2, 26),
-    flag("DEVICE", "GPRS3", Field::GPRS3, 27),
-    flag("DEVICE", "GPRS4", Field::GPRS4, 28),
-    number("DEVICE", "InputBox1", Stored::ItemIndex, Field::InputBox1, 0, 29),
-    number("DEVICE", "InputBox2", Stored::ItemIndex, Field::InputBox2, 0, 30),
-    number("DEVICE", "InputBox3", Stored::ItemIndex, Field::InputBox3, 0, 31),
-    number("DEVICE", "InputBox4", Stored::ItemIndex, Field::InputBox4, 0, 32),
-    text("DEVICE", "AnalogTime", Field::AnalogTime, "3600", 33),
-    text("DEVICE", "CounterTime", Field::CounterTime, "3600", 34),
-    text("DEVICE", "CounterTime34", Field::CounterTime34, "0", 35),
-    text("DEVICE", "Ain1", Field::Ain1, "1023", 39),
-    text("DEVICE", "Ain2", Field::Ain2, "1023", 40),
-    text("DEVICE", "Usr1", Field::Usr1, "16", 41),
-    text("DEVICE", "Usr2", Field::Usr2, "16", 42),
-    flag("DEVICE", "AnalogWrite1", Field::AnalogWrite1, 36),
-    flag("DEVICE", "AnalogWrite2", Field::AnalogWrite2, 37),
-    number("DEVICE", "AnalogMethod", Stored::ItemIndex, Field::AnalogMethod, 1, 38),
-    flag("MISC", "UnRead", Field::UnReadBox, 43),
+    text("SERVER", "ServPassDef", Field::ServerPassword, "", 1),
+    text("SERVER", "IP", Field::ServerAddress, kDataServerAddress, 2),
+    text("SERVER", "Port", Field::ServerPort, kDataServerPort, 3),
+    text("DEVICE", "PeriodSendDef", Field::SendingPeriod, "120", 4),
+    text("DEVICE", "PeriodDef", Field::RecordingPeriod, "5", 5),
+    number("DEVICE", "WriteMethod", Stored::ItemIndex, Field::RecordingMethod, 1, 86),
+    {kDatabasePathSection, "LastBegeDB", Stored::DatabasePath, Field::ServerAddress, "", 0, 87},
+    {kDatabasePathSection, kDatabasePathExactKey, Stored::DatabasePathExact, Field::ServerAddress,
+     "", 0, 0},
+    flag("DEVICE", "WideWrite", Field::WideRecording, 6),
+    flag("DEVICE", "StaticWrite", Field::StaticProcessing, 7),
+    number("DEVICE", "COUNT1", Stored::InputType, Field::InputAccumulating1, 0, 8),
+    number("DEVICE", "COUNT2", Stored::InputType, Field::InputAccumulating2, 0, 9),
+    number("DEVICE", "COUNT3", Stored::InputType, Field::InputAccumulating3, 0, 10),
+    number("DEVICE", "COUNT4", Stored::InputType, Field::InputAccumulating4, 0, 11),
+    number("DEVICE", "TEMP1", Stored::InputType, Field::InputPeriodic1, 0, 12),
+    number("DEVICE", "TEMP2", Stored::InputType, Field::InputPeriodic2, 0, 13),
+    number("DEVICE", "TEMP3", Stored::InputType, Field::InputPeriodic3, 0, 14),
+    number("DEVICE", "TEMP4", Stored::InputType, Field::InputPeriodic4, 0, 15),
+    flag("DEVICE", "GPRS1", Field::InputSendsAtOnce1, 25),
+    flag("DEVICE", "GPRS2", Field::InputSendsAtOnce2, 26),
+    flag("DEVICE", "GPRS3", Field::InputSendsAtOnce3, 27),
+    flag("DEVICE", "GPRS4", Field::InputSendsAtOnce4, 28),
+    number("DEVICE", "InputBox1", Stored::ItemIndex, Field::InputTrigger1, 0, 29),
+    number("DEVICE", "InputBox2", Stored::ItemIndex, Field::InputTrigger2, 0, 30),
+    number("DEVICE", "InputBox3", Stored::ItemIndex, Field::InputTrigger3, 0, 31),
+    number("DEVICE", "InputBox4", Stored::ItemIndex, Field::InputTrigger4, 0, 32),
+    text("DEVICE", "AnalogTime", Field::AnalogPollPeriod, "3600", 33),
+    text("DEVICE", "CounterTime", Field::CounterPeriod12, "3600", 34),
+    text("DEVICE", "CounterTime34", Field::CounterPeriod34, "0", 35),
+    text("DEVICE", "Ain1", Field::AnalogThreshold1, "1023", 39),
+    text("DEVICE", "Ain2", Field::AnalogThreshold2, "1023", 40),
+    text("DEVICE", "Usr1", Field::AnalogAveraging1, "16", 41),
+    text("DEVICE", "Usr2", Field::AnalogAveraging2, "16", 42),
+    flag("DEVICE", "AnalogWrite1", Field::AnalogAsDigital1, 36),
+    flag("DEVICE", "AnalogWrite2", Field::AnalogAsDigital2, 37),
+    number("DEVICE", "AnalogMethod", Stored::ItemIndex, Field::AnalogRecordingMethod, 1, 38),
+    flag("MISC", "UnRead", Field::ReadIdentityOnly, 43),
     // Every write read back and compared: off unless asked for, so that a write sends what
     // it always has.
-    flag("MISC", "VerifyWrite", Field::VerifyBox, 88),
-    number("NET", "AutoIP", Stored::PairFirst, Field::AutoIP, 1, 16),
-    number("NET", "NoCrypt", Stored::PairFirst, Field::NoEncr, 1, 17),
-    number("NET", "64bit", Stored::PairFirst, Field::bit64, 1, 18),
-    number("NET", "Sert", Stored::ItemIndex, Field::Sert, 0, 19),
-    text("NET", "DevIP", Field::DevIP, "192.168.0.2", 20),
+    flag("MISC", "VerifyWrite", Field::VerifyAfterWrite, 88),
+    number("NET", "AutoIP", Stored::PairFirst, Field::AutomaticAddress, 1, 16),
+    number("NET", "NoCrypt", Stored::PairFirst, Field::NoEncryption, 1, 17),
+    number("NET", "64bit", Stored::PairFirst, Field::Key64Bit, 1, 18),
+    number("NET", "Sert", Stored::ItemIndex, Field::Authentication, 0, 19),
+    text("NET", "DevIP", Field::DeviceAddress, "192.168.0.2", 20),
     text("NET", "Netmask", Field::Netmask, "255.255.255.0", 21),
-    text("NET", "DefGW", Field::DefGW, "192.168.0.1", 22),
-    text("NET", "WiFiKey", Field::WiFiKey, "", 23),
-    text("NET", "WiFiName", Field::WiFiName, "", 24),
+    text("NET", "DefGW", Field::Gateway, "192.168.0.1", 22),
+    text("NET", "WiFiKey", Field::NetworkKey, "", 23),
+    text("NET", "WiFiName", Field::AccessPoint, "", 24),
 }};
 
 // Every key, in the order it is written.
@@ -174,7 +175,7 @@ bool IsTrackerSetting(const SettingsKey& key) {
         case Stored::DatabasePathExact:
             return false;
         default:
-            return key.field != Field::UnReadBox && key.field != Field::VerifyBox;
+            return key.field != Field::ReadIdentityOnly && key.field != Field::VerifyAfterWrite;
     }
 }
 
@@ -197,7 +198,7 @@ void ApplyStoredValue(FieldModel& model, const SettingsKey& key,
                 index = key.absentNumber;
             }
             model.setItemIndex(key.field, index);
-            if (key.field == Field::WriteMethod) {
+            if (key.field == Field::RecordingMethod) {
                 model.WriteMethodChange();
             }
             return;

@@ -82,7 +82,7 @@ ProfileError errorAt(const ProfileLine& line, std::string key, std::string_view 
 // for the Wi-Fi key (a shorter size keeps a longer key already typed), and what the settings
 // reader takes for boxes without a limit.
 std::size_t longestText(Field field) {
-    if (field == Field::WiFiKey) {
+    if (field == Field::NetworkKey) {
         return kWepKeyLength128;
     }
     const int limit = fieldInfo(field).maxLength;

@@ -50,9 +50,9 @@ void renderMarks(QApplication& app, korvan::ui::TOstrelForm& window, korvan::Con
         }
     }
     auto& model = core.model();
-    const std::string port = model.text(Field::port);
-    model.setText(Field::port, "70000");
-    model.setText(Field::ip, "192.0.2.77");
+    const std::string port = model.text(Field::ServerPort);
+    model.setText(Field::ServerPort, "70000");
+    model.setText(Field::ServerAddress, "192.0.2.77");
     save("marked-light");
     const QPalette light = QApplication::palette();
     QApplication::setPalette(darkPalette());
@@ -65,16 +65,16 @@ void renderMarks(QApplication& app, korvan::ui::TOstrelForm& window, korvan::Con
         app.processEvents();
     }
 
-    model.setText(Field::port, "9000");
-    model.setText(Field::ip, "192.0.2.10");
-    model.setChecked(Field::VerifyBox, true);
+    model.setText(Field::ServerPort, "9000");
+    model.setText(Field::ServerAddress, "192.0.2.10");
+    model.setChecked(Field::VerifyAfterWrite, true);
     bridge.tracker(0).injectFault(
         {.kind = korvan::sim::Fault::Kind::NotKept, .command = "SERPORT="});
     core.Button5Click();
     app.processEvents();
     save("verify-difference");
-    model.setChecked(Field::VerifyBox, false);
-    model.setText(Field::port, port);
+    model.setChecked(Field::VerifyAfterWrite, false);
+    model.setText(Field::ServerPort, port);
 }
 
 }  // namespace
@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
     bridge.plug(korvan::sim::SimulatedTracker::Configured("90001"));
     core.DeviceChanged();
     app.processEvents();
-    if (core.model().text(korvan::Field::SerNum) != "90001") {
+    if (core.model().text(korvan::Field::SerialNumber) != "90001") {
         std::fprintf(stderr, "the tracker was not read\n");
         return 1;
     }

@@ -20,28 +20,28 @@ const QString kPointHint = "Координаты контрольной точк
 void TOstrelForm::buildWifiPage(QWidget* page) {
     QFrame* address = makeFramedPanel(page, "Panel2", 8, 8, 333, 95);
     setFontLook(address, 11);
-    binder_.radio(address, Field::AutoIP, 4, 6, "Получить IP-адрес автоматически");
-    binder_.radio(address, Field::RadioButton6, 4, 28, "Использовать следующие настройки сети:");
-    captionFor(binder_.edit(address, Field::DevIP, 6, 62, 93), "IP устройства");
+    binder_.radio(address, Field::AutomaticAddress, 4, 6, "Получить IP-адрес автоматически");
+    binder_.radio(address, Field::FixedAddress, 4, 28, "Использовать следующие настройки сети:");
+    captionFor(binder_.edit(address, Field::DeviceAddress, 6, 62, 93), "IP устройства");
     captionFor(binder_.edit(address, Field::Netmask, 110, 62, 93), "Маска подсети");
-    captionFor(binder_.edit(address, Field::DefGW, 218, 62, 93), "Шлюз");
+    captionFor(binder_.edit(address, Field::Gateway, 218, 62, 93), "Шлюз");
 
     QGroupBox* network =
         makeGroup(page, "GroupBox3", "Дополнительные настройки сети", 8, 110, 333, 177);
     setFontLook(network, 13);
     setTextColour(network, colours::kNavy);
-    auto* none = binder_.radio(network, Field::NoEncr, 6, 22, "Без шифрования");
-    auto* wep = binder_.radio(network, Field::WEP, 6, 48, "Шифрование WEP");
+    auto* none = binder_.radio(network, Field::NoEncryption, 6, 22, "Без шифрования");
+    auto* wep = binder_.radio(network, Field::WepEncryption, 6, 48, "Шифрование WEP");
     auto* keyLabel = makeLabel(network, "WiFiLabel", {}, 150, 20, 175, 17);
-    binder_.show(keyLabel, Field::WiFiLabel);
-    auto* key = binder_.edit(network, Field::WiFiKey, 150, 42, 175);
+    binder_.show(keyLabel, Field::NetworkKeyCaption);
+    auto* key = binder_.edit(network, Field::NetworkKey, 150, 42, 175);
     QWidget* keySize = makePlainPanel(network, "Panel18", 148, 70, 173, 23);
-    auto* short64 = binder_.radio(keySize, Field::bit64, 0, 0, "64 битный");
-    binder_.radio(keySize, Field::RadioButton7, 84, 0, "128 битный");
-    auto* name = binder_.edit(network, Field::WiFiName, 10, 102, 313);
+    auto* short64 = binder_.radio(keySize, Field::Key64Bit, 0, 0, "64 битный");
+    binder_.radio(keySize, Field::Key128Bit, 84, 0, "128 битный");
+    auto* name = binder_.edit(network, Field::AccessPoint, 10, 102, 313);
     captionFor(name, "Имя точки доступа");
     makeLabel(network, "Label11", "Проверка подлинности", 14, 146);
-    auto* authentication = binder_.combo(network, Field::Sert, 198, 142, 125);
+    auto* authentication = binder_.combo(network, Field::Authentication, 198, 142, 125);
     // Its list drops down as soon as the user types.
     connect(authentication->lineEdit(), &QLineEdit::textEdited, authentication,
             [authentication] { authentication->showPopup(); });
@@ -55,15 +55,15 @@ void TOstrelForm::buildWifiPage(QWidget* page) {
 
 void TOstrelForm::buildServerPage(QWidget* page) {
     QFrame* server = makeFramedPanel(page, "Panel4", 8, 8, 333, 71);
-    auto* ip = binder_.edit(server, Field::ip, 28, 26, 121);
+    auto* ip = binder_.edit(server, Field::ServerAddress, 28, 26, 121);
     captionFor(ip, "IP", true);
-    auto* port = binder_.edit(server, Field::port, 186, 26, 49);
+    auto* port = binder_.edit(server, Field::ServerPort, 186, 26, 49);
     captionFor(port, "Порт", true);
     QLabel* passwordCaption = makeLabel(server, "Label26", "Пароль:", 256, 8);
     setFontLook(passwordCaption, 15, true);
     setTextColour(passwordCaption, colours::kRed);
     passwordCaption->adjustSize();
-    auto* password = binder_.edit(server, Field::edPassword, 250, 26, 73);
+    auto* password = binder_.edit(server, Field::ServerPassword, 250, 26, 73);
     setTabOrder(ip, password);
     setTabOrder(password, port);
 
@@ -86,19 +86,19 @@ void TOstrelForm::buildServerPage(QWidget* page) {
 void TOstrelForm::buildDevicePage(QWidget* page) {
     QFrame* recording = makeFramedPanel(page, "Panel3", 8, 8, 333, 137);
     setTextColour(makeLabel(recording, "Label19", "Способ записи:", 64, 12), colours::kBlue);
-    auto* method = binder_.combo(recording, Field::WriteMethod, 152, 8, 161);
+    auto* method = binder_.combo(recording, Field::RecordingMethod, 152, 8, 161);
     QLabel* periodCaption = makeLabel(recording, "Label17", {}, 120, 32, 137, 21, Wrap::No,
                                       Qt::AlignLeft | Qt::AlignVCenter);
     setTextColour(periodCaption, colours::kBlue);
-    binder_.show(periodCaption, Field::Label17);
-    auto* period = binder_.edit(recording, Field::Edit1, 264, 32, 49);
+    binder_.show(periodCaption, Field::RecordingPeriodCaption);
+    auto* period = binder_.edit(recording, Field::RecordingPeriod, 264, 32, 49);
     setTextColour(makeLabel(recording, "Label1", "Период отсылки данных по WiFi (сек):", 64, 56,
                             199, 25, Wrap::Yes, Qt::AlignLeft | Qt::AlignVCenter),
                   colours::kBlue);
-    auto* sending = binder_.edit(recording, Field::Edit2, 264, 60, 49);
-    auto* still = binder_.check(recording, Field::StaticBox, 14, 82,
+    auto* sending = binder_.edit(recording, Field::SendingPeriod, 264, 60, 49);
+    auto* still = binder_.check(recording, Field::StaticProcessing, 14, 82,
                                 "Статическая обработка данных (без движения)");
-    auto* wide = binder_.check(recording, Field::WideWrite, 14, 107,
+    auto* wide = binder_.check(recording, Field::WideRecording, 14, 107,
                                "Дополнительная запись с вектором скорости");
     setTextColour(still, colours::kRed);
     setTextColour(wide, colours::kRed);
@@ -116,7 +116,8 @@ void TOstrelForm::buildDevicePage(QWidget* page) {
               "входов и  принимает решение, делать запись в память или нет. Таким образом "
               "экономится передаваемая информация.",
               0, 200, 345, 57, Wrap::Yes);
-    binder_.show(makeLabel(page, "LabelNDIST", {}, 0, 258, 337, 39, Wrap::Yes), Field::LabelNDIST);
+    binder_.show(makeLabel(page, "LabelNDIST", {}, 0, 258, 337, 39, Wrap::Yes),
+                 Field::RecordingPeriodHint);
 }
 
 void TOstrelForm::buildDigitalPage(QWidget* page) {
@@ -136,13 +137,13 @@ void TOstrelForm::buildDigitalPage(QWidget* page) {
     for (int n = 1; n <= 4; ++n) {
         const int top = tops[n - 1];
         makeLabel(inputs, numberLabels[n - 1], QString::number(n), 4, top + 3);
-        level[n - 1] = binder_.combo(inputs, numbered(Field::InputBox1, n), 16, top, 100);
-        send[n - 1] = binder_.check(inputs, numbered(Field::GPRS1, n), 135, top + 2);
+        level[n - 1] = binder_.combo(inputs, numbered(Field::InputTrigger1, n), 16, top, 100);
+        send[n - 1] = binder_.check(inputs, numbered(Field::InputSendsAtOnce1, n), 135, top + 2);
         send[n - 1]->setToolTip("WiFi");
         types[n - 1] = makePlainPanel(inputs, typePanels[n - 1], 178, top + 2, 65, 17);
-        binder_.radio(types[n - 1], numbered(Field::RadioButton1, n), 0, 0);
-        binder_.radio(types[n - 1], numbered(Field::CheckBox1, n), 20, 0);
-        binder_.radio(types[n - 1], numbered(Field::TempBox1, n), 40, 0);
+        binder_.radio(types[n - 1], numbered(Field::InputOrdinary1, n), 0, 0);
+        binder_.radio(types[n - 1], numbered(Field::InputAccumulating1, n), 20, 0);
+        binder_.radio(types[n - 1], numbered(Field::InputPeriodic1, n), 40, 0);
     }
 
     for (const auto& [name, text, y] :
@@ -156,9 +157,9 @@ void TOstrelForm::buildDigitalPage(QWidget* page) {
     makeLabel(inputs, "Label27", "Период записи показаний счётчиков (0 - отключено), с", 206, 140,
               113, 43, Wrap::Yes, Qt::AlignHCenter | Qt::AlignTop);
     makeLabel(inputs, "Label89", "1,2", 198, 190);
-    auto* counters12 = binder_.edit(inputs, Field::CounterTime, 216, 187, 41);
+    auto* counters12 = binder_.edit(inputs, Field::CounterPeriod12, 216, 187, 41);
     setTextColour(makeLabel(inputs, "Label90", "3,4", 266, 190), colours::kRed);
-    auto* counters34 = binder_.edit(inputs, Field::CounterTime34, 284, 187, 41);
+    auto* counters34 = binder_.edit(inputs, Field::CounterPeriod34, 284, 187, 41);
     setTextColour(counters34, colours::kRed);
 
     const QWidget* order[] = {level[0], level[1], send[1],  send[0],   counters12,
@@ -179,19 +180,19 @@ void TOstrelForm::buildAnalogPage(QWidget* page) {
     makeLabel(analog, "Label42", "1            2", 184, 24);
     setTextColour(makeLabel(analog, "Label43", "Записывать как цифровые (5,6)", 8, 48),
                   colours::kMaroon);
-    auto* digital1 = binder_.check(analog, Field::AnalogWrite1, 184, 48);
-    auto* digital2 = binder_.check(analog, Field::AnalogWrite2, 224, 48);
+    auto* digital1 = binder_.check(analog, Field::AnalogAsDigital1, 184, 48);
+    auto* digital2 = binder_.check(analog, Field::AnalogAsDigital2, 224, 48);
     setTextColour(
         makeLabel(analog, "Label44", "Записывать изменение более   (адаптивный режим записи)", 8,
                   72, 154, 33, Wrap::Yes),
         colours::kBlue);
-    auto* change1 = binder_.edit(analog, Field::Ain1, 168, 76, 33);
-    auto* change2 = binder_.edit(analog, Field::Ain2, 216, 76, 33);
+    auto* change1 = binder_.edit(analog, Field::AnalogThreshold1, 168, 76, 33);
+    auto* change2 = binder_.edit(analog, Field::AnalogThreshold2, 216, 76, 33);
     setTextColour(makeLabel(analog, "Label81", "Период усреднения аналоговых данных (1..60 сек)", 8,
                             104, 154, 33, Wrap::Yes, Qt::AlignHCenter | Qt::AlignTop),
                   colours::kRed);
-    auto* average1 = binder_.edit(analog, Field::Usr1, 168, 108, 33);
-    auto* average2 = binder_.edit(analog, Field::Usr2, 216, 108, 33);
+    auto* average1 = binder_.edit(analog, Field::AnalogAveraging1, 168, 108, 33);
+    auto* average2 = binder_.edit(analog, Field::AnalogAveraging2, 216, 108, 33);
     setTabOrder(digital1, digital2);
     setTabOrder(digital2, change1);
     setTabOrder(change1, change2);
@@ -199,9 +200,9 @@ void TOstrelForm::buildAnalogPage(QWidget* page) {
     setTabOrder(average1, average2);
 
     makeLabel(page, "Label80", "Адаптивная запись аналоговых данных:", 64, 168);
-    auto* method = binder_.combo(page, Field::AnalogMethod, 40, 184, 265);
+    auto* method = binder_.combo(page, Field::AnalogRecordingMethod, 40, 184, 265);
     makeLabel(page, "Label12", "Период опроса аналоговых входов, с", 64, 214);
-    auto* polling = binder_.edit(page, Field::AnalogTime, 264, 211, 41);
+    auto* polling = binder_.edit(page, Field::AnalogPollPeriod, 264, 211, 41);
     auto* defaults =
         makeButton(page, "AnalogDefault", "Установить настройки аналоговых входов по умолчанию", 2,
                    240, 349, 31);
@@ -248,26 +249,28 @@ void TOstrelForm::buildPointGroup(QWidget* page, int n) {
         }
         return row;
     };
-    const Row lat = coordinateRow("Lat", 16, Field::Point1Latd, Field::Point1Latm,
-                                  Field::Point1Latmm, Field::Point1NS);
-    const Row lon = coordinateRow("Lon", 40, Field::Point1Lond, Field::Point1Lonm,
-                                  Field::Point1Lonmm, Field::Point1EW);
-    auto* radius = binder_.edit(group, p(Field::Point1Rad), 26, 64, 40);
+    const Row lat =
+        coordinateRow("Lat", 16, Field::Point1LatitudeDegrees, Field::Point1LatitudeMinutes,
+                      Field::Point1LatitudeFraction, Field::Point1LatitudeHemisphere);
+    const Row lon =
+        coordinateRow("Lon", 40, Field::Point1LongitudeDegrees, Field::Point1LongitudeMinutes,
+                      Field::Point1LongitudeFraction, Field::Point1LongitudeHemisphere);
+    auto* radius = binder_.edit(group, p(Field::Point1Radius), 26, 64, 40);
     captionFor(radius, "Рад", true);
     radius->setToolTip("Радиус контрольной точки");
     QLabel* action =
         makeLabel(group, "ActionCaption" + tag, "Действие                       Вх.Вых.", 178, 14);
     makeLabel(group, "SendCaption" + tag, "Начинать передачу", 180, 34);
-    auto* sendIn = binder_.check(group, p(Field::Point1InGPRS), 296, 32);
+    auto* sendIn = binder_.check(group, p(Field::Point1SendOnEntry), 296, 32);
     sendIn->setToolTip("Начинать передачу данных при входе в контрольную точку");
-    auto* sendOut = binder_.check(group, p(Field::Point1OutGPRS), 320, 32);
+    auto* sendOut = binder_.check(group, p(Field::Point1SendOnExit), 320, 32);
     sendOut->setToolTip("Начинать передачу данных при выходе из контрольной точки");
-    auto* onTime = binder_.edit(group, p(Field::edPoint1OnTime), 296, 55, 37);
+    auto* onTime = binder_.edit(group, p(Field::Point1OnTime), 296, 55, 37);
     captionFor(onTime, "Время включения (мин):", true);
     onTime->setToolTip("Время, в течение которого прибор будет пытаться отправить данные.");
     // Two further settings of every point that the user never sees.
-    binder_.check(group, p(Field::Point1InOut), 216, 32)->hide();
-    binder_.check(group, p(Field::Point1OutOut), 240, 32)->hide();
+    binder_.check(group, p(Field::Point1OutputOnEntry), 216, 32)->hide();
+    binder_.check(group, p(Field::Point1OutputOnExit), 240, 32)->hide();
     makeLabel(group, "OutputCaption" + tag, "Выход1", 170, 34)->hide();
     (void)action;
 
@@ -303,11 +306,11 @@ void TOstrelForm::buildMorePage(QWidget* page) {
         setFontLook(panel, 13, true);
         setTextColour(panel, colours::kNavy);
     }
-    binder_.show(firmware, Field::Panel16);
-    binder_.show(mac, Field::MacView);
+    binder_.show(firmware, Field::FirmwareVersion);
+    binder_.show(mac, Field::MacAddress);
 
-    auto* noRead =
-        binder_.check(page, Field::UnReadBox, 34, 114, "Не считывать настройки из устройства");
+    auto* noRead = binder_.check(page, Field::ReadIdentityOnly, 34, 114,
+                                 "Не считывать настройки из устройства");
     setFontLook(noRead, 13);
     setTextColour(noRead, colours::kGreen);
     noRead->adjustSize();
@@ -316,7 +319,8 @@ void TOstrelForm::buildMorePage(QWidget* page) {
                             "те же настройки",
                             8, 136, 341, 33, Wrap::Yes, Qt::AlignHCenter | Qt::AlignTop),
                   colours::kGreen);
-    auto* verify = binder_.check(page, Field::VerifyBox, 34, 170, "Проверять трекер после записи");
+    auto* verify =
+        binder_.check(page, Field::VerifyAfterWrite, 34, 170, "Проверять трекер после записи");
     setFontLook(verify, 13);
     setTextColour(verify, colours::kGreen);
     verify->adjustSize();

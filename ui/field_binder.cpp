@@ -227,7 +227,7 @@ void FieldBinder::show(QLabel* label, Field f) {
     label->setTextFormat(Qt::PlainText);
     adopt(label, f);
     refreshValue(f);
-    if (f == Field::CommandInfo) {
+    if (f == Field::StatusLine) {
         refreshStatusLook();
     }
 }
@@ -341,7 +341,7 @@ void FieldBinder::refreshValue(Field f) {
 }
 
 void FieldBinder::refreshStatusLook() {
-    auto* label = qobject_cast<QLabel*>(widget(Field::CommandInfo));
+    auto* label = qobject_cast<QLabel*>(widget(Field::StatusLine));
     if (label == nullptr) {
         return;
     }

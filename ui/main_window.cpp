@@ -339,24 +339,24 @@ void TOstrelForm::buildWindow() {
     QLabel* serial = makeDisplayPanel(this, "SerNum", 276, 0, 85, 24);
     setFontLook(serial, 16, true);
     setTextColour(serial, colours::kRed);
-    binder_.show(serial, Field::SerNum);
+    binder_.show(serial, Field::SerialNumber);
 
     auto* write = makeButton(this, "Button5", "Установить", 12, 406, 345, 25);
     setFontLook(write, 19, true);
     setTextColour(write, colours::kRed);
-    binder_.enable(write, Field::Button5);
+    binder_.enable(write, Field::WriteButton);
 
     QLabel* fileCaption =
         makeLabel(this, "Label2", "Файл с настройками:", 10, 434, 137, 17, Wrap::Yes);
     setFontLook(fileCaption, 13);
-    binder_.show(makeLabel(this, "DbFileName", {}, 150, 436, 209, 15), Field::DbFileName);
+    binder_.show(makeLabel(this, "DbFileName", {}, 150, 436, 209, 15), Field::DatabaseName);
 
     auto* open = makeButton(this, "Open", "Открыть...", 10, 454, 110, 25);
     auto* saveAs = makeButton(this, "SaveAs", "Сохранить как...", 127, 454, 110, 25);
     makeButton(this, "Button1", "Просмотреть", 244, 454, 110, 25);
 
     QLabel* status = makeLabel(this, "CommandInfo", {}, 8, 480, 345, 49, Wrap::Yes);
-    binder_.show(status, Field::CommandInfo);
+    binder_.show(status, Field::StatusLine);
 
     auto* link = new LinkLabel(
         QString::fromUtf8(kMakerWebAddress.data(), static_cast<int>(kMakerWebAddress.size())),
@@ -411,7 +411,7 @@ void TOstrelForm::OperationChange() {
     for (const char* name : {"Open", "SaveAs", "Button1", "Button2"}) {
         child(name)->setEnabled(!operation.running);
     }
-    child("Button5")->setEnabled(!operation.running && model_.enabled(Field::Button5));
+    child("Button5")->setEnabled(!operation.running && model_.enabled(Field::WriteButton));
     // The last operation's message is old news while the next one runs.
     child("CommandInfo")->setVisible(!operation.running);
     progress_->setVisible(operation.running);
@@ -545,7 +545,7 @@ void TOstrelForm::bindHandlers() {
     clicked("ButtonReset", [this] { ButtonResetClick(model_); });
     connect(pageControl2_, &ButtonTabs::currentChanged, this, [this] { PageControl2Change(); });
     binder_.userChanged = [this](Field f) {
-        if (f == Field::WriteMethod) {
+        if (f == Field::RecordingMethod) {
             model_.WriteMethodChange();
         }
     };

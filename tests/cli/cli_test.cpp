@@ -76,8 +76,8 @@ class Cli : public ::testing::Test, public cli::Environment {
         // A profile as the window saves it, with a field of its own to tell it by.
         FieldModel model;
         LoadSettings(model, {});
-        model.setText(Field::Edit1, "17");
-        model.setText(Field::edPassword, "Fleet_17");
+        model.setText(Field::RecordingPeriod, "17");
+        model.setText(Field::ServerPassword, "Fleet_17");
         EXPECT_FALSE(SaveProfile(model, folder / "fleet.ini").has_value());
         return file("fleet.ini");
     }
@@ -108,21 +108,21 @@ TEST_F(Cli, ReadPrintsTheTrackersProfileOrWritesItToAFile) {
     FieldModel printed;
     LoadSettings(printed, {});
     ASSERT_FALSE(LoadProfileText(printed, output.str()).has_value()) << output.str();
-    EXPECT_EQ(printed.text(Field::WiFiName), "Depot-North");
+    EXPECT_EQ(printed.text(Field::AccessPoint), "Depot-North");
 
     // The terminal never shows the password or the key unless asked; the file holds them.
     for (const char* secret : {"Fleet_07", "k3y05"}) {
         EXPECT_EQ(output.str().find(secret), std::string::npos) << secret;
     }
-    EXPECT_EQ(printed.text(Field::edPassword), "********");
+    EXPECT_EQ(printed.text(Field::ServerPassword), "********");
     EXPECT_EQ(run({"--json", "read"}), cli::kDone);
     EXPECT_EQ(output.str().find("Fleet_07"), std::string::npos) << output.str();
     EXPECT_EQ(run({"read", "--show-secrets"}), cli::kDone);
     FieldModel whole;
     LoadSettings(whole, {});
     ASSERT_FALSE(LoadProfileText(whole, output.str()).has_value()) << output.str();
-    EXPECT_EQ(whole.text(Field::edPassword), "Fleet_07");
-    EXPECT_EQ(whole.text(Field::WiFiKey), "k3y05");
+    EXPECT_EQ(whole.text(Field::ServerPassword), "Fleet_07");
+    EXPECT_EQ(whole.text(Field::NetworkKey), "k3y05");
 
     EXPECT_EQ(run({"read", "--device", "90001", "-o", file("read.ini")}), cli::kDone);
     EXPECT_EQ(testing::readBytes(folder / "read.ini"), ProfileText(whole));
@@ -145,7 +145,7 @@ TEST_F(Cli, WriteSendsWhatTheWindowSendsAndRecordsTheDevice) {
         LoadSettings(core.model(), {});
         core.model().DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
         core.model().DatabasePath = file("window.zcf");
-        core.model().setText(Field::DbFileName, "window.zcf");
+        core.model().setText(Field::DatabaseName, "window.zcf");
         auto& tracker = windowBridge.plug(SimulatedTracker::Configured("90001"));
         core.DeviceChanged();
         ASSERT_FALSE(LoadProfile(core.model(), profile).has_value());
@@ -293,7 +293,7 @@ TEST_F(Cli, MissingKeysTakeTheFirstRunsValuesOnlyWhenAskedAndNeverATrackersOwn) 
     tracker.settings.recordingPeriod = 33;  // what the tracker holds before
     FieldModel model;
     LoadSettings(model, {});
-    model.setText(Field::edPassword, "Fleet_17");
+    model.setText(Field::ServerPassword, "Fleet_17");
     std::string profile = ProfileText(model);
     // Without the recording period's key.
     const auto at = profile.find("PeriodDef=");
@@ -305,15 +305,15 @@ TEST_F(Cli, MissingKeysTakeTheFirstRunsValuesOnlyWhenAskedAndNeverATrackersOwn) 
     EXPECT_EQ(tracker.settings.recordingPeriod, 33);
     EXPECT_EQ(run({"write", "--profile", file("part.ini"), "--defaults-for-missing"}), cli::kDone)
         << errors.str();
-    EXPECT_EQ(std::to_string(tracker.settings.recordingPeriod), model.text(Field::Edit1));
+    EXPECT_EQ(std::to_string(tracker.settings.recordingPeriod), model.text(Field::RecordingPeriod));
 }
 
 TEST_F(Cli, AProfileTheWriteWouldRefuseIsRefusedBeforeAnyTrackerIsTouched) {
     auto& tracker = trackers.plug(SimulatedTracker::Configured("90001"));
     FieldModel model;
     LoadSettings(model, {});
-    model.setText(Field::edPassword, "Fleet_17");
-    model.setText(Field::WiFiName, "Yard$Gate");
+    model.setText(Field::ServerPassword, "Fleet_17");
+    model.setText(Field::AccessPoint, "Yard$Gate");
     ASSERT_FALSE(SaveProfile(model, folder / "forged.ini").has_value());
     tracker.clearRecord();
     EXPECT_EQ(run({"provision", "--profile", file("forged.ini"), "--database", file("f.zcf")}),
@@ -329,10 +329,10 @@ TEST_F(Cli, NoPasswordOrKeyIsEverPrintedInClear) {
     // The key's echo comes back wrong: the message that tells it must not carry the key.
     FieldModel model;
     LoadSettings(model, {});
-    model.setText(Field::edPassword, "Pass_777");
-    model.setChecked(Field::WEP, true);
-    model.setChecked(Field::RadioButton7, true);
-    model.setText(Field::WiFiKey, "SecretKey1234");
+    model.setText(Field::ServerPassword, "Pass_777");
+    model.setChecked(Field::WepEncryption, true);
+    model.setChecked(Field::Key128Bit, true);
+    model.setText(Field::NetworkKey, "SecretKey1234");
     ASSERT_FALSE(SaveProfile(model, folder / "keyed.ini").has_value());
     const auto expectNoSecret = [this] {
         for (const std::string& said :

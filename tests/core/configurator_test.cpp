@@ -46,20 +46,20 @@ class Core : public ::testing::Test {
 };
 
 TEST_F(Core, APluggedTrackerIsFoundReadAndReadyToWrite) {
-    core.model().setEnabled(Field::Button5, false);
+    core.model().setEnabled(Field::WriteButton, false);
     bridge.plug(SimulatedTracker::Configured("90001"));
-    EXPECT_EQ(core.model().text(Field::SerNum), "90001");
-    EXPECT_EQ(core.model().text(Field::WiFiName), "Depot-North");
-    EXPECT_TRUE(core.model().enabled(Field::Button5));
-    EXPECT_EQ(core.model().text(Field::CommandInfo), ansi("Данные успешно считаны из устройства"));
+    EXPECT_EQ(core.model().text(Field::SerialNumber), "90001");
+    EXPECT_EQ(core.model().text(Field::AccessPoint), "Depot-North");
+    EXPECT_TRUE(core.model().enabled(Field::WriteButton));
+    EXPECT_EQ(core.model().text(Field::StatusLine), ansi("Данные успешно считаны из устройства"));
     bridge.unplug(0);
-    EXPECT_FALSE(core.model().enabled(Field::Button5));
-    EXPECT_EQ(core.model().text(Field::SerNum), ansi("Номер"));
+    EXPECT_FALSE(core.model().enabled(Field::WriteButton));
+    EXPECT_EQ(core.model().text(Field::SerialNumber), ansi("Номер"));
 }
 
 TEST_F(Core, ADeviceChangeDuringAWriteWaitsUntilTheWriteHasEnded) {
     bridge.plug(SimulatedTracker::Configured("90001"));
-    core.model().setText(Field::DbFileName, "");  // the save asks for a file name
+    core.model().setText(Field::DatabaseName, "");  // the save asks for a file name
     long opensWhileDialogOpen = -1;
     desktop.saveAnswers = {(folder / "fleet.zcf").string()};
     bridge.clearCalls();
@@ -76,7 +76,7 @@ TEST_F(Core, ADeviceChangeDuringAWriteWaitsUntilTheWriteHasEnded) {
     // Held, then handled once the write was over: the second tracker is read now.
     EXPECT_EQ(core.model().CurrentSerial, 90002);
     EXPECT_FALSE(core.link().isOpen());
-    EXPECT_EQ(core.model().text(Field::CommandInfo),
+    EXPECT_EQ(core.model().text(Field::StatusLine),
               ansi("Подключено трекеров: 2. В окне трекер 90002"));
     EXPECT_EQ(core.database().records().size(), 1u);
 }
@@ -88,14 +88,14 @@ TEST_F(Core, TheWriteGoesToTheTrackerShownWhereverItIsListed) {
     other.usbDescription = "FT232R USB UART";
     bridge.plug(SimulatedTracker::Configured("90001"));
     bridge.plug(SimulatedTracker::Configured("90002"));
-    ASSERT_EQ(core.model().text(Field::SerNum), "90002");
+    ASSERT_EQ(core.model().text(Field::SerialNumber), "90002");
     core.model().DatabasePath = (folder / "fleet.zcf").string();
-    core.model().setText(Field::DbFileName, "fleet.zcf");
+    core.model().setText(Field::DatabaseName, "fleet.zcf");
     for (std::size_t i = 0; i < 3; ++i) {
         bridge.tracker(i).clearRecord();
     }
     core.Button5Click();
-    EXPECT_EQ(core.model().text(Field::CommandInfo), ansi("Данные успешно записаны в устройство"));
+    EXPECT_EQ(core.model().text(Field::StatusLine), ansi("Данные успешно записаны в устройство"));
     EXPECT_TRUE(bridge.tracker(0).commands().empty());
     EXPECT_TRUE(bridge.tracker(1).commands().empty());
     const auto& heard = bridge.tracker(2).commands();
@@ -106,31 +106,31 @@ TEST_F(Core, TheWriteGoesToTheTrackerShownWhereverItIsListed) {
     // The tracker shown is pulled out: the other is found and shown; once it goes too, the
     // device that is no tracker is never opened in its place.
     bridge.unplug(2);
-    EXPECT_EQ(core.model().text(Field::SerNum), "90001");
+    EXPECT_EQ(core.model().text(Field::SerialNumber), "90001");
     bridge.unplug(1);
-    EXPECT_EQ(core.model().text(Field::SerNum), ansi("Номер"));
+    EXPECT_EQ(core.model().text(Field::SerialNumber), ansi("Номер"));
     core.Button1Click();
     EXPECT_TRUE(bridge.tracker(0).commands().empty());
-    EXPECT_EQ(core.model().text(Field::CommandInfo), ansi("Ошибка при открытии порта USB"));
+    EXPECT_EQ(core.model().text(Field::StatusLine), ansi("Ошибка при открытии порта USB"));
 }
 
 TEST_F(Core, AWriteButtonTurnedOffByTheWrongPasswordComesBackOnceItHasEightCharacters) {
     bridge.plug(SimulatedTracker::Configured("90001"));
-    ASSERT_TRUE(core.model().enabled(Field::Button5));
-    core.model().setText(Field::edPassword, "short");
+    ASSERT_TRUE(core.model().enabled(Field::WriteButton));
+    core.model().setText(Field::ServerPassword, "short");
     core.Button5Click();
-    EXPECT_FALSE(core.model().enabled(Field::Button5));
-    core.model().setText(Field::edPassword, "shortr7");
-    EXPECT_FALSE(core.model().enabled(Field::Button5));
-    core.model().setText(Field::edPassword, "shortr78");
-    EXPECT_TRUE(core.model().enabled(Field::Button5));
+    EXPECT_FALSE(core.model().enabled(Field::WriteButton));
+    core.model().setText(Field::ServerPassword, "shortr7");
+    EXPECT_FALSE(core.model().enabled(Field::WriteButton));
+    core.model().setText(Field::ServerPassword, "shortr78");
+    EXPECT_TRUE(core.model().enabled(Field::WriteButton));
 
     // Once the tracker has gone, a mended password gives no write button to a tracker absent.
-    core.model().setText(Field::edPassword, "short");
+    core.model().setText(Field::ServerPassword, "short");
     core.Button5Click();
     bridge.unplug(0);
-    core.model().setText(Field::edPassword, "shortr78");
-    EXPECT_FALSE(core.model().enabled(Field::Button5));
+    core.model().setText(Field::ServerPassword, "shortr78");
+    EXPECT_FALSE(core.model().enabled(Field::WriteButton));
 }
 
 TEST_F(Core, ARecordTheDatabaseCouldNotSaveIsToldAndKeptForTheNextSave) {
@@ -141,7 +141,7 @@ TEST_F(Core, ARecordTheDatabaseCouldNotSaveIsToldAndKeptForTheNextSave) {
         std::filesystem::permissions(file, std::filesystem::perms::owner_read);
         desktop.messages.clear();
         core.Button5Click();
-        EXPECT_EQ(core.model().text(Field::CommandInfo),
+        EXPECT_EQ(core.model().text(Field::StatusLine),
                   ansi("Данные успешно записаны в устройство"));
         ASSERT_EQ(desktop.messages.size(), 1u);
         EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Error);
@@ -194,7 +194,7 @@ TEST_F(Core, ADatabaseNamedAtTheStartIsOpenedInsteadOfTheLastOne) {
     std::filesystem::current_path(here);
     EXPECT_EQ(desktop.dialogsShown, dialogsBefore);
     EXPECT_EQ(started.model().DatabasePath, named.string());
-    EXPECT_EQ(started.model().text(Field::DbFileName), "named.zcf");
+    EXPECT_EQ(started.model().text(Field::DatabaseName), "named.zcf");
     // It is the one remembered from now on.
     started.FormDestroy();
     FieldModel reloaded;
@@ -208,13 +208,13 @@ TEST_F(Core, TheDatabaseIsNamedBeforeTheWireAndOnlyForAWriteThatWillStart) {
     // A database whose file could not be read must not be saved over: the write asks for
     // another name, and asks before the tracker is touched.
     const auto unreadable = openDatabase("old.zcf", "not a database\r\n");
-    core.model().setText(Field::edPassword, "short");
+    core.model().setText(Field::ServerPassword, "short");
     desktop.saveAnswers = {(folder / "fleet.zcf").string()};
     bool asked = false;
     desktop.whileDialogOpen = [&] { asked = true; };
     core.Button5Click();  // refused for its password: nothing asked
     EXPECT_FALSE(asked);
-    core.model().setText(Field::edPassword, "shortr78");
+    core.model().setText(Field::ServerPassword, "shortr78");
     bridge.clearCalls();
     desktop.whileDialogOpen = [&] {
         asked = true;
@@ -249,7 +249,7 @@ TEST_F(Core, TheHiddenReadButtonMarksTheStatusLineThenReads) {
     bridge.plug(SimulatedTracker::Configured("90001"));
     std::vector<std::string> shown;
     auto subscription = core.model().subscribe([&](Field f, Aspect a) {
-        if (f == Field::CommandInfo && a == Aspect::Value) {
+        if (f == Field::StatusLine && a == Aspect::Value) {
             shown.push_back(core.model().text(f));
         }
     });
@@ -261,33 +261,33 @@ TEST_F(Core, TheHiddenReadButtonMarksTheStatusLineThenReads) {
 
 TEST_F(Core, AProfileIsSavedAndLoadedThroughItsDialogsOrADropAndFaultsAreShown) {
     auto& model = core.model();
-    model.setEnabled(Field::Button5, false);     // no tracker to write to
-    model.setText(Field::edPassword, "Fleet_17");  // a profile is judged by the write's rules
-    model.setText(Field::WiFiName, "Depot-West");
+    model.setEnabled(Field::WriteButton, false);       // no tracker to write to
+    model.setText(Field::ServerPassword, "Fleet_17");  // a profile is judged by the write's rules
+    model.setText(Field::AccessPoint, "Depot-West");
     const auto path = (folder / "депо.ini").string();
     desktop.profileSaveAnswers = {path};
     core.SaveProfileClick();
     EXPECT_EQ(testing::readBytes(path), ProfileText(model));
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Профиль депо.ini сохранён"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Профиль депо.ini сохранён"));
     EXPECT_EQ(model.statusColour(), StatusColour::Black);
 
-    model.setText(Field::WiFiName, "Other");
+    model.setText(Field::AccessPoint, "Other");
     desktop.profileOpenAnswers = {std::nullopt, path};
     core.OpenProfileClick();  // cancelled
-    EXPECT_EQ(model.text(Field::WiFiName), "Other");
+    EXPECT_EQ(model.text(Field::AccessPoint), "Other");
     core.OpenProfileClick();
-    EXPECT_EQ(model.text(Field::WiFiName), "Depot-West");
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Профиль депо.ini загружен"));
-    EXPECT_FALSE(model.enabled(Field::Button5));
+    EXPECT_EQ(model.text(Field::AccessPoint), "Depot-West");
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Профиль депо.ini загружен"));
+    EXPECT_FALSE(model.enabled(Field::WriteButton));
     EXPECT_TRUE(desktop.messages.empty());
 
     // A profile at fault is shown with its line, and the fields stay as they were.
     const auto bad = folder / "bad.ini";
     testing::writeBytes(bad, ProfileText(model) + "[NET]\r\n");
-    model.setText(Field::WiFiName, "Other");
+    model.setText(Field::AccessPoint, "Other");
     core.OpenProfileFile(bad.string());
-    EXPECT_EQ(model.text(Field::WiFiName), "Other");
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Профиль bad.ini не загружен"));
+    EXPECT_EQ(model.text(Field::AccessPoint), "Other");
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Профиль bad.ini не загружен"));
     EXPECT_EQ(model.statusColour(), StatusColour::Red);
     ASSERT_EQ(desktop.messages.size(), 1u);
     EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Error);
@@ -296,7 +296,7 @@ TEST_F(Core, AProfileIsSavedAndLoadedThroughItsDialogsOrADropAndFaultsAreShown) 
 
     desktop.profileSaveAnswers = {(folder / "нет" / "p.ini").string()};
     core.SaveProfileClick();
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Профиль p.ini не сохранён"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Профиль p.ini не сохранён"));
     ASSERT_EQ(desktop.messages.size(), 2u);
     EXPECT_NE(desktop.messages[1].text.find("нет"), std::string::npos);
 }
@@ -307,11 +307,12 @@ TEST_F(Core, ProfilesWaitForTheOperationAndLeaveTheTrackerShownAsItIs) {
     {
         FieldModel west;
         LoadSettings(west, {});
-        west.setText(Field::edPassword, "Fleet_17");  // a profile is judged by the write's rules
-        west.setText(Field::WiFiName, "Depot-West");
+        west.setText(Field::ServerPassword,
+                     "Fleet_17");  // a profile is judged by the write's rules
+        west.setText(Field::AccessPoint, "Depot-West");
         ASSERT_EQ(SaveProfile(west, path), std::nullopt);
     }
-    core.model().setText(Field::DbFileName, "");  // the write asks for the database's file
+    core.model().setText(Field::DatabaseName, "");  // the write asks for the database's file
     desktop.saveAnswers = {(folder / "fleet.zcf").string()};
     int dialogsMeanwhile = -1;
     bool inside = false;
@@ -327,17 +328,17 @@ TEST_F(Core, ProfilesWaitForTheOperationAndLeaveTheTrackerShownAsItIs) {
     };
     core.Button5Click();
     EXPECT_EQ(dialogsMeanwhile, 0);
-    EXPECT_EQ(core.model().text(Field::WiFiName), "Depot-North");
+    EXPECT_EQ(core.model().text(Field::AccessPoint), "Depot-North");
 
-    const auto mac = core.model().text(Field::MacView);
-    const auto firmware = core.model().text(Field::Panel16);
+    const auto mac = core.model().text(Field::MacAddress);
+    const auto firmware = core.model().text(Field::FirmwareVersion);
     core.OpenProfileFile(path.string());
-    EXPECT_EQ(core.model().text(Field::WiFiName), "Depot-West");
-    EXPECT_EQ(core.model().text(Field::SerNum), "90001");
+    EXPECT_EQ(core.model().text(Field::AccessPoint), "Depot-West");
+    EXPECT_EQ(core.model().text(Field::SerialNumber), "90001");
     EXPECT_EQ(core.model().CurrentSerial, 90001);
-    EXPECT_EQ(core.model().text(Field::MacView), mac);
-    EXPECT_EQ(core.model().text(Field::Panel16), firmware);
-    EXPECT_TRUE(core.model().enabled(Field::Button5));
+    EXPECT_EQ(core.model().text(Field::MacAddress), mac);
+    EXPECT_EQ(core.model().text(Field::FirmwareVersion), firmware);
+    EXPECT_TRUE(core.model().enabled(Field::WriteButton));
 }
 
 }  // namespace

@@ -52,13 +52,13 @@ class Detection : public ::testing::Test {
 
 TEST_F(Detection, ANewTrackerIsShownReadAndMadeWritable) {
     bridge.plug(SimulatedTracker::Configured("7"));
-    model.setEnabled(Field::Button5, false);
+    model.setEnabled(Field::WriteButton, false);
     detect();
-    EXPECT_EQ(model.text(Field::SerNum), "00007");
+    EXPECT_EQ(model.text(Field::SerialNumber), "00007");
     EXPECT_EQ(model.CurrentSerial, 7);
-    EXPECT_EQ(model.text(Field::MacView), "00 50 25 FE A0 78");
+    EXPECT_EQ(model.text(Field::MacAddress), "00 50 25 FE A0 78");
     EXPECT_EQ(readsOf, std::vector<std::string>{"00007"});
-    EXPECT_TRUE(model.enabled(Field::Button5));
+    EXPECT_TRUE(model.enabled(Field::WriteButton));
 
     detect();  // the same device again: nothing is read
     EXPECT_EQ(readsOf.size(), 1u);
@@ -66,21 +66,21 @@ TEST_F(Detection, ANewTrackerIsShownReadAndMadeWritable) {
 
 TEST_F(Detection, AFailingReadIsTriedFiveTimesASecondApart) {
     bridge.plug(SimulatedTracker::Configured("90001"));
-    model.setEnabled(Field::Button5, false);
+    model.setEnabled(Field::WriteButton, false);
     failingReads = 100;
     const auto start = clock.now();
     detect();
     EXPECT_EQ(readsOf.size(), 5u);
     EXPECT_EQ(clock.now() - start, 5000ms);
-    EXPECT_FALSE(model.enabled(Field::Button5));
-    EXPECT_EQ(model.text(Field::SerNum), "90001");  // still shown
+    EXPECT_FALSE(model.enabled(Field::WriteButton));
+    EXPECT_EQ(model.text(Field::SerialNumber), "90001");  // still shown
 
     bridge.plug(SimulatedTracker::Configured("90002"));
     readsOf.clear();
     failingReads = 2;
     detect();
     EXPECT_EQ(readsOf.size(), 3u);
-    EXPECT_TRUE(model.enabled(Field::Button5));
+    EXPECT_TRUE(model.enabled(Field::WriteButton));
 }
 
 TEST_F(Detection, ACancelEndsTheTriesAndThePassAtOnce) {
@@ -88,10 +88,10 @@ TEST_F(Detection, ACancelEndsTheTriesAndThePassAtOnce) {
     bridge.plug(SimulatedTracker::Configured("90002"));
     failingReads = 100;
     cancelAfterRead = true;
-    model.setEnabled(Field::Button5, true);  // as the tracker read before left it
+    model.setEnabled(Field::WriteButton, true);  // as the tracker read before left it
     const auto start = clock.now();
     detect();
-    EXPECT_FALSE(model.enabled(Field::Button5));  // no write of fields it did not fill
+    EXPECT_FALSE(model.enabled(Field::WriteButton));  // no write of fields it did not fill
     EXPECT_EQ(readsOf, std::vector<std::string>{"90001"});
     EXPECT_EQ(clock.now() - start, 0ms);    // no pause after the cancelled try
     EXPECT_EQ(model.CurrentSerial, 90001);  // the second tracker was not taken up
@@ -103,8 +103,8 @@ TEST_F(Detection, OnlySupportedTrackersWithSerialsInRangeCount) {
     bridge.plug(SimulatedTracker("VANTORIUM", "123456"));
     detect();
     EXPECT_TRUE(readsOf.empty());
-    EXPECT_EQ(model.text(Field::SerNum), ansi("Номер"));
-    EXPECT_FALSE(model.enabled(Field::Button5));
+    EXPECT_EQ(model.text(Field::SerialNumber), ansi("Номер"));
+    EXPECT_FALSE(model.enabled(Field::WriteButton));
 
     bridge.plug(SimulatedTracker("VANTORIUM", "  00042xyz"));
     detect();
@@ -141,21 +141,21 @@ TEST_F(Detection, AnOutOfRangeSerialHidesTheDeviceButKeepsTheLastOne) {
     bridge.unplug(0);
     bridge.plug(SimulatedTracker("Zentracor", "0"));
     detect();
-    EXPECT_EQ(model.text(Field::SerNum), ansi("Номер"));
+    EXPECT_EQ(model.text(Field::SerialNumber), ansi("Номер"));
     EXPECT_EQ(model.CurrentSerial, 90001);
 }
 
 TEST_F(Detection, PullingOutTheLastDeviceForgetsItButKeepsItsAddress) {
     bridge.plug(SimulatedTracker::Configured("90001"));
     detect();
-    model.setText(Field::Panel16, "Ver. 1.5");
+    model.setText(Field::FirmwareVersion, "Ver. 1.5");
     bridge.unplug(0);
     detect();
     EXPECT_EQ(model.CurrentSerial, 0);
-    EXPECT_EQ(model.text(Field::SerNum), ansi("Номер"));
-    EXPECT_EQ(model.text(Field::Panel16), ansi("Прошивка"));
-    EXPECT_FALSE(model.enabled(Field::Button5));
-    EXPECT_EQ(model.text(Field::MacView), "00 50 25 00 00 02");
+    EXPECT_EQ(model.text(Field::SerialNumber), ansi("Номер"));
+    EXPECT_EQ(model.text(Field::FirmwareVersion), ansi("Прошивка"));
+    EXPECT_FALSE(model.enabled(Field::WriteButton));
+    EXPECT_EQ(model.text(Field::MacAddress), "00 50 25 00 00 02");
 
     bridge.plug(SimulatedTracker::Configured("90001"));
     detect();
@@ -168,7 +168,7 @@ TEST_F(Detection, AFailedListingChangesNothing) {
     bridge.failNext(sim::BridgeCall::DeviceCount, BridgeStatus::Failed);
     detect();
     EXPECT_EQ(model.CurrentSerial, 90001);
-    EXPECT_EQ(model.text(Field::SerNum), "90001");
+    EXPECT_EQ(model.text(Field::SerialNumber), "90001");
 
     // A description that cannot be read ends the pass; a serial that cannot be read skips one.
     bridge.plug(SimulatedTracker::Configured("90003"));
@@ -185,7 +185,7 @@ TEST_F(Detection, AFailedListingChangesNothing) {
     bridge.failNext(sim::BridgeCall::SerialNumber, BridgeStatus::Failed);
     detect();
     EXPECT_EQ(model.CurrentSerial, 90003);
-    EXPECT_EQ(model.text(Field::SerNum), "90003");
+    EXPECT_EQ(model.text(Field::SerialNumber), "90003");
     EXPECT_EQ(usbSerialsRead, (std::vector<std::string>{"90001", "90003"}));
 }
 
@@ -198,7 +198,7 @@ TEST_F(Detection, ARefusedAccessIsToldAndTheDevicesAfterItAreStillLookedAt) {
         bridge.failNext(call, BridgeStatus::AccessDenied);
         detect();
         EXPECT_EQ(model.CurrentSerial, 90002);
-        EXPECT_EQ(model.text(Field::CommandInfo),
+        EXPECT_EQ(model.text(Field::StatusLine),
                   ansi("Нет доступа к USB: нужно правило udev из пакета korvan"));
         EXPECT_EQ(model.statusColour(), StatusColour::Red);
         bridge.unplug(0);
@@ -213,8 +213,8 @@ TEST_F(Detection, WithTwoTrackersTheStatusLineSaysWhichOneTheWindowShows) {
     bridge.plug(SimulatedTracker::Configured("90002"));
     model.setStatusColour(StatusColour::Black);
     detect();
-    EXPECT_EQ(model.text(Field::SerNum), "90002");
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Подключено трекеров: 2. В окне трекер 90002"));
+    EXPECT_EQ(model.text(Field::SerialNumber), "90002");
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Подключено трекеров: 2. В окне трекер 90002"));
     EXPECT_EQ(usbSerialsRead, (std::vector<std::string>{"90001", "90002"}));
 
     // The tracker shown goes, a device that is no tracker stays: nothing is shown any more.
@@ -224,8 +224,8 @@ TEST_F(Detection, WithTwoTrackersTheStatusLineSaysWhichOneTheWindowShows) {
     other.usbDescription = "FT232R USB UART";
     detect();
     EXPECT_EQ(model.CurrentSerial, 0);
-    EXPECT_EQ(model.text(Field::SerNum), ansi("Номер"));
-    EXPECT_FALSE(model.enabled(Field::Button5));
+    EXPECT_EQ(model.text(Field::SerialNumber), ansi("Номер"));
+    EXPECT_FALSE(model.enabled(Field::WriteButton));
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ class Journal : public ::testing::Test {
         LoadSettings(core.model(), folder / "first-run.ini");
         core.model().DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
         core.model().DatabasePath = (folder / "fleet.zcf").string();
-        core.model().setText(Field::DbFileName, "fleet.zcf");
+        core.model().setText(Field::DatabaseName, "fleet.zcf");
         bridge.onDevicesChanged = [this] { core.DeviceChanged(); };
         core.link().setObserver(&trace);
         core.operationEnded = [this](const Outcome& outcome, std::string_view what) {
@@ -54,7 +54,7 @@ class Journal : public ::testing::Test {
 
 TEST_F(Journal, EachOperationIsLoggedWithItsStepsMessagesAndTraceWithoutSecrets) {
     bridge.plug(SimulatedTracker::Configured("90001"));
-    core.model().setText(Field::edPassword, "Qz8#Lm2x");
+    core.model().setText(Field::ServerPassword, "Qz8#Lm2x");
     core.Button5Click();
     bridge.unplug(0);  // a pass that reads nothing is not logged
 

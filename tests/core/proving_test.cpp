@@ -30,10 +30,10 @@ class Proving : public ::testing::Test {
         LoadSettings(model, folder / "first-run.ini");
         model.DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
         model.DatabasePath = (folder / "fleet.zcf").string();
-        model.setText(Field::DbFileName, "fleet.zcf");
+        model.setText(Field::DatabaseName, "fleet.zcf");
         bridge.onDevicesChanged = [this] { core.DeviceChanged(); };
     }
-    std::string status() const { return cp1251::toUtf8(model.text(Field::CommandInfo)); }
+    std::string status() const { return cp1251::toUtf8(model.text(Field::StatusLine)); }
     std::vector<Field> marked(std::string FieldMarks::*mark) const {
         std::vector<Field> fields;
         for (int i = 0; i < kFieldCount; ++i) {
@@ -49,27 +49,27 @@ TEST_F(Proving, AFieldIsMarkedWithItsRuleAsSoonAsItBreaksItAndTheWriteNamesIt) {
     bridge.plug(SimulatedTracker::Configured("90001"));
     EXPECT_TRUE(marked(&FieldMarks::broken).empty());
 
-    model.setText(Field::port, "65536");
-    EXPECT_EQ(model.marks(Field::port).broken, "Число от 1 до 65535");
-    model.setText(Field::port, "65535");
-    EXPECT_EQ(model.marks(Field::port).broken, "");
+    model.setText(Field::ServerPort, "65536");
+    EXPECT_EQ(model.marks(Field::ServerPort).broken, "Число от 1 до 65535");
+    model.setText(Field::ServerPort, "65535");
+    EXPECT_EQ(model.marks(Field::ServerPort).broken, "");
 
     // A point's degrees make its radius needed: the mark follows another field's change.
-    model.setText(Field::Point2Rad, "");
-    EXPECT_EQ(model.marks(Field::Point2Rad).broken, "");
-    model.setText(Field::Point2Latd, "55");
-    EXPECT_EQ(model.marks(Field::Point2Rad).broken, "Нужно: у точки есть координаты");
+    model.setText(Field::Point2Radius, "");
+    EXPECT_EQ(model.marks(Field::Point2Radius).broken, "");
+    model.setText(Field::Point2LatitudeDegrees, "55");
+    EXPECT_EQ(model.marks(Field::Point2Radius).broken, "Нужно: у точки есть координаты");
     EXPECT_EQ(marked(&FieldMarks::broken),
-              (std::vector<Field>{Field::Point2Lond, Field::Point2Rad}));
-    model.setText(Field::Point2Latd, "");
+              (std::vector<Field>{Field::Point2LongitudeDegrees, Field::Point2Radius}));
+    model.setText(Field::Point2LatitudeDegrees, "");
 
     // A value read from the tracker that breaks its rule is shown as read, and marked.
     bridge.unplug(0);
     bridge.plug(SimulatedTracker::Configured("90002"));
     bridge.tracker(0).settings.serverPort = "abc";
     core.Button1Click();
-    EXPECT_EQ(model.text(Field::port), "abc");
-    EXPECT_EQ(model.marks(Field::port).broken, "Число от 1 до 65535");
+    EXPECT_EQ(model.text(Field::ServerPort), "abc");
+    EXPECT_EQ(model.marks(Field::ServerPort).broken, "Число от 1 до 65535");
     bridge.tracker(0).clearRecord();
     core.Button5Click();
     ASSERT_EQ(desktop.messages.size(), 1u);
@@ -81,30 +81,31 @@ TEST_F(Proving, AFieldIsMarkedWithItsRuleAsSoonAsItBreaksItAndTheWriteNamesIt) {
 }
 
 TEST_F(Proving, ChangesAreMarkedFromTheReadUntilTheNextReadOrAConfirmedWrite) {
-    model.setText(Field::Edit1, "7");
-    EXPECT_FALSE(model.marks(Field::Edit1).changed);  // nothing read yet
+    model.setText(Field::RecordingPeriod, "7");
+    EXPECT_FALSE(model.marks(Field::RecordingPeriod).changed);  // nothing read yet
     bridge.plug(SimulatedTracker::Configured("90001"));
-    EXPECT_FALSE(model.marks(Field::Edit1).changed);
+    EXPECT_FALSE(model.marks(Field::RecordingPeriod).changed);
 
-    model.setText(Field::Edit1, "7");
-    model.setChecked(Field::WideWrite, !model.checked(Field::WideWrite));
-    model.setChecked(Field::TempBox3, true);
-    for (Field f : {Field::Edit1, Field::WideWrite, Field::TempBox3, Field::RadioButton3}) {
+    model.setText(Field::RecordingPeriod, "7");
+    model.setChecked(Field::WideRecording, !model.checked(Field::WideRecording));
+    model.setChecked(Field::InputPeriodic3, true);
+    for (Field f : {Field::RecordingPeriod, Field::WideRecording, Field::InputPeriodic3,
+                    Field::InputOrdinary3}) {
         EXPECT_TRUE(model.marks(f).changed) << fieldInfo(f).name;
     }
-    EXPECT_FALSE(model.marks(Field::Edit2).changed);
+    EXPECT_FALSE(model.marks(Field::SendingPeriod).changed);
     // Back to what was read: no change any more.
-    model.setChecked(Field::RadioButton3, true);
-    EXPECT_FALSE(model.marks(Field::TempBox3).changed);
+    model.setChecked(Field::InputOrdinary3, true);
+    EXPECT_FALSE(model.marks(Field::InputPeriodic3).changed);
 
     // A profile marks what it changed, and nothing else.
     FieldModel profile;
     LoadSettings(profile, {});
-    profile.setText(Field::edPassword, model.text(Field::edPassword));
+    profile.setText(Field::ServerPassword, model.text(Field::ServerPassword));
     ASSERT_FALSE(SaveProfile(profile, folder / "p.ini").has_value());
     core.OpenProfileFile((folder / "p.ini").string());
-    EXPECT_TRUE(model.marks(Field::WiFiName).changed);  // the tracker's name, the profile's none
-    EXPECT_FALSE(model.marks(Field::edPassword).changed);
+    EXPECT_TRUE(model.marks(Field::AccessPoint).changed);  // the tracker's name, the profile's none
+    EXPECT_FALSE(model.marks(Field::ServerPassword).changed);
 
     core.Button5Click();
     ASSERT_EQ(status(), "Данные успешно записаны в устройство");
@@ -121,26 +122,27 @@ TEST_F(Proving, CtrlAltVComparesTheTrackerWithTheWindowAndMarksWhatDiffers) {
 
     // What a write would make of the window's values is what is compared: a period of 0 is
     // written as 1.
-    model.setText(Field::Edit1, "0");
+    model.setText(Field::RecordingPeriod, "0");
     core.Button5Click();
-    model.setText(Field::Edit1, "0");
+    model.setText(Field::RecordingPeriod, "0");
     core.CompareWithTracker();
     EXPECT_EQ(status(), "Совпадает с трекером");
 
-    model.setText(Field::port, "9000");
-    model.setText(Field::Edit1, "17");
+    model.setText(Field::ServerPort, "9000");
+    model.setText(Field::RecordingPeriod, "17");
     tracker.clearRecord();
     core.CompareWithTracker();
     EXPECT_EQ(status(), "Отличается от трекера: Период записи точек, Порт сервера");
     EXPECT_EQ(model.statusColour(), StatusColour::Red);
-    EXPECT_EQ(marked(&FieldMarks::differs), (std::vector<Field>{Field::port, Field::Edit1}));
-    EXPECT_EQ(model.marks(Field::port).differs, "В трекере: «2224»");
+    EXPECT_EQ(marked(&FieldMarks::differs),
+              (std::vector<Field>{Field::ServerPort, Field::RecordingPeriod}));
+    EXPECT_EQ(model.marks(Field::ServerPort).differs, "В трекере: «2224»");
     // Only asked: nothing was set.
     for (const auto& command : tracker.commands()) {
         EXPECT_EQ(command.find("SET"), std::string::npos) << command;
         EXPECT_EQ(command.find('='), std::string::npos) << command;
     }
-    EXPECT_EQ(model.text(Field::port), "9000");  // the window keeps its own values
+    EXPECT_EQ(model.text(Field::ServerPort), "9000");  // the window keeps its own values
 
     // The tracker drops out while it is read back; what was found of it goes with it.
     tracker.injectFault({.kind = Fault::Kind::Unplug, .command = "GSERIP$"});
@@ -151,26 +153,26 @@ TEST_F(Proving, CtrlAltVComparesTheTrackerWithTheWindowAndMarksWhatDiffers) {
 
 TEST_F(Proving, WithVerifyWriteEveryWriteIsReadBackAndOnlyAVerifiedOneIsRecorded) {
     auto& tracker = bridge.plug(SimulatedTracker::Configured("90001"));
-    model.setChecked(Field::VerifyBox, true);
-    model.setText(Field::Edit1, "17");
+    model.setChecked(Field::VerifyAfterWrite, true);
+    model.setText(Field::RecordingPeriod, "17");
     core.Button5Click();
     EXPECT_EQ(status(), "Данные записаны и проверены");
     EXPECT_EQ(model.statusColour(), StatusColour::Black);
     EXPECT_EQ(core.database().records().size(), 1u);
 
     core.database().ClearRecords();
-    model.setText(Field::Edit1, "18");
+    model.setText(Field::RecordingPeriod, "18");
     tracker.injectFault({.kind = Fault::Kind::NotKept, .command = "FL_SET_RATE,"});
     core.Button5Click();
     EXPECT_EQ(status(),
               "Трекер хранит не то, что записано: Период записи точек: записано «18», "
               "в трекере «17»");
     EXPECT_EQ(model.statusColour(), StatusColour::Red);
-    EXPECT_EQ(marked(&FieldMarks::differs), std::vector<Field>{Field::Edit1});
+    EXPECT_EQ(marked(&FieldMarks::differs), std::vector<Field>{Field::RecordingPeriod});
     EXPECT_EQ(core.database().records().size(), 0u);
 
     // Off, the write sends exactly what it always did: no read after it.
-    model.setChecked(Field::VerifyBox, false);
+    model.setChecked(Field::VerifyAfterWrite, false);
     tracker.clearRecord();
     core.Button5Click();
     EXPECT_EQ(status(), "Данные успешно записаны в устройство");
@@ -181,13 +183,13 @@ TEST_F(Proving, TheStatusLineTellsThePresentAfterARefusalAndAnUnplug) {
     bridge.plug(SimulatedTracker::Configured("90001"));
     core.Button5Click();
     ASSERT_EQ(status(), "Данные успешно записаны в устройство");
-    model.setText(Field::CounterTime, "70000");
+    model.setText(Field::CounterPeriod12, "70000");
     core.Button5Click();
     EXPECT_NE(status().find("«Период записи показаний счётчиков 1,2» число 70000"),
               std::string::npos)
         << status();
     EXPECT_EQ(model.statusColour(), StatusColour::Red);
-    model.setText(Field::CounterTime, "3600");
+    model.setText(Field::CounterPeriod12, "3600");
 
     // Two trackers, and a device that is no tracker: the count follows the listing.
     auto& other = bridge.plug(SimulatedTracker::Configured("FT0A1B2C"));
@@ -198,21 +200,21 @@ TEST_F(Proving, TheStatusLineTellsThePresentAfterARefusalAndAnUnplug) {
     EXPECT_EQ(status(), "Подключено трекеров: 3. В окне трекер 90003");
     bridge.unplug(0);  // 90001, not the one shown
     EXPECT_EQ(status(), "Подключено трекеров: 2. В окне трекер 90003");
-    EXPECT_EQ(model.text(Field::SerNum), "90003");
+    EXPECT_EQ(model.text(Field::SerialNumber), "90003");
 
     // The one shown goes: the next is read and shown.
     bridge.unplug(2);  // 90003
-    EXPECT_EQ(model.text(Field::SerNum), "90002");
+    EXPECT_EQ(model.text(Field::SerialNumber), "90002");
     core.Button5Click();
     ASSERT_EQ(status(), "Данные успешно записаны в устройство");
     // The last goes, the device that is no tracker stays: nothing of it is left on screen.
-    const auto mac = model.text(Field::MacView);
+    const auto mac = model.text(Field::MacAddress);
     bridge.unplug(1);  // 90002
     EXPECT_EQ(status(), "Трекер 90002 отключён");
-    EXPECT_EQ(model.text(Field::SerNum), ansi("Номер"));
-    EXPECT_EQ(model.text(Field::Panel16), ansi("Прошивка"));
-    EXPECT_FALSE(model.enabled(Field::Button5));
-    EXPECT_EQ(model.text(Field::MacView), mac);  // the address last given stays shown
+    EXPECT_EQ(model.text(Field::SerialNumber), ansi("Номер"));
+    EXPECT_EQ(model.text(Field::FirmwareVersion), ansi("Прошивка"));
+    EXPECT_FALSE(model.enabled(Field::WriteButton));
+    EXPECT_EQ(model.text(Field::MacAddress), mac);  // the address last given stays shown
     EXPECT_EQ(model.CurrentSerial, 0);
 }
 
@@ -224,7 +226,7 @@ namespace {
 
 TEST_F(Proving, WithoutADatabaseTheWriteAsksOnceAndACancelLeavesTheTrackerUntouched) {
     model.DatabasePath.clear();
-    model.setText(Field::DbFileName, "");
+    model.setText(Field::DatabaseName, "");
     auto& tracker = bridge.plug(SimulatedTracker::Configured("90001"));
     tracker.clearRecord();
     desktop.saveAnswers = {std::nullopt};

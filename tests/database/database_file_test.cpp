@@ -43,7 +43,7 @@ class DatabaseFile : public ::testing::Test {
 
     void SetUp() override {
         model.DatabasePath = (folder / "fleet.zcf").string();
-        model.setText(Field::DbFileName, "fleet.zcf");
+        model.setText(Field::DatabaseName, "fleet.zcf");
     }
 
     DatabaseLoad load(const std::string& contents) {
@@ -59,7 +59,7 @@ TEST_F(DatabaseFile, BothFilesAreWrittenByteForByteAndReadBackWhole) {
     small.password = "Pa55word";
     records.AddOrReplaceRecord(small);
     SaveDatabase(model, records);
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл fleet.zcf успешно сохранён"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл fleet.zcf успешно сохранён"));
 
     const std::string database = readBytes(folder / "fleet.zcf");
     EXPECT_EQ(database,
@@ -127,7 +127,7 @@ TEST_F(DatabaseFile, EveryLineAfterTheCountIsReadAndALineThatCannotBeKeepsTheFil
                        "00002:\tPASSWORD=abcdefgh;\r\n  \r\n00003:\tPASSWORD=abcdefgh;\r\n"),
                   DatabaseLoad::ReadCountWrong);
         EXPECT_EQ(records.size(), 3u);
-        EXPECT_EQ(model.text(Field::CommandInfo),
+        EXPECT_EQ(model.text(Field::StatusLine),
                   ansi("В заголовке базы записей " + std::string(count) +
                        ", а в файле 3: при сохранении число будет исправлено"));
     }
@@ -143,7 +143,7 @@ TEST_F(DatabaseFile, EveryLineAfterTheCountIsReadAndALineThatCannotBeKeepsTheFil
         ASSERT_EQ(load(kHead + "1 records\r\n00006:\tPASSWORD=abcdefgh;\r\n" + junk +
                        "\r\n00007:\tPASSWORD=abcdefgh;\r\n"),
                   DatabaseLoad::Unreadable);
-        EXPECT_EQ(model.text(Field::CommandInfo),
+        EXPECT_EQ(model.text(Field::StatusLine),
                   ansi("Строка 4 базы не прочитана: файл не открыт и не будет перезаписан"));
         ASSERT_EQ(records.size(), 1u);
         EXPECT_EQ(records[0], full());
@@ -175,7 +175,7 @@ TEST_F(DatabaseFile, AFileWithMoreRecordsThanTheListHoldsIsNotOpened) {
     records.ClearRecords();
     records.AddOrReplaceRecord(full());
     EXPECT_EQ(load(contents + "1025:\tPASSWORD=abcdefgh;\r\n"), DatabaseLoad::TooManyRecords);
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("В файле больше 1024 записей: файл не открыт"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("В файле больше 1024 записей: файл не открыт"));
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0], full());
 }
@@ -208,20 +208,20 @@ TEST_F(DatabaseFile, EveryReadFailureKeepsTheListAndSaysWhy) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(load(c.contents), c.result) << c.contents;
-        EXPECT_EQ(model.text(Field::CommandInfo), ansi(c.message));
+        EXPECT_EQ(model.text(Field::StatusLine), ansi(c.message));
         EXPECT_EQ(records.size(), 1u);
     }
     // Something there that cannot be read is not a new database.
     std::filesystem::remove(folder / "fleet.zcf");
     std::filesystem::create_directory(folder / "fleet.zcf");
     EXPECT_EQ(LoadDatabase(model, records), DatabaseLoad::Unreadable);
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Ошибка открытия файла"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Ошибка открытия файла"));
     std::filesystem::remove(folder / "fleet.zcf");
     EXPECT_EQ(LoadDatabase(model, records), DatabaseLoad::CannotOpen);
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Ошибка открытия файла"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Ошибка открытия файла"));
     model.DatabasePath.clear();
     EXPECT_EQ(LoadDatabase(model, records), DatabaseLoad::NoFileName);
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл не открыт"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл не открыт"));
     EXPECT_EQ(records.size(), 1u);
 }
 
@@ -233,7 +233,7 @@ TEST_F(DatabaseFile, AFailedSaveLeavesTheOldFilesWholeAndSaysWhich) {
 
     std::filesystem::permissions(folder / "fleet.zcf", perms::owner_read | perms::group_read);
     EXPECT_FALSE(SaveDatabase(model, records));
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Ошибка сохранения файла"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Ошибка сохранения файла"));
     EXPECT_EQ(readBytes(folder / "fleet.zcf"), before);
     EXPECT_EQ(readBytes(folder / "fleet-srv.zcf"), before);
     std::filesystem::permissions(folder / "fleet.zcf", perms::owner_write,
@@ -241,22 +241,22 @@ TEST_F(DatabaseFile, AFailedSaveLeavesTheOldFilesWholeAndSaysWhich) {
 
     std::filesystem::permissions(folder / "fleet-srv.zcf", perms::owner_read);
     EXPECT_FALSE(SaveDatabase(model, records));
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Ошибка сохранения файла srv"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Ошибка сохранения файла srv"));
     EXPECT_NE(readBytes(folder / "fleet.zcf"), before);
     EXPECT_EQ(readBytes(folder / "fleet-srv.zcf"), before);
 
     // A database whose folder has gone (a removed stick) is not made up anew.
     model.DatabasePath = (folder / "gone" / "fleet.zcf").string();
     EXPECT_FALSE(SaveDatabase(model, records));
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Ошибка сохранения файла"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Ошибка сохранения файла"));
     EXPECT_FALSE(std::filesystem::exists(folder / "gone"));
 }
 
 TEST_F(DatabaseFile, NoNameShownMeansNothingIsWritten) {
-    model.setText(Field::DbFileName, "");
+    model.setText(Field::DatabaseName, "");
     model.setStatusColour(StatusColour::Red);
     SaveDatabase(model, records);
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл srv не сохранён"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл srv не сохранён"));
     EXPECT_EQ(model.statusColour(), StatusColour::Red);  // file messages keep the colour
     EXPECT_FALSE(std::filesystem::exists(folder / "fleet.zcf"));
 }

@@ -91,8 +91,8 @@ TEST_F(Database, FirstStartAsksForADatabaseAndTakesANewOne) {
     // The dialog is told it asks for the first database, so that it can say so.
     EXPECT_EQ(dialogs.openReasons, std::vector{DatabaseDialogs::OpenReason::FirstStart});
     EXPECT_EQ(model.DatabasePath, at("fleet.zcf"));
-    EXPECT_EQ(model.text(Field::DbFileName), "fleet.zcf");
-    EXPECT_EQ(model.text(Field::CommandInfo),
+    EXPECT_EQ(model.text(Field::DatabaseName), "fleet.zcf");
+    EXPECT_EQ(model.text(Field::StatusLine),
               ansi("Новая база: файл будет создан при первой записи трекера"));
     EXPECT_FALSE(std::filesystem::exists(folder / "fleet.zcf"));  // created by the first save
 
@@ -100,7 +100,7 @@ TEST_F(Database, FirstStartAsksForADatabaseAndTakesANewOne) {
     EXPECT_EQ(database.StoreDeviceRecord(record), RecordStored::Added);
     EXPECT_TRUE(database.SaveClick());
     EXPECT_TRUE(dialogs.offeredOnSave.empty());
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл fleet.zcf успешно сохранён"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл fleet.zcf успешно сохранён"));
     EXPECT_NE(readBytes(folder / "fleet.zcf").find("00007:\tPASSWORD=Pa55word;"),
               std::string::npos);
 }
@@ -110,7 +110,7 @@ TEST_F(Database, AChosenNameWithoutExtensionGetsZcfWhateverItsFoldersHold) {
     dialogs.openAnswers = {at("v1.2/cars")};
     database.OpenClick();
     EXPECT_EQ(model.DatabasePath, at("v1.2/cars.zcf"));
-    EXPECT_EQ(model.text(Field::DbFileName), "cars.zcf");
+    EXPECT_EQ(model.text(Field::DatabaseName), "cars.zcf");
 }
 
 TEST_F(Database, AStoredDatabaseIsOpenedAndNamedOnceRead) {
@@ -118,15 +118,15 @@ TEST_F(Database, AStoredDatabaseIsOpenedAndNamedOnceRead) {
     model.DatabasePath = at("car7");
     database.StartUp();
     EXPECT_EQ(model.DatabasePath, at("car7.zcf"));
-    EXPECT_EQ(model.text(Field::DbFileName), "car7.zcf");
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл car7.zcf открыт"));
+    EXPECT_EQ(model.text(Field::DatabaseName), "car7.zcf");
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл car7.zcf открыт"));
     EXPECT_EQ(database.records().size(), 1u);
 
     // Open, then Cancel in a dialog never confirmed: the same database is read again.
     dialogs.openAnswers = {std::nullopt};
-    model.setText(Field::CommandInfo, "");
+    model.setText(Field::StatusLine, "");
     database.OpenClick();
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл car7.zcf открыт"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл car7.zcf открыт"));
 }
 
 TEST_F(Database, AStoredNameWithoutExtensionIsTheFileWhenThatFileExists) {
@@ -135,7 +135,7 @@ TEST_F(Database, AStoredNameWithoutExtensionIsTheFileWhenThatFileExists) {
     model.DatabasePath = at("v1.2/cars");
     database.StartUp();
     EXPECT_EQ(model.DatabasePath, at("v1.2/cars"));
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл cars открыт"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл cars открыт"));
 
     // A folder of that name is no database: the name gets its extension.
     std::filesystem::create_directory(folder / "fleet");
@@ -143,15 +143,15 @@ TEST_F(Database, AStoredNameWithoutExtensionIsTheFileWhenThatFileExists) {
     model.DatabasePath = at("fleet");
     database.StartUp();
     EXPECT_EQ(model.DatabasePath, at("fleet.zcf"));
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл fleet.zcf открыт"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл fleet.zcf открыт"));
 }
 
 TEST_F(Database, AStoredDatabaseThatCannotBeReadAsksForANameAtTheFirstSave) {
     model.DatabasePath = at("gone.zcf");
     database.StartUp();
-    EXPECT_EQ(model.text(Field::CommandInfo),
+    EXPECT_EQ(model.text(Field::StatusLine),
               ansi("Новая база: файл будет создан при первой записи трекера"));
-    EXPECT_EQ(model.text(Field::DbFileName), "");
+    EXPECT_EQ(model.text(Field::DatabaseName), "");
     written("00003");
     database.StoreDeviceRecord(record);
     dialogs.saveAnswers = {at("new-fleet.zcf")};
@@ -187,14 +187,14 @@ TEST_F(Database, AFileThatCouldNotBeReadIsNeverSavedOverButAnotherNameIsAskedFor
         fresh.StartUp();
         dialogs.openAnswers = {at(name)};
         fresh.OpenClick();
-        EXPECT_EQ(model.text(Field::CommandInfo), ansi(message));
+        EXPECT_EQ(model.text(Field::StatusLine), ansi(message));
         EXPECT_EQ(fresh.records().size(), 1u);
 
         // Asked for another name; Cancel, or the same file again, is refused and says why.
         dialogs.saveAnswers = {std::nullopt, at(name)};
         for (int attempt = 0; attempt < 2; ++attempt) {
             EXPECT_FALSE(fresh.SaveClick());
-            EXPECT_EQ(model.text(Field::CommandInfo),
+            EXPECT_EQ(model.text(Field::StatusLine),
                       ansi("База не сохранена: файл ") + name +
                           ansi(" не был прочитан и не будет перезаписан"));
         }
@@ -214,21 +214,21 @@ TEST_F(Database, AFileThatCouldNotBeReadIsNeverSavedOverButAnotherNameIsAskedFor
 TEST_F(Database, NoDatabaseNamedAtStartIsAskedForAtTheSaveAndTheRecordIsKept) {
     dialogs.openAnswers = {std::nullopt};
     database.StartUp();
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл не открыт"));
-    EXPECT_EQ(model.text(Field::DbFileName), "...");
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл не открыт"));
+    EXPECT_EQ(model.text(Field::DatabaseName), "...");
 
     written("00009");
     database.StoreDeviceRecord(record);
     dialogs.saveAnswers = {std::nullopt};
     EXPECT_FALSE(database.SaveClick());
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл srv не сохранён"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл srv не сохранён"));
     EXPECT_EQ(database.records().size(), 1u);  // kept for the next save
 
     written("00010");
     database.StoreDeviceRecord(record);
     dialogs.saveAnswers = {at("later")};
     database.SaveClick();
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Файл later.zcf успешно сохранён"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл later.zcf успешно сохранён"));
     const std::string saved = readBytes(folder / "later.zcf");
     EXPECT_NE(saved.find("2 records"), std::string::npos);
     EXPECT_NE(saved.find("00009:"), std::string::npos);
@@ -276,7 +276,7 @@ TEST_F(Database, AFullListStillReplacesButReportsANewDevice) {
 
     written("02000");
     EXPECT_EQ(database.StoreDeviceRecord(record), RecordStored::ListFull);
-    EXPECT_EQ(model.text(Field::CommandInfo),
+    EXPECT_EQ(model.text(Field::StatusLine),
               ansi("В базе уже 1024 записи: устройство 02000 в неё не добавлено"));
     EXPECT_EQ(database.records().size(), 1024u);
 }
@@ -359,7 +359,7 @@ TEST_F(SharedDatabase, ASaveWaitsForTheLockAndGivesUpNamingIt) {
         ASSERT_TRUE(other.held()) << why;
         first.lockPatience = std::chrono::milliseconds(200);
         EXPECT_FALSE(first.SaveClick());
-        EXPECT_NE(cp1251::toUtf8(firstModel.text(Field::CommandInfo)).find("занята"),
+        EXPECT_NE(cp1251::toUtf8(firstModel.text(Field::StatusLine)).find("занята"),
                   std::string::npos);
         EXPECT_FALSE(std::filesystem::exists(folder / "fleet.zcf"));
         EXPECT_TRUE(first.hasUnsavedRecords());
@@ -391,7 +391,7 @@ TEST_F(Database, AFileWhoseCountSaysFewerIsReadWholeAndItsCountMendedByTheSave) 
     writeBytes(folder / "fleet.zcf", contents);
     model.DatabasePath = at("fleet.zcf");
     database.OpenLastClick();
-    EXPECT_EQ(cp1251::toUtf8(model.text(Field::CommandInfo)),
+    EXPECT_EQ(cp1251::toUtf8(model.text(Field::StatusLine)),
               "Файл fleet.zcf открыт; В заголовке базы записей 1, а в файле 5: при сохранении "
               "число будет исправлено");
     EXPECT_EQ(database.records().size(), 5u);
@@ -479,8 +479,7 @@ TEST_F(Database, AnotherUsersLinkInASharedFolderIsRefusedBeforeTheTrackerIsTouch
     EXPECT_NE(why->find(link.string()), std::string::npos) << *why;
     database.StoreDeviceRecord(record);
     EXPECT_FALSE(database.SaveClick());
-    EXPECT_NE(cp1251::toUtf8(model.text(Field::CommandInfo)).find(link.string()),
-              std::string::npos);
+    EXPECT_NE(cp1251::toUtf8(model.text(Field::StatusLine)).find(link.string()), std::string::npos);
     EXPECT_EQ(readBytes(folder / "victim"), kOneDevice);
     EXPECT_FALSE(std::filesystem::exists(folder / "victim-srv.zcf"));
 }

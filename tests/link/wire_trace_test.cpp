@@ -125,7 +125,7 @@ class TracedOperations : public ::testing::Test {
         tracker = &rig.bridge.plug(SimulatedTracker::Configured("90001"));
         rig.link.setObserver(&trace);
         model.DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
-        model.setText(Field::SerNum, "90001");
+        model.setText(Field::SerialNumber, "90001");
         model.ShowMac(90001);
         LoadSettings(model, folder / "first-run.ini");
     }
@@ -140,7 +140,7 @@ TEST_F(TracedOperations, EveryCommandAndReplyIsTracedAndNoSecretShows) {
     ASSERT_TRUE(testing::ReadIntoForm(rig.link, model));
     const auto readCommands = tracker->commands().size();
     EXPECT_EQ(sentLines(), static_cast<long>(readCommands));
-    model.setText(Field::edPassword, "Qz8#Lm2x");
+    model.setText(Field::ServerPassword, "Qz8#Lm2x");
     NoProgress progress;
     const auto written = WriteConfiguration(rig.link, ConfigurationFromForm(model), progress);
     ASSERT_TRUE(written.succeeded());

@@ -45,71 +45,71 @@ TEST_F(Read, EachCounterPeriodIsItsOwnHalfOfTheWordWhateverItsTopBit) {
     // Both halves with their top bit set, and neither all ones (an erased word).
     tracker.settings.counterPeriods = 0xFFFE8001u;
     ASSERT_TRUE(read());
-    EXPECT_EQ(model.text(Field::CounterTime), "32769");
-    EXPECT_EQ(model.text(Field::CounterTime34), "65534");
+    EXPECT_EQ(model.text(Field::CounterPeriod12), "32769");
+    EXPECT_EQ(model.text(Field::CounterPeriod34), "65534");
     tracker.settings.counterPeriods = 0x0001FFFFu;
     ASSERT_TRUE(read());
-    EXPECT_EQ(model.text(Field::CounterTime), "65535");
-    EXPECT_EQ(model.text(Field::CounterTime34), "1");
+    EXPECT_EQ(model.text(Field::CounterPeriod12), "65535");
+    EXPECT_EQ(model.text(Field::CounterPeriod34), "1");
 }
 
 TEST_F(Read, AConfiguredTrackerFillsEveryField) {
     auto& tracker = plug(SimulatedTracker::Configured());
-    model.setText(Field::Point2Latmm, "12");
+    model.setText(Field::Point2LatitudeFraction, "12");
     ASSERT_TRUE(read());
     EXPECT_EQ(tracker.commands(), expected::kDhcpQueries);
     expectClosed();
     EXPECT_EQ(model.statusColour(), StatusColour::Black);
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Данные успешно считаны из устройства"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Данные успешно считаны из устройства"));
     EXPECT_EQ(model.statusFont(), StatusFont::Pixels21);
 
-    EXPECT_EQ(model.text(Field::Panel16), "Ver. 1.5");
+    EXPECT_EQ(model.text(Field::FirmwareVersion), "Ver. 1.5");
     EXPECT_EQ(model.FirmwareVersion, 105);
-    EXPECT_EQ(model.text(Field::Edit1), "10");
-    EXPECT_EQ(model.text(Field::Edit2), "300");
-    EXPECT_EQ(model.text(Field::AnalogTime), "600");
-    EXPECT_EQ(model.text(Field::CounterTime), "3600");
-    EXPECT_EQ(model.text(Field::CounterTime34), "0");
-    EXPECT_EQ(model.text(Field::edPassword), "Fleet_07");
-    EXPECT_EQ(model.itemIndex(Field::WriteMethod), 0);
-    EXPECT_EQ(model.text(Field::Label17), ansi("Период записи точек (сек):"));
-    EXPECT_FALSE(model.checked(Field::StaticBox));
-    EXPECT_TRUE(model.checked(Field::WideWrite));
+    EXPECT_EQ(model.text(Field::RecordingPeriod), "10");
+    EXPECT_EQ(model.text(Field::SendingPeriod), "300");
+    EXPECT_EQ(model.text(Field::AnalogPollPeriod), "600");
+    EXPECT_EQ(model.text(Field::CounterPeriod12), "3600");
+    EXPECT_EQ(model.text(Field::CounterPeriod34), "0");
+    EXPECT_EQ(model.text(Field::ServerPassword), "Fleet_07");
+    EXPECT_EQ(model.itemIndex(Field::RecordingMethod), 0);
+    EXPECT_EQ(model.text(Field::RecordingPeriodCaption), ansi("Период записи точек (сек):"));
+    EXPECT_FALSE(model.checked(Field::StaticProcessing));
+    EXPECT_TRUE(model.checked(Field::WideRecording));
     // Input 1 ordinary, sending over Wi-Fi; input 2 a counter; 3 and 4 ordinary.
-    EXPECT_TRUE(model.checked(Field::GPRS1));
-    EXPECT_TRUE(model.checked(Field::RadioButton1));
-    EXPECT_EQ(model.text(Field::Ain1), "1023");
-    EXPECT_EQ(model.text(Field::Usr1), "16");
-    EXPECT_EQ(model.itemIndex(Field::AnalogMethod), 1);
-    EXPECT_FALSE(model.checked(Field::AnalogWrite1));
-    EXPECT_TRUE(model.checked(Field::CheckBox2));
-    EXPECT_FALSE(model.checked(Field::GPRS2));
-    EXPECT_TRUE(model.checked(Field::RadioButton4));
+    EXPECT_TRUE(model.checked(Field::InputSendsAtOnce1));
+    EXPECT_TRUE(model.checked(Field::InputOrdinary1));
+    EXPECT_EQ(model.text(Field::AnalogThreshold1), "1023");
+    EXPECT_EQ(model.text(Field::AnalogAveraging1), "16");
+    EXPECT_EQ(model.itemIndex(Field::AnalogRecordingMethod), 1);
+    EXPECT_FALSE(model.checked(Field::AnalogAsDigital1));
+    EXPECT_TRUE(model.checked(Field::InputAccumulating2));
+    EXPECT_FALSE(model.checked(Field::InputSendsAtOnce2));
+    EXPECT_TRUE(model.checked(Field::InputOrdinary4));
     // Control point 1 as stored; points 2 and 3 "EMPTY" keep their fields, fractions padded.
-    EXPECT_EQ(model.text(Field::Point1NS), "S");
-    EXPECT_EQ(model.text(Field::Point1Latd), "55");
-    EXPECT_EQ(model.text(Field::Point1Latm), "9");
-    EXPECT_EQ(model.text(Field::Point1Latmm), "01230");
-    EXPECT_EQ(model.text(Field::Point1EW), "E");
-    EXPECT_EQ(model.text(Field::Point1Lond), "37");
-    EXPECT_EQ(model.text(Field::Point1Lonmm), "50000");
-    EXPECT_EQ(model.text(Field::Point1Rad), "150");
-    EXPECT_TRUE(model.checked(Field::Point1InGPRS));
-    EXPECT_FALSE(model.checked(Field::Point1OutOut));
-    EXPECT_EQ(model.text(Field::edPoint1OnTime), "5");
-    EXPECT_TRUE(model.enabled(Field::edPoint1OnTime));
-    EXPECT_EQ(model.text(Field::Point2Latmm), "00012");
-    EXPECT_EQ(model.text(Field::Point3Lonmm), "00000");
+    EXPECT_EQ(model.text(Field::Point1LatitudeHemisphere), "S");
+    EXPECT_EQ(model.text(Field::Point1LatitudeDegrees), "55");
+    EXPECT_EQ(model.text(Field::Point1LatitudeMinutes), "9");
+    EXPECT_EQ(model.text(Field::Point1LatitudeFraction), "01230");
+    EXPECT_EQ(model.text(Field::Point1LongitudeHemisphere), "E");
+    EXPECT_EQ(model.text(Field::Point1LongitudeDegrees), "37");
+    EXPECT_EQ(model.text(Field::Point1LongitudeFraction), "50000");
+    EXPECT_EQ(model.text(Field::Point1Radius), "150");
+    EXPECT_TRUE(model.checked(Field::Point1SendOnEntry));
+    EXPECT_FALSE(model.checked(Field::Point1OutputOnExit));
+    EXPECT_EQ(model.text(Field::Point1OnTime), "5");
+    EXPECT_TRUE(model.enabled(Field::Point1OnTime));
+    EXPECT_EQ(model.text(Field::Point2LatitudeFraction), "00012");
+    EXPECT_EQ(model.text(Field::Point3LongitudeFraction), "00000");
     // The Wi-Fi module.
-    EXPECT_TRUE(model.checked(Field::AutoIP));
-    EXPECT_EQ(model.itemIndex(Field::Sert), 0);
-    EXPECT_EQ(model.text(Field::ip), "192.0.2.10");
-    EXPECT_EQ(model.text(Field::port), "2224");
-    EXPECT_TRUE(model.checked(Field::WEP));
-    EXPECT_TRUE(model.checked(Field::bit64));
-    EXPECT_EQ(model.text(Field::WiFiKey), "k3y05");
-    EXPECT_TRUE(model.enabled(Field::WiFiKey));
-    EXPECT_EQ(model.text(Field::WiFiName), "Depot-North");
+    EXPECT_TRUE(model.checked(Field::AutomaticAddress));
+    EXPECT_EQ(model.itemIndex(Field::Authentication), 0);
+    EXPECT_EQ(model.text(Field::ServerAddress), "192.0.2.10");
+    EXPECT_EQ(model.text(Field::ServerPort), "2224");
+    EXPECT_TRUE(model.checked(Field::WepEncryption));
+    EXPECT_TRUE(model.checked(Field::Key64Bit));
+    EXPECT_EQ(model.text(Field::NetworkKey), "k3y05");
+    EXPECT_TRUE(model.enabled(Field::NetworkKey));
+    EXPECT_EQ(model.text(Field::AccessPoint), "Depot-North");
 }
 
 TEST_F(Read, AFixedAddressIsReadBackWithItsMaskAndGateway) {
@@ -125,40 +125,40 @@ TEST_F(Read, AFixedAddressIsReadBackWithItsMaskAndGateway) {
     Commands expected = expected::kDhcpQueries;
     expected.insert(expected.begin() + 20, {"GDEVIP$", "GNETMASK$", "GDEFGW$"});
     EXPECT_EQ(tracker.commands(), expected);
-    EXPECT_TRUE(model.checked(Field::RadioButton6));
-    EXPECT_TRUE(model.enabled(Field::DevIP));
-    EXPECT_EQ(model.text(Field::DevIP), "10.1.1.7");
+    EXPECT_TRUE(model.checked(Field::FixedAddress));
+    EXPECT_TRUE(model.enabled(Field::DeviceAddress));
+    EXPECT_EQ(model.text(Field::DeviceAddress), "10.1.1.7");
     EXPECT_EQ(model.text(Field::Netmask), "255.255.0.0");
-    EXPECT_EQ(model.text(Field::DefGW), "10.1.0.1");
-    EXPECT_EQ(model.itemIndex(Field::Sert), 1);
-    EXPECT_TRUE(model.checked(Field::RadioButton7));
-    EXPECT_EQ(model.maxLength(Field::WiFiKey), 13);
-    EXPECT_EQ(model.text(Field::WiFiKey), "0123456789abc");
+    EXPECT_EQ(model.text(Field::Gateway), "10.1.0.1");
+    EXPECT_EQ(model.itemIndex(Field::Authentication), 1);
+    EXPECT_TRUE(model.checked(Field::Key128Bit));
+    EXPECT_EQ(model.maxLength(Field::NetworkKey), 13);
+    EXPECT_EQ(model.text(Field::NetworkKey), "0123456789abc");
 }
 
 TEST_F(Read, NoEncryptionLeavesTheKeyAsItWas) {
     auto& tracker = plug(SimulatedTracker::Configured());
     tracker.settings.keyMode = 0;
-    model.setChecked(Field::WEP, true);
-    model.setText(Field::WiFiKey, "old12");
+    model.setChecked(Field::WepEncryption, true);
+    model.setText(Field::NetworkKey, "old12");
     ASSERT_TRUE(read());
-    EXPECT_TRUE(model.checked(Field::NoEncr));
-    EXPECT_FALSE(model.enabled(Field::WiFiKey));
-    EXPECT_EQ(model.text(Field::WiFiKey), "old12");
+    EXPECT_TRUE(model.checked(Field::NoEncryption));
+    EXPECT_FALSE(model.enabled(Field::NetworkKey));
+    EXPECT_EQ(model.text(Field::NetworkKey), "old12");
 }
 
 TEST_F(Read, AnErasedTrackerLeavesTheFieldsAndSaysItIsNotConfigured) {
     plug(SimulatedTracker::Erased());
-    model.setText(Field::Edit1, "7");
-    model.setText(Field::edPassword, "keepthis");
-    model.setText(Field::Point1Latd, "12");
+    model.setText(Field::RecordingPeriod, "7");
+    model.setText(Field::ServerPassword, "keepthis");
+    model.setText(Field::Point1LatitudeDegrees, "12");
     ASSERT_TRUE(read());
-    EXPECT_EQ(model.text(Field::Edit1), "7");
-    EXPECT_EQ(model.text(Field::edPassword), "keepthis");
-    EXPECT_EQ(model.text(Field::Point1Latd), "12");
+    EXPECT_EQ(model.text(Field::RecordingPeriod), "7");
+    EXPECT_EQ(model.text(Field::ServerPassword), "keepthis");
+    EXPECT_EQ(model.text(Field::Point1LatitudeDegrees), "12");
     EXPECT_EQ(model.statusColour(), StatusColour::Black);
     EXPECT_EQ(model.statusFont(), StatusFont::Points12);
-    EXPECT_EQ(model.text(Field::CommandInfo),
+    EXPECT_EQ(model.text(Field::StatusLine),
               ansi("Устройство не настроено. Заполните пустые поля и нажмите кнопку "
                    "\"Установить\""));
 }
@@ -168,7 +168,7 @@ TEST_F(Read, OnlyAnErasedPeriodOrPasswordMarksTheTrackerNotConfigured) {
     tracker.settings.inputs[2].reset();
     tracker.settings.points[0].reset();
     ASSERT_TRUE(read());
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Данные успешно считаны из устройства"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Данные успешно считаны из устройства"));
     tracker.settings.analogPeriod = 0xFFFF;
     model.CurrentSerial = 0;
     ASSERT_TRUE(read());
@@ -178,15 +178,15 @@ TEST_F(Read, OnlyAnErasedPeriodOrPasswordMarksTheTrackerNotConfigured) {
 TEST_F(Read, WithUnReadBoxOnlyTheVersionIsRead) {
     auto& tracker = plug(SimulatedTracker::Configured());
     tracker.firmware = "WIFI-2.10";
-    model.setChecked(Field::UnReadBox, true);
-    model.setText(Field::Edit1, "7");
+    model.setChecked(Field::ReadIdentityOnly, true);
+    model.setText(Field::RecordingPeriod, "7");
     ASSERT_TRUE(read());
     EXPECT_EQ(tracker.commands(), Commands{"FL_READ_VERSION$"});
-    EXPECT_EQ(model.text(Field::Panel16), "Ver. 2.10");
+    EXPECT_EQ(model.text(Field::FirmwareVersion), "Ver. 2.10");
     EXPECT_EQ(model.FirmwareVersion, 210);
-    EXPECT_EQ(model.text(Field::Edit1), "7");
+    EXPECT_EQ(model.text(Field::RecordingPeriod), "7");
     EXPECT_EQ(model.statusColour(), StatusColour::Black);
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Параметры не были считаны"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Параметры не были считаны"));
     expectClosed();
 }
 
@@ -195,7 +195,7 @@ TEST_F(Read, AVersionThatCannotBeReadEndsTheRead) {
     tracker.firmware = "GPS-7.0.1";  // nine bytes that are not a version
     EXPECT_FALSE(read());
     EXPECT_EQ(tracker.commands(), Commands{"FL_READ_VERSION$"});  // not asked again
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Неизвестная версия"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Неизвестная версия"));
     EXPECT_EQ(model.statusColour(), StatusColour::Red);
     expectClosed();
 
@@ -203,18 +203,18 @@ TEST_F(Read, AVersionThatCannotBeReadEndsTheRead) {
     tracker.firmware = "WIFI-1.5";  // eight bytes: never the nine asked for
     EXPECT_FALSE(read());
     EXPECT_EQ(tracker.commands(), Commands(10, "FL_READ_VERSION$"));
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Ошибка чтения версии устройства"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Ошибка чтения версии устройства"));
     expectClosed();
 }
 
 TEST_F(Read, ALinkThatDoesNotOpenIsReportedAndHowToFixARefusal) {
     EXPECT_FALSE(read());
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Ошибка при открытии порта USB"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Ошибка при открытии порта USB"));
     EXPECT_EQ(model.statusColour(), StatusColour::Red);
     plug(SimulatedTracker::Configured());
     rig.bridge.failNext(sim::BridgeCall::Open, BridgeStatus::AccessDenied);
     EXPECT_FALSE(read());
-    EXPECT_EQ(model.text(Field::CommandInfo),
+    EXPECT_EQ(model.text(Field::StatusLine),
               ansi("Нет доступа к USB: нужно правило udev из пакета korvan"));
     EXPECT_EQ(count("close"), 0);
 }
@@ -230,7 +230,7 @@ TEST_F(Read, EveryQueryThatStaysUnansweredEndsAsItsRowSays) {
         tracker.settings.dhcp = 0;  // so that the fixed-address queries are asked too
         tracker.injectFault({.kind = Fault::Kind::NoReply, .command = row.command, .times = 10});
         FieldModel m;
-        m.setText(Field::Edit1, "untouched");
+        m.setText(Field::RecordingPeriod, "untouched");
         const auto start = fresh.clock.now();
         const bool result = testing::ReadIntoForm(fresh.link, m);
         EXPECT_EQ(std::count(tracker.commands().begin(), tracker.commands().end(), row.command),
@@ -240,18 +240,18 @@ TEST_F(Read, EveryQueryThatStaysUnansweredEndsAsItsRowSays) {
         if (row.fatal) {
             EXPECT_FALSE(result);
             EXPECT_EQ(tracker.commands().back(), row.command);
-            EXPECT_EQ(m.text(Field::CommandInfo), ansi(row.failure));
+            EXPECT_EQ(m.text(Field::StatusLine), ansi(row.failure));
             EXPECT_EQ(m.statusColour(), StatusColour::Red);
         } else {
             // The read goes on to its end and names what it missed.
             EXPECT_TRUE(result);
             EXPECT_EQ(tracker.commands().back(), "GWFPOINT$");
-            EXPECT_EQ(m.text(Field::CommandInfo),
+            EXPECT_EQ(m.text(Field::StatusLine),
                       ansi(std::string("Не считано: ") + expected::kStepTitles.at(row.command)));
             EXPECT_EQ(m.statusColour(), StatusColour::Red);
         }
         if (std::string(row.command) == "FL_GET_RATE$") {
-            EXPECT_EQ(m.text(Field::Edit1), "untouched");
+            EXPECT_EQ(m.text(Field::RecordingPeriod), "untouched");
         }
     }
 }
@@ -264,22 +264,22 @@ TEST_F(Read, AnInputsWifiBoxGivesWayToACounterType) {
     (*tracker.settings.inputs[1])[0] = 0x1F;
     (*tracker.settings.inputs[0])[2] = static_cast<std::uint8_t>(30 << 2);  // averaging 30 s
     ASSERT_TRUE(read());
-    EXPECT_TRUE(model.checked(Field::CheckBox1));
-    EXPECT_FALSE(model.checked(Field::GPRS1));
-    EXPECT_TRUE(model.checked(Field::AnalogWrite1));
-    EXPECT_EQ(model.text(Field::Usr1), "1");  // the analogue box's reaction wins
-    EXPECT_TRUE(model.checked(Field::TempBox2));
+    EXPECT_TRUE(model.checked(Field::InputAccumulating1));
+    EXPECT_FALSE(model.checked(Field::InputSendsAtOnce1));
+    EXPECT_TRUE(model.checked(Field::AnalogAsDigital1));
+    EXPECT_EQ(model.text(Field::AnalogAveraging1), "1");  // the analogue box's reaction wins
+    EXPECT_TRUE(model.checked(Field::InputPeriodic2));
 }
 
 TEST_F(Read, InputsOneAndTwoLeftWithoutATypeBecomeOrdinary) {
     auto& tracker = plug(SimulatedTracker::Configured());
     tracker.settings.inputs[1].reset();
     tracker.settings.inputs[2].reset();
-    model.setChecked(Field::RadioButton2, false);  // no type selected for input 2
-    model.setChecked(Field::RadioButton3, false);
+    model.setChecked(Field::InputOrdinary2, false);  // no type selected for input 2
+    model.setChecked(Field::InputOrdinary3, false);
     ASSERT_TRUE(read());
-    EXPECT_TRUE(model.checked(Field::RadioButton2));
-    EXPECT_FALSE(model.checked(Field::RadioButton3));  // inputs 3 and 4 are not touched
+    EXPECT_TRUE(model.checked(Field::InputOrdinary2));
+    EXPECT_FALSE(model.checked(Field::InputOrdinary3));  // inputs 3 and 4 are not touched
 }
 
 TEST_F(Read, WhatTheTrackerDidNotGiveTakesFirstRunValuesNotThoseOfTheTrackerBefore) {
@@ -289,10 +289,10 @@ TEST_F(Read, WhatTheTrackerDidNotGiveTakesFirstRunValuesNotThoseOfTheTrackerBefo
     auto& before = plug(SimulatedTracker::Configured("90001"));
     before.settings.points[1] = before.settings.points[0];
     ASSERT_TRUE(read());
-    ASSERT_FALSE(model.text(Field::Point2Latd).empty());
-    model.setChecked(Field::StaticBox, !firstRun.checked(Field::StaticBox));
-    model.setChecked(Field::WideWrite, !firstRun.checked(Field::WideWrite));
-    model.setText(Field::WiFiName, "Old-Depot");
+    ASSERT_FALSE(model.text(Field::Point2LatitudeDegrees).empty());
+    model.setChecked(Field::StaticProcessing, !firstRun.checked(Field::StaticProcessing));
+    model.setChecked(Field::WideRecording, !firstRun.checked(Field::WideRecording));
+    model.setText(Field::AccessPoint, "Old-Depot");
     rig.bridge.unplug(0);
 
     auto& tracker = plug(SimulatedTracker::Configured("90002"));
@@ -303,14 +303,15 @@ TEST_F(Read, WhatTheTrackerDidNotGiveTakesFirstRunValuesNotThoseOfTheTrackerBefo
     // A name longer than the reply has room for comes without its closing ";".
     tracker.settings.accessPoint = std::string(36, 'N');
     ASSERT_TRUE(read());
-    EXPECT_EQ(model.text(Field::CommandInfo),
+    EXPECT_EQ(model.text(Field::StatusLine),
               ansi("Не считано: режим работы, расширенная запись, контрольная точка 2, точка "
                    "доступа"));
     EXPECT_EQ(model.statusColour(), StatusColour::Red);
-    EXPECT_EQ(model.checked(Field::StaticBox), firstRun.checked(Field::StaticBox));
-    EXPECT_EQ(model.checked(Field::WideWrite), firstRun.checked(Field::WideWrite));
-    EXPECT_EQ(model.text(Field::Point2Latd), firstRun.text(Field::Point2Latd));
-    EXPECT_EQ(model.text(Field::WiFiName), firstRun.text(Field::WiFiName));
+    EXPECT_EQ(model.checked(Field::StaticProcessing), firstRun.checked(Field::StaticProcessing));
+    EXPECT_EQ(model.checked(Field::WideRecording), firstRun.checked(Field::WideRecording));
+    EXPECT_EQ(model.text(Field::Point2LatitudeDegrees),
+              firstRun.text(Field::Point2LatitudeDegrees));
+    EXPECT_EQ(model.text(Field::AccessPoint), firstRun.text(Field::AccessPoint));
     EXPECT_EQ(std::count(tracker.commands().begin(), tracker.commands().end(), "FL_GET_MODE$"), 1);
 }
 
@@ -328,7 +329,7 @@ TEST_F(Read, EarlyCompletionReadsExactlyWhatCountOrTimeoutReadsRead) {
         EXPECT_EQ(model.checked(f), plain.checked(f)) << fieldInfo(f).name;
         EXPECT_EQ(model.itemIndex(f), plain.itemIndex(f)) << fieldInfo(f).name;
     }
-    EXPECT_EQ(model.text(Field::WiFiName), "Yard;Gate;7");
+    EXPECT_EQ(model.text(Field::AccessPoint), "Yard;Gate;7");
 }
 
 // For each command sent, how long the link went on waiting after the last byte of its reply

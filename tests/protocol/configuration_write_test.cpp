@@ -51,10 +51,10 @@ class Write : public ::testing::Test {
     void SetUp() override {
         tracker = &rig.bridge.plug(SimulatedTracker::Configured("90001"));
         model.DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
-        model.setText(Field::SerNum, "90001");
+        model.setText(Field::SerialNumber, "90001");
         model.ShowMac(90001);
         model.DatabasePath = (folder / "fleet.zcf").string();
-        model.setText(Field::DbFileName, "fleet.zcf");
+        model.setText(Field::DatabaseName, "fleet.zcf");
         LoadSettings(model, folder / "first-run.ini");  // radii "50", on-times "1"
         model.DatabasePath = (folder / "fleet.zcf").string();
         ASSERT_TRUE(testing::ReadIntoForm(rig.link, model));
@@ -75,7 +75,7 @@ class Write : public ::testing::Test {
                   std::count(calls.begin(), calls.end(), "close"));
     }
     void expectStatus(const char* message, StatusColour colour) {
-        EXPECT_EQ(model.text(Field::CommandInfo), ansi(message));
+        EXPECT_EQ(model.text(Field::StatusLine), ansi(message));
         EXPECT_EQ(model.statusColour(), colour);
     }
 };
@@ -143,18 +143,18 @@ TEST_F(Write, VerifiedTheWriteIsFollowedByOneReadOnTheNextLinkAndNothingElse) {
 }
 
 TEST_F(Write, AFixedAddressAndEveryKeyFormAreSent) {
-    model.setChecked(Field::RadioButton6, true);
-    model.setText(Field::DevIP, "10.0.0.9");
-    model.setChecked(Field::NoEncr, true);
-    model.setItemIndex(Field::Sert, 1);
+    model.setChecked(Field::FixedAddress, true);
+    model.setText(Field::DeviceAddress, "10.0.0.9");
+    model.setChecked(Field::NoEncryption, true);
+    model.setItemIndex(Field::Authentication, 1);
     write();
     EXPECT_EQ(
         Commands(sent().begin(), sent().begin() + 8),
         (Commands{"DHCP=0;$", "AUTH=1;$", "WFPOINT=Depot-North;$", "WKEY=0:;$", "DEVIP=10.0.0.9;$",
                   "NETMASK=255.255.255.0;$", "DEFGW=192.168.0.1;$", "DEVMAC=00 50 25 00 00 02;$"}));
-    model.setChecked(Field::WEP, true);
-    model.setChecked(Field::RadioButton7, true);
-    model.setText(Field::WiFiKey, "0123456789abc");
+    model.setChecked(Field::WepEncryption, true);
+    model.setChecked(Field::Key128Bit, true);
+    model.setText(Field::NetworkKey, "0123456789abc");
     tracker->clearRecord();
     write();
     EXPECT_TRUE(wasSent("WKEY=2:0123456789abc;$"));
@@ -163,19 +163,19 @@ TEST_F(Write, AFixedAddressAndEveryKeyFormAreSent) {
 
 TEST_F(Write, APasswordOfAnyOtherLengthBlocksTheWriteButton) {
     for (const char* password : {"1234567", "123456789"}) {
-        model.setEnabled(Field::Button5, true);
-        model.setText(Field::edPassword, password);
-        model.setText(Field::Edit1, "0");
+        model.setEnabled(Field::WriteButton, true);
+        model.setText(Field::ServerPassword, password);
+        model.setText(Field::RecordingPeriod, "0");
         write();
-        EXPECT_FALSE(model.enabled(Field::Button5));
+        EXPECT_FALSE(model.enabled(Field::WriteButton));
         expectStatus("Пароль должем иметь 8 символов", StatusColour::Red);
-        EXPECT_EQ(model.text(Field::Edit1), "0");  // nothing corrected
-        EXPECT_TRUE(rig.bridge.calls().empty());   // no link opened
+        EXPECT_EQ(model.text(Field::RecordingPeriod), "0");  // nothing corrected
+        EXPECT_TRUE(rig.bridge.calls().empty());             // no link opened
     }
 }
 
 TEST_F(Write, WithoutAnIdentifiedDeviceNothingIsSent) {
-    model.setText(Field::SerNum, ansi("Номер"));
+    model.setText(Field::SerialNumber, ansi("Номер"));
     write();
     EXPECT_TRUE(rig.bridge.calls().empty());
     EXPECT_EQ(model.statusColour(), StatusColour::Red);
@@ -184,51 +184,51 @@ TEST_F(Write, WithoutAnIdentifiedDeviceNothingIsSent) {
 
 TEST_F(Write, FieldsAreBroughtIntoRangeBeforeTheLinkOpens) {
     rig.bridge.unplug(0);
-    model.setText(Field::AnalogTime, "5");
-    model.setText(Field::Ain1, "2000");
-    model.setText(Field::Edit1, "0");
-    model.setText(Field::Edit2, "15");
-    model.setText(Field::Point2Rad, "5");
-    model.setText(Field::Point3Rad, "");  // nothing to correct: the point is not sent
-    model.setText(Field::edPoint1OnTime, "90");
+    model.setText(Field::AnalogPollPeriod, "5");
+    model.setText(Field::AnalogThreshold1, "2000");
+    model.setText(Field::RecordingPeriod, "0");
+    model.setText(Field::SendingPeriod, "15");
+    model.setText(Field::Point2Radius, "5");
+    model.setText(Field::Point3Radius, "");  // nothing to correct: the point is not sent
+    model.setText(Field::Point1OnTime, "90");
     write();
     expectStatus("Ошибка при открытии USB", StatusColour::Red);
-    EXPECT_EQ(model.text(Field::AnalogTime), "10");
-    EXPECT_EQ(model.text(Field::Ain1), "1023");
-    EXPECT_EQ(model.text(Field::Edit1), "1");
-    EXPECT_EQ(model.text(Field::Edit2), "30");
-    EXPECT_EQ(model.text(Field::Point2Rad), "10");
-    EXPECT_EQ(model.text(Field::edPoint1OnTime), "60");
-    EXPECT_EQ(model.text(Field::Point3Rad), "");
+    EXPECT_EQ(model.text(Field::AnalogPollPeriod), "10");
+    EXPECT_EQ(model.text(Field::AnalogThreshold1), "1023");
+    EXPECT_EQ(model.text(Field::RecordingPeriod), "1");
+    EXPECT_EQ(model.text(Field::SendingPeriod), "30");
+    EXPECT_EQ(model.text(Field::Point2Radius), "10");
+    EXPECT_EQ(model.text(Field::Point1OnTime), "60");
+    EXPECT_EQ(model.text(Field::Point3Radius), "");
     EXPECT_TRUE(desktop.messages.empty());
 
-    model.setText(Field::AnalogTime, "4000");
-    model.setText(Field::Edit1, "700");
-    model.setText(Field::Edit2, "0");
+    model.setText(Field::AnalogPollPeriod, "4000");
+    model.setText(Field::RecordingPeriod, "700");
+    model.setText(Field::SendingPeriod, "0");
     write();
-    EXPECT_EQ(model.text(Field::AnalogTime), "3600");
-    EXPECT_EQ(model.text(Field::Edit1), "600");
-    EXPECT_EQ(model.text(Field::Edit2), "0");
+    EXPECT_EQ(model.text(Field::AnalogPollPeriod), "3600");
+    EXPECT_EQ(model.text(Field::RecordingPeriod), "600");
+    EXPECT_EQ(model.text(Field::SendingPeriod), "0");
 }
 
 TEST_F(Write, AnalogueLimitsAreAppliedOnlyOnceTheNetworkIsSet) {
-    model.setText(Field::Ain1, "2");
-    model.setText(Field::Usr2, "0");
-    model.setText(Field::Usr1, "75");
+    model.setText(Field::AnalogThreshold1, "2");
+    model.setText(Field::AnalogAveraging2, "0");
+    model.setText(Field::AnalogAveraging1, "75");
     tracker->injectFault({.kind = Fault::Kind::NoReply, .command = "SERIP=", .times = 10});
     write();
     expectStatus("Ошибка настройки IP сервера", StatusColour::Red);
-    EXPECT_EQ(model.text(Field::Ain1), "2");
+    EXPECT_EQ(model.text(Field::AnalogThreshold1), "2");
     tracker->clearRecord();
     write();
-    EXPECT_EQ(model.text(Field::Ain1), "3");
-    EXPECT_EQ(model.text(Field::Usr1), "60");
-    EXPECT_EQ(model.text(Field::Usr2), "1");
+    EXPECT_EQ(model.text(Field::AnalogThreshold1), "3");
+    EXPECT_EQ(model.text(Field::AnalogAveraging1), "60");
+    EXPECT_EQ(model.text(Field::AnalogAveraging2), "1");
     EXPECT_EQ(sent()[7], inputCommand(1, {0x7B, 0x03, 0xF0, 0x00, 0x00}));  // 3 | 60 << 10
 }
 
 TEST_F(Write, EveryNetworkSettingEndsTheWriteWhenItsEchoIsWrongOrMissing) {
-    model.setChecked(Field::RadioButton6, true);
+    model.setChecked(Field::FixedAddress, true);
     for (const auto& row : expected::kWriteRows) {
         if (row.judged != expected::Judged::Echo) {
             continue;
@@ -240,7 +240,7 @@ TEST_F(Write, EveryNetworkSettingEndsTheWriteWhenItsEchoIsWrongOrMissing) {
         const std::string echo = sent().back().substr(0, sent().back().size() - 1);
         std::string wrong = echo;
         wrong[wrong.size() / 2] = wrong[wrong.size() / 2] == '#' ? '*' : '#';
-        EXPECT_EQ(model.text(Field::CommandInfo), ansi(row.onGarbage) + wrong);
+        EXPECT_EQ(model.text(Field::StatusLine), ansi(row.onGarbage) + wrong);
         EXPECT_EQ(model.statusColour(), StatusColour::Red);
         EXPECT_EQ(sent().back().rfind(row.command, 0), 0u);  // nothing after it
         expectClosed();
@@ -278,7 +278,7 @@ TEST_F(Write, EveryTrackerSettingFailsAsItsRowSays) {
         } else {
             // The write goes on to the end, then names the step that was not confirmed; the
             // device is not recorded.
-            const std::string shown = model.text(Field::CommandInfo);
+            const std::string shown = model.text(Field::StatusLine);
             EXPECT_EQ(shown.rfind(ansi("Устройство не подтвердило: "), 0), 0u) << shown;
             EXPECT_EQ(model.statusColour(), StatusColour::Red);
             EXPECT_EQ(sent().back(), "FL_CHANGE_NDIST,1$");
@@ -288,14 +288,14 @@ TEST_F(Write, EveryTrackerSettingFailsAsItsRowSays) {
 }
 
 TEST_F(Write, ARejectedSettingIsToldAndTheWriteGoesOnButIsNotDone) {
-    model.setText(Field::Point3Latd, "1");
-    model.setText(Field::Point3Lond, "2");
-    model.setText(Field::Point3Rad, "30");
+    model.setText(Field::Point3LatitudeDegrees, "1");
+    model.setText(Field::Point3LongitudeDegrees, "2");
+    model.setText(Field::Point3Radius, "30");
     tracker->injectFault(
         {.kind = Fault::Kind::WrongReply, .command = "GSM_SET_CPOINT3,", .replacement = "NOT_OK"});
     std::vector<std::string> shown;
     auto subscription = model.subscribe([&](Field f, Aspect a) {
-        if (f == Field::CommandInfo && a == Aspect::Value) {
+        if (f == Field::StatusLine && a == Aspect::Value) {
             shown.push_back(model.text(f));
         }
     });
@@ -328,14 +328,14 @@ TEST_F(Write, ARejectedSettingIsToldAndTheWriteGoesOnButIsNotDone) {
 }
 
 TEST_F(Write, ControlPointsArePaddedAndSkippedAsTheTrackerNeedsThem) {
-    model.setText(Field::Point1Latmm, "");
-    model.setText(Field::Point1Lonmm, "5");
-    model.setChecked(Field::Point1InGPRS, false);
-    model.setText(Field::edPoint1OnTime, "45");
-    model.setText(Field::Point2Rad, "20");  // a radius without coordinates: not sent
+    model.setText(Field::Point1LatitudeFraction, "");
+    model.setText(Field::Point1LongitudeFraction, "5");
+    model.setChecked(Field::Point1SendOnEntry, false);
+    model.setText(Field::Point1OnTime, "45");
+    model.setText(Field::Point2Radius, "20");  // a radius without coordinates: not sent
     write();
-    EXPECT_EQ(model.text(Field::Point1Latmm), "00000");
-    EXPECT_EQ(model.text(Field::Point1Lonmm), "50000");
+    EXPECT_EQ(model.text(Field::Point1LatitudeFraction), "00000");
+    EXPECT_EQ(model.text(Field::Point1LongitudeFraction), "50000");
     EXPECT_FALSE(wasSent("GSM_SET_CPOINT2,"));
     const auto& point = tracker->settings.points[0];
     ASSERT_TRUE(point);
@@ -349,17 +349,17 @@ TEST_F(Write, ControlPointsArePaddedAndSkippedAsTheTrackerNeedsThem) {
 }
 
 TEST_F(Write, InputThreeCarriesTheValueBuiltForInputTwo) {
-    model.setChecked(Field::TempBox3, true);
-    model.setItemIndex(Field::InputBox3, 1);
-    model.setText(Field::Ain2, "700");
-    model.setText(Field::Usr2, "45");
+    model.setChecked(Field::InputPeriodic3, true);
+    model.setItemIndex(Field::InputTrigger3, 1);
+    model.setText(Field::AnalogThreshold2, "700");
+    model.setText(Field::AnalogAveraging2, "45");
     write();
     // 700 | 45 << 10 = 0xB6BC
     EXPECT_EQ(sent()[10], inputCommand(3, {0x3E, 0xBC, 0xB6, 0x00, 0x00}));
 }
 
 TEST_F(Write, CounterPeriodsShareOneWordThatMayGoNegative) {
-    model.setText(Field::CounterTime34, "40000");
+    model.setText(Field::CounterPeriod34, "40000");
     write();
     EXPECT_TRUE(wasSent("FL_SET_COUNT_R,-1673523696$"));
 }
@@ -449,7 +449,7 @@ TEST_F(Write, TheDeviceIsRecordedOnlyOnceItsLastCommandIsConfirmed) {
 }
 
 TEST_F(Write, AFieldWithoutANumberEndsTheWriteWithAMessageNamingIt) {
-    model.setText(Field::Edit1, "abc");
+    model.setText(Field::RecordingPeriod, "abc");
     write();
     ASSERT_EQ(desktop.messages.size(), 1u);
     EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Error);
@@ -459,8 +459,8 @@ TEST_F(Write, AFieldWithoutANumberEndsTheWriteWithAMessageNamingIt) {
 
     // Numbers that only later steps convert are tried before anything is sent, so the
     // tracker is never left half written: once after the Wi-Fi settings, once at the end.
-    model.setText(Field::Edit1, "10");
-    for (Field f : {Field::Usr2, Field::CounterTime34}) {
+    model.setText(Field::RecordingPeriod, "10");
+    for (Field f : {Field::AnalogAveraging2, Field::CounterPeriod34}) {
         const std::string kept = model.text(f);
         model.setText(f, "");
         rig.bridge.clearCalls();
@@ -501,7 +501,7 @@ TEST_F(Write, ADeviceTheDatabaseCannotTakeIsRefusedBeforeTheTrackerIsTouched) {
     // A password the file would give back cut: refused alike.
     desktop.messages.clear();
     tracker->clearRecord();
-    model.setText(Field::edPassword, "ab; PIN=");
+    model.setText(Field::ServerPassword, "ab; PIN=");
     write();
     EXPECT_TRUE(sent().empty());
     ASSERT_EQ(desktop.messages.size(), 1u);
@@ -613,87 +613,87 @@ class WriteRefusals : public Write {
             EXPECT_TRUE(rig.bridge.calls().empty());
         } else {
             EXPECT_TRUE(desktop.messages.empty());
-            EXPECT_EQ(model.text(Field::CommandInfo), ansi("Данные успешно записаны в устройство"));
+            EXPECT_EQ(model.text(Field::StatusLine), ansi("Данные успешно записаны в устройство"));
         }
         model.setText(field, kept);
     }
 };
 
 TEST_F(WriteRefusals, NoFieldCanForgeACommand) {
-    model.setChecked(Field::RadioButton6, true);  // the device's own addresses are sent too
-    model.setChecked(Field::WEP, true);
-    model.setChecked(Field::bit64, true);
-    model.setText(Field::WiFiKey, "abcde");
+    model.setChecked(Field::FixedAddress, true);  // the device's own addresses are sent too
+    model.setChecked(Field::WepEncryption, true);
+    model.setChecked(Field::Key64Bit, true);
+    model.setText(Field::NetworkKey, "abcde");
     const struct {
         Field field;
         const char* name;
         bool wifi;
         std::size_t longest;
     } texts[] = {
-        {Field::WiFiName, "Имя сети Wi-Fi", true, 35},
-        {Field::WiFiKey, "Ключ шифрования", true, 13},
-        {Field::DevIP, "IP устройства", true, 15},
+        {Field::AccessPoint, "Имя сети Wi-Fi", true, 35},
+        {Field::NetworkKey, "Ключ шифрования", true, 13},
+        {Field::DeviceAddress, "IP устройства", true, 15},
         {Field::Netmask, "Маска сети", true, 15},
-        {Field::DefGW, "Шлюз", true, 15},
-        {Field::port, "Порт сервера", true, 5},
-        {Field::ip, "IP сервера", true, 15},
-        {Field::edPassword, "Пароль", false, 8},
+        {Field::Gateway, "Шлюз", true, 15},
+        {Field::ServerPort, "Порт сервера", true, 5},
+        {Field::ServerAddress, "IP сервера", true, 15},
+        {Field::ServerPassword, "Пароль", false, 8},
     };
     for (const auto& t : texts) {
         // Of the field's own length where it has one, so that only the character is wrong.
         const std::string fits =
-            model.text(t.field).substr(0, t.field == Field::edPassword ? 7 : 3);
+            model.text(t.field).substr(0, t.field == Field::ServerPassword ? 7 : 3);
         expectRefused(t.field, fits + "$", t.name);
         expectRefused(t.field, "$" + fits, t.name);
         expectRefused(t.field, fits + "\r", t.name);
         expectRefused(t.field, fits + ";", t.name, t.wifi);
-        if (t.field != Field::edPassword) {  // the password has a length of its own
+        if (t.field != Field::ServerPassword) {  // the password has a length of its own
             expectRefused(t.field, std::string(t.longest + 1, '1'), t.name);
         }
     }
     // The longest name the tracker gives back is written whole.
-    expectRefused(Field::WiFiName, std::string(35, 'N'), "Имя сети Wi-Fi", false);
+    expectRefused(Field::AccessPoint, std::string(35, 'N'), "Имя сети Wi-Fi", false);
     EXPECT_EQ(tracker->settings.accessPoint, std::string(35, 'N'));
 }
 
 TEST_F(WriteRefusals, NumbersTheTrackerCannotHoldAreRefusedAtTheEdgeOfTheirRange) {
-    expectRefused(Field::CounterTime, "65536", "Период записи показаний счётчиков 1,2");
-    expectRefused(Field::CounterTime34, "70000", "Период записи показаний счётчиков 3,4");
-    expectRefused(Field::CounterTime34, "-1", "Период записи показаний счётчиков 3,4");
-    expectRefused(Field::CounterTime, "65535", "", false);
+    expectRefused(Field::CounterPeriod12, "65536", "Период записи показаний счётчиков 1,2");
+    expectRefused(Field::CounterPeriod34, "70000", "Период записи показаний счётчиков 3,4");
+    expectRefused(Field::CounterPeriod34, "-1", "Период записи показаний счётчиков 3,4");
+    expectRefused(Field::CounterPeriod12, "65535", "", false);
     const char* ordinals[] = {"первой", "второй", "третьей"};
     for (int n = 1; n <= 3; ++n) {
         SCOPED_TRACE(n);
         const auto f = [n](Field ofPoint1) { return ofPoint(ofPoint1, n); };
         const std::string of = std::string(" ") + ordinals[n - 1] + " контрольной точки";
-        model.setText(f(Field::Point1Latd), "55");
-        model.setText(f(Field::Point1Lond), "37");
-        model.setText(f(Field::Point1Rad), "50");
-        model.setChecked(f(Field::Point1InGPRS), true);
-        expectRefused(f(Field::Point1Latd), "91", "Градусы широты" + of);
-        expectRefused(f(Field::Point1Latd), "-1", "Градусы широты" + of);
-        expectRefused(f(Field::Point1Lond), "181", "Градусы долготы" + of);
-        expectRefused(f(Field::Point1Lond), "215", "Градусы долготы" + of);
-        expectRefused(f(Field::Point1Latm), "60", "Минуты широты" + of);
-        expectRefused(f(Field::Point1Lonm), "60", "Минуты долготы" + of);
-        expectRefused(f(Field::Point1Latmm), "123456", "Доли минуты широты" + of);
-        expectRefused(f(Field::Point1NS), "X", "Полушарие широты" + of);
-        expectRefused(f(Field::Point1EW), "N", "Полушарие долготы" + of);
-        expectRefused(f(Field::Point1Rad), "", "Радиус" + of);
-        expectRefused(f(Field::Point1Lond), "", "Градусы долготы" + of);
-        expectRefused(f(Field::edPoint1OnTime), "", "Время включения" + of);
-        expectRefused(f(Field::Point1Latm), "59", "", false);
+        model.setText(f(Field::Point1LatitudeDegrees), "55");
+        model.setText(f(Field::Point1LongitudeDegrees), "37");
+        model.setText(f(Field::Point1Radius), "50");
+        model.setChecked(f(Field::Point1SendOnEntry), true);
+        expectRefused(f(Field::Point1LatitudeDegrees), "91", "Градусы широты" + of);
+        expectRefused(f(Field::Point1LatitudeDegrees), "-1", "Градусы широты" + of);
+        expectRefused(f(Field::Point1LongitudeDegrees), "181", "Градусы долготы" + of);
+        expectRefused(f(Field::Point1LongitudeDegrees), "215", "Градусы долготы" + of);
+        expectRefused(f(Field::Point1LatitudeMinutes), "60", "Минуты широты" + of);
+        expectRefused(f(Field::Point1LongitudeMinutes), "60", "Минуты долготы" + of);
+        expectRefused(f(Field::Point1LatitudeFraction), "123456", "Доли минуты широты" + of);
+        expectRefused(f(Field::Point1LatitudeHemisphere), "X", "Полушарие широты" + of);
+        expectRefused(f(Field::Point1LongitudeHemisphere), "N", "Полушарие долготы" + of);
+        expectRefused(f(Field::Point1Radius), "", "Радиус" + of);
+        expectRefused(f(Field::Point1LongitudeDegrees), "", "Градусы долготы" + of);
+        expectRefused(f(Field::Point1OnTime), "", "Время включения" + of);
+        expectRefused(f(Field::Point1LatitudeMinutes), "59", "", false);
         // At the pole or the date line, a coordinate has no minutes left.
-        model.setText(f(Field::Point1Latm), "1");
-        expectRefused(f(Field::Point1Latd), "90", "Градусы широты" + of);
-        model.setText(f(Field::Point1Latm), "0");
-        model.setText(f(Field::Point1Latmm), "00000");
-        model.setText(f(Field::Point1Lonm), "0");
-        model.setText(f(Field::Point1Lonmm), "00000");
-        expectRefused(f(Field::Point1Latd), "90", "", false);
-        expectRefused(f(Field::Point1Lond), "180", "", false);
-        model.setChecked(f(Field::Point1InGPRS), false);
-        expectRefused(f(Field::edPoint1OnTime), "", "", false);  // not sending: not needed
+        model.setText(f(Field::Point1LatitudeMinutes), "1");
+        expectRefused(f(Field::Point1LatitudeDegrees), "90", "Градусы широты" + of);
+        model.setText(f(Field::Point1LatitudeMinutes), "0");
+        model.setText(f(Field::Point1LatitudeFraction), "00000");
+        model.setText(f(Field::Point1LongitudeMinutes), "0");
+        model.setText(f(Field::Point1LongitudeFraction), "00000");
+        expectRefused(f(Field::Point1LatitudeDegrees), "90", "", false);
+        expectRefused(f(Field::Point1LongitudeDegrees), "180", "", false);
+        model.setChecked(f(Field::Point1SendOnEntry), false);
+        expectRefused(f(Field::Point1OnTime), "", "", false);  // not sending: not needed
     }
 }
 

@@ -144,7 +144,7 @@ TEST_F(Matrix, EveryReadExchangeUnderEveryFault) {
             const ReadOutcome outcome = ReadConfiguration(rig.link, ReadRequest{}, progress);
             ApplyRead(model, boxes, outcome);
             rig.expectEndedCleanly(outcome, c);
-            const std::string shown = model.text(Field::CommandInfo);
+            const std::string shown = model.text(Field::StatusLine);
             expectSuccessOnlyWhenConfirmed(outcome, shown == success);
             if (shown != success) {
                 EXPECT_EQ(model.statusColour(), StatusColour::Red);
@@ -185,17 +185,17 @@ TEST_F(Matrix, EveryWriteExchangeUnderEveryFault) {
             DeviceDatabase database(model, desktop);
             database.OpenLastClick();
             ASSERT_EQ(database.records().size(), 2u);
-            model.setText(Field::SerNum, "90001");
+            model.setText(Field::SerialNumber, "90001");
             ASSERT_TRUE(testing::ReadIntoForm(rig.link, model));
             model.FirmwareVersion = 100;
-            model.setChecked(Field::RadioButton6, true);  // every setting is sent
+            model.setChecked(Field::FixedAddress, true);  // every setting is sent
             rig.wire.clear();
             rig.bridge.clearCalls();
             tracker.injectFault(faultFor(c, row.command, occurrenceOf(rows, i)));
             const WriteOutcome outcome = testing::WriteFromForm(rig.link, model, database, desktop);
 
             rig.expectEndedCleanly(outcome, c);
-            const std::string shown = model.text(Field::CommandInfo);
+            const std::string shown = model.text(Field::StatusLine);
             expectSuccessOnlyWhenConfirmed(outcome, shown == success);
             EXPECT_EQ(model.statusColour(),
                       outcome.succeeded() ? StatusColour::Black : StatusColour::Red);

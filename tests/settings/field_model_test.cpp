@@ -48,7 +48,7 @@ TEST(FieldModel, EveryControlNameFindsItsOwnField) {
         EXPECT_TRUE(names.insert(name).second) << name;
         EXPECT_EQ(fieldByName(name), field) << name;
     }
-    EXPECT_EQ(fieldByName("edPassword"), Field::edPassword);
+    EXPECT_EQ(fieldByName("edPassword"), Field::ServerPassword);
     EXPECT_EQ(fieldByName("edpassword"), std::nullopt);
 }
 
@@ -63,204 +63,205 @@ TEST(FieldModel, NewWindowHasOneButtonSelectedInEveryGroupAndSendTimesDisabled) 
         }
         EXPECT_EQ(selected, 1);
     }
-    EXPECT_TRUE(model.checked(Field::NoEncr));
-    EXPECT_TRUE(model.checked(Field::RadioButton3));
+    EXPECT_TRUE(model.checked(Field::NoEncryption));
+    EXPECT_TRUE(model.checked(Field::InputOrdinary3));
     EXPECT_EQ(groupMembers(RadioGroup::Input2),
-              (std::vector<Field>{Field::RadioButton2, Field::CheckBox2, Field::TempBox2}));
+              (std::vector<Field>{Field::InputOrdinary2, Field::InputAccumulating2,
+                                  Field::InputPeriodic2}));
     for (int n = 1; n <= 3; ++n) {
-        EXPECT_FALSE(model.enabled(ofPoint(Field::edPoint1OnTime, n)));
-        EXPECT_EQ(model.text(ofPoint(Field::Point1Rad, n)), "");
+        EXPECT_FALSE(model.enabled(ofPoint(Field::Point1OnTime, n)));
+        EXPECT_EQ(model.text(ofPoint(Field::Point1Radius, n)), "");
     }
-    EXPECT_EQ(model.itemIndex(Field::WriteMethod), 0);
-    EXPECT_EQ(model.itemIndex(Field::AnalogMethod), 1);
-    EXPECT_EQ(model.text(Field::Point2NS), "N");
-    EXPECT_EQ(model.text(Field::SerNum), ansi("Номер"));
-    EXPECT_EQ(model.text(Field::MacView), "00 00 00 00 00 00");
-    EXPECT_EQ(model.maxLength(Field::edPassword), 8);
-    EXPECT_EQ(model.maxLength(Field::Point3Lond), 3);
+    EXPECT_EQ(model.itemIndex(Field::RecordingMethod), 0);
+    EXPECT_EQ(model.itemIndex(Field::AnalogRecordingMethod), 1);
+    EXPECT_EQ(model.text(Field::Point2LatitudeHemisphere), "N");
+    EXPECT_EQ(model.text(Field::SerialNumber), ansi("Номер"));
+    EXPECT_EQ(model.text(Field::MacAddress), "00 00 00 00 00 00");
+    EXPECT_EQ(model.maxLength(Field::ServerPassword), 8);
+    EXPECT_EQ(model.maxLength(Field::Point3LongitudeDegrees), 3);
 }
 
 TEST(FieldModel, SelectingARadioButtonUnselectsTheRestOfItsGroupOnly) {
     FieldModel model;
     Recorder recorder(model);
-    model.setChecked(Field::TempBox2, true);
-    EXPECT_TRUE(model.checked(Field::TempBox2));
-    EXPECT_FALSE(model.checked(Field::RadioButton2));
-    EXPECT_FALSE(model.checked(Field::CheckBox2));
-    EXPECT_TRUE(model.checked(Field::RadioButton1));
-    EXPECT_TRUE(model.checked(Field::RadioButton3));
-    EXPECT_EQ(recorder.count(Field::RadioButton2), 1);
-    EXPECT_EQ(recorder.count(Field::TempBox2), 1);
+    model.setChecked(Field::InputPeriodic2, true);
+    EXPECT_TRUE(model.checked(Field::InputPeriodic2));
+    EXPECT_FALSE(model.checked(Field::InputOrdinary2));
+    EXPECT_FALSE(model.checked(Field::InputAccumulating2));
+    EXPECT_TRUE(model.checked(Field::InputOrdinary1));
+    EXPECT_TRUE(model.checked(Field::InputOrdinary3));
+    EXPECT_EQ(recorder.count(Field::InputOrdinary2), 1);
+    EXPECT_EQ(recorder.count(Field::InputPeriodic2), 1);
 
-    model.setChecked(Field::CheckBox2, true);
-    EXPECT_FALSE(model.checked(Field::TempBox2));
-    EXPECT_TRUE(model.checked(Field::CheckBox2));
+    model.setChecked(Field::InputAccumulating2, true);
+    EXPECT_FALSE(model.checked(Field::InputPeriodic2));
+    EXPECT_TRUE(model.checked(Field::InputAccumulating2));
 }
 
 TEST(FieldModel, SettingTheSameValueAgainChangesNothingAndTellsNoOne) {
     FieldModel model;
     Recorder recorder(model);
-    model.setChecked(Field::NoEncr, true);
-    model.setChecked(Field::GPRS1, false);
-    model.setText(Field::port, "2224");
-    model.setItemIndex(Field::Sert, 0);
-    model.setEnabled(Field::ip, true);
+    model.setChecked(Field::NoEncryption, true);
+    model.setChecked(Field::InputSendsAtOnce1, false);
+    model.setText(Field::ServerPort, "2224");
+    model.setItemIndex(Field::Authentication, 0);
+    model.setEnabled(Field::ServerAddress, true);
     EXPECT_TRUE(recorder.changes.empty());
 }
 
 TEST(FieldModel, EncryptionChoiceEnablesTheKeyFieldsAndKeepsTheKey) {
     FieldModel model;
     model.NoEncrClick();
-    EXPECT_FALSE(model.enabled(Field::WiFiKey));
-    model.setChecked(Field::WEP, true);
-    model.setText(Field::WiFiKey, "abcde");
-    EXPECT_TRUE(model.enabled(Field::WiFiKey));
-    EXPECT_TRUE(model.enabled(Field::bit64));
-    EXPECT_TRUE(model.enabled(Field::RadioButton7));
-    model.setChecked(Field::NoEncr, true);
-    EXPECT_FALSE(model.enabled(Field::WiFiKey));
-    EXPECT_FALSE(model.enabled(Field::bit64));
-    EXPECT_FALSE(model.enabled(Field::RadioButton7));
-    EXPECT_EQ(model.text(Field::WiFiKey), "abcde");
-    EXPECT_TRUE(model.enabled(Field::WiFiName));
-    EXPECT_TRUE(model.enabled(Field::Sert));
+    EXPECT_FALSE(model.enabled(Field::NetworkKey));
+    model.setChecked(Field::WepEncryption, true);
+    model.setText(Field::NetworkKey, "abcde");
+    EXPECT_TRUE(model.enabled(Field::NetworkKey));
+    EXPECT_TRUE(model.enabled(Field::Key64Bit));
+    EXPECT_TRUE(model.enabled(Field::Key128Bit));
+    model.setChecked(Field::NoEncryption, true);
+    EXPECT_FALSE(model.enabled(Field::NetworkKey));
+    EXPECT_FALSE(model.enabled(Field::Key64Bit));
+    EXPECT_FALSE(model.enabled(Field::Key128Bit));
+    EXPECT_EQ(model.text(Field::NetworkKey), "abcde");
+    EXPECT_TRUE(model.enabled(Field::AccessPoint));
+    EXPECT_TRUE(model.enabled(Field::Authentication));
 }
 
 TEST(FieldModel, AddressChoiceEnablesTheFixedAddressFields) {
     FieldModel model;
     model.AutoIPClick();
-    EXPECT_FALSE(model.enabled(Field::DevIP));
-    model.setChecked(Field::RadioButton6, true);
-    for (Field f : {Field::DevIP, Field::Netmask, Field::DefGW}) {
+    EXPECT_FALSE(model.enabled(Field::DeviceAddress));
+    model.setChecked(Field::FixedAddress, true);
+    for (Field f : {Field::DeviceAddress, Field::Netmask, Field::Gateway}) {
         EXPECT_TRUE(model.enabled(f));
     }
-    model.setText(Field::DevIP, "10.0.0.7");
-    model.setChecked(Field::AutoIP, true);
-    for (Field f : {Field::DevIP, Field::Netmask, Field::DefGW}) {
+    model.setText(Field::DeviceAddress, "10.0.0.7");
+    model.setChecked(Field::AutomaticAddress, true);
+    for (Field f : {Field::DeviceAddress, Field::Netmask, Field::Gateway}) {
         EXPECT_FALSE(model.enabled(f));
     }
-    EXPECT_EQ(model.text(Field::DevIP), "10.0.0.7");
+    EXPECT_EQ(model.text(Field::DeviceAddress), "10.0.0.7");
 }
 
 TEST(FieldModel, KeySizeSetsKeyLengthAndCaptionButKeepsTheTypedKey) {
     FieldModel model;
     model.bit64Click();
-    EXPECT_EQ(model.maxLength(Field::WiFiKey), 5);
-    EXPECT_EQ(model.text(Field::WiFiLabel), ansi("Ключ сети (5 символов)"));
-    model.setChecked(Field::RadioButton7, true);
-    EXPECT_EQ(model.maxLength(Field::WiFiKey), 13);
-    EXPECT_EQ(model.text(Field::WiFiLabel), ansi("Ключ сети (13 символов)"));
-    model.setText(Field::WiFiKey, "0123456789abc");
-    model.setChecked(Field::bit64, true);
-    EXPECT_EQ(model.maxLength(Field::WiFiKey), 5);
-    EXPECT_EQ(model.text(Field::WiFiKey), "0123456789abc");
+    EXPECT_EQ(model.maxLength(Field::NetworkKey), 5);
+    EXPECT_EQ(model.text(Field::NetworkKeyCaption), ansi("Ключ сети (5 символов)"));
+    model.setChecked(Field::Key128Bit, true);
+    EXPECT_EQ(model.maxLength(Field::NetworkKey), 13);
+    EXPECT_EQ(model.text(Field::NetworkKeyCaption), ansi("Ключ сети (13 символов)"));
+    model.setText(Field::NetworkKey, "0123456789abc");
+    model.setChecked(Field::Key64Bit, true);
+    EXPECT_EQ(model.maxLength(Field::NetworkKey), 5);
+    EXPECT_EQ(model.text(Field::NetworkKey), "0123456789abc");
 }
 
 TEST(FieldModel, SendBoxAndCounterTypeExcludeEachOtherPerInput) {
     FieldModel model;
-    model.setChecked(Field::CheckBox2, true);
-    model.setChecked(Field::CheckBox3, true);
-    model.setChecked(Field::GPRS1, true);
+    model.setChecked(Field::InputAccumulating2, true);
+    model.setChecked(Field::InputAccumulating3, true);
+    model.setChecked(Field::InputSendsAtOnce1, true);
 
-    model.setChecked(Field::GPRS2, true);  // back to an ordinary input
-    EXPECT_TRUE(model.checked(Field::RadioButton2));
-    EXPECT_FALSE(model.checked(Field::CheckBox2));
-    EXPECT_TRUE(model.checked(Field::CheckBox3));
-    EXPECT_TRUE(model.checked(Field::GPRS1));
+    model.setChecked(Field::InputSendsAtOnce2, true);  // back to an ordinary input
+    EXPECT_TRUE(model.checked(Field::InputOrdinary2));
+    EXPECT_FALSE(model.checked(Field::InputAccumulating2));
+    EXPECT_TRUE(model.checked(Field::InputAccumulating3));
+    EXPECT_TRUE(model.checked(Field::InputSendsAtOnce1));
 
-    model.setChecked(Field::TempBox2, true);  // a counter never sends on its trigger
-    EXPECT_FALSE(model.checked(Field::GPRS2));
-    EXPECT_TRUE(model.checked(Field::GPRS1));
+    model.setChecked(Field::InputPeriodic2, true);  // a counter never sends on its trigger
+    EXPECT_FALSE(model.checked(Field::InputSendsAtOnce2));
+    EXPECT_TRUE(model.checked(Field::InputSendsAtOnce1));
 
-    model.setChecked(Field::GPRS4, true);
-    model.setChecked(Field::RadioButton4, true);  // type A has no reaction of its own
-    EXPECT_TRUE(model.checked(Field::GPRS4));
+    model.setChecked(Field::InputSendsAtOnce4, true);
+    model.setChecked(Field::InputOrdinary4, true);  // type A has no reaction of its own
+    EXPECT_TRUE(model.checked(Field::InputSendsAtOnce4));
 }
 
 TEST(FieldModel, RecordingAnAnalogueInputAsDigitalSetsItsAveragingToOne) {
     FieldModel model;
-    model.setText(Field::Usr1, "30");
-    model.setText(Field::Usr2, "40");
-    model.setChecked(Field::AnalogWrite1, true);
-    EXPECT_EQ(model.text(Field::Usr1), "1");
-    EXPECT_EQ(model.text(Field::Usr2), "40");
-    model.setText(Field::Usr1, "25");
-    model.setChecked(Field::AnalogWrite1, false);
-    EXPECT_EQ(model.text(Field::Usr1), "25");
+    model.setText(Field::AnalogAveraging1, "30");
+    model.setText(Field::AnalogAveraging2, "40");
+    model.setChecked(Field::AnalogAsDigital1, true);
+    EXPECT_EQ(model.text(Field::AnalogAveraging1), "1");
+    EXPECT_EQ(model.text(Field::AnalogAveraging2), "40");
+    model.setText(Field::AnalogAveraging1, "25");
+    model.setChecked(Field::AnalogAsDigital1, false);
+    EXPECT_EQ(model.text(Field::AnalogAveraging1), "25");
 }
 
 TEST(FieldModel, SendTimeIsEnabledWhileEitherSendingBoxOfItsPointIsTicked) {
     FieldModel model;
-    model.setChecked(Field::Point2InGPRS, true);
-    EXPECT_TRUE(model.enabled(Field::edPoint2OnTime));
-    EXPECT_FALSE(model.enabled(Field::edPoint1OnTime));
-    EXPECT_FALSE(model.enabled(Field::edPoint3OnTime));
-    model.setChecked(Field::Point2OutGPRS, true);
-    model.setChecked(Field::Point2InGPRS, false);
-    EXPECT_TRUE(model.enabled(Field::edPoint2OnTime));
-    model.setChecked(Field::Point2OutGPRS, false);
-    EXPECT_FALSE(model.enabled(Field::edPoint2OnTime));
-    model.setChecked(Field::Point3InOut, true);  // the hidden output boxes enable nothing
-    EXPECT_FALSE(model.enabled(Field::edPoint3OnTime));
+    model.setChecked(Field::Point2SendOnEntry, true);
+    EXPECT_TRUE(model.enabled(Field::Point2OnTime));
+    EXPECT_FALSE(model.enabled(Field::Point1OnTime));
+    EXPECT_FALSE(model.enabled(Field::Point3OnTime));
+    model.setChecked(Field::Point2SendOnExit, true);
+    model.setChecked(Field::Point2SendOnEntry, false);
+    EXPECT_TRUE(model.enabled(Field::Point2OnTime));
+    model.setChecked(Field::Point2SendOnExit, false);
+    EXPECT_FALSE(model.enabled(Field::Point2OnTime));
+    model.setChecked(Field::Point3OutputOnEntry, true);  // the hidden output boxes enable nothing
+    EXPECT_FALSE(model.enabled(Field::Point3OnTime));
 }
 
 TEST(FieldModel, AReactionFiresOncePerChangeAndNotForAButtonUnselectedByAnother) {
     FieldModel model;
-    model.setText(Field::Usr1, "30");
+    model.setText(Field::AnalogAveraging1, "30");
     Recorder recorder(model);
-    model.setChecked(Field::AnalogWrite1, true);
-    model.setChecked(Field::AnalogWrite1, true);
-    EXPECT_EQ(recorder.count(Field::Usr1), 1);
+    model.setChecked(Field::AnalogAsDigital1, true);
+    model.setChecked(Field::AnalogAsDigital1, true);
+    EXPECT_EQ(recorder.count(Field::AnalogAveraging1), 1);
 
     model.NoEncrClick();  // as start-up does
     recorder.changes.clear();
-    model.setChecked(Field::WEP, true);
-    EXPECT_EQ(recorder.count(Field::WiFiKey, Aspect::Enabled), 1);
-    model.setChecked(Field::WEP, true);  // already selected: nothing runs
-    model.setChecked(Field::NoEncr, true);
-    EXPECT_EQ(recorder.count(Field::WiFiKey, Aspect::Enabled), 2);
+    model.setChecked(Field::WepEncryption, true);
+    EXPECT_EQ(recorder.count(Field::NetworkKey, Aspect::Enabled), 1);
+    model.setChecked(Field::WepEncryption, true);  // already selected: nothing runs
+    model.setChecked(Field::NoEncryption, true);
+    EXPECT_EQ(recorder.count(Field::NetworkKey, Aspect::Enabled), 2);
 
     // Ticking the send box unselects the counter type; were the counter's reaction to run for
     // that, it would clear the box again.
-    model.setChecked(Field::CheckBox1, true);
-    model.setChecked(Field::GPRS1, true);
-    EXPECT_TRUE(model.checked(Field::GPRS1));
-    EXPECT_TRUE(model.checked(Field::RadioButton1));
+    model.setChecked(Field::InputAccumulating1, true);
+    model.setChecked(Field::InputSendsAtOnce1, true);
+    EXPECT_TRUE(model.checked(Field::InputSendsAtOnce1));
+    EXPECT_TRUE(model.checked(Field::InputOrdinary1));
 }
 
 TEST(FieldModel, ComboTextSelectsTheItemItNamesExactly) {
     FieldModel model;
-    model.setText(Field::Point1NS, "S");
-    EXPECT_EQ(model.itemIndex(Field::Point1NS), 1);
-    model.setText(Field::Point1NS, "x");
-    EXPECT_EQ(model.itemIndex(Field::Point1NS), -1);
-    EXPECT_EQ(model.text(Field::Point1NS), "x");
-    model.setItemIndex(Field::WriteMethod, 1);
-    EXPECT_EQ(model.text(Field::WriteMethod), ansi("Адаптивная запись"));
-    model.setItemIndex(Field::WriteMethod, 2);
-    EXPECT_EQ(model.itemIndex(Field::WriteMethod), -1);
-    EXPECT_EQ(model.text(Field::WriteMethod), "");
+    model.setText(Field::Point1LatitudeHemisphere, "S");
+    EXPECT_EQ(model.itemIndex(Field::Point1LatitudeHemisphere), 1);
+    model.setText(Field::Point1LatitudeHemisphere, "x");
+    EXPECT_EQ(model.itemIndex(Field::Point1LatitudeHemisphere), -1);
+    EXPECT_EQ(model.text(Field::Point1LatitudeHemisphere), "x");
+    model.setItemIndex(Field::RecordingMethod, 1);
+    EXPECT_EQ(model.text(Field::RecordingMethod), ansi("Адаптивная запись"));
+    model.setItemIndex(Field::RecordingMethod, 2);
+    EXPECT_EQ(model.itemIndex(Field::RecordingMethod), -1);
+    EXPECT_EQ(model.text(Field::RecordingMethod), "");
 }
 
 TEST(FieldModel, RecordingMethodCaptionsFollowTheMethod) {
     FieldModel model;
-    const std::string periodCaption = model.text(Field::Label17);
-    const std::string periodNote = model.text(Field::LabelNDIST);
+    const std::string periodCaption = model.text(Field::RecordingPeriodCaption);
+    const std::string periodNote = model.text(Field::RecordingPeriodHint);
     EXPECT_EQ(periodCaption, ansi("Период записи точек (сек):"));
 
-    model.setItemIndex(Field::WriteMethod, 1);
+    model.setItemIndex(Field::RecordingMethod, 1);
     model.WriteMethodChange();
-    EXPECT_EQ(model.text(Field::Label17), ansi("Интервал записи точек (м):"));
-    EXPECT_EQ(model.text(Field::LabelNDIST),
+    EXPECT_EQ(model.text(Field::RecordingPeriodCaption), ansi("Интервал записи точек (м):"));
+    EXPECT_EQ(model.text(Field::RecordingPeriodHint),
               ansi("Интервал записи - минимальное расстояние, через которое при движении будут "
                    "добавляться записи"));
-    model.setItemIndex(Field::WriteMethod, 0);
+    model.setItemIndex(Field::RecordingMethod, 0);
     model.WriteMethodChange();
-    EXPECT_EQ(model.text(Field::Label17), periodCaption);
-    EXPECT_EQ(model.text(Field::LabelNDIST), periodNote);
-    model.setText(Field::WriteMethod, "typed");
+    EXPECT_EQ(model.text(Field::RecordingPeriodCaption), periodCaption);
+    EXPECT_EQ(model.text(Field::RecordingPeriodHint), periodNote);
+    model.setText(Field::RecordingMethod, "typed");
     model.WriteMethodChange();
-    EXPECT_EQ(model.text(Field::Label17), ansi("Интервал записи точек (м):"));
+    EXPECT_EQ(model.text(Field::RecordingPeriodCaption), ansi("Интервал записи точек (м):"));
 }
 
 TEST(FieldModel, MacAddressFollowsTheSerialNumber) {
@@ -274,10 +275,10 @@ TEST(FieldModel, MacAddressFollowsTheSerialNumber) {
     };
     for (const auto& [serial, shown] : examples) {
         model.ShowMac(serial);
-        EXPECT_EQ(model.text(Field::MacView), shown) << serial;
+        EXPECT_EQ(model.text(Field::MacAddress), shown) << serial;
     }
     model.ShowMac(0);  // no device: the last address stays
-    EXPECT_EQ(model.text(Field::MacView), "00 50 25 FE A0 72");
+    EXPECT_EQ(model.text(Field::MacAddress), "00 50 25 FE A0 72");
     EXPECT_EQ(model.DeviceMac[5], 0x72);
 }
 
@@ -288,8 +289,8 @@ TEST(FieldModel, StatusLineColourAndFontAreObserved) {
     model.setStatusFont(StatusFont::Points12);
     model.setStatusFont(StatusFont::Points12);
     EXPECT_EQ(model.statusColour(), StatusColour::Red);
-    EXPECT_EQ(recorder.changes, (std::vector<Change>{{Field::CommandInfo, Aspect::Colour},
-                                                     {Field::CommandInfo, Aspect::Font}}));
+    EXPECT_EQ(recorder.changes, (std::vector<Change>{{Field::StatusLine, Aspect::Colour},
+                                                     {Field::StatusLine, Aspect::Font}}));
 }
 
 TEST(FieldModel, ListenersHearChangesOnlyWhileSubscribed) {
@@ -297,11 +298,11 @@ TEST(FieldModel, ListenersHearChangesOnlyWhileSubscribed) {
     int heard = 0;
     {
         Subscription subscription = model.subscribe([&](Field, Aspect) { ++heard; });
-        model.setText(Field::Edit1, "7");
+        model.setText(Field::RecordingPeriod, "7");
         Subscription moved = std::move(subscription);
-        model.setText(Field::Edit1, "8");
+        model.setText(Field::RecordingPeriod, "8");
     }
-    model.setText(Field::Edit1, "9");
+    model.setText(Field::RecordingPeriod, "9");
     EXPECT_EQ(heard, 2);
 }
 
@@ -315,8 +316,8 @@ TEST(FieldModel, AListenerMayUnsubscribeWhileBeingTold) {
         own.reset();
     });
     Subscription second = model.subscribe([&](Field, Aspect) { ++other; });
-    model.setText(Field::Edit1, "1");
-    model.setText(Field::Edit1, "2");
+    model.setText(Field::RecordingPeriod, "1");
+    model.setText(Field::RecordingPeriod, "2");
     EXPECT_EQ(heard, 1);
     EXPECT_EQ(other, 2);
 }

@@ -44,14 +44,14 @@ TEST(KeyFilters, ControlCharactersAreFilteredLikeAnyOther) {
 }
 
 TEST(KeyFilters, EveryEditHasTheFilterOfItsKind) {
-    EXPECT_EQ(KeyFilterOf(Field::port), KeyFilter::EditKeyPress);
-    EXPECT_EQ(KeyFilterOf(Field::Usr2), KeyFilter::EditKeyPress);
-    EXPECT_EQ(KeyFilterOf(Field::WiFiName), KeyFilter::PassEdit);
-    EXPECT_EQ(KeyFilterOf(Field::DefGW), KeyFilter::ipKeyPress);
-    EXPECT_EQ(KeyFilterOf(Field::edPoint3OnTime), KeyFilter::Point1LatdKeyPress);
-    EXPECT_EQ(KeyFilterOf(Field::Point2Rad), KeyFilter::Point1LatdKeyPress);
-    EXPECT_EQ(KeyFilterOf(Field::WiFiKey), KeyFilter::WiFiKeyKeyPress);
-    EXPECT_EQ(KeyFilterOf(Field::Point1NS), KeyFilter::None);
+    EXPECT_EQ(KeyFilterOf(Field::ServerPort), KeyFilter::EditKeyPress);
+    EXPECT_EQ(KeyFilterOf(Field::AnalogAveraging2), KeyFilter::EditKeyPress);
+    EXPECT_EQ(KeyFilterOf(Field::AccessPoint), KeyFilter::PassEdit);
+    EXPECT_EQ(KeyFilterOf(Field::Gateway), KeyFilter::ipKeyPress);
+    EXPECT_EQ(KeyFilterOf(Field::Point3OnTime), KeyFilter::Point1LatdKeyPress);
+    EXPECT_EQ(KeyFilterOf(Field::Point2Radius), KeyFilter::Point1LatdKeyPress);
+    EXPECT_EQ(KeyFilterOf(Field::NetworkKey), KeyFilter::WiFiKeyKeyPress);
+    EXPECT_EQ(KeyFilterOf(Field::Point1LatitudeHemisphere), KeyFilter::None);
     int filtered = 0;
     for (int i = 0; i < kFieldCount; ++i) {
         const auto f = static_cast<Field>(i);

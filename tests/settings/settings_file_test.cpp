@@ -62,17 +62,17 @@ class SettingsFile : public ::testing::Test {
 TEST_F(SettingsFile, FirstRunGivesTheValuesForAMissingFileAndSavesEveryKeyInOrder) {
     FieldModel model;
     LoadSettings(model, path);
-    EXPECT_EQ(model.text(Field::Edit1), "5");
-    EXPECT_EQ(model.text(Field::Edit2), "120");
-    EXPECT_EQ(model.itemIndex(Field::WriteMethod), 1);
-    EXPECT_EQ(model.text(Field::Label17), ansi("Интервал записи точек (м):"));
+    EXPECT_EQ(model.text(Field::RecordingPeriod), "5");
+    EXPECT_EQ(model.text(Field::SendingPeriod), "120");
+    EXPECT_EQ(model.itemIndex(Field::RecordingMethod), 1);
+    EXPECT_EQ(model.text(Field::RecordingPeriodCaption), ansi("Интервал записи точек (м):"));
     for (int n = 1; n <= 3; ++n) {
-        EXPECT_EQ(model.text(ofPoint(Field::Point1Rad, n)), "50");
-        EXPECT_EQ(model.text(ofPoint(Field::edPoint1OnTime, n)), "1");
-        EXPECT_FALSE(model.enabled(ofPoint(Field::edPoint1OnTime, n)));
+        EXPECT_EQ(model.text(ofPoint(Field::Point1Radius, n)), "50");
+        EXPECT_EQ(model.text(ofPoint(Field::Point1OnTime, n)), "1");
+        EXPECT_FALSE(model.enabled(ofPoint(Field::Point1OnTime, n)));
     }
-    EXPECT_EQ(model.text(Field::ip), kDataServerAddress);
-    EXPECT_TRUE(model.checked(Field::NoEncr));
+    EXPECT_EQ(model.text(Field::ServerAddress), kDataServerAddress);
+    EXPECT_TRUE(model.checked(Field::NoEncryption));
     EXPECT_TRUE(model.DatabasePath.empty());
 
     const auto saved = SaveSettings(model, path);
@@ -95,7 +95,7 @@ TEST_F(SettingsFile, EveryFieldSurvivesARestart) {
     EXPECT_EQ(after.DatabasePath, before.DatabasePath);
     EXPECT_NE(readBytes(path).find(ansi("LastBegeDB=/home/техник/Автопарк/fleet.zcf\r\n")),
               std::string::npos);
-    EXPECT_EQ(after.text(Field::Label17), ansi("Период записи точек (сек):"));
+    EXPECT_EQ(after.text(Field::RecordingPeriodCaption), ansi("Период записи точек (сек):"));
 }
 
 TEST_F(SettingsFile, LaterKeysWinOverTheReactionsOfEarlierOnes) {
@@ -106,23 +106,23 @@ TEST_F(SettingsFile, LaterKeysWinOverTheReactionsOfEarlierOnes) {
          "[POINTS]\r\np2ingprs=1\r\np2ontime=7\r\np3outgprs=1\r\n"
          "[NET]\r\nAutoIP=0\r\nNoCrypt=0\r\n64bit=0\r\n");
     // The stored send flag, read after the counter type, makes input 1 ordinary again.
-    EXPECT_TRUE(model.checked(Field::RadioButton1));
-    EXPECT_TRUE(model.checked(Field::GPRS1));
-    EXPECT_TRUE(model.checked(Field::TempBox2));
-    EXPECT_TRUE(model.checked(Field::CheckBox3));
-    EXPECT_TRUE(model.checked(Field::RadioButton4));
+    EXPECT_TRUE(model.checked(Field::InputOrdinary1));
+    EXPECT_TRUE(model.checked(Field::InputSendsAtOnce1));
+    EXPECT_TRUE(model.checked(Field::InputPeriodic2));
+    EXPECT_TRUE(model.checked(Field::InputAccumulating3));
+    EXPECT_TRUE(model.checked(Field::InputOrdinary4));
     // The stored averaging period wins; a missing one gives its first-run value.
-    EXPECT_EQ(model.text(Field::Usr1), "20");
-    EXPECT_EQ(model.text(Field::Usr2), "16");
-    EXPECT_TRUE(model.enabled(Field::edPoint2OnTime));
-    EXPECT_EQ(model.text(Field::edPoint2OnTime), "7");
-    EXPECT_TRUE(model.enabled(Field::edPoint3OnTime));
-    EXPECT_FALSE(model.enabled(Field::edPoint1OnTime));
-    EXPECT_TRUE(model.checked(Field::RadioButton6));
-    for (Field f : {Field::DevIP, Field::Netmask, Field::DefGW, Field::WiFiKey}) {
+    EXPECT_EQ(model.text(Field::AnalogAveraging1), "20");
+    EXPECT_EQ(model.text(Field::AnalogAveraging2), "16");
+    EXPECT_TRUE(model.enabled(Field::Point2OnTime));
+    EXPECT_EQ(model.text(Field::Point2OnTime), "7");
+    EXPECT_TRUE(model.enabled(Field::Point3OnTime));
+    EXPECT_FALSE(model.enabled(Field::Point1OnTime));
+    EXPECT_TRUE(model.checked(Field::FixedAddress));
+    for (Field f : {Field::DeviceAddress, Field::Netmask, Field::Gateway, Field::NetworkKey}) {
         EXPECT_TRUE(model.enabled(f)) << fieldInfo(f).name;
     }
-    EXPECT_EQ(model.maxLength(Field::WiFiKey), 13);
+    EXPECT_EQ(model.maxLength(Field::NetworkKey), 13);
 }
 
 TEST_F(SettingsFile, OddStoredValuesFallBackWhereTheyCannotBeUsed) {
@@ -134,19 +134,19 @@ TEST_F(SettingsFile, OddStoredValuesFallBackWhereTheyCannotBeUsed) {
              std::string(3000, 'n') +
              "\r\n"
              "[POINTS]\r\np1NS=S\r\np2EW=Q\r\n");
-    EXPECT_EQ(model.itemIndex(Field::WriteMethod), 1);  // no such item
-    EXPECT_EQ(model.itemIndex(Field::InputBox1), -1);   // nothing selected, kept
-    EXPECT_EQ(model.itemIndex(Field::InputBox2), 0);    // not a number
-    EXPECT_EQ(model.itemIndex(Field::InputBox3), 0);    // empty
-    EXPECT_EQ(model.itemIndex(Field::InputBox4), 1);    // hexadecimal
-    EXPECT_EQ(model.itemIndex(Field::AnalogMethod), 1);
-    EXPECT_EQ(model.itemIndex(Field::Sert), 1);
-    EXPECT_TRUE(model.checked(Field::WideWrite));
-    EXPECT_FALSE(model.checked(Field::StaticBox));
-    EXPECT_EQ(model.text(Field::Edit1), "");  // present but empty: empty, not "5"
-    EXPECT_EQ(model.text(Field::WiFiName), std::string(2047, 'n'));
-    EXPECT_EQ(model.itemIndex(Field::Point1NS), 1);
-    EXPECT_EQ(model.text(Field::Point2EW), "Q");
+    EXPECT_EQ(model.itemIndex(Field::RecordingMethod), 1);  // no such item
+    EXPECT_EQ(model.itemIndex(Field::InputTrigger1), -1);   // nothing selected, kept
+    EXPECT_EQ(model.itemIndex(Field::InputTrigger2), 0);    // not a number
+    EXPECT_EQ(model.itemIndex(Field::InputTrigger3), 0);    // empty
+    EXPECT_EQ(model.itemIndex(Field::InputTrigger4), 1);    // hexadecimal
+    EXPECT_EQ(model.itemIndex(Field::AnalogRecordingMethod), 1);
+    EXPECT_EQ(model.itemIndex(Field::Authentication), 1);
+    EXPECT_TRUE(model.checked(Field::WideRecording));
+    EXPECT_FALSE(model.checked(Field::StaticProcessing));
+    EXPECT_EQ(model.text(Field::RecordingPeriod), "");  // present but empty: empty, not "5"
+    EXPECT_EQ(model.text(Field::AccessPoint), std::string(2047, 'n'));
+    EXPECT_EQ(model.itemIndex(Field::Point1LatitudeHemisphere), 1);
+    EXPECT_EQ(model.text(Field::Point2LongitudeHemisphere), "Q");
 }
 
 TEST_F(SettingsFile, AFileFromAnEarlierInstallationKeepsWhatThisProgramDoesNotKnow) {
@@ -154,8 +154,8 @@ TEST_F(SettingsFile, AFileFromAnEarlierInstallationKeepsWhatThisProgramDoesNotKn
     load(model,
          "; written by hand\r\n[server]\r\nport=1234\r\nComment=fleet 7\r\n\r\n"
          "[Extra]\r\nanything=at all\r\n");
-    EXPECT_EQ(model.text(Field::port), "1234");
-    model.setText(Field::port, "4321");
+    EXPECT_EQ(model.text(Field::ServerPort), "1234");
+    model.setText(Field::ServerPort, "4321");
     ASSERT_TRUE(SaveSettings(model, path).ok);
     const std::string saved = readBytes(path);
     EXPECT_EQ(saved.rfind("; written by hand\r\n[server]\r\nport=4321\r\nComment=fleet 7\r\n", 0),
@@ -164,19 +164,19 @@ TEST_F(SettingsFile, AFileFromAnEarlierInstallationKeepsWhatThisProgramDoesNotKn
     EXPECT_EQ(saved.find("Port="), std::string::npos) << "the existing key is reused";
     FieldModel reread;
     LoadSettings(reread, path);
-    EXPECT_EQ(reread.text(Field::port), "4321");
+    EXPECT_EQ(reread.text(Field::ServerPort), "4321");
 }
 
 TEST_F(SettingsFile, AStrayCrEndsAValueAndTheValueSurvivesSaves) {
     FieldModel model;
     load(model, "[DEVICE]\r\nAin1=100.2\r23\r\n[FILE]\r\nLastBegeDB=f\r:\r\n");
-    EXPECT_EQ(model.text(Field::Ain1), "100.2");
+    EXPECT_EQ(model.text(Field::AnalogThreshold1), "100.2");
     EXPECT_EQ(model.DatabasePath, "f");
     for (int save = 0; save < 2; ++save) {
         ASSERT_TRUE(SaveSettings(model, path).ok);
         FieldModel reread;
         LoadSettings(reread, path);
-        EXPECT_EQ(reread.text(Field::Ain1), "100.2");
+        EXPECT_EQ(reread.text(Field::AnalogThreshold1), "100.2");
         EXPECT_EQ(reread.DatabasePath, "f");
     }
     EXPECT_EQ(readBytes(path).rfind("[DEVICE]\r\nAin1=100.2\r23\r\n", 0), 0u);
@@ -207,8 +207,8 @@ TEST_F(SettingsFile, AFileSavedAsUtf8WithAMarkIsReadWholeAndStaysUtf8) {
     const std::string mark = "\xEF\xBB\xBF";
     FieldModel model;
     load(model, mark + "[SERVER]\r\nIP=10.9.8.7\r\nServPassDef=Пароль12\r\n");
-    EXPECT_EQ(model.text(Field::ip), "10.9.8.7");
-    EXPECT_EQ(model.text(Field::edPassword), ansi("Пароль12"));
+    EXPECT_EQ(model.text(Field::ServerAddress), "10.9.8.7");
+    EXPECT_EQ(model.text(Field::ServerPassword), ansi("Пароль12"));
     ASSERT_TRUE(SaveSettings(model, path).ok);
     const std::string saved = readBytes(path);
     EXPECT_EQ(saved.rfind(mark + "[SERVER]\r\nIP=10.9.8.7\r\nServPassDef=Пароль12\r\n", 0), 0u);
@@ -218,13 +218,13 @@ TEST_F(SettingsFile, AFileSavedAsUtf8WithAMarkIsReadWholeAndStaysUtf8) {
 TEST_F(SettingsFile, EachControlPointKeepsItsOwnSendTime) {
     FieldModel first;
     LoadSettings(first, path);
-    first.setText(Field::edPoint2OnTime, "7");
+    first.setText(Field::Point2OnTime, "7");
     ASSERT_TRUE(SaveSettings(first, path).ok);
     FieldModel second;
     LoadSettings(second, path);
-    EXPECT_EQ(second.text(Field::edPoint2OnTime), "7");
-    EXPECT_EQ(second.text(Field::edPoint1OnTime), "1");
-    EXPECT_EQ(second.text(Field::edPoint3OnTime), "1");
+    EXPECT_EQ(second.text(Field::Point2OnTime), "7");
+    EXPECT_EQ(second.text(Field::Point1OnTime), "1");
+    EXPECT_EQ(second.text(Field::Point3OnTime), "1");
 }
 
 TEST_F(SettingsFile, AFileOverAMebibyteIsNeitherReadNorSavedOverButOneAtItIs) {
@@ -234,14 +234,14 @@ TEST_F(SettingsFile, AFileOverAMebibyteIsNeitherReadNorSavedOverButOneAtItIs) {
     writeBytes(path, atLimit);
     FieldModel model;
     LoadSettings(model, path);
-    EXPECT_EQ(model.text(Field::port), "7001");
+    EXPECT_EQ(model.text(Field::ServerPort), "7001");
     EXPECT_TRUE(SaveSettings(model, path).ok);
 
     const std::string over = atLimit + " ";
     writeBytes(path, over);
     FieldModel defaults;
     LoadSettings(defaults, path);
-    EXPECT_NE(defaults.text(Field::port), "7001");
+    EXPECT_NE(defaults.text(Field::ServerPort), "7001");
     EXPECT_FALSE(SaveSettings(defaults, path).ok);
     EXPECT_EQ(readBytes(path), over);
 }
@@ -250,7 +250,7 @@ TEST_F(SettingsFile, AReadOnlyFileIsRefusedWithItsPathAndLeftWhole) {
     writeBytes(path, kFirstRunFile);
     std::filesystem::permissions(path, std::filesystem::perms::owner_read);
     FieldModel model;
-    model.setText(Field::port, "1");
+    model.setText(Field::ServerPort, "1");
     const auto saved = SaveSettings(model, path);
     EXPECT_FALSE(saved.ok);
     EXPECT_EQ(saved.error, "Не удалось записать файл настроек " + path.string());
@@ -264,7 +264,7 @@ TEST_F(SettingsFile, AReadOnlyFolderIsReportedAndTheOldFileStaysWhole) {
         folder.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     EXPECT_EQ(testing::AsOrdinaryUser([&]() -> std::string {
                   FieldModel model;
-                  model.setText(Field::port, "1");
+                  model.setText(Field::ServerPort, "1");
                   const auto saved = SaveSettings(model, path);
                   if (saved.ok) {
                       return "saved into a read-only folder";
@@ -281,7 +281,7 @@ TEST_F(SettingsFile, SomethingThatIsNotAFileIsNeitherReadNorReplaced) {
     std::filesystem::create_directory(path);
     FieldModel model;
     LoadSettings(model, path);
-    EXPECT_EQ(model.text(Field::Edit1), "5");
+    EXPECT_EQ(model.text(Field::RecordingPeriod), "5");
     EXPECT_FALSE(SaveSettings(model, path).ok);
     EXPECT_TRUE(std::filesystem::is_directory(path));
 }

@@ -28,9 +28,9 @@ using testing::writeBytes;
 // key of the longer size that must be quoted to keep its blanks.
 void configure(FieldModel& model) {
     SetEveryField(model);
-    model.setText(Field::WiFiName, ansi("Склад №7"));
-    model.setText(Field::WiFiKey, " k;\"13 symb\" ");
-    model.setChecked(Field::bit64, true);  // a shorter size keeps the longer key
+    model.setText(Field::AccessPoint, ansi("Склад №7"));
+    model.setText(Field::NetworkKey, " k;\"13 symb\" ");
+    model.setChecked(Field::Key64Bit, true);  // a shorter size keeps the longer key
 }
 
 // `text` with the line that starts with `start` replaced by `line` (nothing: left out).
@@ -65,13 +65,14 @@ TEST(TrackerProfile, HoldsTheTrackerSettingsOnlyAndGivesThemBackWhole) {
               std::count(text.begin(), text.end(), '\r'));
 
     FieldModel loaded;
-    loaded.setText(Field::SerNum, "90001");
+    loaded.setText(Field::SerialNumber, "90001");
     ASSERT_EQ(LoadProfileText(loaded, text), std::nullopt);
-    ExpectSameFields(loaded, source, {Field::UnReadBox});
-    EXPECT_EQ(loaded.text(Field::SerNum), "90001");
-    EXPECT_FALSE(loaded.checked(Field::UnReadBox));
-    EXPECT_EQ(loaded.maxLength(Field::WiFiKey), kWepKeyLength64);
-    EXPECT_EQ(loaded.text(Field::Label17), source.text(Field::Label17));
+    ExpectSameFields(loaded, source, {Field::ReadIdentityOnly});
+    EXPECT_EQ(loaded.text(Field::SerialNumber), "90001");
+    EXPECT_FALSE(loaded.checked(Field::ReadIdentityOnly));
+    EXPECT_EQ(loaded.maxLength(Field::NetworkKey), kWepKeyLength64);
+    EXPECT_EQ(loaded.text(Field::RecordingPeriodCaption),
+              source.text(Field::RecordingPeriodCaption));
 }
 
 // The settings reader of this and earlier installations takes a profile as a settings file, and
@@ -97,13 +98,13 @@ TEST(TrackerProfile, GivesTheFieldsThatTheSettingsReaderGivesForIt) {
         FieldModel byProfile;
         ASSERT_EQ(LoadProfileText(byProfile, text), std::nullopt);
         ExpectSameFields(byProfile, bySettings);
-        EXPECT_EQ(byProfile.maxLength(Field::WiFiKey), bySettings.maxLength(Field::WiFiKey));
+        EXPECT_EQ(byProfile.maxLength(Field::NetworkKey), bySettings.maxLength(Field::NetworkKey));
     }
     FieldModel model;
     ASSERT_EQ(LoadProfileText(model, edited), std::nullopt);
-    EXPECT_TRUE(model.checked(Field::RadioButton1));
-    EXPECT_EQ(model.text(Field::Usr1), "20");
-    EXPECT_TRUE(model.enabled(Field::edPoint2OnTime));
+    EXPECT_TRUE(model.checked(Field::InputOrdinary1));
+    EXPECT_EQ(model.text(Field::AnalogAveraging1), "20");
+    EXPECT_TRUE(model.enabled(Field::Point2OnTime));
 }
 
 struct BadProfile {
@@ -170,8 +171,8 @@ TEST(TrackerProfile, MissingKeysAreAnErrorUnlessTheyMayKeepTheFieldsValues) {
         replaced(replaced(ProfileText(configured), "p3rad=", ""), "Port=", "");
 
     FieldModel model;
-    model.setText(Field::port, "7777");
-    model.setText(Field::Point3Rad, "350");
+    model.setText(Field::ServerPort, "7777");
+    model.setText(Field::Point3Radius, "350");
     const auto before = model.snapshot();
     const auto error = LoadProfileText(model, partial);
     ASSERT_TRUE(error.has_value());
@@ -181,10 +182,10 @@ TEST(TrackerProfile, MissingKeysAreAnErrorUnlessTheyMayKeepTheFieldsValues) {
     EXPECT_TRUE(model.snapshot() == before);
 
     ASSERT_EQ(LoadProfileText(model, partial, true), std::nullopt);
-    EXPECT_EQ(model.text(Field::port), "7777");
-    EXPECT_EQ(model.text(Field::Point3Rad), "350");
-    EXPECT_EQ(model.text(Field::ip), "10.20.30.40");
-    EXPECT_EQ(model.text(Field::Point2Rad), "252");
+    EXPECT_EQ(model.text(Field::ServerPort), "7777");
+    EXPECT_EQ(model.text(Field::Point3Radius), "350");
+    EXPECT_EQ(model.text(Field::ServerAddress), "10.20.30.40");
+    EXPECT_EQ(model.text(Field::Point2Radius), "252");
     // Present keys are still checked.
     EXPECT_TRUE(LoadProfileText(model, "[DEVICE]\r\nStaticWrite=3\r\n", true).has_value());
 }
@@ -200,7 +201,7 @@ TEST(TrackerProfile, FilesAreSavedForTheUserAloneAndRefusedWithTheirPath) {
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     FieldModel loaded;
     ASSERT_EQ(LoadProfile(loaded, path), std::nullopt);
-    EXPECT_EQ(loaded.text(Field::WiFiName), configured.text(Field::WiFiName));
+    EXPECT_EQ(loaded.text(Field::AccessPoint), configured.text(Field::AccessPoint));
 
     const auto missing = LoadProfile(loaded, folder / "нет.ini");
     ASSERT_TRUE(missing.has_value());

@@ -243,7 +243,7 @@ TEST_F(DesktopLook, TheSessionsEndSavesTheSettingsAndWaitingRecordsWithoutADialo
     core.Button5Click();
     ASSERT_TRUE(core.database().hasUnsavedRecords());
     std::filesystem::permissions(file, std::filesystem::perms::owner_all);
-    model.setText(Field::WiFiName, "Depot-South");
+    model.setText(Field::AccessPoint, "Depot-South");
     const int dialogsBefore = desktop.dialogsShown;
 
     // A file that still cannot be written: nothing asked, the loss told on stderr.
@@ -261,7 +261,7 @@ TEST_F(DesktopLook, TheSessionsEndSavesTheSettingsAndWaitingRecordsWithoutADialo
     EXPECT_NE(testing::readBytes(file).find("90001:"), std::string::npos);
     FieldModel reloaded;
     LoadSettings(reloaded, folder / "korvan.ini");
-    EXPECT_EQ(reloaded.text(Field::WiFiName), "Depot-South");
+    EXPECT_EQ(reloaded.text(Field::AccessPoint), "Depot-South");
     EXPECT_TRUE(window->isVisible());  // the window stays until the program ends
 }
 

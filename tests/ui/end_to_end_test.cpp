@@ -78,7 +78,7 @@ TEST(EndToEnd, ATechnicianReadsEditsWritesAndCopiesTheLog) {
         EXPECT_NE(std::find(sent.begin(), sent.end(), command), sent.end()) << command;
     }
     EXPECT_EQ(tracker.settings.accessPoint, "Yard_7");
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Данные успешно записаны в устройство"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Данные успешно записаны в устройство"));
     EXPECT_EQ(model.statusColour(), StatusColour::Black);
     const std::string database = readBytes(folder / "fleet.zcf");
     EXPECT_NE(database.find("2 records\r\n00005:\tPASSWORD=abcdefgh;"), std::string::npos);

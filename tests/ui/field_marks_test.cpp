@@ -98,10 +98,10 @@ class FieldMarksLook : public Window {
         const double unmarked = captionContrast();
         FieldMarks changed;
         changed.changed = true;
-        model.setMarks(Field::WideWrite, changed);
+        model.setMarks(Field::WideRecording, changed);
         EXPECT_TRUE(wide->autoFillBackground());
         EXPECT_GE(captionContrast(), std::min(4.5, 0.85 * unmarked));
-        model.setMarks(Field::WideWrite, {});
+        model.setMarks(Field::WideRecording, {});
         EXPECT_FALSE(wide->autoFillBackground());
     }
 };
@@ -121,10 +121,10 @@ TEST_F(FieldMarksLook, AMarkFollowsTheThemeWhenItChangesWhileTheProgramRuns) {
     const QPalette before = QApplication::palette();
     FieldMarks marks;
     marks.broken = "Число от 1 до 65535";
-    model.setMarks(Field::port, marks);
+    model.setMarks(Field::ServerPort, marks);
     marks = {};
     marks.changed = true;
-    model.setMarks(Field::ip, marks);
+    model.setMarks(Field::ServerAddress, marks);
     QApplication::setPalette(darkPalette());
     settle();
     for (const char* name : {"port", "ip"}) {
@@ -143,7 +143,7 @@ TEST_F(FieldMarksLook, AMarkFollowsTheThemeWhenItChangesWhileTheProgramRuns) {
 TEST_F(FieldMarksLook, CtrlAltVComparesWhicheverControlHasTheFocus) {
     bridge.plug(sim::SimulatedTracker::Configured("90001"));
     core.DeviceChanged();
-    model.setText(Field::Edit2, "600");
+    model.setText(Field::SendingPeriod, "600");
     edit("WiFiName")->setFocus();
     QTest::keyClick(edit("WiFiName"), Qt::Key_V, Qt::ControlModifier | Qt::AltModifier);
     EXPECT_EQ(edit("WiFiName")->text(), "Depot-North");  // the key went no further
@@ -161,7 +161,7 @@ TEST_F(FieldMarksLook, TypingOrPastingAValueThatBreaksItsRuleMarksTheBoxAtOnce) 
     EXPECT_EQ(port->toolTip(), QString::fromUtf8("Число от 1 до 65535"));
     EXPECT_NE(port->palette().color(QPalette::Base), plain);
     QTest::keyClick(port, Qt::Key_Backspace);
-    EXPECT_EQ(model.text(Field::port), "7000");
+    EXPECT_EQ(model.text(Field::ServerPort), "7000");
     EXPECT_EQ(port->palette().color(QPalette::Base), plain);
 
     // Pasted letters are dropped, and what is left (nothing) is judged.

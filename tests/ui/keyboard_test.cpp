@@ -52,7 +52,7 @@ TEST_F(Keyboard, TheFocusStartsOnTheWriteButtonAndComesBackToItOnceATrackerIsRea
     window.reset();
     bridge.plug(sim::SimulatedTracker::Configured("90001"));
     auto opened = freshWindow();  // its start finds and reads the tracker
-    ASSERT_EQ(model.text(Field::SerNum), "90001");
+    ASSERT_EQ(model.text(Field::SerialNumber), "90001");
     EXPECT_EQ(focused(), "Button5");
 
     // Started without a tracker, the button is off and the keyboard on the next control,
@@ -73,7 +73,7 @@ TEST_F(Keyboard, TheFocusStartsOnTheWriteButtonAndComesBackToItOnceATrackerIsRea
     core.DeviceChanged();
     bridge.plug(sim::SimulatedTracker::Configured("90003"));
     core.DeviceChanged();
-    ASSERT_EQ(model.text(Field::SerNum), "90003");
+    ASSERT_EQ(model.text(Field::SerialNumber), "90003");
     EXPECT_EQ(focused(), "SaveAs");
 }
 
@@ -121,15 +121,15 @@ TEST_F(Keyboard, EnterAndSpaceClickTheFocusedButtonAndNothingElse) {
     // Enter on "Установить" writes.
     write->setFocus();
     QTest::keyClick(write, Qt::Key_Return);
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Данные успешно записаны в устройство"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Данные успешно записаны в устройство"));
 
     // The keypad's Enter and Space on the unseen read button read.
-    model.setText(Field::WiFiName, "typed over");
+    model.setText(Field::AccessPoint, "typed over");
     auto* read = widget<QPushButton>("Button2");
     read->setFocus();
     QTest::keyClick(read, Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(edit("WiFiName")->text(), "Depot-North");
-    model.setText(Field::WiFiName, "typed over");
+    model.setText(Field::AccessPoint, "typed over");
     QTest::keyClick(read, Qt::Key_Space);
     EXPECT_EQ(edit("WiFiName")->text(), "Depot-North");
 
@@ -146,7 +146,7 @@ TEST_F(Keyboard, EnterAndSpaceClickTheFocusedButtonAndNothingElse) {
     box->setFocus();
     QTest::keyClick(box, Qt::Key_Return);
     EXPECT_EQ(box->isChecked(), checked);
-    model.setText(Field::WiFiName, "typed over");
+    model.setText(Field::AccessPoint, "typed over");
     read->setFocus();
     QTest::keyClick(read, Qt::Key_Return, Qt::ShiftModifier);
     EXPECT_EQ(edit("WiFiName")->text(), "typed over");
@@ -155,7 +155,7 @@ TEST_F(Keyboard, EnterAndSpaceClickTheFocusedButtonAndNothingElse) {
     edit("ip")->setFocus();
     QTest::keyClick(edit("ip"), Qt::Key_Return);
     EXPECT_EQ(desktop.dialogsShown, openedBefore);
-    EXPECT_EQ(model.text(Field::WiFiName), "typed over");
+    EXPECT_EQ(model.text(Field::AccessPoint), "typed over");
 }
 
 }  // namespace

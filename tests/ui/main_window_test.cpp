@@ -64,7 +64,8 @@ TEST_F(Window, IsAFixedWindowShowingTheServerPageOfTheExtendedView) {
 }
 
 TEST_F(Window, EachFilterAdmitsOnlyItsCharacters) {
-    for (Field f : {Field::Edit2, Field::DevIP, Field::WiFiName, Field::Point2Rad}) {
+    for (Field f :
+         {Field::SendingPeriod, Field::DeviceAddress, Field::AccessPoint, Field::Point2Radius}) {
         model.setText(f, "");
     }
     const QString probe = QString::fromUtf8("09aZ;@[`!.$ +Жё");
@@ -72,18 +73,18 @@ TEST_F(Window, EachFilterAdmitsOnlyItsCharacters) {
     EXPECT_EQ(edit("Edit2")->text(), "09");
     type(edit("DevIP"), probe);
     EXPECT_EQ(edit("DevIP")->text(), "");  // disabled while the address comes by DHCP
-    model.setChecked(Field::RadioButton6, true);
+    model.setChecked(Field::FixedAddress, true);
     type(edit("DevIP"), probe);
     EXPECT_EQ(edit("DevIP")->text(), "09.");
     type(edit("WiFiName"), probe);
     EXPECT_EQ(edit("WiFiName")->text(), "09aZ;@[`");
     type(edit("Point2Rad"), probe);
     EXPECT_EQ(edit("Point2Rad")->text(), "09");
-    model.setChecked(Field::WEP, true);
-    model.setChecked(Field::RadioButton7, true);
+    model.setChecked(Field::WepEncryption, true);
+    model.setChecked(Field::Key128Bit, true);
     type(edit("WiFiKey"), probe);
     EXPECT_EQ(edit("WiFiKey")->text(), QString::fromUtf8("09aZ@[`!.$ +Ж"));  // 13 at most
-    EXPECT_EQ(model.text(Field::WiFiKey), ansi("09aZ@[`!.$ +Ж"));
+    EXPECT_EQ(model.text(Field::NetworkKey), ansi("09aZ@[`!.$ +Ж"));
 
     // Enter is discarded like any other rejected key; the key box takes it.
     for (const char* name : {"Edit1", "edPassword", "ip", "Point1Lonm", "WiFiKey"}) {
@@ -94,12 +95,12 @@ TEST_F(Window, EachFilterAdmitsOnlyItsCharacters) {
     }
     edit("Usr1")->setFocus();
     QTest::keyClick(edit("Usr1"), Qt::Key_Backspace);
-    EXPECT_EQ(model.text(Field::Usr1), "1");
+    EXPECT_EQ(model.text(Field::AnalogAveraging1), "1");
 }
 
 TEST_F(Window, EveryBoxTakesTheClipboardShortcutsAndKeepsWhatItsFilterAdmits) {
-    model.setChecked(Field::RadioButton6, true);
-    model.setChecked(Field::WEP, true);
+    model.setChecked(Field::FixedAddress, true);
+    model.setChecked(Field::WepEncryption, true);
     // Pasted by Ctrl+V, by Shift+Insert and through the context menu's action alike.
     const auto pasters = std::vector<std::function<void(QLineEdit*)>>{
         [this](QLineEdit* box) { control(box, Qt::Key_V); },
@@ -112,13 +113,13 @@ TEST_F(Window, EveryBoxTakesTheClipboardShortcutsAndKeepsWhatItsFilterAdmits) {
         const char* pasted;
         const char* kept;
     } boxes[] = {
-        {"ip", Field::ip, "10.20.30.40 ", "10.20.30.40"},
-        {"DevIP", Field::DevIP, " 172.16.0.5\n", "172.16.0.5"},
-        {"port", Field::port, "80a80", "8080"},
-        {"Edit1", Field::Edit1, "-5", "5"},
-        {"edPassword", Field::edPassword, "pass word!", "password"},
-        {"Point2Lonmm", Field::Point2Lonmm, "12,5", "125"},
-        {"WiFiKey", Field::WiFiKey, "k;ey", "key"},
+        {"ip", Field::ServerAddress, "10.20.30.40 ", "10.20.30.40"},
+        {"DevIP", Field::DeviceAddress, " 172.16.0.5\n", "172.16.0.5"},
+        {"port", Field::ServerPort, "80a80", "8080"},
+        {"Edit1", Field::RecordingPeriod, "-5", "5"},
+        {"edPassword", Field::ServerPassword, "pass word!", "password"},
+        {"Point2Lonmm", Field::Point2LongitudeFraction, "12,5", "125"},
+        {"WiFiKey", Field::NetworkKey, "k;ey", "key"},
     };
     for (const auto& b : boxes) {
         for (std::size_t how = 0; how < pasters.size(); ++how) {
@@ -153,42 +154,42 @@ TEST_F(Window, EveryBoxTakesTheClipboardShortcutsAndKeepsWhatItsFilterAdmits) {
 
     // What the box holds already is never filtered, only what comes in: a tracker's network
     // name with a blank keeps it while the technician types and pastes beside it.
-    model.setText(Field::WiFiName, "Depot North");
+    model.setText(Field::AccessPoint, "Depot North");
     QLineEdit* name = edit("WiFiName");
     name->setFocus();
     name->end(false);
     QTest::keyClick(name, Qt::Key_2);
-    EXPECT_EQ(model.text(Field::WiFiName), "Depot North2");
+    EXPECT_EQ(model.text(Field::AccessPoint), "Depot North2");
     name->home(false);
     QApplication::clipboard()->setText("X Y");
     control(name, Qt::Key_V);
-    EXPECT_EQ(model.text(Field::WiFiName), "XYDepot North2");
+    EXPECT_EQ(model.text(Field::AccessPoint), "XYDepot North2");
     EXPECT_EQ(name->cursorPosition(), 2);
     QTest::keyClick(name, Qt::Key_Delete);
-    EXPECT_EQ(model.text(Field::WiFiName), "XYepot North2");
+    EXPECT_EQ(model.text(Field::AccessPoint), "XYepot North2");
 }
 
 TEST_F(Window, TheKeySizeSetsTheKeyLengthButKeepsALongerKey) {
-    model.setChecked(Field::WEP, true);
+    model.setChecked(Field::WepEncryption, true);
     widget<QRadioButton>("RadioButton7")->click();
-    EXPECT_EQ(model.maxLength(Field::WiFiKey), 13);
+    EXPECT_EQ(model.maxLength(Field::NetworkKey), 13);
     EXPECT_EQ(widget<QLabel>("WiFiLabel")->text(), QString::fromUtf8("Ключ сети (13 символов)"));
     type(edit("WiFiKey"), "0123456789abcd");
     widget<QRadioButton>("bit64")->click();
-    EXPECT_EQ(model.maxLength(Field::WiFiKey), 5);
+    EXPECT_EQ(model.maxLength(Field::NetworkKey), 5);
     EXPECT_EQ(edit("WiFiKey")->text(), "0123456789abc");
-    EXPECT_EQ(model.text(Field::WiFiKey), "0123456789abc");
+    EXPECT_EQ(model.text(Field::NetworkKey), "0123456789abc");
     type(edit("WiFiKey"), "x");  // only typing is limited now
     EXPECT_EQ(edit("WiFiKey")->text(), "0123456789abc");
     edit("WiFiKey")->setFocus();
     QTest::keyClick(edit("WiFiKey"), Qt::Key_Backspace);
-    EXPECT_EQ(model.text(Field::WiFiKey), "0123456789ab");
+    EXPECT_EQ(model.text(Field::NetworkKey), "0123456789ab");
 }
 
 TEST_F(Window, SwitchingViewsMovesTheSharedPanelsAndKeepsEveryValue) {
-    model.setText(Field::Edit1, "17");
-    model.setChecked(Field::StaticBox, true);
-    model.setChecked(Field::RadioButton6, true);
+    model.setText(Field::RecordingPeriod, "17");
+    model.setChecked(Field::StaticProcessing, true);
+    model.setChecked(Field::FixedAddress, true);
     FieldModel before;  // not compared by identity: copy what the widgets show
     struct Seen {
         QString text;
@@ -232,8 +233,8 @@ TEST_F(Window, SwitchingViewsMovesTheSharedPanelsAndKeepsEveryValue) {
     // A value typed on the simple view is the one the extended view shows.
     edit("Edit1")->setFocus();
     QTest::keyClick(edit("Edit1"), Qt::Key_Backspace);
-    EXPECT_EQ(model.text(Field::Edit1), "1");
-    model.setText(Field::Edit1, "17");
+    EXPECT_EQ(model.text(Field::RecordingPeriod), "1");
+    model.setText(Field::RecordingPeriod, "17");
 
     window->PageControl2()->tab(1)->click();
     EXPECT_EQ(place("Panel2"), std::tuple(QString("TabSheet1"), 8, 95));
@@ -252,16 +253,16 @@ TEST_F(Window, SwitchingViewsMovesTheSharedPanelsAndKeepsEveryValue) {
 }
 
 TEST_F(Window, WidgetsAndModelFollowEachOtherAndReactionsFireOnce) {
-    model.setText(Field::Edit1, "");
+    model.setText(Field::RecordingPeriod, "");
     type(edit("Edit1"), "25");
-    EXPECT_EQ(model.text(Field::Edit1), "25");
-    model.setText(Field::Edit2, "600");
+    EXPECT_EQ(model.text(Field::RecordingPeriod), "25");
+    model.setText(Field::SendingPeriod, "600");
     EXPECT_EQ(edit("Edit2")->text(), "600");
 
     // An interlock started from a widget: the send box makes input 2 ordinary.
-    model.setChecked(Field::CheckBox2, true);
+    model.setChecked(Field::InputAccumulating2, true);
     widget<QCheckBox>("GPRS2")->click();
-    EXPECT_TRUE(model.checked(Field::RadioButton2));
+    EXPECT_TRUE(model.checked(Field::InputOrdinary2));
     EXPECT_TRUE(widget<QRadioButton>("RadioButton2")->isChecked());
     EXPECT_FALSE(widget<QRadioButton>("CheckBox2")->isChecked());
     // Clicking a selected radio button leaves it selected.
@@ -270,9 +271,10 @@ TEST_F(Window, WidgetsAndModelFollowEachOtherAndReactionsFireOnce) {
 
     // A box that the program ticks fires its reaction once.
     int usrChanges = 0;
-    auto subscription = model.subscribe(
-        [&](Field f, Aspect a) { usrChanges += f == Field::Usr1 && a == Aspect::Value ? 1 : 0; });
-    model.setChecked(Field::AnalogWrite1, true);
+    auto subscription = model.subscribe([&](Field f, Aspect a) {
+        usrChanges += f == Field::AnalogAveraging1 && a == Aspect::Value ? 1 : 0;
+    });
+    model.setChecked(Field::AnalogAsDigital1, true);
     EXPECT_TRUE(widget<QCheckBox>("AnalogWrite1")->isChecked());
     EXPECT_EQ(edit("Usr1")->text(), "1");
     EXPECT_EQ(usrChanges, 1);
@@ -283,9 +285,9 @@ TEST_F(Window, WidgetsAndModelFollowEachOtherAndReactionsFireOnce) {
     auto* method = widget<QComboBox>("WriteMethod");
     method->setCurrentIndex(0);
     emit method->activated(0);
-    EXPECT_EQ(model.itemIndex(Field::WriteMethod), 0);
+    EXPECT_EQ(model.itemIndex(Field::RecordingMethod), 0);
     EXPECT_EQ(widget<QLabel>("Label17")->text(), QString::fromUtf8("Период записи точек (сек):"));
-    model.setEnabled(Field::Button5, false);
+    model.setEnabled(Field::WriteButton, false);
     EXPECT_FALSE(widget("Button5")->isEnabled());
     widget<QPushButton>("ButtonReset")->click();
     EXPECT_EQ(edit("CounterTime34")->text(), "3600");
@@ -321,7 +323,7 @@ TEST_F(Window, TheStatusLineAndTheLinkLookAsTold) {
 TEST_F(Window, TheButtonsReachTheirHandlers) {
     bridge.plug(sim::SimulatedTracker::Configured("90001"));
     core.DeviceChanged();
-    model.setText(Field::WiFiName, "typed over");
+    model.setText(Field::AccessPoint, "typed over");
     ASSERT_EQ(edit("WiFiName")->text(), "typed over");
     widget<QPushButton>("Button2")->click();
     EXPECT_EQ(edit("WiFiName")->text(), "Depot-North");
@@ -364,7 +366,7 @@ TEST_F(Window, WhileAnOperationRunsItsProgressShowsAndEscStopsIt) {
     EXPECT_TRUE(looked);
     EXPECT_EQ(QApplication::focusWidget(), widget("Button5"));  // the keyboard is back
     // Cancelled before the log was read: the operation ends there, the link closed.
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Операция отменена"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Операция отменена"));
     EXPECT_FALSE(std::filesystem::exists(folder / "log.bin"));
     EXPECT_FALSE(core.link().isOpen());
     EXPECT_FALSE(progress->isVisible());
@@ -377,8 +379,8 @@ TEST_F(Window, WhileAnOperationRunsItsProgressShowsAndEscStopsIt) {
 
 TEST_F(Window, CtrlSAndCtrlOSaveAndLoadAProfileFromWhicheverControlHasTheFocus) {
     const auto path = (folder / "west.ini").string();
-    model.setText(Field::edPassword, "Fleet_17");  // a profile is judged by the write's rules
-    model.setText(Field::WiFiName, "Depot-West");
+    model.setText(Field::ServerPassword, "Fleet_17");  // a profile is judged by the write's rules
+    model.setText(Field::AccessPoint, "Depot-West");
     const int dialogsBefore = desktop.dialogsShown;
     desktop.profileSaveAnswers = {path};
     control(edit("WiFiName"), Qt::Key_S);
@@ -387,7 +389,7 @@ TEST_F(Window, CtrlSAndCtrlOSaveAndLoadAProfileFromWhicheverControlHasTheFocus) 
 
     edit("WiFiName")->selectAll();
     type(edit("WiFiName"), "Other");
-    ASSERT_EQ(model.text(Field::WiFiName), "Other");
+    ASSERT_EQ(model.text(Field::AccessPoint), "Other");
     desktop.profileOpenAnswers = {path};
     control(edit("ip"), Qt::Key_O);
     EXPECT_EQ(edit("WiFiName")->text(), "Depot-West");
@@ -398,8 +400,8 @@ TEST_F(Window, CtrlSAndCtrlOSaveAndLoadAProfileFromWhicheverControlHasTheFocus) 
 TEST_F(Window, OneLocalFileDroppedAnywhereOnTheWindowIsLoadedAsAProfile) {
     FieldModel west;
     LoadSettings(west, {});
-    west.setText(Field::edPassword, "Fleet_17");
-    west.setText(Field::WiFiName, "Depot-West");
+    west.setText(Field::ServerPassword, "Fleet_17");
+    west.setText(Field::AccessPoint, "Depot-West");
     const auto path = folder / "west.ini";
     ASSERT_EQ(SaveProfile(west, path), std::nullopt);
     const auto dropped = [](const QList<QUrl>& urls) {
@@ -420,7 +422,7 @@ TEST_F(Window, OneLocalFileDroppedAnywhereOnTheWindowIsLoadedAsAProfile) {
         QDropEvent drop({5, 5}, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(window.get(), &drop);
     }
-    EXPECT_EQ(model.text(Field::WiFiName), "");
+    EXPECT_EQ(model.text(Field::AccessPoint), "");
     EXPECT_EQ(desktop.messages.size(), 0u);
 
     const auto data = dropped({file});
@@ -432,7 +434,7 @@ TEST_F(Window, OneLocalFileDroppedAnywhereOnTheWindowIsLoadedAsAProfile) {
     QApplication::sendEvent(edit("ip"), &drop);
     EXPECT_EQ(edit("WiFiName")->text(), "Depot-West");
     EXPECT_EQ(edit("ip")->text(), QString::fromUtf8(kDataServerAddress.data()));
-    EXPECT_EQ(model.text(Field::CommandInfo), ansi("Профиль west.ini загружен"));
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Профиль west.ini загружен"));
 }
 
 }  // namespace

@@ -67,7 +67,7 @@ TEST(ThreadedWindow, ReadsAndWritesOnTheWorkerAndSaysWhenItIsOver) {
     ASSERT_TRUE(settleUntil(
         [&] { return core.model().CurrentSerial == 90001 && !core.operationRunning(); }));
     EXPECT_TRUE(write->isEnabled());
-    EXPECT_EQ(core.model().text(Field::CommandInfo), ansi("Данные успешно считаны из устройства"));
+    EXPECT_EQ(core.model().text(Field::StatusLine), ansi("Данные успешно считаны из устройства"));
 
     auto* progress = window.findChild<QProgressBar*>("OperationProgress");
     bool progressShown = false;
@@ -79,7 +79,7 @@ TEST(ThreadedWindow, ReadsAndWritesOnTheWorkerAndSaysWhenItIsOver) {
     }));
     EXPECT_TRUE(progressShown);
     EXPECT_FALSE(progress->isVisible());
-    EXPECT_EQ(core.model().text(Field::CommandInfo), ansi("Данные успешно записаны в устройство"));
+    EXPECT_EQ(core.model().text(Field::StatusLine), ansi("Данные успешно записаны в устройство"));
     EXPECT_EQ(core.database().records().size(), 1u);
     EXPECT_GE(ends, 2);
     EXPECT_FALSE(endedWhileStillBusy);

@@ -67,34 +67,34 @@ TEST_F(Rig, FindsTheTrackerByItsStringsAndReadsItWhole) {
     EXPECT_EQ(text, kTrackerSerial);
 
     core->DeviceChanged();
-    EXPECT_EQ(model().text(Field::SerNum), kTrackerSerial);
-    EXPECT_EQ(model().text(Field::CommandInfo), ansi("Данные успешно считаны из устройства"));
-    EXPECT_EQ(model().text(Field::WiFiName), "Depot-North");
-    EXPECT_TRUE(model().enabled(Field::Button5));
+    EXPECT_EQ(model().text(Field::SerialNumber), kTrackerSerial);
+    EXPECT_EQ(model().text(Field::StatusLine), ansi("Данные успешно считаны из устройства"));
+    EXPECT_EQ(model().text(Field::AccessPoint), "Depot-North");
+    EXPECT_TRUE(model().enabled(Field::WriteButton));
     EXPECT_FALSE(core->link().isOpen());
 }
 
 TEST_F(Rig, WritesEveryFieldAndTheTrackerConfirmsEachStep) {
     core->DeviceChanged();
-    ASSERT_EQ(model().text(Field::SerNum), kTrackerSerial);
-    model().setText(Field::WiFiName, "Rig-West");
-    model().setText(Field::ip, "10.20.30.40");
-    model().setText(Field::port, "4321");
-    model().setText(Field::edPassword, "RigPass1");
+    ASSERT_EQ(model().text(Field::SerialNumber), kTrackerSerial);
+    model().setText(Field::AccessPoint, "Rig-West");
+    model().setText(Field::ServerAddress, "10.20.30.40");
+    model().setText(Field::ServerPort, "4321");
+    model().setText(Field::ServerPassword, "RigPass1");
     core->Button5Click();
-    EXPECT_EQ(model().text(Field::CommandInfo), ansi("Данные успешно записаны в устройство"));
+    EXPECT_EQ(model().text(Field::StatusLine), ansi("Данные успешно записаны в устройство"));
     EXPECT_FALSE(core->link().isOpen());
 
     // Read back: the tracker keeps what was written.
-    model().setText(Field::WiFiName, "typed over");
+    model().setText(Field::AccessPoint, "typed over");
     core->Button2Click();
-    EXPECT_EQ(model().text(Field::WiFiName), "Rig-West");
-    EXPECT_EQ(model().text(Field::ip), "10.20.30.40");
+    EXPECT_EQ(model().text(Field::AccessPoint), "Rig-West");
+    EXPECT_EQ(model().text(Field::ServerAddress), "10.20.30.40");
 }
 
 TEST_F(Rig, CopiesTheWholeDebugLog) {
     core->DeviceChanged();
-    ASSERT_EQ(model().text(Field::SerNum), kTrackerSerial);
+    ASSERT_EQ(model().text(Field::SerialNumber), kTrackerSerial);
     const auto file = folder / "rig-log.bin";
     std::filesystem::remove(file);
     desktop.logAnswers = {file.string()};
@@ -109,7 +109,7 @@ TEST_F(Rig, CopiesTheWholeDebugLog) {
 // count or its timeout) and as completed by what the reply says; the rig prints the table.
 TEST_F(Rig, TimesTheOperationsAsDesignedAndAsCompleted) {
     core->DeviceChanged();
-    ASSERT_EQ(model().text(Field::SerNum), kTrackerSerial);
+    ASSERT_EQ(model().text(Field::SerialNumber), kTrackerSerial);
     const auto file = folder / "rig-timed-log.bin";
     const struct {
         const char* name;
@@ -136,7 +136,7 @@ TEST_F(Rig, TimesTheOperationsAsDesignedAndAsCompleted) {
                                       std::chrono::steady_clock::now() - start)
                                       .count());
             if (operation.told != nullptr) {
-                EXPECT_EQ(model().text(Field::CommandInfo), ansi(operation.told))
+                EXPECT_EQ(model().text(Field::StatusLine), ansi(operation.told))
                     << operation.name << (completed ? " completed" : " designed");
             }
         }
@@ -161,11 +161,11 @@ TEST_F(Rig, ATrackerThatStopsAnsweringEndsTheReadWithTheLinkClosed) {
 // The host pulls the bridge out (the monitor's device_del) once the write has begun.
 TEST_F(Rig, ABridgePulledOutDuringAWriteEndsItWithItsMessage) {
     core->DeviceChanged();
-    ASSERT_EQ(model().text(Field::SerNum), kTrackerSerial);
+    ASSERT_EQ(model().text(Field::SerialNumber), kTrackerSerial);
     std::printf("RIG-WRITE-BEGINS\n");
     std::fflush(stdout);
     core->Button5Click();
-    EXPECT_EQ(model().text(Field::CommandInfo), ansi(kDeviceGoneMessage));
+    EXPECT_EQ(model().text(Field::StatusLine), ansi(kDeviceGoneMessage));
     EXPECT_FALSE(core->link().isOpen());
     // The guest's USB core takes the bridge off its bus a moment later.
     std::uint32_t count = 1;
@@ -186,13 +186,12 @@ TEST_F(Rig, TalksToTheTrackerItShowsAndNotToTheFirstDevice) {
     ASSERT_EQ(rigBridge->serialNumber(0, first), BridgeStatus::Ok);
     EXPECT_EQ(first, "NOTATRACKER");  // device 0 is the one that must not be talked to
     core->DeviceChanged();
-    EXPECT_EQ(model().text(Field::SerNum), kTrackerSerial);
-    EXPECT_EQ(model().text(Field::WiFiName), "Depot-North");
-    EXPECT_TRUE(model().enabled(Field::Button5));
+    EXPECT_EQ(model().text(Field::SerialNumber), kTrackerSerial);
+    EXPECT_EQ(model().text(Field::AccessPoint), "Depot-North");
+    EXPECT_TRUE(model().enabled(Field::WriteButton));
     // Both carry the emulated bridge's description, so both count as trackers; the window
     // says which one it shows.
-    EXPECT_EQ(model().text(Field::CommandInfo),
-              ansi("Подключено трекеров: 2. В окне трекер 90001"));
+    EXPECT_EQ(model().text(Field::StatusLine), ansi("Подключено трекеров: 2. В окне трекер 90001"));
 }
 
 }  // namespace

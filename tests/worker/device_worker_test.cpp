@@ -115,7 +115,7 @@ struct WorkerRig {
         LoadSettings(core.model(), folder / "first-run.ini");
         core.model().DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
         core.model().DatabasePath = databaseFile().string();
-        core.model().setText(Field::DbFileName, "fleet.zcf");
+        core.model().setText(Field::DatabaseName, "fleet.zcf");
         // The system's notice reaches the window through its event loop, from whichever thread
         // made the change.
         bridge.onDevicesChanged = [this] {
@@ -136,9 +136,9 @@ struct WorkerRig {
     void foundAndRead(SimulatedTracker tracker) {
         bridge.plug(std::move(tracker));
         ASSERT_TRUE(pumpUntilIdle());
-        ASSERT_EQ(core.model().text(Field::CommandInfo),
+        ASSERT_EQ(core.model().text(Field::StatusLine),
                   ansi("Данные успешно считаны из устройства"));
-        ASSERT_TRUE(core.model().enabled(Field::Button5));
+        ASSERT_TRUE(core.model().enabled(Field::WriteButton));
         wire.clear();
         bridge.clearCalls();
         seen.clear();
@@ -178,7 +178,7 @@ TEST_F(Worker, AMuteTrackerLeavesTheWindowFreeAndACancelClosesTheLinkWithinOneEx
     ASSERT_TRUE(pumpUntilIdle());
     EXPECT_LE(wire.sent().size(), sentBeforeCancel + 1);
     expectLinkClosed();
-    EXPECT_EQ(core.model().text(Field::CommandInfo), ansi(kCancelledMessage));
+    EXPECT_EQ(core.model().text(Field::StatusLine), ansi(kCancelledMessage));
     EXPECT_EQ(core.model().statusColour(), StatusColour::Red);
     EXPECT_FALSE(core.operation().running);
 }
@@ -188,7 +188,7 @@ TEST_F(Worker, AnUnplugInTheMiddleOfAWriteEndsItAndRecordsNothing) {
     core.Button5Click();
     ASSERT_TRUE(pumpUntilIdle());
 
-    EXPECT_EQ(core.model().text(Field::CommandInfo), ansi(kDeviceGoneMessage));
+    EXPECT_EQ(core.model().text(Field::StatusLine), ansi(kDeviceGoneMessage));
     EXPECT_EQ(core.model().statusColour(), StatusColour::Red);
     expectLinkClosed();
     EXPECT_EQ(core.database().records().size(), 0u);
@@ -202,8 +202,8 @@ TEST_F(Worker, AnUnplugInTheMiddleOfAWriteEndsItAndRecordsNothing) {
     // for ran afterwards and found no tracker.
     EXPECT_EQ(deviceChangesHandled, 1);
     EXPECT_EQ(core.model().CurrentSerial, 0);
-    EXPECT_EQ(core.model().text(Field::SerNum), ansi("Номер"));
-    EXPECT_FALSE(core.model().enabled(Field::Button5));
+    EXPECT_EQ(core.model().text(Field::SerialNumber), ansi("Номер"));
+    EXPECT_FALSE(core.model().enabled(Field::WriteButton));
 }
 
 TEST_F(Worker, AWriteTellsEveryStepOnceInOrderAndRecordsTheDeviceOnTheWindowsThread) {
@@ -211,7 +211,7 @@ TEST_F(Worker, AWriteTellsEveryStepOnceInOrderAndRecordsTheDeviceOnTheWindowsThr
     core.Button5Click();
     ASSERT_TRUE(pumpUntilIdle());
 
-    EXPECT_EQ(core.model().text(Field::CommandInfo), ansi("Данные успешно записаны в устройство"));
+    EXPECT_EQ(core.model().text(Field::StatusLine), ansi("Данные успешно записаны в устройство"));
     ASSERT_EQ(core.database().records().size(), 1u);
     EXPECT_EQ(core.database().records()[0].serial, 90001);
     EXPECT_TRUE(std::filesystem::exists(databaseFile()));
@@ -253,7 +253,7 @@ TEST_F(Worker, ADeviceChangeDuringAWriteIsHandledOnceTheWriteHasEnded) {
     EXPECT_EQ(core.database().records()[0].serial, 90001);
     // The second tracker was read once the write was over.
     EXPECT_EQ(core.model().CurrentSerial, 90002);
-    EXPECT_EQ(core.model().text(Field::CommandInfo),
+    EXPECT_EQ(core.model().text(Field::StatusLine),
               ansi("Подключено трекеров: 2. В окне трекер 90002"));
     expectLinkClosed();
     const auto& calls = bridge.calls();
@@ -320,7 +320,7 @@ TEST(WindowGoingDuringAWrite, NeverCutsItAndRecordsTheDeviceWheneverTheTrackerTo
                                      : std::string();
         if (touched) {
             EXPECT_EQ(sent.size(), commands);
-            EXPECT_EQ(rig.core.model().text(Field::CommandInfo),
+            EXPECT_EQ(rig.core.model().text(Field::StatusLine),
                       ansi("Данные успешно записаны в устройство"));
             EXPECT_NE(file.find("90001:"), std::string::npos) << file;
         } else {
@@ -378,7 +378,7 @@ TEST(WindowBesideTheProvisioningLine, EveryRecordOfBothIsKeptInTwentyRounds) {
             rig.foundAndRead(SimulatedTracker::Configured(serial));
             rig.core.Button5Click();
             ASSERT_TRUE(rig.pumpUntilIdle());
-            ASSERT_EQ(rig.core.model().text(Field::CommandInfo),
+            ASSERT_EQ(rig.core.model().text(Field::StatusLine),
                       ansi("Данные успешно записаны в устройство"))
                 << serial;
             rig.bridge.unplug(0);
