@@ -12,9 +12,9 @@
 
 #include "cli/cli.h"
 #include "core/configurator.h"
+#include "core/scripted_desktop.h"
 #include "settings/settings_file.h"
 #include "settings/tracker_profile.h"
-#include "sim/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
 
 namespace {
@@ -66,7 +66,7 @@ int main() {
     // The window: detection reads the tracker as it is plugged in, then the write.
     korvan::SteadyClock clock;
     korvan::sim::SimulatedBridge bridge(clock);
-    korvan::sim::ScriptedDesktop desktop;
+    korvan::ScriptedDesktop desktop;
     korvan::Configurator core(bridge, clock, desktop);
     korvan::LoadSettings(core.model(), {});
     core.model().DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};

@@ -25,10 +25,10 @@
 #include "base/cp1251.h"
 #include "core/configurator.h"
 #include "core/device_worker.h"
+#include "core/scripted_desktop.h"
 #include "link/clock.h"
 #include "protocol/debug_log.h"
 #include "settings/field_model.h"
-#include "sim/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
 #include "ui/main_window.h"
 #include "ui/qt_window_thread.h"
@@ -37,7 +37,7 @@ namespace {
 
 using korvan::Configurator;
 using korvan::Field;
-using korvan::sim::ScriptedDesktop;
+using korvan::ScriptedDesktop;
 using korvan::sim::SimulatedTracker;
 
 constexpr double kGoalMs = 50;

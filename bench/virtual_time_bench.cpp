@@ -9,11 +9,11 @@
 
 #include "base/cp1251.h"
 #include "core/configurator.h"
+#include "core/scripted_desktop.h"
 #include "protocol/configuration_read.h"
 #include "protocol/configuration_write.h"
 #include "protocol/debug_log.h"
 #include "settings/settings_file.h"
-#include "sim/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
 
 namespace {
@@ -40,7 +40,7 @@ double measure(const Scenario& scenario, bool early, const std::filesystem::path
     korvan::VirtualClock clock;
     korvan::sim::SimulatedBridge bridge(clock);
     // Every dialog answers at once, as a benchmark has no one to ask.
-    korvan::sim::ScriptedDesktop desktop;
+    korvan::ScriptedDesktop desktop;
     desktop.openFallback = desktop.saveFallback = (folder / "fleet.zcf").string();
     desktop.logFallback = (folder / "log.bin").string();
     korvan::Configurator core(bridge, clock, desktop);

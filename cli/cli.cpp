@@ -20,7 +20,7 @@
 #include "core/form_mapping.h"
 #include "core/verification.h"
 #include "link/wire_trace.h"
-#include "programs/program_options.h"
+#include "options/program_options.h"
 #include "protocol/debug_log.h"
 #include "protocol/session.h"
 #include "settings/tracker_profile.h"

@@ -8,10 +8,10 @@
 #include <string_view>
 
 #include "base/file_io.h"
+#include "core/scripted_desktop.h"
 #include "database/device_database.h"
 #include "fuzz/fuzz_check.h"
 #include "settings/field_model.h"
-#include "sim/scripted_desktop.h"
 
 namespace {
 
@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Opened and saved as the window does it.
     korvan::FieldModel model;
     model.DatabasePath = path.string();
-    korvan::sim::ScriptedDesktop desktop;
+    korvan::ScriptedDesktop desktop;
     korvan::DeviceDatabase database(model, desktop);
     database.StartUp();
     if (!load(path)) {

@@ -14,6 +14,7 @@
 #include "core/detection.h"
 #include "core/form_mapping.h"
 #include "core/form_outcomes.h"
+#include "core/scripted_desktop.h"
 #include "fuzz/fuzz_check.h"
 #include "fuzz/scripted_bridge.h"
 #include "protocol/configuration_read.h"
@@ -21,7 +22,6 @@
 #include "protocol/debug_log.h"
 #include "settings/field_model.h"
 #include "settings/settings_file.h"
-#include "sim/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
 
 namespace korvan {
@@ -43,7 +43,7 @@ TrackerConfiguration ConfigurationAfterRead() {
     LoadSettings(model, scratch / "first-run.ini");
     model.setText(Field::SerialNumber, "90001");
     NoProgress progress;
-    sim::ScriptedDesktop noBoxes;
+    ScriptedDesktop noBoxes;
     ApplyRead(model, noBoxes, ReadConfiguration(link, ReadRequest{}, progress));
     return ConfigurationFromForm(model);
 }
@@ -106,7 +106,7 @@ void read(ScriptedBridge& bridge, Link& link, bool settings) {
     require(!outcome.succeeded() || outcome.firmware.has_value(),
             "a read succeeded without the firmware version");
     FieldModel model;
-    sim::ScriptedDesktop boxes;
+    ScriptedDesktop boxes;
     ApplyRead(model, boxes, outcome);
 }
 
@@ -213,7 +213,7 @@ void detect(ScriptedBridge& bridge, Link& link, VirtualClock& clock, std::uint8_
     require(outcome.trackers.size() <= outcome.count, "more trackers than the listing holds");
 
     FieldModel model;
-    sim::ScriptedDesktop boxes;
+    ScriptedDesktop boxes;
     ApplyDetection(model, outcome, [&](const ReadOutcome& read) { ApplyRead(model, boxes, read); });
 }
 

@@ -6,7 +6,7 @@
 #include "core/configurator.h"
 #include "link/ftdi_bridge.h"
 #include "link/usb_watcher.h"
-#include "programs/program_options.h"
+#include "options/program_options.h"
 #include "ui/application.h"
 #include "ui/main_window.h"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/configurator.h"
-#include "programs/program_options.h"
+#include "options/program_options.h"
 #include "sim/simulated_bridge.h"
 #include "ui/application.h"
 #include "ui/main_window.h"

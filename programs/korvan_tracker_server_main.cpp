@@ -20,7 +20,7 @@
 
 #include "base/file_io.h"
 #include "link/wire_trace.h"
-#include "programs/program_options.h"
+#include "options/program_options.h"
 #include "sim/tracker_choices.h"
 #include "sim/tracker_server.h"
 #include "sim/tracker_state.h"

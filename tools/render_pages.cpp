@@ -11,7 +11,7 @@
 #include <functional>
 
 #include "core/configurator.h"
-#include "sim/scripted_desktop.h"
+#include "core/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
 #include "ui/application.h"
 #include "ui/button_tabs.h"
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     korvan::VirtualClock clock;
     korvan::sim::SimulatedBridge bridge(clock);
     // A first start: no settings file, and the database named in the open dialog.
-    korvan::sim::ScriptedDesktop desktop;
+    korvan::ScriptedDesktop desktop;
     desktop.openFallback = folder.filePath("fleet.zcf").toStdString();
     korvan::Configurator core(bridge, clock, desktop);
     core.SettingsPath = folder.filePath("absent.ini").toStdString();

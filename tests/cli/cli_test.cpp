@@ -12,9 +12,9 @@
 #include "base/cp1251.h"
 #include "cli/json.h"
 #include "core/configurator.h"
+#include "core/scripted_desktop.h"
 #include "settings/settings_file.h"
 #include "settings/tracker_profile.h"
-#include "sim/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
 #include "tests/support/temp_folder.h"
 
@@ -140,7 +140,7 @@ TEST_F(Cli, WriteSendsWhatTheWindowSendsAndRecordsTheDevice) {
     std::vector<std::uint8_t> fromWindow;
     {
         sim::SimulatedBridge windowBridge{time};
-        sim::ScriptedDesktop desktop;
+        ScriptedDesktop desktop;
         Configurator core(windowBridge, time, desktop);
         LoadSettings(core.model(), {});
         core.model().DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <utility>
 
+#include "core/scripted_desktop.h"
 #include "settings/settings_file.h"
 #include "settings/tracker_profile.h"
-#include "sim/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
 #include "tests/support/temp_folder.h"
 
@@ -22,7 +22,7 @@ class Core : public ::testing::Test {
     testing::TempFolder folder;
     VirtualClock clock;
     sim::SimulatedBridge bridge{clock};
-    sim::ScriptedDesktop desktop;
+    ScriptedDesktop desktop;
     Configurator core{bridge, clock, desktop};
 
     void SetUp() override {

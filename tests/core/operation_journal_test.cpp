@@ -5,9 +5,9 @@
 #include <map>
 
 #include "core/configurator.h"
+#include "core/scripted_desktop.h"
 #include "link/wire_trace.h"
 #include "settings/settings_file.h"
-#include "sim/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
 #include "tests/support/temp_folder.h"
 
@@ -33,7 +33,7 @@ class Journal : public ::testing::Test {
     testing::TempFolder folder;
     VirtualClock clock;
     sim::SimulatedBridge bridge{clock};
-    sim::ScriptedDesktop desktop;
+    ScriptedDesktop desktop;
     Configurator core{bridge, clock, desktop};
     OperationJournal journal{folder / "state" / "korvan" / "korvan.log"};
     WireTrace trace{[this](std::string_view line) { journal.traceLine(line); }};

@@ -4,9 +4,9 @@
 
 #include "base/cp1251.h"
 #include "core/configurator.h"
+#include "core/scripted_desktop.h"
 #include "settings/settings_file.h"
 #include "settings/tracker_profile.h"
-#include "sim/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
 #include "tests/support/temp_folder.h"
 
@@ -22,7 +22,7 @@ class Proving : public ::testing::Test {
     testing::TempFolder folder;
     VirtualClock clock;
     sim::SimulatedBridge bridge{clock};
-    sim::ScriptedDesktop desktop;
+    ScriptedDesktop desktop;
     Configurator core{bridge, clock, desktop};
     FieldModel& model = core.model();
 

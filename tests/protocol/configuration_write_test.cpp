@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "core/scripted_desktop.h"
 #include "protocol/configuration_read.h"
 #include "settings/settings_file.h"
-#include "sim/scripted_desktop.h"
 #include "tests/protocol/expected_rows.h"
 #include "tests/support/form_operations.h"
 #include "tests/support/ordinary_user.h"
@@ -42,7 +42,7 @@ class Write : public ::testing::Test {
   protected:
     testing::TempFolder folder;
     testing::SimRig rig;
-    sim::ScriptedDesktop desktop;
+    ScriptedDesktop desktop;
     FieldModel model;
     DeviceDatabase database{model, desktop};
     SimulatedTracker* tracker = nullptr;

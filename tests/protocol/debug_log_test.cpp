@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/scripted_desktop.h"
+#include "core/scripted_desktop.h"
 #include "tests/support/form_operations.h"
 #include "tests/support/sim_rig.h"
 #include "tests/support/temp_folder.h"
@@ -16,14 +16,14 @@ namespace {
 
 using sim::Fault;
 using sim::SimulatedTracker;
-using Shown = sim::ScriptedDesktop::Shown;
+using Shown = ScriptedDesktop::Shown;
 using Commands = std::vector<std::string>;
 
 class DebugLog : public ::testing::Test {
   protected:
     testing::TempFolder folder;
     testing::SimRig rig;
-    sim::ScriptedDesktop desktop;
+    ScriptedDesktop desktop;
     SimulatedTracker& tracker = rig.bridge.plug(SimulatedTracker::Configured());
     std::string file = (folder / "log.bin").string();
 

@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "core/form_outcomes.h"
+#include "core/scripted_desktop.h"
 #include "protocol/configuration_read.h"
 #include "protocol/configuration_write.h"
 #include "protocol/debug_log.h"
 #include "settings/settings_file.h"
-#include "sim/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
 #include "tests/protocol/expected_rows.h"
 #include "tests/support/form_operations.h"
@@ -139,7 +139,7 @@ TEST_F(Matrix, EveryReadExchangeUnderEveryFault) {
             tracker.settings.dhcp = 0;  // every query is asked
             tracker.injectFault(faultFor(c, row.command, occurrenceOf(kReadRows, i)));
             FieldModel model;
-            sim::ScriptedDesktop boxes;
+            ScriptedDesktop boxes;
             NoProgress progress;
             const ReadOutcome outcome = ReadConfiguration(rig.link, ReadRequest{}, progress);
             ApplyRead(model, boxes, outcome);
@@ -171,7 +171,7 @@ TEST_F(Matrix, EveryWriteExchangeUnderEveryFault) {
             SCOPED_TRACE(std::string(row.command) + ", " + c.name);
             testing::TempFolder folder;
             Rig rig(c);
-            sim::ScriptedDesktop desktop;
+            ScriptedDesktop desktop;
             auto& tracker = rig.bridge.plug(SimulatedTracker::Configured("90001"));
             tracker.debugPointer = 0x40001000;  // the pointer check erases the log
             FieldModel model;
@@ -233,7 +233,7 @@ TEST_F(Matrix, EveryDebugLogExchangeUnderEveryFault) {
             SCOPED_TRACE(std::string(row.command) + std::to_string(row.occurrence) + ", " + c.name);
             testing::TempFolder folder;
             Rig rig(c);
-            sim::ScriptedDesktop desktop;
+            ScriptedDesktop desktop;
             auto& tracker = rig.bridge.plug(SimulatedTracker::Configured());
             const std::size_t logSize = tracker.debugLog.size();
             tracker.injectFault(faultFor(c, row.command, row.occurrence));

@@ -2,10 +2,10 @@
 
 #include "core/form_mapping.h"
 #include "core/form_outcomes.h"
+#include "core/scripted_desktop.h"
 #include "protocol/configuration_read.h"
 #include "protocol/configuration_write.h"
 #include "protocol/debug_log.h"
-#include "sim/scripted_desktop.h"
 
 // The device operations driven from the form on the test's own thread, with the fake desktop.
 namespace korvan::testing {
@@ -15,7 +15,7 @@ inline bool ReadIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes) {
 }
 
 inline bool ReadIntoForm(Link& link, FieldModel& model) {
-    sim::ScriptedDesktop noBoxes;
+    ScriptedDesktop noBoxes;
     return testing::ReadIntoForm(link, model, noBoxes);
 }
 
@@ -27,18 +27,18 @@ inline WriteOutcome WriteFromForm(Link& link, FieldModel& model, DeviceDatabase&
 // The debug-log questions answered by the fake desktop.
 class DesktopQuestions final : public DebugLogQuestions {
   public:
-    explicit DesktopQuestions(sim::ScriptedDesktop& desktop) : desktop_(desktop) {}
+    explicit DesktopQuestions(ScriptedDesktop& desktop) : desktop_(desktop) {}
     bool confirmErase() override {
         return desktop_.confirm("Вы действительно хотите стереть отладочный журнал?");
     }
     std::optional<std::string> chooseLogFile() override { return desktop_.chooseLogFile(); }
 
   private:
-    sim::ScriptedDesktop& desktop_;
+    ScriptedDesktop& desktop_;
 };
 
 // The debug-log operations with the fake desktop's answers and message boxes.
-inline Outcome ClearLog(Link& link, sim::ScriptedDesktop& desktop) {
+inline Outcome ClearLog(Link& link, ScriptedDesktop& desktop) {
     FieldModel statusLine;
     DesktopQuestions questions(desktop);
     NoProgress progress;
@@ -47,7 +47,7 @@ inline Outcome ClearLog(Link& link, sim::ScriptedDesktop& desktop) {
     return outcome;
 }
 
-inline Outcome CopyLog(Link& link, sim::ScriptedDesktop& desktop, bool fullRead) {
+inline Outcome CopyLog(Link& link, ScriptedDesktop& desktop, bool fullRead) {
     FieldModel statusLine;
     DesktopQuestions questions(desktop);
     NoProgress progress;

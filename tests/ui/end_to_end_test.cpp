@@ -11,7 +11,7 @@
 #include <QTest>
 
 #include "core/configurator.h"
-#include "sim/scripted_desktop.h"
+#include "core/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
 #include "tests/support/temp_folder.h"
 #include "ui/main_window.h"
@@ -32,7 +32,7 @@ TEST(EndToEnd, ATechnicianReadsEditsWritesAndCopiesTheLog) {
 
     VirtualClock clock;
     sim::SimulatedBridge bridge(clock);
-    sim::ScriptedDesktop desktop;
+    ScriptedDesktop desktop;
     Configurator core(bridge, clock, desktop);
     core.SettingsPath = folder / "korvan.ini";
     auto window = std::make_unique<ui::TOstrelForm>(core);

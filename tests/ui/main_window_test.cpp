@@ -21,9 +21,9 @@
 #include <vector>
 
 #include "core/configurator.h"
+#include "core/scripted_desktop.h"
 #include "settings/settings_file.h"
 #include "settings/tracker_profile.h"
-#include "sim/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
 #include "tests/support/temp_folder.h"
 #include "tests/ui/window_fixture.h"

@@ -9,8 +9,8 @@
 
 #include "core/configurator.h"
 #include "core/device_worker.h"
+#include "core/scripted_desktop.h"
 #include "settings/settings_file.h"
-#include "sim/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
 #include "tests/support/temp_folder.h"
 #include "ui/main_window.h"
@@ -39,7 +39,7 @@ TEST(ThreadedWindow, ReadsAndWritesOnTheWorkerAndSaysWhenItIsOver) {
     testing::TempFolder folder;
     SteadyClock clock;
     sim::SimulatedBridge bridge(clock);
-    sim::ScriptedDesktop desktop;
+    ScriptedDesktop desktop;
     desktop.openFallback = desktop.saveFallback = (folder / "fleet.zcf").string();
     ui::QtWindowThread windowThread;
     DeviceWorker worker;

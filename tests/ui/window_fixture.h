@@ -10,8 +10,8 @@
 #include <ostream>
 
 #include "core/configurator.h"
+#include "core/scripted_desktop.h"
 #include "settings/settings_file.h"
-#include "sim/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
 #include "tests/support/temp_folder.h"
 #include "ui/main_window.h"
@@ -30,7 +30,7 @@ class Window : public ::testing::Test {
     testing::TempFolder folder;
     VirtualClock clock;
     sim::SimulatedBridge bridge{clock};
-    sim::ScriptedDesktop desktop;
+    ScriptedDesktop desktop;
     Configurator core{bridge, clock, desktop};
     FieldModel& model = core.model();
     std::unique_ptr<ui::TOstrelForm> window;

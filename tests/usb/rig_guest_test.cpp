@@ -19,12 +19,12 @@
 #include <thread>
 
 #include "core/configurator.h"
+#include "core/scripted_desktop.h"
 #include "link/ftdi_bridge.h"
 #include "link/link.h"
 #include "protocol/configuration_read.h"
 #include "protocol/outcome.h"
 #include "settings/settings_file.h"
-#include "sim/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
 #include "tests/support/temp_folder.h"
 
@@ -43,7 +43,7 @@ Clock* rigClock = nullptr;
 class Rig : public ::testing::Test {
   protected:
     std::filesystem::path folder = std::filesystem::temp_directory_path();
-    sim::ScriptedDesktop desktop;
+    ScriptedDesktop desktop;
     std::unique_ptr<Configurator> core;
 
     void SetUp() override {

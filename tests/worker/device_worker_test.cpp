@@ -22,9 +22,9 @@
 #endif
 
 #include "core/configurator.h"
+#include "core/scripted_desktop.h"
 #include "core/window_thread.h"
 #include "settings/settings_file.h"
-#include "sim/scripted_desktop.h"
 #include "sim/simulated_bridge.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/wire_tap.h"
@@ -104,7 +104,7 @@ struct WorkerRig {
     SteadyClock clock;
     sim::SimulatedBridge bridge{clock};
     testing::WireTap wire{bridge};
-    sim::ScriptedDesktop desktop;
+    ScriptedDesktop desktop;
     PumpedWindow window;
     DeviceWorker worker;
     Configurator core{wire, clock, desktop, worker, window};

@@ -1,4 +1,4 @@
-#include "programs/program_options.h"
+#include "options/program_options.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>

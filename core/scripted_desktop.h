@@ -8,7 +8,7 @@
 
 #include "core/desktop.h"
 
-namespace korvan::sim {
+namespace korvan {
 
 // The desktop where no one sits at it: tests, tools and benchmarks. Dialogs answer from a
 // script, then from a fallback (none: cancelled); it remembers what it was asked and shown.
@@ -77,4 +77,4 @@ class ScriptedDesktop final : public Desktop {
     }
 };
 
-}  // namespace korvan::sim
+}  // namespace korvan
