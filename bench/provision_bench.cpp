@@ -69,13 +69,13 @@ int main() {
     korvan::ScriptedDesktop desktop;
     korvan::Configurator core(bridge, clock, desktop);
     korvan::LoadSettings(core.model(), {});
-    core.model().DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
-    core.model().DatabasePath = (folder / "window.zcf").string();
+    core.model().deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
+    core.model().databasePath = (folder / "window.zcf").string();
     core.model().setText(korvan::Field::DatabaseName, "window.zcf");
-    bridge.onDevicesChanged = [&core] { core.DeviceChanged(); };
+    bridge.onDevicesChanged = [&core] { core.devicesChanged(); };
     const auto windowStart = clock.now();
     bridge.plug(SimulatedTracker::Configured("90001"));
-    core.Button5Click();
+    core.writeTracker();
     const double window = Seconds(clock.now() - windowStart).count();
 
     // The line, verifying each tracker as it does unless told not to, and without.

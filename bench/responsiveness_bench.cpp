@@ -117,8 +117,8 @@ Measured measure(const Scenario& scenario, Way way, const std::filesystem::path&
     auto core = way == Way::Worker
                     ? std::make_unique<Configurator>(bridge, clock, desktop, worker, windowThread)
                     : std::make_unique<Configurator>(bridge, clock, desktop);
-    core->SettingsPath = folder / "korvan.ini";
-    korvan::ui::TOstrelForm window(*core);
+    core->settingsPath = folder / "korvan.ini";
+    korvan::ui::MainWindow window(*core);
     window.show();
 
     // The window's start-up: its first detection reads the tracker already attached.
@@ -243,14 +243,14 @@ int main(int argc, char** argv) {
     const std::filesystem::path folder = temporary.path().toStdString();
 
     const Scenario scenarios[] = {
-        {"full read", configured, false, [](Configurator& core) { core.Button1Click(); }, false,
+        {"full read", configured, false, [](Configurator& core) { core.readTracker(); }, false,
          readSucceeded},
-        {"full write, DHCP", configured, false, [](Configurator& core) { core.Button5Click(); },
+        {"full write, DHCP", configured, false, [](Configurator& core) { core.writeTracker(); },
          false, writeSucceeded},
         {"debug log, full 3999 bytes", configured, false,
-         [](Configurator& core) { core.ReadDebugLog(true); }, false, logCopied},
+         [](Configurator& core) { core.readDebugLog(true); }, false, logCopied},
         {"mute tracker, cancelled after 2 s", mute, true,
-         [](Configurator& core) { core.Button1Click(); }, true, muteEnded},
+         [](Configurator& core) { core.readTracker(); }, true, muteEnded},
     };
 
     std::printf(

@@ -46,9 +46,9 @@ double measure(const Scenario& scenario, bool early, const std::filesystem::path
     korvan::Configurator core(bridge, clock, desktop);
     core.link().setEarlyCompletion(early);
     korvan::LoadSettings(core.model(), folder / "absent.ini");
-    core.model().DatabasePath = (folder / "fleet.zcf").string();
+    core.model().databasePath = (folder / "fleet.zcf").string();
     core.model().setText(Field::DatabaseName, "fleet.zcf");
-    core.model().DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
+    core.model().deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
 
     SimulatedTracker tracker = SimulatedTracker::Configured("90001");
     tracker.settings.dhcp = scenario.fixedAddress ? 0 : 1;
@@ -56,12 +56,12 @@ double measure(const Scenario& scenario, bool early, const std::filesystem::path
     if (scenario.fromPlug) {
         const auto start = clock.now();
         bridge.plug(std::move(tracker));
-        core.DeviceChanged();
+        core.devicesChanged();
         const bool ready = core.model().enabled(Field::WriteButton);
         return ready ? millisecondsOf(clock.now() - start) : -1;
     }
     bridge.plug(std::move(tracker));
-    core.DeviceChanged();
+    core.devicesChanged();
     const auto start = clock.now();
     const bool ok = scenario.run(core, bridge);
     return ok ? millisecondsOf(clock.now() - start) : -1;
@@ -77,17 +77,17 @@ int main() {
     const auto folder = std::filesystem::temp_directory_path() / "korvan-bench";
     std::filesystem::create_directories(folder);
     const auto reads = [](korvan::Configurator& core, korvan::sim::SimulatedBridge&) {
-        core.Button1Click();
+        core.readTracker();
         return statusIs(core, "Данные успешно считаны из устройства");
     };
     const auto writes = [](korvan::Configurator& core, korvan::sim::SimulatedBridge&) {
-        core.Button5Click();
+        core.writeTracker();
         return statusIs(core, "Данные успешно записаны в устройство");
     };
     // The write read back and compared, as "Проверять трекер после записи" makes it.
     const auto verifiedWrites = [](korvan::Configurator& core, korvan::sim::SimulatedBridge&) {
         core.model().setChecked(Field::VerifyAfterWrite, true);
-        core.Button5Click();
+        core.writeTracker();
         return statusIs(core, "Данные записаны и проверены");
     };
     const Scenario scenarios[] = {
@@ -99,7 +99,7 @@ int main() {
         {"full write + verify, fixed address", true, verifiedWrites},
         {"debug log, full 3999 bytes", false,
          [](auto& core, auto&) {
-             core.ReadDebugLog(true);
+             core.readDebugLog(true);
              return !core.link().isOpen();
          }},
         {"plug to ready", false, nullptr, true},

@@ -224,8 +224,8 @@ bool Run::openDatabase(DeviceDatabase& database, FieldModel& model, int& status)
     // Another program's save takes a moment; a line shared with other stations waits longer
     // rather than lose a written tracker's record.
     database.lockPatience = std::chrono::seconds(60);
-    model.DatabasePath = o_.database;
-    database.OpenLastClick();
+    model.databasePath = o_.database;
+    database.openLast();
     if (database.needsSaveName()) {
         status = fail(kFileProblem, "База " + o_.database + " не прочитана: " + StatusText(model),
                       "Укажите другой файл базы или исправьте этот; он не будет перезаписан.");
@@ -650,8 +650,8 @@ int Run::log() {
     NoProgress progress;
     link_.setTarget(LinkTarget::serial(tracker->usbSerial));
     const Outcome outcome = erase
-                                ? ClearDebugLog(link_, questions, progress)
-                                : ReadDebugLog(link_, questions, progress, o_.logAction == "full");
+                                ? clearDebugLog(link_, questions, progress)
+                                : readDebugLog(link_, questions, progress, o_.logAction == "full");
     std::string said;
     bool fileProblem = false;
     for (const Message& message : outcome.messages) {

@@ -166,14 +166,14 @@ std::function<void()> Configurator::takeFinished() {
     return std::exchange(finished_, {});
 }
 
-void Configurator::FormShow(const std::function<void()>& alignView) {
+void Configurator::windowShown(const std::function<void()>& alignView) {
     Operation operation(*this);
-    LoadStartingFields(model_, SettingsPath);
-    if (!DatabaseToOpen.empty()) {
+    LoadStartingFields(model_, settingsPath);
+    if (!databaseToOpen.empty()) {
         // Absolute, so that the settings keep a name that still holds from another folder.
         std::error_code error;
-        const auto absolute = std::filesystem::absolute(PathFromUtf8(DatabaseToOpen), error);
-        model_.DatabasePath = error ? DatabaseToOpen : Utf8FromPath(absolute);
+        const auto absolute = std::filesystem::absolute(PathFromUtf8(databaseToOpen), error);
+        model_.databasePath = error ? databaseToOpen : Utf8FromPath(absolute);
     }
     database_.StartUp();
     if (alignView) {
@@ -182,7 +182,7 @@ void Configurator::FormShow(const std::function<void()>& alignView) {
     AlignStartingFields(model_);
 }
 
-SettingsSaveResult Configurator::FormDestroy() {
+SettingsSaveResult Configurator::windowClosing() {
     // The operation in hand ends first; what it left for the window is applied here and now,
     // as the window's queue will not run again, and nothing new is started by it.
     ending_ = true;
@@ -192,21 +192,21 @@ SettingsSaveResult Configurator::FormDestroy() {
         deviceChangeHeld_ = false;
         endDeviceWork(apply);
     }
-    if (database_.hasUnsavedRecords() && !database_.SaveClick()) {
+    if (database_.hasUnsavedRecords() && !database_.save()) {
         // Tried once more, the dialog included: what is lost is said, not dropped in silence.
         desktop_.message(MessageIcon::Error,
                          "База устройств не сохранена: записи устройств, записанных после "
                          "последнего сохранения, потеряны.");
     }
-    database_.ClearRecords();
-    return SaveSettings(model_, SettingsPath);
+    database_.clearRecords();
+    return SaveSettings(model_, settingsPath);
 }
 
-Configurator::SavedBeforeEnd Configurator::SaveBeforeEnd() {
+Configurator::SavedBeforeEnd Configurator::saveBeforeEnd() {
     if (database_.hasUnsavedRecords() && !database_.needsSaveName()) {
-        database_.SaveClick();
+        database_.save();
     }
-    return {SaveSettings(model_, SettingsPath), database_.hasUnsavedRecords()};
+    return {SaveSettings(model_, settingsPath), database_.hasUnsavedRecords()};
 }
 
 void Configurator::Cancel() {
@@ -269,7 +269,7 @@ void Configurator::endDeviceWork(const std::function<void()>& apply) {
 void Configurator::handleHeldDeviceChange() {
     if (deviceChangeHeld_ && !operationRunning() && !applying_) {
         deviceChangeHeld_ = false;
-        DetectDevice();
+        detectTrackers();
     }
 }
 
@@ -294,20 +294,20 @@ void Configurator::retryReached(int attempt, int attempts) {
     }
 }
 
-void Configurator::DeviceChanged() {
+void Configurator::devicesChanged() {
     if (operationRunning() || applying_) {
         deviceChangeHeld_ = true;
         return;
     }
-    DetectDevice();
+    detectTrackers();
 }
 
-void Configurator::DetectDevice() {
+void Configurator::detectTrackers() {
     if (deviceBusy_) {
         deviceChangeHeld_ = true;
         return;
     }
-    const int currentSerial = model_.CurrentSerial;
+    const int currentSerial = model_.currentSerial;
     const ReadRequest request{!model_.checked(Field::ReadIdentityOnly)};
     startDeviceWork([this, currentSerial, request,
                      descriptions = TrackerDescriptions](Progress& progress) {
@@ -343,7 +343,7 @@ void Configurator::DetectDevice() {
                            [this](const ReadOutcome& read) { ApplyRead(model_, desktop_, read); });
             if (request.settings && !outcome.trackers.empty() && outcome.trackers.back().ready) {
                 marker_.trackerHolds();
-            } else if (model_.CurrentSerial != outcome.shownSerial) {
+            } else if (model_.currentSerial != outcome.shownSerial) {
                 // What another tracker was found to hold says nothing of the one shown now.
                 marker_.showDifferences({});
             }
@@ -351,15 +351,15 @@ void Configurator::DetectDevice() {
     });
 }
 
-void Configurator::Button2Click() {
+void Configurator::readTrackerAfresh() {
     if (operationRunning()) {
         return;
     }
     model_.setText(Field::StatusLine, "!");
-    Button1Click();
+    readTracker();
 }
 
-void Configurator::Button1Click() {
+void Configurator::readTracker() {
     if (operationRunning()) {
         return;
     }
@@ -376,7 +376,7 @@ void Configurator::Button1Click() {
     });
 }
 
-void Configurator::Button5Click() {
+void Configurator::writeTracker() {
     if (operationRunning()) {
         return;
     }
@@ -423,7 +423,7 @@ void Configurator::Button5Click() {
     });
 }
 
-void Configurator::CompareWithTracker() {
+void Configurator::compareWithTracker() {
     if (operationRunning()) {
         return;
     }
@@ -438,13 +438,13 @@ void Configurator::CompareWithTracker() {
     });
 }
 
-void Configurator::ClearDebugLog() {
+void Configurator::clearDebugLog() {
     if (operationRunning()) {
         return;
     }
     startDeviceWork([this](Progress& progress) {
         WindowQuestions questions(*this);
-        auto outcome = korvan::ClearDebugLog(link_, questions, progress);
+        auto outcome = korvan::clearDebugLog(link_, questions, progress);
         return [this, outcome = std::move(outcome)] {
             tellEnded(outcome, "Стирание отладочного журнала");
             ShowOutcome(model_, desktop_, outcome);
@@ -452,13 +452,13 @@ void Configurator::ClearDebugLog() {
     });
 }
 
-void Configurator::ReadDebugLog(bool fullRead) {
+void Configurator::readDebugLog(bool fullRead) {
     if (operationRunning()) {
         return;
     }
     startDeviceWork([this, fullRead](Progress& progress) {
         WindowQuestions questions(*this);
-        auto outcome = korvan::ReadDebugLog(link_, questions, progress, fullRead);
+        auto outcome = korvan::readDebugLog(link_, questions, progress, fullRead);
         return [this, fullRead, outcome = std::move(outcome)] {
             tellEnded(outcome, fullRead ? "Копирование всего отладочного журнала"
                                         : "Копирование отладочного журнала");
@@ -467,26 +467,26 @@ void Configurator::ReadDebugLog(bool fullRead) {
     });
 }
 
-void Configurator::OpenClick() {
+void Configurator::openDatabase() {
     if (operationRunning()) {
         return;
     }
     Operation operation(*this);
     // Another file replaces the list: records not yet in a file are saved first, or given up
     // only when the technician says so.
-    if (database_.hasUnsavedRecords() && !database_.SaveClick() &&
+    if (database_.hasUnsavedRecords() && !database_.save() &&
         !desktop_.confirm("Записи устройств, записанных после последнего сохранения, не "
                           "сохранены в базу. Открыть другой файл без них?")) {
         return;
     }
-    database_.OpenClick();
+    database_.openDatabase();
 }
 
-void Configurator::SaveAsClick() {
-    database_.SaveAsClick();
+void Configurator::showDatabase() {
+    database_.showDatabase();
 }
 
-void Configurator::SaveProfileClick() {
+void Configurator::saveProfile() {
     if (operationRunning()) {
         return;
     }
@@ -506,7 +506,7 @@ void Configurator::SaveProfileClick() {
     model_.setStatusMessage("Профиль " + name + " сохранён");
 }
 
-void Configurator::OpenProfileClick() {
+void Configurator::openProfile() {
     if (operationRunning()) {
         return;
     }
@@ -516,7 +516,7 @@ void Configurator::OpenProfileClick() {
     }
 }
 
-void Configurator::OpenProfileFile(const std::string& pathUtf8) {
+void Configurator::openProfileFile(const std::string& pathUtf8) {
     if (operationRunning()) {
         return;
     }

@@ -54,11 +54,11 @@ class Configurator {
     // the view aligned by `alignView`, the interlocks brought into line with what was read.
     // A device change that arrives meanwhile (the open dialog runs the desktop's event loop)
     // waits until start-up is over.
-    void FormShow(const std::function<void()>& alignView);
+    void windowShown(const std::function<void()>& alignView);
     // The window's end: a running operation cancelled and waited for, a database that a
     // written device could not be saved into tried once more, the records released and the
     // settings saved.
-    SettingsSaveResult FormDestroy();
+    SettingsSaveResult windowClosing();
     // The session ends or the program is told to stop, with no one left to answer a dialog:
     // the settings saved, and a database that written devices are waiting for saved when it
     // has a file that may be written. The window stays as it is.
@@ -68,16 +68,16 @@ class Configurator {
         // written, or it has none that may be (never named, or one that could not be read).
         bool recordsLeft = false;
     };
-    SavedBeforeEnd SaveBeforeEnd();
+    SavedBeforeEnd saveBeforeEnd();
 
     // Where the settings file lives; set by the program's entry before the window shows.
-    std::filesystem::path SettingsPath;
+    std::filesystem::path settingsPath;
     // The USB descriptions detection takes for a tracker: the shipped programs keep the
     // trackers' own; a test rig adds its emulated bridge's.
     std::vector<std::string> TrackerDescriptions = kTrackerDescriptions;
     // A device database named when the program was started (a file opened from the file
     // manager): start-up opens it instead of the last one. UTF-8; empty: none.
-    std::string DatabaseToOpen;
+    std::string databaseToOpen;
 
     FieldModel& model() { return model_; }
     DeviceDatabase& database() { return database_; }
@@ -87,7 +87,7 @@ class Configurator {
 
     // A device came or went. Detection runs now, or once the running operation has ended:
     // never two links.
-    void DeviceChanged();
+    void devicesChanged();
     // A device operation, or a dialog of start-up or of the database, is under way.
     bool operationRunning() const { return deviceBusy_ || depth_ > 0; }
     const OperationState& operation() const { return operation_; }
@@ -100,26 +100,26 @@ class Configurator {
     // Stops the running device operation at its next exchange. Any thread.
     void Cancel();
 
-    void DetectDevice();
+    void detectTrackers();
     // Reads the attached tracker's configuration into the fields.
-    void Button1Click();
-    void Button2Click();
+    void readTracker();
+    void readTrackerAfresh();
     // Writes the fields into the tracker shown; with "Проверять трекер после записи" ticked,
     // reads it back and compares before the write counts.
-    void Button5Click();
+    void writeTracker();
     // Ctrl+Alt+V: reads the tracker back and compares it with the fields, marking each field
     // it holds otherwise.
-    void CompareWithTracker();
-    void ClearDebugLog();
-    void ReadDebugLog(bool fullRead);
-    void OpenClick();
-    void SaveAsClick();
+    void compareWithTracker();
+    void clearDebugLog();
+    void readDebugLog(bool fullRead);
+    void openDatabase();
+    void showDatabase();
     // Tracker profiles: the fields saved to a file that a dialog names, or loaded from one
     // (Ctrl+O) or from a file dropped on the window. A profile holds no identity, so loading one
     // leaves the tracker shown and the write button as they are. Nothing while an operation runs.
-    void SaveProfileClick();
-    void OpenProfileClick();
-    void OpenProfileFile(const std::string& pathUtf8);
+    void saveProfile();
+    void openProfile();
+    void openProfileFile(const std::string& pathUtf8);
 
   private:
     class Operation;

@@ -110,8 +110,8 @@ void ShowFoundTracker(FieldModel& model, int serial) {
     char shown[8];
     std::snprintf(shown, sizeof shown, "%05d", serial);
     model.setText(Field::SerialNumber, shown);
-    model.CurrentSerial = serial;
-    model.ShowMac(serial);
+    model.currentSerial = serial;
+    model.showMac(serial);
 }
 
 void ApplyDetection(FieldModel& model, const DetectionOutcome& outcome,
@@ -136,7 +136,7 @@ void ApplyDetection(FieldModel& model, const DetectionOutcome& outcome,
         }
     }
     if (noTrackerListed(outcome)) {
-        model.CurrentSerial = 0;
+        model.currentSerial = 0;
         showNoDevice(model);
     }
     // The tracker shown was pulled out and no other took its place, whatever else stays
@@ -145,12 +145,12 @@ void ApplyDetection(FieldModel& model, const DetectionOutcome& outcome,
     const bool wholeListing = !outcome.incomplete && !outcome.accessDenied && !outcome.interrupted;
     const int shown = outcome.shownSerial;
     const bool shownGone = shown > 0 && wholeListing && !outcome.shownListed;
-    if (shownGone && (model.CurrentSerial == shown || model.CurrentSerial == 0)) {
+    if (shownGone && (model.currentSerial == shown || model.currentSerial == 0)) {
         const bool outOfRangeListed =
             std::any_of(outcome.trackers.begin(), outcome.trackers.end(),
                         [](const DetectedTracker& t) { return t.serial == 0; });
         if (!outOfRangeListed) {
-            model.CurrentSerial = 0;  // else kept, as a tracker out of range always left it
+            model.currentSerial = 0;  // else kept, as a tracker out of range always left it
         }
         showNoDevice(model);
         if (model.statusColour() != StatusColour::Red) {
@@ -165,7 +165,7 @@ void ApplyDetection(FieldModel& model, const DetectionOutcome& outcome,
     if (outcome.accessDenied) {
         model.setStatusColour(StatusColour::Red);
         model.setStatusMessage(kNoAccessMessage);
-    } else if (model.CurrentSerial > 0 && outcome.supported >= 1 &&
+    } else if (model.currentSerial > 0 && outcome.supported >= 1 &&
                ((outcome.supported > 1 && model.statusColour() == StatusColour::Black) ||
                 (countShown && wholeListing))) {
         // Said only where it hides no failure of the reads, and kept up to date as trackers

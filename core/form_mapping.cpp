@@ -143,7 +143,7 @@ void applySetting(FieldModel& m, const TrackerConfiguration& c, Setting setting)
         case Setting::RecordingMethod:
             m.setItemIndex(Field::RecordingMethod,
                            c.recording.method == RecordingMethod::ByTime ? 0 : 1);
-            m.WriteMethodChange();
+            m.recordingMethodChanged();
             break;
         case Setting::StaticProcessing:
             m.setChecked(Field::StaticProcessing, c.recording.staticProcessing);
@@ -201,7 +201,7 @@ void applySetting(FieldModel& m, const TrackerConfiguration& c, Setting setting)
 
 TrackerConfiguration ConfigurationFromForm(const FieldModel& m) {
     TrackerConfiguration c;
-    c.identity = {m.text(Field::SerialNumber), m.DeviceMac, m.FirmwareVersion};
+    c.identity = {m.text(Field::SerialNumber), m.deviceMac, m.firmwareVersion};
 
     WifiNetwork& network = c.network;
     network.accessPoint = m.text(Field::AccessPoint);
@@ -280,7 +280,7 @@ Field FieldOf(NumberField field) {
 void ApplyReadValues(FieldModel& m, const ReadOutcome& read) {
     if (read.firmware) {
         m.setText(Field::FirmwareVersion, read.firmware->caption());
-        m.FirmwareVersion = read.firmware->combined();
+        m.firmwareVersion = read.firmware->combined();
         for (Field f : {Field::AnalogPollPeriod, Field::CounterPeriod12, Field::InputAccumulating1,
                         Field::InputAccumulating2, Field::InputPeriodic1, Field::InputPeriodic2}) {
             m.setEnabled(f, true);
@@ -320,15 +320,15 @@ void ApplyReadValues(FieldModel& m, const ReadOutcome& read) {
 }
 
 void LoadStartingFields(FieldModel& model, const std::filesystem::path& settingsPath) {
-    model.DeviceMac = {0x00, 0x50, 0x25, 0x00, 0x00, 0x00};
+    model.deviceMac = {0x00, 0x50, 0x25, 0x00, 0x00, 0x00};
     LoadSettings(model, settingsPath);
 }
 
 void AlignStartingFields(FieldModel& model) {
-    model.NoEncrClick();
-    model.bit64Click();
-    model.AutoIPClick();
-    model.ShowMac(0);
+    model.encryptionChosen();
+    model.keySizeChosen();
+    model.addressingChosen();
+    model.showMac(0);
 }
 
 }  // namespace korvan

@@ -73,9 +73,9 @@ void ShowVerification(FieldModel& model, MessageBoxes& boxes, const Verification
 std::optional<std::string> PrepareDatabaseForWrite(DeviceDatabase& database,
                                                    const TrackerConfiguration& configuration) {
     if (database.needsSaveName()) {
-        database.ChooseSaveFile();
+        database.chooseSaveFile();
     }
-    if (auto why = database.WhyNotRecordable(RecordOf(configuration))) {
+    if (auto why = database.whyNotRecordable(RecordOf(configuration))) {
         return "Трекер не записан: его нельзя будет внести в базу — " + *why + ".";
     }
     return std::nullopt;
@@ -137,8 +137,8 @@ DeviceRecord RecordOf(const TrackerConfiguration& written) {
 }
 
 DeviceRecorded RecordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written) {
-    const RecordStored stored = database.StoreDeviceRecord(RecordOf(written));
-    const bool saved = database.SaveClick();
+    const RecordStored stored = database.storeDeviceRecord(RecordOf(written));
+    const bool saved = database.save();
     return {stored != RecordStored::ListFull, saved};
 }
 

@@ -103,7 +103,7 @@ std::vector<Field> fieldsOf(Setting setting, const FieldModel& a, const FieldMod
 // Numbers as the tracker keeps them: "05" and "5" are the same period.
 bool same(const SettingsKey& key, const std::string& a, const std::string& b) {
     const KeyFilter filter = KeyFilterOf(key.field);
-    if (filter == KeyFilter::EditKeyPress || filter == KeyFilter::Point1LatdKeyPress) {
+    if (filter == KeyFilter::Digits || filter == KeyFilter::CoordinateDigits) {
         const auto x = Number{a}.value();
         const auto y = Number{b}.value();
         if (x && y) {

@@ -168,11 +168,11 @@ std::optional<std::string> ParseValue(std::string_view line, std::string_view ke
 }
 
 DatabaseLoad LoadDatabase(FieldModel& model, RecordList& records) {
-    if (model.DatabasePath.empty()) {
+    if (model.databasePath.empty()) {
         model.setStatusMessage("Файл не открыт");
         return DatabaseLoad::NoFileName;
     }
-    const auto path = PathFromUtf8(model.DatabasePath);
+    const auto path = PathFromUtf8(model.databasePath);
     const auto bytes = readWholeFile(path);
     if (!bytes) {
         model.setStatusMessage("Ошибка открытия файла");
@@ -207,7 +207,7 @@ DatabaseLoad LoadDatabase(FieldModel& model, RecordList& records) {
             return DatabaseLoad::Unreadable;
         }
         ++recordLines;
-        if (read.AddOrReplaceRecord(std::move(*record)) == RecordStored::ListFull) {
+        if (read.addOrReplaceRecord(std::move(*record)) == RecordStored::ListFull) {
             static_assert(RecordList::kCapacity == 1024, "the message names the capacity");
             model.setStatusMessage("В файле больше 1024 записей: файл не открыт");
             return DatabaseLoad::TooManyRecords;
@@ -227,7 +227,7 @@ bool DatabaseHoldsRecord(const DeviceRecord& record) {
     DeviceRecord cut = record;
     cut.cutToWidths();
     RecordList one;
-    one.AddOrReplaceRecord(cut);
+    one.addOrReplaceRecord(cut);
     const std::string text = DatabaseFileText(one);
     const auto lines = SplitLines(text);
     const auto back = lines.size() > 2 ? recordOf(lines[2]) : std::nullopt;
@@ -272,12 +272,12 @@ std::filesystem::path ServerFileOnDisk(const std::string& databasePath) {
 
 bool SaveDatabase(FieldModel& model, const RecordList& records) {
     const std::string shown = fileNameShown(model);
-    if (shown.empty() || model.DatabasePath.empty()) {
+    if (shown.empty() || model.databasePath.empty()) {
         model.setStatusMessage("Файл srv не сохранён");
         return false;
     }
     // Both files hold the devices' passwords: created for the user alone.
-    const auto path = PathFromUtf8(model.DatabasePath);
+    const auto path = PathFromUtf8(model.databasePath);
     const FileWrite written =
         writeFileAtomically(path, DatabaseFileText(records), NewFileAccess::OwnerOnly);
     if (written == FileWrite::LinkRefused) {
@@ -289,7 +289,7 @@ bool SaveDatabase(FieldModel& model, const RecordList& records) {
         model.setStatusMessage("Ошибка сохранения файла");
         return false;
     }
-    if (writeFileAtomically(ServerFileOnDisk(model.DatabasePath), ServerFileText(records),
+    if (writeFileAtomically(ServerFileOnDisk(model.databasePath), ServerFileText(records),
                             NewFileAccess::OwnerOnly) != FileWrite::Written) {
         model.setStatusMessage("Ошибка сохранения файла srv");
         return false;

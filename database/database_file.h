@@ -39,7 +39,7 @@ constexpr bool ReadWhole(DatabaseLoad load) {
 std::optional<std::string> ParseValue(std::string_view line, std::string_view key,
                                       std::size_t minLength, std::size_t capacity);
 
-// Reads the database at `model.DatabasePath` into `records`, which keeps its contents unless
+// Reads the database at `model.databasePath` into `records`, which keeps its contents unless
 // both header lines are right, every record line can be read and the list has room for all of
 // them. Every line after the header's count is a record, whatever the count says, blank lines
 // aside: a file is taken whole or not at all. Failures, and a count that disagrees, are told

@@ -36,24 +36,24 @@ bool namesAFile(const std::string& path) {
 }  // namespace
 
 void DeviceDatabase::StartUp() {
-    if (!model_.DatabasePath.empty()) {
-        if (!namesAFile(model_.DatabasePath)) {
-            model_.DatabasePath = WithDefaultExtension(model_.DatabasePath, kDatabaseExtension);
+    if (!model_.databasePath.empty()) {
+        if (!namesAFile(model_.databasePath)) {
+            model_.databasePath = WithDefaultExtension(model_.databasePath, kDatabaseExtension);
         }
         model_.setText(Field::DatabaseName, {});
     }
-    OpenLastClick();
+    openLast();
 }
 
-void DeviceDatabase::OpenLastClick() {
-    if (model_.DatabasePath.empty()) {
-        ChooseOpenFile(DatabaseDialogs::OpenReason::FirstStart);
+void DeviceDatabase::openLast() {
+    if (model_.databasePath.empty()) {
+        chooseOpenFile(DatabaseDialogs::OpenReason::FirstStart);
     }
     openCurrent();
 }
 
-void DeviceDatabase::OpenClick() {
-    ChooseOpenFile();
+void DeviceDatabase::openDatabase() {
+    chooseOpenFile();
     openCurrent();
 }
 
@@ -69,7 +69,7 @@ void DeviceDatabase::openCurrent() {
             const std::string countNote = loaded == DatabaseLoad::ReadCountWrong
                                               ? "; " + model_.text(Field::StatusLine)
                                               : std::string();
-            model_.setText(Field::DatabaseName, shownName(model_.DatabasePath));
+            model_.setText(Field::DatabaseName, shownName(model_.databasePath));
             model_.setText(Field::StatusLine, cp1251::fromUtf8("Файл ") +
                                                   model_.text(Field::DatabaseName) +
                                                   cp1251::fromUtf8(" открыт") + countNote);
@@ -80,7 +80,7 @@ void DeviceDatabase::openCurrent() {
             // Taken as a new database; the file is created by the first save.
             // Said as it is: nothing is on the disk until the first device is recorded.
             model_.setStatusMessage("Новая база: файл будет создан при первой записи трекера");
-            ClearRecords();
+            clearRecords();
             break;
         case DatabaseLoad::NoFileName:
             break;  // the reader's message stays, and so do the records
@@ -89,7 +89,7 @@ void DeviceDatabase::openCurrent() {
         case DatabaseLoad::Unreadable:
         case DatabaseLoad::TooManyRecords:
             // Likewise; and the file holds what the list does not, so it is not saved over.
-            unreadPath_ = model_.DatabasePath;
+            unreadPath_ = model_.databasePath;
             break;
     }
 }
@@ -98,22 +98,22 @@ bool DeviceDatabase::mayOverwrite() const {
     if (unreadPath_.empty()) {
         return true;
     }
-    if (model_.DatabasePath == unreadPath_) {
+    if (model_.databasePath == unreadPath_) {
         return false;
     }
     std::error_code error;
-    return !std::filesystem::equivalent(PathFromUtf8(model_.DatabasePath),
+    return !std::filesystem::equivalent(PathFromUtf8(model_.databasePath),
                                         PathFromUtf8(unreadPath_), error);
 }
 
-void DeviceDatabase::ChooseOpenFile(DatabaseDialogs::OpenReason reason) {
+void DeviceDatabase::chooseOpenFile(DatabaseDialogs::OpenReason reason) {
     if (auto chosen = dialogs_.chooseDatabaseToOpen(lastOpenChoice_, reason)) {
         lastOpenChoice_ = *chosen;
     }
     takeChosenPath(lastOpenChoice_);
 }
 
-void DeviceDatabase::ChooseSaveFile() {
+void DeviceDatabase::chooseSaveFile() {
     if (auto chosen = dialogs_.chooseDatabaseToSave(lastSaveChoice_)) {
         lastSaveChoice_ = *chosen;
     }
@@ -124,17 +124,17 @@ void DeviceDatabase::takeChosenPath(const std::string& chosen) {
     if (chosen.empty()) {
         return;
     }
-    model_.DatabasePath = WithDefaultExtension(chosen, kDatabaseExtension);
-    model_.setText(Field::DatabaseName, shownName(model_.DatabasePath));
+    model_.databasePath = WithDefaultExtension(chosen, kDatabaseExtension);
+    model_.setText(Field::DatabaseName, shownName(model_.databasePath));
 }
 
-RecordStored DeviceDatabase::StoreDeviceRecord(DeviceRecord record) {
+RecordStored DeviceDatabase::storeDeviceRecord(DeviceRecord record) {
     if (record.serial <= 0) {
         model_.setStatusMessage("Устройство не определено: запись в базу не добавлена");
         return RecordStored::NoDevice;
     }
     const int serial = record.serial;
-    const RecordStored stored = records_.AddOrReplaceRecord(record);
+    const RecordStored stored = records_.addOrReplaceRecord(record);
     unsaved_ = unsaved_ || stored != RecordStored::ListFull;
     if (stored != RecordStored::ListFull) {
         std::erase_if(own_, [serial](const DeviceRecord& r) { return r.serial == serial; });
@@ -150,12 +150,12 @@ RecordStored DeviceDatabase::StoreDeviceRecord(DeviceRecord record) {
     return stored;
 }
 
-bool DeviceDatabase::SaveClick() {
+bool DeviceDatabase::save() {
     // A database never named (the open dialog cancelled at the first start) is asked for too,
     // so that the device's record is not lost to a save that cannot succeed; so is one whose
     // file could not be read.
     if (needsSaveName()) {
-        ChooseSaveFile();
+        chooseSaveFile();
     }
     if (!mayOverwrite()) {
         model_.setText(Field::StatusLine,
@@ -163,11 +163,11 @@ bool DeviceDatabase::SaveClick() {
                            cp1251::fromUtf8(" не был прочитан и не будет перезаписан"));
         return false;
     }
-    if (model_.DatabasePath.empty() || model_.text(Field::DatabaseName).empty()) {
+    if (model_.databasePath.empty() || model_.text(Field::DatabaseName).empty()) {
         return SaveDatabase(model_, records_);  // no file to share: it says so
     }
     std::string why;
-    const FileLock lock = FileLock::Take(PathFromUtf8(model_.DatabasePath), lockPatience, why);
+    const FileLock lock = FileLock::Take(PathFromUtf8(model_.databasePath), lockPatience, why);
     if (!lock.held()) {
         model_.setStatusMessage("База не сохранена: " + why);
         return false;
@@ -217,14 +217,14 @@ void removeLeftTemporaries(const std::filesystem::path& database,
 }  // namespace
 
 void DeviceDatabase::mendServerFile() {
-    const auto server = ServerFileOnDisk(model_.DatabasePath);
+    const auto server = ServerFileOnDisk(model_.databasePath);
     const std::string wanted = ServerFileText(records_);
     if (readWholeFile(server) == wanted) {
         return;
     }
     std::string why;
     const FileLock lock =
-        FileLock::Take(PathFromUtf8(model_.DatabasePath), std::chrono::seconds(1), why);
+        FileLock::Take(PathFromUtf8(model_.databasePath), std::chrono::seconds(1), why);
     if (lock.held()) {
         writeFileAtomically(server, wanted, NewFileAccess::OwnerOnly);
     }
@@ -232,11 +232,11 @@ void DeviceDatabase::mendServerFile() {
 
 std::optional<RecordList> DeviceDatabase::mergedWithFile() {
     // The temporary files lie beside the files a save replaces: where a link leads.
-    removeLeftTemporaries(SaveTargetOf(PathFromUtf8(model_.DatabasePath)).path,
-                          ServerFileOnDisk(model_.DatabasePath));
+    removeLeftTemporaries(SaveTargetOf(PathFromUtf8(model_.databasePath)).path,
+                          ServerFileOnDisk(model_.databasePath));
     // Read into a form of its own: the reader's messages are not the window's unless it fails.
     FieldModel reading;
-    reading.DatabasePath = model_.DatabasePath;
+    reading.databasePath = model_.databasePath;
     RecordList onDisk;
     switch (LoadDatabase(reading, onDisk)) {
         case DatabaseLoad::Read:
@@ -247,15 +247,15 @@ std::optional<RecordList> DeviceDatabase::mergedWithFile() {
             break;
         default:
             // Another program left a file this one cannot read whole: it is not saved over.
-            unreadPath_ = model_.DatabasePath;
+            unreadPath_ = model_.databasePath;
             model_.setText(Field::StatusLine, cp1251::fromUtf8("База не сохранена: файл ") +
-                                                  shownName(model_.DatabasePath) +
+                                                  shownName(model_.databasePath) +
                                                   cp1251::fromUtf8(" не прочитан: ") +
                                                   reading.text(Field::StatusLine));
             return std::nullopt;
     }
     for (const DeviceRecord& record : own_) {
-        if (onDisk.AddOrReplaceRecord(record) == RecordStored::ListFull) {
+        if (onDisk.addOrReplaceRecord(record) == RecordStored::ListFull) {
             char message[160];
             std::snprintf(message, sizeof message,
                           "База не сохранена: в файле уже 1024 записи, устройство %05d в неё "
@@ -312,21 +312,21 @@ std::optional<std::string> whyNotWritable(const std::filesystem::path& named) {
 
 }  // namespace
 
-std::optional<std::string> DeviceDatabase::WhyNotRecordable(const DeviceRecord& record) const {
-    if (model_.DatabasePath.empty() || model_.text(Field::DatabaseName).empty()) {
+std::optional<std::string> DeviceDatabase::whyNotRecordable(const DeviceRecord& record) const {
+    if (model_.databasePath.empty() || model_.text(Field::DatabaseName).empty()) {
         return std::string("не выбран файл базы устройств");
     }
     if (!mayOverwrite()) {
         return "файл " + std::string(FileNamePart(unreadPath_)) +
                " не был прочитан и не будет перезаписан";
     }
-    const auto path = PathFromUtf8(model_.DatabasePath);
-    for (const auto& file : {path, ServerFileOnDisk(model_.DatabasePath)}) {
+    const auto path = PathFromUtf8(model_.databasePath);
+    for (const auto& file : {path, ServerFileOnDisk(model_.databasePath)}) {
         if (auto why = whyNotWritable(file)) {
             return why;
         }
     }
-    if (records_.FindRecord(record.serial) < 0 && records_.size() >= RecordList::kCapacity) {
+    if (records_.findRecord(record.serial) < 0 && records_.size() >= RecordList::kCapacity) {
         static_assert(RecordList::kCapacity == 1024, "the message names the capacity");
         return std::string("в базе уже 1024 записи");
     }
@@ -339,13 +339,13 @@ std::optional<std::string> DeviceDatabase::WhyNotRecordable(const DeviceRecord& 
 }
 
 bool DeviceDatabase::needsSaveName() const {
-    return model_.text(Field::DatabaseName).empty() || model_.DatabasePath.empty() ||
+    return model_.text(Field::DatabaseName).empty() || model_.databasePath.empty() ||
            !mayOverwrite();
 }
 
-void DeviceDatabase::SaveAsClick() {
-    if (!model_.DatabasePath.empty()) {
-        dialogs_.showFile(model_.DatabasePath);
+void DeviceDatabase::showDatabase() {
+    if (!model_.databasePath.empty()) {
+        dialogs_.showFile(model_.databasePath);
     }
 }
 

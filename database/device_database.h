@@ -37,18 +37,18 @@ class DeviceDatabase {
 
     // Start-up, once the settings are read: a stored path whose file name has no extension
     // gets ".zcf" unless a file of that very name exists, and the name is shown only once the
-    // file is read; then `OpenLastClick`.
+    // file is read; then `openLast`.
     void StartUp();
 
     // A database file that is there but could not be read whole (header, record count, more
     // records than the list holds, no access) is never written over: until another file is
     // opened or named, a save asks for a new name and refuses the old one.
-    void OpenLastClick();
-    void OpenClick();
+    void openLast();
+    void openDatabase();
     // True when both files were written. Other programs may share the file: under its lock, the
     // file as it is now is read again and this program's own records since its last read or
     // save are applied to it, so that nobody's records are lost to a later save.
-    bool SaveClick();
+    bool save();
     // How long a save waits for another program to finish with the file.
     std::chrono::milliseconds lockPatience = std::chrono::seconds(5);
     // A save would ask for a file first: none is named, or the one named could not be read.
@@ -57,21 +57,21 @@ class DeviceDatabase {
     // no file named, a file that could not be read, a folder or file that may not be written,
     // no room on the disk, a name too long for the save's temporary file, no room in the list,
     // a password the file cannot hold whole. UTF-8; nothing when it can be.
-    std::optional<std::string> WhyNotRecordable(const DeviceRecord& record) const;
+    std::optional<std::string> whyNotRecordable(const DeviceRecord& record) const;
     // A device was recorded since the list was last read or saved.
     bool hasUnsavedRecords() const { return unsaved_; }
-    void SaveAsClick();
+    void showDatabase();
     // The device just written into the list. A device that a full list has no room for, or a
     // write without an identified device, is told on the status line.
-    RecordStored StoreDeviceRecord(DeviceRecord record);
+    RecordStored storeDeviceRecord(DeviceRecord record);
 
     // A dialog that is cancelled gives the name of its last confirmed use again.
-    void ChooseOpenFile(DatabaseDialogs::OpenReason reason = DatabaseDialogs::OpenReason::Chosen);
-    void ChooseSaveFile();
+    void chooseOpenFile(DatabaseDialogs::OpenReason reason = DatabaseDialogs::OpenReason::Chosen);
+    void chooseSaveFile();
 
     const RecordList& records() const { return records_; }
-    void ClearRecords() {
-        records_.ClearRecords();
+    void clearRecords() {
+        records_.clearRecords();
         own_.clear();
         unsaved_ = false;
     }

@@ -23,7 +23,7 @@ void DeviceRecord::cutToWidths() {
     cut(ussd, kUssdWidth);
 }
 
-int RecordList::FindRecord(std::int32_t serial) const {
+int RecordList::findRecord(std::int32_t serial) const {
     for (std::size_t i = 0; i < records_.size(); ++i) {
         if (records_[i].serial == serial) {
             return static_cast<int>(i);
@@ -32,9 +32,9 @@ int RecordList::FindRecord(std::int32_t serial) const {
     return -1;
 }
 
-RecordStored RecordList::AddOrReplaceRecord(DeviceRecord record) {
+RecordStored RecordList::addOrReplaceRecord(DeviceRecord record) {
     record.cutToWidths();
-    if (const int index = FindRecord(record.serial); index >= 0) {
+    if (const int index = findRecord(record.serial); index >= 0) {
         records_[static_cast<std::size_t>(index)] = std::move(record);
         return RecordStored::Replaced;
     }

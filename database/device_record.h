@@ -46,11 +46,11 @@ class RecordList {
     static constexpr std::size_t kCapacity = 1024;
 
     // The index of the record with this serial number, or -1.
-    int FindRecord(std::int32_t serial) const;
+    int findRecord(std::int32_t serial) const;
     // A known serial number keeps its place and takes the new values, even in a full list; a
     // new one is appended while there is room.
-    RecordStored AddOrReplaceRecord(DeviceRecord record);
-    void ClearRecords() { records_.clear(); }
+    RecordStored addOrReplaceRecord(DeviceRecord record);
+    void clearRecords() { records_.clear(); }
 
     std::size_t size() const { return records_.size(); }
     const DeviceRecord& operator[](std::size_t index) const { return records_[index]; }

@@ -23,7 +23,7 @@ const korvan::fuzz::ScratchFolder scratch;
 
 std::optional<RecordList> load(const std::filesystem::path& path) {
     korvan::FieldModel model;
-    model.DatabasePath = path.string();
+    model.databasePath = path.string();
     RecordList records;
     if (!korvan::ReadWhole(korvan::LoadDatabase(model, records))) {
         return std::nullopt;
@@ -67,14 +67,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Opened and saved as the window does it.
     korvan::FieldModel model;
-    model.DatabasePath = path.string();
+    model.databasePath = path.string();
     korvan::ScriptedDesktop desktop;
     korvan::DeviceDatabase database(model, desktop);
     database.StartUp();
     if (!load(path)) {
         return 0;  // nothing was read, so nothing is saved
     }
-    database.SaveClick();
+    database.save();
     require(korvan::readWholeFile(path) == korvan::DatabaseFileText(database.records()),
             "the saved database is not its text");
 
@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         DeviceRecord onlyPassword;
         onlyPassword.serial = record.serial;
         onlyPassword.password = record.password;
-        passwords.AddOrReplaceRecord(onlyPassword);
+        passwords.addOrReplaceRecord(onlyPassword);
     }
     const auto server = load(serverPath);
     require(server.has_value(), "a saved server file does not open");

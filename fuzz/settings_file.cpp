@@ -32,7 +32,7 @@ void requireSameFields(const FieldModel& loaded, const FieldModel& reloaded) {
                                " changed between load and load after save");
         }
     }
-    require(loaded.DatabasePath == reloaded.DatabasePath,
+    require(loaded.databasePath == reloaded.databasePath,
             "database path changed between load and load after save");
 }
 

@@ -138,7 +138,7 @@ void write(ScriptedBridge& bridge, Link& link, Script& script, std::uint8_t setu
 void clearLog(ScriptedBridge& bridge, Link& link, std::uint8_t setup) {
     ScriptedQuestions questions((setup & 0x01) == 0, std::nullopt);
     NoProgress progress;
-    const auto outcome = ClearDebugLog(link, questions, progress);
+    const auto outcome = clearDebugLog(link, questions, progress);
     checkOperation(outcome, bridge, link);
     require((setup & 0x01) == 0 || bridge.exchanged().empty(),
             "a command was sent after the technician said no to the erase");
@@ -151,7 +151,7 @@ void readLog(ScriptedBridge& bridge, Link& link, std::uint8_t setup, bool fullRe
     ScriptedQuestions questions(true,
                                 (setup & 0x01) == 0 ? std::optional(path.string()) : std::nullopt);
     NoProgress progress;
-    const auto outcome = ReadDebugLog(link, questions, progress, fullRead);
+    const auto outcome = readDebugLog(link, questions, progress, fullRead);
     checkOperation(outcome, bridge, link);
     if (!outcome.succeeded() || !std::filesystem::exists(path)) {
         return;

@@ -27,11 +27,11 @@ int main(int argc, char** argv) {
         setup.verbose = commandLine.options.verbose;
         setup.traceFile = commandLine.trace.get();
         setup.databaseFile = commandLine.databaseFile;
-        setup.beforeShow = [&watcher](korvan::Configurator& core, korvan::ui::TOstrelForm& window) {
+        setup.beforeShow = [&watcher](korvan::Configurator& core, korvan::ui::MainWindow& window) {
             // Devices come and go on the watcher's thread; detection runs on the window's.
             watcher = std::make_unique<korvan::UsbWatcher>([&core, &window] {
                 QMetaObject::invokeMethod(
-                    &window, [&core] { core.DeviceChanged(); }, Qt::QueuedConnection);
+                    &window, [&core] { core.devicesChanged(); }, Qt::QueuedConnection);
             });
         };
         // The watcher's thread calls into the window: it stops before the window goes.

@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
         setup.databaseFile = commandLine.databaseFile;
         setup.captionSuffix = " (трекер симулирован)";
         setup.desktopFileName = "korvan-sim";
-        setup.beforeShow = [&](korvan::Configurator& core, korvan::ui::TOstrelForm& window) {
+        setup.beforeShow = [&](korvan::Configurator& core, korvan::ui::MainWindow& window) {
             control.setWindowTitle("Симулятор трекера");
             // Closing the main window ends the program, this one included.
             control.setAttribute(Qt::WA_QuitOnClose, false);
@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
                     &window,
                     [&core, &bridge, &sockets] {
                         refresh(bridge, sockets);
-                        core.DeviceChanged();
+                        core.devicesChanged();
                     },
                     Qt::QueuedConnection);
             };

@@ -80,7 +80,7 @@ bool copyBlocks(Session& session, std::FILE* file, std::uint32_t size) {
 
 }  // namespace
 
-Outcome ClearDebugLog(Link& link, DebugLogQuestions& questions, Progress& progress) {
+Outcome clearDebugLog(Link& link, DebugLogQuestions& questions, Progress& progress) {
     Outcome outcome;
     Session session(link, outcome, progress, 1);
     if (!session.openOrTell(kConnectDevice, MessageIcon::Warning)) {
@@ -115,7 +115,7 @@ Outcome ClearDebugLog(Link& link, DebugLogQuestions& questions, Progress& progre
     return outcome;
 }
 
-Outcome ReadDebugLog(Link& link, DebugLogQuestions& questions, Progress& progress, bool fullRead) {
+Outcome readDebugLog(Link& link, DebugLogQuestions& questions, Progress& progress, bool fullRead) {
     Outcome outcome;
     Session session(link, outcome, progress,
                     static_cast<int>(blocksOf(kDebugLogLimit)) + (fullRead ? 0 : 1));

@@ -25,10 +25,10 @@ class DebugLogQuestions {
 };
 
 // Erases the log after the technician has confirmed it.
-Outcome ClearDebugLog(Link& link, DebugLogQuestions& questions, Progress& progress);
+Outcome clearDebugLog(Link& link, DebugLogQuestions& questions, Progress& progress);
 
 // Copies the log into a file the technician chooses; `fullRead` takes the largest log size
 // instead of asking the tracker for it.
-Outcome ReadDebugLog(Link& link, DebugLogQuestions& questions, Progress& progress, bool fullRead);
+Outcome readDebugLog(Link& link, DebugLogQuestions& questions, Progress& progress, bool fullRead);
 
 }  // namespace korvan

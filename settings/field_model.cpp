@@ -209,49 +209,49 @@ void FieldModel::react(Field f) {
     switch (f) {
         case Field::NoEncryption:
         case Field::WepEncryption:
-            NoEncrClick();
+            encryptionChosen();
             return;
         case Field::AutomaticAddress:
         case Field::FixedAddress:
-            AutoIPClick();
+            addressingChosen();
             return;
         case Field::Key64Bit:
         case Field::Key128Bit:
-            bit64Click();
+            keySizeChosen();
             return;
         default:
             break;
     }
     if (int n = numberIn(f, Field::InputSendsAtOnce1, 4)) {
-        GPRSClick(n);
+        inputSendingClicked(n);
     } else if (int b = numberIn(f, Field::InputAccumulating1, 4)) {
-        CheckBoxClick(b);
+        inputKindChosen(b);
     } else if (int c = numberIn(f, Field::InputPeriodic1, 4)) {
-        CheckBoxClick(c);
+        inputKindChosen(c);
     } else if (int a = numberIn(f, Field::AnalogAsDigital1, 2)) {
-        AnalogWriteClick(a);
+        analogAsDigitalClicked(a);
     } else if (int in = pointOf(f, Field::Point1SendOnEntry)) {
-        PointInGPRSClick(in);
+        pointSendingClicked(in);
     } else if (int out = pointOf(f, Field::Point1SendOnExit)) {
-        PointInGPRSClick(out);
+        pointSendingClicked(out);
     }
 }
 
-void FieldModel::NoEncrClick() {
+void FieldModel::encryptionChosen() {
     const bool keyNeeded = !checked(Field::NoEncryption);
     setEnabled(Field::NetworkKey, keyNeeded);
     setEnabled(Field::Key64Bit, keyNeeded);
     setEnabled(Field::Key128Bit, keyNeeded);
 }
 
-void FieldModel::AutoIPClick() {
+void FieldModel::addressingChosen() {
     const bool fixedAddress = !checked(Field::AutomaticAddress);
     setEnabled(Field::DeviceAddress, fixedAddress);
     setEnabled(Field::Netmask, fixedAddress);
     setEnabled(Field::Gateway, fixedAddress);
 }
 
-void FieldModel::bit64Click() {
+void FieldModel::keySizeChosen() {
     // The text already typed stays whole; only further typing is limited.
     const bool shortKey = checked(Field::Key64Bit);
     setMaxLength(Field::NetworkKey, shortKey ? kWepKeyLength64 : kWepKeyLength128);
@@ -259,31 +259,31 @@ void FieldModel::bit64Click() {
             cp1251::fromUtf8(shortKey ? "Ключ сети (5 символов)" : "Ключ сети (13 символов)"));
 }
 
-void FieldModel::GPRSClick(int n) {
+void FieldModel::inputSendingClicked(int n) {
     // Sending on an input's trigger makes sense only for an ordinary input.
     if (checked(numbered(Field::InputSendsAtOnce1, n))) {
         setChecked(numbered(Field::InputOrdinary1, n), true);
     }
 }
 
-void FieldModel::CheckBoxClick(int n) {
+void FieldModel::inputKindChosen(int n) {
     // A counter input never sends on its trigger.
     setChecked(numbered(Field::InputSendsAtOnce1, n), false);
 }
 
-void FieldModel::AnalogWriteClick(int n) {
+void FieldModel::analogAsDigitalClicked(int n) {
     // An analogue input recorded as a digital one is not averaged.
     if (checked(numbered(Field::AnalogAsDigital1, n))) {
         setText(numbered(Field::AnalogAveraging1, n), "1");
     }
 }
 
-void FieldModel::PointInGPRSClick(int n) {
+void FieldModel::pointSendingClicked(int n) {
     setEnabled(ofPoint(Field::Point1OnTime, n), checked(ofPoint(Field::Point1SendOnEntry, n)) ||
                                                     checked(ofPoint(Field::Point1SendOnExit, n)));
 }
 
-void FieldModel::WriteMethodChange() {
+void FieldModel::recordingMethodChanged() {
     // Under adaptive recording `RecordingPeriod` holds a distance in metres instead of a period.
     if (itemIndex(Field::RecordingMethod) == 0) {
         setText(Field::RecordingPeriodCaption, cp1251::fromUtf8("Период записи точек (сек):"));
@@ -298,16 +298,16 @@ void FieldModel::WriteMethodChange() {
     }
 }
 
-void FieldModel::ShowMac(int serial) {
+void FieldModel::showMac(int serial) {
     if (serial > 0) {
         const auto v = static_cast<std::uint32_t>(serial - 89999) & 0xFFFFFFu;
-        DeviceMac[3] = static_cast<std::uint8_t>(v >> 16);
-        DeviceMac[4] = static_cast<std::uint8_t>(v >> 8);
-        DeviceMac[5] = static_cast<std::uint8_t>(v);
+        deviceMac[3] = static_cast<std::uint8_t>(v >> 16);
+        deviceMac[4] = static_cast<std::uint8_t>(v >> 8);
+        deviceMac[5] = static_cast<std::uint8_t>(v);
     }
     char shown[18];
-    std::snprintf(shown, sizeof shown, "%02X %02X %02X %02X %02X %02X", DeviceMac[0], DeviceMac[1],
-                  DeviceMac[2], DeviceMac[3], DeviceMac[4], DeviceMac[5]);
+    std::snprintf(shown, sizeof shown, "%02X %02X %02X %02X %02X %02X", deviceMac[0], deviceMac[1],
+                  deviceMac[2], deviceMac[3], deviceMac[4], deviceMac[5]);
     setText(Field::MacAddress, shown);
 }
 

@@ -115,25 +115,25 @@ class FieldModel {
 
     // The reactions, under the names of their click handlers. `n` is the number of the input
     // (1..4), analogue input (1..2) or control point (1..3).
-    void NoEncrClick();
-    void AutoIPClick();
-    void bit64Click();
-    void GPRSClick(int n);
-    void CheckBoxClick(int n);
-    void AnalogWriteClick(int n);
-    void PointInGPRSClick(int n);
+    void encryptionChosen();
+    void addressingChosen();
+    void keySizeChosen();
+    void inputSendingClicked(int n);
+    void inputKindChosen(int n);
+    void analogAsDigitalClicked(int n);
+    void pointSendingClicked(int n);
     // The captions that follow the recording method. A program that sets `RecordingMethod` calls
     // this itself, as a user's pick in the window does.
-    void WriteMethodChange();
-    // Serial numbers above zero give the last three octets of `DeviceMac`; then `MacAddress` shows
+    void recordingMethodChanged();
+    // Serial numbers above zero give the last three octets of `deviceMac`; then `MacAddress` shows
     // the whole address.
-    void ShowMac(int serial);
+    void showMac(int serial);
 
     // State that the window does not show as such.
-    std::array<std::uint8_t, 6> DeviceMac{};
-    std::int32_t CurrentSerial = 0;
-    std::int32_t FirmwareVersion = 0;
-    std::string DatabasePath;  // UTF-8, as the file system takes it
+    std::array<std::uint8_t, 6> deviceMac{};
+    std::int32_t currentSerial = 0;
+    std::int32_t firmwareVersion = 0;
+    std::string databasePath;  // UTF-8, as the file system takes it
 
   private:
     const FieldState& state(Field f) const { return fields_[indexOf(f)]; }

@@ -14,17 +14,17 @@ KeyFilter KeyFilterOf(Field field) {
         case Field::AnalogThreshold2:
         case Field::AnalogAveraging1:
         case Field::AnalogAveraging2:
-            return KeyFilter::EditKeyPress;
+            return KeyFilter::Digits;
         case Field::AccessPoint:
         case Field::ServerPassword:
-            return KeyFilter::PassEdit;
+            return KeyFilter::PasswordCharacters;
         case Field::ServerAddress:
         case Field::DeviceAddress:
         case Field::Netmask:
         case Field::Gateway:
-            return KeyFilter::ipKeyPress;
+            return KeyFilter::AddressCharacters;
         case Field::NetworkKey:
-            return KeyFilter::WiFiKeyKeyPress;
+            return KeyFilter::KeyCharacters;
         default:
             break;
     }
@@ -34,7 +34,7 @@ KeyFilter KeyFilterOf(Field field) {
                                Field::Point1LongitudeMinutes, Field::Point1LongitudeFraction,
                                Field::Point1Radius, Field::Point1OnTime}) {
             if (field == ofPoint(ofPoint1, n)) {
-                return KeyFilter::Point1LatdKeyPress;
+                return KeyFilter::CoordinateDigits;
             }
         }
     }
@@ -47,15 +47,15 @@ bool KeyAccepted(KeyFilter filter, char typed) {
     switch (filter) {
         case KeyFilter::None:
             return true;
-        case KeyFilter::EditKeyPress:
+        case KeyFilter::Digits:
             return digit || c == kBackspace;
-        case KeyFilter::PassEdit:
+        case KeyFilter::PasswordCharacters:
             return (c >= '0' && c <= 'z') || c == '-' || c == kBackspace;
-        case KeyFilter::ipKeyPress:
+        case KeyFilter::AddressCharacters:
             return digit || c == '.' || c == kBackspace;
-        case KeyFilter::Point1LatdKeyPress:
+        case KeyFilter::CoordinateDigits:
             return digit || c == kBackspace || c == kCtrlV;
-        case KeyFilter::WiFiKeyKeyPress:
+        case KeyFilter::KeyCharacters:
             return c != ';';
     }
     return true;

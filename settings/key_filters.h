@@ -10,11 +10,11 @@ namespace korvan {
 
 enum class KeyFilter : std::uint8_t {
     None,
-    EditKeyPress,        // digits and backspace
-    PassEdit,            // "0" to "z", "-" and backspace
-    ipKeyPress,          // digits, "." and backspace
-    Point1LatdKeyPress,  // digits, backspace and Ctrl+V
-    WiFiKeyKeyPress,     // everything but ";"
+    Digits,              // digits and backspace
+    PasswordCharacters,  // "0" to "z", "-" and backspace
+    AddressCharacters,   // digits, "." and backspace
+    CoordinateDigits,    // digits, backspace and Ctrl+V
+    KeyCharacters,       // everything but ";"
 };
 
 inline constexpr char kBackspace = 8;

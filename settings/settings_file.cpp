@@ -23,7 +23,7 @@ void loadKey(FieldModel& model, const ProfileFile& file, const SettingsKey& key)
     // differ, an earlier installation has chosen another database since.
     const auto stored = file.read(key.section, key.name).value_or("");
     const auto exact = file.readUtf8(kDatabasePathSection, kDatabasePathExactKey);
-    model.DatabasePath =
+    model.databasePath =
         exact && cp1251::fromUtf8(*exact) == stored ? *exact : cp1251::toUtf8(stored);
 }
 

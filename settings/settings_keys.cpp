@@ -199,7 +199,7 @@ void ApplyStoredValue(FieldModel& model, const SettingsKey& key,
             }
             model.setItemIndex(key.field, index);
             if (key.field == Field::RecordingMethod) {
-                model.WriteMethodChange();
+                model.recordingMethodChanged();
             }
             return;
         }
@@ -233,9 +233,9 @@ std::string StoredValueOf(const FieldModel& model, const SettingsKey& key) {
         case Stored::InputType:
             return model.checked(key.field) ? "1" : "0";
         case Stored::DatabasePath:
-            return cp1251::fromUtf8(model.DatabasePath);
+            return cp1251::fromUtf8(model.databasePath);
         case Stored::DatabasePathExact:
-            return model.DatabasePath;
+            return model.databasePath;
     }
     return {};
 }

@@ -24,9 +24,9 @@ std::string keyName(const SettingsKey& key) {
 
 bool isNumberOrAddress(Field field) {
     switch (KeyFilterOf(field)) {
-        case KeyFilter::EditKeyPress:
-        case KeyFilter::ipKeyPress:
-        case KeyFilter::Point1LatdKeyPress:
+        case KeyFilter::Digits:
+        case KeyFilter::AddressCharacters:
+        case KeyFilter::CoordinateDigits:
             return true;
         default:
             return false;

@@ -38,7 +38,7 @@ QPalette darkPalette() {
 // The server page with marked fields: a port the tracker cannot take and an address changed
 // since the read, in the light and the dark theme; then a verified write that the tracker did
 // not keep, its difference marked and told.
-void renderMarks(QApplication& app, korvan::ui::TOstrelForm& window, korvan::Configurator& core,
+void renderMarks(QApplication& app, korvan::ui::MainWindow& window, korvan::Configurator& core,
                  korvan::sim::SimulatedBridge& bridge,
                  const std::function<void(const QString&)>& save) {
     using korvan::Field;
@@ -70,7 +70,7 @@ void renderMarks(QApplication& app, korvan::ui::TOstrelForm& window, korvan::Con
     model.setChecked(Field::VerifyAfterWrite, true);
     bridge.tracker(0).injectFault(
         {.kind = korvan::sim::Fault::Kind::NotKept, .command = "SERPORT="});
-    core.Button5Click();
+    core.writeTracker();
     app.processEvents();
     save("verify-difference");
     model.setChecked(Field::VerifyAfterWrite, false);
@@ -95,16 +95,16 @@ int main(int argc, char** argv) {
     korvan::ScriptedDesktop desktop;
     desktop.openFallback = folder.filePath("fleet.zcf").toStdString();
     korvan::Configurator core(bridge, clock, desktop);
-    core.SettingsPath = folder.filePath("absent.ini").toStdString();
+    core.settingsPath = folder.filePath("absent.ini").toStdString();
 
-    korvan::ui::TOstrelForm window(core);
+    korvan::ui::MainWindow window(core);
     window.setWindowTitle("Korvan");
     window.show();
     // The window's start runs first (settings, database); then the tracker is plugged in and
     // read, so that the pages show what was read, with the MAC of its serial number.
     app.processEvents();
     bridge.plug(korvan::sim::SimulatedTracker::Configured("90001"));
-    core.DeviceChanged();
+    core.devicesChanged();
     app.processEvents();
     if (core.model().text(korvan::Field::SerialNumber) != "90001") {
         std::fprintf(stderr, "the tracker was not read\n");

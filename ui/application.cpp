@@ -44,26 +44,26 @@ int RunProgram(Bridge& bridge, Clock& clock, const ProgramSetup& setup) {
     QtWindowThread windowThread;
     DeviceWorker worker;
     Configurator core(bridge, clock, desktop, worker, windowThread);
-    core.SettingsPath =
+    core.settingsPath =
         SettingsPathForProgram(PathFromUtf8(QCoreApplication::applicationFilePath().toStdString()));
-    core.DatabaseToOpen = setup.databaseFile;
+    core.databaseToOpen = setup.databaseFile;
     EnableVerboseLogging(setup.verbose);
     // Before the window shows, whose start-up may run the first detection.
     OperationLogging logging(core, setup.traceFile, OperationJournalPath());
-    TOstrelForm window(core);
+    MainWindow window(core);
     desktop.setWindow(&window);
     window.setWindowTitle(window.windowTitle() + setup.captionSuffix);
     // At a logout the settings are saved as the window's close would save them, the window
     // staying, as the logout may yet be cancelled.
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window,
-                     [&window](QSessionManager&) { window.SessionEnding(); });
+                     [&window](QSessionManager&) { window.sessionEnding(); });
     // A stop signal ends the program without a question, also while a dialog is open or the
     // first start's dialog runs before the event loop.
     bool stopping = false;
     StopSignals stopSignals([&] {
         stopping = true;
         desktop.endQuestions();
-        window.EndWithoutQuestions();
+        window.endWithoutQuestions();
         QApplication::quit();
     });
     // What beforeShow started stops before the window and the core go, also when start-up

@@ -14,12 +14,12 @@ class Configurator;
 
 namespace korvan::ui {
 
-class TOstrelForm;
+class MainWindow;
 
 struct ProgramSetup {
     QString captionSuffix;  // after "Korvan x.y.z"
     // Runs once the core and the window exist and before the window shows.
-    std::function<void(Configurator&, TOstrelForm&)> beforeShow;
+    std::function<void(Configurator&, MainWindow&)> beforeShow;
     // Runs once the event loop has ended, while the core and the window still exist: what
     // beforeShow started that calls into them must stop here.
     std::function<void()> afterLoop;

@@ -17,7 +17,7 @@ const QString kPointHint = "Координаты контрольной точк
 
 }  // namespace
 
-void TOstrelForm::buildWifiPage(QWidget* page) {
+void MainWindow::buildWifiPage(QWidget* page) {
     QFrame* address = makeFramedPanel(page, "Panel2", 8, 8, 333, 95);
     setFontLook(address, 11);
     binder_.radio(address, Field::AutomaticAddress, 4, 6, "Получить IP-адрес автоматически");
@@ -53,7 +53,7 @@ void TOstrelForm::buildWifiPage(QWidget* page) {
     setTabOrder(short64, key);
 }
 
-void TOstrelForm::buildServerPage(QWidget* page) {
+void MainWindow::buildServerPage(QWidget* page) {
     QFrame* server = makeFramedPanel(page, "Panel4", 8, 8, 333, 71);
     auto* ip = binder_.edit(server, Field::ServerAddress, 28, 26, 121);
     captionFor(ip, "IP", true);
@@ -83,7 +83,7 @@ void TOstrelForm::buildServerPage(QWidget* page) {
               8, 174, 333, 49, Wrap::Yes);
 }
 
-void TOstrelForm::buildDevicePage(QWidget* page) {
+void MainWindow::buildDevicePage(QWidget* page) {
     QFrame* recording = makeFramedPanel(page, "Panel3", 8, 8, 333, 137);
     setTextColour(makeLabel(recording, "Label19", "Способ записи:", 64, 12), colours::kBlue);
     auto* method = binder_.combo(recording, Field::RecordingMethod, 152, 8, 161);
@@ -120,7 +120,7 @@ void TOstrelForm::buildDevicePage(QWidget* page) {
                  Field::RecordingPeriodHint);
 }
 
-void TOstrelForm::buildDigitalPage(QWidget* page) {
+void MainWindow::buildDigitalPage(QWidget* page) {
     QFrame* inputs = makeFramedPanel(page, "Panel1", 8, 8, 333, 225);
     makeLabel(inputs, "Label8", "Вх", 1, 8);
     makeLabel(inputs, "Label3", "Момент отсылки", 38, 1, 43, 26, Wrap::Yes);
@@ -174,7 +174,7 @@ void TOstrelForm::buildDigitalPage(QWidget* page) {
     setFontLook(defaults, 11, true);
 }
 
-void TOstrelForm::buildAnalogPage(QWidget* page) {
+void MainWindow::buildAnalogPage(QWidget* page) {
     QFrame* analog = makeFramedPanel(page, "Panel11", 8, 8, 333, 145);
     makeLabel(analog, "Label41", "Аналоговые входы", 200, 8);
     makeLabel(analog, "Label42", "1            2", 184, 24);
@@ -212,7 +212,7 @@ void TOstrelForm::buildAnalogPage(QWidget* page) {
     setTabOrder(method, defaults);
 }
 
-void TOstrelForm::buildPointGroup(QWidget* page, int n) {
+void MainWindow::buildPointGroup(QWidget* page, int n) {
     static const char* const kNames[] = {"GroupBox1", "GroupBox2", "GroupBox4"};
     static const QColor kLooks[] = {colours::kMaroon, colours::kNavy, colours::kGreen};
     auto p = [n](Field ofPoint1) { return ofPoint(ofPoint1, n); };
@@ -282,7 +282,7 @@ void TOstrelForm::buildPointGroup(QWidget* page, int n) {
     }
 }
 
-void TOstrelForm::buildPointsPage(QWidget* page) {
+void MainWindow::buildPointsPage(QWidget* page) {
     for (int n = 1; n <= 3; ++n) {
         buildPointGroup(page, n);
     }
@@ -292,7 +292,7 @@ void TOstrelForm::buildPointsPage(QWidget* page) {
         colours::kGreen);
 }
 
-void TOstrelForm::buildMorePage(QWidget* page) {
+void MainWindow::buildMorePage(QWidget* page) {
     QGroupBox* about = makeGroup(page, "GroupBox5", "Об устройстве", 8, 0, 343, 105);
     for (QLabel* label : {makeLabel(about, "Label15", "Версия прошивки", 98, 27),
                           makeLabel(about, "Label4", "MAC адрес устройства", 14, 67)}) {

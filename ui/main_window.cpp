@@ -31,17 +31,17 @@ LinkLabel::LinkLabel(const QString& address, QWidget* parent) : QLabel(address, 
     setObjectName("Link");
     setCursor(Qt::PointingHandCursor);
     setFont(pixelFont(11));
-    LinkMouseLeave();
+    unhighlight();
 }
 
-void LinkLabel::LinkMouseEnter() {
+void LinkLabel::highlight() {
     setTextColour(this, colours::kBlue);
     QFont look = font();
     look.setUnderline(true);
     setFont(look);
 }
 
-void LinkLabel::LinkMouseLeave() {
+void LinkLabel::unhighlight() {
     setTextColour(this, colours::kHotTrack);
     QFont look = font();
     look.setUnderline(false);
@@ -49,7 +49,7 @@ void LinkLabel::LinkMouseLeave() {
 }
 
 void LinkLabel::enterEvent(QEnterEvent* event) {
-    LinkMouseEnter();
+    highlight();
     QLabel::enterEvent(event);
 }
 
@@ -70,18 +70,18 @@ void LinkLabel::paintEvent(QPaintEvent*) {
 }
 
 void LinkLabel::leaveEvent(QEvent* event) {
-    LinkMouseLeave();
+    unhighlight();
     QLabel::leaveEvent(event);
 }
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
-        emit LinkClick();
+        emit openAddress();
     }
     QLabel::mouseReleaseEvent(event);
 }
 
-TOstrelForm::TOstrelForm(Configurator& core, QWidget* parent)
+MainWindow::MainWindow(Configurator& core, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
@@ -105,10 +105,10 @@ TOstrelForm::TOstrelForm(Configurator& core, QWidget* parent)
     // One device change waits for the event loop, so that a tracker already attached is found
     // once the window is up.
     QMetaObject::invokeMethod(
-        this, [this] { core_.DeviceChanged(); }, Qt::QueuedConnection);
+        this, [this] { core_.devicesChanged(); }, Qt::QueuedConnection);
 }
 
-void TOstrelForm::changeEvent(QEvent* event) {
+void MainWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange ||
         event->type() == QEvent::ApplicationPaletteChange) {
         // Once the change has reached every control: the window hears of it before them.
@@ -118,23 +118,23 @@ void TOstrelForm::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
 }
 
-TOstrelForm::~TOstrelForm() {
+MainWindow::~MainWindow() {
     core_.operationChanged = nullptr;  // the core outlives the window
 }
 
-void TOstrelForm::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!shown_) {
         shown_ = true;
         if (const QScreen* screen = this->screen()) {
             move(screen->availableGeometry().center() - rect().center());
         }
-        FormShow();
+        windowShown();
     }
 }
 
-void TOstrelForm::FormShow() {
-    core_.FormShow([this] { PageControl2Change(); });
+void MainWindow::windowShown() {
+    core_.windowShown([this] { pageChosen(); });
     // The keyboard starts on the write button, or on the next control that takes it while
     // the button is off.
     for (QWidget* next = child("Button5"); next != this; next = next->nextInFocusChain()) {
@@ -145,8 +145,8 @@ void TOstrelForm::FormShow() {
     }
 }
 
-void TOstrelForm::SessionEnding() {
-    const auto saved = core_.SaveBeforeEnd();
+void MainWindow::sessionEnding() {
+    const auto saved = core_.saveBeforeEnd();
     const std::string program = QCoreApplication::applicationName().toStdString();
     if (!saved.settings.ok) {
         std::cerr << program << ": " << saved.settings.error << '\n';
@@ -158,22 +158,22 @@ void TOstrelForm::SessionEnding() {
     }
 }
 
-void TOstrelForm::EndWithoutQuestions() {
-    SessionEnding();
+void MainWindow::endWithoutQuestions() {
+    sessionEnding();
     ending_ = true;
 }
 
-void TOstrelForm::closeEvent(QCloseEvent* event) {
-    FormDestroy();
+void MainWindow::closeEvent(QCloseEvent* event) {
+    windowClosing();
     QWidget::closeEvent(event);
 }
 
-void TOstrelForm::FormDestroy() {
+void MainWindow::windowClosing() {
     if (destroyed_ || !shown_) {
         return;
     }
     destroyed_ = true;
-    const auto saved = core_.FormDestroy();
+    const auto saved = core_.windowClosing();
     if (!saved.ok) {
         if (ending_) {
             std::cerr << QCoreApplication::applicationName().toStdString() << ": " << saved.error
@@ -184,7 +184,7 @@ void TOstrelForm::FormDestroy() {
     }
 }
 
-bool TOstrelForm::FormKeyDown(const QKeyEvent& key) {
+bool MainWindow::keyPressed(const QKeyEvent& key) {
     const auto modifiers = key.modifiers();
     const bool control = modifiers & Qt::ControlModifier;
     const bool alt = modifiers & Qt::AltModifier;
@@ -202,9 +202,9 @@ bool TOstrelForm::FormKeyDown(const QKeyEvent& key) {
     }
     if (profileKey) {
         if (key.key() == Qt::Key_S) {
-            core_.SaveProfileClick();
+            core_.saveProfile();
         } else {
-            core_.OpenProfileClick();
+            core_.openProfile();
         }
         return true;
     }
@@ -213,16 +213,16 @@ bool TOstrelForm::FormKeyDown(const QKeyEvent& key) {
     }
     switch (key.key()) {
         case Qt::Key_L:
-            core_.ClearDebugLog();
+            core_.clearDebugLog();
             return true;
         case Qt::Key_R:
-            core_.ReadDebugLog(false);
+            core_.readDebugLog(false);
             return true;
         case Qt::Key_F:
-            core_.ReadDebugLog(true);
+            core_.readDebugLog(true);
             return true;
         case Qt::Key_V:
-            core_.CompareWithTracker();
+            core_.compareWithTracker();
             return true;
         default:
             return false;
@@ -243,7 +243,7 @@ std::optional<QString> draggedFile(const QMimeData* data) {
 
 }  // namespace
 
-bool TOstrelForm::FormDragOver(QDragMoveEvent& drag) {
+bool MainWindow::dragMoved(QDragMoveEvent& drag) {
     if (!draggedFile(drag.mimeData())) {
         return false;
     }
@@ -255,17 +255,17 @@ bool TOstrelForm::FormDragOver(QDragMoveEvent& drag) {
     return true;
 }
 
-bool TOstrelForm::FormDragDrop(QDropEvent& drop) {
+bool MainWindow::dropped(QDropEvent& drop) {
     const auto file = draggedFile(drop.mimeData());
     if (!file) {
         return false;
     }
     drop.acceptProposedAction();
-    core_.OpenProfileFile(file->toStdString());
+    core_.openProfileFile(file->toStdString());
     return true;
 }
 
-bool TOstrelForm::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (!watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != this) {
         return QWidget::eventFilter(watched, event);
     }
@@ -281,7 +281,7 @@ bool TOstrelForm::eventFilter(QObject* watched, QEvent* event) {
             break;
         case QEvent::KeyPress:
             keyboardUntouched_ = false;
-            if (FormKeyDown(*static_cast<QKeyEvent*>(event)) ||
+            if (keyPressed(*static_cast<QKeyEvent*>(event)) ||
                 pressFocusedButton(watched, *static_cast<QKeyEvent*>(event))) {
                 return true;  // the key is used up before any control sees it
             }
@@ -290,12 +290,12 @@ bool TOstrelForm::eventFilter(QObject* watched, QEvent* event) {
         // otherwise take its name as text.
         case QEvent::DragEnter:
         case QEvent::DragMove:
-            if (FormDragOver(*static_cast<QDragMoveEvent*>(event))) {
+            if (dragMoved(*static_cast<QDragMoveEvent*>(event))) {
                 return true;
             }
             break;
         case QEvent::Drop:
-            if (FormDragDrop(*static_cast<QDropEvent*>(event))) {
+            if (dropped(*static_cast<QDropEvent*>(event))) {
                 return true;
             }
             break;
@@ -305,7 +305,7 @@ bool TOstrelForm::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-bool TOstrelForm::pressFocusedButton(QObject* watched, const QKeyEvent& key) {
+bool MainWindow::pressFocusedButton(QObject* watched, const QKeyEvent& key) {
     if ((key.key() != Qt::Key_Return && key.key() != Qt::Key_Enter) ||
         (key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
         return false;
@@ -318,11 +318,11 @@ bool TOstrelForm::pressFocusedButton(QObject* watched, const QKeyEvent& key) {
     return true;
 }
 
-QWidget* TOstrelForm::child(const char* name) const {
+QWidget* MainWindow::child(const char* name) const {
     return findChild<QWidget*>(name);
 }
 
-void TOstrelForm::buildWindow() {
+void MainWindow::buildWindow() {
     pageControl2_ = new ButtonTabs(this);
     pageControl2_->setObjectName("PageControl2");
     pageControl2_->setGeometry(0, 0, 369, 401);
@@ -363,7 +363,7 @@ void TOstrelForm::buildWindow() {
         this);
     link->adjustSize();
     link->move(359 - link->width(), 526);
-    connect(link, &LinkLabel::LinkClick, this,
+    connect(link, &LinkLabel::openAddress, this,
             [link] { QDesktopServices::openUrl(QUrl::fromUserInput(link->text())); });
 
     // Outside the client area, so never seen; the keyboard still reaches it.
@@ -376,7 +376,7 @@ void TOstrelForm::buildWindow() {
     serial->raise();
 }
 
-void TOstrelForm::arrangeTabOrder() {
+void MainWindow::arrangeTabOrder() {
     // "Просмотреть" follows the last control of the views, so that the pages come between
     // the hidden read button and it; the pages keep their own order among themselves.
     QWidget* lastOfViews = pageControl2_;
@@ -388,7 +388,7 @@ void TOstrelForm::arrangeTabOrder() {
     setTabOrder(lastOfViews, child("Button1"));
 }
 
-void TOstrelForm::buildProgress() {
+void MainWindow::buildProgress() {
     // Over the first line of the status line, shown only while an operation runs, so that no
     // other control moves.
     progress_ = new QProgressBar(this);
@@ -403,7 +403,7 @@ void TOstrelForm::buildProgress() {
     core_.operationChanged = [this] { OperationChange(); };
 }
 
-void TOstrelForm::OperationChange() {
+void MainWindow::OperationChange() {
     const OperationState& operation = core_.operation();
     if (operation.running && !showingOperation_) {
         focusBefore_ = QApplication::focusWidget();
@@ -440,7 +440,7 @@ void TOstrelForm::OperationChange() {
     cancel_->raise();
 }
 
-void TOstrelForm::buildSimpleView(QWidget* view) {
+void MainWindow::buildSimpleView(QWidget* view) {
     pageControl3_ = new QTabWidget(view);
     pageControl3_->setObjectName("PageControl3");
     pageControl3_->setGeometry(2, 0, 355, 367);
@@ -475,7 +475,7 @@ void TOstrelForm::buildSimpleView(QWidget* view) {
     }
 }
 
-void TOstrelForm::buildExtendedView(QWidget* view) {
+void MainWindow::buildExtendedView(QWidget* view) {
     pageControl1_ = new ButtonTabs(view);
     pageControl1_->setObjectName("PageControl1");
     pageControl1_->setGeometry(0, 0, 359, 367);
@@ -489,7 +489,7 @@ void TOstrelForm::buildExtendedView(QWidget* view) {
     pageControl1_->setCurrentIndex(1);  // "Настройки сервера"
 }
 
-void TOstrelForm::PageControl2Change() {
+void MainWindow::pageChosen() {
     struct Move {
         const char* container;
         const char* home;
@@ -531,22 +531,22 @@ void TOstrelForm::PageControl2Change() {
     }
 }
 
-void TOstrelForm::bindHandlers() {
+void MainWindow::bindHandlers() {
     auto clicked = [this](const char* name, auto handler) {
         connect(findChild<QPushButton*>(name), &QPushButton::clicked, this, handler);
     };
-    clicked("Button5", [this] { core_.Button5Click(); });
-    clicked("Button2", [this] { core_.Button2Click(); });
-    clicked("Open", [this] { core_.OpenClick(); });
-    clicked("SaveAs", [this] { core_.SaveAsClick(); });
-    clicked("Button1", [this] { core_.SaveAsClick(); });
+    clicked("Button5", [this] { core_.writeTracker(); });
+    clicked("Button2", [this] { core_.readTrackerAfresh(); });
+    clicked("Open", [this] { core_.openDatabase(); });
+    clicked("SaveAs", [this] { core_.showDatabase(); });
+    clicked("Button1", [this] { core_.showDatabase(); });
     clicked("DigitDefault", [this] { DigitDefaultClick(model_); });
     clicked("AnalogDefault", [this] { AnalogDefaultClick(model_); });
     clicked("ButtonReset", [this] { ButtonResetClick(model_); });
-    connect(pageControl2_, &ButtonTabs::currentChanged, this, [this] { PageControl2Change(); });
+    connect(pageControl2_, &ButtonTabs::currentChanged, this, [this] { pageChosen(); });
     binder_.userChanged = [this](Field f) {
         if (f == Field::RecordingMethod) {
-            model_.WriteMethodChange();
+            model_.recordingMethodChanged();
         }
     };
 }

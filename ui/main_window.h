@@ -29,11 +29,11 @@ class LinkLabel : public QLabel {
 
   public:
     LinkLabel(const QString& address, QWidget* parent);
-    void LinkMouseEnter();
-    void LinkMouseLeave();
+    void highlight();
+    void unhighlight();
 
   signals:
-    void LinkClick();
+    void openAddress();
 
   protected:
     void enterEvent(QEnterEvent* event) override;
@@ -44,32 +44,32 @@ class LinkLabel : public QLabel {
 
 // The program's one window: a thin view over the core's field model. Every control carries its
 // control name as its object name.
-class TOstrelForm : public QWidget {
+class MainWindow : public QWidget {
     Q_OBJECT
 
   public:
-    explicit TOstrelForm(Configurator& core, QWidget* parent = nullptr);
-    ~TOstrelForm() override;
+    explicit MainWindow(Configurator& core, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Moves the five shared containers to the view that `PageControl2` shows.
-    void PageControl2Change();
+    void pageChosen();
     // Ctrl+Alt+L erases the tracker's debug log, Ctrl+Alt+R copies it, Ctrl+Alt+F copies all
     // 3999 bytes of it, Ctrl+Alt+V compares the tracker with the fields; Ctrl+S saves the fields to
     // a profile, Ctrl+O loads one; whichever control has the focus, Shift not looked at. True when
     // the key was one of them.
-    bool FormKeyDown(const QKeyEvent& key);
+    bool keyPressed(const QKeyEvent& key);
     // One local file dragged over the window or dropped on it is a profile to load, taken
     // while no operation runs. True when the drag was such a file.
-    bool FormDragOver(QDragMoveEvent& drag);
-    bool FormDragDrop(QDropEvent& drop);
+    bool dragMoved(QDragMoveEvent& drag);
+    bool dropped(QDropEvent& drop);
 
     // The session ends or the program is told to stop: the settings, and records waiting for
     // the database, saved without a dialog; a failure is told on stderr, as no one may be left
     // to read a box.
-    void SessionEnding();
+    void sessionEnding();
     // A stop signal: saved as at the session's end at once; the window's close that follows
     // tells its failures on stderr instead of in a box.
-    void EndWithoutQuestions();
+    void endWithoutQuestions();
 
     // While a device operation runs: the progress bar and "Отмена" over the status line, the
     // write, database and debug-log controls off. Esc cancels, as "Отмена" does.
@@ -88,8 +88,8 @@ class TOstrelForm : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void FormShow();
-    void FormDestroy();
+    void windowShown();
+    void windowClosing();
     void buildWindow();
     void buildSimpleView(QWidget* view);
     void buildExtendedView(QWidget* view);

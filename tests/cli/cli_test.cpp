@@ -143,14 +143,14 @@ TEST_F(Cli, WriteSendsWhatTheWindowSendsAndRecordsTheDevice) {
         ScriptedDesktop desktop;
         Configurator core(windowBridge, time, desktop);
         LoadSettings(core.model(), {});
-        core.model().DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
-        core.model().DatabasePath = file("window.zcf");
+        core.model().deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
+        core.model().databasePath = file("window.zcf");
         core.model().setText(Field::DatabaseName, "window.zcf");
         auto& tracker = windowBridge.plug(SimulatedTracker::Configured("90001"));
-        core.DeviceChanged();
+        core.devicesChanged();
         ASSERT_FALSE(LoadProfile(core.model(), profile).has_value());
         tracker.clearRecord();
-        core.Button5Click();
+        core.writeTracker();
         fromWindow = tracker.received();
     }
     auto& tracker = trackers.plug(SimulatedTracker::Configured("90001"));

@@ -27,16 +27,16 @@ class Core : public ::testing::Test {
 
     void SetUp() override {
         LoadSettings(core.model(), folder / "first-run.ini");
-        core.model().DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
-        bridge.onDevicesChanged = [this] { core.DeviceChanged(); };
+        core.model().deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
+        bridge.onDevicesChanged = [this] { core.devicesChanged(); };
     }
     // An empty database, written and opened; or `contents` instead.
     std::filesystem::path openDatabase(const char* name,
                                        std::string_view contents = kEmptyDatabase) {
         const auto file = folder / name;
         testing::writeBytes(file, contents);
-        core.model().DatabasePath = file.string();
-        core.database().OpenLastClick();
+        core.model().databasePath = file.string();
+        core.database().openLast();
         return file;
     }
     static constexpr std::string_view kEmptyDatabase = "Zentracor database 1.3\r\n0 records\r\n";
@@ -71,10 +71,10 @@ TEST_F(Core, ADeviceChangeDuringAWriteWaitsUntilTheWriteHasEnded) {
         opensWhileDialogOpen = opens() - before;
         EXPECT_TRUE(core.operationRunning());
     };
-    core.Button5Click();
+    core.writeTracker();
     EXPECT_EQ(opensWhileDialogOpen, 0) << "a second link while the write's link was open";
     // Held, then handled once the write was over: the second tracker is read now.
-    EXPECT_EQ(core.model().CurrentSerial, 90002);
+    EXPECT_EQ(core.model().currentSerial, 90002);
     EXPECT_FALSE(core.link().isOpen());
     EXPECT_EQ(core.model().text(Field::StatusLine),
               ansi("Подключено трекеров: 2. В окне трекер 90002"));
@@ -89,12 +89,12 @@ TEST_F(Core, TheWriteGoesToTheTrackerShownWhereverItIsListed) {
     bridge.plug(SimulatedTracker::Configured("90001"));
     bridge.plug(SimulatedTracker::Configured("90002"));
     ASSERT_EQ(core.model().text(Field::SerialNumber), "90002");
-    core.model().DatabasePath = (folder / "fleet.zcf").string();
+    core.model().databasePath = (folder / "fleet.zcf").string();
     core.model().setText(Field::DatabaseName, "fleet.zcf");
     for (std::size_t i = 0; i < 3; ++i) {
         bridge.tracker(i).clearRecord();
     }
-    core.Button5Click();
+    core.writeTracker();
     EXPECT_EQ(core.model().text(Field::StatusLine), ansi("Данные успешно записаны в устройство"));
     EXPECT_TRUE(bridge.tracker(0).commands().empty());
     EXPECT_TRUE(bridge.tracker(1).commands().empty());
@@ -109,7 +109,7 @@ TEST_F(Core, TheWriteGoesToTheTrackerShownWhereverItIsListed) {
     EXPECT_EQ(core.model().text(Field::SerialNumber), "90001");
     bridge.unplug(1);
     EXPECT_EQ(core.model().text(Field::SerialNumber), ansi("Номер"));
-    core.Button1Click();
+    core.readTracker();
     EXPECT_TRUE(bridge.tracker(0).commands().empty());
     EXPECT_EQ(core.model().text(Field::StatusLine), ansi("Ошибка при открытии порта USB"));
 }
@@ -118,7 +118,7 @@ TEST_F(Core, AWriteButtonTurnedOffByTheWrongPasswordComesBackOnceItHasEightChara
     bridge.plug(SimulatedTracker::Configured("90001"));
     ASSERT_TRUE(core.model().enabled(Field::WriteButton));
     core.model().setText(Field::ServerPassword, "short");
-    core.Button5Click();
+    core.writeTracker();
     EXPECT_FALSE(core.model().enabled(Field::WriteButton));
     core.model().setText(Field::ServerPassword, "shortr7");
     EXPECT_FALSE(core.model().enabled(Field::WriteButton));
@@ -127,7 +127,7 @@ TEST_F(Core, AWriteButtonTurnedOffByTheWrongPasswordComesBackOnceItHasEightChara
 
     // Once the tracker has gone, a mended password gives no write button to a tracker absent.
     core.model().setText(Field::ServerPassword, "short");
-    core.Button5Click();
+    core.writeTracker();
     bridge.unplug(0);
     core.model().setText(Field::ServerPassword, "shortr78");
     EXPECT_FALSE(core.model().enabled(Field::WriteButton));
@@ -140,7 +140,7 @@ TEST_F(Core, ARecordTheDatabaseCouldNotSaveIsToldAndKeptForTheNextSave) {
         SCOPED_TRACE(mended);
         std::filesystem::permissions(file, std::filesystem::perms::owner_read);
         desktop.messages.clear();
-        core.Button5Click();
+        core.writeTracker();
         EXPECT_EQ(core.model().text(Field::StatusLine),
                   ansi("Данные успешно записаны в устройство"));
         ASSERT_EQ(desktop.messages.size(), 1u);
@@ -151,7 +151,7 @@ TEST_F(Core, ARecordTheDatabaseCouldNotSaveIsToldAndKeptForTheNextSave) {
         if (mended) {
             // The technician makes the file writable again; the next save has the record.
             std::filesystem::permissions(file, std::filesystem::perms::owner_all);
-            core.Button5Click();
+            core.writeTracker();
             EXPECT_NE(testing::readBytes(file).find("90001:"), std::string::npos);
             std::filesystem::remove(file);
             openDatabase("fleet.zcf");
@@ -159,7 +159,7 @@ TEST_F(Core, ARecordTheDatabaseCouldNotSaveIsToldAndKeptForTheNextSave) {
     }
     // Closing tries once more, and says what it could not keep.
     desktop.messages.clear();
-    core.FormDestroy();
+    core.windowClosing();
     ASSERT_EQ(desktop.messages.size(), 1u);
     EXPECT_EQ(desktop.messages[0].icon, MessageIcon::Error);
 }
@@ -168,10 +168,10 @@ TEST_F(Core, ClosingSavesARecordThatCouldNotBeSavedAfterItsWrite) {
     bridge.plug(SimulatedTracker::Configured("90001"));
     const auto file = openDatabase("fleet.zcf");
     std::filesystem::permissions(file, std::filesystem::perms::owner_read);
-    core.Button5Click();
+    core.writeTracker();
     std::filesystem::permissions(file, std::filesystem::perms::owner_all);
     desktop.messages.clear();
-    core.FormDestroy();
+    core.windowClosing();
     EXPECT_TRUE(desktop.messages.empty());
     EXPECT_NE(testing::readBytes(file).find("90001:"), std::string::npos);
 }
@@ -184,23 +184,23 @@ TEST_F(Core, ADatabaseNamedAtTheStartIsOpenedInsteadOfTheLastOne) {
     testing::writeBytes(named, kEmptyDatabase);
 
     Configurator started{bridge, clock, desktop};
-    started.SettingsPath = settings;
+    started.settingsPath = settings;
     // As the file manager gives it: relative to the folder the program starts in.
     const auto here = std::filesystem::current_path();
     std::filesystem::current_path(folder.path());
-    started.DatabaseToOpen = "named.zcf";
+    started.databaseToOpen = "named.zcf";
     const int dialogsBefore = desktop.dialogsShown;
-    started.FormShow({});
+    started.windowShown({});
     std::filesystem::current_path(here);
     EXPECT_EQ(desktop.dialogsShown, dialogsBefore);
-    EXPECT_EQ(started.model().DatabasePath, named.string());
+    EXPECT_EQ(started.model().databasePath, named.string());
     EXPECT_EQ(started.model().text(Field::DatabaseName), "named.zcf");
     // It is the one remembered from now on.
-    started.FormDestroy();
+    started.windowClosing();
     FieldModel reloaded;
     LoadSettings(reloaded, settings);
-    EXPECT_EQ(reloaded.DatabasePath, named.string());
-    EXPECT_NE(reloaded.DatabasePath, last.string());
+    EXPECT_EQ(reloaded.databasePath, named.string());
+    EXPECT_NE(reloaded.databasePath, last.string());
 }
 
 TEST_F(Core, TheDatabaseIsNamedBeforeTheWireAndOnlyForAWriteThatWillStart) {
@@ -212,7 +212,7 @@ TEST_F(Core, TheDatabaseIsNamedBeforeTheWireAndOnlyForAWriteThatWillStart) {
     desktop.saveAnswers = {(folder / "fleet.zcf").string()};
     bool asked = false;
     desktop.whileDialogOpen = [&] { asked = true; };
-    core.Button5Click();  // refused for its password: nothing asked
+    core.writeTracker();  // refused for its password: nothing asked
     EXPECT_FALSE(asked);
     core.model().setText(Field::ServerPassword, "shortr78");
     bridge.clearCalls();
@@ -220,7 +220,7 @@ TEST_F(Core, TheDatabaseIsNamedBeforeTheWireAndOnlyForAWriteThatWillStart) {
         asked = true;
         EXPECT_EQ(opens(), 0);
     };
-    core.Button5Click();
+    core.writeTracker();
     EXPECT_TRUE(asked);
     EXPECT_EQ(testing::readBytes(unreadable), "not a database\r\n");
     EXPECT_NE(testing::readBytes(folder / "fleet.zcf").find("90001:"), std::string::npos);
@@ -230,17 +230,17 @@ TEST_F(Core, OpeningAnotherDatabaseNeverDropsAnUnsavedRecordInSilence) {
     bridge.plug(SimulatedTracker::Configured("90001"));
     const auto file = openDatabase("fleet.zcf");
     std::filesystem::permissions(file, std::filesystem::perms::owner_read);
-    core.Button5Click();
+    core.writeTracker();
     ASSERT_TRUE(core.database().hasUnsavedRecords());
     // Declined: the list stays as it is, and so does the file chosen.
     desktop.confirmAnswer = false;
     desktop.openAnswers = {(folder / "other.zcf").string()};
-    core.OpenClick();
+    core.openDatabase();
     EXPECT_EQ(core.database().records().size(), 1u);
-    EXPECT_EQ(core.model().DatabasePath, file.string());
+    EXPECT_EQ(core.model().databasePath, file.string());
     // The file is writable again: the record is saved before the other file is opened.
     std::filesystem::permissions(file, std::filesystem::perms::owner_all);
-    core.OpenClick();
+    core.openDatabase();
     EXPECT_NE(testing::readBytes(file).find("90001:"), std::string::npos);
     EXPECT_FALSE(core.database().hasUnsavedRecords());
 }
@@ -253,7 +253,7 @@ TEST_F(Core, TheHiddenReadButtonMarksTheStatusLineThenReads) {
             shown.push_back(core.model().text(f));
         }
     });
-    core.Button2Click();
+    core.readTrackerAfresh();
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown.front(), "!");
     EXPECT_EQ(shown.back(), ansi("Данные успешно считаны из устройства"));
@@ -266,16 +266,16 @@ TEST_F(Core, AProfileIsSavedAndLoadedThroughItsDialogsOrADropAndFaultsAreShown) 
     model.setText(Field::AccessPoint, "Depot-West");
     const auto path = (folder / "депо.ini").string();
     desktop.profileSaveAnswers = {path};
-    core.SaveProfileClick();
+    core.saveProfile();
     EXPECT_EQ(testing::readBytes(path), ProfileText(model));
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Профиль депо.ini сохранён"));
     EXPECT_EQ(model.statusColour(), StatusColour::Black);
 
     model.setText(Field::AccessPoint, "Other");
     desktop.profileOpenAnswers = {std::nullopt, path};
-    core.OpenProfileClick();  // cancelled
+    core.openProfile();  // cancelled
     EXPECT_EQ(model.text(Field::AccessPoint), "Other");
-    core.OpenProfileClick();
+    core.openProfile();
     EXPECT_EQ(model.text(Field::AccessPoint), "Depot-West");
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Профиль депо.ini загружен"));
     EXPECT_FALSE(model.enabled(Field::WriteButton));
@@ -285,7 +285,7 @@ TEST_F(Core, AProfileIsSavedAndLoadedThroughItsDialogsOrADropAndFaultsAreShown) 
     const auto bad = folder / "bad.ini";
     testing::writeBytes(bad, ProfileText(model) + "[NET]\r\n");
     model.setText(Field::AccessPoint, "Other");
-    core.OpenProfileFile(bad.string());
+    core.openProfileFile(bad.string());
     EXPECT_EQ(model.text(Field::AccessPoint), "Other");
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Профиль bad.ini не загружен"));
     EXPECT_EQ(model.statusColour(), StatusColour::Red);
@@ -295,7 +295,7 @@ TEST_F(Core, AProfileIsSavedAndLoadedThroughItsDialogsOrADropAndFaultsAreShown) 
         << desktop.messages[0].text;
 
     desktop.profileSaveAnswers = {(folder / "нет" / "p.ini").string()};
-    core.SaveProfileClick();
+    core.saveProfile();
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Профиль p.ini не сохранён"));
     ASSERT_EQ(desktop.messages.size(), 2u);
     EXPECT_NE(desktop.messages[1].text.find("нет"), std::string::npos);
@@ -321,21 +321,21 @@ TEST_F(Core, ProfilesWaitForTheOperationAndLeaveTheTrackerShownAsItIs) {
             return;  // a dialog the profile handlers opened after all
         }
         const int before = desktop.dialogsShown;
-        core.SaveProfileClick();
-        core.OpenProfileClick();
-        core.OpenProfileFile(path.string());
+        core.saveProfile();
+        core.openProfile();
+        core.openProfileFile(path.string());
         dialogsMeanwhile = desktop.dialogsShown - before;
     };
-    core.Button5Click();
+    core.writeTracker();
     EXPECT_EQ(dialogsMeanwhile, 0);
     EXPECT_EQ(core.model().text(Field::AccessPoint), "Depot-North");
 
     const auto mac = core.model().text(Field::MacAddress);
     const auto firmware = core.model().text(Field::FirmwareVersion);
-    core.OpenProfileFile(path.string());
+    core.openProfileFile(path.string());
     EXPECT_EQ(core.model().text(Field::AccessPoint), "Depot-West");
     EXPECT_EQ(core.model().text(Field::SerialNumber), "90001");
-    EXPECT_EQ(core.model().CurrentSerial, 90001);
+    EXPECT_EQ(core.model().currentSerial, 90001);
     EXPECT_EQ(core.model().text(Field::MacAddress), mac);
     EXPECT_EQ(core.model().text(Field::FirmwareVersion), firmware);
     EXPECT_TRUE(core.model().enabled(Field::WriteButton));

@@ -27,8 +27,8 @@ class Detection : public ::testing::Test {
     std::vector<std::string> descriptions = kTrackerDescriptions;
 
     void SetUp() override {
-        model.DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
-        model.ShowMac(0);
+        model.deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
+        model.showMac(0);
     }
     void detect() {
         const auto read = [this](const DetectedTracker& tracker) {
@@ -44,7 +44,7 @@ class Detection : public ::testing::Test {
             }
             return outcome;
         };
-        const auto outcome = DetectTrackers(bridge, clock, model.CurrentSerial,
+        const auto outcome = DetectTrackers(bridge, clock, model.currentSerial,
                                             {read, {}, [this] { return cancelled; }, descriptions});
         ApplyDetection(model, outcome, [](const ReadOutcome&) {});
     }
@@ -55,7 +55,7 @@ TEST_F(Detection, ANewTrackerIsShownReadAndMadeWritable) {
     model.setEnabled(Field::WriteButton, false);
     detect();
     EXPECT_EQ(model.text(Field::SerialNumber), "00007");
-    EXPECT_EQ(model.CurrentSerial, 7);
+    EXPECT_EQ(model.currentSerial, 7);
     EXPECT_EQ(model.text(Field::MacAddress), "00 50 25 FE A0 78");
     EXPECT_EQ(readsOf, std::vector<std::string>{"00007"});
     EXPECT_TRUE(model.enabled(Field::WriteButton));
@@ -94,7 +94,7 @@ TEST_F(Detection, ACancelEndsTheTriesAndThePassAtOnce) {
     EXPECT_FALSE(model.enabled(Field::WriteButton));  // no write of fields it did not fill
     EXPECT_EQ(readsOf, std::vector<std::string>{"90001"});
     EXPECT_EQ(clock.now() - start, 0ms);    // no pause after the cancelled try
-    EXPECT_EQ(model.CurrentSerial, 90001);  // the second tracker was not taken up
+    EXPECT_EQ(model.currentSerial, 90001);  // the second tracker was not taken up
 }
 
 TEST_F(Detection, OnlySupportedTrackersWithSerialsInRangeCount) {
@@ -122,7 +122,7 @@ TEST_F(Detection, TheDescriptionsTakenForATrackerAreDetectionsParameter) {
     // The trackers' own names stay accepted beside the added one.
     bridge.plug(SimulatedTracker("Zentracor", "00043"));
     readsOf.clear();
-    model.CurrentSerial = 0;
+    model.currentSerial = 0;
     detect();
     EXPECT_EQ(readsOf, (std::vector<std::string>{"00042", "00043"}));
 }
@@ -132,7 +132,7 @@ TEST_F(Detection, TwoTrackersAreEachShownAndReadInListingOrder) {
     bridge.plug(SimulatedTracker::Configured("90002"));
     detect();
     EXPECT_EQ(readsOf, (std::vector<std::string>{"90001", "90002"}));
-    EXPECT_EQ(model.CurrentSerial, 90002);
+    EXPECT_EQ(model.currentSerial, 90002);
 }
 
 TEST_F(Detection, AnOutOfRangeSerialHidesTheDeviceButKeepsTheLastOne) {
@@ -142,7 +142,7 @@ TEST_F(Detection, AnOutOfRangeSerialHidesTheDeviceButKeepsTheLastOne) {
     bridge.plug(SimulatedTracker("Zentracor", "0"));
     detect();
     EXPECT_EQ(model.text(Field::SerialNumber), ansi("Номер"));
-    EXPECT_EQ(model.CurrentSerial, 90001);
+    EXPECT_EQ(model.currentSerial, 90001);
 }
 
 TEST_F(Detection, PullingOutTheLastDeviceForgetsItButKeepsItsAddress) {
@@ -151,7 +151,7 @@ TEST_F(Detection, PullingOutTheLastDeviceForgetsItButKeepsItsAddress) {
     model.setText(Field::FirmwareVersion, "Ver. 1.5");
     bridge.unplug(0);
     detect();
-    EXPECT_EQ(model.CurrentSerial, 0);
+    EXPECT_EQ(model.currentSerial, 0);
     EXPECT_EQ(model.text(Field::SerialNumber), ansi("Номер"));
     EXPECT_EQ(model.text(Field::FirmwareVersion), ansi("Прошивка"));
     EXPECT_FALSE(model.enabled(Field::WriteButton));
@@ -167,24 +167,24 @@ TEST_F(Detection, AFailedListingChangesNothing) {
     detect();
     bridge.failNext(sim::BridgeCall::DeviceCount, BridgeStatus::Failed);
     detect();
-    EXPECT_EQ(model.CurrentSerial, 90001);
+    EXPECT_EQ(model.currentSerial, 90001);
     EXPECT_EQ(model.text(Field::SerialNumber), "90001");
 
     // A description that cannot be read ends the pass; a serial that cannot be read skips one.
     bridge.plug(SimulatedTracker::Configured("90003"));
     bridge.failNext(sim::BridgeCall::Description, BridgeStatus::Failed);
     detect();
-    EXPECT_EQ(model.CurrentSerial, 90001);
+    EXPECT_EQ(model.currentSerial, 90001);
     bridge.failNext(sim::BridgeCall::SerialNumber, BridgeStatus::Failed);
     detect();
-    EXPECT_EQ(model.CurrentSerial, 90003);
+    EXPECT_EQ(model.currentSerial, 90003);
     // The serial of the one tracker left cannot be read once: it is not taken for gone.
     bridge.unplug(0);
     detect();
-    ASSERT_EQ(model.CurrentSerial, 90003);
+    ASSERT_EQ(model.currentSerial, 90003);
     bridge.failNext(sim::BridgeCall::SerialNumber, BridgeStatus::Failed);
     detect();
-    EXPECT_EQ(model.CurrentSerial, 90003);
+    EXPECT_EQ(model.currentSerial, 90003);
     EXPECT_EQ(model.text(Field::SerialNumber), "90003");
     EXPECT_EQ(usbSerialsRead, (std::vector<std::string>{"90001", "90003"}));
 }
@@ -197,14 +197,14 @@ TEST_F(Detection, ARefusedAccessIsToldAndTheDevicesAfterItAreStillLookedAt) {
         bridge.plug(SimulatedTracker::Configured("90002"));
         bridge.failNext(call, BridgeStatus::AccessDenied);
         detect();
-        EXPECT_EQ(model.CurrentSerial, 90002);
+        EXPECT_EQ(model.currentSerial, 90002);
         EXPECT_EQ(model.text(Field::StatusLine),
                   ansi("Нет доступа к USB: нужно правило udev из пакета korvan"));
         EXPECT_EQ(model.statusColour(), StatusColour::Red);
         bridge.unplug(0);
         bridge.unplug(0);
         detect();
-        EXPECT_EQ(model.CurrentSerial, 0);
+        EXPECT_EQ(model.currentSerial, 0);
     }
 }
 
@@ -223,7 +223,7 @@ TEST_F(Detection, WithTwoTrackersTheStatusLineSaysWhichOneTheWindowShows) {
     auto& other = bridge.plug(SimulatedTracker::Configured("90005"));
     other.usbDescription = "FT232R USB UART";
     detect();
-    EXPECT_EQ(model.CurrentSerial, 0);
+    EXPECT_EQ(model.currentSerial, 0);
     EXPECT_EQ(model.text(Field::SerialNumber), ansi("Номер"));
     EXPECT_FALSE(model.enabled(Field::WriteButton));
 }

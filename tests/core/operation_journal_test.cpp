@@ -40,10 +40,10 @@ class Journal : public ::testing::Test {
 
     void SetUp() override {
         LoadSettings(core.model(), folder / "first-run.ini");
-        core.model().DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
-        core.model().DatabasePath = (folder / "fleet.zcf").string();
+        core.model().deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
+        core.model().databasePath = (folder / "fleet.zcf").string();
         core.model().setText(Field::DatabaseName, "fleet.zcf");
-        bridge.onDevicesChanged = [this] { core.DeviceChanged(); };
+        bridge.onDevicesChanged = [this] { core.devicesChanged(); };
         core.link().setObserver(&trace);
         core.operationEnded = [this](const Outcome& outcome, std::string_view what) {
             journal.operationEnded(outcome, what);
@@ -55,7 +55,7 @@ class Journal : public ::testing::Test {
 TEST_F(Journal, EachOperationIsLoggedWithItsStepsMessagesAndTraceWithoutSecrets) {
     bridge.plug(SimulatedTracker::Configured("90001"));
     core.model().setText(Field::ServerPassword, "Qz8#Lm2x");
-    core.Button5Click();
+    core.writeTracker();
     bridge.unplug(0);  // a pass that reads nothing is not logged
 
     const auto text = logged();

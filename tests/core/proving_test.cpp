@@ -28,10 +28,10 @@ class Proving : public ::testing::Test {
 
     void SetUp() override {
         LoadSettings(model, folder / "first-run.ini");
-        model.DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
-        model.DatabasePath = (folder / "fleet.zcf").string();
+        model.deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
+        model.databasePath = (folder / "fleet.zcf").string();
         model.setText(Field::DatabaseName, "fleet.zcf");
-        bridge.onDevicesChanged = [this] { core.DeviceChanged(); };
+        bridge.onDevicesChanged = [this] { core.devicesChanged(); };
     }
     std::string status() const { return cp1251::toUtf8(model.text(Field::StatusLine)); }
     std::vector<Field> marked(std::string FieldMarks::*mark) const {
@@ -67,11 +67,11 @@ TEST_F(Proving, AFieldIsMarkedWithItsRuleAsSoonAsItBreaksItAndTheWriteNamesIt) {
     bridge.unplug(0);
     bridge.plug(SimulatedTracker::Configured("90002"));
     bridge.tracker(0).settings.serverPort = "abc";
-    core.Button1Click();
+    core.readTracker();
     EXPECT_EQ(model.text(Field::ServerPort), "abc");
     EXPECT_EQ(model.marks(Field::ServerPort).broken, "Число от 1 до 65535");
     bridge.tracker(0).clearRecord();
-    core.Button5Click();
+    core.writeTracker();
     ASSERT_EQ(desktop.messages.size(), 1u);
     EXPECT_NE(desktop.messages[0].text.find("«Порт сервера»"), std::string::npos);
     EXPECT_TRUE(bridge.tracker(0).commands().empty());
@@ -103,11 +103,11 @@ TEST_F(Proving, ChangesAreMarkedFromTheReadUntilTheNextReadOrAConfirmedWrite) {
     LoadSettings(profile, {});
     profile.setText(Field::ServerPassword, model.text(Field::ServerPassword));
     ASSERT_FALSE(SaveProfile(profile, folder / "p.ini").has_value());
-    core.OpenProfileFile((folder / "p.ini").string());
+    core.openProfileFile((folder / "p.ini").string());
     EXPECT_TRUE(model.marks(Field::AccessPoint).changed);  // the tracker's name, the profile's none
     EXPECT_FALSE(model.marks(Field::ServerPassword).changed);
 
-    core.Button5Click();
+    core.writeTracker();
     ASSERT_EQ(status(), "Данные успешно записаны в устройство");
     for (int i = 0; i < kFieldCount; ++i) {
         EXPECT_FALSE(model.marks(static_cast<Field>(i)).changed) << i;
@@ -116,22 +116,22 @@ TEST_F(Proving, ChangesAreMarkedFromTheReadUntilTheNextReadOrAConfirmedWrite) {
 
 TEST_F(Proving, CtrlAltVComparesTheTrackerWithTheWindowAndMarksWhatDiffers) {
     auto& tracker = bridge.plug(SimulatedTracker::Configured("90001"));
-    core.CompareWithTracker();
+    core.compareWithTracker();
     EXPECT_EQ(status(), "Совпадает с трекером");
     EXPECT_EQ(model.statusColour(), StatusColour::Black);
 
     // What a write would make of the window's values is what is compared: a period of 0 is
     // written as 1.
     model.setText(Field::RecordingPeriod, "0");
-    core.Button5Click();
+    core.writeTracker();
     model.setText(Field::RecordingPeriod, "0");
-    core.CompareWithTracker();
+    core.compareWithTracker();
     EXPECT_EQ(status(), "Совпадает с трекером");
 
     model.setText(Field::ServerPort, "9000");
     model.setText(Field::RecordingPeriod, "17");
     tracker.clearRecord();
-    core.CompareWithTracker();
+    core.compareWithTracker();
     EXPECT_EQ(status(), "Отличается от трекера: Период записи точек, Порт сервера");
     EXPECT_EQ(model.statusColour(), StatusColour::Red);
     EXPECT_EQ(marked(&FieldMarks::differs),
@@ -146,7 +146,7 @@ TEST_F(Proving, CtrlAltVComparesTheTrackerWithTheWindowAndMarksWhatDiffers) {
 
     // The tracker drops out while it is read back; what was found of it goes with it.
     tracker.injectFault({.kind = Fault::Kind::Unplug, .command = "GSERIP$"});
-    core.CompareWithTracker();
+    core.compareWithTracker();
     EXPECT_EQ(status(), "Устройство отключено во время операции");
     EXPECT_TRUE(marked(&FieldMarks::differs).empty());
 }
@@ -155,15 +155,15 @@ TEST_F(Proving, WithVerifyWriteEveryWriteIsReadBackAndOnlyAVerifiedOneIsRecorded
     auto& tracker = bridge.plug(SimulatedTracker::Configured("90001"));
     model.setChecked(Field::VerifyAfterWrite, true);
     model.setText(Field::RecordingPeriod, "17");
-    core.Button5Click();
+    core.writeTracker();
     EXPECT_EQ(status(), "Данные записаны и проверены");
     EXPECT_EQ(model.statusColour(), StatusColour::Black);
     EXPECT_EQ(core.database().records().size(), 1u);
 
-    core.database().ClearRecords();
+    core.database().clearRecords();
     model.setText(Field::RecordingPeriod, "18");
     tracker.injectFault({.kind = Fault::Kind::NotKept, .command = "FL_SET_RATE,"});
-    core.Button5Click();
+    core.writeTracker();
     EXPECT_EQ(status(),
               "Трекер хранит не то, что записано: Период записи точек: записано «18», "
               "в трекере «17»");
@@ -174,17 +174,17 @@ TEST_F(Proving, WithVerifyWriteEveryWriteIsReadBackAndOnlyAVerifiedOneIsRecorded
     // Off, the write sends exactly what it always did: no read after it.
     model.setChecked(Field::VerifyAfterWrite, false);
     tracker.clearRecord();
-    core.Button5Click();
+    core.writeTracker();
     EXPECT_EQ(status(), "Данные успешно записаны в устройство");
     EXPECT_EQ(tracker.commands().back().rfind("FL_CHANGE_NDIST,", 0), 0u);
 }
 
 TEST_F(Proving, TheStatusLineTellsThePresentAfterARefusalAndAnUnplug) {
     bridge.plug(SimulatedTracker::Configured("90001"));
-    core.Button5Click();
+    core.writeTracker();
     ASSERT_EQ(status(), "Данные успешно записаны в устройство");
     model.setText(Field::CounterPeriod12, "70000");
-    core.Button5Click();
+    core.writeTracker();
     EXPECT_NE(status().find("«Период записи показаний счётчиков 1,2» число 70000"),
               std::string::npos)
         << status();
@@ -205,7 +205,7 @@ TEST_F(Proving, TheStatusLineTellsThePresentAfterARefusalAndAnUnplug) {
     // The one shown goes: the next is read and shown.
     bridge.unplug(2);  // 90003
     EXPECT_EQ(model.text(Field::SerialNumber), "90002");
-    core.Button5Click();
+    core.writeTracker();
     ASSERT_EQ(status(), "Данные успешно записаны в устройство");
     // The last goes, the device that is no tracker stays: nothing of it is left on screen.
     const auto mac = model.text(Field::MacAddress);
@@ -215,7 +215,7 @@ TEST_F(Proving, TheStatusLineTellsThePresentAfterARefusalAndAnUnplug) {
     EXPECT_EQ(model.text(Field::FirmwareVersion), ansi("Прошивка"));
     EXPECT_FALSE(model.enabled(Field::WriteButton));
     EXPECT_EQ(model.text(Field::MacAddress), mac);  // the address last given stays shown
-    EXPECT_EQ(model.CurrentSerial, 0);
+    EXPECT_EQ(model.currentSerial, 0);
 }
 
 }  // namespace
@@ -225,13 +225,13 @@ namespace korvan {
 namespace {
 
 TEST_F(Proving, WithoutADatabaseTheWriteAsksOnceAndACancelLeavesTheTrackerUntouched) {
-    model.DatabasePath.clear();
+    model.databasePath.clear();
     model.setText(Field::DatabaseName, "");
     auto& tracker = bridge.plug(SimulatedTracker::Configured("90001"));
     tracker.clearRecord();
     desktop.saveAnswers = {std::nullopt};
     const int before = desktop.dialogsShown;
-    core.Button5Click();
+    core.writeTracker();
     EXPECT_EQ(desktop.dialogsShown - before, 1);
     EXPECT_TRUE(tracker.commands().empty());
     EXPECT_EQ(status(),
@@ -240,7 +240,7 @@ TEST_F(Proving, WithoutADatabaseTheWriteAsksOnceAndACancelLeavesTheTrackerUntouc
 
     // Named at the second try: the tracker is written and recorded, and nothing more is asked.
     desktop.saveAnswers = {(folder / "fleet.zcf").string()};
-    core.Button5Click();
+    core.writeTracker();
     EXPECT_EQ(desktop.dialogsShown - before, 2);
     EXPECT_EQ(status(), "Данные успешно записаны в устройство");
     EXPECT_NE(testing::readBytes(folder / "fleet.zcf").find("90001:"), std::string::npos);

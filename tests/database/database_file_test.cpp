@@ -42,7 +42,7 @@ class DatabaseFile : public ::testing::Test {
     RecordList records;
 
     void SetUp() override {
-        model.DatabasePath = (folder / "fleet.zcf").string();
+        model.databasePath = (folder / "fleet.zcf").string();
         model.setText(Field::DatabaseName, "fleet.zcf");
     }
 
@@ -53,11 +53,11 @@ class DatabaseFile : public ::testing::Test {
 };
 
 TEST_F(DatabaseFile, BothFilesAreWrittenByteForByteAndReadBackWhole) {
-    records.AddOrReplaceRecord(full());
+    records.addOrReplaceRecord(full());
     DeviceRecord small;
     small.serial = 7;
     small.password = "Pa55word";
-    records.AddOrReplaceRecord(small);
+    records.addOrReplaceRecord(small);
     SaveDatabase(model, records);
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл fleet.zcf успешно сохранён"));
 
@@ -138,8 +138,8 @@ TEST_F(DatabaseFile, EveryLineAfterTheCountIsReadAndALineThatCannotBeKeepsTheFil
     for (const char* junk : {"no serial;\tPASSWORD=abcdefgh;", "00000:\tPASSWORD=abcdefgh;",
                              "00005:\tPIN=1;", "00004:\tPASSWORD=;\tIP=10.0.0.2;"}) {
         SCOPED_TRACE(junk);
-        records.ClearRecords();
-        records.AddOrReplaceRecord(full());
+        records.clearRecords();
+        records.addOrReplaceRecord(full());
         ASSERT_EQ(load(kHead + "1 records\r\n00006:\tPASSWORD=abcdefgh;\r\n" + junk +
                        "\r\n00007:\tPASSWORD=abcdefgh;\r\n"),
                   DatabaseLoad::Unreadable);
@@ -172,8 +172,8 @@ TEST_F(DatabaseFile, AFileWithMoreRecordsThanTheListHoldsIsNotOpened) {
     EXPECT_EQ(records.size(), 1024u);
     EXPECT_EQ(records[1023].serial, 1024);
 
-    records.ClearRecords();
-    records.AddOrReplaceRecord(full());
+    records.clearRecords();
+    records.addOrReplaceRecord(full());
     EXPECT_EQ(load(contents + "1025:\tPASSWORD=abcdefgh;\r\n"), DatabaseLoad::TooManyRecords);
     EXPECT_EQ(model.text(Field::StatusLine), ansi("В файле больше 1024 записей: файл не открыт"));
     ASSERT_EQ(records.size(), 1u);
@@ -192,7 +192,7 @@ TEST_F(DatabaseFile, AnOverlongLineIsReadAsFarAsTheBufferHoldsAndTheNextLineStil
 }
 
 TEST_F(DatabaseFile, EveryReadFailureKeepsTheListAndSaysWhy) {
-    records.AddOrReplaceRecord(full());
+    records.addOrReplaceRecord(full());
     struct Case {
         std::string contents;
         DatabaseLoad result;
@@ -219,7 +219,7 @@ TEST_F(DatabaseFile, EveryReadFailureKeepsTheListAndSaysWhy) {
     std::filesystem::remove(folder / "fleet.zcf");
     EXPECT_EQ(LoadDatabase(model, records), DatabaseLoad::CannotOpen);
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Ошибка открытия файла"));
-    model.DatabasePath.clear();
+    model.databasePath.clear();
     EXPECT_EQ(LoadDatabase(model, records), DatabaseLoad::NoFileName);
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл не открыт"));
     EXPECT_EQ(records.size(), 1u);
@@ -229,7 +229,7 @@ TEST_F(DatabaseFile, AFailedSaveLeavesTheOldFilesWholeAndSaysWhich) {
     using std::filesystem::perms;
     ASSERT_TRUE(SaveDatabase(model, records));
     const std::string before = readBytes(folder / "fleet.zcf");
-    records.AddOrReplaceRecord(full());
+    records.addOrReplaceRecord(full());
 
     std::filesystem::permissions(folder / "fleet.zcf", perms::owner_read | perms::group_read);
     EXPECT_FALSE(SaveDatabase(model, records));
@@ -246,7 +246,7 @@ TEST_F(DatabaseFile, AFailedSaveLeavesTheOldFilesWholeAndSaysWhich) {
     EXPECT_EQ(readBytes(folder / "fleet-srv.zcf"), before);
 
     // A database whose folder has gone (a removed stick) is not made up anew.
-    model.DatabasePath = (folder / "gone" / "fleet.zcf").string();
+    model.databasePath = (folder / "gone" / "fleet.zcf").string();
     EXPECT_FALSE(SaveDatabase(model, records));
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Ошибка сохранения файла"));
     EXPECT_FALSE(std::filesystem::exists(folder / "gone"));
@@ -307,7 +307,7 @@ TEST_F(DatabaseFile, ShortPasswordsReadBackAsTheyWereAndKeepTheNextItem) {
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0], saved[0]);
     EXPECT_EQ(records[1], saved[1]);
-    model.DatabasePath = (folder / "fleet-srv.zcf").string();
+    model.databasePath = (folder / "fleet-srv.zcf").string();
     ASSERT_EQ(LoadDatabase(model, records), DatabaseLoad::Read);
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].password, "abc");
@@ -322,7 +322,7 @@ TEST_F(DatabaseFile, ValuesThatHoldKeysReadBackAsTheyWere) {
     tricky.apnUser = "PIN=1234";
     tricky.serverIp = "10.0.0.1";
     tricky.serverPort = "2224";
-    records.AddOrReplaceRecord(tricky);
+    records.addOrReplaceRecord(tricky);
     ASSERT_TRUE(SaveDatabase(model, records));
     RecordList reread;
     ASSERT_EQ(LoadDatabase(model, reread), DatabaseLoad::Read);

@@ -90,15 +90,15 @@ TEST_F(Database, FirstStartAsksForADatabaseAndTakesANewOne) {
     database.StartUp();
     // The dialog is told it asks for the first database, so that it can say so.
     EXPECT_EQ(dialogs.openReasons, std::vector{DatabaseDialogs::OpenReason::FirstStart});
-    EXPECT_EQ(model.DatabasePath, at("fleet.zcf"));
+    EXPECT_EQ(model.databasePath, at("fleet.zcf"));
     EXPECT_EQ(model.text(Field::DatabaseName), "fleet.zcf");
     EXPECT_EQ(model.text(Field::StatusLine),
               ansi("Новая база: файл будет создан при первой записи трекера"));
     EXPECT_FALSE(std::filesystem::exists(folder / "fleet.zcf"));  // created by the first save
 
     written("00007");
-    EXPECT_EQ(database.StoreDeviceRecord(record), RecordStored::Added);
-    EXPECT_TRUE(database.SaveClick());
+    EXPECT_EQ(database.storeDeviceRecord(record), RecordStored::Added);
+    EXPECT_TRUE(database.save());
     EXPECT_TRUE(dialogs.offeredOnSave.empty());
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл fleet.zcf успешно сохранён"));
     EXPECT_NE(readBytes(folder / "fleet.zcf").find("00007:\tPASSWORD=Pa55word;"),
@@ -108,16 +108,16 @@ TEST_F(Database, FirstStartAsksForADatabaseAndTakesANewOne) {
 TEST_F(Database, AChosenNameWithoutExtensionGetsZcfWhateverItsFoldersHold) {
     std::filesystem::create_directory(folder / "v1.2");
     dialogs.openAnswers = {at("v1.2/cars")};
-    database.OpenClick();
-    EXPECT_EQ(model.DatabasePath, at("v1.2/cars.zcf"));
+    database.openDatabase();
+    EXPECT_EQ(model.databasePath, at("v1.2/cars.zcf"));
     EXPECT_EQ(model.text(Field::DatabaseName), "cars.zcf");
 }
 
 TEST_F(Database, AStoredDatabaseIsOpenedAndNamedOnceRead) {
     writeBytes(folder / "car7.zcf", kOneDevice);
-    model.DatabasePath = at("car7");
+    model.databasePath = at("car7");
     database.StartUp();
-    EXPECT_EQ(model.DatabasePath, at("car7.zcf"));
+    EXPECT_EQ(model.databasePath, at("car7.zcf"));
     EXPECT_EQ(model.text(Field::DatabaseName), "car7.zcf");
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл car7.zcf открыт"));
     EXPECT_EQ(database.records().size(), 1u);
@@ -125,38 +125,38 @@ TEST_F(Database, AStoredDatabaseIsOpenedAndNamedOnceRead) {
     // Open, then Cancel in a dialog never confirmed: the same database is read again.
     dialogs.openAnswers = {std::nullopt};
     model.setText(Field::StatusLine, "");
-    database.OpenClick();
+    database.openDatabase();
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл car7.zcf открыт"));
 }
 
 TEST_F(Database, AStoredNameWithoutExtensionIsTheFileWhenThatFileExists) {
     std::filesystem::create_directory(folder / "v1.2");
     writeBytes(folder / "v1.2" / "cars", kOneDevice);
-    model.DatabasePath = at("v1.2/cars");
+    model.databasePath = at("v1.2/cars");
     database.StartUp();
-    EXPECT_EQ(model.DatabasePath, at("v1.2/cars"));
+    EXPECT_EQ(model.databasePath, at("v1.2/cars"));
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл cars открыт"));
 
     // A folder of that name is no database: the name gets its extension.
     std::filesystem::create_directory(folder / "fleet");
     writeBytes(folder / "fleet.zcf", kOneDevice);
-    model.DatabasePath = at("fleet");
+    model.databasePath = at("fleet");
     database.StartUp();
-    EXPECT_EQ(model.DatabasePath, at("fleet.zcf"));
+    EXPECT_EQ(model.databasePath, at("fleet.zcf"));
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл fleet.zcf открыт"));
 }
 
 TEST_F(Database, AStoredDatabaseThatCannotBeReadAsksForANameAtTheFirstSave) {
-    model.DatabasePath = at("gone.zcf");
+    model.databasePath = at("gone.zcf");
     database.StartUp();
     EXPECT_EQ(model.text(Field::StatusLine),
               ansi("Новая база: файл будет создан при первой записи трекера"));
     EXPECT_EQ(model.text(Field::DatabaseName), "");
     written("00003");
-    database.StoreDeviceRecord(record);
+    database.storeDeviceRecord(record);
     dialogs.saveAnswers = {at("new-fleet.zcf")};
-    database.SaveClick();
-    EXPECT_EQ(model.DatabasePath, at("new-fleet.zcf"));
+    database.save();
+    EXPECT_EQ(model.databasePath, at("new-fleet.zcf"));
     EXPECT_TRUE(std::filesystem::exists(folder / "new-fleet.zcf"));
     EXPECT_TRUE(std::filesystem::exists(folder / "new-fleet-srv.zcf"));
 }
@@ -183,17 +183,17 @@ TEST_F(Database, AFileThatCouldNotBeReadIsNeverSavedOverButAnotherNameIsAskedFor
         const bool isFile = std::filesystem::is_regular_file(folder / name);
         const std::string before = isFile ? readBytes(folder / name) : std::string();
         DeviceDatabase fresh(model, dialogs);
-        model.DatabasePath = at("fleet.zcf");
+        model.databasePath = at("fleet.zcf");
         fresh.StartUp();
         dialogs.openAnswers = {at(name)};
-        fresh.OpenClick();
+        fresh.openDatabase();
         EXPECT_EQ(model.text(Field::StatusLine), ansi(message));
         EXPECT_EQ(fresh.records().size(), 1u);
 
         // Asked for another name; Cancel, or the same file again, is refused and says why.
         dialogs.saveAnswers = {std::nullopt, at(name)};
         for (int attempt = 0; attempt < 2; ++attempt) {
-            EXPECT_FALSE(fresh.SaveClick());
+            EXPECT_FALSE(fresh.save());
             EXPECT_EQ(model.text(Field::StatusLine),
                       ansi("База не сохранена: файл ") + name +
                           ansi(" не был прочитан и не будет перезаписан"));
@@ -204,9 +204,9 @@ TEST_F(Database, AFileThatCouldNotBeReadIsNeverSavedOverButAnotherNameIsAskedFor
         EXPECT_FALSE(std::filesystem::exists(folder / ServerFilePath(name)));
 
         dialogs.saveAnswers = {at("copy.zcf")};
-        EXPECT_TRUE(fresh.SaveClick());
+        EXPECT_TRUE(fresh.save());
         EXPECT_EQ(readBytes(folder / "copy-srv.zcf"), kOneDevice);  // the list that was open
-        EXPECT_TRUE(fresh.SaveClick());  // the new name needs no asking again
+        EXPECT_TRUE(fresh.save());  // the new name needs no asking again
         EXPECT_TRUE(dialogs.saveAnswers.empty());
     }
 }
@@ -218,16 +218,16 @@ TEST_F(Database, NoDatabaseNamedAtStartIsAskedForAtTheSaveAndTheRecordIsKept) {
     EXPECT_EQ(model.text(Field::DatabaseName), "...");
 
     written("00009");
-    database.StoreDeviceRecord(record);
+    database.storeDeviceRecord(record);
     dialogs.saveAnswers = {std::nullopt};
-    EXPECT_FALSE(database.SaveClick());
+    EXPECT_FALSE(database.save());
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл srv не сохранён"));
     EXPECT_EQ(database.records().size(), 1u);  // kept for the next save
 
     written("00010");
-    database.StoreDeviceRecord(record);
+    database.storeDeviceRecord(record);
     dialogs.saveAnswers = {at("later")};
-    database.SaveClick();
+    database.save();
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл later.zcf успешно сохранён"));
     const std::string saved = readBytes(folder / "later.zcf");
     EXPECT_NE(saved.find("2 records"), std::string::npos);
@@ -236,10 +236,10 @@ TEST_F(Database, NoDatabaseNamedAtStartIsAskedForAtTheSaveAndTheRecordIsKept) {
 
 TEST_F(Database, ACancelledDialogGivesItsLastConfirmedNameAgain) {
     dialogs.openAnswers = {at("a.zcf"), std::nullopt};
-    database.OpenClick();
-    model.DatabasePath = at("elsewhere.zcf");
-    database.OpenClick();
-    EXPECT_EQ(model.DatabasePath, at("a.zcf"));
+    database.openDatabase();
+    model.databasePath = at("elsewhere.zcf");
+    database.openDatabase();
+    EXPECT_EQ(model.databasePath, at("a.zcf"));
     EXPECT_EQ(dialogs.offeredOnOpen, (std::vector<std::string>{"", at("a.zcf")}));
     EXPECT_EQ(dialogs.openReasons, std::vector(2, DatabaseDialogs::OpenReason::Chosen));
 }
@@ -248,11 +248,11 @@ TEST_F(Database, WritingADeviceAgainReplacesItsRecordInItsPlace) {
     dialogs.openAnswers = {at("fleet.zcf")};
     database.StartUp();
     written("00001");
-    database.StoreDeviceRecord(record);
+    database.storeDeviceRecord(record);
     written("00002");
-    database.StoreDeviceRecord(record);
+    database.storeDeviceRecord(record);
     written("00001", "NewPass1");
-    EXPECT_EQ(database.StoreDeviceRecord(record), RecordStored::Replaced);
+    EXPECT_EQ(database.storeDeviceRecord(record), RecordStored::Replaced);
     ASSERT_EQ(database.records().size(), 2u);
     EXPECT_EQ(database.records()[0].serial, 1);
     EXPECT_EQ(database.records()[0].password, "NewPass1");
@@ -266,31 +266,31 @@ TEST_F(Database, AFullListStillReplacesButReportsANewDevice) {
         contents += std::to_string(serial) + ":\tPASSWORD=abcdefgh;\r\n";
     }
     writeBytes(folder / "full.zcf", contents);
-    model.DatabasePath = at("full.zcf");
+    model.databasePath = at("full.zcf");
     database.StartUp();
     ASSERT_EQ(database.records().size(), 1024u);
 
     written("00500", "Replaced");
-    EXPECT_EQ(database.StoreDeviceRecord(record), RecordStored::Replaced);
+    EXPECT_EQ(database.storeDeviceRecord(record), RecordStored::Replaced);
     EXPECT_EQ(database.records()[499].password, "Replaced");
 
     written("02000");
-    EXPECT_EQ(database.StoreDeviceRecord(record), RecordStored::ListFull);
+    EXPECT_EQ(database.storeDeviceRecord(record), RecordStored::ListFull);
     EXPECT_EQ(model.text(Field::StatusLine),
               ansi("В базе уже 1024 записи: устройство 02000 в неё не добавлено"));
     EXPECT_EQ(database.records().size(), 1024u);
 }
 
 TEST_F(Database, AWriteWithoutAnIdentifiedDeviceRecordsNothing) {
-    EXPECT_EQ(database.StoreDeviceRecord(record), RecordStored::NoDevice);  // no serial number
+    EXPECT_EQ(database.storeDeviceRecord(record), RecordStored::NoDevice);  // no serial number
     EXPECT_EQ(database.records().size(), 0u);
 }
 
 TEST_F(Database, ViewingTheDatabaseHandsItsPathToTheDesktop) {
-    database.SaveAsClick();
+    database.showDatabase();
     EXPECT_TRUE(dialogs.shown.empty());
-    model.DatabasePath = at("fleet.zcf");
-    database.SaveAsClick();
+    model.databasePath = at("fleet.zcf");
+    database.showDatabase();
     EXPECT_EQ(dialogs.shown, std::vector<std::string>{at("fleet.zcf")});
 }
 
@@ -311,14 +311,14 @@ class SharedDatabase : public ::testing::Test {
     DeviceDatabase second{secondModel, dialogs};
 
     void open(FieldModel& model, DeviceDatabase& database) {
-        model.DatabasePath = (folder / "fleet.zcf").string();
-        database.OpenLastClick();
+        model.databasePath = (folder / "fleet.zcf").string();
+        database.openLast();
     }
     static void store(DeviceDatabase& database, int serial, const char* password = "Pa55word") {
         DeviceRecord record;
         record.serial = serial;
         record.password = password;
-        database.StoreDeviceRecord(record);
+        database.storeDeviceRecord(record);
     }
     std::string file() const { return testing::readBytes(folder / "fleet.zcf"); }
 };
@@ -330,8 +330,8 @@ TEST_F(SharedDatabase, EachSaveKeepsTheRecordsAnotherProgramSavedMeanwhile) {
     store(first, 11);
     store(second, 21);
     store(second, 22);
-    ASSERT_TRUE(first.SaveClick());
-    ASSERT_TRUE(second.SaveClick());
+    ASSERT_TRUE(first.save());
+    ASSERT_TRUE(second.save());
     // The second program's save holds the first's device as well as its own, and the one the
     // file had; so does its server file.
     for (const char* serial : {"00001:", "00011:", "00021:", "00022:"}) {
@@ -344,7 +344,7 @@ TEST_F(SharedDatabase, EachSaveKeepsTheRecordsAnotherProgramSavedMeanwhile) {
 
     // A device written again by the first program takes its newer record; nothing else changes.
     store(first, 21, "NewPass1");
-    ASSERT_TRUE(first.SaveClick());
+    ASSERT_TRUE(first.save());
     EXPECT_NE(file().find("00021:\tPASSWORD=NewPass1;"), std::string::npos);
     EXPECT_NE(file().find("00022:"), std::string::npos);
     EXPECT_NE(file().find("4 records"), std::string::npos);
@@ -358,13 +358,13 @@ TEST_F(SharedDatabase, ASaveWaitsForTheLockAndGivesUpNamingIt) {
         const FileLock other = FileLock::Take(folder / "fleet.zcf", std::chrono::seconds(1), why);
         ASSERT_TRUE(other.held()) << why;
         first.lockPatience = std::chrono::milliseconds(200);
-        EXPECT_FALSE(first.SaveClick());
+        EXPECT_FALSE(first.save());
         EXPECT_NE(cp1251::toUtf8(firstModel.text(Field::StatusLine)).find("занята"),
                   std::string::npos);
         EXPECT_FALSE(std::filesystem::exists(folder / "fleet.zcf"));
         EXPECT_TRUE(first.hasUnsavedRecords());
     }
-    EXPECT_TRUE(first.SaveClick());  // the other has let go
+    EXPECT_TRUE(first.save());  // the other has let go
     EXPECT_NE(file().find("00011:"), std::string::npos);
 }
 
@@ -372,7 +372,7 @@ TEST_F(SharedDatabase, AFileAnotherProgramLeftUnreadableIsNotSavedOver) {
     open(firstModel, first);
     store(first, 11);
     testing::writeBytes(folder / "fleet.zcf", "Zentracor database 1.3\r\nmany records\r\n");
-    EXPECT_FALSE(first.SaveClick());
+    EXPECT_FALSE(first.save());
     EXPECT_EQ(file(), "Zentracor database 1.3\r\nmany records\r\n");
     EXPECT_TRUE(first.hasUnsavedRecords());
 }
@@ -389,15 +389,15 @@ TEST_F(Database, AFileWhoseCountSaysFewerIsReadWholeAndItsCountMendedByTheSave) 
         contents += "0000" + std::to_string(serial) + ":\tPASSWORD=aaaaaaaa;\r\n";
     }
     writeBytes(folder / "fleet.zcf", contents);
-    model.DatabasePath = at("fleet.zcf");
-    database.OpenLastClick();
+    model.databasePath = at("fleet.zcf");
+    database.openLast();
     EXPECT_EQ(cp1251::toUtf8(model.text(Field::StatusLine)),
               "Файл fleet.zcf открыт; В заголовке базы записей 1, а в файле 5: при сохранении "
               "число будет исправлено");
     EXPECT_EQ(database.records().size(), 5u);
     written("00009");
-    database.StoreDeviceRecord(record);
-    ASSERT_TRUE(database.SaveClick());
+    database.storeDeviceRecord(record);
+    ASSERT_TRUE(database.save());
     const std::string saved = readBytes(folder / "fleet.zcf");
     EXPECT_NE(saved.find("\r\n6 records\r\n"), std::string::npos) << saved;
     for (const char* serial : {"00001:", "00005:", "00009:"}) {
@@ -420,15 +420,15 @@ TEST_F(Database, ASaveCutBetweenItsTwoFilesIsMendedAndItsTemporaryFilesGo) {
                "Zentracor database 1.3\r\n1 records\r\n00001:\tPASSWORD=OldPass1;\r\n");
     writeBytes(folder / ".fleet-srv.zcf.0badc0de.tmp", "a password or two");
     writeBytes(folder / ".fleet.zcf.notmine.tmp", "the user's own");
-    model.DatabasePath = at("fleet.zcf");
-    database.OpenLastClick();
+    model.databasePath = at("fleet.zcf");
+    database.openLast();
     EXPECT_EQ(readBytes(folder / "fleet-srv.zcf"),
               "Zentracor database 1.3\r\n2 records\r\n00001:\tPASSWORD=NewPass1;\r\n"
               "00002:\tPASSWORD=bbbbbbbb;\r\n");
 
     written("00003");
-    database.StoreDeviceRecord(record);
-    ASSERT_TRUE(database.SaveClick());
+    database.storeDeviceRecord(record);
+    ASSERT_TRUE(database.save());
     EXPECT_FALSE(std::filesystem::exists(folder / ".fleet-srv.zcf.0badc0de.tmp"));
     EXPECT_TRUE(std::filesystem::exists(folder / ".fleet.zcf.notmine.tmp"));
 }
@@ -445,12 +445,12 @@ TEST_F(Database, ALinkedDatabaseKeepsItsServerFileAndTemporariesBesideTheRealFil
     writeBytes(folder / "data" / "fleet-srv.zcf", kOneDevice);
     writeBytes(folder / "data" / ".fleet.zcf.0badc0de.tmp", "a crash's passwords");
     std::filesystem::create_symlink(folder / "data" / "fleet.zcf", folder / "fleet.zcf");
-    model.DatabasePath = at("fleet.zcf");
-    database.OpenLastClick();
+    model.databasePath = at("fleet.zcf");
+    database.openLast();
     written("00002");
-    EXPECT_EQ(database.WhyNotRecordable(record), std::nullopt);
-    database.StoreDeviceRecord(record);
-    ASSERT_TRUE(database.SaveClick());
+    EXPECT_EQ(database.whyNotRecordable(record), std::nullopt);
+    database.storeDeviceRecord(record);
+    ASSERT_TRUE(database.save());
     EXPECT_TRUE(std::filesystem::is_symlink(folder / "fleet.zcf"));
     EXPECT_NE(readBytes(folder / "data" / "fleet-srv.zcf").find("00002:\tPASSWORD=Pa55word;"),
               std::string::npos);
@@ -470,15 +470,15 @@ TEST_F(Database, AnotherUsersLinkInASharedFolderIsRefusedBeforeTheTrackerIsTouch
     const auto link = shared / "fleet.zcf";
     std::filesystem::create_symlink(folder / "victim", link);
     ASSERT_EQ(::lchown(link.c_str(), 4242, 4242), 0);
-    model.DatabasePath = link.string();
-    database.OpenLastClick();  // reading through it is the system's business
+    model.databasePath = link.string();
+    database.openLast();  // reading through it is the system's business
 
     written("00002");
-    const auto why = database.WhyNotRecordable(record);
+    const auto why = database.whyNotRecordable(record);
     ASSERT_TRUE(why.has_value());
     EXPECT_NE(why->find(link.string()), std::string::npos) << *why;
-    database.StoreDeviceRecord(record);
-    EXPECT_FALSE(database.SaveClick());
+    database.storeDeviceRecord(record);
+    EXPECT_FALSE(database.save());
     EXPECT_NE(cp1251::toUtf8(model.text(Field::StatusLine)).find(link.string()), std::string::npos);
     EXPECT_EQ(readBytes(folder / "victim"), kOneDevice);
     EXPECT_FALSE(std::filesystem::exists(folder / "victim-srv.zcf"));

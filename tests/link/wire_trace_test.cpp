@@ -124,9 +124,9 @@ class TracedOperations : public ::testing::Test {
     void SetUp() override {
         tracker = &rig.bridge.plug(SimulatedTracker::Configured("90001"));
         rig.link.setObserver(&trace);
-        model.DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
+        model.deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
         model.setText(Field::SerialNumber, "90001");
-        model.ShowMac(90001);
+        model.showMac(90001);
         LoadSettings(model, folder / "first-run.ini");
     }
     long sentLines() const {

@@ -64,7 +64,7 @@ TEST_F(Read, AConfiguredTrackerFillsEveryField) {
     EXPECT_EQ(model.statusFont(), StatusFont::Pixels21);
 
     EXPECT_EQ(model.text(Field::FirmwareVersion), "Ver. 1.5");
-    EXPECT_EQ(model.FirmwareVersion, 105);
+    EXPECT_EQ(model.firmwareVersion, 105);
     EXPECT_EQ(model.text(Field::RecordingPeriod), "10");
     EXPECT_EQ(model.text(Field::SendingPeriod), "300");
     EXPECT_EQ(model.text(Field::AnalogPollPeriod), "600");
@@ -170,7 +170,7 @@ TEST_F(Read, OnlyAnErasedPeriodOrPasswordMarksTheTrackerNotConfigured) {
     ASSERT_TRUE(read());
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Данные успешно считаны из устройства"));
     tracker.settings.analogPeriod = 0xFFFF;
-    model.CurrentSerial = 0;
+    model.currentSerial = 0;
     ASSERT_TRUE(read());
     EXPECT_EQ(model.statusFont(), StatusFont::Points12);
 }
@@ -183,7 +183,7 @@ TEST_F(Read, WithUnReadBoxOnlyTheVersionIsRead) {
     ASSERT_TRUE(read());
     EXPECT_EQ(tracker.commands(), Commands{"FL_READ_VERSION$"});
     EXPECT_EQ(model.text(Field::FirmwareVersion), "Ver. 2.10");
-    EXPECT_EQ(model.FirmwareVersion, 210);
+    EXPECT_EQ(model.firmwareVersion, 210);
     EXPECT_EQ(model.text(Field::RecordingPeriod), "7");
     EXPECT_EQ(model.statusColour(), StatusColour::Black);
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Параметры не были считаны"));

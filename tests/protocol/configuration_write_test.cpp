@@ -50,13 +50,13 @@ class Write : public ::testing::Test {
     // As the program stands after detecting and reading the configured tracker.
     void SetUp() override {
         tracker = &rig.bridge.plug(SimulatedTracker::Configured("90001"));
-        model.DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
+        model.deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
         model.setText(Field::SerialNumber, "90001");
-        model.ShowMac(90001);
-        model.DatabasePath = (folder / "fleet.zcf").string();
+        model.showMac(90001);
+        model.databasePath = (folder / "fleet.zcf").string();
         model.setText(Field::DatabaseName, "fleet.zcf");
         LoadSettings(model, folder / "first-run.ini");  // radii "50", on-times "1"
-        model.DatabasePath = (folder / "fleet.zcf").string();
+        model.databasePath = (folder / "fleet.zcf").string();
         ASSERT_TRUE(testing::ReadIntoForm(rig.link, model));
         tracker->clearRecord();
         rig.bridge.clearCalls();
@@ -365,11 +365,11 @@ TEST_F(Write, CounterPeriodsShareOneWordThatMayGoNegative) {
 }
 
 TEST_F(Write, TheDebugLogPointerIsCheckedFromFirmwareOneOn) {
-    model.FirmwareVersion = 99;
+    model.firmwareVersion = 99;
     write();
     EXPECT_FALSE(wasSent("DEBUG_GET_PTR$"));
 
-    model.FirmwareVersion = 100;
+    model.firmwareVersion = 100;
     tracker->debugPointer = 0x40000010;
     tracker->clearRecord();
     write();
@@ -401,7 +401,7 @@ TEST_F(Write, TheDebugLogPointerIsCheckedFromFirmwareOneOn) {
 }
 
 TEST_F(Write, ATrackerPulledOutDuringThePointerCheckIsNotRecorded) {
-    model.FirmwareVersion = 100;
+    model.firmwareVersion = 100;
     tracker->debugPointer = 0x40001000;  // the log is erased, and the tracker goes meanwhile
     tracker->injectFault({.kind = Fault::Kind::Unplug, .command = "DEBUG_CLEAR_LOG$"});
     write();
@@ -480,7 +480,7 @@ TEST_F(Write, ADeviceTheDatabaseCannotTakeIsRefusedBeforeTheTrackerIsTouched) {
         contents += std::to_string(serial) + ":\tPASSWORD=abcdefgh;\r\n";
     }
     testing::writeBytes(folder / "fleet.zcf", contents);
-    database.OpenClick();  // Cancel: the current database is read
+    database.openDatabase();  // Cancel: the current database is read
     write();
     EXPECT_TRUE(sent().empty());
     ASSERT_EQ(desktop.messages.size(), 1u);
@@ -492,7 +492,7 @@ TEST_F(Write, ADeviceTheDatabaseCannotTakeIsRefusedBeforeTheTrackerIsTouched) {
     // A device already in the list takes its place again.
     contents.replace(contents.find("\r\n1024:"), 7, "\r\n90001:");
     testing::writeBytes(folder / "fleet.zcf", contents);
-    database.OpenClick();
+    database.openDatabase();
     desktop.messages.clear();
     write();
     expectStatus("Данные успешно записаны в устройство", StatusColour::Black);
@@ -571,8 +571,8 @@ TEST_F(Write, ADatabaseThisUserMayNotWriteIsRefusedBeforeTheTrackerIsTouched) {
         fresh();
         c.arrange();
         const std::string wrong = testing::AsOrdinaryUser([&]() -> std::string {
-            model.DatabasePath = c.database.string();
-            database.OpenLastClick();
+            model.databasePath = c.database.string();
+            database.openLast();
             desktop.messages.clear();
             write();
             if (!sent().empty()) {

@@ -181,13 +181,13 @@ TEST_F(Matrix, EveryWriteExchangeUnderEveryFault) {
                 "Zentracor database 1.3\r\n2 records\r\n"
                 "00007:\tPASSWORD=abcdefgh;\r\n00008:\tPASSWORD=hgfedcba;\r\n";
             testing::writeBytes(folder / "fleet.zcf", before);
-            model.DatabasePath = (folder / "fleet.zcf").string();
+            model.databasePath = (folder / "fleet.zcf").string();
             DeviceDatabase database(model, desktop);
-            database.OpenLastClick();
+            database.openLast();
             ASSERT_EQ(database.records().size(), 2u);
             model.setText(Field::SerialNumber, "90001");
             ASSERT_TRUE(testing::ReadIntoForm(rig.link, model));
-            model.FirmwareVersion = 100;
+            model.firmwareVersion = 100;
             model.setChecked(Field::FixedAddress, true);  // every setting is sent
             rig.wire.clear();
             rig.bridge.clearCalls();

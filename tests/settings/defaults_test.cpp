@@ -34,7 +34,7 @@ class Defaults : public ::testing::Test {
         model.setStatusColour(StatusColour::Red);
         model.setText(Field::StatusLine, "before");
         model.setText(Field::DatabaseName, "fleet.zcf");
-        model.DatabasePath = "/data/fleet.zcf";
+        model.databasePath = "/data/fleet.zcf";
     }
 
     void expectDigitalInputsReset() {
@@ -50,7 +50,7 @@ class Defaults : public ::testing::Test {
         EXPECT_EQ(model.statusColour(), StatusColour::Red);
         EXPECT_EQ(model.text(Field::StatusLine), "before");
         EXPECT_EQ(model.text(Field::DatabaseName), "fleet.zcf");
-        EXPECT_EQ(model.DatabasePath, "/data/fleet.zcf");
+        EXPECT_EQ(model.databasePath, "/data/fleet.zcf");
     }
 };
 

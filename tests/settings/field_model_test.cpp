@@ -111,7 +111,7 @@ TEST(FieldModel, SettingTheSameValueAgainChangesNothingAndTellsNoOne) {
 
 TEST(FieldModel, EncryptionChoiceEnablesTheKeyFieldsAndKeepsTheKey) {
     FieldModel model;
-    model.NoEncrClick();
+    model.encryptionChosen();
     EXPECT_FALSE(model.enabled(Field::NetworkKey));
     model.setChecked(Field::WepEncryption, true);
     model.setText(Field::NetworkKey, "abcde");
@@ -129,7 +129,7 @@ TEST(FieldModel, EncryptionChoiceEnablesTheKeyFieldsAndKeepsTheKey) {
 
 TEST(FieldModel, AddressChoiceEnablesTheFixedAddressFields) {
     FieldModel model;
-    model.AutoIPClick();
+    model.addressingChosen();
     EXPECT_FALSE(model.enabled(Field::DeviceAddress));
     model.setChecked(Field::FixedAddress, true);
     for (Field f : {Field::DeviceAddress, Field::Netmask, Field::Gateway}) {
@@ -145,7 +145,7 @@ TEST(FieldModel, AddressChoiceEnablesTheFixedAddressFields) {
 
 TEST(FieldModel, KeySizeSetsKeyLengthAndCaptionButKeepsTheTypedKey) {
     FieldModel model;
-    model.bit64Click();
+    model.keySizeChosen();
     EXPECT_EQ(model.maxLength(Field::NetworkKey), 5);
     EXPECT_EQ(model.text(Field::NetworkKeyCaption), ansi("Ключ сети (5 символов)"));
     model.setChecked(Field::Key128Bit, true);
@@ -213,7 +213,7 @@ TEST(FieldModel, AReactionFiresOncePerChangeAndNotForAButtonUnselectedByAnother)
     model.setChecked(Field::AnalogAsDigital1, true);
     EXPECT_EQ(recorder.count(Field::AnalogAveraging1), 1);
 
-    model.NoEncrClick();  // as start-up does
+    model.encryptionChosen();  // as start-up does
     recorder.changes.clear();
     model.setChecked(Field::WepEncryption, true);
     EXPECT_EQ(recorder.count(Field::NetworkKey, Aspect::Enabled), 1);
@@ -250,23 +250,23 @@ TEST(FieldModel, RecordingMethodCaptionsFollowTheMethod) {
     EXPECT_EQ(periodCaption, ansi("Период записи точек (сек):"));
 
     model.setItemIndex(Field::RecordingMethod, 1);
-    model.WriteMethodChange();
+    model.recordingMethodChanged();
     EXPECT_EQ(model.text(Field::RecordingPeriodCaption), ansi("Интервал записи точек (м):"));
     EXPECT_EQ(model.text(Field::RecordingPeriodHint),
               ansi("Интервал записи - минимальное расстояние, через которое при движении будут "
                    "добавляться записи"));
     model.setItemIndex(Field::RecordingMethod, 0);
-    model.WriteMethodChange();
+    model.recordingMethodChanged();
     EXPECT_EQ(model.text(Field::RecordingPeriodCaption), periodCaption);
     EXPECT_EQ(model.text(Field::RecordingPeriodHint), periodNote);
     model.setText(Field::RecordingMethod, "typed");
-    model.WriteMethodChange();
+    model.recordingMethodChanged();
     EXPECT_EQ(model.text(Field::RecordingPeriodCaption), ansi("Интервал записи точек (м):"));
 }
 
 TEST(FieldModel, MacAddressFollowsTheSerialNumber) {
     FieldModel model;
-    model.DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
+    model.deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
     const std::pair<int, const char*> examples[] = {
         {90000, "00 50 25 00 00 01"},
         {89999, "00 50 25 00 00 00"},
@@ -274,12 +274,12 @@ TEST(FieldModel, MacAddressFollowsTheSerialNumber) {
         {1, "00 50 25 FE A0 72"},
     };
     for (const auto& [serial, shown] : examples) {
-        model.ShowMac(serial);
+        model.showMac(serial);
         EXPECT_EQ(model.text(Field::MacAddress), shown) << serial;
     }
-    model.ShowMac(0);  // no device: the last address stays
+    model.showMac(0);  // no device: the last address stays
     EXPECT_EQ(model.text(Field::MacAddress), "00 50 25 FE A0 72");
-    EXPECT_EQ(model.DeviceMac[5], 0x72);
+    EXPECT_EQ(model.deviceMac[5], 0x72);
 }
 
 TEST(FieldModel, StatusLineColourAndFontAreObserved) {

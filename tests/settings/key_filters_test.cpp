@@ -23,34 +23,35 @@ std::string passed(KeyFilter filter, std::string_view typed) {
 const std::string kProbe = "09aZ;@[`!.$ +-_Жё\r";
 
 TEST(KeyFilters, EachFilterLetsThroughItsOwnCharacters) {
-    EXPECT_EQ(passed(KeyFilter::EditKeyPress, kProbe), "09");
-    EXPECT_EQ(passed(KeyFilter::ipKeyPress, kProbe), "09.");
-    EXPECT_EQ(passed(KeyFilter::PassEdit, kProbe), "09aZ;@[`-_");
-    EXPECT_EQ(passed(KeyFilter::Point1LatdKeyPress, kProbe), "09");
-    EXPECT_EQ(passed(KeyFilter::WiFiKeyKeyPress, kProbe), "09aZ@[`!.$ +-_Жё\r");
+    EXPECT_EQ(passed(KeyFilter::Digits, kProbe), "09");
+    EXPECT_EQ(passed(KeyFilter::AddressCharacters, kProbe), "09.");
+    EXPECT_EQ(passed(KeyFilter::PasswordCharacters, kProbe), "09aZ;@[`-_");
+    EXPECT_EQ(passed(KeyFilter::CoordinateDigits, kProbe), "09");
+    EXPECT_EQ(passed(KeyFilter::KeyCharacters, kProbe), "09aZ@[`!.$ +-_Жё\r");
 }
 
 TEST(KeyFilters, ControlCharactersAreFilteredLikeAnyOther) {
     const char backspace = 8, ctrlC = 3, ctrlV = 22, ctrlX = 24, ctrlZ = 26;
-    for (auto filter : {KeyFilter::EditKeyPress, KeyFilter::PassEdit, KeyFilter::ipKeyPress,
-                        KeyFilter::Point1LatdKeyPress, KeyFilter::WiFiKeyKeyPress}) {
+    for (auto filter :
+         {KeyFilter::Digits, KeyFilter::PasswordCharacters, KeyFilter::AddressCharacters,
+          KeyFilter::CoordinateDigits, KeyFilter::KeyCharacters}) {
         EXPECT_TRUE(KeyAccepted(filter, backspace));
         EXPECT_EQ(KeyAccepted(filter, ctrlV),
-                  filter == KeyFilter::Point1LatdKeyPress || filter == KeyFilter::WiFiKeyKeyPress);
+                  filter == KeyFilter::CoordinateDigits || filter == KeyFilter::KeyCharacters);
         for (char c : {ctrlC, ctrlX, ctrlZ}) {
-            EXPECT_EQ(KeyAccepted(filter, c), filter == KeyFilter::WiFiKeyKeyPress);
+            EXPECT_EQ(KeyAccepted(filter, c), filter == KeyFilter::KeyCharacters);
         }
     }
 }
 
 TEST(KeyFilters, EveryEditHasTheFilterOfItsKind) {
-    EXPECT_EQ(KeyFilterOf(Field::ServerPort), KeyFilter::EditKeyPress);
-    EXPECT_EQ(KeyFilterOf(Field::AnalogAveraging2), KeyFilter::EditKeyPress);
-    EXPECT_EQ(KeyFilterOf(Field::AccessPoint), KeyFilter::PassEdit);
-    EXPECT_EQ(KeyFilterOf(Field::Gateway), KeyFilter::ipKeyPress);
-    EXPECT_EQ(KeyFilterOf(Field::Point3OnTime), KeyFilter::Point1LatdKeyPress);
-    EXPECT_EQ(KeyFilterOf(Field::Point2Radius), KeyFilter::Point1LatdKeyPress);
-    EXPECT_EQ(KeyFilterOf(Field::NetworkKey), KeyFilter::WiFiKeyKeyPress);
+    EXPECT_EQ(KeyFilterOf(Field::ServerPort), KeyFilter::Digits);
+    EXPECT_EQ(KeyFilterOf(Field::AnalogAveraging2), KeyFilter::Digits);
+    EXPECT_EQ(KeyFilterOf(Field::AccessPoint), KeyFilter::PasswordCharacters);
+    EXPECT_EQ(KeyFilterOf(Field::Gateway), KeyFilter::AddressCharacters);
+    EXPECT_EQ(KeyFilterOf(Field::Point3OnTime), KeyFilter::CoordinateDigits);
+    EXPECT_EQ(KeyFilterOf(Field::Point2Radius), KeyFilter::CoordinateDigits);
+    EXPECT_EQ(KeyFilterOf(Field::NetworkKey), KeyFilter::KeyCharacters);
     EXPECT_EQ(KeyFilterOf(Field::Point1LatitudeHemisphere), KeyFilter::None);
     int filtered = 0;
     for (int i = 0; i < kFieldCount; ++i) {

@@ -73,7 +73,7 @@ TEST_F(SettingsFile, FirstRunGivesTheValuesForAMissingFileAndSavesEveryKeyInOrde
     }
     EXPECT_EQ(model.text(Field::ServerAddress), kDataServerAddress);
     EXPECT_TRUE(model.checked(Field::NoEncryption));
-    EXPECT_TRUE(model.DatabasePath.empty());
+    EXPECT_TRUE(model.databasePath.empty());
 
     const auto saved = SaveSettings(model, path);
     ASSERT_TRUE(saved.ok) << saved.error;
@@ -92,7 +92,7 @@ TEST_F(SettingsFile, EveryFieldSurvivesARestart) {
     FieldModel after;
     LoadSettings(after, path);
     ExpectSameFields(after, before);
-    EXPECT_EQ(after.DatabasePath, before.DatabasePath);
+    EXPECT_EQ(after.databasePath, before.databasePath);
     EXPECT_NE(readBytes(path).find(ansi("LastBegeDB=/home/техник/Автопарк/fleet.zcf\r\n")),
               std::string::npos);
     EXPECT_EQ(after.text(Field::RecordingPeriodCaption), ansi("Период записи точек (сек):"));
@@ -171,20 +171,20 @@ TEST_F(SettingsFile, AStrayCrEndsAValueAndTheValueSurvivesSaves) {
     FieldModel model;
     load(model, "[DEVICE]\r\nAin1=100.2\r23\r\n[FILE]\r\nLastBegeDB=f\r:\r\n");
     EXPECT_EQ(model.text(Field::AnalogThreshold1), "100.2");
-    EXPECT_EQ(model.DatabasePath, "f");
+    EXPECT_EQ(model.databasePath, "f");
     for (int save = 0; save < 2; ++save) {
         ASSERT_TRUE(SaveSettings(model, path).ok);
         FieldModel reread;
         LoadSettings(reread, path);
         EXPECT_EQ(reread.text(Field::AnalogThreshold1), "100.2");
-        EXPECT_EQ(reread.DatabasePath, "f");
+        EXPECT_EQ(reread.databasePath, "f");
     }
     EXPECT_EQ(readBytes(path).rfind("[DEVICE]\r\nAin1=100.2\r23\r\n", 0), 0u);
 }
 
 TEST_F(SettingsFile, ADatabasePathTheCodePageCannotHoldComesBackExactly) {
     FieldModel model;
-    model.DatabasePath = "/home/t/车队/fleet 🚚.zcf";
+    model.databasePath = "/home/t/车队/fleet 🚚.zcf";
     ASSERT_TRUE(SaveSettings(model, path).ok);
     // Earlier installations read the old key, as near as the code page comes.
     EXPECT_NE(readBytes(path).find("LastBegeDB=/home/t/?"
@@ -192,7 +192,7 @@ TEST_F(SettingsFile, ADatabasePathTheCodePageCannotHoldComesBackExactly) {
               std::string::npos);
     FieldModel reread;
     LoadSettings(reread, path);
-    EXPECT_EQ(reread.DatabasePath, model.DatabasePath);
+    EXPECT_EQ(reread.databasePath, model.databasePath);
 
     // An earlier installation chose another database since and left the exact key behind.
     std::string bytes = readBytes(path);
@@ -200,7 +200,7 @@ TEST_F(SettingsFile, ADatabasePathTheCodePageCannotHoldComesBackExactly) {
     bytes.replace(old, bytes.find("\r\n", old) - old, ansi("LastBegeDB=/home/t/Парк.zcf"));
     writeBytes(path, bytes);
     LoadSettings(reread, path);
-    EXPECT_EQ(reread.DatabasePath, "/home/t/Парк.zcf");
+    EXPECT_EQ(reread.databasePath, "/home/t/Парк.zcf");
 }
 
 TEST_F(SettingsFile, AFileSavedAsUtf8WithAMarkIsReadWholeAndStaysUtf8) {

@@ -64,7 +64,7 @@ inline void SetEveryField(FieldModel& m) {
         m.setText(p(Field::Point1OnTime), "7" + d);
     }
     m.setChecked(Field::ReadIdentityOnly, true);
-    m.DatabasePath = "/home/техник/Автопарк/fleet.zcf";
+    m.databasePath = "/home/техник/Автопарк/fleet.zcf";
 }
 
 // Every field's value and enabled state alike, but for the fields `except`.

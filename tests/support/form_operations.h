@@ -42,7 +42,7 @@ inline Outcome ClearLog(Link& link, ScriptedDesktop& desktop) {
     FieldModel statusLine;
     DesktopQuestions questions(desktop);
     NoProgress progress;
-    auto outcome = ClearDebugLog(link, questions, progress);
+    auto outcome = clearDebugLog(link, questions, progress);
     ShowOutcome(statusLine, desktop, outcome);
     return outcome;
 }
@@ -51,7 +51,7 @@ inline Outcome CopyLog(Link& link, ScriptedDesktop& desktop, bool fullRead) {
     FieldModel statusLine;
     DesktopQuestions questions(desktop);
     NoProgress progress;
-    auto outcome = ReadDebugLog(link, questions, progress, fullRead);
+    auto outcome = readDebugLog(link, questions, progress, fullRead);
     ShowOutcome(statusLine, desktop, outcome);
     return outcome;
 }

@@ -231,16 +231,16 @@ TEST_F(DesktopLook, TheLinkLightsUpUnderThePointerWithoutMoving) {
 }
 
 TEST_F(DesktopLook, TheSessionsEndSavesTheSettingsAndWaitingRecordsWithoutADialog) {
-    core.SettingsPath = folder / "korvan.ini";
+    core.settingsPath = folder / "korvan.ini";
     const auto file = folder / "fleet.zcf";
     testing::writeBytes(file, "Zentracor database 1.3\r\n0 records\r\n");
-    model.DatabasePath = file.string();
-    core.database().OpenLastClick();
+    model.databasePath = file.string();
+    core.database().openLast();
     bridge.plug(sim::SimulatedTracker::Configured("90001"));
-    core.DeviceChanged();
+    core.devicesChanged();
     // The write's own save fails on a read-only file: the record waits for the next save.
     std::filesystem::permissions(file, std::filesystem::perms::owner_read);
-    core.Button5Click();
+    core.writeTracker();
     ASSERT_TRUE(core.database().hasUnsavedRecords());
     std::filesystem::permissions(file, std::filesystem::perms::owner_all);
     model.setText(Field::AccessPoint, "Depot-South");
@@ -249,13 +249,13 @@ TEST_F(DesktopLook, TheSessionsEndSavesTheSettingsAndWaitingRecordsWithoutADialo
     // A file that still cannot be written: nothing asked, the loss told on stderr.
     std::filesystem::permissions(file, std::filesystem::perms::owner_read);
     ::testing::internal::CaptureStderr();
-    window->SessionEnding();
+    window->sessionEnding();
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("База устройств не сохранена"),
               std::string::npos);
     EXPECT_TRUE(core.database().hasUnsavedRecords());
     std::filesystem::permissions(file, std::filesystem::perms::owner_all);
 
-    window->SessionEnding();
+    window->sessionEnding();
     EXPECT_EQ(desktop.dialogsShown, dialogsBefore);
     EXPECT_FALSE(core.database().hasUnsavedRecords());
     EXPECT_NE(testing::readBytes(file).find("90001:"), std::string::npos);

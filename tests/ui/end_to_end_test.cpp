@@ -34,11 +34,11 @@ TEST(EndToEnd, ATechnicianReadsEditsWritesAndCopiesTheLog) {
     sim::SimulatedBridge bridge(clock);
     ScriptedDesktop desktop;
     Configurator core(bridge, clock, desktop);
-    core.SettingsPath = folder / "korvan.ini";
-    auto window = std::make_unique<ui::TOstrelForm>(core);
+    core.settingsPath = folder / "korvan.ini";
+    auto window = std::make_unique<ui::MainWindow>(core);
     bridge.onDevicesChanged = [&] {
         QMetaObject::invokeMethod(
-            window.get(), [&] { core.DeviceChanged(); }, Qt::QueuedConnection);
+            window.get(), [&] { core.devicesChanged(); }, Qt::QueuedConnection);
     };
     auto& model = core.model();
     auto edit = [&](const char* name) { return window->findChild<QLineEdit*>(name); };

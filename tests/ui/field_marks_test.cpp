@@ -142,7 +142,7 @@ TEST_F(FieldMarksLook, AMarkFollowsTheThemeWhenItChangesWhileTheProgramRuns) {
 
 TEST_F(FieldMarksLook, CtrlAltVComparesWhicheverControlHasTheFocus) {
     bridge.plug(sim::SimulatedTracker::Configured("90001"));
-    core.DeviceChanged();
+    core.devicesChanged();
     model.setText(Field::SendingPeriod, "600");
     edit("WiFiName")->setFocus();
     QTest::keyClick(edit("WiFiName"), Qt::Key_V, Qt::ControlModifier | Qt::AltModifier);

@@ -19,8 +19,8 @@ using testing::ansi;
 class Keyboard : public Window {
   protected:
     // A window of its own, shown and active, as the user gets it.
-    std::unique_ptr<ui::TOstrelForm> freshWindow() {
-        auto opened = std::make_unique<ui::TOstrelForm>(core);
+    std::unique_ptr<ui::MainWindow> freshWindow() {
+        auto opened = std::make_unique<ui::MainWindow>(core);
         opened->show();
         QApplication::setActiveWindow(opened.get());
         EXPECT_TRUE(QTest::qWaitForWindowActive(opened.get()));
@@ -33,7 +33,7 @@ class Keyboard : public Window {
     }
 
     // The controls Tab visits from the focused one until the focus comes back to it.
-    static QStringList tabRound(const ui::TOstrelForm& form) {
+    static QStringList tabRound(const ui::MainWindow& form) {
         QStringList visited{focused()};
         for (int i = 0; i < 200; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -63,16 +63,16 @@ TEST_F(Keyboard, TheFocusStartsOnTheWriteButtonAndComesBackToItOnceATrackerIsRea
     ASSERT_FALSE(opened->findChild<QWidget*>("Button5")->isEnabled());
     EXPECT_EQ(focused(), "SaveAs");
     bridge.plug(sim::SimulatedTracker::Configured("90001"));
-    core.DeviceChanged();
+    core.devicesChanged();
     EXPECT_EQ(focused(), "Button5");
 
     // Once the user has moved the keyboard, a later read leaves it where it is.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_EQ(focused(), "SaveAs");
     bridge.unplug(0);
-    core.DeviceChanged();
+    core.devicesChanged();
     bridge.plug(sim::SimulatedTracker::Configured("90003"));
-    core.DeviceChanged();
+    core.devicesChanged();
     ASSERT_EQ(model.text(Field::SerialNumber), "90003");
     EXPECT_EQ(focused(), "SaveAs");
 }
@@ -113,7 +113,7 @@ TEST_F(Keyboard, TabGoesThroughTheButtonsThenTheShownPageThenView) {
 TEST_F(Keyboard, EnterAndSpaceClickTheFocusedButtonAndNothingElse) {
     desktop.saveFallback = (folder / "fleet.zcf").string();  // the database the write records in
     bridge.plug(sim::SimulatedTracker::Configured("90001"));
-    core.DeviceChanged();
+    core.devicesChanged();
     auto* write = widget<QPushButton>("Button5");
     ASSERT_TRUE(write->isEnabled());
     QApplication::setActiveWindow(window.get());

@@ -312,29 +312,29 @@ TEST_F(Window, TheStatusLineAndTheLinkLookAsTold) {
     const QColor rest = link->palette().color(QPalette::WindowText);
     EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_FALSE(link->font().underline());
-    link->LinkMouseEnter();
+    link->highlight();
     EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 0xFF));
     EXPECT_TRUE(link->font().underline());
-    link->LinkMouseLeave();
+    link->unhighlight();
     EXPECT_EQ(link->palette().color(QPalette::WindowText), rest);
     EXPECT_FALSE(link->font().underline());
 }
 
 TEST_F(Window, TheButtonsReachTheirHandlers) {
     bridge.plug(sim::SimulatedTracker::Configured("90001"));
-    core.DeviceChanged();
+    core.devicesChanged();
     model.setText(Field::AccessPoint, "typed over");
     ASSERT_EQ(edit("WiFiName")->text(), "typed over");
     widget<QPushButton>("Button2")->click();
     EXPECT_EQ(edit("WiFiName")->text(), "Depot-North");
-    model.DatabasePath = (folder / "fleet.zcf").string();
+    model.databasePath = (folder / "fleet.zcf").string();
     widget<QPushButton>("Button1")->click();
     EXPECT_EQ(desktop.shownFiles, std::vector<std::string>{(folder / "fleet.zcf").string()});
 }
 
 TEST_F(Window, WhileAnOperationRunsItsProgressShowsAndEscStopsIt) {
     bridge.plug(sim::SimulatedTracker::Configured("90001"));
-    core.DeviceChanged();
+    core.devicesChanged();
     ASSERT_TRUE(widget<QPushButton>("Button5")->isEnabled());
     auto* progress = widget<QProgressBar>("OperationProgress");
     auto* cancel = widget<QPushButton>("CancelOperation");

@@ -44,11 +44,11 @@ TEST(ThreadedWindow, ReadsAndWritesOnTheWorkerAndSaysWhenItIsOver) {
     ui::QtWindowThread windowThread;
     DeviceWorker worker;
     Configurator core(bridge, clock, desktop, worker, windowThread);
-    core.SettingsPath = folder / "korvan.ini";
-    ui::TOstrelForm window(core);
+    core.settingsPath = folder / "korvan.ini";
+    ui::MainWindow window(core);
     bridge.onDevicesChanged = [&] {
         QMetaObject::invokeMethod(
-            &window, [&] { core.DeviceChanged(); }, Qt::QueuedConnection);
+            &window, [&] { core.devicesChanged(); }, Qt::QueuedConnection);
     };
     // The form's own listener stays; this one notes what a listener sees at the end.
     bool endedWhileStillBusy = false;
@@ -65,7 +65,7 @@ TEST(ThreadedWindow, ReadsAndWritesOnTheWorkerAndSaysWhenItIsOver) {
     bridge.plug(sim::SimulatedTracker::Configured("90001"));
     auto* write = window.findChild<QPushButton*>("Button5");
     ASSERT_TRUE(settleUntil(
-        [&] { return core.model().CurrentSerial == 90001 && !core.operationRunning(); }));
+        [&] { return core.model().currentSerial == 90001 && !core.operationRunning(); }));
     EXPECT_TRUE(write->isEnabled());
     EXPECT_EQ(core.model().text(Field::StatusLine), ansi("Данные успешно считаны из устройства"));
 

@@ -33,14 +33,14 @@ class Window : public ::testing::Test {
     ScriptedDesktop desktop;
     Configurator core{bridge, clock, desktop};
     FieldModel& model = core.model();
-    std::unique_ptr<ui::TOstrelForm> window;
+    std::unique_ptr<ui::MainWindow> window;
 
     void SetUp() override {
         LoadSettings(model, folder / "absent.ini");
-        model.NoEncrClick();
-        model.bit64Click();
-        model.AutoIPClick();
-        window = std::make_unique<ui::TOstrelForm>(core);
+        model.encryptionChosen();
+        model.keySizeChosen();
+        model.addressingChosen();
+        window = std::make_unique<ui::MainWindow>(core);
         window->show();
     }
 

@@ -51,7 +51,7 @@ class Rig : public ::testing::Test {
         core->TrackerDescriptions.push_back(kEmulatedBridge);
         LoadSettings(core->model(), folder / "rig-absent.ini");
         desktop.openFallback = (folder / "rig-fleet.zcf").string();
-        core->database().OpenLastClick();
+        core->database().openLast();
     }
     FieldModel& model() { return core->model(); }
 };
@@ -66,7 +66,7 @@ TEST_F(Rig, FindsTheTrackerByItsStringsAndReadsItWhole) {
     ASSERT_EQ(rigBridge->serialNumber(0, text), BridgeStatus::Ok);
     EXPECT_EQ(text, kTrackerSerial);
 
-    core->DeviceChanged();
+    core->devicesChanged();
     EXPECT_EQ(model().text(Field::SerialNumber), kTrackerSerial);
     EXPECT_EQ(model().text(Field::StatusLine), ansi("Данные успешно считаны из устройства"));
     EXPECT_EQ(model().text(Field::AccessPoint), "Depot-North");
@@ -75,30 +75,30 @@ TEST_F(Rig, FindsTheTrackerByItsStringsAndReadsItWhole) {
 }
 
 TEST_F(Rig, WritesEveryFieldAndTheTrackerConfirmsEachStep) {
-    core->DeviceChanged();
+    core->devicesChanged();
     ASSERT_EQ(model().text(Field::SerialNumber), kTrackerSerial);
     model().setText(Field::AccessPoint, "Rig-West");
     model().setText(Field::ServerAddress, "10.20.30.40");
     model().setText(Field::ServerPort, "4321");
     model().setText(Field::ServerPassword, "RigPass1");
-    core->Button5Click();
+    core->writeTracker();
     EXPECT_EQ(model().text(Field::StatusLine), ansi("Данные успешно записаны в устройство"));
     EXPECT_FALSE(core->link().isOpen());
 
     // Read back: the tracker keeps what was written.
     model().setText(Field::AccessPoint, "typed over");
-    core->Button2Click();
+    core->readTrackerAfresh();
     EXPECT_EQ(model().text(Field::AccessPoint), "Rig-West");
     EXPECT_EQ(model().text(Field::ServerAddress), "10.20.30.40");
 }
 
 TEST_F(Rig, CopiesTheWholeDebugLog) {
-    core->DeviceChanged();
+    core->devicesChanged();
     ASSERT_EQ(model().text(Field::SerialNumber), kTrackerSerial);
     const auto file = folder / "rig-log.bin";
     std::filesystem::remove(file);
     desktop.logAnswers = {file.string()};
-    core->ReadDebugLog(true);
+    core->readDebugLog(true);
     ASSERT_FALSE(desktop.messages.empty());
     EXPECT_EQ(desktop.messages.back().text, "Отладочный журнал успешно считан.");
     EXPECT_EQ(std::filesystem::file_size(file), 3999u);
@@ -108,7 +108,7 @@ TEST_F(Rig, CopiesTheWholeDebugLog) {
 // The operations in real time through the real backend, as designed (each reply awaited for its
 // count or its timeout) and as completed by what the reply says; the rig prints the table.
 TEST_F(Rig, TimesTheOperationsAsDesignedAndAsCompleted) {
-    core->DeviceChanged();
+    core->devicesChanged();
     ASSERT_EQ(model().text(Field::SerialNumber), kTrackerSerial);
     const auto file = folder / "rig-timed-log.bin";
     const struct {
@@ -116,12 +116,12 @@ TEST_F(Rig, TimesTheOperationsAsDesignedAndAsCompleted) {
         std::function<void()> run;
         const char* told;
     } operations[] = {
-        {"read", [&] { core->Button2Click(); }, "Данные успешно считаны из устройства"},
-        {"write", [&] { core->Button5Click(); }, "Данные успешно записаны в устройство"},
+        {"read", [&] { core->readTrackerAfresh(); }, "Данные успешно считаны из устройства"},
+        {"write", [&] { core->writeTracker(); }, "Данные успешно записаны в устройство"},
         {"debug-log",
          [&] {
              desktop.logAnswers = {file.string()};
-             core->ReadDebugLog(true);
+             core->readDebugLog(true);
          },
          nullptr},
     };
@@ -160,11 +160,11 @@ TEST_F(Rig, ATrackerThatStopsAnsweringEndsTheReadWithTheLinkClosed) {
 
 // The host pulls the bridge out (the monitor's device_del) once the write has begun.
 TEST_F(Rig, ABridgePulledOutDuringAWriteEndsItWithItsMessage) {
-    core->DeviceChanged();
+    core->devicesChanged();
     ASSERT_EQ(model().text(Field::SerialNumber), kTrackerSerial);
     std::printf("RIG-WRITE-BEGINS\n");
     std::fflush(stdout);
-    core->Button5Click();
+    core->writeTracker();
     EXPECT_EQ(model().text(Field::StatusLine), ansi(kDeviceGoneMessage));
     EXPECT_FALSE(core->link().isOpen());
     // The guest's USB core takes the bridge off its bus a moment later.
@@ -185,7 +185,7 @@ TEST_F(Rig, TalksToTheTrackerItShowsAndNotToTheFirstDevice) {
     std::string first;
     ASSERT_EQ(rigBridge->serialNumber(0, first), BridgeStatus::Ok);
     EXPECT_EQ(first, "NOTATRACKER");  // device 0 is the one that must not be talked to
-    core->DeviceChanged();
+    core->devicesChanged();
     EXPECT_EQ(model().text(Field::SerialNumber), kTrackerSerial);
     EXPECT_EQ(model().text(Field::AccessPoint), "Depot-North");
     EXPECT_TRUE(model().enabled(Field::WriteButton));

@@ -113,14 +113,14 @@ struct WorkerRig {
 
     WorkerRig() {
         LoadSettings(core.model(), folder / "first-run.ini");
-        core.model().DeviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
-        core.model().DatabasePath = databaseFile().string();
+        core.model().deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
+        core.model().databasePath = databaseFile().string();
         core.model().setText(Field::DatabaseName, "fleet.zcf");
         // The system's notice reaches the window through its event loop, from whichever thread
         // made the change.
         bridge.onDevicesChanged = [this] {
             window.post([this] {
-                core.DeviceChanged();
+                core.devicesChanged();
                 ++deviceChangesHandled;
             });
         };
@@ -185,7 +185,7 @@ TEST_F(Worker, AMuteTrackerLeavesTheWindowFreeAndACancelClosesTheLinkWithinOneEx
 
 TEST_F(Worker, AnUnplugInTheMiddleOfAWriteEndsItAndRecordsNothing) {
     foundAndRead(SimulatedTracker::PulledOutDuringWrite());
-    core.Button5Click();
+    core.writeTracker();
     ASSERT_TRUE(pumpUntilIdle());
 
     EXPECT_EQ(core.model().text(Field::StatusLine), ansi(kDeviceGoneMessage));
@@ -201,14 +201,14 @@ TEST_F(Worker, AnUnplugInTheMiddleOfAWriteEndsItAndRecordsNothing) {
     // The notice came from the worker's thread in the middle of the write; the pass it asked
     // for ran afterwards and found no tracker.
     EXPECT_EQ(deviceChangesHandled, 1);
-    EXPECT_EQ(core.model().CurrentSerial, 0);
+    EXPECT_EQ(core.model().currentSerial, 0);
     EXPECT_EQ(core.model().text(Field::SerialNumber), ansi("Номер"));
     EXPECT_FALSE(core.model().enabled(Field::WriteButton));
 }
 
 TEST_F(Worker, AWriteTellsEveryStepOnceInOrderAndRecordsTheDeviceOnTheWindowsThread) {
     foundAndRead(SimulatedTracker::Configured("90001"));
-    core.Button5Click();
+    core.writeTracker();
     ASSERT_TRUE(pumpUntilIdle());
 
     EXPECT_EQ(core.model().text(Field::StatusLine), ansi("Данные успешно записаны в устройство"));
@@ -245,14 +245,14 @@ TEST_F(Worker, ADeviceChangeDuringAWriteIsHandledOnceTheWriteHasEnded) {
             heldDuringWrite = core.operationRunning() && core.operation().step > 3;
         }
     };
-    core.Button5Click();
+    core.writeTracker();
     ASSERT_TRUE(pumpUntilIdle());
 
     EXPECT_TRUE(heldDuringWrite);
     ASSERT_EQ(core.database().records().size(), 1u);
     EXPECT_EQ(core.database().records()[0].serial, 90001);
     // The second tracker was read once the write was over.
-    EXPECT_EQ(core.model().CurrentSerial, 90002);
+    EXPECT_EQ(core.model().currentSerial, 90002);
     EXPECT_EQ(core.model().text(Field::StatusLine),
               ansi("Подключено трекеров: 2. В окне трекер 90002"));
     expectLinkClosed();
@@ -272,7 +272,7 @@ TEST_F(Worker, ADeviceChangeDuringAWriteIsHandledOnceTheWriteHasEnded) {
     EXPECT_EQ(std::next(writeEnded)->step, 0);
 }
 
-// The window goes (closed, stopped by a signal, the session ending: each comes to FormDestroy)
+// The window goes (closed, stopped by a signal, the session ending: each comes to windowClosing)
 // while a write is at each of its steps in turn, and once just as it has ended with its outcome
 // not yet shown. A write is never cut in its middle: either it never touched the tracker, or it
 // ran to its end and the device's record is in the file.
@@ -282,7 +282,7 @@ TEST(WindowGoingDuringAWrite, NeverCutsItAndRecordsTheDeviceWheneverTheTrackerTo
     {
         WorkerRig whole;
         whole.foundAndRead(SimulatedTracker::Configured("90001"));
-        whole.core.Button5Click();
+        whole.core.writeTracker();
         ASSERT_TRUE(whole.pumpUntilIdle());
         commands = whole.wire.sent().size();
         steps = whole.seen[whole.seen.size() - 2].steps;
@@ -291,9 +291,9 @@ TEST(WindowGoingDuringAWrite, NeverCutsItAndRecordsTheDeviceWheneverTheTrackerTo
     for (int goneAt = 0; goneAt <= steps + 1; ++goneAt) {
         SCOPED_TRACE("gone at step " + std::to_string(goneAt));
         WorkerRig rig;
-        rig.core.SettingsPath = rig.folder / "korvan.ini";
+        rig.core.settingsPath = rig.folder / "korvan.ini";
         rig.foundAndRead(SimulatedTracker::Configured("90001"));
-        rig.core.Button5Click();
+        rig.core.writeTracker();
         if (goneAt <= steps) {
             ASSERT_TRUE(rig.window.pumpUntil([&] {
                 return !rig.core.operationRunning() || rig.core.operation().step >= goneAt;
@@ -307,7 +307,7 @@ TEST(WindowGoingDuringAWrite, NeverCutsItAndRecordsTheDeviceWheneverTheTrackerTo
             }
             std::this_thread::sleep_for(100ms);
         }
-        const auto saved = rig.core.FormDestroy();
+        const auto saved = rig.core.windowClosing();
         EXPECT_TRUE(saved.ok) << saved.error;
 
         EXPECT_FALSE(rig.core.link().isOpen());
@@ -376,7 +376,7 @@ TEST(WindowBesideTheProvisioningLine, EveryRecordOfBothIsKeptInTwentyRounds) {
         for (int n = 0; n < kByWindow; ++n) {
             const std::string serial = std::to_string(60000 + round * 100 + n);
             rig.foundAndRead(SimulatedTracker::Configured(serial));
-            rig.core.Button5Click();
+            rig.core.writeTracker();
             ASSERT_TRUE(rig.pumpUntilIdle());
             ASSERT_EQ(rig.core.model().text(Field::StatusLine),
                       ansi("Данные успешно записаны в устройство"))
