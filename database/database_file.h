@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,15 +13,15 @@
 // Windows-1251 under the header "Zentracor database 1.3".
 namespace korvan {
 
-enum class DatabaseLoad : int {
-    Read = 0,
-    CountUnreadable = 2,
-    HeaderWrong = 3,
-    CannotOpen = 4,  // no such file: a new database
-    NoFileName = 5,
-    Unreadable = 6,      // the file is there but could not be read, or a record line could not
-    TooManyRecords = 7,  // more records than the list holds
-    ReadCountWrong = 8,  // read whole, but the header counts otherwise: the next save mends it
+enum class DatabaseLoad : std::uint8_t {
+    Read,
+    CountUnreadable,
+    HeaderWrong,
+    CannotOpen,  // no such file: a new database
+    NoFileName,
+    Unreadable,      // the file is there but could not be read, or a record line could not
+    TooManyRecords,  // more records than the list holds
+    ReadCountWrong,  // read whole, but the header counts otherwise: the next save mends it
 };
 
 // Whether the list now holds every record of the file.

@@ -116,7 +116,6 @@ class Link {
     // On by default. Off, every read keeps the plain count-or-timeout rule, which benchmarks
     // compare against.
     void setEarlyCompletion(bool on) { earlyCompletion_ = on; }
-    bool earlyCompletion() const { return earlyCompletion_; }
     Clock& clock() { return clock_; }
     // Who sees the traffic from the next open on; not owned, nullptr for no one. Set between
     // operations: the observer is called on the thread that runs them.

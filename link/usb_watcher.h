@@ -21,7 +21,6 @@ class UsbWatcher {
 
     // False when libusb could not be started: no device change will be told.
     bool running() const { return thread_.joinable(); }
-    bool usesHotplug() const { return hotplug_; }
 
   private:
     struct Context;

@@ -48,13 +48,6 @@ enum class Setting : std::uint8_t {
     RecordingMethod,
 };
 
-constexpr Setting inputSetting(int n) {
-    return static_cast<Setting>(static_cast<int>(Setting::Input1) + n - 1);
-}
-constexpr Setting pointSetting(int n) {
-    return static_cast<Setting>(static_cast<int>(Setting::Point1) + n - 1);
-}
-
 // A number that the write changed before sending it, as the field should now show it.
 struct Correction {
     NumberField field;

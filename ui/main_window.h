@@ -78,7 +78,6 @@ class MainWindow : public QWidget {
     ButtonTabs* PageControl2() const { return pageControl2_; }
     ButtonTabs* PageControl1() const { return pageControl1_; }
     QTabWidget* PageControl3() const { return pageControl3_; }
-    FieldBinder& binder() { return binder_; }
 
   protected:
     void showEvent(QShowEvent* event) override;
