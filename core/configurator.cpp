@@ -11,6 +11,7 @@
 #include "core/form_outcomes.h"
 #include "protocol/debug_log.h"
 #include "protocol/session.h"
+#include "protocol/tracker_facts.h"
 #include "settings/tracker_profile.h"
 
 namespace korvan {
@@ -143,7 +144,7 @@ void Configurator::startUp() {
     link_.setTarget(LinkTarget::nothing());
     passwordWatch_ = model_.subscribe([this](Field field, Aspect aspect) {
         if (writeHeldForPassword_ && field == Field::ServerPassword && aspect == Aspect::Value &&
-            model_.text(Field::ServerPassword).size() == 8) {
+            model_.text(Field::ServerPassword).size() == kPasswordLength) {
             writeHeldForPassword_ = false;
             model_.setEnabled(Field::WriteButton, true);
         }

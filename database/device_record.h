@@ -4,12 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "protocol/tracker_facts.h"
+
 namespace korvan {
 
 // One configured device, as the database keeps it. Texts are Windows-1251 bytes, cut to the
 // widths the database format allows.
 struct DeviceRecord {
-    static constexpr std::size_t kPasswordWidth = 8;
+    static constexpr std::size_t kPasswordWidth = kPasswordLength;
     static constexpr std::size_t kPinWidth = 4;
     static constexpr std::size_t kApnWidth = 40;
     static constexpr std::size_t kApnUserWidth = 30;

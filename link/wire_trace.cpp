@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "link/link.h"
+#include "protocol/tracker_facts.h"
 
 namespace korvan {
 namespace {
@@ -17,8 +18,8 @@ constexpr std::string_view kGetKey = "GWKEY$";
 // "WKEY=n:": where the key begins in the reply to "GWKEY$". A wider number only moves the key
 // further on, so masking from here never shows a byte of it.
 constexpr std::size_t kKeyInReply = 7;
-// The reply to "GSM_GET_PASSWORD$": the password's eight bytes.
-constexpr std::size_t kPasswordReply = 8;
+// The reply to "GSM_GET_PASSWORD$": the password's bytes.
+constexpr std::size_t kPasswordReply = kPasswordLength;
 
 std::string_view asText(std::span<const std::uint8_t> bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};

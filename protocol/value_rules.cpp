@@ -294,14 +294,15 @@ void RuleJudge::hemisphere(TextField field, const GeoCoordinate& coordinate, con
 namespace rules {
 
 void accessPoint(RuleJudge& judge) {
-    judge.text(TextField::AccessPoint, judge.configuration.network.accessPoint, 35, true);
+    judge.text(TextField::AccessPoint, judge.configuration.network.accessPoint, kAccessPointLength,
+               true);
 }
 
 void encryption(RuleJudge& judge) {
     const WifiNetwork& n = judge.configuration.network;
     if (n.encryption != Encryption::None) {
         // The longest key the tracker gives back when it is read.
-        judge.text(TextField::Key, n.key, 13, true);
+        judge.text(TextField::Key, n.key, kWepKeyLength128, true);
     }
 }
 

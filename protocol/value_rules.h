@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "protocol/tracker_configuration.h"
+#include "protocol/tracker_facts.h"
 
 // What each value of a tracker configuration must be for the tracker to hold it as meant. The
 // same rules judge the window's fields as they are typed, a profile before any tracker is
@@ -16,7 +17,6 @@
 namespace korvan {
 
 // The server password the tracker takes: exactly this many characters.
-inline constexpr std::size_t kPasswordLength = 8;
 
 // The values that are texts; the numbers are `NumberField`s.
 enum class TextField : std::uint8_t {

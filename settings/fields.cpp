@@ -84,7 +84,7 @@ Table buildTable() {
     TableBuilder t(table);
     t.edit(Field::ServerAddress, kDataServerAddress);
     t.edit(Field::ServerPort, kDataServerPort);
-    t.edit(Field::ServerPassword, {}, 8);
+    t.edit(Field::ServerPassword, {}, kPasswordLength);
 
     t.combo(Field::RecordingMethod, {"Запись по времени", "Адаптивная запись"}, 0);
     t.edit(Field::RecordingPeriod, {}, 3);
@@ -92,7 +92,7 @@ Table buildTable() {
     t.check(Field::WideRecording);
     t.check(Field::StaticProcessing);
 
-    t.edit(Field::AccessPoint, {}, 35);
+    t.edit(Field::AccessPoint, {}, kAccessPointLength);
     t.radio(Field::NoEncryption, RadioGroup::Encryption, true);
     t.radio(Field::WepEncryption, RadioGroup::Encryption);
     t.combo(Field::Authentication, {"Открытая", "Совместная"}, 0);

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/tracker_facts.h"
+
 // Every configuration field and every piece of display state of the main window. The code names
 // a field by what it holds (`Field`); its control keeps a name of its own (`FieldInfo::name`),
 // by which the window finds the widget.
@@ -136,9 +138,6 @@ enum class RadioGroup : std::uint8_t {
 // real installation replaces; it is the one place that names it.
 inline constexpr std::string_view kDataServerAddress = "192.0.2.10";
 inline constexpr std::string_view kDataServerPort = "2224";
-// A WEP key written as text: 5 characters for a 64-bit key, 13 for a 128-bit one.
-inline constexpr int kWepKeyLength64 = 5;
-inline constexpr int kWepKeyLength128 = 13;
 // The maker's web address that the window's link label shows and opens. A placeholder of the
 // reserved ".example" domain, in this one place, until the maker names its site.
 inline constexpr std::string_view kMakerWebAddress = "zentracor.example";
