@@ -21,6 +21,7 @@
 #include "core/verification.h"
 #include "link/wire_trace.h"
 #include "options/program_options.h"
+#include "protocol/command_table.h"
 #include "protocol/debug_log.h"
 #include "protocol/session.h"
 #include "settings/tracker_profile.h"
@@ -779,14 +780,16 @@ int RunCli(int argc, const char* const* argv, Environment& environment) {
         return kFileProblem;
     }
     // The wire trace goes to the file --trace names and, with -v, to stderr.
-    WireTrace trace([&](std::string_view line) {
-        if (traceFile) {
-            traceFile->writeLine(line);
-        }
-        if (common.verbose) {
-            environment.err() << line << "\n";
-        }
-    });
+    WireTrace trace(
+        [&](std::string_view line) {
+            if (traceFile) {
+                traceFile->writeLine(line);
+            }
+            if (common.verbose) {
+                environment.err() << line << "\n";
+            }
+        },
+        TrafficSecrets());
     Run run(environment, o, traceFile || common.verbose ? &trace : nullptr);
     const int status = list->parsed()        ? run.list()
                        : read->parsed()      ? run.read()

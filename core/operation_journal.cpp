@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/cp1251.h"
-#include "link/wire_trace.h"
+#include "protocol/command_table.h"
 
 namespace korvan {
 namespace {
@@ -99,7 +99,7 @@ FileWrite OperationJournal::operationEnded(const Outcome& outcome, std::string_v
     std::string record = std::string(kRecordStart) + localTime(when) + ' ' + std::string(what) +
                          ": " + std::string(endingText(outcome.ending)) + '\n';
     for (const Step& step : outcome.steps) {
-        record += "  шаг " + oneLine(MaskedCommand(step.command)) + " — " +
+        record += "  шаг " + oneLine(MaskSecrets(step.command)) + " — " +
                   std::string(statusText(step.status)) +
                   ", попыток: " + std::to_string(step.attempts);
         if (!step.what.empty()) {
@@ -110,7 +110,7 @@ FileWrite OperationJournal::operationEnded(const Outcome& outcome, std::string_v
     // A message may be a command or its echo, as the status line showed it.
     for (const Message& message : outcome.messages) {
         record += "  сообщение (" + std::string(severityText(message.severity)) +
-                  "): " + oneLine(MaskedCommand(message.text)) + '\n';
+                  "): " + oneLine(MaskSecrets(message.text)) + '\n';
     }
     std::deque<std::string> trace;
     std::size_t dropped = 0;

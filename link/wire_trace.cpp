@@ -6,44 +6,44 @@
 #include <optional>
 
 #include "link/link.h"
-#include "protocol/tracker_facts.h"
 
 namespace korvan {
 namespace {
-
-constexpr std::string_view kSetPassword = "GSM_SET_PASSWORD,";
-constexpr std::string_view kGetPassword = "GSM_GET_PASSWORD$";
-constexpr std::string_view kSetKey = "WKEY=";
-constexpr std::string_view kGetKey = "GWKEY$";
-// "WKEY=n:": where the key begins in the reply to "GWKEY$". A wider number only moves the key
-// further on, so masking from here never shows a byte of it.
-constexpr std::size_t kKeyInReply = 7;
-// The reply to "GSM_GET_PASSWORD$": the password's bytes.
-constexpr std::size_t kPasswordReply = kPasswordLength;
 
 std::string_view asText(std::span<const std::uint8_t> bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-// Where the key of "WKEY=n:key;$" begins, and where it ends (its ";", or the end).
-struct KeySpan {
+// Where the secret of a command lies, by the place that describes it; nothing where the
+// command does not hold one there.
+struct Span {
     std::size_t begin = 0;
     std::size_t end = 0;
 };
 
-std::optional<KeySpan> keyOfSetting(std::string_view command) {
-    if (!command.starts_with(kSetKey)) {
-        return std::nullopt;
+std::optional<Span> secretIn(const SecretPlace& place, std::string_view command) {
+    std::size_t begin = place.commandBegins.size();
+    if (place.startAfter != 0) {
+        const auto start = command.find(place.startAfter, begin);
+        if (start == std::string_view::npos) {
+            return std::nullopt;
+        }
+        begin = start + 1;
     }
-    const auto colon = command.find(':', kSetKey.size());
-    if (colon == std::string_view::npos) {
-        return std::nullopt;
-    }
-    auto end = command.rfind(';');
-    if (end == std::string_view::npos || end <= colon) {
+    auto end = place.endAt != 0 ? command.rfind(place.endAt) : std::string_view::npos;
+    if (end == std::string_view::npos || end < begin) {
         end = command.ends_with('$') ? command.size() - 1 : command.size();
     }
-    return KeySpan{colon + 1, end};
+    return Span{begin, std::max(begin, end)};
+}
+
+const SecretPlace* placeOf(const SecretPlaces& places, std::string_view command) {
+    for (const SecretPlace& place : places) {
+        if (command.starts_with(place.commandBegins)) {
+            return &place;
+        }
+    }
+    return nullptr;
 }
 
 std::string timeStamp(Clock::Duration at) {
@@ -55,28 +55,26 @@ std::string timeStamp(Clock::Duration at) {
 
 }  // namespace
 
-std::vector<bool> SecretBytesOfCommand(std::span<const std::uint8_t> command) {
+std::vector<bool> SecretBytesOfCommand(const SecretPlaces& places,
+                                       std::span<const std::uint8_t> command) {
     std::vector<bool> secret(command.size(), false);
     const auto text = asText(command);
-    std::size_t begin = 0;
-    std::size_t end = 0;
-    if (text.starts_with(kSetPassword)) {
-        begin = kSetPassword.size();
-        end = text.ends_with('$') ? text.size() - 1 : text.size();
-    } else if (const auto key = keyOfSetting(text)) {
-        begin = key->begin;
-        end = key->end;
+    const SecretPlace* place = placeOf(places, text);
+    if (place == nullptr || !place->inCommand) {
+        return secret;
     }
-    for (std::size_t i = begin; i < end; ++i) {
-        secret[i] = true;
+    if (const auto span = secretIn(*place, text)) {
+        for (std::size_t i = span->begin; i < span->end; ++i) {
+            secret[i] = true;
+        }
     }
     return secret;
 }
 
-std::string MaskedCommand(std::string_view command) {
+std::string MaskedCommand(const SecretPlaces& places, std::string_view command) {
     std::string masked(command);
     const auto secret = SecretBytesOfCommand(
-        {reinterpret_cast<const std::uint8_t*>(command.data()), command.size()});
+        places, {reinterpret_cast<const std::uint8_t*>(command.data()), command.size()});
     for (std::size_t i = 0; i < masked.size(); ++i) {
         if (secret[i]) {
             masked[i] = '*';
@@ -85,7 +83,8 @@ std::string MaskedCommand(std::string_view command) {
     return masked;
 }
 
-WireTrace::WireTrace(Sink sink) : sink_(std::move(sink)) {}
+WireTrace::WireTrace(Sink sink, SecretPlaces secrets)
+    : sink_(std::move(sink)), places_(std::move(secrets)) {}
 
 void WireTrace::opened(const LinkTarget& target) {
     secrets_.clear();
@@ -105,22 +104,29 @@ void WireTrace::opened(const LinkTarget& target) {
 
 void WireTrace::written(std::span<const std::uint8_t> bytes, Clock::Duration at) {
     const auto text = asText(bytes);
+    const SecretPlace* place = placeOf(places_, text);
     std::optional<SecretReply> asks;
-    if (text.starts_with(kGetPassword)) {
-        asks = SecretReply{0, false, kPasswordReply};
-    } else if (text.starts_with(kGetKey)) {
-        asks = SecretReply{kKeyInReply, true, 0};
-    } else if (const auto key = keyOfSetting(text)) {
-        // The setting's echo carries the key.
-        asks = SecretReply{std::min(key->begin, kKeyInReply), true, 0};
+    if (place != nullptr && place->inReply) {
+        std::size_t clear = place->replyClear;
+        bool carries = true;
+        if (place->inCommand) {
+            // An echo repeats the command: its secret is where the command's was, and it is
+            // awaited only where the command carried one.
+            const auto own = secretIn(*place, text);
+            carries = own.has_value();
+            clear = own ? std::min(own->begin, clear) : clear;
+        }
+        if (carries) {
+            asks = SecretReply{clear, place->replyEndAt, place->replyLength};
+        }
     }
     if (asks) {
         // Behind any secret still awaited: the rest of an earlier reply comes first. A reply
         // that never comes makes the next ones masked in its place, which shows less, never
         // more.
-        secrets_.push_back(std::move(*asks));
+        secrets_.push_back(*asks);
     }
-    tellBytes(at, '>', bytes, SecretBytesOfCommand(bytes));
+    tellBytes(at, '>', bytes, SecretBytesOfCommand(places_, bytes));
 }
 
 void WireTrace::received(std::span<const std::uint8_t> bytes, Clock::Duration at) {
@@ -129,8 +135,8 @@ void WireTrace::received(std::span<const std::uint8_t> bytes, Clock::Duration at
         SecretReply& reply = secrets_.front();
         const std::size_t position = reply.seen++;
         secret[i] = position >= reply.clear;
-        const bool ended = reply.toSemicolon ? secret[i] && bytes[i] == ';'
-                                             : reply.seen >= reply.clear + reply.length;
+        const bool ended = reply.endAt != 0 ? secret[i] && bytes[i] == reply.endAt
+                                            : reply.seen >= reply.clear + reply.length;
         if (ended) {
             secrets_.pop_front();
         }

@@ -21,6 +21,7 @@
 #include "base/file_io.h"
 #include "link/wire_trace.h"
 #include "options/program_options.h"
+#include "protocol/command_table.h"
 #include "sim/tracker_choices.h"
 #include "sim/tracker_server.h"
 #include "sim/tracker_state.h"
@@ -278,14 +279,16 @@ int main(int argc, char** argv) {
         }
         server.recordInto(std::move(record));
     }
-    korvan::WireTrace wireTrace([&](std::string_view line) {
-        if (trace) {
-            trace->writeLine(line);
-        }
-        if (options.common.verbose) {
-            std::cerr << line << '\n';
-        }
-    });
+    korvan::WireTrace wireTrace(
+        [&](std::string_view line) {
+            if (trace) {
+                trace->writeLine(line);
+            }
+            if (options.common.verbose) {
+                std::cerr << line << '\n';
+            }
+        },
+        korvan::TrafficSecrets());
     if (trace || options.common.verbose) {
         server.setObserver(&wireTrace);
     }

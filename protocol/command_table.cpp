@@ -448,6 +448,26 @@ Encoded methodCommand(SetContext& s, CommandBuffer& b) {
     return Encoded::Ready;
 }
 
+// The password travels in its set command ("GSM_SET_PASSWORD,password$") and as the whole
+// reply to its query.
+constexpr SecretPlace kPasswordTravels[] = {
+    {.commandBegins = "GSM_SET_PASSWORD,", .inCommand = true},
+    {.commandBegins = "GSM_GET_PASSWORD$", .inReply = true, .replyLength = kPasswordLength},
+};
+// The key travels in its set command ("WKEY=n:key;$"), in that command's echo, and in the reply
+// to its query ("WKEY=n:key;"): after "WKEY=n:", seven bytes at most, up to the ";".
+constexpr std::size_t kKeyInReply = 7;
+constexpr SecretPlace kKeyTravels[] = {
+    {.commandBegins = "WKEY=",
+     .inCommand = true,
+     .startAfter = ':',
+     .endAt = ';',
+     .inReply = true,
+     .replyClear = kKeyInReply,
+     .replyEndAt = ';'},
+    {.commandBegins = "GWKEY$", .inReply = true, .replyClear = kKeyInReply, .replyEndAt = ';'},
+};
+
 // In the order of `Setting`.
 const std::array<SettingCommands, 26> kTable = {{
     {.setting = Setting::Addressing,
@@ -495,7 +515,8 @@ const std::array<SettingCommands, 26> kTable = {{
              .failure = "Ошибка настройки шифрования",
              .mismatch = "Ошибка настройки шифрования",
              .shown = ReplyShown::ReplyText},
-     .rules = rules::encryption},
+     .rules = rules::encryption,
+     .secrets = kKeyTravels},
     {.setting = Setting::DeviceAddress,
      .title = "IP устройства",
      .query = {.command = "GDEVIP$",
@@ -752,7 +773,8 @@ const std::array<SettingCommands, 26> kTable = {{
              .rule = count(6),
              .failure = kSendFailed,
              .shown = ReplyShown::ReplyText},
-     .rules = rules::password},
+     .rules = rules::password,
+     .secrets = kPasswordTravels},
     {.setting = Setting::RecordingMethod,
      .title = "способ записи",
      .query = {.command = "FL_GET_NDIST$",
@@ -817,6 +839,21 @@ void SetContext::correct(NumberField field, std::string text) {
 
 const SettingCommands& commandsFor(Setting setting) {
     return kTable[static_cast<std::size_t>(setting)];
+}
+
+const SecretPlaces& TrafficSecrets() {
+    static const SecretPlaces places = [] {
+        SecretPlaces all;
+        for (const SettingCommands& row : kTable) {
+            all.insert(all.end(), row.secrets.begin(), row.secrets.end());
+        }
+        return all;
+    }();
+    return places;
+}
+
+std::string MaskSecrets(std::string_view command) {
+    return MaskedCommand(TrafficSecrets(), command);
 }
 
 const std::vector<Setting> kReadOrder = {

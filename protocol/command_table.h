@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "link/command_buffer.h"
+#include "link/wire_trace.h"
 #include "protocol/exchange.h"
 #include "protocol/tracker_configuration.h"
 
@@ -117,9 +118,17 @@ struct SettingCommands {
     // Notes each of the setting's values that breaks its rule (value_rules.h); none when the
     // setting has no value a technician gives.
     void (*rules)(RuleJudge&) = nullptr;
+    // Where the setting's commands and replies carry a password or a key: the wire trace and
+    // every shown command mask it there.
+    std::span<const SecretPlace> secrets = {};
 };
 
 const SettingCommands& commandsFor(Setting setting);
+
+// Every place of the table's rows where a password or a key travels.
+const SecretPlaces& TrafficSecrets();
+// `command` (or a reply shown as it came) with its password or key masked by "*".
+std::string MaskSecrets(std::string_view command);
 
 // The read asks in this order, after the firmware version.
 extern const std::vector<Setting> kReadOrder;

@@ -239,7 +239,7 @@ class Write {
             !EchoMatches(result.reply, link_.CommandText)) {
             outcome_.steps.back().status = StepStatus::Rejected;
             // The echo of the Wi-Fi key carries the key: it is told masked, as in any log.
-            session_.failShown(cp1251::fromUtf8(set.mismatch) + MaskedCommand(result.reply.text()));
+            session_.failShown(cp1251::fromUtf8(set.mismatch) + MaskSecrets(result.reply.text()));
             return false;
         }
         showReply(set, result.reply);

@@ -5,6 +5,7 @@
 #include "base/cp1251.h"
 #include "base/file_names.h"
 #include "core/configurator.h"
+#include "protocol/command_table.h"
 
 Q_LOGGING_CATEGORY(lcLink, "korvan.link", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcOperations, "korvan.operations", QtInfoMsg)
@@ -33,7 +34,7 @@ OperationLogging::OperationLogging(Configurator& core, TraceFile* traceFile,
                                    std::optional<std::filesystem::path> journalFile)
     : core_(core),
       traceFile_(traceFile),
-      trace_([this](std::string_view line) { traceLine(line); }) {
+      trace_([this](std::string_view line) { traceLine(line); }, TrafficSecrets()) {
     if (journalFile) {
         journal_ = std::make_unique<OperationJournal>(std::move(*journalFile));
         qCInfo(lcUi).noquote() << "журнал операций:" << fromUtf8(Utf8FromPath(journal_->file()));
@@ -66,13 +67,13 @@ void OperationLogging::operationEnded(const Outcome& outcome, std::string_view w
     qCInfo(lcOperations).noquote() << fromUtf8(what) + ":" << fromUtf8(endingText(outcome.ending));
     for (const Step& step : outcome.steps) {
         qCInfo(lcOperations).noquote() << QStringLiteral("  шаг %1 — %2, попыток: %3")
-                                              .arg(fromWindows1251(MaskedCommand(step.command)),
+                                              .arg(fromWindows1251(MaskSecrets(step.command)),
                                                    fromUtf8(statusText(step.status)))
                                               .arg(step.attempts);
     }
     for (const Message& message : outcome.messages) {
         qCInfo(lcOperations).noquote()
-            << "  сообщение:" << fromWindows1251(MaskedCommand(message.text));
+            << "  сообщение:" << fromWindows1251(MaskSecrets(message.text));
     }
     if (journal_ && journal_->operationEnded(outcome, what) != FileWrite::Written) {
         qCWarning(lcUi).noquote() << "журнал операций не записан:"

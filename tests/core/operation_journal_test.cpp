@@ -7,6 +7,7 @@
 #include "core/configurator.h"
 #include "core/scripted_desktop.h"
 #include "link/wire_trace.h"
+#include "protocol/command_table.h"
 #include "settings/settings_file.h"
 #include "sim/simulated_bridge.h"
 #include "tests/support/temp_folder.h"
@@ -36,7 +37,7 @@ class Journal : public ::testing::Test {
     ScriptedDesktop desktop;
     Configurator core{bridge, clock, desktop};
     OperationJournal journal{folder / "state" / "korvan" / "korvan.log"};
-    WireTrace trace{[this](std::string_view line) { journal.traceLine(line); }};
+    WireTrace trace{[this](std::string_view line) { journal.traceLine(line); }, TrafficSecrets()};
 
     void SetUp() override {
         LoadSettings(core.model(), folder / "first-run.ini");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "protocol/command_table.h"
+
 #ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -49,7 +51,8 @@ long long timeOf(const std::string& line) {
 
 TEST(WireTrace, EachEventIsOneLineWithItsTimeHexAndText) {
     Lines lines;
-    WireTrace trace([&lines](std::string_view line) { lines.emplace_back(line); });
+    WireTrace trace([&lines](std::string_view line) { lines.emplace_back(line); },
+                    TrafficSecrets());
     trace.opened(LinkTarget::serial("90001"));
     trace.written(bytesOf("FL_GET_RATE$"), 12'345us);
     const std::string reply("\x0A\x00\x7F", 3);
@@ -65,7 +68,8 @@ TEST(WireTrace, EachEventIsOneLineWithItsTimeHexAndText) {
 
 TEST(WireTrace, SecretsAreMaskedInCommandsAndInTheRepliesThatCarryThem) {
     Lines lines;
-    WireTrace trace([&lines](std::string_view line) { lines.emplace_back(line); });
+    WireTrace trace([&lines](std::string_view line) { lines.emplace_back(line); },
+                    TrafficSecrets());
     trace.opened({});
     // A password reply that arrives in two chunks, asked twice: every byte of both is masked.
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -102,13 +106,13 @@ TEST(WireTrace, SecretsAreMaskedInCommandsAndInTheRepliesThatCarryThem) {
 }
 
 TEST(WireTrace, MaskedCommandHidesOnlyThePasswordAndTheKey) {
-    EXPECT_EQ(MaskedCommand("GSM_SET_PASSWORD,Fleet_07$"), "GSM_SET_PASSWORD,********$");
-    EXPECT_EQ(MaskedCommand("WKEY=2:abcdefghijklm;$"), "WKEY=2:*************;$");
-    EXPECT_EQ(MaskedCommand("WKEY=0:;$"), "WKEY=0:;$");
+    EXPECT_EQ(MaskSecrets("GSM_SET_PASSWORD,Fleet_07$"), "GSM_SET_PASSWORD,********$");
+    EXPECT_EQ(MaskSecrets("WKEY=2:abcdefghijklm;$"), "WKEY=2:*************;$");
+    EXPECT_EQ(MaskSecrets("WKEY=0:;$"), "WKEY=0:;$");
     // A key with its own ";" is masked up to the closing one.
-    EXPECT_EQ(MaskedCommand("WKEY=1:a;b;c;$"), "WKEY=1:*****;$");
-    EXPECT_EQ(MaskedCommand("WFPOINT=Depot-North;$"), "WFPOINT=Depot-North;$");
-    EXPECT_EQ(MaskedCommand("GSM_GET_PASSWORD$"), "GSM_GET_PASSWORD$");
+    EXPECT_EQ(MaskSecrets("WKEY=1:a;b;c;$"), "WKEY=1:*****;$");
+    EXPECT_EQ(MaskSecrets("WFPOINT=Depot-North;$"), "WFPOINT=Depot-North;$");
+    EXPECT_EQ(MaskSecrets("GSM_GET_PASSWORD$"), "GSM_GET_PASSWORD$");
 }
 
 // A read and a write of a simulated tracker, traced as the window traces them.
@@ -118,7 +122,7 @@ class TracedOperations : public ::testing::Test {
     testing::SimRig rig;
     FieldModel model;
     Lines lines;
-    WireTrace trace{[this](std::string_view line) { lines.emplace_back(line); }};
+    WireTrace trace{[this](std::string_view line) { lines.emplace_back(line); }, TrafficSecrets()};
     SimulatedTracker* tracker = nullptr;
 
     void SetUp() override {
@@ -257,7 +261,8 @@ TEST_F(TracedOperations, ASecretThatComesLateAfterTheNextCommandIsStillMasked) {
 
 TEST(WireTrace, BytesOfASecretThatComeAfterTheNextCommandAreMasked) {
     Lines lines;
-    WireTrace trace([&lines](std::string_view line) { lines.emplace_back(line); });
+    WireTrace trace([&lines](std::string_view line) { lines.emplace_back(line); },
+                    TrafficSecrets());
     trace.opened({});
     trace.written(bytesOf("GWKEY$"), 1ms);
     trace.received(bytesOf("WKEY=2:abc"), 2ms);
