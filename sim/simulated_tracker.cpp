@@ -1,6 +1,6 @@
 #include "sim/simulated_tracker.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -8,11 +8,23 @@
 namespace korvan::sim {
 namespace {
 
-constexpr std::string_view kInputSetting = "GSM_SET_SMS,";    // + "n," + 21 bytes + "$"
-constexpr std::string_view kPointSetting = "GSM_SET_CPOINT";  // + "n," + 20 bytes + "$"
-constexpr std::size_t kInputCommandLength = 14 + 21 + 1;
-constexpr std::size_t kPointCommandLength = 16 + 20 + 1;
+using InputRecord = decltype(TrackerSettings::inputs)::value_type::value_type;
+using PointRecord = decltype(TrackerSettings::points)::value_type::value_type;
+constexpr std::size_t kInputs = std::tuple_size_v<decltype(TrackerSettings::inputs)>;
+constexpr std::size_t kInputRecordLength = std::tuple_size_v<InputRecord>;
+constexpr std::size_t kPointRecordLength = std::tuple_size_v<PointRecord>;
+constexpr std::size_t kInputQueryLength = 5;  // an input's query reads its record's first bytes
+
+// The two setting commands that carry a record, "GSM_SET_SMS,n,record$" and
+// "GSM_SET_CPOINTn,record$", are taken by their length.
+constexpr std::string_view kInputSetting = "GSM_SET_SMS,";
+constexpr std::string_view kPointSetting = "GSM_SET_CPOINT";
+constexpr std::size_t kInputCommandLength = kInputSetting.size() + 2 + kInputRecordLength + 1;
+constexpr std::size_t kPointCommandLength = kPointSetting.size() + 2 + kPointRecordLength + 1;
 constexpr std::size_t kLongestCommand = 255;
+
+constexpr Duration kTracker = SimulatedTracker::kTrackerProcessing;
+constexpr Duration kWifi = SimulatedTracker::kWifiProcessing;
 
 std::string le16(std::uint16_t v) {
     return {static_cast<char>(v), static_cast<char>(v >> 8)};
@@ -38,28 +50,332 @@ long numberAt(std::string_view text) {
     return std::strtol(std::string(text).c_str(), nullptr, 10);
 }
 
-// The digit of a numbered command ("GSM_GET_SMS,3$" gives 3), or 0 when out of range.
-int numberIn(std::string_view command, std::size_t at, int highest) {
-    if (at >= command.size() || command[at] < '1' || command[at] > '0' + highest) {
-        return 0;
-    }
-    return command[at] - '0';
+// The number after the first "," of `arguments` ("30,0" gives 0), or 0 when there is none.
+long secondNumber(std::string_view arguments) {
+    const auto comma = arguments.find(',');
+    return comma == std::string_view::npos ? 0 : numberAt(arguments.substr(comma + 1));
 }
 
-// The value of a Wi-Fi setting "NAME=value;$": between the "=" and the closing ";".
-std::string wifiValue(std::string_view command) {
-    const auto equals = command.find('=');
-    const auto close = command.rfind(';');
-    if (equals == std::string_view::npos || close == std::string_view::npos || close < equals) {
-        return {};
+// A command as the firmware takes it apart: "NAME$", "NAME,arguments$" or "NAME=value;$".
+struct Command {
+    std::string_view name;       // up to the first ",", "=" or "$"
+    char separator = '$';        // which of them ends the name
+    std::string_view arguments;  // after the separator, up to the closing "$"
+};
+
+// Nothing else is a command. Only a record command, taken by its length, can come without its
+// closing "$", or with a "$" before its name has ended: then its number is not followed by ",".
+std::optional<Command> split(std::string_view text) {
+    if (text.empty() || text.back() != '$') {
+        return std::nullopt;
     }
-    return std::string(command.substr(equals + 1, close - equals - 1));
+    const std::string_view body = text.substr(0, text.size() - 1);
+    const auto end = body.find_first_of(",=$");
+    if (end == std::string_view::npos) {
+        return Command{body, '$', {}};
+    }
+    if (body[end] == '$') {
+        return std::nullopt;
+    }
+    return Command{body.substr(0, end), body[end], body.substr(end + 1)};
 }
 
-std::string text(std::string_view format, long number) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, std::string(format).c_str(), number);
-    return buffer;
+// A reply, or none when the command's arguments are not ones it takes: it is then taken in
+// silence, as any command the tracker does not know.
+using Reply = std::optional<std::string>;
+
+// What the tracker does with one command: the separator its name comes with, the time the
+// tracker (or its Wi-Fi module) takes over it, and the reply to its arguments.
+struct Handler {
+    char separator;
+    Duration processing;
+    std::function<Reply(SimulatedTracker&, std::string_view arguments)> answer;
+};
+
+// The Wi-Fi module.
+
+// A setting of the Wi-Fi module: "NAME=value;$" sets it and comes back without its "$", and
+// "GNAME$" reads it back as "NAME=value;".
+struct WifiSetting {
+    std::string_view name;
+    std::string_view query;  // none: the module does not report it
+    std::string (*read)(const TrackerSettings&);
+    void (*write)(TrackerSettings&, const std::string& value);
+};
+
+template <std::string TrackerSettings::*Field>
+constexpr WifiSetting wifiText(std::string_view name, std::string_view query) {
+    return {name, query, [](const TrackerSettings& s) { return s.*Field; },
+            [](TrackerSettings& s, const std::string& value) { s.*Field = value; }};
+}
+
+template <int TrackerSettings::*Field>
+constexpr WifiSetting wifiNumber(std::string_view name, std::string_view query) {
+    return {name, query, [](const TrackerSettings& s) { return std::to_string(s.*Field); },
+            [](TrackerSettings& s, const std::string& value) {
+                s.*Field = static_cast<int>(numberAt(value));
+            }};
+}
+
+// The key goes as "<mode>:<key>" and reads back without the key when there is none.
+constexpr WifiSetting kWifiKey = {
+    "WKEY", "GWKEY",
+    [](const TrackerSettings& s) {
+        return std::to_string(s.keyMode) + ":" + (s.keyMode == 0 ? "" : s.key);
+    },
+    [](TrackerSettings& s, const std::string& value) {
+        const auto colon = value.find(':');
+        s.keyMode = static_cast<int>(numberAt(value));
+        s.key = colon == std::string::npos ? std::string() : value.substr(colon + 1);
+    }};
+
+constexpr WifiSetting kWifiSettings[] = {
+    wifiNumber<&TrackerSettings::dhcp>("DHCP", "GDHCP"),
+    wifiNumber<&TrackerSettings::authentication>("AUTH", "GAUTH"),
+    wifiText<&TrackerSettings::accessPoint>("WFPOINT", "GWFPOINT"),
+    kWifiKey,
+    wifiText<&TrackerSettings::deviceIp>("DEVIP", "GDEVIP"),
+    wifiText<&TrackerSettings::netmask>("NETMASK", "GNETMASK"),
+    wifiText<&TrackerSettings::gateway>("DEFGW", "GDEFGW"),
+    wifiText<&TrackerSettings::mac>("DEVMAC", ""),
+    wifiText<&TrackerSettings::serverPort>("SERPORT", "GSERPORT"),
+    wifiText<&TrackerSettings::serverIp>("SERIP", "GSERIP"),
+};
+
+// The value runs up to the last ";", so it may hold ";" itself; without one it is empty.
+std::string wifiValue(std::string_view arguments) {
+    const auto close = arguments.rfind(';');
+    return close == std::string_view::npos ? std::string()
+                                           : std::string(arguments.substr(0, close));
+}
+
+Handler wifiQuery(const WifiSetting& setting) {
+    return {'$', kWifi, [&setting](SimulatedTracker& tracker, std::string_view) -> Reply {
+                return std::string(setting.name) + "=" + setting.read(tracker.settings) + ";";
+            }};
+}
+
+Handler wifiChange(const WifiSetting& setting) {
+    return {'=', kWifi, [&setting](SimulatedTracker& tracker, std::string_view value) -> Reply {
+                // With a "," it is the tracker's own command, and it has none by this name.
+                if (value.find(',') != std::string_view::npos) {
+                    return std::nullopt;
+                }
+                setting.write(tracker.settings, wifiValue(value));
+                return std::string(setting.name) + "=" + std::string(value);
+            }};
+}
+
+// The tracker's own settings.
+
+// A setting that "QUERY$" reads, and "CHANGE,arguments$" sets and answers as the query then
+// would.
+struct TrackerSetting {
+    std::string_view query;
+    std::string_view change;
+    std::string (*read)(const TrackerSettings&);
+    void (*write)(TrackerSettings&, std::string_view arguments);
+};
+
+constexpr TrackerSetting kTrackerSettings[] = {
+    {"FL_GET_RATE", "FL_SET_RATE",
+     [](const TrackerSettings& s) { return le16(s.recordingPeriod) + le16(s.rateSecondArgument); },
+     [](TrackerSettings& s, std::string_view arguments) {
+         s.recordingPeriod = static_cast<std::uint16_t>(numberAt(arguments));
+         s.rateSecondArgument = static_cast<std::uint16_t>(secondNumber(arguments));
+     }},
+    {"GSM_GET_PERIODSEND", "GSM_SET_PERIODSEND",
+     [](const TrackerSettings& s) { return le32(static_cast<std::uint32_t>(s.sendingPeriod)); },
+     [](TrackerSettings& s, std::string_view arguments) {
+         s.sendingPeriod = static_cast<std::int32_t>(numberAt(arguments));
+     }},
+    {"FL_GET_ADD_R", "FL_SET_ADD_R", [](const TrackerSettings& s) { return le16(s.analogPeriod); },
+     [](TrackerSettings& s, std::string_view arguments) {
+         s.analogPeriod = static_cast<std::uint16_t>(numberAt(arguments));
+     }},
+    {"FL_GET_COUNT_R", "FL_SET_COUNT_R",
+     [](const TrackerSettings& s) { return le32(s.counterPeriods); },
+     [](TrackerSettings& s, std::string_view arguments) {
+         s.counterPeriods = static_cast<std::uint32_t>(numberAt(arguments));
+     }},
+    {"FL_GET_NDIST", "FL_CHANGE_NDIST",
+     [](const TrackerSettings& s) { return std::string(s.recordByTime ? "NDIST=1" : "NDIST=0"); },
+     [](TrackerSettings& s, std::string_view arguments) {
+         s.recordByTime = numberAt(arguments) == 1;
+     }},
+    {"FL_GET_MODE", "FL_SET_MODE",
+     [](const TrackerSettings& s) { return "MODE=" + std::to_string((s.mode % 10 + 10) % 10); },
+     [](TrackerSettings& s, std::string_view arguments) {
+         s.mode = static_cast<int>(numberAt(arguments));
+     }},
+    {"FL_GET_WIDE", "FL_CHANGE_WIDE",
+     [](const TrackerSettings& s) { return std::string(s.wideRecording ? "RWIDE=0" : "RWIDE=1"); },
+     [](TrackerSettings& s, std::string_view arguments) {
+         s.wideRecording = numberAt(arguments) == 0;
+     }},
+};
+
+Handler settingQuery(const TrackerSetting& setting) {
+    return {'$', kTracker, [&setting](SimulatedTracker& tracker, std::string_view) -> Reply {
+                return setting.read(tracker.settings);
+            }};
+}
+
+Handler settingChange(const TrackerSetting& setting) {
+    return {',', kTracker, [&setting](SimulatedTracker& tracker, std::string_view arguments) {
+                setting.write(tracker.settings, arguments);
+                return Reply(setting.read(tracker.settings));
+            }};
+}
+
+// The password reads back as its 8 bytes, and is set without being read back.
+Reply readPassword(SimulatedTracker& tracker, std::string_view) {
+    const auto& password = tracker.settings.password;
+    std::string reply = password ? *password : empty(8);
+    reply.resize(8, '\0');
+    return reply;
+}
+
+Reply setPassword(SimulatedTracker& tracker, std::string_view password) {
+    tracker.settings.password = std::string(password);
+    return "SET_OK";
+}
+
+// Identity.
+
+Reply readVersion(SimulatedTracker& tracker, std::string_view) {
+    return tracker.firmware;
+}
+
+Reply setSerialNumber(SimulatedTracker& tracker, std::string_view serialNumber) {
+    tracker.settings.serialNumber = std::string(serialNumber);
+    return "SET_OK";
+}
+
+// Inputs: "GSM_GET_SMS,n$" and "GSM_SET_SMS,n,record$".
+
+// The input named by its number's one digit, counted from 0; none for any other.
+std::optional<std::size_t> inputNamed(char digit) {
+    if (digit < '1' || digit > static_cast<char>('0' + kInputs)) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(digit - '1');
+}
+
+Reply readInput(SimulatedTracker& tracker, std::string_view arguments) {
+    const auto n = arguments.size() == 1 ? inputNamed(arguments[0]) : std::nullopt;
+    if (!n) {
+        return std::nullopt;
+    }
+    const auto& input = tracker.settings.inputs[*n];
+    return input ? std::string(input->begin(), input->begin() + kInputQueryLength)
+                 : empty(kInputQueryLength);
+}
+
+// The arguments are the input's number, a "," and the record.
+Reply setInput(SimulatedTracker& tracker, std::string_view arguments) {
+    if (arguments.size() != 2 + kInputRecordLength || arguments[1] != ',') {
+        return std::nullopt;
+    }
+    const auto n = inputNamed(arguments[0]);
+    if (!n) {
+        return std::nullopt;
+    }
+    InputRecord& input = tracker.settings.inputs[*n].emplace();
+    std::copy(arguments.begin() + 2, arguments.end(), input.begin());
+    return "SET_OK";
+}
+
+// Control points: "GSM_GET_CPOINTn$" and "GSM_SET_CPOINTn,record$", the number in the name.
+
+constexpr std::string_view kPointQueries[] = {"GSM_GET_CPOINT1", "GSM_GET_CPOINT2",
+                                              "GSM_GET_CPOINT3"};
+constexpr std::string_view kPointChanges[] = {"GSM_SET_CPOINT1", "GSM_SET_CPOINT2",
+                                              "GSM_SET_CPOINT3"};
+static_assert(std::size(kPointQueries) == std::tuple_size_v<decltype(TrackerSettings::points)>);
+static_assert(std::size(kPointChanges) == std::size(kPointQueries));
+
+Handler pointQuery(std::size_t n) {
+    return {'$', kTracker, [n](SimulatedTracker& tracker, std::string_view) -> Reply {
+                const auto& point = tracker.settings.points[n];
+                return point ? std::string(point->begin(), point->end())
+                             : empty(kPointRecordLength);
+            }};
+}
+
+Handler pointChange(std::size_t n) {
+    return {',', kTracker, [n](SimulatedTracker& tracker, std::string_view record) -> Reply {
+                if (record.size() != kPointRecordLength) {
+                    return std::nullopt;
+                }
+                PointRecord& point = tracker.settings.points[n].emplace();
+                std::copy(record.begin(), record.end(), point.begin());
+                return "SET_OK";
+            }};
+}
+
+// The debug log.
+
+Reply readDebugPointer(SimulatedTracker& tracker, std::string_view) {
+    return le32(tracker.debugPointer);
+}
+
+Reply readDebugLogSize(SimulatedTracker& tracker, std::string_view) {
+    return le32(static_cast<std::uint32_t>(tracker.debugLog.size()));
+}
+
+Reply clearDebugLog(SimulatedTracker& tracker, std::string_view) {
+    tracker.debugLog.clear();
+    tracker.debugPointer = SimulatedTracker::kDebugLogBase;
+    return "CLEARED\r\n";
+}
+
+// "DEBUG_READ_LOG,offset,length$". The tracker sends the whole block from its log's area: what
+// the log holds, then the erased flash after it; only a block past the area's end comes short.
+Reply readDebugLog(SimulatedTracker& tracker, std::string_view arguments) {
+    const long offset = numberAt(arguments);
+    const long length = secondNumber(arguments);
+    std::string block;
+    for (long i = offset; i >= 0 && i < offset + length && i < SimulatedTracker::kDebugLogArea;
+         ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        block += static_cast<char>(at < tracker.debugLog.size() ? tracker.debugLog[at] : 0xFF);
+    }
+    return block;
+}
+
+// Every command the tracker and its Wi-Fi module know, by name.
+const std::map<std::string_view, Handler>& handlers() {
+    static const auto kHandlers = [] {
+        std::map<std::string_view, Handler> all = {
+            {"FL_READ_VERSION", {'$', kTracker, readVersion}},
+            {"GSM_SET_SERNUM", {',', kTracker, setSerialNumber}},
+            {"GSM_GET_PASSWORD", {'$', kTracker, readPassword}},
+            {"GSM_SET_PASSWORD", {',', kTracker, setPassword}},
+            {"GSM_GET_SMS", {',', kTracker, readInput}},
+            {"GSM_SET_SMS", {',', kTracker, setInput}},
+            {"DEBUG_GET_PTR", {'$', kTracker, readDebugPointer}},
+            {"DEBUG_LOG_SIZE", {'$', kTracker, readDebugLogSize}},
+            {"DEBUG_CLEAR_LOG", {'$', kTracker, clearDebugLog}},
+            {"DEBUG_READ_LOG", {',', kTracker, readDebugLog}},
+        };
+        for (const TrackerSetting& setting : kTrackerSettings) {
+            all.emplace(setting.query, settingQuery(setting));
+            all.emplace(setting.change, settingChange(setting));
+        }
+        for (std::size_t n = 0; n < std::size(kPointQueries); ++n) {
+            all.emplace(kPointQueries[n], pointQuery(n));
+            all.emplace(kPointChanges[n], pointChange(n));
+        }
+        for (const WifiSetting& setting : kWifiSettings) {
+            all.emplace(setting.name, wifiChange(setting));
+            if (!setting.query.empty()) {
+                all.emplace(setting.query, wifiQuery(setting));
+            }
+        }
+        return all;
+    }();
+    return kHandlers;
 }
 
 }  // namespace
@@ -83,14 +399,14 @@ SimulatedTracker SimulatedTracker::Configured(std::string usbSerial) {
     // 3 and 4 ordinary. Thresholds 1023, averaging 16 s.
     const std::array<std::uint8_t, 4> flags = {0x7B, 0x5F, 0x7F, 0x7F};
     for (std::size_t n = 0; n < 4; ++n) {
-        std::array<std::uint8_t, 21> record{};
+        InputRecord record{};
         record[0] = flags[n];
         record[1] = 0xFF;
         record[2] = 0x43;
         s.inputs[n] = record;
     }
     // Control point 1: 55°09,01230' S, 037°36,50000' E, radius 150, send on entry for 5 min.
-    std::array<std::uint8_t, 20> point{};
+    PointRecord point{};
     const std::string words =
         le32(0xFFFFFFFD) + le32(0xA0D615EE) + le32(373'650'000) + le32(150) + le32(300);
     std::copy(words.begin(), words.end(), point.begin());
@@ -218,162 +534,23 @@ bool SimulatedTracker::applyFaults(const std::string& command, Response& respons
     return notKept;
 }
 
-Response SimulatedTracker::answer(const std::string& command) {
-    auto& s = settings;
-    Response r;
-    r.processing = kTrackerProcessing;
-    const std::string_view c = command;
-
-    // The Wi-Fi module: read-back queries and settings echoed back without their "$".
-    static const std::map<std::string_view, std::function<std::string(const TrackerSettings&)>>
-        kWifiQueries = {
-            {"GDHCP$", [](const auto& t) { return text("DHCP=%ld;", t.dhcp); }},
-            {"GAUTH$", [](const auto& t) { return text("AUTH=%ld;", t.authentication); }},
-            {"GSERIP$", [](const auto& t) { return "SERIP=" + t.serverIp + ";"; }},
-            {"GSERPORT$", [](const auto& t) { return "SERPORT=" + t.serverPort + ";"; }},
-            {"GDEVIP$", [](const auto& t) { return "DEVIP=" + t.deviceIp + ";"; }},
-            {"GNETMASK$", [](const auto& t) { return "NETMASK=" + t.netmask + ";"; }},
-            {"GDEFGW$", [](const auto& t) { return "DEFGW=" + t.gateway + ";"; }},
-            {"GWKEY$",
-             [](const auto& t) {
-                 return text("WKEY=%ld:", t.keyMode) + (t.keyMode == 0 ? "" : t.key) + ";";
-             }},
-            {"GWFPOINT$", [](const auto& t) { return "WFPOINT=" + t.accessPoint + ";"; }},
-        };
-    if (auto query = kWifiQueries.find(c); query != kWifiQueries.end()) {
-        r.processing = kWifiProcessing;
-        r.bytes = query->second(s);
-        return r;
+Response SimulatedTracker::answer(const std::string& text) {
+    // Anything that is not a command of this tracker is taken in silence.
+    Response response;
+    response.processing = kTrackerProcessing;
+    const auto command = split(text);
+    if (!command) {
+        return response;
     }
-    static const std::map<std::string_view, std::string TrackerSettings::*> kWifiTexts = {
-        {"WFPOINT=", &TrackerSettings::accessPoint}, {"DEVIP=", &TrackerSettings::deviceIp},
-        {"NETMASK=", &TrackerSettings::netmask},     {"DEFGW=", &TrackerSettings::gateway},
-        {"DEVMAC=", &TrackerSettings::mac},          {"SERPORT=", &TrackerSettings::serverPort},
-        {"SERIP=", &TrackerSettings::serverIp},
-    };
-    const auto equals = c.find('=');
-    if (equals != std::string_view::npos && c.back() == '$' && c.find(',') == c.npos) {
-        const std::string_view name = c.substr(0, equals + 1);
-        bool known = true;
-        if (auto setting = kWifiTexts.find(name); setting != kWifiTexts.end()) {
-            s.*(setting->second) = wifiValue(c);
-        } else if (name == "DHCP=") {
-            s.dhcp = static_cast<int>(numberAt(wifiValue(c)));
-        } else if (name == "AUTH=") {
-            s.authentication = static_cast<int>(numberAt(wifiValue(c)));
-        } else if (name == "WKEY=") {
-            const std::string value = wifiValue(c);  // "<mode>:<key>"
-            const auto colon = value.find(':');
-            s.keyMode = static_cast<int>(numberAt(value));
-            s.key = colon == std::string::npos ? std::string() : value.substr(colon + 1);
-        } else {
-            known = false;
-        }
-        if (known) {
-            r.processing = kWifiProcessing;
-            r.bytes = command.substr(0, command.size() - 1);
-            return r;
-        }
+    const auto handler = handlers().find(command->name);
+    if (handler == handlers().end() || handler->second.separator != command->separator) {
+        return response;
     }
-
-    // The tracker itself.
-    if (c == "FL_READ_VERSION$") {
-        r.bytes = firmware;
-    } else if (c == "FL_GET_RATE$") {
-        r.bytes = le16(s.recordingPeriod) + le16(s.rateSecondArgument);
-    } else if (c == "GSM_GET_PERIODSEND$") {
-        r.bytes = le32(static_cast<std::uint32_t>(s.sendingPeriod));
-    } else if (c == "FL_GET_ADD_R$") {
-        r.bytes = le16(s.analogPeriod);
-    } else if (c == "FL_GET_COUNT_R$") {
-        r.bytes = le32(s.counterPeriods);
-    } else if (c == "GSM_GET_PASSWORD$") {
-        r.bytes = s.password ? *s.password : empty(8);
-        r.bytes.resize(8, '\0');
-    } else if (c == "FL_GET_NDIST$") {
-        r.bytes = s.recordByTime ? "NDIST=1" : "NDIST=0";
-    } else if (c == "FL_GET_MODE$") {
-        r.bytes = text("MODE=%ld", (s.mode % 10 + 10) % 10);
-    } else if (c == "FL_GET_WIDE$") {
-        r.bytes = s.wideRecording ? "RWIDE=0" : "RWIDE=1";
-    } else if (startsWith(c, "GSM_GET_SMS,") && c.size() == 14 && c[13] == '$') {
-        if (const int n = numberIn(c, 12, 4)) {
-            const auto& input = s.inputs[static_cast<std::size_t>(n - 1)];
-            r.bytes = input ? std::string(input->begin(), input->begin() + 5) : empty(5);
-        }
-    } else if (startsWith(c, "GSM_GET_CPOINT") && c.size() == 16 && c[15] == '$') {
-        if (const int n = numberIn(c, 14, 3)) {
-            const auto& point = s.points[static_cast<std::size_t>(n - 1)];
-            r.bytes = point ? std::string(point->begin(), point->end()) : empty(20);
-        }
-    } else if (startsWith(c, kInputSetting) && c.size() == kInputCommandLength) {
-        if (const int n = numberIn(c, 12, 4); n != 0 && c[13] == ',' && c.back() == '$') {
-            std::array<std::uint8_t, 21> record{};
-            std::copy(c.begin() + 14, c.begin() + 35, record.begin());
-            s.inputs[static_cast<std::size_t>(n - 1)] = record;
-            r.bytes = "SET_OK";
-        }
-    } else if (startsWith(c, kPointSetting) && c.size() == kPointCommandLength) {
-        if (const int n = numberIn(c, 14, 3); n != 0 && c[15] == ',' && c.back() == '$') {
-            std::array<std::uint8_t, 20> record{};
-            std::copy(c.begin() + 16, c.begin() + 36, record.begin());
-            s.points[static_cast<std::size_t>(n - 1)] = record;
-            r.bytes = "SET_OK";
-        }
-    } else if (startsWith(c, "GSM_SET_SERNUM,")) {
-        s.serialNumber = std::string(c.substr(15, c.size() - 16));
-        r.bytes = "SET_OK";
-    } else if (startsWith(c, "FL_CHANGE_WIDE,")) {
-        s.wideRecording = numberAt(c.substr(15)) == 0;
-        r.bytes = s.wideRecording ? "RWIDE=0" : "RWIDE=1";
-    } else if (startsWith(c, "FL_SET_MODE,")) {
-        s.mode = static_cast<int>(numberAt(c.substr(12)));
-        r.bytes = text("MODE=%ld", (s.mode % 10 + 10) % 10);
-    } else if (startsWith(c, "FL_SET_RATE,")) {
-        const auto arguments = c.substr(12);
-        s.recordingPeriod = static_cast<std::uint16_t>(numberAt(arguments));
-        const auto comma = arguments.find(',');
-        s.rateSecondArgument = static_cast<std::uint16_t>(
-            comma == std::string_view::npos ? 0 : numberAt(arguments.substr(comma + 1)));
-        r.bytes = le16(s.recordingPeriod) + le16(s.rateSecondArgument);
-    } else if (startsWith(c, "GSM_SET_PERIODSEND,")) {
-        s.sendingPeriod = static_cast<std::int32_t>(numberAt(c.substr(19)));
-        r.bytes = le32(static_cast<std::uint32_t>(s.sendingPeriod));
-    } else if (startsWith(c, "FL_SET_ADD_R,")) {
-        s.analogPeriod = static_cast<std::uint16_t>(numberAt(c.substr(13)));
-        r.bytes = le16(s.analogPeriod);
-    } else if (startsWith(c, "FL_SET_COUNT_R,")) {
-        s.counterPeriods = static_cast<std::uint32_t>(numberAt(c.substr(15)));
-        r.bytes = le32(s.counterPeriods);
-    } else if (startsWith(c, "GSM_SET_PASSWORD,")) {
-        s.password = std::string(c.substr(17, c.size() - 18));
-        r.bytes = "SET_OK";
-    } else if (startsWith(c, "FL_CHANGE_NDIST,")) {
-        s.recordByTime = numberAt(c.substr(16)) == 1;
-        r.bytes = s.recordByTime ? "NDIST=1" : "NDIST=0";
-    } else if (c == "DEBUG_GET_PTR$") {
-        r.bytes = le32(debugPointer);
-    } else if (c == "DEBUG_CLEAR_LOG$") {
-        debugLog.clear();
-        debugPointer = kDebugLogBase;
-        r.bytes = "CLEARED\r\n";
-    } else if (c == "DEBUG_LOG_SIZE$") {
-        r.bytes = le32(static_cast<std::uint32_t>(debugLog.size()));
-    } else if (startsWith(c, "DEBUG_READ_LOG,")) {
-        const auto arguments = c.substr(15);
-        const long offset = numberAt(arguments);
-        const auto comma = arguments.find(',');
-        const long length =
-            comma == std::string_view::npos ? 0 : numberAt(arguments.substr(comma + 1));
-        // The tracker sends the whole block from its log's area: what the log holds, then the
-        // erased flash after it; only a block past the area's end comes short.
-        for (long i = offset; i >= 0 && i < offset + length && i < kDebugLogArea; ++i) {
-            const auto at = static_cast<std::size_t>(i);
-            r.bytes += static_cast<char>(at < debugLog.size() ? debugLog[at] : 0xFF);
-        }
+    if (auto reply = handler->second.answer(*this, command->arguments)) {
+        response.bytes = std::move(*reply);
+        response.processing = handler->second.processing;
     }
-    // Anything else is not a command of this tracker: it stays silent.
-    return r;
+    return response;
 }
 
 }  // namespace korvan::sim
