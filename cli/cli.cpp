@@ -654,11 +654,10 @@ int Run::log() {
                                 ? clearDebugLog(link_, questions, progress)
                                 : readDebugLog(link_, questions, progress, o_.logAction == "full");
     std::string said;
-    bool fileProblem = false;
     for (const Message& message : outcome.messages) {
         said += (said.empty() ? "" : "\n") + utf8(message.text);
-        fileProblem = fileProblem || utf8(message.text) == "Не удалось создать файл";
     }
+    bool fileProblem = !outcome.succeeded() && outcome.failedAt == FailedAt::LocalFile;
     if (!erase && outcome.succeeded()) {
         const auto bytes = readWholeFile(part);
         fileProblem = !bytes || writeFileAtomically(target, *bytes) != FileWrite::Written;

@@ -151,6 +151,7 @@ Outcome readDebugLog(Link& link, DebugLogQuestions& questions, Progress& progres
     auto file = createFile(*path);
     if (!file) {
         tell(outcome, MessageIcon::Error, "Не удалось создать файл");
+        outcome.failedAt = FailedAt::LocalFile;
         session.close();
         return outcome;
     }
@@ -165,6 +166,7 @@ Outcome readDebugLog(Link& link, DebugLogQuestions& questions, Progress& progres
         tell(outcome, MessageIcon::Information, "Отладочный журнал успешно считан.");
     } else {
         tell(outcome, MessageIcon::Error, kReadFailed);
+        outcome.failedAt = copied ? FailedAt::LocalFile : FailedAt::Tracker;
     }
     session.close();
     return outcome;

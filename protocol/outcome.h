@@ -56,8 +56,13 @@ enum class Ending : std::uint8_t {
     NotStarted,  // the fields or the technician's answer stopped it before the link opened
 };
 
+// Where an operation that failed met its failure, for a caller that decides by it (the command
+// line's exit status): the tracker or the link to it, or a file on this computer.
+enum class FailedAt : std::uint8_t { Tracker, LocalFile };
+
 struct Outcome {
     Ending ending = Ending::Done;
+    FailedAt failedAt = FailedAt::Tracker;  // meaningful once the operation failed
     std::vector<Step> steps;
     std::vector<Message> messages;  // in the order they were told
 

@@ -378,6 +378,8 @@ TEST_F(Cli, TheDebugLogIsCopiedWithoutLosingAnOldFile) {
     EXPECT_TRUE(tracker.debugLog.empty() ||
                 tracker.debugPointer == SimulatedTracker::kDebugLogBase);
     EXPECT_EQ(run({"log", "read"}), cli::kUsage);  // no file named
+    // A copy that cannot be made on this computer is a file problem, not the tracker's.
+    EXPECT_EQ(run({"log", "read", "-o", file("no-such-folder/log.bin")}), cli::kFileProblem);
 }
 
 }  // namespace
