@@ -120,7 +120,7 @@ class TemporaryFile {
 #ifdef _WIN32
         return std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) == bytes.size();
 #else
-        return WriteAll(descriptor_, bytes);
+        return writeAll(descriptor_, bytes);
 #endif
     }
 
@@ -222,7 +222,7 @@ bool syncFolder([[maybe_unused]] const fs::path& folder) {
 
 }  // namespace
 
-SaveTarget SaveTargetOf(const std::filesystem::path& start) {
+SaveTarget saveTargetOf(const std::filesystem::path& start) {
     constexpr int kMostLinks = 40;  // as many as the system itself follows
     fs::path path = start;
     for (int followed = 0; followed <= kMostLinks; ++followed) {
@@ -244,8 +244,8 @@ SaveTarget SaveTargetOf(const std::filesystem::path& start) {
     return {SaveTarget::Kind::Unresolved, start};  // a loop of links
 }
 
-std::string RefusedLinkText(const std::filesystem::path& link) {
-    return "символическая ссылка " + Utf8FromPath(link) +
+std::string refusedLinkText(const std::filesystem::path& link) {
+    return "символическая ссылка " + utf8FromPath(link) +
            " лежит в общей папке и принадлежит другому пользователю: по ней не сохраняется";
 }
 
@@ -273,7 +273,7 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& path, std:
     return bytes;
 }
 
-std::vector<std::string_view> SplitLines(std::string_view text) {
+std::vector<std::string_view> splitLines(std::string_view text) {
     std::vector<std::string_view> lines;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -293,7 +293,7 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 
 FileWrite writeFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                               NewFileAccess access) {
-    const SaveTarget saveTarget = SaveTargetOf(path);
+    const SaveTarget saveTarget = saveTargetOf(path);
     if (saveTarget.kind == SaveTarget::Kind::Refused) {
         return FileWrite::LinkRefused;
     }
@@ -327,7 +327,7 @@ FileWrite writeFileAtomically(const std::filesystem::path& path, std::string_vie
 }
 
 #ifndef _WIN32
-bool WriteAll(int descriptor, std::string_view bytes) {
+bool writeAll(int descriptor, std::string_view bytes) {
     while (!bytes.empty()) {
         const auto written = ::write(descriptor, bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR) {

@@ -40,13 +40,13 @@ struct SaveTarget {
     Kind kind = Kind::File;
     std::filesystem::path path;  // the file to write; for Refused the link that was not followed
 };
-SaveTarget SaveTargetOf(const std::filesystem::path& path);
+SaveTarget saveTargetOf(const std::filesystem::path& path);
 // Why the link `link` is not followed, for a message (UTF-8, Russian).
-std::string RefusedLinkText(const std::filesystem::path& link);
+std::string refusedLinkText(const std::filesystem::path& link);
 
 // Replaces the file with `bytes` in one step: they go to a temporary file of its own name beside
 // it, which is synced and renamed over the old one only once it is complete, and the folder is
-// synced after. A symbolic link stays a link and its target gets the bytes (see SaveTargetOf). On
+// synced after. A symbolic link stays a link and its target gets the bytes (see saveTargetOf). On
 // failure the old file is untouched and the temporary file is gone.
 FileWrite writeFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                               NewFileAccess access = NewFileAccess::Usual);
@@ -54,10 +54,10 @@ FileWrite writeFileAtomically(const std::filesystem::path& path, std::string_vie
 #ifndef _WIN32
 // Writes all of `bytes` to a blocking descriptor, again after an interrupted call; false on an
 // error.
-bool WriteAll(int descriptor, std::string_view bytes);
+bool writeAll(int descriptor, std::string_view bytes);
 #endif
 
 // The lines of a text, each without its line end; CR LF and LF alike end a line.
-std::vector<std::string_view> SplitLines(std::string_view text);
+std::vector<std::string_view> splitLines(std::string_view text);
 
 }  // namespace korvan

@@ -143,20 +143,20 @@ void FileLock::release() {
     }
 }
 
-std::filesystem::path FileLock::LockPathOf(const std::filesystem::path& guarded) {
-    const SaveTarget saved = SaveTargetOf(guarded);
+std::filesystem::path FileLock::lockPathOf(const std::filesystem::path& guarded) {
+    const SaveTarget saved = saveTargetOf(guarded);
     const std::filesystem::path& target =
         saved.kind == SaveTarget::Kind::File ? saved.path : guarded;
     return target.parent_path() / ("." + target.filename().string() + ".lock");
 }
 
-FileLock FileLock::Take(const std::filesystem::path& guarded, std::chrono::milliseconds patience,
+FileLock FileLock::take(const std::filesystem::path& guarded, std::chrono::milliseconds patience,
                         std::string& why) {
     FileLock lock;
-    const auto path = LockPathOf(guarded);
+    const auto path = lockPathOf(guarded);
     const int descriptor = openLockFile(path);
     if (descriptor < 0) {
-        why = "не удалось открыть файл блокировки " + Utf8FromPath(path);
+        why = "не удалось открыть файл блокировки " + utf8FromPath(path);
         return lock;
     }
     const auto deadline = std::chrono::steady_clock::now() + patience;
@@ -172,7 +172,7 @@ FileLock FileLock::Take(const std::filesystem::path& guarded, std::chrono::milli
         std::this_thread::sleep_for(kRetryEvery);
     }
     why = "база занята другой программой" + holderOf(descriptor) + " (блокировка " +
-          Utf8FromPath(path) + "); повторите, когда она закончит";
+          utf8FromPath(path) + "); повторите, когда она закончит";
     closeFile(descriptor);  // not the holder: what the file says is the holder's
     return lock;
 }

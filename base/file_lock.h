@@ -24,14 +24,14 @@ class FileLock {
     // The lock of `guarded`, tried again every 50 ms for up to `patience`. Not held when another
     // program keeps it that long or the lock file cannot be made; then `why` says which, in
     // Russian (UTF-8).
-    static FileLock Take(const std::filesystem::path& guarded, std::chrono::milliseconds patience,
+    static FileLock take(const std::filesystem::path& guarded, std::chrono::milliseconds patience,
                          std::string& why);
 
     bool held() const { return descriptor_ >= 0; }
 
     // Where the lock of `guarded` lies: beside the file a symbolic link leads to, so that two
     // names of one database share one lock.
-    static std::filesystem::path LockPathOf(const std::filesystem::path& guarded);
+    static std::filesystem::path lockPathOf(const std::filesystem::path& guarded);
 
   private:
     void release();

@@ -17,30 +17,30 @@ std::size_t extensionDot(std::string_view path) {
 
 }  // namespace
 
-std::string_view FileNamePart(std::string_view path) {
+std::string_view fileNamePart(std::string_view path) {
     return path.substr(fileNameStart(path));
 }
 
-bool HasExtension(std::string_view path) {
+bool hasExtension(std::string_view path) {
     return extensionDot(path) != std::string_view::npos;
 }
 
-std::string WithDefaultExtension(std::string path, std::string_view extension) {
-    if (!HasExtension(path)) {
+std::string withDefaultExtension(std::string path, std::string_view extension) {
+    if (!hasExtension(path)) {
         path += extension;
     }
     return path;
 }
 
-std::string WithoutExtension(std::string_view path) {
+std::string withoutExtension(std::string_view path) {
     return std::string(path.substr(0, extensionDot(path)));
 }
 
-std::filesystem::path PathFromUtf8(std::string_view utf8) {
+std::filesystem::path pathFromUtf8(std::string_view utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-std::string Utf8FromPath(const std::filesystem::path& path) {
+std::string utf8FromPath(const std::filesystem::path& path) {
     const auto text = path.u8string();
     return std::string(text.begin(), text.end());
 }

@@ -16,7 +16,7 @@ bool isDigit(char c) {
 
 }  // namespace
 
-std::vector<int> ScanNumbers(std::string_view text, std::string_view format) {
+std::vector<int> scanNumbers(std::string_view text, std::string_view format) {
     std::vector<int> numbers;
     std::size_t at = 0;
     auto skipBlanks = [&] {
@@ -65,8 +65,8 @@ std::vector<int> ScanNumbers(std::string_view text, std::string_view format) {
     return numbers;
 }
 
-std::optional<int> LeadingInteger(std::string_view text) {
-    const auto numbers = ScanNumbers(text, "%d");
+std::optional<int> leadingInteger(std::string_view text) {
+    const auto numbers = scanNumbers(text, "%d");
     return numbers.empty() ? std::nullopt : std::optional<int>(numbers.front());
 }
 

@@ -11,10 +11,10 @@ namespace korvan {
 // white space and takes an optional sign and decimal digits, a literal must match exactly. The
 // numbers converted before the first mismatch are returned; a number too large for 32 bits
 // saturates rather than wrapping.
-std::vector<int> ScanNumbers(std::string_view text, std::string_view format);
+std::vector<int> scanNumbers(std::string_view text, std::string_view format);
 
 // The decimal number a text begins with (after blanks, with an optional sign), as the C
 // library's conversion reads it; nothing when it begins otherwise.
-std::optional<int> LeadingInteger(std::string_view text);
+std::optional<int> leadingInteger(std::string_view text);
 
 }  // namespace korvan

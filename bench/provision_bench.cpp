@@ -37,7 +37,7 @@ class Line final : public korvan::cli::Environment {
             bridge_.unplugSerial(usbSerial);
         }
         if (bridge_.attached() == 0) {
-            bridge_.plug(SimulatedTracker::Configured(std::to_string(next_++)));
+            bridge_.plug(SimulatedTracker::configured(std::to_string(next_++)));
         }
     }
 
@@ -55,10 +55,10 @@ int main() {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     korvan::FieldModel fields;
-    korvan::LoadSettings(fields, {});
+    korvan::loadSettings(fields, {});
     fields.setText(korvan::Field::ServerPassword, "Fleet_07");  // a first run has none
     const auto profile = folder / "fleet.ini";
-    if (korvan::SaveProfile(fields, profile)) {
+    if (korvan::saveProfile(fields, profile)) {
         std::fprintf(stderr, "the profile could not be written\n");
         return 1;
     }
@@ -68,13 +68,13 @@ int main() {
     korvan::sim::SimulatedBridge bridge(clock);
     korvan::ScriptedDesktop desktop;
     korvan::Configurator core(bridge, clock, desktop);
-    korvan::LoadSettings(core.model(), {});
+    korvan::loadSettings(core.model(), {});
     core.model().deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
     core.model().databasePath = (folder / "window.zcf").string();
     core.model().setText(korvan::Field::DatabaseName, "window.zcf");
     bridge.onDevicesChanged = [&core] { core.devicesChanged(); };
     const auto windowStart = clock.now();
-    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90001"));
     core.writeTracker();
     const double window = Seconds(clock.now() - windowStart).count();
 
@@ -91,7 +91,7 @@ int main() {
             argv.push_back("--no-verify");
         }
         const auto start = clock.now();
-        const int status = korvan::cli::RunCli(static_cast<int>(argv.size()), argv.data(), line);
+        const int status = korvan::cli::runCli(static_cast<int>(argv.size()), argv.data(), line);
         if (status != korvan::cli::kDone) {
             std::fprintf(stderr, "the line ended with status %d\n", status);
             return -1;

@@ -212,14 +212,14 @@ bool muteEnded(const Run& run) {
 }
 
 SimulatedTracker configured() {
-    SimulatedTracker tracker = SimulatedTracker::Configured("90001");
+    SimulatedTracker tracker = SimulatedTracker::configured("90001");
     tracker.settings.dhcp = 1;
     tracker.debugLog.assign(korvan::kDebugLogLimit, 0x42);
     return tracker;
 }
 
 SimulatedTracker mute() {
-    return SimulatedTracker::Mute("90004");
+    return SimulatedTracker::muted("90004");
 }
 
 std::string cell(const Measured& measured, double value) {

@@ -45,12 +45,12 @@ double measure(const Scenario& scenario, bool early, const std::filesystem::path
     desktop.logFallback = (folder / "log.bin").string();
     korvan::Configurator core(bridge, clock, desktop);
     core.link().setEarlyCompletion(early);
-    korvan::LoadSettings(core.model(), folder / "absent.ini");
+    korvan::loadSettings(core.model(), folder / "absent.ini");
     core.model().databasePath = (folder / "fleet.zcf").string();
     core.model().setText(Field::DatabaseName, "fleet.zcf");
     core.model().deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
 
-    SimulatedTracker tracker = SimulatedTracker::Configured("90001");
+    SimulatedTracker tracker = SimulatedTracker::configured("90001");
     tracker.settings.dhcp = scenario.fixedAddress ? 0 : 1;
     tracker.debugLog.assign(korvan::kDebugLogLimit, 0x42);
     if (scenario.fromPlug) {

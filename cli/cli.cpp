@@ -185,7 +185,7 @@ const ListedDevice* Run::chooseTracker(const Listing& listing, int& status) {
 
 std::optional<std::string> Run::readProfile(int& status) {
     std::string why;
-    auto bytes = ReadProfileFile(PathFromUtf8(o_.profile), why);
+    auto bytes = readProfileFile(pathFromUtf8(o_.profile), why);
     if (!bytes) {
         status = fail(kFileProblem, "Профиль " + o_.profile + " не прочитан: " + why,
                       "Проверьте имя файла и права на чтение.");
@@ -194,19 +194,19 @@ std::optional<std::string> Run::readProfile(int& status) {
     // Checked whole before any tracker is touched: its keys, then its values as the write
     // checks them, on a link that opens nothing.
     FieldModel scratch;
-    StartFields(scratch);
-    if (auto error = LoadProfileText(scratch, *bytes, o_.missingKeepDefaults, ProfileRules())) {
+    startFields(scratch);
+    if (auto error = loadProfileText(scratch, *bytes, o_.missingKeepDefaults, profileRules())) {
         status = fail(kFileProblem, error->message,
                       "Исправьте профиль; ключи, которых нет, берутся по умолчанию только с "
                       "--defaults-for-missing.");
         return std::nullopt;
     }
-    ShowFoundTracker(scratch, 1);
+    showFoundTracker(scratch, 1);
     Link nowhere(bridge_, clock_);
     nowhere.setTarget(LinkTarget::nothing());
     NoProgress progress;
     const WriteOutcome tried =
-        WriteConfiguration(nowhere, ConfigurationFromForm(scratch), progress);
+        writeConfiguration(nowhere, configurationFromForm(scratch), progress);
     if (tried.ending == Ending::NotStarted) {
         std::string said;
         for (const Message& message : tried.messages) {
@@ -218,7 +218,7 @@ std::optional<std::string> Run::readProfile(int& status) {
     }
     // Whole, with the first run's values where keys were missing and that was asked for, so
     // that every tracker gets the same configuration, not what it held before.
-    return ProfileText(scratch);
+    return profileText(scratch);
 }
 
 bool Run::openDatabase(DeviceDatabase& database, FieldModel& model, int& status) {
@@ -228,7 +228,7 @@ bool Run::openDatabase(DeviceDatabase& database, FieldModel& model, int& status)
     model.databasePath = o_.database;
     database.openLast();
     if (database.needsSaveName()) {
-        status = fail(kFileProblem, "База " + o_.database + " не прочитана: " + StatusText(model),
+        status = fail(kFileProblem, "База " + o_.database + " не прочитана: " + statusText(model),
                       "Укажите другой файл базы или исправьте этот; он не будет перезаписан.");
         return false;
     }
@@ -238,7 +238,7 @@ bool Run::openDatabase(DeviceDatabase& database, FieldModel& model, int& status)
 ReadOutcome Run::readWithTries(FieldModel& model, const ListedDevice& tracker, Unattended& boxes) {
     ReadOutcome read;
     for (int attempt = 1; attempt <= kReadTries; ++attempt) {
-        read = ReadTracker(link_, model, tracker, boxes);
+        read = readTracker(link_, model, tracker, boxes);
         if (read.succeeded() || read.ending == Ending::DeviceGone) {
             break;
         }
@@ -254,11 +254,11 @@ Run::ProfileWritten Run::writeProfile(FieldModel& model, const ListedDevice& tra
                                       bool verify) {
     ProfileWritten done;
     Unattended boxes;
-    StartFields(model);
+    startFields(model);
     done.read = readWithTries(model, tracker, boxes).succeeded();
     if (done.read) {
-        LoadProfileText(model, profile);  // checked, and made whole, already
-        const FormWritten w = WriteFromForm(link_, model, database, boxes, verify);
+        loadProfileText(model, profile);  // checked, and made whole, already
+        const FormWritten w = writeFromForm(link_, model, database, boxes, verify);
         done.written = w.outcome.succeeded();
         done.verified = w.verification && w.verification->verified();
         if (w.verification) {
@@ -266,7 +266,7 @@ Run::ProfileWritten Run::writeProfile(FieldModel& model, const ListedDevice& tra
         }
         done.recorded = database == nullptr || (w.recorded.stored && w.recorded.saved);
     }
-    done.said = StatusText(model);
+    done.said = statusText(model);
     if (done.written && !done.recorded) {
         // The window keeps such a record for its next save; this program ends before one, so
         // it says what is true: written, not recorded, and why.
@@ -282,13 +282,13 @@ Run::ProfileWritten Run::writeProfile(FieldModel& model, const ListedDevice& tra
 
 void Run::tellDifferences(const std::vector<Difference>& differences) {
     for (const Difference& d : differences) {
-        env_.err() << "korvan-cli: " << DescribeDifference(d) << "\n";
+        env_.err() << "korvan-cli: " << describeDifference(d) << "\n";
     }
 }
 
 void Run::warnBrokenRules(const FieldModel& model) {
-    for (const FieldBreak& broken : BrokenFields(model)) {
-        const bool secret = IsSecret(broken.field);
+    for (const FieldBreak& broken : brokenFields(model)) {
+        const bool secret = isSecret(broken.field);
         env_.err() << "korvan-cli: в трекере «" << broken.name << "» = «"
                    << (secret ? "********" : utf8(model.text(broken.field)))
                    << "», а нужно: " << broken.rule << "; запись такого значения будет отклонена\n";
@@ -296,7 +296,7 @@ void Run::warnBrokenRules(const FieldModel& model) {
 }
 
 int Run::list() {
-    const Listing listing = ListDevices(bridge_);
+    const Listing listing = listDevices(bridge_);
     if (!listing.listed) {
         return fail(kFailed, "Список устройств USB не получен",
                     "Проверьте, что система видит устройства USB (lsusb).");
@@ -316,11 +316,11 @@ int Run::list() {
             line += device.description + "  " + device.usbSerial + "  не трекер";
         } else {
             FieldModel model;
-            StartFields(model);
-            ShowFoundTracker(model, device.serial);
+            startFields(model);
+            showFoundTracker(model, device.serial);
             link_.setTarget(LinkTarget::serial(device.usbSerial));
             NoProgress progress;
-            const ReadOutcome version = ReadConfiguration(link_, ReadRequest{false}, progress);
+            const ReadOutcome version = readConfiguration(link_, ReadRequest{false}, progress);
             const std::string firmware =
                 version.firmware ? version.firmware->caption() : "прошивка не прочитана";
             const std::string mac = utf8(model.text(Field::MacAddress));
@@ -349,22 +349,22 @@ int Run::list() {
 
 int Run::read() {
     int status = kDone;
-    const Listing listing = ListDevices(bridge_);  // the tracker chosen points into it
+    const Listing listing = listDevices(bridge_);  // the tracker chosen points into it
     const ListedDevice* tracker = chooseTracker(listing, status);
     if (tracker == nullptr) {
         return status;
     }
     FieldModel model;
-    StartFields(model);
+    startFields(model);
     Unattended boxes;
-    const ReadOutcome read = ReadTracker(link_, model, *tracker, boxes);
+    const ReadOutcome read = readTracker(link_, model, *tracker, boxes);
     if (!read.succeeded()) {
-        return fail(kFailed, StatusText(model), "Проверьте подключение трекера и повторите.");
+        return fail(kFailed, statusText(model), "Проверьте подключение трекера и повторите.");
     }
     if (!read.missed.empty()) {
         // A profile with first-run values in place of what was not read would pass them off
         // as this tracker's.
-        return fail(kFailed, StatusText(model) + "; профиль не сохранён",
+        return fail(kFailed, statusText(model) + "; профиль не сохранён",
                     "Повторите чтение; если не помогает, обновите прошивку трекера.");
     }
     warnBrokenRules(model);
@@ -376,7 +376,7 @@ int Run::read() {
         if (!o_.showSecrets) {
             for (int i = 0; i < kFieldCount; ++i) {
                 const auto field = static_cast<Field>(i);
-                if (IsSecret(field) && !shown.text(field).empty()) {
+                if (isSecret(field) && !shown.text(field).empty()) {
                     shown.setText(field, "********");
                 }
             }
@@ -385,15 +385,15 @@ int Run::read() {
             out() << JsonObject()
                          .flag("ok", true)
                          .text("serial", utf8(model.text(Field::SerialNumber)))
-                         .text("profile", utf8(ProfileText(shown)))
+                         .text("profile", utf8(profileText(shown)))
                          .str()
                   << "\n";
         } else {
-            out() << ProfileText(shown);  // Windows-1251, as a profile file holds it
+            out() << profileText(shown);  // Windows-1251, as a profile file holds it
         }
         return kDone;
     }
-    if (auto error = SaveProfile(model, PathFromUtf8(o_.output))) {
+    if (auto error = saveProfile(model, pathFromUtf8(o_.output))) {
         return fail(kFileProblem, *error, "Проверьте папку и права на запись.");
     }
     if (o_.json) {
@@ -422,7 +422,7 @@ int Run::write() {
     if (!o_.database.empty() && !openDatabase(database, databaseModel, status)) {
         return status;
     }
-    const Listing listing = ListDevices(bridge_);  // the tracker chosen points into it
+    const Listing listing = listDevices(bridge_);  // the tracker chosen points into it
     const ListedDevice* tracker = chooseTracker(listing, status);
     if (tracker == nullptr) {
         return status;
@@ -484,7 +484,7 @@ int Run::provision() {
     const auto finished = [&] { return o_.count > 0 && written + failed >= o_.count; };
     while (!finished() && !env_.stopRequested()) {
         env_.provisionLooks(o_.sim, done);
-        const Listing listing = ListDevices(bridge_);
+        const Listing listing = listDevices(bridge_);
         // A tracker pulled out is written again when it comes back; only a listing that
         // names every device can tell that it is gone.
         if (listing.complete) {
@@ -566,32 +566,32 @@ int Run::diff() {
     if (!profile) {
         return status;
     }
-    const Listing listing = ListDevices(bridge_);  // the tracker chosen points into it
+    const Listing listing = listDevices(bridge_);  // the tracker chosen points into it
     const ListedDevice* tracker = chooseTracker(listing, status);
     if (tracker == nullptr) {
         return status;
     }
     FieldModel held;
-    StartFields(held);
+    startFields(held);
     Unattended boxes;
     const ReadOutcome read = readWithTries(held, *tracker, boxes);
     if (!read.succeeded() || !read.missed.empty()) {
         // A setting not read would be compared with a first run's value, not the tracker's.
-        return fail(kFailed, StatusText(held) + "; трекер не сравнён с профилем",
+        return fail(kFailed, statusText(held) + "; трекер не сравнён с профилем",
                     "Проверьте подключение трекера и повторите.");
     }
     FieldModel meant;
-    StartFields(meant);
-    LoadProfileText(meant, *profile);  // checked, and made whole, already
+    startFields(meant);
+    loadProfileText(meant, *profile);  // checked, and made whole, already
     // Compared as a write of the profile would leave the tracker (a sending period of 10 is
     // written as 30), and told with the profile's own values.
-    const TrackerConfiguration written = AsWritten(ConfigurationFromForm(meant));
-    const TrackerConfiguration holds = ConfigurationFromForm(held);
-    auto differences = CompareConfigurations(written, holds, SettingsInUse(written, holds));
+    const TrackerConfiguration written = asWritten(configurationFromForm(meant));
+    const TrackerConfiguration holds = configurationFromForm(held);
+    auto differences = compareConfigurations(written, holds, settingsInUse(written, holds));
     for (Difference& d : differences) {
-        for (const SettingsKey& key : SettingsKeys()) {
-            if (key.field == d.field && IsTrackerSetting(key)) {
-                d.meant = ShownValue(meant, key);
+        for (const SettingsKey& key : settingsKeys()) {
+            if (key.field == d.field && isTrackerSetting(key)) {
+                d.meant = shownValue(meant, key);
             }
         }
     }
@@ -635,14 +635,14 @@ int Run::log() {
         return fail(kUsage, "Не указан файл для журнала", "Добавьте -o ФАЙЛ.");
     }
     int status = kDone;
-    const Listing listing = ListDevices(bridge_);  // the tracker chosen points into it
+    const Listing listing = listDevices(bridge_);  // the tracker chosen points into it
     const ListedDevice* tracker = chooseTracker(listing, status);
     if (tracker == nullptr) {
         return status;
     }
     // The copy goes to a file of its own beside the one asked for, under a name no one else
     // uses; the file asked for is then replaced whole, keeping what it is.
-    const std::filesystem::path target = PathFromUtf8(o_.output);
+    const std::filesystem::path target = pathFromUtf8(o_.output);
     std::random_device random;
     const std::filesystem::path part =
         target.parent_path() /
@@ -682,11 +682,11 @@ int Run::log() {
 
 }  // namespace
 
-int RunCli(int argc, const char* const* argv, Environment& environment) {
+int runCli(int argc, const char* const* argv, Environment& environment) {
     CLI::App app{"korvan-cli — настройка трекеров Zentracor с модулем Wi-Fi из командной строки",
                  "korvan-cli"};
     CommonOptions common;
-    AddCommonOptions(app, common);
+    addCommonOptions(app, common);
     app.get_formatter()->label("SUBCOMMAND", "КОМАНДА");
     app.get_formatter()->label("Subcommands", "Команды");
     app.footer(kExitStatuses);
@@ -757,7 +757,7 @@ int RunCli(int argc, const char* const* argv, Environment& environment) {
     log->add_option("--device", o.device, "Серийный номер трекера")->type_name("СЕРИЙНЫЙ");
     log->add_option("-o,--output", o.output, "Файл журнала")->type_name("ФАЙЛ");
 
-    if (auto status = ParseCommandLine(app, argc, argv, environment.out(), environment.err())) {
+    if (auto status = parseCommandLine(app, argc, argv, environment.out(), environment.err())) {
         return *status == 0 ? kDone : kUsage;
     }
     if ((!simulatedFaults.empty() || firstSerial != 0) && !o.sim) {
@@ -774,7 +774,7 @@ int RunCli(int argc, const char* const* argv, Environment& environment) {
         }
     }
     bool traceFailed = false;
-    const auto traceFile = OpenTraceOption("korvan-cli", common, environment.err(), traceFailed);
+    const auto traceFile = openTraceOption("korvan-cli", common, environment.err(), traceFailed);
     if (traceFailed) {
         return kFileProblem;
     }
@@ -788,7 +788,7 @@ int RunCli(int argc, const char* const* argv, Environment& environment) {
                 environment.err() << line << "\n";
             }
         },
-        TrafficSecrets());
+        trafficSecrets());
     Run run(environment, o, traceFile || common.verbose ? &trace : nullptr);
     const int status = list->parsed()        ? run.list()
                        : read->parsed()      ? run.read()
@@ -797,7 +797,7 @@ int RunCli(int argc, const char* const* argv, Environment& environment) {
                        : diff->parsed()      ? run.diff()
                                              : run.log();
     static_assert(kDone == 0 && kFileProblem == 5, "as every Korvan program ends");
-    return StatusAfterTrace("korvan-cli", common, traceFile.get(), status, environment.err());
+    return statusAfterTrace("korvan-cli", common, traceFile.get(), status, environment.err());
 }
 
 }  // namespace korvan::cli

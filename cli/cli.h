@@ -52,6 +52,6 @@ class Environment {
     }
 };
 
-int RunCli(int argc, const char* const* argv, Environment& environment);
+int runCli(int argc, const char* const* argv, Environment& environment);
 
 }  // namespace korvan::cli

@@ -24,7 +24,7 @@ std::vector<const ListedDevice*> Listing::trackers() const {
     return found;
 }
 
-Listing ListDevices(Bridge& bridge) {
+Listing listDevices(Bridge& bridge) {
     Listing listing;
     std::uint32_t count = 0;
     if (bridge.deviceCount(count) != BridgeStatus::Ok) {
@@ -45,7 +45,7 @@ Listing ListDevices(Bridge& bridge) {
         const bool supported =
             std::find(std::begin(kTrackerDescriptions), std::end(kTrackerDescriptions),
                       device.description) != std::end(kTrackerDescriptions);
-        device.serial = LeadingInteger(device.usbSerial).value_or(0);
+        device.serial = leadingInteger(device.usbSerial).value_or(0);
         device.tracker = numbered == BridgeStatus::Ok && supported && device.serial >= 1 &&
                          device.serial <= 99999;
         listing.devices.push_back(std::move(device));
@@ -53,20 +53,20 @@ Listing ListDevices(Bridge& bridge) {
     return listing;
 }
 
-void StartFields(FieldModel& model) {
+void startFields(FieldModel& model) {
     // As the window starts without a settings file.
-    LoadStartingFields(model, {});
-    AlignStartingFields(model);
+    loadStartingFields(model, {});
+    alignStartingFields(model);
 }
 
-ReadOutcome ReadTracker(Link& link, FieldModel& model, const ListedDevice& tracker,
+ReadOutcome readTracker(Link& link, FieldModel& model, const ListedDevice& tracker,
                         MessageBoxes& boxes) {
-    ShowFoundTracker(model, tracker.serial);
+    showFoundTracker(model, tracker.serial);
     link.setTarget(LinkTarget::serial(tracker.usbSerial));
-    return ReadIntoForm(link, model, boxes);
+    return readIntoForm(link, model, boxes);
 }
 
-std::string StatusText(const FieldModel& model) {
+std::string statusText(const FieldModel& model) {
     return cp1251::toUtf8(model.text(Field::StatusLine));
 }
 

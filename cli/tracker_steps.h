@@ -35,7 +35,7 @@ struct Listing {
     std::vector<const ListedDevice*> trackers() const;
 };
 
-Listing ListDevices(Bridge& bridge);
+Listing listDevices(Bridge& bridge);
 
 // Message boxes and database dialogs without a desktop: boxes are kept for the output, and a
 // dialog is always cancelled, for no one is there to answer it.
@@ -59,13 +59,13 @@ class Unattended final : public MessageBoxes, public DatabaseDialogs {
 };
 
 // The fields as the window has them when it starts without a settings file.
-void StartFields(FieldModel& model);
+void startFields(FieldModel& model);
 
 // The tracker shown and read into the fields, as detection does it.
-ReadOutcome ReadTracker(Link& link, FieldModel& model, const ListedDevice& tracker,
+ReadOutcome readTracker(Link& link, FieldModel& model, const ListedDevice& tracker,
                         MessageBoxes& boxes);
 
 // The status line's text as the technician would read it, in UTF-8.
-std::string StatusText(const FieldModel& model);
+std::string statusText(const FieldModel& model);
 
 }  // namespace korvan::cli

@@ -19,7 +19,7 @@ namespace {
 
 // The reads of a detection pass as one outcome: every step and message in order, ended as the
 // last read ended.
-Outcome ReadsOf(const DetectionOutcome& detection) {
+Outcome readsOf(const DetectionOutcome& detection) {
     Outcome all;
     for (const auto& tracker : detection.trackers) {
         for (const auto& read : tracker.reads) {
@@ -31,7 +31,7 @@ Outcome ReadsOf(const DetectionOutcome& detection) {
     return all;
 }
 
-std::string TrackersRead(const DetectionOutcome& detection) {
+std::string trackersRead(const DetectionOutcome& detection) {
     std::string what = "Обнаружение и чтение трекера";
     for (const auto& tracker : detection.trackers) {
         if (!tracker.reads.empty()) {
@@ -41,7 +41,7 @@ std::string TrackersRead(const DetectionOutcome& detection) {
     return what;
 }
 
-bool AnyRead(const DetectionOutcome& detection) {
+bool anyRead(const DetectionOutcome& detection) {
     for (const auto& tracker : detection.trackers) {
         if (!tracker.reads.empty()) {
             return true;
@@ -156,7 +156,7 @@ void Configurator::stopWorker() {
     // timeouts, so that a tracker that takes it gets its record.
     auto open = WriteGate::Open;
     if (writeGate_.compare_exchange_strong(open, WriteGate::Closed) || open == WriteGate::Closed) {
-        Cancel();
+        cancel();
     }
     window_.abandonCalls();
     runner_.finish();
@@ -169,18 +169,18 @@ std::function<void()> Configurator::takeFinished() {
 
 void Configurator::windowShown(const std::function<void()>& alignView) {
     Operation operation(*this);
-    LoadStartingFields(model_, settingsPath);
+    loadStartingFields(model_, settingsPath);
     if (!databaseToOpen.empty()) {
         // Absolute, so that the settings keep a name that still holds from another folder.
         std::error_code error;
-        const auto absolute = std::filesystem::absolute(PathFromUtf8(databaseToOpen), error);
-        model_.databasePath = error ? databaseToOpen : Utf8FromPath(absolute);
+        const auto absolute = std::filesystem::absolute(pathFromUtf8(databaseToOpen), error);
+        model_.databasePath = error ? databaseToOpen : utf8FromPath(absolute);
     }
-    database_.StartUp();
+    database_.startUp();
     if (alignView) {
         alignView();
     }
-    AlignStartingFields(model_);
+    alignStartingFields(model_);
 }
 
 SettingsSaveResult Configurator::windowClosing() {
@@ -200,17 +200,17 @@ SettingsSaveResult Configurator::windowClosing() {
                          "последнего сохранения, потеряны.");
     }
     database_.clearRecords();
-    return SaveSettings(model_, settingsPath);
+    return saveSettings(model_, settingsPath);
 }
 
 Configurator::SavedBeforeEnd Configurator::saveBeforeEnd() {
     if (database_.hasUnsavedRecords() && !database_.needsSaveName()) {
         database_.save();
     }
-    return {SaveSettings(model_, settingsPath), database_.hasUnsavedRecords()};
+    return {saveSettings(model_, settingsPath), database_.hasUnsavedRecords()};
 }
 
-void Configurator::Cancel() {
+void Configurator::cancel() {
     link_.requestCancel();
 }
 
@@ -311,19 +311,19 @@ void Configurator::detectTrackers() {
     const int currentSerial = model_.currentSerial;
     const ReadRequest request{!model_.checked(Field::ReadIdentityOnly)};
     startDeviceWork([this, currentSerial, request,
-                     descriptions = TrackerDescriptions](Progress& progress) {
+                     descriptions = trackerDescriptions](Progress& progress) {
         // The technician sees which tracker is being read while it is read.
         const auto found = [this](int serial) {
-            postToWindow([this, serial] { ShowFoundTracker(model_, serial); });
+            postToWindow([this, serial] { showFoundTracker(model_, serial); });
         };
         const auto read = [&](const DetectedTracker& tracker) {
             // The tracker just found, wherever it is listed: never whatever is listed first.
             link_.setTarget(LinkTarget::serial(tracker.usbSerial));
-            return ReadConfiguration(link_, request, progress);
+            return readConfiguration(link_, request, progress);
         };
-        auto outcome =
-            DetectTrackers(bridge_, clock_, currentSerial,
-                           {read, found, [this] { return link_.cancelRequested(); }, descriptions});
+        auto outcome = korvan::detectTrackers(
+            bridge_, clock_, currentSerial,
+            {read, found, [this] { return link_.cancelRequested(); }, descriptions});
         // Nothing is opened while the window shows no tracker: none is listed, or the last
         // one found has a serial number out of range.
         if (noTrackerListed(outcome) ||
@@ -331,17 +331,17 @@ void Configurator::detectTrackers() {
             link_.setTarget(LinkTarget::nothing());
         }
         if (outcome.accessDenied) {
-            TellNoAccessOnStderr();
+            tellNoAccessOnStderr();
         }
         return [this, request, outcome = std::move(outcome)] {
-            if (AnyRead(outcome)) {
-                tellEnded(ReadsOf(outcome), TrackersRead(outcome));
+            if (anyRead(outcome)) {
+                tellEnded(readsOf(outcome), trackersRead(outcome));
             }
             if (!outcome.trackers.empty() || noTrackerListed(outcome)) {
                 writeHeldForPassword_ = false;  // detection decides about the write button
             }
-            ApplyDetection(model_, outcome,
-                           [this](const ReadOutcome& read) { ApplyRead(model_, desktop_, read); });
+            applyDetection(model_, outcome,
+                           [this](const ReadOutcome& read) { applyRead(model_, desktop_, read); });
             if (request.settings && !outcome.trackers.empty() && outcome.trackers.back().ready) {
                 marker_.trackerHolds();
             } else if (model_.currentSerial != outcome.shownSerial) {
@@ -366,10 +366,10 @@ void Configurator::readTracker() {
     }
     const ReadRequest request{!model_.checked(Field::ReadIdentityOnly)};
     startDeviceWork([this, request](Progress& progress) {
-        auto outcome = ReadConfiguration(link_, request, progress);
+        auto outcome = readConfiguration(link_, request, progress);
         return [this, request, outcome = std::move(outcome)] {
             tellEnded(outcome, "Чтение конфигурации");
-            ApplyRead(model_, desktop_, outcome);
+            applyRead(model_, desktop_, outcome);
             if (request.settings && outcome.succeeded()) {
                 marker_.trackerHolds();
             }
@@ -383,14 +383,14 @@ void Configurator::writeTracker() {
     }
     const bool verify = model_.checked(Field::VerifyAfterWrite);
     startDeviceWork([this, verify,
-                     configuration = ConfigurationFromForm(model_)](Progress& progress) {
+                     configuration = configurationFromForm(model_)](Progress& progress) {
         // The database's file, if one must be named, is asked for on the window's thread once
         // the fields have passed and before the tracker is touched; a device the database
         // could not take is found there too, and the tracker is not written.
         const BeforeOpening prepareDatabase = [this, &configuration] {
             auto refusal = std::make_shared<std::optional<std::string>>();
-            const bool asked = window_.call([this, refusal, written = AsWritten(configuration)] {
-                *refusal = PrepareDatabaseForWrite(database_, written);
+            const bool asked = window_.call([this, refusal, written = asWritten(configuration)] {
+                *refusal = prepareDatabaseForWrite(database_, written);
             });
             auto open = WriteGate::Open;
             if (!asked || refusal->has_value() ||
@@ -403,17 +403,17 @@ void Configurator::writeTracker() {
             }
             return std::optional<std::string>();
         };
-        auto outcome = WriteConfiguration(link_, configuration, progress, prepareDatabase);
+        auto outcome = writeConfiguration(link_, configuration, progress, prepareDatabase);
         std::optional<Verification> verification;
         if (verify && outcome.succeeded()) {
-            verification = VerifyWritten(link_, outcome.written, progress);
-            ApplyVerification(outcome, *verification);
+            verification = verifyWritten(link_, outcome.written, progress);
+            applyVerification(outcome, *verification);
         }
         auto inHand = WriteGate::WriteInHand;
         writeGate_.compare_exchange_strong(inHand, WriteGate::Open);
         return [this, outcome = std::move(outcome), verification = std::move(verification)] {
             tellEnded(outcome, "Запись конфигурации");
-            ApplyWrite(model_, desktop_, database_, outcome, ending_);
+            applyWrite(model_, desktop_, database_, outcome, ending_);
             writeHeldForPassword_ = outcome.passwordRejected;
             if (outcome.succeeded()) {
                 marker_.trackerHolds();
@@ -429,11 +429,11 @@ void Configurator::compareWithTracker() {
         return;
     }
     // The window as a write would send it: a period of 0 the write makes 1 is not a difference.
-    startDeviceWork([this, meant = AsWritten(ConfigurationFromForm(model_))](Progress& progress) {
-        auto verification = VerifyWritten(link_, meant, progress);
+    startDeviceWork([this, meant = asWritten(configurationFromForm(model_))](Progress& progress) {
+        auto verification = verifyWritten(link_, meant, progress);
         return [this, verification = std::move(verification)] {
             tellEnded(verification.read, "Сравнение с трекером");
-            ShowVerification(model_, desktop_, verification);
+            showVerification(model_, desktop_, verification);
             marker_.showDifferences(verification.differences);
         };
     });
@@ -448,7 +448,7 @@ void Configurator::clearDebugLog() {
         auto outcome = korvan::clearDebugLog(link_, questions, progress);
         return [this, outcome = std::move(outcome)] {
             tellEnded(outcome, "Стирание отладочного журнала");
-            ShowOutcome(model_, desktop_, outcome);
+            showOutcome(model_, desktop_, outcome);
         };
     });
 }
@@ -463,7 +463,7 @@ void Configurator::readDebugLog(bool fullRead) {
         return [this, fullRead, outcome = std::move(outcome)] {
             tellEnded(outcome, fullRead ? "Копирование всего отладочного журнала"
                                         : "Копирование отладочного журнала");
-            ShowOutcome(model_, desktop_, outcome);
+            showOutcome(model_, desktop_, outcome);
         };
     });
 }
@@ -496,8 +496,8 @@ void Configurator::saveProfile() {
     if (!path) {
         return;
     }
-    const std::string name(FileNamePart(*path));
-    if (const auto failure = SaveProfile(model_, PathFromUtf8(*path))) {
+    const std::string name(fileNamePart(*path));
+    if (const auto failure = korvan::saveProfile(model_, pathFromUtf8(*path))) {
         model_.setStatusColour(StatusColour::Red);
         model_.setStatusMessage("Профиль " + name + " не сохранён");
         desktop_.message(MessageIcon::Error, "Профиль " + name + " не сохранён.\n" + *failure);
@@ -526,8 +526,9 @@ void Configurator::openProfileFile(const std::string& pathUtf8) {
 }
 
 void Configurator::loadProfile(const std::string& pathUtf8) {
-    const std::string name(FileNamePart(pathUtf8));
-    if (const auto error = LoadProfile(model_, PathFromUtf8(pathUtf8), false, ProfileRules())) {
+    const std::string name(fileNamePart(pathUtf8));
+    if (const auto error =
+            korvan::loadProfile(model_, pathFromUtf8(pathUtf8), false, profileRules())) {
         model_.setStatusColour(StatusColour::Red);
         model_.setStatusMessage("Профиль " + name + " не загружен");
         desktop_.message(MessageIcon::Error,

@@ -74,7 +74,7 @@ class Configurator {
     std::filesystem::path settingsPath;
     // The USB descriptions detection takes for a tracker: the shipped programs keep the
     // trackers' own; a test rig adds its emulated bridge's.
-    std::vector<std::string> TrackerDescriptions = kTrackerDescriptions;
+    std::vector<std::string> trackerDescriptions = kTrackerDescriptions;
     // A device database named when the program was started (a file opened from the file
     // manager): start-up opens it instead of the last one. UTF-8; empty: none.
     std::string databaseToOpen;
@@ -98,7 +98,7 @@ class Configurator {
     // detection tells the reads it made as one outcome, and nothing when it read no tracker.
     std::function<void(const Outcome& outcome, std::string_view what)> operationEnded;
     // Stops the running device operation at its next exchange. Any thread.
-    void Cancel();
+    void cancel();
 
     void detectTrackers();
     // Reads the attached tracker's configuration into the fields.

@@ -26,7 +26,7 @@ bool cutShort(const ReadOutcome& read) {
 
 }  // namespace
 
-DetectionOutcome DetectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
+DetectionOutcome detectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
                                 const DetectionHooks& hooks) {
     const auto stopped = [&hooks] { return hooks.stopped && hooks.stopped(); };
     DetectionOutcome outcome;
@@ -59,7 +59,7 @@ DetectionOutcome DetectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
             continue;
         }
         ++outcome.supported;
-        const int serial = LeadingInteger(text).value_or(0);
+        const int serial = leadingInteger(text).value_or(0);
         outcome.shownListed = outcome.shownListed || (serial != 0 && serial == outcome.shownSerial);
         if (serial < 1 || serial > 99999) {
             outcome.trackers.push_back({});
@@ -106,7 +106,7 @@ bool noTrackerListed(const DetectionOutcome& outcome) {
     return outcome.listed && !outcome.incomplete && !outcome.accessDenied && outcome.supported == 0;
 }
 
-void ShowFoundTracker(FieldModel& model, int serial) {
+void showFoundTracker(FieldModel& model, int serial) {
     char shown[8];
     std::snprintf(shown, sizeof shown, "%05d", serial);
     model.setText(Field::SerialNumber, shown);
@@ -114,7 +114,7 @@ void ShowFoundTracker(FieldModel& model, int serial) {
     model.showMac(serial);
 }
 
-void ApplyDetection(FieldModel& model, const DetectionOutcome& outcome,
+void applyDetection(FieldModel& model, const DetectionOutcome& outcome,
                     const std::function<void(const ReadOutcome&)>& applyRead) {
     if (!outcome.listed) {
         return;
@@ -124,7 +124,7 @@ void ApplyDetection(FieldModel& model, const DetectionOutcome& outcome,
             showNoDevice(model);
             continue;
         }
-        ShowFoundTracker(model, tracker.serial);
+        showFoundTracker(model, tracker.serial);
         for (const ReadOutcome& read : tracker.reads) {
             applyRead(read);
         }

@@ -50,20 +50,20 @@ struct DetectionHooks {
 // One pass over the FTDI devices the bridge lists, without opening any: a supported tracker
 // with a serial number other than `currentSerial` is told to `found` and read with `read` (up
 // to five tries a second apart).
-DetectionOutcome DetectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
+DetectionOutcome detectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
                                 const DetectionHooks& hooks);
 
 // Every device was listed and none is a supported tracker: the one shown, if any, has gone.
 bool noTrackerListed(const DetectionOutcome& outcome);
 
 // A tracker just found, shown with its MAC address before it is read.
-void ShowFoundTracker(FieldModel& model, int serial);
+void showFoundTracker(FieldModel& model, int serial);
 
 // The pass into the form: each tracker shown, with its MAC address, and its reads applied by
 // `applyRead`; the write button follows the outcome. No device at all returns the
 // identification to its placeholders. A refused access is told on the status line; with two
 // trackers attached, the status line says which one the window shows.
-void ApplyDetection(FieldModel& model, const DetectionOutcome& outcome,
+void applyDetection(FieldModel& model, const DetectionOutcome& outcome,
                     const std::function<void(const ReadOutcome&)>& applyRead);
 
 }  // namespace korvan

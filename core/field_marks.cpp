@@ -6,7 +6,7 @@
 
 namespace korvan {
 
-bool IsEditableSetting(Field field) {
+bool isEditableSetting(Field field) {
     switch (fieldInfo(field).kind) {
         case FieldKind::Edit:
         case FieldKind::Combo:
@@ -21,7 +21,7 @@ bool IsEditableSetting(Field field) {
 
 FieldMarker::FieldMarker(FieldModel& model)
     : model_(model), subscription_(model.subscribe([this](Field field, Aspect aspect) {
-          if (aspect == Aspect::Value && IsEditableSetting(field)) {
+          if (aspect == Aspect::Value && isEditableSetting(field)) {
               valueChanged(field);
           }
       })) {
@@ -43,7 +43,7 @@ void FieldMarker::valueChanged(Field field) {
 }
 
 void FieldMarker::judgeRules() {
-    const std::vector<FieldBreak> broken = BrokenFields(model_);
+    const std::vector<FieldBreak> broken = brokenFields(model_);
     for (int i = 0; i < kFieldCount; ++i) {
         const auto field = static_cast<Field>(i);
         const auto found = std::find_if(broken.begin(), broken.end(),

@@ -37,6 +37,6 @@ class FieldMarker {
 };
 
 // Whether the field holds a value of the tracker's configuration that the technician edits.
-bool IsEditableSetting(Field field);
+bool isEditableSetting(Field field);
 
 }  // namespace korvan

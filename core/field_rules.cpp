@@ -4,9 +4,9 @@
 
 namespace korvan {
 
-Field FieldOf(const ValueField& field) {
+Field fieldOf(const ValueField& field) {
     if (const auto* number = std::get_if<NumberField>(&field)) {
-        return FieldOf(*number);
+        return fieldOf(*number);
     }
     const TextField text = std::get<TextField>(field);
     switch (text) {
@@ -35,18 +35,18 @@ Field FieldOf(const ValueField& field) {
         offset / 2 + 1);
 }
 
-std::vector<FieldBreak> BrokenFields(const FieldModel& model) {
+std::vector<FieldBreak> brokenFields(const FieldModel& model) {
     std::vector<FieldBreak> fields;
-    for (RuleBreak& broken : BrokenRules(ConfigurationFromForm(model))) {
-        fields.push_back({FieldOf(broken.field), describe(broken.field), std::move(broken.rule),
+    for (RuleBreak& broken : brokenRules(configurationFromForm(model))) {
+        fields.push_back({fieldOf(broken.field), describe(broken.field), std::move(broken.rule),
                           std::move(broken.message)});
     }
     return fields;
 }
 
-ProfileJudge ProfileRules() {
+ProfileJudge profileRules() {
     return [](const FieldModel& loaded) -> std::optional<ProfileRuleBreak> {
-        auto broken = BrokenFields(loaded);
+        auto broken = brokenFields(loaded);
         if (broken.empty()) {
             return std::nullopt;
         }

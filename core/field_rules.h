@@ -12,7 +12,7 @@
 namespace korvan {
 
 // The field that shows a value of the configuration.
-Field FieldOf(const ValueField& field);
+Field fieldOf(const ValueField& field);
 
 struct FieldBreak {
     Field field;
@@ -22,9 +22,9 @@ struct FieldBreak {
 };
 
 // Every field whose value breaks its rule, in the order the write sends them.
-std::vector<FieldBreak> BrokenFields(const FieldModel& model);
+std::vector<FieldBreak> brokenFields(const FieldModel& model);
 
-// The rules a profile's values must keep, for `LoadProfile`.
-ProfileJudge ProfileRules();
+// The rules a profile's values must keep, for `loadProfile`.
+ProfileJudge profileRules();
 
 }  // namespace korvan

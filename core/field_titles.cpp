@@ -43,13 +43,13 @@ constexpr std::array<const char*, 3> kPointCases = {"первую", "втору�
 std::optional<ValueField> valueShownBy(Field field) {
     for (int i = 0; i <= static_cast<int>(NumberField::LastOfPoint3); ++i) {
         const ValueField value = static_cast<NumberField>(i);
-        if (FieldOf(value) == field) {
+        if (fieldOf(value) == field) {
             return value;
         }
     }
     for (int i = 0; i <= static_cast<int>(TextField::LastOfPoint3); ++i) {
         const ValueField value = static_cast<TextField>(i);
-        if (FieldOf(value) == field) {
+        if (fieldOf(value) == field) {
             return value;
         }
     }
@@ -101,7 +101,7 @@ std::pair<const char*, const char*> pairWords(Field field) {
 
 }  // namespace
 
-std::string FieldTitle(Field field) {
+std::string fieldTitle(Field field) {
     if (const auto value = valueShownBy(field)) {
         return describe(*value);
     }
@@ -113,11 +113,11 @@ std::string FieldTitle(Field field) {
     return numberedTitle(field);
 }
 
-std::string ShownValue(const FieldModel& model, const SettingsKey& key) {
+std::string shownValue(const FieldModel& model, const SettingsKey& key) {
     const Field f = key.field;
     switch (key.stored) {
         case Stored::Text:
-            if (IsSecret(f)) {
+            if (isSecret(f)) {
                 return model.text(f).empty() ? "(пусто)" : "********";
             }
             return cp1251::toUtf8(model.text(f));

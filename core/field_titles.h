@@ -11,11 +11,11 @@ namespace korvan {
 
 // "Порт сервера", "Градусы широты второй контрольной точки": UTF-8. A field that shows a value
 // of the rules is named as the rules name it.
-std::string FieldTitle(Field field);
+std::string fieldTitle(Field field);
 
 // A key's value in the model as the window shows it: a text as typed, an item by its caption,
 // a box as "да" or "нет", a pair by the choice it makes. Secrets (the server password and the
 // network key) come masked. UTF-8.
-std::string ShownValue(const FieldModel& model, const SettingsKey& key);
+std::string shownValue(const FieldModel& model, const SettingsKey& key);
 
 }  // namespace korvan

@@ -199,7 +199,7 @@ void applySetting(FieldModel& m, const TrackerConfiguration& c, Setting setting)
 
 }  // namespace
 
-TrackerConfiguration ConfigurationFromForm(const FieldModel& m) {
+TrackerConfiguration configurationFromForm(const FieldModel& m) {
     TrackerConfiguration c;
     c.identity = {m.text(Field::SerialNumber), m.deviceMac, m.firmwareVersion};
 
@@ -245,7 +245,7 @@ TrackerConfiguration ConfigurationFromForm(const FieldModel& m) {
     return c;
 }
 
-Field FieldOf(NumberField field) {
+Field fieldOf(NumberField field) {
     switch (field) {
         case NumberField::RecordingPeriod:
             return Field::RecordingPeriod;
@@ -277,7 +277,7 @@ Field FieldOf(NumberField field) {
     return ofPoint(kParts[offset % kNumbersPerPoint], offset / kNumbersPerPoint + 1);
 }
 
-void ApplyReadValues(FieldModel& m, const ReadOutcome& read) {
+void applyReadValues(FieldModel& m, const ReadOutcome& read) {
     if (read.firmware) {
         m.setText(Field::FirmwareVersion, read.firmware->caption());
         m.firmwareVersion = read.firmware->combined();
@@ -299,8 +299,8 @@ void ApplyReadValues(FieldModel& m, const ReadOutcome& read) {
         // What the tracker did not give takes the values of a first run, as the status line
         // says, rather than keep those of the tracker read before.
         FieldModel firstRun;
-        LoadSettings(firstRun, {});
-        const TrackerConfiguration defaults = ConfigurationFromForm(firstRun);
+        loadSettings(firstRun, {});
+        const TrackerConfiguration defaults = configurationFromForm(firstRun);
         for (Setting setting : read.missed) {
             applySetting(m, defaults, setting);
         }
@@ -319,12 +319,12 @@ void ApplyReadValues(FieldModel& m, const ReadOutcome& read) {
     }
 }
 
-void LoadStartingFields(FieldModel& model, const std::filesystem::path& settingsPath) {
+void loadStartingFields(FieldModel& model, const std::filesystem::path& settingsPath) {
     model.deviceMac = {0x00, 0x50, 0x25, 0x00, 0x00, 0x00};
-    LoadSettings(model, settingsPath);
+    loadSettings(model, settingsPath);
 }
 
-void AlignStartingFields(FieldModel& model) {
+void alignStartingFields(FieldModel& model) {
     model.encryptionChosen();
     model.keySizeChosen();
     model.addressingChosen();

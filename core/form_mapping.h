@@ -10,19 +10,19 @@
 // the form holds, and what a read or a write's corrections put back into it.
 namespace korvan {
 
-TrackerConfiguration ConfigurationFromForm(const FieldModel& model);
+TrackerConfiguration configurationFromForm(const FieldModel& model);
 
 // The fields as a start gives them, in two halves around the database's opening: the maker's
 // address block and the stored settings (a first run's where `settingsPath` has none), then
 // the reactions that bring the boxes into line with what was loaded.
-void LoadStartingFields(FieldModel& model, const std::filesystem::path& settingsPath);
-void AlignStartingFields(FieldModel& model);
+void loadStartingFields(FieldModel& model, const std::filesystem::path& settingsPath);
+void alignStartingFields(FieldModel& model);
 
 // The field that shows a number of the configuration.
-Field FieldOf(NumberField field);
+Field fieldOf(NumberField field);
 
 // What a read found, into the fields, setting by setting in the order read so that the
 // reactions of the boxes fire as when the technician ticks them.
-void ApplyReadValues(FieldModel& model, const ReadOutcome& read);
+void applyReadValues(FieldModel& model, const ReadOutcome& read);
 
 }  // namespace korvan

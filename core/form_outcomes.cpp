@@ -28,28 +28,28 @@ void show(FieldModel& model, MessageBoxes& boxes, const Message& message) {
 
 }  // namespace
 
-void ShowOutcome(FieldModel& model, MessageBoxes& boxes, const Outcome& outcome) {
+void showOutcome(FieldModel& model, MessageBoxes& boxes, const Outcome& outcome) {
     for (const Message& message : outcome.messages) {
         if (message.text == cp1251::fromUtf8(kNoAccessMessage)) {
-            TellNoAccessOnStderr();
+            tellNoAccessOnStderr();
         }
         show(model, boxes, message);
     }
 }
 
-void TellNoAccessOnStderr() {
+void tellNoAccessOnStderr() {
     // Where the window cannot be seen, or the technician starts it from a terminal.
     std::fprintf(stderr, "korvan: %s\n", std::string(kNoAccessMessage).c_str());
 }
 
-void ApplyRead(FieldModel& model, MessageBoxes& boxes, const ReadOutcome& read) {
-    ApplyReadValues(model, read);
-    ShowOutcome(model, boxes, read);
+void applyRead(FieldModel& model, MessageBoxes& boxes, const ReadOutcome& read) {
+    applyReadValues(model, read);
+    showOutcome(model, boxes, read);
 }
 
-void ShowVerification(FieldModel& model, MessageBoxes& boxes, const Verification& verification) {
+void showVerification(FieldModel& model, MessageBoxes& boxes, const Verification& verification) {
     if (!verification.read.succeeded()) {
-        ShowOutcome(model, boxes, verification.read);
+        showOutcome(model, boxes, verification.read);
         return;
     }
     if (verification.verified()) {
@@ -70,26 +70,26 @@ void ShowVerification(FieldModel& model, MessageBoxes& boxes, const Verification
     model.setStatusMessage("Отличается от трекера: " + listed);
 }
 
-std::optional<std::string> PrepareDatabaseForWrite(DeviceDatabase& database,
+std::optional<std::string> prepareDatabaseForWrite(DeviceDatabase& database,
                                                    const TrackerConfiguration& configuration) {
     if (database.needsSaveName()) {
         database.chooseSaveFile();
     }
-    if (auto why = database.whyNotRecordable(RecordOf(configuration))) {
+    if (auto why = database.whyNotRecordable(recordOf(configuration))) {
         return "Трекер не записан: его нельзя будет внести в базу — " + *why + ".";
     }
     return std::nullopt;
 }
 
-DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase& database,
+DeviceRecorded applyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase& database,
                           const WriteOutcome& written, bool programEnding) {
-    return ApplyWrite(model, boxes, &database, written, programEnding);
+    return applyWrite(model, boxes, &database, written, programEnding);
 }
 
-DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase* database,
+DeviceRecorded applyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase* database,
                           const WriteOutcome& written, bool programEnding) {
     for (const Correction& correction : written.corrections) {
-        model.setText(FieldOf(correction.field), correction.text);
+        model.setText(fieldOf(correction.field), correction.text);
     }
     if (written.passwordRejected) {
         model.setEnabled(Field::WriteButton, false);
@@ -106,9 +106,9 @@ DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase
     // Recorded before the outcome shows, so that the status line ends with the write's own
     // words rather than the database's.
     const DeviceRecorded recorded = written.succeeded() && database != nullptr
-                                        ? RecordWrittenDevice(*database, written.written)
+                                        ? recordWrittenDevice(*database, written.written)
                                         : DeviceRecorded{};
-    ShowOutcome(model, boxes, written);
+    showOutcome(model, boxes, written);
     if (!written.succeeded() || database == nullptr) {
         return recorded;
     }
@@ -125,48 +125,48 @@ DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase
     return recorded;
 }
 
-DeviceRecord RecordOf(const TrackerConfiguration& written) {
+DeviceRecord recordOf(const TrackerConfiguration& written) {
     DeviceRecord record;
-    record.serial = LeadingInteger(written.identity.serialNumber).value_or(0);
+    record.serial = leadingInteger(written.identity.serialNumber).value_or(0);
     record.password = written.server.password;
-    record.writePeriod = LeadingInteger(written.recording.period.text).value_or(0);
-    record.sendPeriod = LeadingInteger(written.recording.sendingPeriod.text).value_or(0);
+    record.writePeriod = leadingInteger(written.recording.period.text).value_or(0);
+    record.sendPeriod = leadingInteger(written.recording.sendingPeriod.text).value_or(0);
     record.serverIp = written.server.address;
     record.serverPort = written.server.port;
     return record;
 }
 
-DeviceRecorded RecordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written) {
-    const RecordStored stored = database.storeDeviceRecord(RecordOf(written));
+DeviceRecorded recordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written) {
+    const RecordStored stored = database.storeDeviceRecord(recordOf(written));
     const bool saved = database.save();
     return {stored != RecordStored::ListFull, saved};
 }
 
-ReadOutcome ReadIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes) {
+ReadOutcome readIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes) {
     NoProgress progress;
     ReadOutcome outcome =
-        ReadConfiguration(link, ReadRequest{!model.checked(Field::ReadIdentityOnly)}, progress);
-    ApplyRead(model, boxes, outcome);
+        readConfiguration(link, ReadRequest{!model.checked(Field::ReadIdentityOnly)}, progress);
+    applyRead(model, boxes, outcome);
     return outcome;
 }
 
-FormWritten WriteFromForm(Link& link, FieldModel& model, DeviceDatabase* database,
+FormWritten writeFromForm(Link& link, FieldModel& model, DeviceDatabase* database,
                           MessageBoxes& boxes, bool verify) {
     NoProgress progress;
     FormWritten written;
-    const TrackerConfiguration configuration = ConfigurationFromForm(model);
-    written.outcome = WriteConfiguration(
+    const TrackerConfiguration configuration = configurationFromForm(model);
+    written.outcome = writeConfiguration(
         link, configuration, progress, [database, &configuration]() -> std::optional<std::string> {
             if (database == nullptr) {
                 return std::nullopt;
             }
-            return PrepareDatabaseForWrite(*database, AsWritten(configuration));
+            return prepareDatabaseForWrite(*database, asWritten(configuration));
         });
     if (verify && written.outcome.succeeded()) {
-        written.verification = VerifyWritten(link, written.outcome.written, progress);
-        ApplyVerification(written.outcome, *written.verification);
+        written.verification = verifyWritten(link, written.outcome.written, progress);
+        applyVerification(written.outcome, *written.verification);
     }
-    written.recorded = ApplyWrite(model, boxes, database, written.outcome);
+    written.recorded = applyWrite(model, boxes, database, written.outcome);
     return written;
 }
 

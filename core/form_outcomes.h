@@ -14,12 +14,12 @@
 namespace korvan {
 
 // Shows every message; a refused access is also printed on stderr.
-void ShowOutcome(FieldModel& model, MessageBoxes& boxes, const Outcome& outcome);
-void TellNoAccessOnStderr();
-void ApplyRead(FieldModel& model, MessageBoxes& boxes, const ReadOutcome& read);
+void showOutcome(FieldModel& model, MessageBoxes& boxes, const Outcome& outcome);
+void tellNoAccessOnStderr();
+void applyRead(FieldModel& model, MessageBoxes& boxes, const ReadOutcome& read);
 // The fields compared with the tracker read back, on the status line: "Совпадает с трекером"
 // in black, or the fields that differ, in red; a read that failed tells its own failure.
-void ShowVerification(FieldModel& model, MessageBoxes& boxes, const Verification& verification);
+void showVerification(FieldModel& model, MessageBoxes& boxes, const Verification& verification);
 struct DeviceRecorded {
     bool stored = false;  // false: the list had no room
     bool saved = false;   // both files written; a record that was not stays in the list
@@ -28,25 +28,25 @@ struct DeviceRecorded {
 // A write confirmed to its end records the device first; its outcome then shows, and a record
 // without room or a database that could not be saved is told in a message box. A program that
 // is ending has no later save to promise: it leaves telling a failed save to its own end.
-DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase& database,
+DeviceRecorded applyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase& database,
                           const WriteOutcome& written, bool programEnding = false);
 // The same where no database is kept: nothing is recorded.
-DeviceRecorded ApplyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase* database,
+DeviceRecorded applyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase* database,
                           const WriteOutcome& written, bool programEnding = false);
 
 // Before a write touches the tracker: a database file not named yet is asked for, so that no
 // dialog waits in the middle of the wire, and what would keep the device from being recorded
 // is found (UTF-8), so that no tracker is written that the database cannot take.
-std::optional<std::string> PrepareDatabaseForWrite(DeviceDatabase& database,
+std::optional<std::string> prepareDatabaseForWrite(DeviceDatabase& database,
                                                    const TrackerConfiguration& configuration);
 
 // The record of the device a configuration is written to.
-DeviceRecord RecordOf(const TrackerConfiguration& written);
+DeviceRecord recordOf(const TrackerConfiguration& written);
 
 // The read and the write driven from the form on the caller's own thread, as the core object
 // drives them across its two: the form read into a configuration, the operation, its outcome
 // applied. For the command line and the tests.
-ReadOutcome ReadIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes);
+ReadOutcome readIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes);
 struct FormWritten {
     WriteOutcome outcome;
     DeviceRecorded recorded;
@@ -55,10 +55,10 @@ struct FormWritten {
 // The database, when there is one, is named before the link opens and records the device.
 // With `verify`, a write confirmed to its end is read back and compared before it counts: a
 // tracker that holds otherwise is not recorded.
-FormWritten WriteFromForm(Link& link, FieldModel& model, DeviceDatabase* database,
+FormWritten writeFromForm(Link& link, FieldModel& model, DeviceDatabase* database,
                           MessageBoxes& boxes, bool verify = false);
 
 // The device just written, into the database, which is saved at once.
-DeviceRecorded RecordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written);
+DeviceRecorded recordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written);
 
 }  // namespace korvan

@@ -99,7 +99,7 @@ FileWrite OperationJournal::operationEnded(const Outcome& outcome, std::string_v
     std::string record = std::string(kRecordStart) + localTime(when) + ' ' + std::string(what) +
                          ": " + std::string(endingText(outcome.ending)) + '\n';
     for (const Step& step : outcome.steps) {
-        record += "  шаг " + oneLine(MaskSecrets(step.command)) + " — " +
+        record += "  шаг " + oneLine(maskSecrets(step.command)) + " — " +
                   std::string(statusText(step.status)) +
                   ", попыток: " + std::to_string(step.attempts);
         if (!step.what.empty()) {
@@ -110,7 +110,7 @@ FileWrite OperationJournal::operationEnded(const Outcome& outcome, std::string_v
     // A message may be a command or its echo, as the status line showed it.
     for (const Message& message : outcome.messages) {
         record += "  сообщение (" + std::string(severityText(message.severity)) +
-                  "): " + oneLine(MaskSecrets(message.text)) + '\n';
+                  "): " + oneLine(maskSecrets(message.text)) + '\n';
     }
     std::deque<std::string> trace;
     std::size_t dropped = 0;
@@ -168,7 +168,7 @@ FileWrite OperationJournal::operationEnded(const Outcome& outcome, std::string_v
     return writeFileAtomically(file_, text, NewFileAccess::OwnerOnly);
 }
 
-std::optional<std::filesystem::path> OperationJournalPathFor(
+std::optional<std::filesystem::path> operationJournalPathFor(
     const std::function<std::optional<std::string>(const char*)>& environment) {
     std::filesystem::path folder;
     if (auto stateHome = environment("XDG_STATE_HOME");
@@ -182,8 +182,8 @@ std::optional<std::filesystem::path> OperationJournalPathFor(
     return folder / "korvan" / "korvan.log";
 }
 
-std::optional<std::filesystem::path> OperationJournalPath() {
-    return OperationJournalPathFor([](const char* name) -> std::optional<std::string> {
+std::optional<std::filesystem::path> operationJournalPath() {
+    return operationJournalPathFor([](const char* name) -> std::optional<std::string> {
         const char* value = std::getenv(name);
         if (value == nullptr) {
             return std::nullopt;

@@ -51,9 +51,9 @@ class OperationJournal {
 
 // $XDG_STATE_HOME/korvan/korvan.log (an absolute path only), else ~/.local/state/korvan/korvan.log;
 // nothing without a home folder.
-std::optional<std::filesystem::path> OperationJournalPathFor(
+std::optional<std::filesystem::path> operationJournalPathFor(
     const std::function<std::optional<std::string>(const char*)>& environment);
-std::optional<std::filesystem::path> OperationJournalPath();
+std::optional<std::filesystem::path> operationJournalPath();
 
 // How an operation ended and how its steps went, in the words of the journal and the log.
 std::string_view endingText(Ending ending);

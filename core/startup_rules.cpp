@@ -24,14 +24,14 @@ bool folderIsOwn(const std::filesystem::path& folder) {
     std::error_code error;
     const auto absolute = std::filesystem::absolute(folder, error).lexically_normal();
     struct stat status {};
-    return !error && !IsSystemFolder(absolute) && ::stat(absolute.c_str(), &status) == 0 &&
+    return !error && !isSystemFolder(absolute) && ::stat(absolute.c_str(), &status) == 0 &&
            status.st_uid == ::geteuid() && ::access(absolute.c_str(), W_OK) == 0;
 #endif
 }
 
 }  // namespace
 
-VersionNumbers ParseVersion(std::string_view version) {
+VersionNumbers parseVersion(std::string_view version) {
     VersionNumbers numbers;
     const std::string text(version);
     // A fourth number and anything after the third are ignored.
@@ -42,23 +42,23 @@ VersionNumbers ParseVersion(std::string_view version) {
     return numbers;
 }
 
-std::string_view ProgramVersionString() {
+std::string_view programVersionString() {
     return kProgramVersion;
 }
 
-std::string WindowCaption(const VersionNumbers& version) {
+std::string windowCaption(const VersionNumbers& version) {
     char caption[64];
     std::snprintf(caption, sizeof caption, "Korvan %d.%d.%d", static_cast<int>(version.major),
                   static_cast<int>(version.minor), static_cast<int>(version.release));
     return caption;
 }
 
-std::filesystem::path SettingsPathFor(const SettingsLocation& location) {
-    const std::string path = WithoutExtension(location.programFile.string()) + ".ini";
+std::filesystem::path settingsPathFor(const SettingsLocation& location) {
+    const std::string path = withoutExtension(location.programFile.string()) + ".ini";
     if (location.programFolderIsOwn) {
         return path;
     }
-    const std::string fileName(FileNamePart(path));
+    const std::string fileName(fileNamePart(path));
     auto variable = [&](const char* name) -> std::optional<std::string> {
         auto value = location.environment ? location.environment(name) : std::nullopt;
         return value && !value->empty() ? value : std::nullopt;
@@ -74,7 +74,7 @@ std::filesystem::path SettingsPathFor(const SettingsLocation& location) {
     return folder / "korvan" / fileName;
 }
 
-bool IsSystemFolder(const std::filesystem::path& folder) {
+bool isSystemFolder(const std::filesystem::path& folder) {
     const std::string text = folder.generic_string();
     if (text == "/") {
         return true;
@@ -89,7 +89,7 @@ bool IsSystemFolder(const std::filesystem::path& folder) {
     return false;
 }
 
-std::filesystem::path SettingsPathForProgram(const std::filesystem::path& programFile) {
+std::filesystem::path settingsPathForProgram(const std::filesystem::path& programFile) {
     SettingsLocation location;
     location.programFile = programFile;
     location.programFolderIsOwn = folderIsOwn(
@@ -98,7 +98,7 @@ std::filesystem::path SettingsPathForProgram(const std::filesystem::path& progra
         const char* value = std::getenv(name);
         return value ? std::optional<std::string>(value) : std::nullopt;
     };
-    return SettingsPathFor(location);
+    return settingsPathFor(location);
 }
 
 }  // namespace korvan

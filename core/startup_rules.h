@@ -17,11 +17,11 @@ struct VersionNumbers {
 };
 
 // The first three numbers of a version string such as "1.0.0.4"; what cannot be read stays 0.
-VersionNumbers ParseVersion(std::string_view version);
+VersionNumbers parseVersion(std::string_view version);
 // The project's own version string, as the build gives it.
-std::string_view ProgramVersionString();
+std::string_view programVersionString();
 // "Korvan 1.0.0".
-std::string WindowCaption(const VersionNumbers& version);
+std::string windowCaption(const VersionNumbers& version);
 
 struct SettingsLocation {
     std::filesystem::path programFile;
@@ -35,12 +35,12 @@ struct SettingsLocation {
 // The program's file name with its extension replaced by "ini" (or ".ini" appended when it has
 // none), in the program's folder when it is the user's own; else in the per-user configuration
 // folder ($XDG_CONFIG_HOME/korvan, else ~/.config/korvan).
-std::filesystem::path SettingsPathFor(const SettingsLocation& location);
+std::filesystem::path settingsPathFor(const SettingsLocation& location);
 // Whether an absolute folder belongs to the system's own tree: the root and what lies under
 // /usr, /bin, /sbin, /lib, /lib32, /lib64, /libx32, /opt, /etc, /var, /boot or /snap. Installed
 // programs live there.
-bool IsSystemFolder(const std::filesystem::path& folder);
+bool isSystemFolder(const std::filesystem::path& folder);
 // The same for the running program, looking at the real folder and environment.
-std::filesystem::path SettingsPathForProgram(const std::filesystem::path& programFile);
+std::filesystem::path settingsPathForProgram(const std::filesystem::path& programFile);
 
 }  // namespace korvan

@@ -102,7 +102,7 @@ std::vector<Field> fieldsOf(Setting setting, const FieldModel& a, const FieldMod
 
 // Numbers as the tracker keeps them: "05" and "5" are the same period.
 bool same(const SettingsKey& key, const std::string& a, const std::string& b) {
-    const KeyFilter filter = KeyFilterOf(key.field);
+    const KeyFilter filter = keyFilterOf(key.field);
     if (filter == KeyFilter::Digits || filter == KeyFilter::CoordinateDigits) {
         const auto x = Number{a}.value();
         const auto y = Number{b}.value();
@@ -127,30 +127,30 @@ std::string joined(const std::vector<std::string>& parts, std::string_view separ
 
 }  // namespace
 
-std::vector<Difference> CompareForms(const FieldModel& meant, const FieldModel& held,
+std::vector<Difference> compareForms(const FieldModel& meant, const FieldModel& held,
                                      const std::vector<Setting>& settings) {
     std::vector<Difference> differences;
     for (Setting setting : settings) {
         for (Field field : fieldsOf(setting, meant, held)) {
-            for (const SettingsKey& key : SettingsKeys()) {
-                if (key.field != field || !IsTrackerSetting(key) ||
-                    same(key, StoredValueOf(meant, key), StoredValueOf(held, key))) {
+            for (const SettingsKey& key : settingsKeys()) {
+                if (key.field != field || !isTrackerSetting(key) ||
+                    same(key, storedValueOf(meant, key), storedValueOf(held, key))) {
                     continue;
                 }
-                differences.push_back({field, FieldTitle(field),
+                differences.push_back({field, fieldTitle(field),
                                        std::string(key.section) + '/' + std::string(key.name),
-                                       ShownValue(held, key), ShownValue(meant, key)});
+                                       shownValue(held, key), shownValue(meant, key)});
             }
         }
     }
     return differences;
 }
 
-std::vector<Setting> VerifiableSettings(const TrackerConfiguration& written) {
-    return SettingsInUse(written, written);
+std::vector<Setting> verifiableSettings(const TrackerConfiguration& written) {
+    return settingsInUse(written, written);
 }
 
-std::vector<Setting> SettingsInUse(const TrackerConfiguration& a, const TrackerConfiguration& b) {
+std::vector<Setting> settingsInUse(const TrackerConfiguration& a, const TrackerConfiguration& b) {
     std::vector<Setting> settings;
     for (Setting setting : kReadOrder) {
         const int point = static_cast<int>(setting) - static_cast<int>(Setting::Point1);
@@ -167,46 +167,46 @@ std::vector<Setting> SettingsInUse(const TrackerConfiguration& a, const TrackerC
     return settings;
 }
 
-void FillForm(FieldModel& model, const TrackerConfiguration& configuration,
+void fillForm(FieldModel& model, const TrackerConfiguration& configuration,
               const std::vector<Setting>& settings) {
-    LoadSettings(model, {});
+    loadSettings(model, {});
     ReadOutcome filled;
     filled.values = configuration;
     filled.read = settings;
     filled.reachedNetwork = true;
-    ApplyReadValues(model, filled);
+    applyReadValues(model, filled);
 }
 
-Verification VerifyWritten(Link& link, const TrackerConfiguration& written, Progress& progress) {
+Verification verifyWritten(Link& link, const TrackerConfiguration& written, Progress& progress) {
     Verification verification;
-    verification.read = ReadConfiguration(link, ReadRequest{true}, progress);
+    verification.read = readConfiguration(link, ReadRequest{true}, progress);
     if (!verification.read.succeeded()) {
         return verification;
     }
     std::vector<Setting> compared;
-    for (Setting setting : VerifiableSettings(written)) {
+    for (Setting setting : verifiableSettings(written)) {
         (contains(verification.read.read, setting) ? compared : verification.unread)
             .push_back(setting);
     }
-    verification.differences = CompareConfigurations(written, verification.read.values, compared);
+    verification.differences = compareConfigurations(written, verification.read.values, compared);
     return verification;
 }
 
-std::vector<Difference> CompareConfigurations(const TrackerConfiguration& meant,
+std::vector<Difference> compareConfigurations(const TrackerConfiguration& meant,
                                               const TrackerConfiguration& held,
                                               const std::vector<Setting>& settings) {
     FieldModel meantForm;
-    FillForm(meantForm, meant, settings);
+    fillForm(meantForm, meant, settings);
     FieldModel heldForm;
-    FillForm(heldForm, held, settings);
-    return CompareForms(meantForm, heldForm, settings);
+    fillForm(heldForm, held, settings);
+    return compareForms(meantForm, heldForm, settings);
 }
 
-std::string DescribeDifference(const Difference& d) {
+std::string describeDifference(const Difference& d) {
     return d.title + ": записано «" + d.meant + "», в трекере «" + d.held + "»";
 }
 
-void ApplyVerification(WriteOutcome& written, const Verification& verification) {
+void applyVerification(WriteOutcome& written, const Verification& verification) {
     const ReadOutcome& read = verification.read;
     written.steps.insert(written.steps.end(), read.steps.begin(), read.steps.end());
     // The write's own success is said again only as verified, or not at all.
@@ -228,7 +228,7 @@ void ApplyVerification(WriteOutcome& written, const Verification& verification) 
     }
     std::vector<std::string> parts;
     for (const Difference& d : verification.differences) {
-        parts.push_back(DescribeDifference(d));
+        parts.push_back(describeDifference(d));
     }
     for (Setting setting : verification.unread) {
         parts.push_back(std::string(commandsFor(setting).title) + ": не перечитано");

@@ -25,22 +25,22 @@ struct Difference {
 // The fields of `meant` and `held` that differ among the settings named, as the form shows
 // them; numbers are compared by value ("05" is 5). Within a setting, a value that neither side
 // uses is not compared: the on-time of a point that does not send, the key of an open network.
-std::vector<Difference> CompareForms(const FieldModel& meant, const FieldModel& held,
+std::vector<Difference> compareForms(const FieldModel& meant, const FieldModel& held,
                                      const std::vector<Setting>& settings);
 
 // The settings of a tracker that a write sends and a read can give back, in the read's order.
 // The MAC address and the serial number are sent but never asked for: they cannot be verified.
-std::vector<Setting> VerifiableSettings(const TrackerConfiguration& written);
+std::vector<Setting> verifiableSettings(const TrackerConfiguration& written);
 
 // The settings worth comparing between two configurations: those either of them uses.
-std::vector<Setting> SettingsInUse(const TrackerConfiguration& a, const TrackerConfiguration& b);
+std::vector<Setting> settingsInUse(const TrackerConfiguration& a, const TrackerConfiguration& b);
 
 // A form holding `configuration` in the given settings, on top of the fields a first run has.
-void FillForm(FieldModel& model, const TrackerConfiguration& configuration,
+void fillForm(FieldModel& model, const TrackerConfiguration& configuration,
               const std::vector<Setting>& settings);
 
 // `meant` and `held` compared through forms that hold them, among the settings named.
-std::vector<Difference> CompareConfigurations(const TrackerConfiguration& meant,
+std::vector<Difference> compareConfigurations(const TrackerConfiguration& meant,
                                               const TrackerConfiguration& held,
                                               const std::vector<Setting>& settings);
 
@@ -53,13 +53,13 @@ struct Verification {
 
 // Reads the tracker back over `link` and compares what it gives with `written` (as the write
 // sent it, after its corrections).
-Verification VerifyWritten(Link& link, const TrackerConfiguration& written, Progress& progress);
+Verification verifyWritten(Link& link, const TrackerConfiguration& written, Progress& progress);
 
 // A write confirmed to its end and then verified: told as verified, or turned into a failure
 // that names what differs, so that the tracker is not recorded as written.
-void ApplyVerification(WriteOutcome& written, const Verification& verification);
+void applyVerification(WriteOutcome& written, const Verification& verification);
 
 // "IP сервера: записано «10.0.0.1», в трекере «10.0.0.2»", one per difference; UTF-8.
-std::string DescribeDifference(const Difference& difference);
+std::string describeDifference(const Difference& difference);
 
 }  // namespace korvan

@@ -86,15 +86,15 @@ std::size_t itemEnd(std::string_view line, std::size_t at) {
 
 std::string text(std::string_view line, std::string_view key, std::size_t minLength,
                  std::size_t width) {
-    return ParseValue(line, key, minLength, width + 1).value_or(std::string());
+    return parseValue(line, key, minLength, width + 1).value_or(std::string());
 }
 
 std::int32_t period(std::string_view line, std::string_view key) {
-    return LeadingInteger(text(line, key, 0, 6)).value_or(0);
+    return leadingInteger(text(line, key, 0, 6)).value_or(0);
 }
 
 std::optional<DeviceRecord> recordOf(std::string_view line) {
-    const auto serial = LeadingInteger(line);
+    const auto serial = leadingInteger(line);
     if (!serial) {
         return std::nullopt;
     }
@@ -143,7 +143,7 @@ std::string fileNameShown(const FieldModel& model) {
 
 }  // namespace
 
-std::optional<std::string> ParseValue(std::string_view line, std::string_view key,
+std::optional<std::string> parseValue(std::string_view line, std::string_view key,
                                       std::size_t minLength, std::size_t capacity) {
     // Items are walked as the writer lays them out, so that a value that happens to hold
     // "IP=" or "\tPORT=" is never taken for an item of its own.
@@ -167,12 +167,12 @@ std::optional<std::string> ParseValue(std::string_view line, std::string_view ke
     return std::string(line.substr(from, std::min(length, capacity == 0 ? 0 : capacity - 1)));
 }
 
-DatabaseLoad LoadDatabase(FieldModel& model, RecordList& records) {
+DatabaseLoad loadDatabase(FieldModel& model, RecordList& records) {
     if (model.databasePath.empty()) {
         model.setStatusMessage("Файл не открыт");
         return DatabaseLoad::NoFileName;
     }
-    const auto path = PathFromUtf8(model.databasePath);
+    const auto path = pathFromUtf8(model.databasePath);
     const auto bytes = readWholeFile(path);
     if (!bytes) {
         model.setStatusMessage("Ошибка открытия файла");
@@ -181,12 +181,12 @@ DatabaseLoad LoadDatabase(FieldModel& model, RecordList& records) {
         const bool missing = !std::filesystem::exists(path, error) && !error;
         return missing ? DatabaseLoad::CannotOpen : DatabaseLoad::Unreadable;
     }
-    const auto lines = SplitLines(*bytes);
+    const auto lines = splitLines(*bytes);
     if (lines.empty() || lines[0].substr(0, kHeader.size()) != kHeader) {
         model.setStatusMessage("Ошибка чтения заголовка");
         return DatabaseLoad::HeaderWrong;
     }
-    const auto count = lines.size() > 1 ? LeadingInteger(lines[1]) : std::nullopt;
+    const auto count = lines.size() > 1 ? leadingInteger(lines[1]) : std::nullopt;
     if (!count) {
         model.setStatusMessage("Ошибка считывания числа записей");
         return DatabaseLoad::CountUnreadable;
@@ -223,18 +223,18 @@ DatabaseLoad LoadDatabase(FieldModel& model, RecordList& records) {
     return DatabaseLoad::Read;
 }
 
-bool DatabaseHoldsRecord(const DeviceRecord& record) {
+bool databaseHoldsRecord(const DeviceRecord& record) {
     DeviceRecord cut = record;
     cut.cutToWidths();
     RecordList one;
     one.addOrReplaceRecord(cut);
-    const std::string text = DatabaseFileText(one);
-    const auto lines = SplitLines(text);
+    const std::string text = databaseFileText(one);
+    const auto lines = splitLines(text);
     const auto back = lines.size() > 2 ? recordOf(lines[2]) : std::nullopt;
     return back && *back == cut && cut.password == record.password;
 }
 
-std::string DatabaseFileText(const RecordList& records) {
+std::string databaseFileText(const RecordList& records) {
     std::string out(kHeaderLine);
     out += countLine(records);
     for (const auto& r : records) {
@@ -249,7 +249,7 @@ std::string DatabaseFileText(const RecordList& records) {
     return out;
 }
 
-std::string ServerFileText(const RecordList& records) {
+std::string serverFileText(const RecordList& records) {
     std::string out(kHeaderLine);
     out += countLine(records);
     for (const auto& r : records) {
@@ -258,38 +258,38 @@ std::string ServerFileText(const RecordList& records) {
     return out;
 }
 
-std::string ServerFilePath(std::string_view databasePath) {
-    return WithoutExtension(databasePath) + "-srv.zcf";
+std::string serverFilePath(std::string_view databasePath) {
+    return withoutExtension(databasePath) + "-srv.zcf";
 }
 
-std::filesystem::path ServerFileOnDisk(const std::string& databasePath) {
-    const SaveTarget target = SaveTargetOf(PathFromUtf8(databasePath));
+std::filesystem::path serverFileOnDisk(const std::string& databasePath) {
+    const SaveTarget target = saveTargetOf(pathFromUtf8(databasePath));
     if (target.kind != SaveTarget::Kind::File) {
-        return PathFromUtf8(ServerFilePath(databasePath));  // the save refuses it anyway
+        return pathFromUtf8(serverFilePath(databasePath));  // the save refuses it anyway
     }
-    return PathFromUtf8(ServerFilePath(Utf8FromPath(target.path)));
+    return pathFromUtf8(serverFilePath(utf8FromPath(target.path)));
 }
 
-bool SaveDatabase(FieldModel& model, const RecordList& records) {
+bool saveDatabase(FieldModel& model, const RecordList& records) {
     const std::string shown = fileNameShown(model);
     if (shown.empty() || model.databasePath.empty()) {
         model.setStatusMessage("Файл srv не сохранён");
         return false;
     }
     // Both files hold the devices' passwords: created for the user alone.
-    const auto path = PathFromUtf8(model.databasePath);
+    const auto path = pathFromUtf8(model.databasePath);
     const FileWrite written =
-        writeFileAtomically(path, DatabaseFileText(records), NewFileAccess::OwnerOnly);
+        writeFileAtomically(path, databaseFileText(records), NewFileAccess::OwnerOnly);
     if (written == FileWrite::LinkRefused) {
         model.setStatusMessage("Ошибка сохранения файла: " +
-                               RefusedLinkText(SaveTargetOf(path).path));
+                               refusedLinkText(saveTargetOf(path).path));
         return false;
     }
     if (written != FileWrite::Written) {
         model.setStatusMessage("Ошибка сохранения файла");
         return false;
     }
-    if (writeFileAtomically(ServerFileOnDisk(model.databasePath), ServerFileText(records),
+    if (writeFileAtomically(serverFileOnDisk(model.databasePath), serverFileText(records),
                             NewFileAccess::OwnerOnly) != FileWrite::Written) {
         model.setStatusMessage("Ошибка сохранения файла srv");
         return false;

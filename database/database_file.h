@@ -1,7 +1,7 @@
 #pragma once
 
-#include <filesystem>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,7 +25,7 @@ enum class DatabaseLoad : std::uint8_t {
 };
 
 // Whether the list now holds every record of the file.
-constexpr bool ReadWhole(DatabaseLoad load) {
+constexpr bool readWhole(DatabaseLoad load) {
     return load == DatabaseLoad::Read || load == DatabaseLoad::ReadCountWrong;
 }
 
@@ -37,7 +37,7 @@ constexpr bool ReadWhole(DatabaseLoad load) {
 // is the line's end, blanks aside, or a blank and the key of another item: so a password shorter
 // than its eight characters reads back as it was saved. For a key without a minimum, a ";"
 // right after the key gives the empty value.
-std::optional<std::string> ParseValue(std::string_view line, std::string_view key,
+std::optional<std::string> parseValue(std::string_view line, std::string_view key,
                                       std::size_t minLength, std::size_t capacity);
 
 // Reads the database at `model.databasePath` into `records`, which keeps its contents unless
@@ -45,24 +45,24 @@ std::optional<std::string> ParseValue(std::string_view line, std::string_view ke
 // them. Every line after the header's count is a record, whatever the count says, blank lines
 // aside: a file is taken whole or not at all. Failures, and a count that disagrees, are told
 // on the status line.
-DatabaseLoad LoadDatabase(FieldModel& model, RecordList& records);
+DatabaseLoad loadDatabase(FieldModel& model, RecordList& records);
 
 // Writes both files from `records`, each replaced whole or not at all, and tells the outcome
 // on the status line under the name `DatabaseName` shows. An empty name or path writes nothing.
 // True when both files were written. A new server file is readable by the user only.
-bool SaveDatabase(FieldModel& model, const RecordList& records);
+bool saveDatabase(FieldModel& model, const RecordList& records);
 
 // Whether the record reads back from the file as it is: a password or another text with "; "
 // and a key after it, or with a line break, would come back cut or changed.
-bool DatabaseHoldsRecord(const DeviceRecord& record);
+bool databaseHoldsRecord(const DeviceRecord& record);
 
 // The files' contents, byte for byte.
-std::string DatabaseFileText(const RecordList& records);
-std::string ServerFileText(const RecordList& records);
+std::string databaseFileText(const RecordList& records);
+std::string serverFileText(const RecordList& records);
 // fleet.zcf gives fleet-srv.zcf beside it; a file name without an extension gets "-srv.zcf".
-std::string ServerFilePath(std::string_view databasePath);
+std::string serverFilePath(std::string_view databasePath);
 // The server file a save of the database writes: beside the file a symbolic link leads to, so
 // that a database shared through a link keeps one partner, the real file's.
-std::filesystem::path ServerFileOnDisk(const std::string& databasePath);
+std::filesystem::path serverFileOnDisk(const std::string& databasePath);
 
 }  // namespace korvan

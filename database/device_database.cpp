@@ -22,23 +22,23 @@ namespace {
 constexpr std::string_view kDatabaseExtension = ".zcf";
 
 std::string shownName(std::string_view path) {
-    return cp1251::fromUtf8(FileNamePart(path));
+    return cp1251::fromUtf8(fileNamePart(path));
 }
 
 // An earlier installation took a stored name as it stood when any folder in it held a dot, so a
 // name without an extension may be the very file.
 bool namesAFile(const std::string& path) {
     std::error_code error;
-    const auto status = std::filesystem::status(PathFromUtf8(path), error);
+    const auto status = std::filesystem::status(pathFromUtf8(path), error);
     return std::filesystem::exists(status) && !std::filesystem::is_directory(status);
 }
 
 }  // namespace
 
-void DeviceDatabase::StartUp() {
+void DeviceDatabase::startUp() {
     if (!model_.databasePath.empty()) {
         if (!namesAFile(model_.databasePath)) {
-            model_.databasePath = WithDefaultExtension(model_.databasePath, kDatabaseExtension);
+            model_.databasePath = withDefaultExtension(model_.databasePath, kDatabaseExtension);
         }
         model_.setText(Field::DatabaseName, {});
     }
@@ -58,7 +58,7 @@ void DeviceDatabase::openDatabase() {
 }
 
 void DeviceDatabase::openCurrent() {
-    const DatabaseLoad loaded = LoadDatabase(model_, records_);
+    const DatabaseLoad loaded = loadDatabase(model_, records_);
     unreadPath_.clear();
     switch (loaded) {
         case DatabaseLoad::Read:
@@ -102,8 +102,8 @@ bool DeviceDatabase::mayOverwrite() const {
         return false;
     }
     std::error_code error;
-    return !std::filesystem::equivalent(PathFromUtf8(model_.databasePath),
-                                        PathFromUtf8(unreadPath_), error);
+    return !std::filesystem::equivalent(pathFromUtf8(model_.databasePath),
+                                        pathFromUtf8(unreadPath_), error);
 }
 
 void DeviceDatabase::chooseOpenFile(DatabaseDialogs::OpenReason reason) {
@@ -124,7 +124,7 @@ void DeviceDatabase::takeChosenPath(const std::string& chosen) {
     if (chosen.empty()) {
         return;
     }
-    model_.databasePath = WithDefaultExtension(chosen, kDatabaseExtension);
+    model_.databasePath = withDefaultExtension(chosen, kDatabaseExtension);
     model_.setText(Field::DatabaseName, shownName(model_.databasePath));
 }
 
@@ -164,10 +164,10 @@ bool DeviceDatabase::save() {
         return false;
     }
     if (model_.databasePath.empty() || model_.text(Field::DatabaseName).empty()) {
-        return SaveDatabase(model_, records_);  // no file to share: it says so
+        return saveDatabase(model_, records_);  // no file to share: it says so
     }
     std::string why;
-    const FileLock lock = FileLock::Take(PathFromUtf8(model_.databasePath), lockPatience, why);
+    const FileLock lock = FileLock::take(pathFromUtf8(model_.databasePath), lockPatience, why);
     if (!lock.held()) {
         model_.setStatusMessage("База не сохранена: " + why);
         return false;
@@ -176,7 +176,7 @@ bool DeviceDatabase::save() {
     if (!merged) {
         return false;
     }
-    const bool saved = SaveDatabase(model_, *merged);
+    const bool saved = saveDatabase(model_, *merged);
     if (saved) {
         records_ = std::move(*merged);
         own_.clear();
@@ -217,14 +217,14 @@ void removeLeftTemporaries(const std::filesystem::path& database,
 }  // namespace
 
 void DeviceDatabase::mendServerFile() {
-    const auto server = ServerFileOnDisk(model_.databasePath);
-    const std::string wanted = ServerFileText(records_);
+    const auto server = serverFileOnDisk(model_.databasePath);
+    const std::string wanted = serverFileText(records_);
     if (readWholeFile(server) == wanted) {
         return;
     }
     std::string why;
     const FileLock lock =
-        FileLock::Take(PathFromUtf8(model_.databasePath), std::chrono::seconds(1), why);
+        FileLock::take(pathFromUtf8(model_.databasePath), std::chrono::seconds(1), why);
     if (lock.held()) {
         writeFileAtomically(server, wanted, NewFileAccess::OwnerOnly);
     }
@@ -232,13 +232,13 @@ void DeviceDatabase::mendServerFile() {
 
 std::optional<RecordList> DeviceDatabase::mergedWithFile() {
     // The temporary files lie beside the files a save replaces: where a link leads.
-    removeLeftTemporaries(SaveTargetOf(PathFromUtf8(model_.databasePath)).path,
-                          ServerFileOnDisk(model_.databasePath));
+    removeLeftTemporaries(saveTargetOf(pathFromUtf8(model_.databasePath)).path,
+                          serverFileOnDisk(model_.databasePath));
     // Read into a form of its own: the reader's messages are not the window's unless it fails.
     FieldModel reading;
     reading.databasePath = model_.databasePath;
     RecordList onDisk;
-    switch (LoadDatabase(reading, onDisk)) {
+    switch (loadDatabase(reading, onDisk)) {
         case DatabaseLoad::Read:
         case DatabaseLoad::ReadCountWrong:
             break;
@@ -278,24 +278,24 @@ constexpr std::size_t kLongestFileName = 255;
 constexpr std::uintmax_t kSaveRoom = 64 * 1024;
 
 std::optional<std::string> whyNotWritable(const std::filesystem::path& named) {
-    const SaveTarget target = SaveTargetOf(named);
+    const SaveTarget target = saveTargetOf(named);
     if (target.kind == SaveTarget::Kind::Refused) {
-        return RefusedLinkText(target.path);
+        return refusedLinkText(target.path);
     }
     const std::filesystem::path& file = target.path;
     std::error_code error;
-    const std::string name = Utf8FromPath(file);
+    const std::string name = utf8FromPath(file);
     if (file.filename().string().size() + kTemporaryNameExtra > kLongestFileName) {
         return "имя файла " + name + " слишком длинное для сохранения";
     }
     const auto folder =
         file.parent_path().empty() ? std::filesystem::path(".") : file.parent_path();
     if (!std::filesystem::is_directory(folder, error)) {
-        return "нет папки " + Utf8FromPath(folder);
+        return "нет папки " + utf8FromPath(folder);
     }
 #ifndef _WIN32
     if (::access(folder.c_str(), W_OK) != 0) {
-        return "в папку " + Utf8FromPath(folder) + " нельзя записывать";
+        return "в папку " + utf8FromPath(folder) + " нельзя записывать";
     }
     if (std::filesystem::exists(file, error) && ::access(file.c_str(), W_OK) != 0) {
         return "файл " + name + " только для чтения";
@@ -317,11 +317,11 @@ std::optional<std::string> DeviceDatabase::whyNotRecordable(const DeviceRecord& 
         return std::string("не выбран файл базы устройств");
     }
     if (!mayOverwrite()) {
-        return "файл " + std::string(FileNamePart(unreadPath_)) +
+        return "файл " + std::string(fileNamePart(unreadPath_)) +
                " не был прочитан и не будет перезаписан";
     }
-    const auto path = PathFromUtf8(model_.databasePath);
-    for (const auto& file : {path, ServerFileOnDisk(model_.databasePath)}) {
+    const auto path = pathFromUtf8(model_.databasePath);
+    for (const auto& file : {path, serverFileOnDisk(model_.databasePath)}) {
         if (auto why = whyNotWritable(file)) {
             return why;
         }
@@ -330,7 +330,7 @@ std::optional<std::string> DeviceDatabase::whyNotRecordable(const DeviceRecord& 
         static_assert(RecordList::kCapacity == 1024, "the message names the capacity");
         return std::string("в базе уже 1024 записи");
     }
-    if (!DatabaseHoldsRecord(record)) {
+    if (!databaseHoldsRecord(record)) {
         return std::string(
             "пароль или адрес сервера нельзя сохранить в базе целиком: в нём "
             "«;» перед пробелом или табуляцией, или перевод строки");

@@ -38,7 +38,7 @@ class DeviceDatabase {
     // Start-up, once the settings are read: a stored path whose file name has no extension
     // gets ".zcf" unless a file of that very name exists, and the name is shown only once the
     // file is read; then `openLast`.
-    void StartUp();
+    void startUp();
 
     // A database file that is there but could not be read whole (header, record count, more
     // records than the list holds, no access) is never written over: until another file is

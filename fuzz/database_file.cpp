@@ -25,7 +25,7 @@ std::optional<RecordList> load(const std::filesystem::path& path) {
     korvan::FieldModel model;
     model.databasePath = path.string();
     RecordList records;
-    if (!korvan::ReadWhole(korvan::LoadDatabase(model, records))) {
+    if (!korvan::readWhole(korvan::loadDatabase(model, records))) {
         return std::nullopt;
     }
     return records;
@@ -41,7 +41,7 @@ void checkParseValue(std::string_view line, std::uint8_t choice) {
     const auto key = kKeys[choice % std::size(kKeys)];
     const std::size_t minLength = (choice & 0x10) != 0 ? 8 : 0;
     const std::size_t capacity = 1 + (choice >> 5) * 5;
-    const auto value = korvan::ParseValue(line, key, minLength, capacity);
+    const auto value = korvan::parseValue(line, key, minLength, capacity);
     if (!value) {
         return;
     }
@@ -70,12 +70,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     model.databasePath = path.string();
     korvan::ScriptedDesktop desktop;
     korvan::DeviceDatabase database(model, desktop);
-    database.StartUp();
+    database.startUp();
     if (!load(path)) {
         return 0;  // nothing was read, so nothing is saved
     }
     database.save();
-    require(korvan::readWholeFile(path) == korvan::DatabaseFileText(database.records()),
+    require(korvan::readWholeFile(path) == korvan::databaseFileText(database.records()),
             "the saved database is not its text");
 
     const auto reopened = load(path);

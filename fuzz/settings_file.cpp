@@ -49,15 +49,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const auto path = scratch.put("korvan.ini", bytes);
     FieldModel loaded;
-    korvan::LoadSettings(loaded, path);
+    korvan::loadSettings(loaded, path);
 
-    require(korvan::SaveSettings(loaded, path).ok, "saving the settings failed");
+    require(korvan::saveSettings(loaded, path).ok, "saving the settings failed");
     const auto firstSave = korvan::readWholeFile(path);
-    require(korvan::SaveSettings(loaded, path).ok, "saving the settings again failed");
+    require(korvan::saveSettings(loaded, path).ok, "saving the settings again failed");
     require(firstSave == korvan::readWholeFile(path), "saving the same fields twice differs");
 
     FieldModel reloaded;
-    korvan::LoadSettings(reloaded, path);
+    korvan::loadSettings(reloaded, path);
     requireSameFields(loaded, reloaded);
     return 0;
 }

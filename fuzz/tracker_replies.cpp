@@ -34,18 +34,18 @@ using fuzz::ScriptedBridge;
 const fuzz::ScratchFolder scratch;
 
 // What the window writes after reading the configured tracker: the form's own configuration.
-TrackerConfiguration ConfigurationAfterRead() {
+TrackerConfiguration configurationAfterRead() {
     VirtualClock clock;
     sim::SimulatedBridge bridge(clock);
-    bridge.plug(sim::SimulatedTracker::Configured("90001"));
+    bridge.plug(sim::SimulatedTracker::configured("90001"));
     Link link(bridge, clock);
     FieldModel model;
-    LoadSettings(model, scratch / "first-run.ini");
+    loadSettings(model, scratch / "first-run.ini");
     model.setText(Field::SerialNumber, "90001");
     NoProgress progress;
     ScriptedDesktop noBoxes;
-    ApplyRead(model, noBoxes, ReadConfiguration(link, ReadRequest{}, progress));
-    return ConfigurationFromForm(model);
+    applyRead(model, noBoxes, readConfiguration(link, ReadRequest{}, progress));
+    return configurationFromForm(model);
 }
 
 class ScriptedQuestions final : public DebugLogQuestions {
@@ -101,17 +101,17 @@ void checkOperation(const Outcome& outcome, const ScriptedBridge& bridge, const 
 
 void read(ScriptedBridge& bridge, Link& link, bool settings) {
     NoProgress progress;
-    const auto outcome = ReadConfiguration(link, ReadRequest{settings}, progress);
+    const auto outcome = readConfiguration(link, ReadRequest{settings}, progress);
     checkOperation(outcome, bridge, link);
     require(!outcome.succeeded() || outcome.firmware.has_value(),
             "a read succeeded without the firmware version");
     FieldModel model;
     ScriptedDesktop boxes;
-    ApplyRead(model, boxes, outcome);
+    applyRead(model, boxes, outcome);
 }
 
 void write(ScriptedBridge& bridge, Link& link, Script& script, std::uint8_t setup) {
-    static const TrackerConfiguration afterRead = ConfigurationAfterRead();
+    static const TrackerConfiguration afterRead = configurationAfterRead();
     TrackerConfiguration configuration = afterRead;
     if ((setup & 0x80) != 0) {
         // A number as a technician may type it: out of range, empty or no number at all.
@@ -120,7 +120,7 @@ void write(ScriptedBridge& bridge, Link& link, Script& script, std::uint8_t setu
             script.take(script.next() % 12);
     }
     NoProgress progress;
-    const auto outcome = WriteConfiguration(link, configuration, progress);
+    const auto outcome = writeConfiguration(link, configuration, progress);
     checkOperation(outcome, bridge, link);
     // Success is what records the device, so it must mean that the tracker took every step.
     const bool everyStepDone =
@@ -191,7 +191,7 @@ void detect(ScriptedBridge& bridge, Link& link, VirtualClock& clock, std::uint8_
         link.setTarget(LinkTarget::serial(tracker.usbSerial));
         const int opensBefore = bridge.opens();
         NoProgress progress;
-        auto outcome = ReadConfiguration(link, ReadRequest{}, progress);
+        auto outcome = readConfiguration(link, ReadRequest{}, progress);
         ++readsMade;
         require(!link.isOpen() && !bridge.isOpen(), "a read in detection left its link open");
         require(bridge.opens() <= opensBefore + 1, "a read opened its link more than once");
@@ -200,7 +200,7 @@ void detect(ScriptedBridge& bridge, Link& link, VirtualClock& clock, std::uint8_
     };
     hooks.stopped = [&] { return link.cancelRequested(); };
     const int currentSerial = (setup & 0x01) != 0 ? 90001 : 0;
-    const auto outcome = DetectTrackers(bridge, clock, currentSerial, hooks);
+    const auto outcome = detectTrackers(bridge, clock, currentSerial, hooks);
 
     std::size_t reads = 0;
     for (const DetectedTracker& tracker : outcome.trackers) {
@@ -214,7 +214,7 @@ void detect(ScriptedBridge& bridge, Link& link, VirtualClock& clock, std::uint8_
 
     FieldModel model;
     ScriptedDesktop boxes;
-    ApplyDetection(model, outcome, [&](const ReadOutcome& read) { ApplyRead(model, boxes, read); });
+    applyDetection(model, outcome, [&](const ReadOutcome& read) { applyRead(model, boxes, read); });
 }
 
 }  // namespace
@@ -226,8 +226,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t operation = script.next();
     const std::uint8_t setup = script.next();
 
-    auto tracker = (setup & 0x02) != 0 ? sim::SimulatedTracker::Erased("90001")
-                                       : sim::SimulatedTracker::Configured("90001");
+    auto tracker = (setup & 0x02) != 0 ? sim::SimulatedTracker::erased("90001")
+                                       : sim::SimulatedTracker::configured("90001");
     if ((setup & 0x04) != 0) {
         tracker.firmware = "WIFI-0.98";  // before the debug log pointer
     }

@@ -6,7 +6,7 @@
 
 namespace korvan {
 
-void CommandBuffer::FormatCommand(const char* format, ...) {
+void CommandBuffer::formatCommand(const char* format, ...) {
     buffer_.fill(0);
     std::va_list arguments;
     va_start(arguments, format);
@@ -17,7 +17,7 @@ void CommandBuffer::FormatCommand(const char* format, ...) {
     formattedLength_ = length_;
 }
 
-void CommandBuffer::AppendCommandBytes(std::span<const std::uint8_t> bytes) {
+void CommandBuffer::appendCommandBytes(std::span<const std::uint8_t> bytes) {
     for (std::uint8_t byte : bytes) {
         if (length_ >= kMaxLength) {
             return;
@@ -26,8 +26,8 @@ void CommandBuffer::AppendCommandBytes(std::span<const std::uint8_t> bytes) {
     }
 }
 
-void CommandBuffer::AppendCommandBytes(std::string_view text) {
-    AppendCommandBytes(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+void CommandBuffer::appendCommandBytes(std::string_view text) {
+    appendCommandBytes(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
 }  // namespace korvan

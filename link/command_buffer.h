@@ -15,7 +15,7 @@ namespace korvan {
 #define KORVAN_PRINTF_FORMAT(formatIndex, firstArgument)
 #endif
 
-// The one command buffer of a link: what the next SendCommand writes. Text commands are
+// The one command buffer of a link: what the next sendCommand writes. Text commands are
 // formatted into it whole; the two commands that carry a record get the record's bytes, zero
 // bytes included, appended after their text.
 class CommandBuffer {
@@ -24,17 +24,17 @@ class CommandBuffer {
     static constexpr std::size_t kMaxLength = kCapacity - 1;
 
     // Clears the buffer and formats printf-style into it; a longer result is cut at 255 bytes.
-    void FormatCommand(const char* format, ...) KORVAN_PRINTF_FORMAT(2, 3);
+    void formatCommand(const char* format, ...) KORVAN_PRINTF_FORMAT(2, 3);
     // Appends bytes one at a time, stopping once the command holds 255 bytes.
-    void AppendCommandBytes(std::span<const std::uint8_t> bytes);
-    void AppendCommandBytes(std::string_view text);
+    void appendCommandBytes(std::span<const std::uint8_t> bytes);
+    void appendCommandBytes(std::string_view text);
 
     std::span<const std::uint8_t> bytes() const { return {buffer_.data(), length_}; }
     std::string_view text() const {
         return {reinterpret_cast<const char*>(buffer_.data()), length_};
     }
     std::size_t length() const { return length_; }
-    // What FormatCommand put in, without the record bytes appended after it.
+    // What formatCommand put in, without the record bytes appended after it.
     std::string_view formatted() const { return text().substr(0, formattedLength_); }
 
   private:

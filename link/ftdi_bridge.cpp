@@ -61,7 +61,7 @@ class DeviceList {
             if (libusb_get_device_descriptor(all[i], &descriptor) < 0) {
                 return -1;
             }
-            if (IsListedFtdiProduct(descriptor.idVendor, descriptor.idProduct)) {
+            if (isListedFtdiProduct(descriptor.idVendor, descriptor.idProduct)) {
                 devices_.push_back(libusb_ref_device(all[i]));
             }
         }
@@ -282,7 +282,7 @@ BridgeStatus FtdiBridge::write(std::span<const std::uint8_t> bytes, std::size_t&
     return BridgeStatus::Ok;
 }
 
-void AppendPacketData(std::span<const std::uint8_t> transfer, std::size_t packetSize,
+void appendPacketData(std::span<const std::uint8_t> transfer, std::size_t packetSize,
                       std::vector<std::uint8_t>& data) {
     constexpr std::size_t kStatusBytes = 2;
     for (std::size_t at = 0; at < transfer.size(); at += packetSize) {
@@ -324,7 +324,7 @@ BridgeStatus FtdiBridge::read(std::span<std::uint8_t> into, std::size_t& got) {
         if (result < 0 && result != LIBUSB_ERROR_TIMEOUT) {
             return BridgeStatus::Failed;
         }
-        AppendPacketData(
+        appendPacketData(
             std::span(transfer).first(static_cast<std::size_t>(std::max(transferred, 0))), packet,
             pending);
     }

@@ -15,7 +15,7 @@ namespace korvan {
 // The data of what one bulk-in transfer from the bridge brought: every packet of up to
 // `packetSize` bytes begins with the chip's two status bytes, which are dropped. A packet of
 // status alone adds nothing.
-void AppendPacketData(std::span<const std::uint8_t> transfer, std::size_t packetSize,
+void appendPacketData(std::span<const std::uint8_t> transfer, std::size_t packetSize,
                       std::vector<std::uint8_t>& data);
 
 // The real bridge, through libftdi1 and libusb-1.0. Lists the FTDI products of

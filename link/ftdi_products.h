@@ -20,7 +20,7 @@ inline constexpr auto kFtdiProducts = std::to_array<std::uint16_t>({
     0x6015,  // FT-X series
 });
 
-constexpr bool IsListedFtdiProduct(std::uint16_t vendor, std::uint16_t product) {
+constexpr bool isListedFtdiProduct(std::uint16_t vendor, std::uint16_t product) {
     return vendor == kFtdiVendor &&
            std::find(kFtdiProducts.begin(), kFtdiProducts.end(), product) != kFtdiProducts.end();
 }

@@ -7,13 +7,13 @@ namespace korvan {
 
 Link::~Link() {
     if (open_) {
-        ClosePort();
+        closePort();
     }
 }
 
-OpenOutcome Link::OpenPort() {
+OpenOutcome Link::openPort() {
     if (open_) {
-        ClosePort();
+        closePort();
     }
     gone_ = false;
     if (target_.kind == LinkTarget::Kind::Nothing) {
@@ -36,7 +36,7 @@ OpenOutcome Link::OpenPort() {
         bridge_.setFlowControl(0, 0, 0) == BridgeStatus::Ok &&
         bridge_.setLatencyTimer(kLatencyTimerMs) == BridgeStatus::Ok;
     if (!configured) {
-        ClosePort();
+        closePort();
         return OpenOutcome::SetupFailed;
     }
     openedAt_ = clock_.now();
@@ -55,16 +55,16 @@ void Link::noteStatus(BridgeStatus status) {
     }
 }
 
-void Link::PurgePort() {
+void Link::purgePort() {
     noteStatus(bridge_.purge());
 }
 
-void Link::SendCommand() {
+void Link::sendCommand() {
     if (gone_) {
         return;  // a device whose bridge failed is not written to again
     }
     std::size_t written = 0;
-    const auto bytes = CommandText.bytes();
+    const auto bytes = commandText.bytes();
     const BridgeStatus status = bridge_.write(bytes, written);
     if (observer_ != nullptr && written > 0) {
         observer_->written(bytes.first(std::min(written, bytes.size())), sinceOpened());
@@ -73,7 +73,7 @@ void Link::SendCommand() {
                                                                      : status);
 }
 
-std::size_t Link::ReadPort(std::span<std::uint8_t> buffer, ReplyCompletion completion) {
+std::size_t Link::readPort(std::span<std::uint8_t> buffer, ReplyCompletion completion) {
     if (gone_) {
         return 0;
     }
@@ -121,7 +121,7 @@ bool Link::replyComplete(std::span<const std::uint8_t> received, ReplyCompletion
     return false;
 }
 
-void Link::ClosePort() {
+void Link::closePort() {
     bridge_.reset();
     bridge_.close();
     open_ = false;

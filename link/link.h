@@ -85,19 +85,19 @@ class Link {
     Link& operator=(const Link&) = delete;
     ~Link();
 
-    // Which device the next `OpenPort` opens; set between operations, or by the thread that
+    // Which device the next `openPort` opens; set between operations, or by the thread that
     // runs one.
     void setTarget(LinkTarget target) { target_ = std::move(target); }
     const LinkTarget& target() const { return target_; }
 
-    OpenOutcome OpenPort();
-    void PurgePort();
+    OpenOutcome openPort();
+    void purgePort();
     // Writes the command buffer as it stands, zero bytes included.
-    void SendCommand();
+    void sendCommand();
     // Reads up to `buffer.size()` bytes: returns when all are in or the read timeout has passed,
     // or, when early completion is on, once the reply is complete by `completion`.
-    std::size_t ReadPort(std::span<std::uint8_t> buffer, ReplyCompletion completion = {});
-    void ClosePort();
+    std::size_t readPort(std::span<std::uint8_t> buffer, ReplyCompletion completion = {});
+    void closePort();
 
     bool isOpen() const { return open_; }
     // A bridge call failed while the link was open: the device is gone, or no longer answers
@@ -121,7 +121,7 @@ class Link {
     // operations: the observer is called on the thread that runs them.
     void setObserver(LinkObserver* observer) { observer_ = observer; }
 
-    CommandBuffer CommandText;
+    CommandBuffer commandText;
 
   private:
     bool replyComplete(std::span<const std::uint8_t> received, ReplyCompletion completion,

@@ -64,7 +64,7 @@ void closeFile(int descriptor) {
 
 }  // namespace
 
-std::unique_ptr<TraceFile> TraceFile::Open(const std::filesystem::path& path, std::string& error) {
+std::unique_ptr<TraceFile> TraceFile::open(const std::filesystem::path& path, std::string& error) {
     if (path == "-") {
         const int descriptor = standardError();
         if (descriptor < 0) {

@@ -19,7 +19,7 @@ class TraceFile {
     // Nothing, with the reason in `error`, when the file cannot be opened for writing or is no
     // regular file (a pipe would hold the program up before it has done anything, a device
     // would swallow the trace). "-" is standard error.
-    static std::unique_ptr<TraceFile> Open(const std::filesystem::path& path, std::string& error);
+    static std::unique_ptr<TraceFile> open(const std::filesystem::path& path, std::string& error);
     TraceFile(const TraceFile&) = delete;
     TraceFile& operator=(const TraceFile&) = delete;
     ~TraceFile();

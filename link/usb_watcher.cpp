@@ -36,7 +36,7 @@ struct UsbWatcher::Context {
         for (ssize_t i = 0; i < count; ++i) {
             libusb_device_descriptor descriptor{};
             if (libusb_get_device_descriptor(list[i], &descriptor) == 0 &&
-                IsListedFtdiProduct(descriptor.idVendor, descriptor.idProduct)) {
+                isListedFtdiProduct(descriptor.idVendor, descriptor.idProduct)) {
                 found.push_back(
                     {libusb_get_bus_number(list[i]), libusb_get_device_address(list[i])});
             }
@@ -62,7 +62,7 @@ UsbWatcher::UsbWatcher(std::function<void()> deviceChanged)
                           void* self) -> int {
             libusb_device_descriptor descriptor{};
             if (libusb_get_device_descriptor(device, &descriptor) != 0 ||
-                !IsListedFtdiProduct(descriptor.idVendor, descriptor.idProduct)) {
+                !isListedFtdiProduct(descriptor.idVendor, descriptor.idProduct)) {
                 return 0;  // stay registered
             }
             auto* watcher = static_cast<UsbWatcher*>(self);

@@ -55,7 +55,7 @@ std::string timeStamp(Clock::Duration at) {
 
 }  // namespace
 
-std::vector<bool> SecretBytesOfCommand(const SecretPlaces& places,
+std::vector<bool> secretBytesOfCommand(const SecretPlaces& places,
                                        std::span<const std::uint8_t> command) {
     std::vector<bool> secret(command.size(), false);
     const auto text = asText(command);
@@ -71,9 +71,9 @@ std::vector<bool> SecretBytesOfCommand(const SecretPlaces& places,
     return secret;
 }
 
-std::string MaskedCommand(const SecretPlaces& places, std::string_view command) {
+std::string maskedCommand(const SecretPlaces& places, std::string_view command) {
     std::string masked(command);
-    const auto secret = SecretBytesOfCommand(
+    const auto secret = secretBytesOfCommand(
         places, {reinterpret_cast<const std::uint8_t*>(command.data()), command.size()});
     for (std::size_t i = 0; i < masked.size(); ++i) {
         if (secret[i]) {
@@ -126,7 +126,7 @@ void WireTrace::written(std::span<const std::uint8_t> bytes, Clock::Duration at)
         // more.
         secrets_.push_back(*asks);
     }
-    tellBytes(at, '>', bytes, SecretBytesOfCommand(places_, bytes));
+    tellBytes(at, '>', bytes, secretBytesOfCommand(places_, bytes));
 }
 
 void WireTrace::received(std::span<const std::uint8_t> bytes, Clock::Duration at) {

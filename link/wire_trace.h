@@ -34,11 +34,11 @@ struct SecretPlace {
 using SecretPlaces = std::vector<SecretPlace>;
 
 // Which bytes of a command are a password or a key. One flag a byte.
-std::vector<bool> SecretBytesOfCommand(const SecretPlaces& places,
+std::vector<bool> secretBytesOfCommand(const SecretPlaces& places,
                                        std::span<const std::uint8_t> command);
 // The text of a command, or of a setting's echo, with each secret byte replaced by "*": for
 // whatever shows commands and the replies shown as they came.
-std::string MaskedCommand(const SecretPlaces& places, std::string_view command);
+std::string maskedCommand(const SecretPlaces& places, std::string_view command);
 
 // Writes the link's traffic as text, one line an event, to `sink`:
 //   "+   12.345 ms > 46 4C 5F 47 45 54 5F 52 41 54 45 24  |FL_GET_RATE$|"

@@ -87,7 +87,7 @@ class HelpFormatter final : public CLI::Formatter {
 
 }  // namespace
 
-void AddCommonOptions(CLI::App& app, CommonOptions& options) {
+void addCommonOptions(CLI::App& app, CommonOptions& options) {
     auto formatter = std::make_shared<HelpFormatter>();
     app.formatter(formatter);
     formatter->label("Usage", "Запуск");
@@ -97,7 +97,7 @@ void AddCommonOptions(CLI::App& app, CommonOptions& options) {
     formatter->column_width(24);
     app.option_defaults()->group("Параметры");
     app.set_help_flag("-h,--help", "Показать эту справку и выйти");
-    const auto version = ParseVersion(ProgramVersionString());
+    const auto version = parseVersion(programVersionString());
     app.set_version_flag("--version",
                          app.get_name() + ' ' + std::to_string(version.major) + '.' +
                              std::to_string(version.minor) + '.' + std::to_string(version.release),
@@ -109,7 +109,7 @@ void AddCommonOptions(CLI::App& app, CommonOptions& options) {
         ->type_name("ФАЙЛ");
 }
 
-std::optional<int> ParseCommandLine(CLI::App& app, int argc, const char* const* argv,
+std::optional<int> parseCommandLine(CLI::App& app, int argc, const char* const* argv,
                                     std::ostream& out, std::ostream& err) {
     try {
         app.parse(argc, argv);
@@ -124,14 +124,14 @@ std::optional<int> ParseCommandLine(CLI::App& app, int argc, const char* const* 
     return std::nullopt;
 }
 
-std::unique_ptr<TraceFile> OpenTraceOption(std::string_view program, const CommonOptions& options,
+std::unique_ptr<TraceFile> openTraceOption(std::string_view program, const CommonOptions& options,
                                            std::ostream& err, bool& failed) {
     failed = false;
     if (options.traceFile.empty()) {
         return nullptr;
     }
     std::string reason;
-    auto file = TraceFile::Open(options.traceFile, reason);
+    auto file = TraceFile::open(options.traceFile, reason);
     if (!file) {
         err << program << ": не удалось открыть файл трассы " << options.traceFile << ": " << reason
             << '\n';
@@ -140,7 +140,7 @@ std::unique_ptr<TraceFile> OpenTraceOption(std::string_view program, const Commo
     return file;
 }
 
-int StatusAfterTrace(std::string_view program, const CommonOptions& options, const TraceFile* trace,
+int statusAfterTrace(std::string_view program, const CommonOptions& options, const TraceFile* trace,
                      int status, std::ostream& err) {
     const auto failure = trace != nullptr ? trace->failure() : std::nullopt;
     if (!failure) {
@@ -151,21 +151,21 @@ int StatusAfterTrace(std::string_view program, const CommonOptions& options, con
     return status == 0 ? kFileNotWritten : status;
 }
 
-WindowCommandLine ParseWindowCommandLine(std::string_view program, std::string_view description,
+WindowCommandLine parseWindowCommandLine(std::string_view program, std::string_view description,
                                          int argc, const char* const* argv, std::ostream& out,
                                          std::ostream& err) {
     WindowCommandLine commandLine;
     CLI::App app{std::string(description), std::string(program)};
-    AddCommonOptions(app, commandLine.options);
+    addCommonOptions(app, commandLine.options);
     app.add_option("database", commandLine.databaseFile,
                    "Открыть эту базу устройств (*.zcf) вместо последней открытой")
         ->type_name("ФАЙЛ");
-    commandLine.exitStatus = ParseCommandLine(app, argc, argv, out, err);
+    commandLine.exitStatus = parseCommandLine(app, argc, argv, out, err);
     if (commandLine.exitStatus) {
         return commandLine;
     }
     bool failed = false;
-    commandLine.trace = OpenTraceOption(program, commandLine.options, err, failed);
+    commandLine.trace = openTraceOption(program, commandLine.options, err, failed);
     if (failed) {
         commandLine.exitStatus = 2;
     }

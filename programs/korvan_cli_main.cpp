@@ -66,7 +66,7 @@ class ProgramEnvironment final : public korvan::cli::Environment {
     void simulatedFirstSerial(int serial) override { next_ = serial; }
     std::optional<std::string> addSimulatedFault(std::string_view text) override {
         std::string error;
-        auto fault = korvan::sim::ParseFaultChoice(text, error);
+        auto fault = korvan::sim::parseFaultChoice(text, error);
         if (!fault) {
             return error;
         }
@@ -76,7 +76,7 @@ class ProgramEnvironment final : public korvan::cli::Environment {
 
   private:
     korvan::sim::SimulatedTracker tracker(std::string usbSerial) const {
-        auto made = korvan::sim::SimulatedTracker::Configured(std::move(usbSerial));
+        auto made = korvan::sim::SimulatedTracker::configured(std::move(usbSerial));
         for (const auto& fault : faults_) {
             made.injectFault(fault);
         }
@@ -94,5 +94,5 @@ class ProgramEnvironment final : public korvan::cli::Environment {
 
 int main(int argc, char** argv) {
     ProgramEnvironment environment;
-    return korvan::cli::RunCli(argc, argv, environment);
+    return korvan::cli::runCli(argc, argv, environment);
 }

@@ -12,14 +12,14 @@
 
 int main(int argc, char** argv) {
     // Help and version need no display: the command line is read before Qt looks for one.
-    auto commandLine = korvan::ParseWindowCommandLine(
+    auto commandLine = korvan::parseWindowCommandLine(
         "korvan", "Korvan: настройка GPS-трекеров Zentracor с модулем Wi-Fi через USB.", argc, argv,
         std::cout, std::cerr);
     if (commandLine.exitStatus) {
         return *commandLine.exitStatus;
     }
     QApplication application(argc, argv);
-    const int status = korvan::ui::RunGuarded([&] {
+    const int status = korvan::ui::runGuarded([&] {
         korvan::FtdiBridge bridge;
         korvan::SteadyClock clock;
         std::unique_ptr<korvan::UsbWatcher> watcher;
@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
         };
         // The watcher's thread calls into the window: it stops before the window goes.
         setup.afterLoop = [&watcher] { watcher.reset(); };
-        return korvan::ui::RunProgram(bridge, clock, setup);
+        return korvan::ui::runProgram(bridge, clock, setup);
     });
-    return korvan::StatusAfterTrace("korvan", commandLine.options, commandLine.trace.get(), status,
+    return korvan::statusAfterTrace("korvan", commandLine.options, commandLine.trace.get(), status,
                                     std::cerr);
 }

@@ -56,7 +56,7 @@ void refresh(SimulatedBridge& bridge, const std::vector<Socket>& sockets) {
 
 int main(int argc, char** argv) {
     // Help and version need no display: the command line is read before Qt looks for one.
-    auto commandLine = korvan::ParseWindowCommandLine(
+    auto commandLine = korvan::parseWindowCommandLine(
         "korvan-sim",
         "Korvan с симулированными трекерами вместо USB: окно программы и окно симулятора, что "
         "подключает и отключает трекеры.",
@@ -65,21 +65,21 @@ int main(int argc, char** argv) {
         return *commandLine.exitStatus;
     }
     QApplication application(argc, argv);
-    const int status = korvan::ui::RunGuarded([&] {
+    const int status = korvan::ui::runGuarded([&] {
         korvan::SteadyClock clock;
         SimulatedBridge bridge(clock);
         QWidget control;
         std::vector<Socket> sockets = {
-            {"трекер 90001", [] { return SimulatedTracker::Configured("90001"); }},
-            {"стёртый трекер 90002", [] { return SimulatedTracker::Erased("90002"); }},
-            {"второй трекер 90003", [] { return SimulatedTracker::Configured("90003"); }},
-            {"немой трекер 90004", [] { return SimulatedTracker::Mute("90004"); }},
+            {"трекер 90001", [] { return SimulatedTracker::configured("90001"); }},
+            {"стёртый трекер 90002", [] { return SimulatedTracker::erased("90002"); }},
+            {"второй трекер 90003", [] { return SimulatedTracker::configured("90003"); }},
+            {"немой трекер 90004", [] { return SimulatedTracker::muted("90004"); }},
             {"трекер 90005, что выпадет при записи",
-             [] { return SimulatedTracker::PulledOutDuringWrite("90005"); }},
+             [] { return SimulatedTracker::pulledOutDuringWrite("90005"); }},
             {"трекер 90006 без режима работы и расширенной записи",
              [] {
                  // A firmware that knows neither query: the read names what it missed.
-                 auto tracker = SimulatedTracker::Configured("90006");
+                 auto tracker = SimulatedTracker::configured("90006");
                  for (const char* query : {"FL_GET_MODE$", "FL_GET_WIDE$"}) {
                      tracker.injectFault({.kind = korvan::sim::Fault::Kind::NoReply,
                                           .command = query,
@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
              [] {
                  // It answers the port's setting as taken and keeps the one it had: only
                  // reading it back (Ctrl+Alt+V, or the option to check after a write) tells.
-                 auto tracker = SimulatedTracker::Configured("90007");
+                 auto tracker = SimulatedTracker::configured("90007");
                  tracker.injectFault({.kind = korvan::sim::Fault::Kind::NotKept,
                                       .command = "SERPORT=",
                                       .times = std::numeric_limits<int>::max() / 2});
@@ -139,8 +139,8 @@ int main(int argc, char** argv) {
         };
         // The bridge tells of devices from the worker's thread too: no more once the loop ends.
         setup.afterLoop = [&bridge] { bridge.onDevicesChanged = nullptr; };
-        return korvan::ui::RunProgram(bridge, clock, setup);
+        return korvan::ui::runProgram(bridge, clock, setup);
     });
-    return korvan::StatusAfterTrace("korvan-sim", commandLine.options, commandLine.trace.get(),
+    return korvan::statusAfterTrace("korvan-sim", commandLine.options, commandLine.trace.get(),
                                     status, std::cerr);
 }

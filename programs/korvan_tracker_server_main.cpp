@@ -84,7 +84,7 @@ bool saveState(const Options& options, TrackerServer& server) {
         return true;
     }
     if (korvan::writeFileAtomically(
-            options.stateFile, korvan::sim::SaveTrackerMemory(server.tracker()),
+            options.stateFile, korvan::sim::saveTrackerMemory(server.tracker()),
             korvan::NewFileAccess::OwnerOnly) != korvan::FileWrite::Written) {
         say("не удалось сохранить память трекера в " + options.stateFile);
         return false;
@@ -110,7 +110,7 @@ bool stopAsked(int stop) {
 
 int serveSocket(const Options& options, TrackerServer& server, int stop) {
     std::string error;
-    auto listener = korvan::sim::Listen(options.listen, error);
+    auto listener = korvan::sim::listenOn(options.listen, error);
     if (!listener) {
         say(error);
         return kFailed;
@@ -153,7 +153,7 @@ int servePseudoTerminal(const Options& options, TrackerServer& server, int stop)
     // A tracker pulled out takes its terminal with it; plugged in again, it comes on a new one.
     while (!stopAsked(stop)) {
         std::string error;
-        auto pty = korvan::sim::OpenPseudoTerminal(error);
+        auto pty = korvan::sim::openPseudoTerminal(error);
         if (!pty) {
             say(error);
             return kFailed;
@@ -182,7 +182,7 @@ int main(int argc, char** argv) {
         "Симулированный трекер, который отвечает в реальном времени через TCP-соединение или "
         "псевдотерминал, как трекер за USB-COM-переходником.",
         std::string(kProgram)};
-    korvan::AddCommonOptions(app, options.common);
+    korvan::addCommonOptions(app, options.common);
     const auto* listen = app.add_option("--listen", options.listen,
                                         "Слушать TCP на УЗЕЛ:ПОРТ, по одному соединению за раз; "
                                         "порт 0 выбирает система (по умолчанию 127.0.0.1:0)")
@@ -197,7 +197,7 @@ int main(int argc, char** argv) {
         ->type_name("ВИД")
         ->check(CLI::Validator(
             [](const std::string& kind) {
-                return korvan::sim::MakeTracker(kind, {}) ? std::string() : "unknown kind";
+                return korvan::sim::makeTracker(kind, {}) ? std::string() : "unknown kind";
             },
             ""));
     app.add_option("--fault", options.faults,
@@ -232,10 +232,10 @@ int main(int argc, char** argv) {
         "  0  сервер остановлен\n"
         "  1  не удалось открыть сокет, псевдотерминал или файл\n"
         "  2  ошибка в командной строке");
-    if (const auto status = korvan::ParseCommandLine(app, argc, argv, std::cout, std::cerr)) {
+    if (const auto status = korvan::parseCommandLine(app, argc, argv, std::cout, std::cerr)) {
         return *status;
     }
-    // Said as ParseCommandLine says a usage error.
+    // Said as parseCommandLine says a usage error.
     const auto usageError = [](const std::string& what) {
         std::cerr << kProgram << ": " << what << '\n' << "Справка: " << kProgram << " --help\n";
         return 2;
@@ -243,17 +243,17 @@ int main(int argc, char** argv) {
     if (options.pty && listen->count() > 0) {
         return usageError("--pty и --listen нельзя указать вместе");
     }
-    auto tracker = korvan::sim::MakeTracker(options.kind, options.serial);
+    auto tracker = korvan::sim::makeTracker(options.kind, options.serial);
     for (const auto& text : options.faults) {
         std::string error;
-        const auto fault = korvan::sim::ParseFaultChoice(text, error);
+        const auto fault = korvan::sim::parseFaultChoice(text, error);
         if (!fault) {
             return usageError("недопустимое значение параметра --fault " + text + ": " + error);
         }
         tracker->injectFault(*fault);
     }
     bool traceFailed = false;
-    const auto trace = korvan::OpenTraceOption(kProgram, options.common, std::cerr, traceFailed);
+    const auto trace = korvan::openTraceOption(kProgram, options.common, std::cerr, traceFailed);
     if (traceFailed) {
         return 2;
     }
@@ -261,7 +261,7 @@ int main(int argc, char** argv) {
     if (!options.stateFile.empty() && std::filesystem::exists(options.stateFile)) {
         const auto text = korvan::readWholeFile(options.stateFile);
         std::string error;
-        if (!text || !korvan::sim::LoadTrackerMemory(*text, *tracker, error)) {
+        if (!text || !korvan::sim::loadTrackerMemory(*text, *tracker, error)) {
             say("не удалось прочитать память трекера из " + options.stateFile +
                 (text ? ": " + error : std::string()));
             return kFailed;
@@ -288,7 +288,7 @@ int main(int argc, char** argv) {
                 std::cerr << line << '\n';
             }
         },
-        korvan::TrafficSecrets());
+        korvan::trafficSecrets());
     if (trace || options.common.verbose) {
         server.setObserver(&wireTrace);
     }

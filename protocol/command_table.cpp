@@ -97,7 +97,7 @@ Decoded recordingMethod(const Reply& r, TrackerConfiguration& c) {
 }
 
 Decoded staticProcessing(const Reply& r, TrackerConfiguration& c) {
-    const auto numbers = ScanNumbers(r.text(), "MODE=%d");
+    const auto numbers = scanNumbers(r.text(), "MODE=%d");
     if (numbers.size() != 1) {
         return Decoded::Unread;
     }
@@ -140,7 +140,7 @@ Decoded inputN(const Reply& r, TrackerConfiguration& c) {
 }
 
 GeoCoordinate coordinateOf(std::uint32_t word) {
-    const Coordinate decoded = DecodeCoordinate(word);
+    const Coordinate decoded = decodeCoordinate(word);
     return {Number::of(decoded.degrees), Number::of(decoded.minutes), Number::of(decoded.fraction),
             decoded.southOrWest};
 }
@@ -212,59 +212,59 @@ const WifiNetwork& network(const SetContext& s) {
 }
 
 Encoded addressingCommand(SetContext& s, CommandBuffer& b) {
-    b.FormatCommand("DHCP=%d;$", network(s).dhcp ? 1 : 0);
+    b.formatCommand("DHCP=%d;$", network(s).dhcp ? 1 : 0);
     return Encoded::Ready;
 }
 
 Encoded authenticationCommand(SetContext& s, CommandBuffer& b) {
-    b.FormatCommand("AUTH=%d;$", network(s).sharedKeyAuthentication ? 1 : 0);
+    b.formatCommand("AUTH=%d;$", network(s).sharedKeyAuthentication ? 1 : 0);
     return Encoded::Ready;
 }
 
 Encoded accessPointCommand(SetContext& s, CommandBuffer& b) {
-    b.FormatCommand("WFPOINT=%s;$", network(s).accessPoint.c_str());
+    b.formatCommand("WFPOINT=%s;$", network(s).accessPoint.c_str());
     return Encoded::Ready;
 }
 
 Encoded encryptionCommand(SetContext& s, CommandBuffer& b) {
     if (network(s).encryption == Encryption::None) {
-        b.FormatCommand("WKEY=%d:%s;$", 0, "");
+        b.formatCommand("WKEY=%d:%s;$", 0, "");
     } else {
-        b.FormatCommand("WKEY=%d:%s;$", network(s).encryption == Encryption::Wep64 ? 1 : 2,
+        b.formatCommand("WKEY=%d:%s;$", network(s).encryption == Encryption::Wep64 ? 1 : 2,
                         network(s).key.c_str());
     }
     return Encoded::Ready;
 }
 
 Encoded deviceAddressCommand(SetContext& s, CommandBuffer& b) {
-    b.FormatCommand("DEVIP=%s;$", network(s).deviceAddress.c_str());
+    b.formatCommand("DEVIP=%s;$", network(s).deviceAddress.c_str());
     return Encoded::Ready;
 }
 
 Encoded netmaskCommand(SetContext& s, CommandBuffer& b) {
-    b.FormatCommand("NETMASK=%s;$", network(s).netmask.c_str());
+    b.formatCommand("NETMASK=%s;$", network(s).netmask.c_str());
     return Encoded::Ready;
 }
 
 Encoded gatewayCommand(SetContext& s, CommandBuffer& b) {
-    b.FormatCommand("DEFGW=%s;$", network(s).gateway.c_str());
+    b.formatCommand("DEFGW=%s;$", network(s).gateway.c_str());
     return Encoded::Ready;
 }
 
 Encoded macCommand(SetContext& s, CommandBuffer& b) {
     const auto& mac = s.configuration.identity.mac;
-    b.FormatCommand("DEVMAC=%02x %02x %02x %02x %02x %02x;$", mac[0], mac[1], mac[2], mac[3],
+    b.formatCommand("DEVMAC=%02x %02x %02x %02x %02x %02x;$", mac[0], mac[1], mac[2], mac[3],
                     mac[4], mac[5]);
     return Encoded::Ready;
 }
 
 Encoded serverPortCommand(SetContext& s, CommandBuffer& b) {
-    b.FormatCommand("SERPORT=%s;$", s.configuration.server.port.c_str());
+    b.formatCommand("SERPORT=%s;$", s.configuration.server.port.c_str());
     return Encoded::Ready;
 }
 
 Encoded serverAddressCommand(SetContext& s, CommandBuffer& b) {
-    b.FormatCommand("SERIP=%s;$", s.configuration.server.address.c_str());
+    b.formatCommand("SERIP=%s;$", s.configuration.server.address.c_str());
     return Encoded::Ready;
 }
 
@@ -308,9 +308,9 @@ Encoded inputCommand(SetContext& s, CommandBuffer& b, int n) {
     if (in.kind == InputKind::PeriodicCounter) {
         clear(InputRecord::kNotTypeC);
     }
-    b.FormatCommand("GSM_SET_SMS,%d,", n);
-    b.AppendCommandBytes(record.toBytes());
-    b.AppendCommandBytes("$");
+    b.formatCommand("GSM_SET_SMS,%d,", n);
+    b.appendCommandBytes(record.toBytes());
+    b.appendCommandBytes("$");
     return Encoded::Ready;
 }
 
@@ -320,17 +320,17 @@ Encoded inputNCommand(SetContext& s, CommandBuffer& b) {
 }
 
 Encoded serialCommand(SetContext& s, CommandBuffer& b) {
-    b.FormatCommand("GSM_SET_SERNUM,%s$", s.configuration.identity.serialNumber.c_str());
+    b.formatCommand("GSM_SET_SERNUM,%s$", s.configuration.identity.serialNumber.c_str());
     return Encoded::Ready;
 }
 
 Encoded wideCommand(SetContext& s, CommandBuffer& b) {
-    b.FormatCommand("FL_CHANGE_WIDE,%d$", s.configuration.recording.wideRecording ? 0 : 1);
+    b.formatCommand("FL_CHANGE_WIDE,%d$", s.configuration.recording.wideRecording ? 0 : 1);
     return Encoded::Ready;
 }
 
 Encoded modeCommand(SetContext& s, CommandBuffer& b) {
-    b.FormatCommand("FL_SET_MODE,%d$", s.configuration.recording.staticProcessing ? 0 : 1);
+    b.formatCommand("FL_SET_MODE,%d$", s.configuration.recording.staticProcessing ? 0 : 1);
     return Encoded::Ready;
 }
 
@@ -351,7 +351,7 @@ std::optional<std::uint32_t> coordinateWord(SetContext& s, NumberField degrees, 
     if (!f) {
         return std::nullopt;
     }
-    return EncodeCoordinate({static_cast<std::uint32_t>(*d), static_cast<std::uint32_t>(*m),
+    return encodeCoordinate({static_cast<std::uint32_t>(*d), static_cast<std::uint32_t>(*m),
                              static_cast<std::uint32_t>(*f), southOrWest});
 }
 
@@ -398,9 +398,9 @@ Encoded pointCommand(SetContext& s, CommandBuffer& b, int n) {
     record.latitude = *latitude;
     record.longitude = *longitude;
     record.radius = *radius;
-    b.FormatCommand("GSM_SET_CPOINT%d,", n);
-    b.AppendCommandBytes(record.toBytes());
-    b.AppendCommandBytes("$");
+    b.formatCommand("GSM_SET_CPOINT%d,", n);
+    b.appendCommandBytes(record.toBytes());
+    b.appendCommandBytes("$");
     return Encoded::Ready;
 }
 
@@ -410,17 +410,17 @@ Encoded pointNCommand(SetContext& s, CommandBuffer& b) {
 }
 
 Encoded rateCommand(SetContext& s, CommandBuffer& b) {
-    b.FormatCommand("FL_SET_RATE,%s,0$", s.configuration.recording.period.text.c_str());
+    b.formatCommand("FL_SET_RATE,%s,0$", s.configuration.recording.period.text.c_str());
     return Encoded::Ready;
 }
 
 Encoded sendingCommand(SetContext& s, CommandBuffer& b) {
-    b.FormatCommand("GSM_SET_PERIODSEND,%s$", s.configuration.recording.sendingPeriod.text.c_str());
+    b.formatCommand("GSM_SET_PERIODSEND,%s$", s.configuration.recording.sendingPeriod.text.c_str());
     return Encoded::Ready;
 }
 
 Encoded analogPeriodCommand(SetContext& s, CommandBuffer& b) {
-    b.FormatCommand("FL_SET_ADD_R,%s$", s.configuration.analog.pollPeriod.text.c_str());
+    b.formatCommand("FL_SET_ADD_R,%s$", s.configuration.analog.pollPeriod.text.c_str());
     return Encoded::Ready;
 }
 
@@ -433,17 +433,17 @@ Encoded counterCommand(SetContext& s, CommandBuffer& b) {
     // The low period is not masked: both are OR-ed into one 32-bit word, sent signed.
     const auto counters = static_cast<std::int32_t>(static_cast<std::uint32_t>(*low) |
                                                     (static_cast<std::uint32_t>(*high) << 16));
-    b.FormatCommand("FL_SET_COUNT_R,%d$", counters);
+    b.formatCommand("FL_SET_COUNT_R,%d$", counters);
     return Encoded::Ready;
 }
 
 Encoded passwordCommand(SetContext& s, CommandBuffer& b) {
-    b.FormatCommand("GSM_SET_PASSWORD,%s$", s.configuration.server.password.c_str());
+    b.formatCommand("GSM_SET_PASSWORD,%s$", s.configuration.server.password.c_str());
     return Encoded::Ready;
 }
 
 Encoded methodCommand(SetContext& s, CommandBuffer& b) {
-    b.FormatCommand("FL_CHANGE_NDIST,%d$",
+    b.formatCommand("FL_CHANGE_NDIST,%d$",
                     s.configuration.recording.method == RecordingMethod::ByTime ? 1 : 0);
     return Encoded::Ready;
 }
@@ -841,7 +841,7 @@ const SettingCommands& commandsFor(Setting setting) {
     return kTable[static_cast<std::size_t>(setting)];
 }
 
-const SecretPlaces& TrafficSecrets() {
+const SecretPlaces& trafficSecrets() {
     static const SecretPlaces places = [] {
         SecretPlaces all;
         for (const SettingCommands& row : kTable) {
@@ -852,8 +852,8 @@ const SecretPlaces& TrafficSecrets() {
     return places;
 }
 
-std::string MaskSecrets(std::string_view command) {
-    return MaskedCommand(TrafficSecrets(), command);
+std::string maskSecrets(std::string_view command) {
+    return maskedCommand(trafficSecrets(), command);
 }
 
 const std::vector<Setting> kReadOrder = {
@@ -883,7 +883,7 @@ const std::vector<Setting> kTrackerWriteOrder = {
     Setting::Password,
 };
 
-std::span<const FieldLimit> FieldLimits() {
+std::span<const FieldLimit> fieldLimits() {
     return kLimits;
 }
 

@@ -126,9 +126,9 @@ struct SettingCommands {
 const SettingCommands& commandsFor(Setting setting);
 
 // Every place of the table's rows where a password or a key travels.
-const SecretPlaces& TrafficSecrets();
+const SecretPlaces& trafficSecrets();
 // `command` (or a reply shown as it came) with its password or key masked by "*".
-std::string MaskSecrets(std::string_view command);
+std::string maskSecrets(std::string_view command);
 
 // The read asks in this order, after the firmware version.
 extern const std::vector<Setting> kReadOrder;
@@ -150,6 +150,6 @@ struct FieldLimit {
     bool zeroAllowed = false;   // 0 is a setting of its own and is kept
     bool emptyAllowed = false;  // an empty field is left alone: what it belongs to is not sent
 };
-std::span<const FieldLimit> FieldLimits();
+std::span<const FieldLimit> fieldLimits();
 
 }  // namespace korvan

@@ -9,32 +9,32 @@ constexpr ExchangeRule kVersionRule{Acceptance::Count, 9, {}};
 
 bool readVersion(Session& session, ReadOutcome& outcome) {
     Link& link = session.link();
-    link.CommandText.FormatCommand("FL_READ_VERSION$");
+    link.commandText.formatCommand("FL_READ_VERSION$");
     const auto result = session.exchange(kVersionRule, "версия прошивки");
     if (session.judge(result, true, "Ошибка чтения версии устройства") !=
         Session::Verdict::Accepted) {
         return false;
     }
-    outcome.firmware = ParseFirmwareVersion(result.reply.text());
+    outcome.firmware = parseFirmwareVersion(result.reply.text());
     if (!outcome.firmware) {
         outcome.steps.back().status = StepStatus::Rejected;
         session.fail("Неизвестная версия");
         return false;
     }
     outcome.values.identity.firmware = outcome.firmware->combined();
-    outcome.show(Severity::Progress, std::string(link.CommandText.text()));
+    outcome.show(Severity::Progress, std::string(link.commandText.text()));
     return true;
 }
 
 }  // namespace
 
-int ReadStepCount(const ReadRequest& request) {
+int readStepCount(const ReadRequest& request) {
     return 1 + (request.settings ? static_cast<int>(kReadOrder.size()) : 0);
 }
 
-ReadOutcome ReadConfiguration(Link& link, const ReadRequest& request, Progress& progress) {
+ReadOutcome readConfiguration(Link& link, const ReadRequest& request, Progress& progress) {
     ReadOutcome outcome;
-    Session session(link, outcome, progress, ReadStepCount(request));
+    Session session(link, outcome, progress, readStepCount(request));
     if (!session.open("Ошибка при открытии порта USB") || !readVersion(session, outcome)) {
         return outcome;
     }
@@ -53,7 +53,7 @@ ReadOutcome ReadConfiguration(Link& link, const ReadRequest& request, Progress& 
             session.skipStep(row.title);
             continue;
         }
-        link.CommandText.FormatCommand("%s", query.command);
+        link.commandText.formatCommand("%s", query.command);
         const auto result = session.exchange(query.rule, row.title);
         const auto verdict = session.judge(result, query.fatal, query.failure);
         if (verdict == Session::Verdict::Ended) {

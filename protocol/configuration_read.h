@@ -31,9 +31,9 @@ struct ReadOutcome : Outcome {
 // (unless only the version is asked for) every query of the command table in its fixed
 // order. Succeeds when the version was read and no fatal query failed; the settings it missed
 // are named on the status line, in red.
-ReadOutcome ReadConfiguration(Link& link, const ReadRequest& request, Progress& progress);
+ReadOutcome readConfiguration(Link& link, const ReadRequest& request, Progress& progress);
 
 // How many steps a read takes at most, for the progress.
-int ReadStepCount(const ReadRequest& request);
+int readStepCount(const ReadRequest& request);
 
 }  // namespace korvan

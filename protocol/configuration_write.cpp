@@ -26,7 +26,7 @@ bool sends(const TrackerConfiguration& configuration, Setting setting) {
 // The limits of `phase` applied to the configuration of `context`; false at a number that
 // does not convert, which `context` notes.
 bool applyLimits(SetContext& context, LimitPhase phase) {
-    for (const FieldLimit& limit : FieldLimits()) {
+    for (const FieldLimit& limit : fieldLimits()) {
         if (limit.phase != phase ||
             (limit.emptyAllowed && numberOf(context.configuration, limit.field).text.empty())) {
             continue;
@@ -159,7 +159,7 @@ class Write {
     }
 
     bool fieldsFit() {
-        if (auto refusal = WriteRefusal(configuration())) {
+        if (auto refusal = writeRefusal(configuration())) {
             outcome_.ending = Ending::NotStarted;
             outcome_.messages.push_back(
                 {Severity::Fatal, std::move(*refusal), Place::MessageBox, MessageIcon::Error});
@@ -221,7 +221,7 @@ class Write {
     // One setting; false when the write has ended.
     bool send(const SettingCommands& row) {
         const SetCommand& set = row.set;
-        switch (set.encode(context_, link_.CommandText)) {
+        switch (set.encode(context_, link_.commandText)) {
             case Encoded::Skipped:
                 return true;
             case Encoded::NotANumber:
@@ -236,10 +236,10 @@ class Write {
             return verdict == Session::Verdict::FailedGoOn;
         }
         if (set.rule.acceptance == Acceptance::Echo &&
-            !EchoMatches(result.reply, link_.CommandText)) {
+            !echoMatches(result.reply, link_.commandText)) {
             outcome_.steps.back().status = StepStatus::Rejected;
             // The echo of the Wi-Fi key carries the key: it is told masked, as in any log.
-            session_.failShown(cp1251::fromUtf8(set.mismatch) + MaskSecrets(result.reply.text()));
+            session_.failShown(cp1251::fromUtf8(set.mismatch) + maskSecrets(result.reply.text()));
             return false;
         }
         showReply(set, result.reply);
@@ -285,7 +285,7 @@ class Write {
         if (configuration().identity.firmware < kFirmwareWithDebugPointer) {
             return true;
         }
-        link_.CommandText.FormatCommand("DEBUG_GET_PTR$");
+        link_.commandText.formatCommand("DEBUG_GET_PTR$");
         session_.beginStep("указатель отладочного журнала");
         for (int attempt = 1; attempt <= kExchangeAttempts; ++attempt) {
             if (link_.interrupted()) {
@@ -297,7 +297,7 @@ class Write {
                 session_.endStep(StepStatus::Done, attempt);
                 return true;
             }
-            PauseUnlessInterrupted(link_, kPauseAfterFailedAttempt);
+            pauseUnlessInterrupted(link_, kPauseAfterFailedAttempt);
         }
         if (link_.interrupted()) {
             session_.endStep(StepStatus::Interrupted, kExchangeAttempts);
@@ -313,8 +313,8 @@ class Write {
     // place, or once the erase was answered "CLEARED" or with anything but nine bytes, which
     // the tracker's firmware takes as done; an erase left unanswered is not.
     bool pointerAttempt() {
-        link_.CommandText.FormatCommand("DEBUG_GET_PTR$");
-        const Reply pointer = AskOnce(link_, 4);
+        link_.commandText.formatCommand("DEBUG_GET_PTR$");
+        const Reply pointer = askOnce(link_, 4);
         if (link_.interrupted()) {
             return false;  // a log is never erased after a cancel
         }
@@ -324,8 +324,8 @@ class Write {
         if ((pointer.number(0, 4) >> 12) == 0x40000) {
             return true;
         }
-        link_.CommandText.FormatCommand("DEBUG_CLEAR_LOG$");
-        const Reply cleared = AskOnce(link_, 9);
+        link_.commandText.formatCommand("DEBUG_CLEAR_LOG$");
+        const Reply cleared = askOnce(link_, 9);
         if (link_.interrupted()) {
             return false;
         }
@@ -340,7 +340,7 @@ class Write {
         if (!send(commandsFor(Setting::RecordingMethod))) {
             return;  // told and closed
         }
-        outcome_.show(Severity::Progress, std::string(link_.CommandText.text()));
+        outcome_.show(Severity::Progress, std::string(link_.commandText.text()));
         session_.close();
         // A step that failed without ending the write leaves the tracker not as the fields
         // say: the write is not done, and every such step is named.
@@ -368,12 +368,12 @@ class Write {
 
 }  // namespace
 
-WriteOutcome WriteConfiguration(Link& link, const TrackerConfiguration& configuration,
+WriteOutcome writeConfiguration(Link& link, const TrackerConfiguration& configuration,
                                 Progress& progress, const BeforeOpening& beforeOpening) {
     return Write(link, configuration, progress, beforeOpening).run();
 }
 
-TrackerConfiguration AsWritten(const TrackerConfiguration& configuration) {
+TrackerConfiguration asWritten(const TrackerConfiguration& configuration) {
     TrackerConfiguration written = configuration;
     SetContext context(written);
     // A number that does not convert stays as it is: the write would refuse it.

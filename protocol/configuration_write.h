@@ -28,12 +28,12 @@ struct WriteOutcome : Outcome {
 // answer, when it has one (UTF-8), refuses the write. A cancel meanwhile ends the write before
 // it touches the tracker. The link is closed on every path.
 using BeforeOpening = std::function<std::optional<std::string>()>;
-WriteOutcome WriteConfiguration(Link& link, const TrackerConfiguration& configuration,
+WriteOutcome writeConfiguration(Link& link, const TrackerConfiguration& configuration,
                                 Progress& progress, const BeforeOpening& beforeOpening = {});
 
 // The configuration as a write would send it: every number brought into its limits and every
 // control point's minutes and fractions filled in as the write does, so that it compares with
 // what a tracker holds after such a write.
-TrackerConfiguration AsWritten(const TrackerConfiguration& configuration);
+TrackerConfiguration asWritten(const TrackerConfiguration& configuration);
 
 }  // namespace korvan

@@ -19,7 +19,7 @@ constexpr const char* kReadFailed = "Ошибка при чтении отлад
 Reply exchangeOnce(Session& session, std::size_t expected, std::string_view what) {
     Link& link = session.link();
     session.beginStep(what);
-    Reply reply = AskOnce(link, kReplyBuffer, ReplyCompletion::expectedLength(expected));
+    Reply reply = askOnce(link, kReplyBuffer, ReplyCompletion::expectedLength(expected));
     session.endStep(link.interrupted()          ? StepStatus::Interrupted
                     : reply.count() == expected ? StepStatus::Done
                                                 : StepStatus::Failed,
@@ -41,9 +41,9 @@ struct FileCloser {
 
 std::unique_ptr<std::FILE, FileCloser> createFile(const std::string& pathUtf8) {
 #ifdef _WIN32
-    return {_wfopen(PathFromUtf8(pathUtf8).c_str(), L"wb"), {}};
+    return {_wfopen(pathFromUtf8(pathUtf8).c_str(), L"wb"), {}};
 #else
-    return {std::fopen(PathFromUtf8(pathUtf8).c_str(), "wb"), {}};
+    return {std::fopen(pathFromUtf8(pathUtf8).c_str(), "wb"), {}};
 #endif
 }
 
@@ -52,7 +52,7 @@ std::uint32_t blocksOf(std::uint32_t size) {
 }
 
 std::optional<std::uint32_t> askLogSize(Session& session) {
-    session.link().CommandText.FormatCommand("DEBUG_LOG_SIZE$");
+    session.link().commandText.formatCommand("DEBUG_LOG_SIZE$");
     const Reply reply = exchangeOnce(session, 4, "размер отладочного журнала");
     if (reply.count() != 4) {
         return std::nullopt;
@@ -65,7 +65,7 @@ bool copyBlocks(Session& session, std::FILE* file, std::uint32_t size) {
     Link& link = session.link();
     for (std::uint32_t offset = 0; offset < size; offset += kDebugLogBlock) {
         const std::uint32_t length = std::min(kDebugLogBlock, size - offset);
-        link.CommandText.FormatCommand("DEBUG_READ_LOG,%d,%d$", static_cast<int>(offset),
+        link.commandText.formatCommand("DEBUG_READ_LOG,%d,%d$", static_cast<int>(offset),
                                        static_cast<int>(length));
         const Reply reply = exchangeOnce(session, length, "блок отладочного журнала");
         if (reply.count() != length || link.interrupted()) {
@@ -95,7 +95,7 @@ Outcome clearDebugLog(Link& link, DebugLogQuestions& questions, Progress& progre
         session.endInterrupted();  // cancelled while the question was open: nothing is erased
         return outcome;
     }
-    link.CommandText.FormatCommand("DEBUG_CLEAR_LOG$");
+    link.commandText.formatCommand("DEBUG_CLEAR_LOG$");
     const Reply reply = exchangeOnce(session, 9, "стирание отладочного журнала");
     if (link.interrupted()) {
         session.endInterrupted();

@@ -57,7 +57,7 @@ bool Reply::startsWith(std::string_view expected) const {
     return true;
 }
 
-bool Accepts(const ExchangeRule& rule, const CommandBuffer& command, Reply& reply) {
+bool accepts(const ExchangeRule& rule, const CommandBuffer& command, Reply& reply) {
     switch (rule.acceptance) {
         case Acceptance::Count:
             return reply.count() == rule.replyLength;
@@ -83,7 +83,7 @@ bool Accepts(const ExchangeRule& rule, const CommandBuffer& command, Reply& repl
                  at = rule.pattern.find("%d", at + 2)) {
                 ++wanted;
             }
-            auto numbers = ScanNumbers(reply.text(), rule.pattern);
+            auto numbers = scanNumbers(reply.text(), rule.pattern);
             if (numbers.size() != wanted) {
                 return false;
             }
@@ -94,14 +94,14 @@ bool Accepts(const ExchangeRule& rule, const CommandBuffer& command, Reply& repl
     return false;
 }
 
-bool EchoMatches(const Reply& reply, const CommandBuffer& command) {
+bool echoMatches(const Reply& reply, const CommandBuffer& command) {
     const auto expected = command.text().substr(0, reply.count());
     return reply.count() + 1 == command.length() && reply.startsWith(expected);
 }
 
-ExchangeResult Exchange(Link& link, const ExchangeRule& rule,
+ExchangeResult exchange(Link& link, const ExchangeRule& rule,
                         const std::function<void(int attempt)>& retrying) {
-    const std::size_t asked = askedLength(rule, link.CommandText);
+    const std::size_t asked = askedLength(rule, link.commandText);
     ExchangeResult result{false, 0, Reply(asked)};
     for (int attempt = 1; attempt <= kExchangeAttempts; ++attempt) {
         if (link.interrupted()) {
@@ -111,33 +111,33 @@ ExchangeResult Exchange(Link& link, const ExchangeRule& rule,
         if (attempt > 1 && retrying) {
             retrying(attempt);
         }
-        Reply reply = AskOnce(link, asked, completionFor(rule));
+        Reply reply = askOnce(link, asked, completionFor(rule));
         if (link.interrupted()) {
             // A reply cut off by a cancel or an unplug may still pass a prefix or a scan: it
             // is not taken.
             result = ExchangeResult{false, attempt, std::move(reply), true};
             return result;
         }
-        const bool accepted = Accepts(rule, link.CommandText, reply);
+        const bool accepted = accepts(rule, link.commandText, reply);
         result = ExchangeResult{accepted, attempt, std::move(reply), false};
         if (accepted) {
             return result;
         }
-        PauseUnlessInterrupted(link, kPauseAfterFailedAttempt);
+        pauseUnlessInterrupted(link, kPauseAfterFailedAttempt);
     }
     result.interrupted = link.interrupted();
     return result;
 }
 
-Reply AskOnce(Link& link, std::size_t asked, ReplyCompletion completion) {
-    link.PurgePort();
-    link.SendCommand();
+Reply askOnce(Link& link, std::size_t asked, ReplyCompletion completion) {
+    link.purgePort();
+    link.sendCommand();
     Reply reply(asked);
-    reply.setCount(link.ReadPort(reply.readInto(), completion));
+    reply.setCount(link.readPort(reply.readInto(), completion));
     return reply;
 }
 
-void PauseUnlessInterrupted(Link& link, Clock::Duration pause) {
+void pauseUnlessInterrupted(Link& link, Clock::Duration pause) {
     constexpr Clock::Duration kSlice = std::chrono::milliseconds(20);
     while (pause > Clock::Duration::zero() && !link.interrupted()) {
         const auto slice = std::min(pause, kSlice);

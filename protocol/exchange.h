@@ -77,22 +77,22 @@ struct ExchangeResult {
 // read, judge; a failed attempt is followed by a 100 ms pause. A cancel or a device that is
 // gone ends the attempts at once.
 // `retrying` hears of every attempt after the first, before it is made.
-ExchangeResult Exchange(Link& link, const ExchangeRule& rule,
+ExchangeResult exchange(Link& link, const ExchangeRule& rule,
                         const std::function<void(int attempt)>& retrying = {});
 
 // The command in the link's buffer sent once, its reply not judged: purge, send, and a read
-// of up to `asked` bytes. What Exchange repeats, and what the one-shot service commands do.
-Reply AskOnce(Link& link, std::size_t asked, ReplyCompletion completion = {});
+// of up to `asked` bytes. What exchange repeats, and what the one-shot service commands do.
+Reply askOnce(Link& link, std::size_t asked, ReplyCompletion completion = {});
 
 // Waits on the link's clock, in slices short enough that a cancel is seen soon.
-void PauseUnlessInterrupted(Link& link, Clock::Duration pause);
+void pauseUnlessInterrupted(Link& link, Clock::Duration pause);
 
 inline constexpr int kExchangeAttempts = 10;
 inline constexpr auto kPauseAfterFailedAttempt = std::chrono::milliseconds(100);
 
 // Judges one reply by the rule; fills its value or numbers when it passes.
-bool Accepts(const ExchangeRule& rule, const CommandBuffer& command, Reply& reply);
+bool accepts(const ExchangeRule& rule, const CommandBuffer& command, Reply& reply);
 // Whether an accepted echo repeats the command it answers.
-bool EchoMatches(const Reply& reply, const CommandBuffer& command);
+bool echoMatches(const Reply& reply, const CommandBuffer& command);
 
 }  // namespace korvan

@@ -50,7 +50,7 @@ ControlPointRecord ControlPointRecord::fromBytes(std::span<const std::uint8_t, k
             static_cast<std::int32_t>(wordAt(&bytes[12])), wordAt(&bytes[16])};
 }
 
-std::uint32_t EncodeCoordinate(const Coordinate& c) {
+std::uint32_t encodeCoordinate(const Coordinate& c) {
     // Unsigned arithmetic wraps like the tracker's 32-bit words; the top bit is then forced.
     std::uint32_t word = c.degrees * kDegreeUnits + c.minutes * kMinuteUnits + c.fraction;
     if (c.southOrWest) {
@@ -61,7 +61,7 @@ std::uint32_t EncodeCoordinate(const Coordinate& c) {
     return word;
 }
 
-Coordinate DecodeCoordinate(std::uint32_t word) {
+Coordinate decodeCoordinate(std::uint32_t word) {
     const std::uint32_t units = word & ~ControlPointRecord::kHemisphereBit;
     return {units / kDegreeUnits, (units % kDegreeUnits) / kMinuteUnits, units % kMinuteUnits,
             (word & ControlPointRecord::kHemisphereBit) != 0};
@@ -71,8 +71,8 @@ std::string FirmwareNumber::caption() const {
     return "Ver. " + std::to_string(major) + "." + std::to_string(minor);
 }
 
-std::optional<FirmwareNumber> ParseFirmwareVersion(std::string_view reply) {
-    const auto numbers = ScanNumbers(reply, "WIFI-%d.%d");
+std::optional<FirmwareNumber> parseFirmwareVersion(std::string_view reply) {
+    const auto numbers = scanNumbers(reply, "WIFI-%d.%d");
     if (numbers.size() != 2) {
         return std::nullopt;
     }

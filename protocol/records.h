@@ -72,8 +72,8 @@ struct Coordinate {
 };
 
 // 32-bit arithmetic, as the tracker expects; the hemisphere goes into the top bit.
-std::uint32_t EncodeCoordinate(const Coordinate& coordinate);
-Coordinate DecodeCoordinate(std::uint32_t word);
+std::uint32_t encodeCoordinate(const Coordinate& coordinate);
+Coordinate decodeCoordinate(std::uint32_t word);
 
 struct FirmwareNumber {
     int major = 0;
@@ -87,6 +87,6 @@ struct FirmwareNumber {
 };
 
 // "WIFI-<major>.<minor>", as the version query answers.
-std::optional<FirmwareNumber> ParseFirmwareVersion(std::string_view reply);
+std::optional<FirmwareNumber> parseFirmwareVersion(std::string_view reply);
 
 }  // namespace korvan

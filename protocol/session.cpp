@@ -15,7 +15,7 @@ void Outcome::show(Severity severity, std::string shown) {
 }
 
 bool Session::open(std::string_view failureUtf8) {
-    const OpenOutcome opened = link_.OpenPort();
+    const OpenOutcome opened = link_.openPort();
     if (opened == OpenOutcome::Opened) {
         return true;
     }
@@ -25,7 +25,7 @@ bool Session::open(std::string_view failureUtf8) {
 }
 
 bool Session::openOrTell(std::string_view failureUtf8, MessageIcon icon) {
-    const OpenOutcome opened = link_.OpenPort();
+    const OpenOutcome opened = link_.openPort();
     if (opened == OpenOutcome::Opened) {
         return true;
     }
@@ -41,7 +41,7 @@ void Session::beginStep(std::string_view what) {
     ++stepIndex_;
     progress_.step(stepIndex_, std::max(stepCount_, stepIndex_), what);
     outcome_.steps.push_back(
-        {std::string(link_.CommandText.formatted()), StepStatus::Done, 0, std::string(what)});
+        {std::string(link_.commandText.formatted()), StepStatus::Done, 0, std::string(what)});
 }
 
 void Session::skipStep(std::string_view what) {
@@ -58,8 +58,8 @@ void Session::endStep(StepStatus status, int attempts) {
 
 ExchangeResult Session::exchange(const ExchangeRule& rule, std::string_view what) {
     beginStep(what);
-    auto result =
-        Exchange(link_, rule, [this](int attempt) { progress_.retry(attempt, kExchangeAttempts); });
+    auto result = korvan::exchange(
+        link_, rule, [this](int attempt) { progress_.retry(attempt, kExchangeAttempts); });
     endStep(result.accepted      ? StepStatus::Done
             : result.interrupted ? StepStatus::Interrupted
                                  : StepStatus::Failed,
@@ -86,7 +86,7 @@ Session::Verdict Session::judge(const ExchangeResult& result, bool fatal,
 
 void Session::close() {
     if (link_.isOpen()) {
-        link_.ClosePort();
+        link_.closePort();
     }
 }
 

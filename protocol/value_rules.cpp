@@ -41,7 +41,7 @@ struct Corrected {
 
 Corrected correctedLimits(NumberField field) {
     Corrected joined;
-    for (const FieldLimit& limit : FieldLimits()) {
+    for (const FieldLimit& limit : fieldLimits()) {
         if (limit.field != field) {
             continue;
         }
@@ -266,7 +266,7 @@ void RuleJudge::number(NumberField field, std::int32_t lowest, std::int32_t high
 void RuleJudge::correctedNumber(NumberField field) {
     const Number& n = numberOf(configuration, field);
     const bool emptyAllowed = std::any_of(
-        FieldLimits().begin(), FieldLimits().end(),
+        fieldLimits().begin(), fieldLimits().end(),
         [field](const FieldLimit& limit) { return limit.field == field && limit.emptyAllowed; });
     if ((emptyAllowed && n.text.empty()) || (allDigits(n.text) && n.value())) {
         return;
@@ -376,7 +376,7 @@ void password(RuleJudge& judge) {
 
 }  // namespace rules
 
-std::vector<RuleBreak> BrokenRules(const TrackerConfiguration& configuration) {
+std::vector<RuleBreak> brokenRules(const TrackerConfiguration& configuration) {
     RuleJudge judge(configuration);
     for (const auto* order : {&kNetworkWriteOrder, &kTrackerWriteOrder}) {
         for (Setting setting : *order) {
@@ -388,8 +388,8 @@ std::vector<RuleBreak> BrokenRules(const TrackerConfiguration& configuration) {
     return std::move(judge.breaks);
 }
 
-std::optional<std::string> WriteRefusal(const TrackerConfiguration& configuration) {
-    auto breaks = BrokenRules(configuration);
+std::optional<std::string> writeRefusal(const TrackerConfiguration& configuration) {
+    auto breaks = brokenRules(configuration);
     if (breaks.empty()) {
         return std::nullopt;
     }

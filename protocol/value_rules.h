@@ -109,9 +109,9 @@ void password(RuleJudge& judge);
 
 // Every value of the configuration that breaks its rule, in the order the write sends them;
 // at most one break per value.
-std::vector<RuleBreak> BrokenRules(const TrackerConfiguration& configuration);
+std::vector<RuleBreak> brokenRules(const TrackerConfiguration& configuration);
 
 // The first break's message, or nothing when the configuration can be written.
-std::optional<std::string> WriteRefusal(const TrackerConfiguration& configuration);
+std::optional<std::string> writeRefusal(const TrackerConfiguration& configuration);
 
 }  // namespace korvan

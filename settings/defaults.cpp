@@ -34,7 +34,7 @@ void resetAnalogValues(FieldModel& model) {
 
 }  // namespace
 
-void ButtonResetClick(FieldModel& model) {
+void applyDefaults(FieldModel& model) {
     model.setText(Field::ServerPassword, {});
     model.setText(Field::ServerAddress, std::string(kDataServerAddress));
     model.setText(Field::ServerPort, std::string(kDataServerPort));
@@ -68,13 +68,13 @@ void ButtonResetClick(FieldModel& model) {
     }
 }
 
-void AnalogDefaultClick(FieldModel& model) {
+void applyAnalogDefaults(FieldModel& model) {
     resetAnalogValues(model);
     model.setItemIndex(Field::AnalogRecordingMethod, 1);
     model.setText(Field::AnalogPollPeriod, "3600");
 }
 
-void DigitDefaultClick(FieldModel& model) {
+void applyDigitalDefaults(FieldModel& model) {
     for (int n = 1; n <= 4; ++n) {
         model.setItemIndex(numbered(Field::InputTrigger1, n), 0);
         model.setChecked(numbered(Field::InputSendsAtOnce1, n), false);

@@ -7,8 +7,8 @@
 namespace korvan {
 
 // Everything but the recording and analogue methods and the Wi-Fi network.
-void ButtonResetClick(FieldModel& model);
-void AnalogDefaultClick(FieldModel& model);
-void DigitDefaultClick(FieldModel& model);
+void applyDefaults(FieldModel& model);
+void applyAnalogDefaults(FieldModel& model);
+void applyDigitalDefaults(FieldModel& model);
 
 }  // namespace korvan

@@ -161,7 +161,7 @@ constexpr int indexOf(Field field) {
 const FieldInfo& fieldInfo(Field field);
 // The fields whose values are secrets (the server password and the network key): never shown
 // in a message, a list of differences or on a terminal.
-constexpr bool IsSecret(Field field) {
+constexpr bool isSecret(Field field) {
     return field == Field::ServerPassword || field == Field::NetworkKey;
 }
 std::optional<Field> fieldByName(std::string_view name);

@@ -2,7 +2,7 @@
 
 namespace korvan {
 
-KeyFilter KeyFilterOf(Field field) {
+KeyFilter keyFilterOf(Field field) {
     switch (field) {
         case Field::ServerPort:
         case Field::RecordingPeriod:
@@ -41,7 +41,7 @@ KeyFilter KeyFilterOf(Field field) {
     return KeyFilter::None;
 }
 
-bool KeyAccepted(KeyFilter filter, char typed) {
+bool keyAccepted(KeyFilter filter, char typed) {
     const auto c = static_cast<signed char>(typed);
     const bool digit = c >= '0' && c <= '9';
     switch (filter) {
@@ -61,9 +61,9 @@ bool KeyAccepted(KeyFilter filter, char typed) {
     return true;
 }
 
-bool TextAdmitted(KeyFilter filter, char c) {
+bool textAdmitted(KeyFilter filter, char c) {
     const auto byte = static_cast<unsigned char>(c);
-    return byte >= 0x20 && byte != 0x7F && KeyAccepted(filter, c);
+    return byte >= 0x20 && byte != 0x7F && keyAccepted(filter, c);
 }
 
 }  // namespace korvan

@@ -20,10 +20,10 @@ enum class KeyFilter : std::uint8_t {
 inline constexpr char kBackspace = 8;
 inline constexpr char kCtrlV = 22;
 
-KeyFilter KeyFilterOf(Field field);
-bool KeyAccepted(KeyFilter filter, char typed);
+KeyFilter keyFilterOf(Field field);
+bool keyAccepted(KeyFilter filter, char typed);
 // Whether the character can stand in the box's text: the filter lets it through when typed,
 // and it is no control character (those the filters pass are keys, not text).
-bool TextAdmitted(KeyFilter filter, char c);
+bool textAdmitted(KeyFilter filter, char c);
 
 }  // namespace korvan

@@ -144,7 +144,7 @@ std::string_view ProfileFile::decode(std::string_view bytes, std::string& decode
     return text;
 }
 
-std::vector<ProfileLine> ProfileFile::OutlineOf(std::string_view bytes) {
+std::vector<ProfileLine> ProfileFile::outlineOf(std::string_view bytes) {
     ProfileFile reader;
     std::string decoded;
     const std::string_view text = reader.decode(bytes, decoded);
@@ -169,7 +169,7 @@ std::optional<std::string> ProfileFile::storedValue(std::string_view section,
             if (inSection) {
                 return std::nullopt;  // only the first section of that name counts
             }
-            inSection = !sectionSeen && SameProfileName(*name, section);
+            inSection = !sectionSeen && sameProfileName(*name, section);
             sectionSeen = sectionSeen || inSection;
             continue;
         }
@@ -177,7 +177,7 @@ std::optional<std::string> ProfileFile::storedValue(std::string_view section,
             continue;
         }
         auto entry = keyOf(line.text);
-        if (!entry || !SameProfileName(entry->key, key)) {
+        if (!entry || !sameProfileName(entry->key, key)) {
             continue;
         }
         return std::string(unquoted(entry->value));
@@ -242,7 +242,7 @@ void ProfileFile::store(std::string_view section, std::string_view key, std::str
             if (sectionLine) {
                 break;
             }
-            if (SameProfileName(*name, section)) {
+            if (sameProfileName(*name, section)) {
                 sectionLine = i;
                 insertAt = i + 1;
             }
@@ -251,7 +251,7 @@ void ProfileFile::store(std::string_view section, std::string_view key, std::str
         if (!sectionLine) {
             continue;
         }
-        if (auto entry = keyOf(lines_[i].text); entry && SameProfileName(entry->key, key)) {
+        if (auto entry = keyOf(lines_[i].text); entry && sameProfileName(entry->key, key)) {
             lines_[i].text = std::string(entry->key) + '=' + stored;
             return;
         }
@@ -301,7 +301,7 @@ std::string ProfileFile::serialize() const {
            oddByte_;
 }
 
-bool SameProfileName(std::string_view a, std::string_view b) {
+bool sameProfileName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;
     }

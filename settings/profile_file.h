@@ -60,7 +60,7 @@ class ProfileFile {
     // The lines of a file that say something (no blank line, no comment), in order, with their
     // numbers; read straight from its bytes, so that a file of a million blank lines costs no
     // more than its own size.
-    static std::vector<ProfileLine> OutlineOf(std::string_view bytes);
+    static std::vector<ProfileLine> outlineOf(std::string_view bytes);
 
     // The file's bytes in its encoding. New lines end the way the file's first line does (CR LF
     // for a new file, CR in a file of nothing else).
@@ -87,7 +87,7 @@ class ProfileFile {
 };
 
 // Sections and keys are the same when they differ only in the case of Latin letters.
-bool SameProfileName(std::string_view a, std::string_view b);
+bool sameProfileName(std::string_view a, std::string_view b);
 
 // Decimal or hexadecimal ("$1F", "0x1F") integer, as the settings were stored; anything else,
 // an empty text included, gives nothing.

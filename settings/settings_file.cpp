@@ -16,7 +16,7 @@ constexpr std::size_t kLargestSettingsFile = 1 << 20;
 
 void loadKey(FieldModel& model, const ProfileFile& file, const SettingsKey& key) {
     if (key.stored != Stored::DatabasePath) {
-        ApplyStoredValue(model, key, file.read(key.section, key.name));
+        applyStoredValue(model, key, file.read(key.section, key.name));
         return;
     }
     // The exact form counts while it names the same file as the code-page form; when they
@@ -29,15 +29,15 @@ void loadKey(FieldModel& model, const ProfileFile& file, const SettingsKey& key)
 
 }  // namespace
 
-void LoadSettings(FieldModel& model, const std::filesystem::path& settingsPath) {
+void loadSettings(FieldModel& model, const std::filesystem::path& settingsPath) {
     const auto bytes = readWholeFile(settingsPath, kLargestSettingsFile);
     const auto file = bytes ? ProfileFile::parse(*bytes) : ProfileFile();
-    for (const SettingsKey* key : SettingsKeysInReadOrder()) {
+    for (const SettingsKey* key : settingsKeysInReadOrder()) {
         loadKey(model, file, *key);
     }
 }
 
-SettingsSaveResult SaveSettings(const FieldModel& model,
+SettingsSaveResult saveSettings(const FieldModel& model,
                                 const std::filesystem::path& settingsPath) {
     const auto failure = [&] {
         const auto shown = settingsPath.u8string();
@@ -55,11 +55,11 @@ SettingsSaveResult SaveSettings(const FieldModel& model,
         }
         file = ProfileFile::parse(*bytes);
     }
-    for (const auto& key : SettingsKeys()) {
+    for (const auto& key : settingsKeys()) {
         if (key.stored == Stored::DatabasePathExact) {
-            file.writeUtf8(key.section, key.name, StoredValueOf(model, key));
+            file.writeUtf8(key.section, key.name, storedValueOf(model, key));
         } else {
-            file.write(key.section, key.name, StoredValueOf(model, key));
+            file.write(key.section, key.name, storedValueOf(model, key));
         }
     }
     // The per-user configuration folder may not exist yet; it is the program's own, and private

@@ -160,15 +160,15 @@ int numberOf(const std::optional<std::string>& value, const SettingsKey& key) {
 
 }  // namespace
 
-std::span<const SettingsKey> SettingsKeys() {
+std::span<const SettingsKey> settingsKeys() {
     return kKeys;
 }
 
-std::span<const SettingsKey* const> SettingsKeysInReadOrder() {
+std::span<const SettingsKey* const> settingsKeysInReadOrder() {
     return std::span(kReadOrder).subspan(kFirstRead);
 }
 
-bool IsTrackerSetting(const SettingsKey& key) {
+bool isTrackerSetting(const SettingsKey& key) {
     switch (key.stored) {
         case Stored::AlwaysEmpty:
         case Stored::DatabasePath:
@@ -179,7 +179,7 @@ bool IsTrackerSetting(const SettingsKey& key) {
     }
 }
 
-void ApplyStoredValue(FieldModel& model, const SettingsKey& key,
+void applyStoredValue(FieldModel& model, const SettingsKey& key,
                       const std::optional<std::string>& value) {
     switch (key.stored) {
         case Stored::AlwaysEmpty:
@@ -220,7 +220,7 @@ void ApplyStoredValue(FieldModel& model, const SettingsKey& key,
     }
 }
 
-std::string StoredValueOf(const FieldModel& model, const SettingsKey& key) {
+std::string storedValueOf(const FieldModel& model, const SettingsKey& key) {
     switch (key.stored) {
         case Stored::AlwaysEmpty:
             return {};

@@ -37,23 +37,23 @@ inline constexpr std::string_view kDatabasePathSection = "FILE";
 inline constexpr std::string_view kDatabasePathExactKey = "LastBegeDBUtf8";
 
 // Every key, in the order it is written.
-std::span<const SettingsKey> SettingsKeys();
+std::span<const SettingsKey> settingsKeys();
 // The keys that are read, in the order they are read.
-std::span<const SettingsKey* const> SettingsKeysInReadOrder();
+std::span<const SettingsKey* const> settingsKeysInReadOrder();
 
 // Whether the key holds a setting of the tracker, as opposed to the program's own state: the
 // last database, the APN keys kept for earlier installations, and the option not to read an
 // attached tracker, which is how this program treats trackers rather than what they hold.
-bool IsTrackerSetting(const SettingsKey& key);
+bool isTrackerSetting(const SettingsKey& key);
 
 // Puts a key's stored value into its field as the settings reader takes it: nothing when the
 // key is missing, Windows-1251 otherwise. A missing key or a value the field cannot take gives
 // the field its first-run value. Fires the reactions the change brings. Not for the database
 // path, whose two keys are read together.
-void ApplyStoredValue(FieldModel& model, const SettingsKey& key,
+void applyStoredValue(FieldModel& model, const SettingsKey& key,
                       const std::optional<std::string>& value);
 
 // The value a key is saved with, from the current state of its field.
-std::string StoredValueOf(const FieldModel& model, const SettingsKey& key);
+std::string storedValueOf(const FieldModel& model, const SettingsKey& key);
 
 }  // namespace korvan

@@ -23,7 +23,7 @@ std::string keyName(const SettingsKey& key) {
 }
 
 bool isNumberOrAddress(Field field) {
-    switch (KeyFilterOf(field)) {
+    switch (keyFilterOf(field)) {
         case KeyFilter::Digits:
         case KeyFilter::AddressCharacters:
         case KeyFilter::CoordinateDigits:
@@ -71,7 +71,7 @@ std::string lowerFirst(const std::string& utf8) {
 
 // A field's value as a message may show it: the server password and the network key never.
 std::string shownValueOf(Field field, std::string_view value) {
-    return IsSecret(field) ? "«********»" : shown(value);
+    return isSecret(field) ? "«********»" : shown(value);
 }
 
 ProfileError errorAt(const ProfileLine& line, std::string key, std::string_view what) {
@@ -116,7 +116,7 @@ std::optional<ProfileError> checkValue(const SettingsKey& key, const ProfileLine
                 // a period, is refused rather than corrected into something else. Texts (the
                 // network's name and key, the password) are the tracker's own: a profile read
                 // from a tracker keeps them as they are, and their rules judge them.
-                if (isNumberOrAddress(key.field) && !TextAdmitted(KeyFilterOf(key.field), c)) {
+                if (isNumberOrAddress(key.field) && !textAdmitted(keyFilterOf(key.field), c)) {
                     return errorAt(line, keyName(key),
                                    "в значении ключа " + keyName(key) + " " + shown(value) +
                                        " есть символ " + shown(std::string(1, c)) +
@@ -152,9 +152,9 @@ std::optional<ProfileError> checkValue(const SettingsKey& key, const ProfileLine
 
 // The tracker setting `name` of `section`, whatever the case of its letters.
 const SettingsKey* trackerKey(std::string_view section, std::string_view name) {
-    for (const auto& key : SettingsKeys()) {
-        if (IsTrackerSetting(key) && SameProfileName(key.section, section) &&
-            SameProfileName(key.name, name)) {
+    for (const auto& key : settingsKeys()) {
+        if (isTrackerSetting(key) && sameProfileName(key.section, section) &&
+            sameProfileName(key.name, name)) {
             return &key;
         }
     }
@@ -163,20 +163,20 @@ const SettingsKey* trackerKey(std::string_view section, std::string_view name) {
 
 // The profile's own spelling of a section, or nothing when it holds no tracker setting.
 std::optional<std::string_view> trackerSection(std::string_view name) {
-    for (const auto& key : SettingsKeys()) {
-        if (IsTrackerSetting(key) && SameProfileName(key.section, name)) {
+    for (const auto& key : settingsKeys()) {
+        if (isTrackerSetting(key) && sameProfileName(key.section, name)) {
             return key.section;
         }
     }
     return std::nullopt;
 }
 
-// The line of each tracker setting, by its place in `SettingsKeys()`; a key that would read
+// The line of each tracker setting, by its place in `settingsKeys()`; a key that would read
 // differently elsewhere, or not at all, is an error: an unknown key or section, a key before
 // any section, a second key or section of a name, a line that is neither.
 class KeyLocator {
   public:
-    std::vector<const ProfileLine*> found = std::vector<const ProfileLine*>(SettingsKeys().size());
+    std::vector<const ProfileLine*> found = std::vector<const ProfileLine*>(settingsKeys().size());
 
     std::optional<ProfileError> take(const ProfileLine& line) {
         switch (line.kind) {
@@ -224,7 +224,7 @@ class KeyLocator {
             const auto name = printable(section_) + '/' + printable(line.name);
             return errorAt(line, name, "ключ " + name + " не относится к настройкам трекера");
         }
-        const auto*& first = found[static_cast<std::size_t>(key - SettingsKeys().data())];
+        const auto*& first = found[static_cast<std::size_t>(key - settingsKeys().data())];
         if (first) {
             // An earlier installation reads the first one only.
             return errorAt(line, keyName(*key),
@@ -242,11 +242,11 @@ class KeyLocator {
 };
 
 std::optional<ProfileError> firstMissingKey(const std::vector<const ProfileLine*>& found) {
-    const auto keys = SettingsKeys();
+    const auto keys = settingsKeys();
     std::optional<ProfileError> error;
     int missing = 0;
     for (std::size_t i = 0; i < keys.size(); ++i) {
-        if (IsTrackerSetting(keys[i]) && !found[i]) {
+        if (isTrackerSetting(keys[i]) && !found[i]) {
             ++missing;
             if (!error) {
                 error =
@@ -264,9 +264,9 @@ std::optional<ProfileError> firstMissingKey(const std::vector<const ProfileLine*
 // profile left to its default has no line.
 ProfileError ruleError(const std::vector<const ProfileLine*>& found, const ProfileRuleBreak& broken,
                        const FieldModel& loaded) {
-    const auto keys = SettingsKeys();
+    const auto keys = settingsKeys();
     for (std::size_t i = 0; i < keys.size(); ++i) {
-        if (!IsTrackerSetting(keys[i]) || keys[i].field != broken.field) {
+        if (!isTrackerSetting(keys[i]) || keys[i].field != broken.field) {
             continue;
         }
         const std::string value = shownValueOf(broken.field, loaded.text(broken.field));
@@ -285,9 +285,9 @@ ProfileError ruleError(const std::vector<const ProfileLine*>& found, const Profi
 
 }  // namespace
 
-std::optional<ProfileError> LoadProfileText(FieldModel& model, std::string_view bytes,
+std::optional<ProfileError> loadProfileText(FieldModel& model, std::string_view bytes,
                                             bool missingKeepDefaults, const ProfileJudge& judge) {
-    const auto outline = ProfileFile::OutlineOf(bytes);
+    const auto outline = ProfileFile::outlineOf(bytes);
     KeyLocator locator;
     for (const auto& line : outline) {
         if (auto error = locator.take(line)) {
@@ -300,7 +300,7 @@ std::optional<ProfileError> LoadProfileText(FieldModel& model, std::string_view 
             return error;
         }
     }
-    const auto keys = SettingsKeys();
+    const auto keys = settingsKeys();
     for (std::size_t i = 0; i < keys.size(); ++i) {
         if (found[i]) {
             if (auto error = checkValue(keys[i], *found[i])) {
@@ -312,9 +312,9 @@ std::optional<ProfileError> LoadProfileText(FieldModel& model, std::string_view 
     // the whole profile has been taken.
     FieldModel scratch;
     scratch.restore(model.snapshot());
-    for (const SettingsKey* key : SettingsKeysInReadOrder()) {
+    for (const SettingsKey* key : settingsKeysInReadOrder()) {
         if (const ProfileLine* line = found[static_cast<std::size_t>(key - keys.data())]) {
-            ApplyStoredValue(scratch, *key, line->value);
+            applyStoredValue(scratch, *key, line->value);
         }
     }
     if (judge) {
@@ -326,62 +326,62 @@ std::optional<ProfileError> LoadProfileText(FieldModel& model, std::string_view 
     return std::nullopt;
 }
 
-std::optional<std::string> ReadProfileFile(const std::filesystem::path& path, std::string& why) {
+std::optional<std::string> readProfileFile(const std::filesystem::path& path, std::string& why) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) {
         why = std::filesystem::exists(path, error)
-                  ? "Файл " + Utf8FromPath(path) + " не обычный файл и не может быть профилем"
-                  : "Не удалось прочитать файл " + Utf8FromPath(path);
+                  ? "Файл " + utf8FromPath(path) + " не обычный файл и не может быть профилем"
+                  : "Не удалось прочитать файл " + utf8FromPath(path);
         return std::nullopt;
     }
     std::ifstream in(path, std::ios::binary);
     std::string bytes(kLargestProfile + 1, '\0');
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (in.bad() || (!in && !in.eof())) {
-        why = "Не удалось прочитать файл " + Utf8FromPath(path);
+        why = "Не удалось прочитать файл " + utf8FromPath(path);
         return std::nullopt;
     }
     bytes.resize(static_cast<std::size_t>(in.gcount()));
     if (bytes.size() > kLargestProfile) {
-        why = "Файл " + Utf8FromPath(path) + " слишком велик для профиля";
+        why = "Файл " + utf8FromPath(path) + " слишком велик для профиля";
         return std::nullopt;
     }
     return bytes;
 }
 
-std::optional<ProfileError> LoadProfile(FieldModel& model, const std::filesystem::path& path,
+std::optional<ProfileError> loadProfile(FieldModel& model, const std::filesystem::path& path,
                                         bool missingKeepDefaults, const ProfileJudge& judge) {
     std::string why;
-    const auto bytes = ReadProfileFile(path, why);
+    const auto bytes = readProfileFile(path, why);
     if (!bytes) {
         return ProfileError{{}, 0, why};
     }
-    return LoadProfileText(model, *bytes, missingKeepDefaults, judge);
+    return loadProfileText(model, *bytes, missingKeepDefaults, judge);
 }
 
-std::string ProfileText(const FieldModel& model) {
+std::string profileText(const FieldModel& model) {
     ProfileFile file;
-    for (const auto& key : SettingsKeys()) {
-        if (IsTrackerSetting(key)) {
-            file.write(key.section, key.name, StoredValueOf(model, key));
+    for (const auto& key : settingsKeys()) {
+        if (isTrackerSetting(key)) {
+            file.write(key.section, key.name, storedValueOf(model, key));
         }
     }
     return file.serialize();
 }
 
-std::optional<std::string> SaveProfile(const FieldModel& model, const std::filesystem::path& path) {
-    const auto shownPath = Utf8FromPath(path);
-    switch (writeFileAtomically(path, ProfileText(model), NewFileAccess::OwnerOnly)) {
+std::optional<std::string> saveProfile(const FieldModel& model, const std::filesystem::path& path) {
+    const auto shownPath = utf8FromPath(path);
+    switch (writeFileAtomically(path, profileText(model), NewFileAccess::OwnerOnly)) {
         case FileWrite::Written:
             return std::nullopt;
         case FileWrite::ReadOnly:
             return "Файл " + shownPath + " только для чтения";
         case FileWrite::NoFolder:
-            return "Нет папки " + Utf8FromPath(path.parent_path());
+            return "Нет папки " + utf8FromPath(path.parent_path());
         case FileWrite::NotAFile:
             return "На месте файла " + shownPath + " папка или устройство";
         case FileWrite::LinkRefused:
-            return "Файл не сохранён: " + RefusedLinkText(SaveTargetOf(path).path);
+            return "Файл не сохранён: " + refusedLinkText(saveTargetOf(path).path);
         case FileWrite::Failed:
             break;
     }

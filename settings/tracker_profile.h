@@ -40,23 +40,23 @@ using ProfileJudge = std::function<std::optional<ProfileRuleBreak>(const FieldMo
 // settings file would. A text holding a character its box would not let the technician type
 // is refused, and so is a profile whose fields `judge` finds a rule broken in. On any error
 // the model is left exactly as it was.
-std::optional<ProfileError> LoadProfile(FieldModel& model, const std::filesystem::path& path,
+std::optional<ProfileError> loadProfile(FieldModel& model, const std::filesystem::path& path,
                                         bool missingKeepDefaults = false,
                                         const ProfileJudge& judge = {});
-std::optional<ProfileError> LoadProfileText(FieldModel& model, std::string_view bytes,
+std::optional<ProfileError> loadProfileText(FieldModel& model, std::string_view bytes,
                                             bool missingKeepDefaults = false,
                                             const ProfileJudge& judge = {});
 
 // A profile file's bytes, at most a page of text's worth (1 MiB): anything larger, or anything
 // but a regular file (a pipe, a device that never ends), is refused with the reason (UTF-8)
 // before it is read, so that no input costs more than a few times that in memory.
-std::optional<std::string> ReadProfileFile(const std::filesystem::path& path, std::string& why);
+std::optional<std::string> readProfileFile(const std::filesystem::path& path, std::string& why);
 
 // The profile of the model's fields: CR LF, Windows-1251, keys in the settings file's order.
-std::string ProfileText(const FieldModel& model);
+std::string profileText(const FieldModel& model);
 
 // Written whole or not at all, and created readable by the user only: it holds the server
 // password. Nothing on success, else the message (UTF-8).
-std::optional<std::string> SaveProfile(const FieldModel& model, const std::filesystem::path& path);
+std::optional<std::string> saveProfile(const FieldModel& model, const std::filesystem::path& path);
 
 }  // namespace korvan

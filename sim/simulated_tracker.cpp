@@ -383,7 +383,7 @@ const std::map<std::string_view, Handler>& handlers() {
 SimulatedTracker::SimulatedTracker(std::string description, std::string serial)
     : usbDescription(std::move(description)), usbSerial(std::move(serial)) {}
 
-SimulatedTracker SimulatedTracker::Configured(std::string usbSerial) {
+SimulatedTracker SimulatedTracker::configured(std::string usbSerial) {
     SimulatedTracker tracker("Zentracor", std::move(usbSerial));
     auto& s = tracker.settings;
     s.recordingPeriod = 10;
@@ -426,18 +426,18 @@ SimulatedTracker SimulatedTracker::Configured(std::string usbSerial) {
     return tracker;
 }
 
-SimulatedTracker SimulatedTracker::Erased(std::string usbSerial) {
+SimulatedTracker SimulatedTracker::erased(std::string usbSerial) {
     return SimulatedTracker("Zentracor", std::move(usbSerial));
 }
 
-SimulatedTracker SimulatedTracker::Mute(std::string usbSerial) {
-    SimulatedTracker tracker = Configured(std::move(usbSerial));
+SimulatedTracker SimulatedTracker::muted(std::string usbSerial) {
+    SimulatedTracker tracker = configured(std::move(usbSerial));
     tracker.mute = true;
     return tracker;
 }
 
-SimulatedTracker SimulatedTracker::PulledOutDuringWrite(std::string usbSerial) {
-    SimulatedTracker tracker = Configured(std::move(usbSerial));
+SimulatedTracker SimulatedTracker::pulledOutDuringWrite(std::string usbSerial) {
+    SimulatedTracker tracker = configured(std::move(usbSerial));
     tracker.injectFault({.kind = Fault::Kind::Unplug, .command = "GSM_SET_SMS,3,"});
     return tracker;
 }

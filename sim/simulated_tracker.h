@@ -88,14 +88,14 @@ class SimulatedTracker {
     SimulatedTracker(std::string usbDescription, std::string usbSerial);
 
     // A tracker as it leaves service: every setting in place, a short debug log.
-    static SimulatedTracker Configured(std::string usbSerial = "90001");
+    static SimulatedTracker configured(std::string usbSerial = "90001");
     // A tracker with erased memory: periods all ones, "EMPTY" password, inputs and points.
-    static SimulatedTracker Erased(std::string usbSerial = "90002");
+    static SimulatedTracker erased(std::string usbSerial = "90002");
     // A configured tracker whose firmware hangs: it hears every command and answers none.
-    static SimulatedTracker Mute(std::string usbSerial = "90004");
+    static SimulatedTracker muted(std::string usbSerial = "90004");
     // A configured tracker that is pulled out as the third input's record arrives, halfway
     // through writing the settings.
-    static SimulatedTracker PulledOutDuringWrite(std::string usbSerial = "90005");
+    static SimulatedTracker pulledOutDuringWrite(std::string usbSerial = "90005");
 
     std::string usbDescription;
     std::string usbSerial;

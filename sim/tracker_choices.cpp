@@ -40,23 +40,23 @@ std::optional<int> number(std::string_view text, int least) {
 
 }  // namespace
 
-std::optional<SimulatedTracker> MakeTracker(std::string_view kind, std::string usbSerial) {
+std::optional<SimulatedTracker> makeTracker(std::string_view kind, std::string usbSerial) {
     if (kind == "configured") {
-        return SimulatedTracker::Configured(std::move(usbSerial));
+        return SimulatedTracker::configured(std::move(usbSerial));
     }
     if (kind == "erased") {
-        return SimulatedTracker::Erased(std::move(usbSerial));
+        return SimulatedTracker::erased(std::move(usbSerial));
     }
     if (kind == "mute") {
-        return SimulatedTracker::Mute(std::move(usbSerial));
+        return SimulatedTracker::muted(std::move(usbSerial));
     }
     if (kind == "pulled-out-during-write") {
-        return SimulatedTracker::PulledOutDuringWrite(std::move(usbSerial));
+        return SimulatedTracker::pulledOutDuringWrite(std::move(usbSerial));
     }
     return std::nullopt;
 }
 
-std::string_view FaultKindName(Fault::Kind kind) {
+std::string_view faultKindName(Fault::Kind kind) {
     for (const auto& known : kFaultKinds) {
         if (known.kind == kind) {
             return known.name;
@@ -65,7 +65,7 @@ std::string_view FaultKindName(Fault::Kind kind) {
     return {};
 }
 
-std::optional<Fault> ParseFaultChoice(std::string_view text, std::string& error) {
+std::optional<Fault> parseFaultChoice(std::string_view text, std::string& error) {
     const auto colon = text.find(':');
     const auto kindName = text.substr(0, colon);
     const auto kind = std::find_if(std::begin(kFaultKinds), std::end(kFaultKinds),

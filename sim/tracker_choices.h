@@ -12,7 +12,7 @@ namespace korvan::sim {
 // "configured", "erased", "mute", "pulled-out-during-write".
 inline constexpr std::string_view kTrackerKinds[] = {"configured", "erased", "mute",
                                                      "pulled-out-during-write"};
-std::optional<SimulatedTracker> MakeTracker(std::string_view kind, std::string usbSerial);
+std::optional<SimulatedTracker> makeTracker(std::string_view kind, std::string usbSerial);
 
 // The pause of a split reply unless one is named: longer than the silence after which the
 // program takes a reply as complete, so the reply comes cut.
@@ -26,8 +26,8 @@ inline constexpr std::string_view kWrongReply = "ERROR";
 // reply keeps or a split reply sends before its pause (default 1), PAUSE_MS the pause. Trailing
 // fields of digits are taken as these numbers, so COMMAND itself may hold a colon.
 // Nothing, with the reason in Russian in `error`, for text that names no fault.
-std::optional<Fault> ParseFaultChoice(std::string_view text, std::string& error);
+std::optional<Fault> parseFaultChoice(std::string_view text, std::string& error);
 
-std::string_view FaultKindName(Fault::Kind kind);
+std::string_view faultKindName(Fault::Kind kind);
 
 }  // namespace korvan::sim

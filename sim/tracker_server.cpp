@@ -133,7 +133,7 @@ TrackerServer::Ended TrackerServer::serve(int fd, int stop) {
         const auto now = clock_.now();
         const std::span<const std::uint8_t> bytes(
             reinterpret_cast<const std::uint8_t*>(buffer.data()), static_cast<std::size_t>(got));
-        if (record_ && !WriteAll(record_.get(), {buffer.data(), bytes.size()})) {
+        if (record_ && !writeAll(record_.get(), {buffer.data(), bytes.size()})) {
             tell("не удалось дописать принятые байты в файл: " + systemReason());
         }
         if (observer_ != nullptr) {
@@ -171,7 +171,7 @@ bool TrackerServer::sendDue(int fd, Clock::Duration start) {
     return true;
 }
 
-std::optional<Listener> Listen(std::string_view address, std::string& error) {
+std::optional<Listener> listenOn(std::string_view address, std::string& error) {
     const auto colon = address.rfind(':');
     if (colon == std::string_view::npos) {
         error = "адрес должен быть вида УЗЕЛ:ПОРТ, например 127.0.0.1:0: " + std::string(address);
@@ -222,7 +222,7 @@ std::optional<Listener> Listen(std::string_view address, std::string& error) {
     return std::nullopt;
 }
 
-std::optional<PseudoTerminal> OpenPseudoTerminal(std::string& error) {
+std::optional<PseudoTerminal> openPseudoTerminal(std::string& error) {
     PseudoTerminal pty;
     pty.master = Descriptor(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
     if (!pty.master || ::grantpt(pty.master.get()) != 0 || ::unlockpt(pty.master.get()) != 0) {

@@ -85,7 +85,7 @@ struct Listener {
     Descriptor socket;
     std::uint16_t port = 0;
 };
-std::optional<Listener> Listen(std::string_view address, std::string& error);
+std::optional<Listener> listenOn(std::string_view address, std::string& error);
 
 // A new pseudo-terminal in raw mode. The server keeps its own end of the terminal open as
 // well, so that a serial terminal may close and open it again without hanging the line up.
@@ -94,6 +94,6 @@ struct PseudoTerminal {
     Descriptor terminal;
     std::string path;  // what a serial terminal opens
 };
-std::optional<PseudoTerminal> OpenPseudoTerminal(std::string& error);
+std::optional<PseudoTerminal> openPseudoTerminal(std::string& error);
 
 }  // namespace korvan::sim

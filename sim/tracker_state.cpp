@@ -189,7 +189,7 @@ const std::vector<Line>& lines() {
 
 }  // namespace
 
-std::string SaveTrackerMemory(const SimulatedTracker& tracker) {
+std::string saveTrackerMemory(const SimulatedTracker& tracker) {
     std::string text = std::string(kHeading) + '\n';
     for (const Line& line : lines()) {
         text += std::string(line.name) + ' ' + line.save(tracker) + '\n';
@@ -197,7 +197,7 @@ std::string SaveTrackerMemory(const SimulatedTracker& tracker) {
     return text;
 }
 
-bool LoadTrackerMemory(std::string_view text, SimulatedTracker& tracker, std::string& error) {
+bool loadTrackerMemory(std::string_view text, SimulatedTracker& tracker, std::string& error) {
     SimulatedTracker loaded = tracker;
     int number = 0;
     while (!text.empty()) {

@@ -11,11 +11,11 @@
 // across power cycles.
 namespace korvan::sim {
 
-std::string SaveTrackerMemory(const SimulatedTracker& tracker);
+std::string saveTrackerMemory(const SimulatedTracker& tracker);
 
 // Puts the memory saved in `text` into `tracker`; a name that is not there keeps the tracker's
 // own value. False, with the first bad line named in Russian in `error` and `tracker` as it
 // was, when the text is not such memory.
-bool LoadTrackerMemory(std::string_view text, SimulatedTracker& tracker, std::string& error);
+bool loadTrackerMemory(std::string_view text, SimulatedTracker& tracker, std::string& error);
 
 }  // namespace korvan::sim

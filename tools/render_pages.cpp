@@ -42,8 +42,8 @@ void renderMarks(QApplication& app, korvan::ui::MainWindow& window, korvan::Conf
                  korvan::sim::SimulatedBridge& bridge,
                  const std::function<void(const QString&)>& save) {
     using korvan::Field;
-    window.PageControl2()->setCurrentIndex(1);
-    auto* extended = window.PageControl1();
+    window.pageControl2()->setCurrentIndex(1);
+    auto* extended = window.pageControl1();
     for (int i = 0; i < 7; ++i) {  // the extended view's pages
         if (extended->page(i)->findChild<QWidget*>("port") != nullptr) {
             extended->setCurrentIndex(i);
@@ -81,7 +81,7 @@ void renderMarks(QApplication& app, korvan::ui::MainWindow& window, korvan::Conf
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    korvan::ui::LoadRussianTranslation();
+    korvan::ui::loadRussianTranslation();
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
         return 2;
@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
     // The window's start runs first (settings, database); then the tracker is plugged in and
     // read, so that the pages show what was read, with the MAC of its serial number.
     app.processEvents();
-    bridge.plug(korvan::sim::SimulatedTracker::Configured("90001"));
+    bridge.plug(korvan::sim::SimulatedTracker::configured("90001"));
     core.devicesChanged();
     app.processEvents();
     if (core.model().text(korvan::Field::SerialNumber) != "90001") {
@@ -118,16 +118,16 @@ int main(int argc, char** argv) {
             ++written;
         }
     };
-    auto* extended = window.PageControl1();
+    auto* extended = window.pageControl1();
     for (int i = 0; i < 7; ++i) {
         extended->setCurrentIndex(i);
         save(QString("extended-%1-%2").arg(i + 1).arg(extended->page(i)->objectName()));
     }
-    window.PageControl2()->setCurrentIndex(0);
+    window.pageControl2()->setCurrentIndex(0);
     for (int i = 0; i < 2; ++i) {
-        window.PageControl3()->setCurrentIndex(i);
+        window.pageControl3()->setCurrentIndex(i);
         save(
-            QString("simple-%1-%2").arg(i + 1).arg(window.PageControl3()->widget(i)->objectName()));
+            QString("simple-%1-%2").arg(i + 1).arg(window.pageControl3()->widget(i)->objectName()));
     }
     renderMarks(app, window, core, bridge, save);
 

@@ -21,7 +21,7 @@
 
 namespace korvan::ui {
 
-bool LoadRussianTranslation() {
+bool loadRussianTranslation() {
     auto translation = std::make_unique<QTranslator>();
     if (!translation->load(QLocale(QLocale::Russian, QLocale::Russia), "qtbase", "_",
                            QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
@@ -36,20 +36,20 @@ bool LoadRussianTranslation() {
     return true;
 }
 
-int RunProgram(Bridge& bridge, Clock& clock, const ProgramSetup& setup) {
-    LoadRussianTranslation();
+int runProgram(Bridge& bridge, Clock& clock, const ProgramSetup& setup) {
+    loadRussianTranslation();
     QGuiApplication::setDesktopFileName(setup.desktopFileName);
-    QApplication::setWindowIcon(ProgramIcon());
+    QApplication::setWindowIcon(programIcon());
     QtDesktop desktop;
     QtWindowThread windowThread;
     DeviceWorker worker;
     Configurator core(bridge, clock, desktop, worker, windowThread);
     core.settingsPath =
-        SettingsPathForProgram(PathFromUtf8(QCoreApplication::applicationFilePath().toStdString()));
+        settingsPathForProgram(pathFromUtf8(QCoreApplication::applicationFilePath().toStdString()));
     core.databaseToOpen = setup.databaseFile;
-    EnableVerboseLogging(setup.verbose);
+    enableVerboseLogging(setup.verbose);
     // Before the window shows, whose start-up may run the first detection.
-    OperationLogging logging(core, setup.traceFile, OperationJournalPath());
+    OperationLogging logging(core, setup.traceFile, operationJournalPath());
     MainWindow window(core);
     desktop.setWindow(&window);
     window.setWindowTitle(window.windowTitle() + setup.captionSuffix);
@@ -90,7 +90,7 @@ int RunProgram(Bridge& bridge, Clock& clock, const ProgramSetup& setup) {
     return status;
 }
 
-int RunGuarded(const std::function<int()>& entry) {
+int runGuarded(const std::function<int()>& entry) {
     try {
         return entry();
     } catch (const std::exception& error) {

@@ -35,14 +35,14 @@ struct ProgramSetup {
 
 // Qt's own dialogs and buttons in Russian, as every other text of the program, whatever the
 // user's language. False, with a line on stderr, when Qt's Russian translation is missing.
-bool LoadRussianTranslation();
+bool loadRussianTranslation();
 
 // The program's entry after the application object: the core over `bridge`, the settings path
 // beside the program (or in the user's configuration folder), the window, the event loop.
 // Returns the event loop's result.
-int RunProgram(Bridge& bridge, Clock& clock, const ProgramSetup& setup);
+int runProgram(Bridge& bridge, Clock& clock, const ProgramSetup& setup);
 
 // Runs the program's entry; an exception that escapes it is shown in the standard error box.
-int RunGuarded(const std::function<int()>& entry);
+int runGuarded(const std::function<int()>& entry);
 
 }  // namespace korvan::ui

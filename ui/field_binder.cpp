@@ -62,7 +62,7 @@ std::optional<char> typedByte(const QKeyEvent& key) {
 class TypedText final : public QValidator {
   public:
     TypedText(QObject* owner, FieldModel& model, Field f)
-        : QValidator(owner), model_(model), field_(f), filter_(KeyFilterOf(f)) {}
+        : QValidator(owner), model_(model), field_(f), filter_(keyFilterOf(f)) {}
 
     State validate(QString& input, int& position) const override {
         // The model holds the text as it was before this edit, or the program's new one.
@@ -84,7 +84,7 @@ class TypedText final : public QValidator {
         int keptPosition = static_cast<int>(std::min<qsizetype>(position, head));
         for (qsizetype i = head; i < input.size() - tail; ++i) {
             const std::string byte = FieldBinder::fromQt(QString(input.at(i)));
-            if (byte.size() == 1 && TextAdmitted(filter_, byte.front())) {
+            if (byte.size() == 1 && textAdmitted(filter_, byte.front())) {
                 kept += input.at(i);
                 keptPosition += i < position ? 1 : 0;
             }
@@ -168,7 +168,7 @@ QLineEdit* FieldBinder::edit(QWidget* parent, Field f, int x, int y, int width) 
     adopt(edit, f);
     edit->setValidator(new TypedText(edit, model_, f));
     refreshValue(f);
-    if (const auto filter = KeyFilterOf(f); filter != KeyFilter::None) {
+    if (const auto filter = keyFilterOf(f); filter != KeyFilter::None) {
         filters_[edit] = filter;
         edit->installEventFilter(this);
     }
@@ -263,7 +263,7 @@ void FieldBinder::refresh(Field f, Aspect aspect) {
 void FieldBinder::showMarks() {
     for (int i = 0; i < kFieldCount; ++i) {
         // Labels and the status line keep the look the operations give them.
-        if (IsEditableSetting(static_cast<Field>(i))) {
+        if (isEditableSetting(static_cast<Field>(i))) {
             refreshMarks(static_cast<Field>(i));
         }
     }
@@ -372,7 +372,7 @@ bool FieldBinder::eventFilter(QObject* watched, QEvent* event) {
         const auto& key = *static_cast<QKeyEvent*>(event);
         if (found != filters_.end() && !editingShortcut(key)) {
             const auto typed = typedByte(key);
-            if (typed && !KeyAccepted(found->second, *typed)) {
+            if (typed && !keyAccepted(found->second, *typed)) {
                 return true;  // rejected: the box does not see the key at all
             }
         }

@@ -24,7 +24,7 @@ QString fromWindows1251(std::string_view text) {
 
 }  // namespace
 
-void EnableVerboseLogging(bool verbose) {
+void enableVerboseLogging(bool verbose) {
     if (verbose) {
         QLoggingCategory::setFilterRules(QStringLiteral("korvan.*.debug=true"));
     }
@@ -34,10 +34,10 @@ OperationLogging::OperationLogging(Configurator& core, TraceFile* traceFile,
                                    std::optional<std::filesystem::path> journalFile)
     : core_(core),
       traceFile_(traceFile),
-      trace_([this](std::string_view line) { traceLine(line); }, TrafficSecrets()) {
+      trace_([this](std::string_view line) { traceLine(line); }, trafficSecrets()) {
     if (journalFile) {
         journal_ = std::make_unique<OperationJournal>(std::move(*journalFile));
-        qCInfo(lcUi).noquote() << "журнал операций:" << fromUtf8(Utf8FromPath(journal_->file()));
+        qCInfo(lcUi).noquote() << "журнал операций:" << fromUtf8(utf8FromPath(journal_->file()));
     } else {
         qCWarning(lcUi) << "журнал операций не ведётся: не найдена домашняя папка";
     }
@@ -67,17 +67,17 @@ void OperationLogging::operationEnded(const Outcome& outcome, std::string_view w
     qCInfo(lcOperations).noquote() << fromUtf8(what) + ":" << fromUtf8(endingText(outcome.ending));
     for (const Step& step : outcome.steps) {
         qCInfo(lcOperations).noquote() << QStringLiteral("  шаг %1 — %2, попыток: %3")
-                                              .arg(fromWindows1251(MaskSecrets(step.command)),
+                                              .arg(fromWindows1251(maskSecrets(step.command)),
                                                    fromUtf8(statusText(step.status)))
                                               .arg(step.attempts);
     }
     for (const Message& message : outcome.messages) {
         qCInfo(lcOperations).noquote()
-            << "  сообщение:" << fromWindows1251(MaskSecrets(message.text));
+            << "  сообщение:" << fromWindows1251(maskSecrets(message.text));
     }
     if (journal_ && journal_->operationEnded(outcome, what) != FileWrite::Written) {
         qCWarning(lcUi).noquote() << "журнал операций не записан:"
-                                  << fromUtf8(Utf8FromPath(journal_->file()));
+                                  << fromUtf8(utf8FromPath(journal_->file()));
     }
 }
 

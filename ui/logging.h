@@ -20,7 +20,7 @@ class Configurator;
 namespace korvan::ui {
 
 // Info and above by default; with `verbose` the debug output too, the wire trace among it.
-void EnableVerboseLogging(bool verbose);
+void enableVerboseLogging(bool verbose);
 
 // Everything the window keeps of its device operations: the wire trace of the core's link to
 // korvan.link, to the trace file when one was given, and into the journal of the last

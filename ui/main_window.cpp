@@ -96,9 +96,9 @@ MainWindow::MainWindow(Configurator& core, QWidget* parent)
     bindHandlers();
     arrangeTabOrder();
     binder_.showMarks();  // once every widget has its own look and hint
-    const auto version = ParseVersion(ProgramVersionString());
-    setWindowTitle(QString::fromStdString(WindowCaption(version)));
-    setWindowIcon(ProgramIcon());
+    const auto version = parseVersion(programVersionString());
+    setWindowTitle(QString::fromStdString(windowCaption(version)));
+    setWindowIcon(programIcon());
     // The key combinations and dropped profiles work whichever control is under them.
     qApp->installEventFilter(this);
     setAcceptDrops(true);
@@ -191,7 +191,7 @@ bool MainWindow::keyPressed(const QKeyEvent& key) {
     const bool profileKey = control && !alt && (key.key() == Qt::Key_S || key.key() == Qt::Key_O);
     if (core_.operation().running) {
         if (key.key() == Qt::Key_Escape) {
-            core_.Cancel();
+            core_.cancel();
             return true;
         }
         // The debug-log and profile keys do nothing until the operation has ended; the rest go
@@ -399,11 +399,11 @@ void MainWindow::buildProgress() {
     cancel_ = makeButton(this, "CancelOperation", "Отмена", 276, 479, 77, 25);
     cancel_->setFocusPolicy(Qt::NoFocus);  // the keyboard's focus stays where it was
     cancel_->hide();
-    connect(cancel_, &QPushButton::clicked, this, [this] { core_.Cancel(); });
-    core_.operationChanged = [this] { OperationChange(); };
+    connect(cancel_, &QPushButton::clicked, this, [this] { core_.cancel(); });
+    core_.operationChanged = [this] { showOperation(); };
 }
 
-void MainWindow::OperationChange() {
+void MainWindow::showOperation() {
     const OperationState& operation = core_.operation();
     if (operation.running && !showingOperation_) {
         focusBefore_ = QApplication::focusWidget();
@@ -540,9 +540,9 @@ void MainWindow::bindHandlers() {
     clicked("Open", [this] { core_.openDatabase(); });
     clicked("SaveAs", [this] { core_.showDatabase(); });
     clicked("Button1", [this] { core_.showDatabase(); });
-    clicked("DigitDefault", [this] { DigitDefaultClick(model_); });
-    clicked("AnalogDefault", [this] { AnalogDefaultClick(model_); });
-    clicked("ButtonReset", [this] { ButtonResetClick(model_); });
+    clicked("DigitDefault", [this] { applyDigitalDefaults(model_); });
+    clicked("AnalogDefault", [this] { applyAnalogDefaults(model_); });
+    clicked("ButtonReset", [this] { applyDefaults(model_); });
     connect(pageControl2_, &ButtonTabs::currentChanged, this, [this] { pageChosen(); });
     binder_.userChanged = [this](Field f) {
         if (f == Field::RecordingMethod) {

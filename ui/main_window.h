@@ -51,7 +51,7 @@ class MainWindow : public QWidget {
     explicit MainWindow(Configurator& core, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Moves the five shared containers to the view that `PageControl2` shows.
+    // Moves the five shared containers to the view that `pageControl2` shows.
     void pageChosen();
     // Ctrl+Alt+L erases the tracker's debug log, Ctrl+Alt+R copies it, Ctrl+Alt+F copies all
     // 3999 bytes of it, Ctrl+Alt+V compares the tracker with the fields; Ctrl+S saves the fields to
@@ -73,11 +73,11 @@ class MainWindow : public QWidget {
 
     // While a device operation runs: the progress bar and "Отмена" over the status line, the
     // write, database and debug-log controls off. Esc cancels, as "Отмена" does.
-    void OperationChange();
+    void showOperation();
 
-    ButtonTabs* PageControl2() const { return pageControl2_; }
-    ButtonTabs* PageControl1() const { return pageControl1_; }
-    QTabWidget* PageControl3() const { return pageControl3_; }
+    ButtonTabs* pageControl2() const { return pageControl2_; }
+    ButtonTabs* pageControl1() const { return pageControl1_; }
+    QTabWidget* pageControl3() const { return pageControl3_; }
 
   protected:
     void showEvent(QShowEvent* event) override;

@@ -122,7 +122,7 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& cap
     return button;
 }
 
-QIcon ProgramIcon() {
+QIcon programIcon() {
     registerIcons();
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {

@@ -64,7 +64,7 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& cap
                         int width, int height);
 // The program's icon from its own resources, so that it shows from the build folder too and
 // needs no image plugin for SVG.
-QIcon ProgramIcon();
+QIcon programIcon();
 // The caption of a captioned edit: above it, or on its left.
 QLabel* captionFor(QLineEdit* edit, const QString& caption, bool left = false);
 

@@ -139,7 +139,7 @@ TEST(WriteFileAtomically, FollowsALinkInASharedFolderOnlyAsTheSystemWould) {
     plantedBy(4242);
     EXPECT_EQ(writeFileAtomically(link, "overwritten"), FileWrite::LinkRefused);
     EXPECT_EQ(readBytes(folder / "victim"), "precious");
-    const SaveTarget refused = SaveTargetOf(link);
+    const SaveTarget refused = saveTargetOf(link);
     EXPECT_EQ(refused.kind, SaveTarget::Kind::Refused);
     EXPECT_EQ(refused.path, link);
     EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
@@ -160,7 +160,7 @@ TEST(WriteFileAtomically, FollowsALinkInASharedFolderOnlyAsTheSystemWould) {
     const auto outer = folder / "outer.zcf";
     fs::create_symlink(link, outer);
     plantedBy(4242);
-    EXPECT_EQ(SaveTargetOf(outer).path, link);
+    EXPECT_EQ(saveTargetOf(outer).path, link);
     EXPECT_EQ(writeFileAtomically(outer, "through two"), FileWrite::LinkRefused);
     EXPECT_EQ(readBytes(folder / "victim"), "own link");
 }

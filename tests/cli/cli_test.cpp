@@ -69,24 +69,24 @@ class Cli : public ::testing::Test, public cli::Environment {
         for (const auto& a : arguments) {
             argv.push_back(a.c_str());
         }
-        return cli::RunCli(static_cast<int>(argv.size()), argv.data(), *this);
+        return cli::runCli(static_cast<int>(argv.size()), argv.data(), *this);
     }
     std::string file(const char* name) const { return (folder / name).string(); }
     std::string profileFile() {
         // A profile as the window saves it, with a field of its own to tell it by.
         FieldModel model;
-        LoadSettings(model, {});
+        loadSettings(model, {});
         model.setText(Field::RecordingPeriod, "17");
         model.setText(Field::ServerPassword, "Fleet_17");
-        EXPECT_FALSE(SaveProfile(model, folder / "fleet.ini").has_value());
+        EXPECT_FALSE(saveProfile(model, folder / "fleet.ini").has_value());
         return file("fleet.ini");
     }
 };
 
 TEST_F(Cli, ListShowsEveryDeviceAndWhichAreTrackers) {
-    auto& other = trackers.plug(SimulatedTracker::Configured("FT0A1B2C"));
+    auto& other = trackers.plug(SimulatedTracker::configured("FT0A1B2C"));
     other.usbDescription = "FT232R USB UART";
-    trackers.plug(SimulatedTracker::Configured("90001"));
+    trackers.plug(SimulatedTracker::configured("90001"));
     EXPECT_EQ(run({"list"}), cli::kDone);
     const std::string shown = output.str();
     EXPECT_NE(shown.find("0  FT232R USB UART  FT0A1B2C  не трекер"), std::string::npos) << shown;
@@ -103,11 +103,11 @@ TEST_F(Cli, ListShowsEveryDeviceAndWhichAreTrackers) {
 }
 
 TEST_F(Cli, ReadPrintsTheTrackersProfileOrWritesItToAFile) {
-    trackers.plug(SimulatedTracker::Configured("90001"));
+    trackers.plug(SimulatedTracker::configured("90001"));
     EXPECT_EQ(run({"read"}), cli::kDone);
     FieldModel printed;
-    LoadSettings(printed, {});
-    ASSERT_FALSE(LoadProfileText(printed, output.str()).has_value()) << output.str();
+    loadSettings(printed, {});
+    ASSERT_FALSE(loadProfileText(printed, output.str()).has_value()) << output.str();
     EXPECT_EQ(printed.text(Field::AccessPoint), "Depot-North");
 
     // The terminal never shows the password or the key unless asked; the file holds them.
@@ -119,17 +119,17 @@ TEST_F(Cli, ReadPrintsTheTrackersProfileOrWritesItToAFile) {
     EXPECT_EQ(output.str().find("Fleet_07"), std::string::npos) << output.str();
     EXPECT_EQ(run({"read", "--show-secrets"}), cli::kDone);
     FieldModel whole;
-    LoadSettings(whole, {});
-    ASSERT_FALSE(LoadProfileText(whole, output.str()).has_value()) << output.str();
+    loadSettings(whole, {});
+    ASSERT_FALSE(loadProfileText(whole, output.str()).has_value()) << output.str();
     EXPECT_EQ(whole.text(Field::ServerPassword), "Fleet_07");
     EXPECT_EQ(whole.text(Field::NetworkKey), "k3y05");
 
     EXPECT_EQ(run({"read", "--device", "90001", "-o", file("read.ini")}), cli::kDone);
-    EXPECT_EQ(testing::readBytes(folder / "read.ini"), ProfileText(whole));
+    EXPECT_EQ(testing::readBytes(folder / "read.ini"), profileText(whole));
 
     EXPECT_EQ(run({"read", "--device", "90002"}), cli::kNoTracker);
     EXPECT_NE(errors.str().find("Трекер 90002 не подключён"), std::string::npos);
-    trackers.plug(SimulatedTracker::Configured("90002"));
+    trackers.plug(SimulatedTracker::configured("90002"));
     EXPECT_EQ(run({"read"}), cli::kNoTracker);  // two to choose from
     EXPECT_NE(errors.str().find("--device"), std::string::npos);
 }
@@ -142,18 +142,18 @@ TEST_F(Cli, WriteSendsWhatTheWindowSendsAndRecordsTheDevice) {
         sim::SimulatedBridge windowBridge{time};
         ScriptedDesktop desktop;
         Configurator core(windowBridge, time, desktop);
-        LoadSettings(core.model(), {});
+        loadSettings(core.model(), {});
         core.model().deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
         core.model().databasePath = file("window.zcf");
         core.model().setText(Field::DatabaseName, "window.zcf");
-        auto& tracker = windowBridge.plug(SimulatedTracker::Configured("90001"));
+        auto& tracker = windowBridge.plug(SimulatedTracker::configured("90001"));
         core.devicesChanged();
-        ASSERT_FALSE(LoadProfile(core.model(), profile).has_value());
+        ASSERT_FALSE(loadProfile(core.model(), profile).has_value());
         tracker.clearRecord();
         core.writeTracker();
         fromWindow = tracker.received();
     }
-    auto& tracker = trackers.plug(SimulatedTracker::Configured("90001"));
+    auto& tracker = trackers.plug(SimulatedTracker::configured("90001"));
     const int status = run({"write", "--profile", profile, "--database", file("cli.zcf")});
     EXPECT_EQ(status, cli::kDone) << errors.str();
     EXPECT_NE(output.str().find("Данные успешно записаны в устройство"), std::string::npos);
@@ -168,7 +168,7 @@ TEST_F(Cli, WriteSendsWhatTheWindowSendsAndRecordsTheDevice) {
 }
 
 TEST_F(Cli, AProblemIsNamedWithWhatToDoAndItsOwnStatus) {
-    trackers.plug(SimulatedTracker::Configured("90001"));
+    trackers.plug(SimulatedTracker::configured("90001"));
     EXPECT_EQ(run({"write"}), cli::kUsage);  // --profile is required
     EXPECT_EQ(run({"frobnicate"}), cli::kUsage);
     EXPECT_EQ(run({"--version"}), cli::kDone);
@@ -197,9 +197,9 @@ TEST_F(Cli, AProblemIsNamedWithWhatToDoAndItsOwnStatus) {
 }
 
 TEST_F(Cli, TheProvisioningLineWritesEachTrackerOnceAndSaysWhichFailed) {
-    line.push_back(SimulatedTracker::Configured("90011"));
-    line.push_back(SimulatedTracker::PulledOutDuringWrite("90012"));
-    line.push_back(SimulatedTracker::Configured("90013"));
+    line.push_back(SimulatedTracker::configured("90011"));
+    line.push_back(SimulatedTracker::pulledOutDuringWrite("90012"));
+    line.push_back(SimulatedTracker::configured("90013"));
     const int status =
         run({"provision", "--profile", profileFile(), "--database", file("fleet.zcf")});
     EXPECT_EQ(status, cli::kFailed);
@@ -219,12 +219,12 @@ TEST_F(Cli, TheProvisioningLineWritesEachTrackerOnceAndSaysWhichFailed) {
 TEST_F(Cli, TheProvisioningLineWritesATrackerOncePerPlugAndStopsAtItsCount) {
     // A tracker that stays is written once, however often the line looks; plugged in again,
     // it is written again.
-    trackers.plug(SimulatedTracker::Configured("90021"));
+    trackers.plug(SimulatedTracker::configured("90021"));
     script = [this](int look) {
         if (look == 5) {
             trackers.unplug(0);
         } else if (look == 7) {
-            trackers.plug(SimulatedTracker::Configured("90021"));
+            trackers.plug(SimulatedTracker::configured("90021"));
         } else if (look == 12) {
             stop = true;
         }
@@ -245,8 +245,8 @@ TEST_F(Cli, TheProvisioningLineWritesATrackerOncePerPlugAndStopsAtItsCount) {
     script = nullptr;
     stop = false;
     trackers.unplug(0);
-    line.push_back(SimulatedTracker::Configured("90031"));
-    line.push_back(SimulatedTracker::Configured("90032"));
+    line.push_back(SimulatedTracker::configured("90031"));
+    line.push_back(SimulatedTracker::configured("90032"));
     EXPECT_EQ(
         run({"provision", "--profile", profile, "--database", file("fleet.zcf"), "--count", "1"}),
         cli::kDone);
@@ -257,8 +257,8 @@ TEST_F(Cli, TheProvisioningLineWritesATrackerOncePerPlugAndStopsAtItsCount) {
 TEST_F(Cli, TheLineRemembersWrittenTrackersThroughAListingThatMissedOneAndStopsBetweenTwo) {
     // A listing that could not read one device's strings says nothing of whether the trackers
     // written are still there: they are not written again.
-    trackers.plug(SimulatedTracker::Configured("90041"));
-    trackers.plug(SimulatedTracker::Configured("90042"));
+    trackers.plug(SimulatedTracker::configured("90041"));
+    trackers.plug(SimulatedTracker::configured("90042"));
     script = [this](int look) {
         if (look == 3) {
             trackers.failNext(sim::BridgeCall::Description, BridgeStatus::Failed);
@@ -276,8 +276,8 @@ TEST_F(Cli, TheLineRemembersWrittenTrackersThroughAListingThatMissedOneAndStopsB
     // out): the second is not started.
     trackers.unplug(1);
     trackers.unplug(0);
-    trackers.plug(SimulatedTracker::Configured("90051"));
-    trackers.plug(SimulatedTracker::Configured("90052"));
+    trackers.plug(SimulatedTracker::configured("90051"));
+    trackers.plug(SimulatedTracker::configured("90052"));
     trackers.tracker(0).injectFault({.kind = Fault::Kind::Unplug, .command = "FL_CHANGE_NDIST,"});
     stop = false;
     script = [](int) {};
@@ -289,12 +289,12 @@ TEST_F(Cli, TheLineRemembersWrittenTrackersThroughAListingThatMissedOneAndStopsB
 }
 
 TEST_F(Cli, MissingKeysTakeTheFirstRunsValuesOnlyWhenAskedAndNeverATrackersOwn) {
-    auto& tracker = trackers.plug(SimulatedTracker::Configured("90001"));
+    auto& tracker = trackers.plug(SimulatedTracker::configured("90001"));
     tracker.settings.recordingPeriod = 33;  // what the tracker holds before
     FieldModel model;
-    LoadSettings(model, {});
+    loadSettings(model, {});
     model.setText(Field::ServerPassword, "Fleet_17");
-    std::string profile = ProfileText(model);
+    std::string profile = profileText(model);
     // Without the recording period's key.
     const auto at = profile.find("PeriodDef=");
     ASSERT_NE(at, std::string::npos);
@@ -309,12 +309,12 @@ TEST_F(Cli, MissingKeysTakeTheFirstRunsValuesOnlyWhenAskedAndNeverATrackersOwn) 
 }
 
 TEST_F(Cli, AProfileTheWriteWouldRefuseIsRefusedBeforeAnyTrackerIsTouched) {
-    auto& tracker = trackers.plug(SimulatedTracker::Configured("90001"));
+    auto& tracker = trackers.plug(SimulatedTracker::configured("90001"));
     FieldModel model;
-    LoadSettings(model, {});
+    loadSettings(model, {});
     model.setText(Field::ServerPassword, "Fleet_17");
     model.setText(Field::AccessPoint, "Yard$Gate");
-    ASSERT_FALSE(SaveProfile(model, folder / "forged.ini").has_value());
+    ASSERT_FALSE(saveProfile(model, folder / "forged.ini").has_value());
     tracker.clearRecord();
     EXPECT_EQ(run({"provision", "--profile", file("forged.ini"), "--database", file("f.zcf")}),
               cli::kFileProblem);
@@ -323,17 +323,17 @@ TEST_F(Cli, AProfileTheWriteWouldRefuseIsRefusedBeforeAnyTrackerIsTouched) {
 }
 
 TEST_F(Cli, NoPasswordOrKeyIsEverPrintedInClear) {
-    auto& tracker = trackers.plug(SimulatedTracker::Configured("90001"));
+    auto& tracker = trackers.plug(SimulatedTracker::configured("90001"));
     tracker.settings.keyMode = 2;
     tracker.settings.key = "SecretKey1234";
     // The key's echo comes back wrong: the message that tells it must not carry the key.
     FieldModel model;
-    LoadSettings(model, {});
+    loadSettings(model, {});
     model.setText(Field::ServerPassword, "Pass_777");
     model.setChecked(Field::WepEncryption, true);
     model.setChecked(Field::Key128Bit, true);
     model.setText(Field::NetworkKey, "SecretKey1234");
-    ASSERT_FALSE(SaveProfile(model, folder / "keyed.ini").has_value());
+    ASSERT_FALSE(saveProfile(model, folder / "keyed.ini").has_value());
     const auto expectNoSecret = [this] {
         for (const std::string& said :
              {output.str(), errors.str(), testing::readBytes(folder / "trace.txt")}) {
@@ -353,7 +353,7 @@ TEST_F(Cli, NoPasswordOrKeyIsEverPrintedInClear) {
 }
 
 TEST_F(Cli, ATrackerThatCannotBeReadIsToldOnceWhileItStaysPlugged) {
-    trackers.plug(SimulatedTracker::Mute("90041"));
+    trackers.plug(SimulatedTracker::muted("90041"));
     script = [this](int look) { stop = look == 6; };
     EXPECT_EQ(run({"provision", "--profile", profileFile(), "--database", file("fleet.zcf")}),
               cli::kFailed);
@@ -367,7 +367,7 @@ TEST_F(Cli, ATrackerThatCannotBeReadIsToldOnceWhileItStaysPlugged) {
 }
 
 TEST_F(Cli, TheDebugLogIsCopiedWithoutLosingAnOldFile) {
-    auto& tracker = trackers.plug(SimulatedTracker::Configured("90001"));
+    auto& tracker = trackers.plug(SimulatedTracker::configured("90001"));
     testing::writeBytes(folder / "log.bin", "old log");
     tracker.injectFault({.kind = Fault::Kind::NoReply, .command = "DEBUG_READ_LOG,", .times = 1});
     EXPECT_EQ(run({"log", "read", "-o", file("log.bin")}), cli::kFailed);
@@ -396,7 +396,7 @@ std::string withLine(std::string profile, std::string_view key, std::string_view
 }
 
 TEST_F(Cli, AValueThatBreaksItsRuleIsRefusedWithItsKeyAndLineBeforeAnyTrackerIsTouched) {
-    auto& tracker = trackers.plug(SimulatedTracker::Configured("90001"));
+    auto& tracker = trackers.plug(SimulatedTracker::configured("90001"));
     const std::string good = testing::readBytes(profileFile());
     const struct {
         const char* key;
@@ -443,7 +443,7 @@ TEST_F(Cli, AValueThatBreaksItsRuleIsRefusedWithItsKeyAndLineBeforeAnyTrackerIsT
 }
 
 TEST_F(Cli, AWriteVerifiedByReadingBackCountsOnlyWhenTheTrackerKeptEverySetting) {
-    auto& tracker = trackers.plug(SimulatedTracker::Configured("90001"));
+    auto& tracker = trackers.plug(SimulatedTracker::configured("90001"));
     std::string profile = testing::readBytes(profileFile());
     profile = withLine(profile, "Port", "Port=9000");
     testing::writeBytes(folder / "p.ini", profile);
@@ -488,10 +488,10 @@ TEST_F(Cli, AWriteVerifiedByReadingBackCountsOnlyWhenTheTrackerKeptEverySetting)
 }
 
 TEST_F(Cli, TheProvisioningLineVerifiesEachTrackerUnlessToldNotTo) {
-    SimulatedTracker forgetful = SimulatedTracker::Configured("90011");
+    SimulatedTracker forgetful = SimulatedTracker::configured("90011");
     forgetful.injectFault({.kind = Fault::Kind::NotKept, .command = "FL_SET_RATE,"});
     line.push_back(std::move(forgetful));
-    line.push_back(SimulatedTracker::Configured("90012"));
+    line.push_back(SimulatedTracker::configured("90012"));
     EXPECT_EQ(run({"provision", "--profile", profileFile(), "--database", file("fleet.zcf")}),
               cli::kFailed);
     const std::string shown = output.str();
@@ -507,7 +507,7 @@ TEST_F(Cli, TheProvisioningLineVerifiesEachTrackerUnlessToldNotTo) {
 
     stop = false;
     looks = 0;
-    SimulatedTracker again = SimulatedTracker::Configured("90013");
+    SimulatedTracker again = SimulatedTracker::configured("90013");
     again.injectFault({.kind = Fault::Kind::NotKept, .command = "FL_SET_RATE,"});
     line.push_back(std::move(again));
     EXPECT_EQ(run({"provision", "--no-verify", "--profile", profileFile(), "--database",
@@ -518,7 +518,7 @@ TEST_F(Cli, TheProvisioningLineVerifiesEachTrackerUnlessToldNotTo) {
 }
 
 TEST_F(Cli, AValueReadThatBreaksItsRuleIsKeptAsReadAndSaid) {
-    auto& tracker = trackers.plug(SimulatedTracker::Configured("90001"));
+    auto& tracker = trackers.plug(SimulatedTracker::configured("90001"));
     tracker.settings.serverPort = "abc";
     EXPECT_EQ(run({"read", "-o", file("odd.ini")}), cli::kDone);
     EXPECT_NE(testing::readBytes(folder / "odd.ini").find("\r\nPort=abc\r\n"), std::string::npos);
@@ -530,7 +530,7 @@ TEST_F(Cli, AValueReadThatBreaksItsRuleIsKeptAsReadAndSaid) {
 }
 
 TEST_F(Cli, ATraceThatCannotBeWrittenIsAFileProblemAndNoPipeHoldsTheCommandUp) {
-    trackers.plug(SimulatedTracker::Configured("90001"));
+    trackers.plug(SimulatedTracker::configured("90001"));
     EXPECT_EQ(run({"--trace", "/dev/full", "list"}), cli::kFileProblem);
     EXPECT_NE(errors.str().find("не обычный файл"), std::string::npos) << errors.str();
     EXPECT_EQ(run({"--trace", file("trace.log"), "list"}), cli::kDone) << errors.str();
@@ -538,7 +538,7 @@ TEST_F(Cli, ATraceThatCannotBeWrittenIsAFileProblemAndNoPipeHoldsTheCommandUp) {
 }
 
 TEST_F(Cli, DiffTellsEachSettingWhereTheTrackerAndTheProfileDiffer) {
-    trackers.plug(SimulatedTracker::Configured("90001"));
+    trackers.plug(SimulatedTracker::configured("90001"));
     EXPECT_EQ(run({"read", "-o", file("same.ini")}), cli::kDone);
     EXPECT_EQ(run({"diff", "--profile", file("same.ini")}), cli::kDone) << errors.str();
     EXPECT_EQ(output.str(), "Трекер 90001 совпадает с профилем\n");

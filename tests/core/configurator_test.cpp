@@ -26,7 +26,7 @@ class Core : public ::testing::Test {
     Configurator core{bridge, clock, desktop};
 
     void SetUp() override {
-        LoadSettings(core.model(), folder / "first-run.ini");
+        loadSettings(core.model(), folder / "first-run.ini");
         core.model().deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
         bridge.onDevicesChanged = [this] { core.devicesChanged(); };
     }
@@ -47,7 +47,7 @@ class Core : public ::testing::Test {
 
 TEST_F(Core, APluggedTrackerIsFoundReadAndReadyToWrite) {
     core.model().setEnabled(Field::WriteButton, false);
-    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90001"));
     EXPECT_EQ(core.model().text(Field::SerialNumber), "90001");
     EXPECT_EQ(core.model().text(Field::AccessPoint), "Depot-North");
     EXPECT_TRUE(core.model().enabled(Field::WriteButton));
@@ -58,7 +58,7 @@ TEST_F(Core, APluggedTrackerIsFoundReadAndReadyToWrite) {
 }
 
 TEST_F(Core, ADeviceChangeDuringAWriteWaitsUntilTheWriteHasEnded) {
-    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90001"));
     core.model().setText(Field::DatabaseName, "");  // the save asks for a file name
     long opensWhileDialogOpen = -1;
     desktop.saveAnswers = {(folder / "fleet.zcf").string()};
@@ -67,7 +67,7 @@ TEST_F(Core, ADeviceChangeDuringAWriteWaitsUntilTheWriteHasEnded) {
         // The file is asked for before the tracker is touched.
         EXPECT_EQ(opens(), 0);
         const long before = opens();
-        bridge.plug(SimulatedTracker::Configured("90002"));  // its notification arrives now
+        bridge.plug(SimulatedTracker::configured("90002"));  // its notification arrives now
         opensWhileDialogOpen = opens() - before;
         EXPECT_TRUE(core.operationRunning());
     };
@@ -84,10 +84,10 @@ TEST_F(Core, ADeviceChangeDuringAWriteWaitsUntilTheWriteHasEnded) {
 TEST_F(Core, TheWriteGoesToTheTrackerShownWhereverItIsListed) {
     // A device that is no tracker comes first, then two trackers: the window shows the last
     // one found, and only that one hears the write, with its own serial number.
-    auto& other = bridge.plug(SimulatedTracker::Configured("FT0A1B2C"));
+    auto& other = bridge.plug(SimulatedTracker::configured("FT0A1B2C"));
     other.usbDescription = "FT232R USB UART";
-    bridge.plug(SimulatedTracker::Configured("90001"));
-    bridge.plug(SimulatedTracker::Configured("90002"));
+    bridge.plug(SimulatedTracker::configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90002"));
     ASSERT_EQ(core.model().text(Field::SerialNumber), "90002");
     core.model().databasePath = (folder / "fleet.zcf").string();
     core.model().setText(Field::DatabaseName, "fleet.zcf");
@@ -115,7 +115,7 @@ TEST_F(Core, TheWriteGoesToTheTrackerShownWhereverItIsListed) {
 }
 
 TEST_F(Core, AWriteButtonTurnedOffByTheWrongPasswordComesBackOnceItHasEightCharacters) {
-    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90001"));
     ASSERT_TRUE(core.model().enabled(Field::WriteButton));
     core.model().setText(Field::ServerPassword, "short");
     core.writeTracker();
@@ -134,7 +134,7 @@ TEST_F(Core, AWriteButtonTurnedOffByTheWrongPasswordComesBackOnceItHasEightChara
 }
 
 TEST_F(Core, ARecordTheDatabaseCouldNotSaveIsToldAndKeptForTheNextSave) {
-    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90001"));
     const auto file = openDatabase("fleet.zcf");
     for (bool mended : {true, false}) {
         SCOPED_TRACE(mended);
@@ -165,7 +165,7 @@ TEST_F(Core, ARecordTheDatabaseCouldNotSaveIsToldAndKeptForTheNextSave) {
 }
 
 TEST_F(Core, ClosingSavesARecordThatCouldNotBeSavedAfterItsWrite) {
-    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90001"));
     const auto file = openDatabase("fleet.zcf");
     std::filesystem::permissions(file, std::filesystem::perms::owner_read);
     core.writeTracker();
@@ -179,7 +179,7 @@ TEST_F(Core, ClosingSavesARecordThatCouldNotBeSavedAfterItsWrite) {
 TEST_F(Core, ADatabaseNamedAtTheStartIsOpenedInsteadOfTheLastOne) {
     const auto last = openDatabase("last.zcf");
     const auto settings = folder / "korvan.ini";
-    ASSERT_TRUE(SaveSettings(core.model(), settings).ok);
+    ASSERT_TRUE(saveSettings(core.model(), settings).ok);
     const auto named = folder / "named.zcf";
     testing::writeBytes(named, kEmptyDatabase);
 
@@ -198,13 +198,13 @@ TEST_F(Core, ADatabaseNamedAtTheStartIsOpenedInsteadOfTheLastOne) {
     // It is the one remembered from now on.
     started.windowClosing();
     FieldModel reloaded;
-    LoadSettings(reloaded, settings);
+    loadSettings(reloaded, settings);
     EXPECT_EQ(reloaded.databasePath, named.string());
     EXPECT_NE(reloaded.databasePath, last.string());
 }
 
 TEST_F(Core, TheDatabaseIsNamedBeforeTheWireAndOnlyForAWriteThatWillStart) {
-    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90001"));
     // A database whose file could not be read must not be saved over: the write asks for
     // another name, and asks before the tracker is touched.
     const auto unreadable = openDatabase("old.zcf", "not a database\r\n");
@@ -227,7 +227,7 @@ TEST_F(Core, TheDatabaseIsNamedBeforeTheWireAndOnlyForAWriteThatWillStart) {
 }
 
 TEST_F(Core, OpeningAnotherDatabaseNeverDropsAnUnsavedRecordInSilence) {
-    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90001"));
     const auto file = openDatabase("fleet.zcf");
     std::filesystem::permissions(file, std::filesystem::perms::owner_read);
     core.writeTracker();
@@ -246,7 +246,7 @@ TEST_F(Core, OpeningAnotherDatabaseNeverDropsAnUnsavedRecordInSilence) {
 }
 
 TEST_F(Core, TheHiddenReadButtonMarksTheStatusLineThenReads) {
-    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90001"));
     std::vector<std::string> shown;
     auto subscription = core.model().subscribe([&](Field f, Aspect a) {
         if (f == Field::StatusLine && a == Aspect::Value) {
@@ -267,7 +267,7 @@ TEST_F(Core, AProfileIsSavedAndLoadedThroughItsDialogsOrADropAndFaultsAreShown) 
     const auto path = (folder / "депо.ini").string();
     desktop.profileSaveAnswers = {path};
     core.saveProfile();
-    EXPECT_EQ(testing::readBytes(path), ProfileText(model));
+    EXPECT_EQ(testing::readBytes(path), profileText(model));
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Профиль депо.ini сохранён"));
     EXPECT_EQ(model.statusColour(), StatusColour::Black);
 
@@ -283,7 +283,7 @@ TEST_F(Core, AProfileIsSavedAndLoadedThroughItsDialogsOrADropAndFaultsAreShown) 
 
     // A profile at fault is shown with its line, and the fields stay as they were.
     const auto bad = folder / "bad.ini";
-    testing::writeBytes(bad, ProfileText(model) + "[NET]\r\n");
+    testing::writeBytes(bad, profileText(model) + "[NET]\r\n");
     model.setText(Field::AccessPoint, "Other");
     core.openProfileFile(bad.string());
     EXPECT_EQ(model.text(Field::AccessPoint), "Other");
@@ -302,15 +302,15 @@ TEST_F(Core, AProfileIsSavedAndLoadedThroughItsDialogsOrADropAndFaultsAreShown) 
 }
 
 TEST_F(Core, ProfilesWaitForTheOperationAndLeaveTheTrackerShownAsItIs) {
-    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90001"));
     const auto path = folder / "west.ini";
     {
         FieldModel west;
-        LoadSettings(west, {});
+        loadSettings(west, {});
         west.setText(Field::ServerPassword,
                      "Fleet_17");  // a profile is judged by the write's rules
         west.setText(Field::AccessPoint, "Depot-West");
-        ASSERT_EQ(SaveProfile(west, path), std::nullopt);
+        ASSERT_EQ(saveProfile(west, path), std::nullopt);
     }
     core.model().setText(Field::DatabaseName, "");  // the write asks for the database's file
     desktop.saveAnswers = {(folder / "fleet.zcf").string()};

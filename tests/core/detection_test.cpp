@@ -44,14 +44,14 @@ class Detection : public ::testing::Test {
             }
             return outcome;
         };
-        const auto outcome = DetectTrackers(bridge, clock, model.currentSerial,
+        const auto outcome = detectTrackers(bridge, clock, model.currentSerial,
                                             {read, {}, [this] { return cancelled; }, descriptions});
-        ApplyDetection(model, outcome, [](const ReadOutcome&) {});
+        applyDetection(model, outcome, [](const ReadOutcome&) {});
     }
 };
 
 TEST_F(Detection, ANewTrackerIsShownReadAndMadeWritable) {
-    bridge.plug(SimulatedTracker::Configured("7"));
+    bridge.plug(SimulatedTracker::configured("7"));
     model.setEnabled(Field::WriteButton, false);
     detect();
     EXPECT_EQ(model.text(Field::SerialNumber), "00007");
@@ -65,7 +65,7 @@ TEST_F(Detection, ANewTrackerIsShownReadAndMadeWritable) {
 }
 
 TEST_F(Detection, AFailingReadIsTriedFiveTimesASecondApart) {
-    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90001"));
     model.setEnabled(Field::WriteButton, false);
     failingReads = 100;
     const auto start = clock.now();
@@ -75,7 +75,7 @@ TEST_F(Detection, AFailingReadIsTriedFiveTimesASecondApart) {
     EXPECT_FALSE(model.enabled(Field::WriteButton));
     EXPECT_EQ(model.text(Field::SerialNumber), "90001");  // still shown
 
-    bridge.plug(SimulatedTracker::Configured("90002"));
+    bridge.plug(SimulatedTracker::configured("90002"));
     readsOf.clear();
     failingReads = 2;
     detect();
@@ -84,8 +84,8 @@ TEST_F(Detection, AFailingReadIsTriedFiveTimesASecondApart) {
 }
 
 TEST_F(Detection, ACancelEndsTheTriesAndThePassAtOnce) {
-    bridge.plug(SimulatedTracker::Configured("90001"));
-    bridge.plug(SimulatedTracker::Configured("90002"));
+    bridge.plug(SimulatedTracker::configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90002"));
     failingReads = 100;
     cancelAfterRead = true;
     model.setEnabled(Field::WriteButton, true);  // as the tracker read before left it
@@ -128,15 +128,15 @@ TEST_F(Detection, TheDescriptionsTakenForATrackerAreDetectionsParameter) {
 }
 
 TEST_F(Detection, TwoTrackersAreEachShownAndReadInListingOrder) {
-    bridge.plug(SimulatedTracker::Configured("90001"));
-    bridge.plug(SimulatedTracker::Configured("90002"));
+    bridge.plug(SimulatedTracker::configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90002"));
     detect();
     EXPECT_EQ(readsOf, (std::vector<std::string>{"90001", "90002"}));
     EXPECT_EQ(model.currentSerial, 90002);
 }
 
 TEST_F(Detection, AnOutOfRangeSerialHidesTheDeviceButKeepsTheLastOne) {
-    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90001"));
     detect();
     bridge.unplug(0);
     bridge.plug(SimulatedTracker("Zentracor", "0"));
@@ -146,7 +146,7 @@ TEST_F(Detection, AnOutOfRangeSerialHidesTheDeviceButKeepsTheLastOne) {
 }
 
 TEST_F(Detection, PullingOutTheLastDeviceForgetsItButKeepsItsAddress) {
-    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90001"));
     detect();
     model.setText(Field::FirmwareVersion, "Ver. 1.5");
     bridge.unplug(0);
@@ -157,13 +157,13 @@ TEST_F(Detection, PullingOutTheLastDeviceForgetsItButKeepsItsAddress) {
     EXPECT_FALSE(model.enabled(Field::WriteButton));
     EXPECT_EQ(model.text(Field::MacAddress), "00 50 25 00 00 02");
 
-    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90001"));
     detect();
     EXPECT_EQ(readsOf.size(), 2u);  // plugged in again: read again
 }
 
 TEST_F(Detection, AFailedListingChangesNothing) {
-    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90001"));
     detect();
     bridge.failNext(sim::BridgeCall::DeviceCount, BridgeStatus::Failed);
     detect();
@@ -171,7 +171,7 @@ TEST_F(Detection, AFailedListingChangesNothing) {
     EXPECT_EQ(model.text(Field::SerialNumber), "90001");
 
     // A description that cannot be read ends the pass; a serial that cannot be read skips one.
-    bridge.plug(SimulatedTracker::Configured("90003"));
+    bridge.plug(SimulatedTracker::configured("90003"));
     bridge.failNext(sim::BridgeCall::Description, BridgeStatus::Failed);
     detect();
     EXPECT_EQ(model.currentSerial, 90001);
@@ -193,8 +193,8 @@ TEST_F(Detection, ARefusedAccessIsToldAndTheDevicesAfterItAreStillLookedAt) {
     // A device the system will not let us read comes first: the tracker after it is found,
     // and the refusal is told whichever string it hit.
     for (auto call : {sim::BridgeCall::Description, sim::BridgeCall::SerialNumber}) {
-        bridge.plug(SimulatedTracker::Configured("90001"));
-        bridge.plug(SimulatedTracker::Configured("90002"));
+        bridge.plug(SimulatedTracker::configured("90001"));
+        bridge.plug(SimulatedTracker::configured("90002"));
         bridge.failNext(call, BridgeStatus::AccessDenied);
         detect();
         EXPECT_EQ(model.currentSerial, 90002);
@@ -209,8 +209,8 @@ TEST_F(Detection, ARefusedAccessIsToldAndTheDevicesAfterItAreStillLookedAt) {
 }
 
 TEST_F(Detection, WithTwoTrackersTheStatusLineSaysWhichOneTheWindowShows) {
-    bridge.plug(SimulatedTracker::Configured("90001"));
-    bridge.plug(SimulatedTracker::Configured("90002"));
+    bridge.plug(SimulatedTracker::configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90002"));
     model.setStatusColour(StatusColour::Black);
     detect();
     EXPECT_EQ(model.text(Field::SerialNumber), "90002");
@@ -220,7 +220,7 @@ TEST_F(Detection, WithTwoTrackersTheStatusLineSaysWhichOneTheWindowShows) {
     // The tracker shown goes, a device that is no tracker stays: nothing is shown any more.
     bridge.unplug(1);
     bridge.unplug(0);
-    auto& other = bridge.plug(SimulatedTracker::Configured("90005"));
+    auto& other = bridge.plug(SimulatedTracker::configured("90005"));
     other.usbDescription = "FT232R USB UART";
     detect();
     EXPECT_EQ(model.currentSerial, 0);

@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 
 std::vector<std::string> recordHeads(const std::string& text) {
     std::vector<std::string> heads;
-    for (const auto line : SplitLines(text)) {
+    for (const auto line : splitLines(text)) {
         if (line.starts_with("=== ")) {
             heads.emplace_back(line);
         }
@@ -37,10 +37,10 @@ class Journal : public ::testing::Test {
     ScriptedDesktop desktop;
     Configurator core{bridge, clock, desktop};
     OperationJournal journal{folder / "state" / "korvan" / "korvan.log"};
-    WireTrace trace{[this](std::string_view line) { journal.traceLine(line); }, TrafficSecrets()};
+    WireTrace trace{[this](std::string_view line) { journal.traceLine(line); }, trafficSecrets()};
 
     void SetUp() override {
-        LoadSettings(core.model(), folder / "first-run.ini");
+        loadSettings(core.model(), folder / "first-run.ini");
         core.model().deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
         core.model().databasePath = (folder / "fleet.zcf").string();
         core.model().setText(Field::DatabaseName, "fleet.zcf");
@@ -54,7 +54,7 @@ class Journal : public ::testing::Test {
 };
 
 TEST_F(Journal, EachOperationIsLoggedWithItsStepsMessagesAndTraceWithoutSecrets) {
-    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90001"));
     core.model().setText(Field::ServerPassword, "Qz8#Lm2x");
     core.writeTracker();
     bridge.unplug(0);  // a pass that reads nothing is not logged
@@ -125,15 +125,15 @@ TEST(JournalFile, LivesInTheUsersStateFolder) {
         }
         return found->second;
     };
-    EXPECT_EQ(OperationJournalPathFor(environment), std::nullopt);
+    EXPECT_EQ(operationJournalPathFor(environment), std::nullopt);
     variables["HOME"] = "/home/tech";
-    EXPECT_EQ(OperationJournalPathFor(environment),
+    EXPECT_EQ(operationJournalPathFor(environment),
               fs::path("/home/tech/.local/state/korvan/korvan.log"));
     variables["XDG_STATE_HOME"] = "relative/state";  // not absolute: ignored
-    EXPECT_EQ(OperationJournalPathFor(environment),
+    EXPECT_EQ(operationJournalPathFor(environment),
               fs::path("/home/tech/.local/state/korvan/korvan.log"));
     variables["XDG_STATE_HOME"] = "/var/tmp/state";
-    EXPECT_EQ(OperationJournalPathFor(environment), fs::path("/var/tmp/state/korvan/korvan.log"));
+    EXPECT_EQ(operationJournalPathFor(environment), fs::path("/var/tmp/state/korvan/korvan.log"));
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ class Proving : public ::testing::Test {
     FieldModel& model = core.model();
 
     void SetUp() override {
-        LoadSettings(model, folder / "first-run.ini");
+        loadSettings(model, folder / "first-run.ini");
         model.deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
         model.databasePath = (folder / "fleet.zcf").string();
         model.setText(Field::DatabaseName, "fleet.zcf");
@@ -46,7 +46,7 @@ class Proving : public ::testing::Test {
 };
 
 TEST_F(Proving, AFieldIsMarkedWithItsRuleAsSoonAsItBreaksItAndTheWriteNamesIt) {
-    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90001"));
     EXPECT_TRUE(marked(&FieldMarks::broken).empty());
 
     model.setText(Field::ServerPort, "65536");
@@ -65,7 +65,7 @@ TEST_F(Proving, AFieldIsMarkedWithItsRuleAsSoonAsItBreaksItAndTheWriteNamesIt) {
 
     // A value read from the tracker that breaks its rule is shown as read, and marked.
     bridge.unplug(0);
-    bridge.plug(SimulatedTracker::Configured("90002"));
+    bridge.plug(SimulatedTracker::configured("90002"));
     bridge.tracker(0).settings.serverPort = "abc";
     core.readTracker();
     EXPECT_EQ(model.text(Field::ServerPort), "abc");
@@ -83,7 +83,7 @@ TEST_F(Proving, AFieldIsMarkedWithItsRuleAsSoonAsItBreaksItAndTheWriteNamesIt) {
 TEST_F(Proving, ChangesAreMarkedFromTheReadUntilTheNextReadOrAConfirmedWrite) {
     model.setText(Field::RecordingPeriod, "7");
     EXPECT_FALSE(model.marks(Field::RecordingPeriod).changed);  // nothing read yet
-    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90001"));
     EXPECT_FALSE(model.marks(Field::RecordingPeriod).changed);
 
     model.setText(Field::RecordingPeriod, "7");
@@ -100,9 +100,9 @@ TEST_F(Proving, ChangesAreMarkedFromTheReadUntilTheNextReadOrAConfirmedWrite) {
 
     // A profile marks what it changed, and nothing else.
     FieldModel profile;
-    LoadSettings(profile, {});
+    loadSettings(profile, {});
     profile.setText(Field::ServerPassword, model.text(Field::ServerPassword));
-    ASSERT_FALSE(SaveProfile(profile, folder / "p.ini").has_value());
+    ASSERT_FALSE(saveProfile(profile, folder / "p.ini").has_value());
     core.openProfileFile((folder / "p.ini").string());
     EXPECT_TRUE(model.marks(Field::AccessPoint).changed);  // the tracker's name, the profile's none
     EXPECT_FALSE(model.marks(Field::ServerPassword).changed);
@@ -115,7 +115,7 @@ TEST_F(Proving, ChangesAreMarkedFromTheReadUntilTheNextReadOrAConfirmedWrite) {
 }
 
 TEST_F(Proving, CtrlAltVComparesTheTrackerWithTheWindowAndMarksWhatDiffers) {
-    auto& tracker = bridge.plug(SimulatedTracker::Configured("90001"));
+    auto& tracker = bridge.plug(SimulatedTracker::configured("90001"));
     core.compareWithTracker();
     EXPECT_EQ(status(), "Совпадает с трекером");
     EXPECT_EQ(model.statusColour(), StatusColour::Black);
@@ -152,7 +152,7 @@ TEST_F(Proving, CtrlAltVComparesTheTrackerWithTheWindowAndMarksWhatDiffers) {
 }
 
 TEST_F(Proving, WithVerifyWriteEveryWriteIsReadBackAndOnlyAVerifiedOneIsRecorded) {
-    auto& tracker = bridge.plug(SimulatedTracker::Configured("90001"));
+    auto& tracker = bridge.plug(SimulatedTracker::configured("90001"));
     model.setChecked(Field::VerifyAfterWrite, true);
     model.setText(Field::RecordingPeriod, "17");
     core.writeTracker();
@@ -180,7 +180,7 @@ TEST_F(Proving, WithVerifyWriteEveryWriteIsReadBackAndOnlyAVerifiedOneIsRecorded
 }
 
 TEST_F(Proving, TheStatusLineTellsThePresentAfterARefusalAndAnUnplug) {
-    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90001"));
     core.writeTracker();
     ASSERT_EQ(status(), "Данные успешно записаны в устройство");
     model.setText(Field::CounterPeriod12, "70000");
@@ -192,11 +192,11 @@ TEST_F(Proving, TheStatusLineTellsThePresentAfterARefusalAndAnUnplug) {
     model.setText(Field::CounterPeriod12, "3600");
 
     // Two trackers, and a device that is no tracker: the count follows the listing.
-    auto& other = bridge.plug(SimulatedTracker::Configured("FT0A1B2C"));
+    auto& other = bridge.plug(SimulatedTracker::configured("FT0A1B2C"));
     other.usbDescription = "FT232R USB UART";
-    bridge.plug(SimulatedTracker::Configured("90002"));
+    bridge.plug(SimulatedTracker::configured("90002"));
     EXPECT_EQ(status(), "Подключено трекеров: 2. В окне трекер 90002");
-    bridge.plug(SimulatedTracker::Configured("90003"));
+    bridge.plug(SimulatedTracker::configured("90003"));
     EXPECT_EQ(status(), "Подключено трекеров: 3. В окне трекер 90003");
     bridge.unplug(0);  // 90001, not the one shown
     EXPECT_EQ(status(), "Подключено трекеров: 2. В окне трекер 90003");
@@ -227,7 +227,7 @@ namespace {
 TEST_F(Proving, WithoutADatabaseTheWriteAsksOnceAndACancelLeavesTheTrackerUntouched) {
     model.databasePath.clear();
     model.setText(Field::DatabaseName, "");
-    auto& tracker = bridge.plug(SimulatedTracker::Configured("90001"));
+    auto& tracker = bridge.plug(SimulatedTracker::configured("90001"));
     tracker.clearRecord();
     desktop.saveAnswers = {std::nullopt};
     const int before = desktop.dialogsShown;

@@ -48,7 +48,7 @@ class DatabaseFile : public ::testing::Test {
 
     DatabaseLoad load(const std::string& contents) {
         writeBytes(folder / "fleet.zcf", contents);
-        return LoadDatabase(model, records);
+        return loadDatabase(model, records);
     }
 };
 
@@ -58,7 +58,7 @@ TEST_F(DatabaseFile, BothFilesAreWrittenByteForByteAndReadBackWhole) {
     small.serial = 7;
     small.password = "Pa55word";
     records.addOrReplaceRecord(small);
-    SaveDatabase(model, records);
+    saveDatabase(model, records);
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл fleet.zcf успешно сохранён"));
 
     const std::string database = readBytes(folder / "fleet.zcf");
@@ -74,16 +74,16 @@ TEST_F(DatabaseFile, BothFilesAreWrittenByteForByteAndReadBackWhole) {
               kHead + "2 records\r\n90001:\tPASSWORD=ab;cd;ef;\r\n00007:\tPASSWORD=Pa55word;\r\n");
 
     RecordList reread;
-    ASSERT_EQ(LoadDatabase(model, reread), DatabaseLoad::Read);
+    ASSERT_EQ(loadDatabase(model, reread), DatabaseLoad::Read);
     ASSERT_EQ(reread.size(), 2u);
     EXPECT_EQ(reread[0], full());
     EXPECT_EQ(reread[1], small);
-    SaveDatabase(model, reread);
+    saveDatabase(model, reread);
     EXPECT_EQ(readBytes(folder / "fleet.zcf"), database);
 }
 
 TEST_F(DatabaseFile, AnEmptyListStillWritesBothHeaders) {
-    SaveDatabase(model, records);
+    saveDatabase(model, records);
     EXPECT_EQ(readBytes(folder / "fleet.zcf"), kHead + "0 records\r\n");
     EXPECT_EQ(readBytes(folder / "fleet-srv.zcf"), kHead + "0 records\r\n");
     // The server file holds every password: nobody but the user reads a new one.
@@ -112,7 +112,7 @@ TEST_F(DatabaseFile, ReadsWhatOtherWritersAndVersionsLeave) {
     EXPECT_EQ(records[1].pin, "");
     EXPECT_EQ(records[2].writePeriod, 0);
     EXPECT_EQ(records[2].serverIp, std::string(20, '9'));
-    SaveDatabase(model, records);
+    saveDatabase(model, records);
     EXPECT_NE(readBytes(folder / "fleet.zcf").find("\r\n00007:\tPASSWORD=Pa55word;"),
               std::string::npos);
 }
@@ -214,25 +214,25 @@ TEST_F(DatabaseFile, EveryReadFailureKeepsTheListAndSaysWhy) {
     // Something there that cannot be read is not a new database.
     std::filesystem::remove(folder / "fleet.zcf");
     std::filesystem::create_directory(folder / "fleet.zcf");
-    EXPECT_EQ(LoadDatabase(model, records), DatabaseLoad::Unreadable);
+    EXPECT_EQ(loadDatabase(model, records), DatabaseLoad::Unreadable);
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Ошибка открытия файла"));
     std::filesystem::remove(folder / "fleet.zcf");
-    EXPECT_EQ(LoadDatabase(model, records), DatabaseLoad::CannotOpen);
+    EXPECT_EQ(loadDatabase(model, records), DatabaseLoad::CannotOpen);
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Ошибка открытия файла"));
     model.databasePath.clear();
-    EXPECT_EQ(LoadDatabase(model, records), DatabaseLoad::NoFileName);
+    EXPECT_EQ(loadDatabase(model, records), DatabaseLoad::NoFileName);
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл не открыт"));
     EXPECT_EQ(records.size(), 1u);
 }
 
 TEST_F(DatabaseFile, AFailedSaveLeavesTheOldFilesWholeAndSaysWhich) {
     using std::filesystem::perms;
-    ASSERT_TRUE(SaveDatabase(model, records));
+    ASSERT_TRUE(saveDatabase(model, records));
     const std::string before = readBytes(folder / "fleet.zcf");
     records.addOrReplaceRecord(full());
 
     std::filesystem::permissions(folder / "fleet.zcf", perms::owner_read | perms::group_read);
-    EXPECT_FALSE(SaveDatabase(model, records));
+    EXPECT_FALSE(saveDatabase(model, records));
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Ошибка сохранения файла"));
     EXPECT_EQ(readBytes(folder / "fleet.zcf"), before);
     EXPECT_EQ(readBytes(folder / "fleet-srv.zcf"), before);
@@ -240,14 +240,14 @@ TEST_F(DatabaseFile, AFailedSaveLeavesTheOldFilesWholeAndSaysWhich) {
                                  std::filesystem::perm_options::add);
 
     std::filesystem::permissions(folder / "fleet-srv.zcf", perms::owner_read);
-    EXPECT_FALSE(SaveDatabase(model, records));
+    EXPECT_FALSE(saveDatabase(model, records));
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Ошибка сохранения файла srv"));
     EXPECT_NE(readBytes(folder / "fleet.zcf"), before);
     EXPECT_EQ(readBytes(folder / "fleet-srv.zcf"), before);
 
     // A database whose folder has gone (a removed stick) is not made up anew.
     model.databasePath = (folder / "gone" / "fleet.zcf").string();
-    EXPECT_FALSE(SaveDatabase(model, records));
+    EXPECT_FALSE(saveDatabase(model, records));
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Ошибка сохранения файла"));
     EXPECT_FALSE(std::filesystem::exists(folder / "gone"));
 }
@@ -255,41 +255,41 @@ TEST_F(DatabaseFile, AFailedSaveLeavesTheOldFilesWholeAndSaysWhich) {
 TEST_F(DatabaseFile, NoNameShownMeansNothingIsWritten) {
     model.setText(Field::DatabaseName, "");
     model.setStatusColour(StatusColour::Red);
-    SaveDatabase(model, records);
+    saveDatabase(model, records);
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл srv не сохранён"));
     EXPECT_EQ(model.statusColour(), StatusColour::Red);  // file messages keep the colour
     EXPECT_FALSE(std::filesystem::exists(folder / "fleet.zcf"));
 }
 
 TEST(DatabaseFileNames, TheServerFileStandsBesideTheDatabase) {
-    EXPECT_EQ(ServerFilePath("/data/fleet.zcf"), "/data/fleet-srv.zcf");
-    EXPECT_EQ(ServerFilePath("/data/fleet"), "/data/fleet-srv.zcf");
-    EXPECT_EQ(ServerFilePath("/home/t/.fleet.d/cars"), "/home/t/.fleet.d/cars-srv.zcf");
-    EXPECT_EQ(ServerFilePath(R"(C:\data\fleet.zcf)"), R"(C:\data\fleet-srv.zcf)");
+    EXPECT_EQ(serverFilePath("/data/fleet.zcf"), "/data/fleet-srv.zcf");
+    EXPECT_EQ(serverFilePath("/data/fleet"), "/data/fleet-srv.zcf");
+    EXPECT_EQ(serverFilePath("/home/t/.fleet.d/cars"), "/home/t/.fleet.d/cars-srv.zcf");
+    EXPECT_EQ(serverFilePath(R"(C:\data\fleet.zcf)"), R"(C:\data\fleet-srv.zcf)");
 }
 
-TEST(ParseValue, KeysValuesAndTheirEnds) {
+TEST(parseValue, KeysValuesAndTheirEnds) {
     const std::string line = "00001:\tPASSWORD=a;b;c;de;\tPIN=;\tIP=1.2.3.4;PORT=22";
-    EXPECT_EQ(ParseValue(line, "PASSWORD=", 8, 9), "a;b;c;de");
-    EXPECT_EQ(ParseValue(line, "PIN=", 0, 5), "");
-    EXPECT_EQ(ParseValue(line, "IP=", 0, 21), "1.2.3.4");
-    EXPECT_EQ(ParseValue(line, "PORT=", 0, 7), "22");
-    EXPECT_EQ(ParseValue(line, "USSD=", 0, 11), std::nullopt);
-    EXPECT_EQ(ParseValue("USSD=123456789012;", "USSD=", 0, 11), "1234567890");
-    EXPECT_EQ(ParseValue("PASSWORD=abc\r\n", "PASSWORD=", 8, 9), "abc");
+    EXPECT_EQ(parseValue(line, "PASSWORD=", 8, 9), "a;b;c;de");
+    EXPECT_EQ(parseValue(line, "PIN=", 0, 5), "");
+    EXPECT_EQ(parseValue(line, "IP=", 0, 21), "1.2.3.4");
+    EXPECT_EQ(parseValue(line, "PORT=", 0, 7), "22");
+    EXPECT_EQ(parseValue(line, "USSD=", 0, 11), std::nullopt);
+    EXPECT_EQ(parseValue("USSD=123456789012;", "USSD=", 0, 11), "1234567890");
+    EXPECT_EQ(parseValue("PASSWORD=abc\r\n", "PASSWORD=", 8, 9), "abc");
     // A password may begin with a ";" too: below its minimum length a ";" is part of it.
-    EXPECT_EQ(ParseValue("PASSWORD=;abcdefg;", "PASSWORD=", 8, 9), ";abcdefg");
+    EXPECT_EQ(parseValue("PASSWORD=;abcdefg;", "PASSWORD=", 8, 9), ";abcdefg");
     // A shorter password ends where the next item or the line does, and only there.
-    EXPECT_EQ(ParseValue("1:\tPASSWORD=a;b;\tIP=5;", "PASSWORD=", 8, 9), "a;b");
-    EXPECT_EQ(ParseValue("1:\tPASSWORD=a;b;\tIP=5;", "IP=", 0, 21), "5");
-    EXPECT_EQ(ParseValue("1:\tPASSWORD=abc; \r\n", "PASSWORD=", 8, 9), "abc");
-    EXPECT_EQ(ParseValue("1:\tPASSWORD=ab;PIN=1;", "PASSWORD=", 8, 9), "ab;PIN=1");
-    EXPECT_EQ(ParseValue("1:\tPASSWORD=ab;\tPIN;x", "PASSWORD=", 8, 9), "ab;\tPIN;");
+    EXPECT_EQ(parseValue("1:\tPASSWORD=a;b;\tIP=5;", "PASSWORD=", 8, 9), "a;b");
+    EXPECT_EQ(parseValue("1:\tPASSWORD=a;b;\tIP=5;", "IP=", 0, 21), "5");
+    EXPECT_EQ(parseValue("1:\tPASSWORD=abc; \r\n", "PASSWORD=", 8, 9), "abc");
+    EXPECT_EQ(parseValue("1:\tPASSWORD=ab;PIN=1;", "PASSWORD=", 8, 9), "ab;PIN=1");
+    EXPECT_EQ(parseValue("1:\tPASSWORD=ab;\tPIN;x", "PASSWORD=", 8, 9), "ab;\tPIN;");
     // A key counts only where an item starts, never inside another item's value.
-    EXPECT_EQ(ParseValue("1:APNAPN=xIP=9;", "IP=", 0, 21), std::nullopt);
-    EXPECT_EQ(ParseValue("1:\tIP=1.2.3.4\tPORT=22", "PORT=", 0, 7), std::nullopt);
-    EXPECT_EQ(ParseValue("1:\tPASSWORD=ab;IP=12;\tPORT=1;", "IP=", 0, 21), std::nullopt);
-    EXPECT_EQ(ParseValue("1:\tPASSWORD=abcdefghIP=5;\tIP=6;", "IP=", 0, 21), "6");
+    EXPECT_EQ(parseValue("1:APNAPN=xIP=9;", "IP=", 0, 21), std::nullopt);
+    EXPECT_EQ(parseValue("1:\tIP=1.2.3.4\tPORT=22", "PORT=", 0, 7), std::nullopt);
+    EXPECT_EQ(parseValue("1:\tPASSWORD=ab;IP=12;\tPORT=1;", "IP=", 0, 21), std::nullopt);
+    EXPECT_EQ(parseValue("1:\tPASSWORD=abcdefghIP=5;\tIP=6;", "IP=", 0, 21), "6");
 }
 
 TEST_F(DatabaseFile, ShortPasswordsReadBackAsTheyWereAndKeepTheNextItem) {
@@ -301,14 +301,14 @@ TEST_F(DatabaseFile, ShortPasswordsReadBackAsTheyWereAndKeepTheNextItem) {
     EXPECT_EQ(records[0].password, "abc");
     EXPECT_EQ(records[1].password, "a;b");
     EXPECT_EQ(records[1].phone, "+7900");
-    ASSERT_TRUE(SaveDatabase(model, records));
+    ASSERT_TRUE(saveDatabase(model, records));
     const RecordList saved = records;
-    ASSERT_EQ(LoadDatabase(model, records), DatabaseLoad::Read);
+    ASSERT_EQ(loadDatabase(model, records), DatabaseLoad::Read);
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0], saved[0]);
     EXPECT_EQ(records[1], saved[1]);
     model.databasePath = (folder / "fleet-srv.zcf").string();
-    ASSERT_EQ(LoadDatabase(model, records), DatabaseLoad::Read);
+    ASSERT_EQ(loadDatabase(model, records), DatabaseLoad::Read);
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].password, "abc");
     EXPECT_EQ(records[1].password, "a;b");
@@ -323,9 +323,9 @@ TEST_F(DatabaseFile, ValuesThatHoldKeysReadBackAsTheyWere) {
     tricky.serverIp = "10.0.0.1";
     tricky.serverPort = "2224";
     records.addOrReplaceRecord(tricky);
-    ASSERT_TRUE(SaveDatabase(model, records));
+    ASSERT_TRUE(saveDatabase(model, records));
     RecordList reread;
-    ASSERT_EQ(LoadDatabase(model, reread), DatabaseLoad::Read);
+    ASSERT_EQ(loadDatabase(model, reread), DatabaseLoad::Read);
     ASSERT_EQ(reread.size(), 1u);
     EXPECT_EQ(reread[0].password, "abcIP=12");
     EXPECT_EQ(reread[0].serverIp, "10.0.0.1");

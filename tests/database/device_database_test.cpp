@@ -25,7 +25,7 @@ using testing::readBytes;
 using testing::TempFolder;
 using testing::writeBytes;
 
-// Dialogs that answer from a script: a path, or nothing for Cancel.
+// Dialogs that answer from a script: a path, or nothing for cancel.
 class ScriptedDialogs final : public DatabaseDialogs {
   public:
     std::deque<std::optional<std::string>> openAnswers;
@@ -75,7 +75,7 @@ class Database : public ::testing::Test {
     // The record of a write to device `serial`, as shown.
     void written(const char* serial, const char* password = "Pa55word") {
         record = {};
-        record.serial = LeadingInteger(serial).value_or(0);
+        record.serial = leadingInteger(serial).value_or(0);
         record.password = password;
         record.writePeriod = 10;
         record.sendPeriod = 300;
@@ -87,7 +87,7 @@ class Database : public ::testing::Test {
 
 TEST_F(Database, FirstStartAsksForADatabaseAndTakesANewOne) {
     dialogs.openAnswers = {at("fleet")};
-    database.StartUp();
+    database.startUp();
     // The dialog is told it asks for the first database, so that it can say so.
     EXPECT_EQ(dialogs.openReasons, std::vector{DatabaseDialogs::OpenReason::FirstStart});
     EXPECT_EQ(model.databasePath, at("fleet.zcf"));
@@ -116,13 +116,13 @@ TEST_F(Database, AChosenNameWithoutExtensionGetsZcfWhateverItsFoldersHold) {
 TEST_F(Database, AStoredDatabaseIsOpenedAndNamedOnceRead) {
     writeBytes(folder / "car7.zcf", kOneDevice);
     model.databasePath = at("car7");
-    database.StartUp();
+    database.startUp();
     EXPECT_EQ(model.databasePath, at("car7.zcf"));
     EXPECT_EQ(model.text(Field::DatabaseName), "car7.zcf");
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл car7.zcf открыт"));
     EXPECT_EQ(database.records().size(), 1u);
 
-    // Open, then Cancel in a dialog never confirmed: the same database is read again.
+    // Open, then cancel in a dialog never confirmed: the same database is read again.
     dialogs.openAnswers = {std::nullopt};
     model.setText(Field::StatusLine, "");
     database.openDatabase();
@@ -133,7 +133,7 @@ TEST_F(Database, AStoredNameWithoutExtensionIsTheFileWhenThatFileExists) {
     std::filesystem::create_directory(folder / "v1.2");
     writeBytes(folder / "v1.2" / "cars", kOneDevice);
     model.databasePath = at("v1.2/cars");
-    database.StartUp();
+    database.startUp();
     EXPECT_EQ(model.databasePath, at("v1.2/cars"));
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл cars открыт"));
 
@@ -141,14 +141,14 @@ TEST_F(Database, AStoredNameWithoutExtensionIsTheFileWhenThatFileExists) {
     std::filesystem::create_directory(folder / "fleet");
     writeBytes(folder / "fleet.zcf", kOneDevice);
     model.databasePath = at("fleet");
-    database.StartUp();
+    database.startUp();
     EXPECT_EQ(model.databasePath, at("fleet.zcf"));
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл fleet.zcf открыт"));
 }
 
 TEST_F(Database, AStoredDatabaseThatCannotBeReadAsksForANameAtTheFirstSave) {
     model.databasePath = at("gone.zcf");
-    database.StartUp();
+    database.startUp();
     EXPECT_EQ(model.text(Field::StatusLine),
               ansi("Новая база: файл будет создан при первой записи трекера"));
     EXPECT_EQ(model.text(Field::DatabaseName), "");
@@ -184,13 +184,13 @@ TEST_F(Database, AFileThatCouldNotBeReadIsNeverSavedOverButAnotherNameIsAskedFor
         const std::string before = isFile ? readBytes(folder / name) : std::string();
         DeviceDatabase fresh(model, dialogs);
         model.databasePath = at("fleet.zcf");
-        fresh.StartUp();
+        fresh.startUp();
         dialogs.openAnswers = {at(name)};
         fresh.openDatabase();
         EXPECT_EQ(model.text(Field::StatusLine), ansi(message));
         EXPECT_EQ(fresh.records().size(), 1u);
 
-        // Asked for another name; Cancel, or the same file again, is refused and says why.
+        // Asked for another name; cancel, or the same file again, is refused and says why.
         dialogs.saveAnswers = {std::nullopt, at(name)};
         for (int attempt = 0; attempt < 2; ++attempt) {
             EXPECT_FALSE(fresh.save());
@@ -201,7 +201,7 @@ TEST_F(Database, AFileThatCouldNotBeReadIsNeverSavedOverButAnotherNameIsAskedFor
         if (isFile) {
             EXPECT_EQ(readBytes(folder / name), before);
         }
-        EXPECT_FALSE(std::filesystem::exists(folder / ServerFilePath(name)));
+        EXPECT_FALSE(std::filesystem::exists(folder / serverFilePath(name)));
 
         dialogs.saveAnswers = {at("copy.zcf")};
         EXPECT_TRUE(fresh.save());
@@ -213,7 +213,7 @@ TEST_F(Database, AFileThatCouldNotBeReadIsNeverSavedOverButAnotherNameIsAskedFor
 
 TEST_F(Database, NoDatabaseNamedAtStartIsAskedForAtTheSaveAndTheRecordIsKept) {
     dialogs.openAnswers = {std::nullopt};
-    database.StartUp();
+    database.startUp();
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл не открыт"));
     EXPECT_EQ(model.text(Field::DatabaseName), "...");
 
@@ -246,7 +246,7 @@ TEST_F(Database, ACancelledDialogGivesItsLastConfirmedNameAgain) {
 
 TEST_F(Database, WritingADeviceAgainReplacesItsRecordInItsPlace) {
     dialogs.openAnswers = {at("fleet.zcf")};
-    database.StartUp();
+    database.startUp();
     written("00001");
     database.storeDeviceRecord(record);
     written("00002");
@@ -267,7 +267,7 @@ TEST_F(Database, AFullListStillReplacesButReportsANewDevice) {
     }
     writeBytes(folder / "full.zcf", contents);
     model.databasePath = at("full.zcf");
-    database.StartUp();
+    database.startUp();
     ASSERT_EQ(database.records().size(), 1024u);
 
     written("00500", "Replaced");
@@ -355,7 +355,7 @@ TEST_F(SharedDatabase, ASaveWaitsForTheLockAndGivesUpNamingIt) {
     store(first, 11);
     std::string why;
     {
-        const FileLock other = FileLock::Take(folder / "fleet.zcf", std::chrono::seconds(1), why);
+        const FileLock other = FileLock::take(folder / "fleet.zcf", std::chrono::seconds(1), why);
         ASSERT_TRUE(other.held()) << why;
         first.lockPatience = std::chrono::milliseconds(200);
         EXPECT_FALSE(first.save());

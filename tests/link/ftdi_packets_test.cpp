@@ -23,16 +23,16 @@ TEST(FtdiPackets, EveryPacketsStatusBytesAreDroppedAndItsDataKeptInOrder) {
     transfer.insert(transfer.end(), second.begin(), second.end());
     transfer.insert(transfer.end(), last.begin(), last.end());
     std::vector<std::uint8_t> data = {'<'};  // what an earlier transfer left stays first
-    AppendPacketData(transfer, kPacket, data);
+    appendPacketData(transfer, kPacket, data);
     EXPECT_EQ(std::string(data.begin(), data.end()), "<ABCDEFGHIJKLM$");
 }
 
 // A bridge with nothing to send answers with its status alone, every latency period.
 TEST(FtdiPackets, StatusAloneOrAStubAddsNothing) {
     std::vector<std::uint8_t> data;
-    AppendPacketData(packet({}), 64, data);
-    AppendPacketData(std::vector<std::uint8_t>{0x01}, 64, data);
-    AppendPacketData({}, 64, data);
+    appendPacketData(packet({}), 64, data);
+    appendPacketData(std::vector<std::uint8_t>{0x01}, 64, data);
+    appendPacketData({}, 64, data);
     EXPECT_TRUE(data.empty());
 }
 

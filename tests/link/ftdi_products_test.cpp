@@ -13,16 +13,16 @@ namespace {
 
 TEST(FtdiProducts, EveryListedProductOfTheVendorIsTakenAndNothingElse) {
     for (const auto product : kFtdiProducts) {
-        EXPECT_TRUE(IsListedFtdiProduct(0x0403, product)) << product;
-        EXPECT_FALSE(IsListedFtdiProduct(0x0404, product)) << product;  // another vendor
+        EXPECT_TRUE(isListedFtdiProduct(0x0403, product)) << product;
+        EXPECT_FALSE(isListedFtdiProduct(0x0404, product)) << product;  // another vendor
     }
-    EXPECT_FALSE(IsListedFtdiProduct(0x0403, 0x6002));  // a neighbour of a listed product
-    EXPECT_FALSE(IsListedFtdiProduct(0x0403, 0x0000));
-    EXPECT_FALSE(IsListedFtdiProduct(0x0403, 0xFFFF));
-    EXPECT_FALSE(IsListedFtdiProduct(0x0000, 0x0000));
+    EXPECT_FALSE(isListedFtdiProduct(0x0403, 0x6002));  // a neighbour of a listed product
+    EXPECT_FALSE(isListedFtdiProduct(0x0403, 0x0000));
+    EXPECT_FALSE(isListedFtdiProduct(0x0403, 0xFFFF));
+    EXPECT_FALSE(isListedFtdiProduct(0x0000, 0x0000));
 }
 
-std::string Hex4(std::uint16_t id) {
+std::string hex4(std::uint16_t id) {
     char text[5];
     std::snprintf(text, sizeof text, "%04x", id);
     return text;
@@ -48,10 +48,10 @@ TEST(FtdiProducts, TheUdevRuleNamesExactlyTheListedProducts) {
         }
         std::smatch match;
         if (std::regex_match(line, match, usbLine)) {
-            EXPECT_EQ(match[1], Hex4(kFtdiVendor));
+            EXPECT_EQ(match[1], hex4(kFtdiVendor));
             ++usbProducts[match[2]];
         } else if (std::regex_match(line, match, ttyLine)) {
-            EXPECT_EQ(match[1], Hex4(kFtdiVendor));
+            EXPECT_EQ(match[1], hex4(kFtdiVendor));
             ++ttyProducts[match[2]];
         } else {
             ADD_FAILURE() << "a line of another shape: " << line;
@@ -61,7 +61,7 @@ TEST(FtdiProducts, TheUdevRuleNamesExactlyTheListedProducts) {
 
     std::map<std::string, int> listed;
     for (const auto product : kFtdiProducts) {
-        ++listed[Hex4(product)];
+        ++listed[hex4(product)];
     }
     EXPECT_EQ(usbProducts, listed);
     EXPECT_EQ(ttyProducts, listed);

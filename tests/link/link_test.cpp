@@ -22,37 +22,37 @@ using Calls = std::vector<std::string>;
 class LinkTest : public ::testing::Test {
   protected:
     testing::SimRig rig;
-    SimulatedTracker& tracker = rig.bridge.plug(SimulatedTracker::Configured());
+    SimulatedTracker& tracker = rig.bridge.plug(SimulatedTracker::configured());
 
     // Sends `command` on an open link and reads up to `asked` bytes.
     std::string exchange(const char* command, std::size_t asked, ReplyCompletion completion = {}) {
-        rig.link.CommandText.FormatCommand("%s", command);
-        rig.link.PurgePort();
-        rig.link.SendCommand();
+        rig.link.commandText.formatCommand("%s", command);
+        rig.link.purgePort();
+        rig.link.sendCommand();
         std::vector<std::uint8_t> buffer(asked);
-        const auto got = rig.link.ReadPort(buffer, completion);
+        const auto got = rig.link.readPort(buffer, completion);
         return std::string(buffer.begin(), buffer.begin() + static_cast<long>(got));
     }
 };
 
 TEST_F(LinkTest, OpensTheFirstDeviceWithTheTrackersLineSettings) {
-    ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
+    ASSERT_EQ(rig.link.openPort(), OpenOutcome::Opened);
     EXPECT_EQ(rig.bridge.calls(),
               (Calls{"open", "setDivisor", "setTimeouts", "setDataCharacteristics",
                      "setFlowControl", "setLatencyTimer"}));
     // Only with these settings does the tracker understand the line.
     EXPECT_EQ(exchange("FL_READ_VERSION$", 9), "WIFI-1.05");
     rig.bridge.clearCalls();
-    rig.link.ClosePort();
+    rig.link.closePort();
     EXPECT_EQ(rig.bridge.calls(), (Calls{"reset", "close"}));
     EXPECT_FALSE(rig.link.isOpen());
 }
 
 TEST_F(LinkTest, AFailedOpenClosesNothing) {
     rig.bridge.unplug(0);
-    EXPECT_EQ(rig.link.OpenPort(), OpenOutcome::NoDevice);
+    EXPECT_EQ(rig.link.openPort(), OpenOutcome::NoDevice);
     rig.bridge.failNext(BridgeCall::Open, BridgeStatus::AccessDenied);
-    EXPECT_EQ(rig.link.OpenPort(), OpenOutcome::NoPermission);
+    EXPECT_EQ(rig.link.openPort(), OpenOutcome::NoPermission);
     EXPECT_EQ(rig.bridge.calls(), (Calls{"open", "open"}));
     EXPECT_FALSE(rig.link.isOpen());
 }
@@ -73,32 +73,32 @@ TEST_F(LinkTest, AFailedSetupStepClosesTheDeviceAndSkipsTheRest) {
     for (const auto& [failing, expected] : cases) {
         rig.bridge.clearCalls();
         rig.bridge.failNext(failing, BridgeStatus::Failed);
-        EXPECT_EQ(rig.link.OpenPort(), OpenOutcome::SetupFailed);
+        EXPECT_EQ(rig.link.openPort(), OpenOutcome::SetupFailed);
         EXPECT_EQ(rig.bridge.calls(), expected);
         EXPECT_FALSE(rig.link.isOpen());
     }
     // The device is free again afterwards.
-    EXPECT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
+    EXPECT_EQ(rig.link.openPort(), OpenOutcome::Opened);
 }
 
 TEST_F(LinkTest, ALinkLeftOpenIsClosedWhenItGoes) {
     {
         Link scoped(rig.bridge, rig.clock);
-        ASSERT_EQ(scoped.OpenPort(), OpenOutcome::Opened);
+        ASSERT_EQ(scoped.openPort(), OpenOutcome::Opened);
         rig.bridge.clearCalls();
     }
     EXPECT_EQ(rig.bridge.calls(), (Calls{"reset", "close"}));
 }
 
 TEST_F(LinkTest, AReadReturnsAsSoonAsTheCountIsIn) {
-    ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
+    ASSERT_EQ(rig.link.openPort(), OpenOutcome::Opened);
     const auto start = rig.clock.now();
     EXPECT_EQ(exchange("FL_READ_VERSION$", 9), "WIFI-1.05");
     EXPECT_LT(rig.elapsedSince(start), 10ms);
 }
 
 TEST_F(LinkTest, AShortOrMissingReplyWaitsOutTheReadTimeout) {
-    ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
+    ASSERT_EQ(rig.link.openPort(), OpenOutcome::Opened);
     auto start = rig.clock.now();
     EXPECT_EQ(exchange("FL_READ_VERSION$", 12), "WIFI-1.05");
     EXPECT_EQ(rig.elapsedSince(start), 500ms);
@@ -108,7 +108,7 @@ TEST_F(LinkTest, AShortOrMissingReplyWaitsOutTheReadTimeout) {
 }
 
 TEST_F(LinkTest, AWifiValueEndsAtItsSemicolonAndAWifiTextOnceTheLineIsQuietAfterIt) {
-    ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
+    ASSERT_EQ(rig.link.openPort(), OpenOutcome::Opened);
     const auto timed = [this](const char* command, std::size_t asked, ReplyCompletion completion,
                               const char* expected) {
         const auto start = rig.clock.now();
@@ -131,7 +131,7 @@ TEST_F(LinkTest, AWifiValueEndsAtItsSemicolonAndAWifiTextOnceTheLineIsQuietAfter
 }
 
 TEST_F(LinkTest, EarlyCompletionNeverCutsASplitReply) {
-    ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
+    ASSERT_EQ(rig.link.openPort(), OpenOutcome::Opened);
     tracker.settings.accessPoint = "Yard;Gate;7";  // semicolons inside the name
     // A pause shorter than the idle gap anywhere, even right after a ";": the longest the
     // bridge can leave the host without bytes in the middle of a reply, and a little more.
@@ -162,7 +162,7 @@ TEST_F(LinkTest, EarlyCompletionNeverCutsASplitReply) {
 }
 
 TEST_F(LinkTest, AReplyOfKnownLengthEndsOnceItIsInAndTheLineIsQuiet) {
-    ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
+    ASSERT_EQ(rig.link.openPort(), OpenOutcome::Opened);
     auto start = rig.clock.now();
     const std::string size = exchange("DEBUG_LOG_SIZE$", 1024, ReplyCompletion::expectedLength(4));
     EXPECT_EQ(size.size(), 4u);
@@ -184,9 +184,9 @@ TEST_F(LinkTest, AReplyOfKnownLengthEndsOnceItIsInAndTheLineIsQuiet) {
 }
 
 TEST_F(LinkTest, PurgingDropsAStaleReplyButNotOneStillOnItsWay) {
-    ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
-    rig.link.CommandText.FormatCommand("FL_READ_VERSION$");
-    rig.link.SendCommand();
+    ASSERT_EQ(rig.link.openPort(), OpenOutcome::Opened);
+    rig.link.commandText.formatCommand("FL_READ_VERSION$");
+    rig.link.sendCommand();
     rig.clock.sleepFor(50ms);  // the reply now waits in the bridge
     EXPECT_EQ(exchange("FL_GET_NDIST$", 7), "NDIST=1");
 }
@@ -196,20 +196,20 @@ TEST_F(LinkTest, AnUnpluggedTrackerEndsReadsAtOnce) {
     for (auto said : {BridgeStatus::DeviceGone, BridgeStatus::Failed}) {
         testing::SimRig rig;
         rig.bridge.setUnpluggedStatus(said);
-        auto& plugged = rig.bridge.plug(SimulatedTracker::Configured());
-        ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
+        auto& plugged = rig.bridge.plug(SimulatedTracker::configured());
+        ASSERT_EQ(rig.link.openPort(), OpenOutcome::Opened);
         plugged.injectFault({.kind = Fault::Kind::Unplug, .command = "GDHCP$"});
         const auto start = rig.clock.now();
-        rig.link.CommandText.FormatCommand("GDHCP$");
-        rig.link.SendCommand();
+        rig.link.commandText.formatCommand("GDHCP$");
+        rig.link.sendCommand();
         std::uint8_t reply[8];
-        EXPECT_EQ(rig.link.ReadPort(reply), 0u);
+        EXPECT_EQ(rig.link.readPort(reply), 0u);
         EXPECT_LT(rig.elapsedSince(start), 5ms);
         EXPECT_TRUE(rig.link.deviceGone());
         EXPECT_TRUE(rig.link.interrupted());
         EXPECT_EQ(rig.bridge.attached(), 0u);
-        rig.link.ClosePort();
-        EXPECT_EQ(rig.link.OpenPort(), OpenOutcome::NoDevice);
+        rig.link.closePort();
+        EXPECT_EQ(rig.link.openPort(), OpenOutcome::NoDevice);
         EXPECT_FALSE(rig.link.deviceGone());
     }
 }
@@ -219,36 +219,36 @@ TEST_F(LinkTest, TheFirstFailedCallOfAnyKindMarksTheDeviceGoneAndNothingIsSentAf
         SCOPED_TRACE(static_cast<int>(call));
         testing::WireTap wire(rig.bridge);
         Link link(wire, rig.clock);
-        ASSERT_EQ(link.OpenPort(), OpenOutcome::Opened);
+        ASSERT_EQ(link.openPort(), OpenOutcome::Opened);
         ASSERT_FALSE(link.deviceGone());
         rig.bridge.failNext(call, BridgeStatus::Failed);
         for (int exchange = 0; exchange < 2; ++exchange) {
-            link.PurgePort();
-            link.CommandText.FormatCommand("FL_GET_NDIST$");
-            link.SendCommand();
+            link.purgePort();
+            link.commandText.formatCommand("FL_GET_NDIST$");
+            link.sendCommand();
             std::uint8_t reply[7];
-            link.ReadPort(reply);
+            link.readPort(reply);
         }
         EXPECT_TRUE(link.deviceGone());
         // Only a write that itself failed went out; nothing after the failure.
         EXPECT_EQ(wire.sent().size(), call == sim::BridgeCall::Purge ? 0u : 1u);
-        link.ClosePort();
+        link.closePort();
     }
 }
 
 TEST_F(LinkTest, OpensTheDeviceItIsPointedAtOrNothing) {
-    auto& second = rig.bridge.plug(SimulatedTracker::Configured("90002"));
+    auto& second = rig.bridge.plug(SimulatedTracker::configured("90002"));
     rig.link.setTarget(LinkTarget::serial("90002"));
-    ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
+    ASSERT_EQ(rig.link.openPort(), OpenOutcome::Opened);
     EXPECT_EQ(exchange("FL_GET_NDIST$", 7), "NDIST=1");
     EXPECT_EQ(second.commands().size(), 1u);
     EXPECT_TRUE(tracker.commands().empty());
-    rig.link.ClosePort();
+    rig.link.closePort();
 
     rig.link.setTarget(LinkTarget::serial("9000"));  // a serial is matched whole
-    EXPECT_EQ(rig.link.OpenPort(), OpenOutcome::NoDevice);
+    EXPECT_EQ(rig.link.openPort(), OpenOutcome::NoDevice);
     rig.link.setTarget(LinkTarget::nothing());
-    EXPECT_EQ(rig.link.OpenPort(), OpenOutcome::NoDevice);
+    EXPECT_EQ(rig.link.openPort(), OpenOutcome::NoDevice);
     EXPECT_FALSE(rig.link.isOpen());
 }
 
@@ -267,7 +267,7 @@ TEST(FtdiBridge, WithoutADeviceNothingOpens) {
     const auto listed = bridge.deviceCount(count);
     EXPECT_TRUE(listed != BridgeStatus::Ok || count == 0);
     Link link(bridge, clock);
-    EXPECT_EQ(link.OpenPort(), OpenOutcome::NoDevice);
+    EXPECT_EQ(link.openPort(), OpenOutcome::NoDevice);
     EXPECT_FALSE(link.isOpen());
     EXPECT_EQ(bridge.close(), BridgeStatus::Failed);  // nothing was opened
 }

@@ -52,7 +52,7 @@ long long timeOf(const std::string& line) {
 TEST(WireTrace, EachEventIsOneLineWithItsTimeHexAndText) {
     Lines lines;
     WireTrace trace([&lines](std::string_view line) { lines.emplace_back(line); },
-                    TrafficSecrets());
+                    trafficSecrets());
     trace.opened(LinkTarget::serial("90001"));
     trace.written(bytesOf("FL_GET_RATE$"), 12'345us);
     const std::string reply("\x0A\x00\x7F", 3);
@@ -69,7 +69,7 @@ TEST(WireTrace, EachEventIsOneLineWithItsTimeHexAndText) {
 TEST(WireTrace, SecretsAreMaskedInCommandsAndInTheRepliesThatCarryThem) {
     Lines lines;
     WireTrace trace([&lines](std::string_view line) { lines.emplace_back(line); },
-                    TrafficSecrets());
+                    trafficSecrets());
     trace.opened({});
     // A password reply that arrives in two chunks, asked twice: every byte of both is masked.
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -106,13 +106,13 @@ TEST(WireTrace, SecretsAreMaskedInCommandsAndInTheRepliesThatCarryThem) {
 }
 
 TEST(WireTrace, MaskedCommandHidesOnlyThePasswordAndTheKey) {
-    EXPECT_EQ(MaskSecrets("GSM_SET_PASSWORD,Fleet_07$"), "GSM_SET_PASSWORD,********$");
-    EXPECT_EQ(MaskSecrets("WKEY=2:abcdefghijklm;$"), "WKEY=2:*************;$");
-    EXPECT_EQ(MaskSecrets("WKEY=0:;$"), "WKEY=0:;$");
+    EXPECT_EQ(maskSecrets("GSM_SET_PASSWORD,Fleet_07$"), "GSM_SET_PASSWORD,********$");
+    EXPECT_EQ(maskSecrets("WKEY=2:abcdefghijklm;$"), "WKEY=2:*************;$");
+    EXPECT_EQ(maskSecrets("WKEY=0:;$"), "WKEY=0:;$");
     // A key with its own ";" is masked up to the closing one.
-    EXPECT_EQ(MaskSecrets("WKEY=1:a;b;c;$"), "WKEY=1:*****;$");
-    EXPECT_EQ(MaskSecrets("WFPOINT=Depot-North;$"), "WFPOINT=Depot-North;$");
-    EXPECT_EQ(MaskSecrets("GSM_GET_PASSWORD$"), "GSM_GET_PASSWORD$");
+    EXPECT_EQ(maskSecrets("WKEY=1:a;b;c;$"), "WKEY=1:*****;$");
+    EXPECT_EQ(maskSecrets("WFPOINT=Depot-North;$"), "WFPOINT=Depot-North;$");
+    EXPECT_EQ(maskSecrets("GSM_GET_PASSWORD$"), "GSM_GET_PASSWORD$");
 }
 
 // A read and a write of a simulated tracker, traced as the window traces them.
@@ -122,16 +122,16 @@ class TracedOperations : public ::testing::Test {
     testing::SimRig rig;
     FieldModel model;
     Lines lines;
-    WireTrace trace{[this](std::string_view line) { lines.emplace_back(line); }, TrafficSecrets()};
+    WireTrace trace{[this](std::string_view line) { lines.emplace_back(line); }, trafficSecrets()};
     SimulatedTracker* tracker = nullptr;
 
     void SetUp() override {
-        tracker = &rig.bridge.plug(SimulatedTracker::Configured("90001"));
+        tracker = &rig.bridge.plug(SimulatedTracker::configured("90001"));
         rig.link.setObserver(&trace);
         model.deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
         model.setText(Field::SerialNumber, "90001");
         model.showMac(90001);
-        LoadSettings(model, folder / "first-run.ini");
+        loadSettings(model, folder / "first-run.ini");
     }
     long sentLines() const {
         return std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
@@ -141,12 +141,12 @@ class TracedOperations : public ::testing::Test {
 };
 
 TEST_F(TracedOperations, EveryCommandAndReplyIsTracedAndNoSecretShows) {
-    ASSERT_TRUE(testing::ReadIntoForm(rig.link, model));
+    ASSERT_TRUE(testing::readIntoForm(rig.link, model));
     const auto readCommands = tracker->commands().size();
     EXPECT_EQ(sentLines(), static_cast<long>(readCommands));
     model.setText(Field::ServerPassword, "Qz8#Lm2x");
     NoProgress progress;
-    const auto written = WriteConfiguration(rig.link, ConfigurationFromForm(model), progress);
+    const auto written = writeConfiguration(rig.link, configurationFromForm(model), progress);
     ASSERT_TRUE(written.succeeded());
     EXPECT_EQ(tracker->settings.password, "Qz8#Lm2x");
     EXPECT_EQ(sentLines(), static_cast<long>(tracker->commands().size()));
@@ -183,12 +183,12 @@ TEST_F(TracedOperations, EveryCommandAndReplyIsTracedAndNoSecretShows) {
 
 TEST_F(TracedOperations, ARefusedOpenIsNotTracedAndAnObserverRemovedSeesNothing) {
     rig.link.setTarget(LinkTarget::serial("12345"));
-    EXPECT_EQ(rig.link.OpenPort(), OpenOutcome::NoDevice);
-    rig.link.ClosePort();
+    EXPECT_EQ(rig.link.openPort(), OpenOutcome::NoDevice);
+    rig.link.closePort();
     EXPECT_TRUE(lines.empty());
     rig.link.setObserver(nullptr);
     rig.link.setTarget({});
-    ASSERT_TRUE(testing::ReadIntoForm(rig.link, model));
+    ASSERT_TRUE(testing::readIntoForm(rig.link, model));
     EXPECT_TRUE(lines.empty());
 }
 
@@ -197,7 +197,7 @@ TEST(TraceFile, AppendsWholeLinesToAFileCreatedForTheUserAlone) {
     const auto path = folder / "trace.log";
     for (const char* line : {"+    0.000 ms открыт", "+    1.000 ms закрыт"}) {
         std::string error;
-        auto file = TraceFile::Open(path, error);
+        auto file = TraceFile::open(path, error);
         ASSERT_TRUE(file) << error;
         file->writeLine(line);
     }
@@ -207,7 +207,7 @@ TEST(TraceFile, AppendsWholeLinesToAFileCreatedForTheUserAlone) {
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 #endif
     std::string error;
-    EXPECT_FALSE(TraceFile::Open(folder / "missing" / "trace.log", error));
+    EXPECT_FALSE(TraceFile::open(folder / "missing" / "trace.log", error));
     EXPECT_FALSE(error.empty());
 }
 
@@ -241,7 +241,7 @@ TEST_F(TracedOperations, ASecretThatComesLateAfterTheNextCommandIsStillMasked) {
                                       .command = asked,
                                       .keep = keep,
                                       .pause = pause});
-                testing::ReadIntoForm(rig.link, model);
+                testing::readIntoForm(rig.link, model);
                 ++sweeps;
                 for (const auto& line : lines) {
                     for (const std::string_view secret : {"k3y05", "Fleet_07"}) {
@@ -262,7 +262,7 @@ TEST_F(TracedOperations, ASecretThatComesLateAfterTheNextCommandIsStillMasked) {
 TEST(WireTrace, BytesOfASecretThatComeAfterTheNextCommandAreMasked) {
     Lines lines;
     WireTrace trace([&lines](std::string_view line) { lines.emplace_back(line); },
-                    TrafficSecrets());
+                    trafficSecrets());
     trace.opened({});
     trace.written(bytesOf("GWKEY$"), 1ms);
     trace.received(bytesOf("WKEY=2:abc"), 2ms);
@@ -285,22 +285,22 @@ namespace {
 TEST(TraceFile, OnlyARegularFileOrStandardErrorIsTakenAndAFailedWriteIsKept) {
     testing::TempFolder folder;
     std::string error;
-    EXPECT_FALSE(TraceFile::Open(folder / ".", error));  // a folder
+    EXPECT_FALSE(TraceFile::open(folder / ".", error));  // a folder
     EXPECT_FALSE(error.empty());
 #ifndef _WIN32
     // A pipe nobody reads would hold the program up before it has done anything.
     ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
     error.clear();
-    EXPECT_FALSE(TraceFile::Open(folder / "pipe", error));
+    EXPECT_FALSE(TraceFile::open(folder / "pipe", error));
     EXPECT_FALSE(error.empty());
     error.clear();
-    EXPECT_FALSE(TraceFile::Open("/dev/null", error));
+    EXPECT_FALSE(TraceFile::open("/dev/null", error));
     EXPECT_EQ(error, "это не обычный файл");
-    auto toError = TraceFile::Open("-", error);
+    auto toError = TraceFile::open("-", error);
     ASSERT_TRUE(toError) << error;
     EXPECT_EQ(toError->failure(), std::nullopt);
 #endif
-    auto file = TraceFile::Open(folder / "trace.log", error);
+    auto file = TraceFile::open(folder / "trace.log", error);
     ASSERT_TRUE(file) << error;
     file->writeLine("+    0.000 ms открыт");
     EXPECT_EQ(file->failure(), std::nullopt);

@@ -29,7 +29,7 @@ class Read : public ::testing::Test {
     FieldModel model;
 
     SimulatedTracker& plug(SimulatedTracker tracker) { return rig.bridge.plug(std::move(tracker)); }
-    bool read() { return testing::ReadIntoForm(rig.link, model); }
+    bool read() { return testing::readIntoForm(rig.link, model); }
     int count(const char* call) const {
         return static_cast<int>(
             std::count(rig.bridge.calls().begin(), rig.bridge.calls().end(), call));
@@ -41,7 +41,7 @@ class Read : public ::testing::Test {
 };
 
 TEST_F(Read, EachCounterPeriodIsItsOwnHalfOfTheWordWhateverItsTopBit) {
-    auto& tracker = plug(SimulatedTracker::Configured());
+    auto& tracker = plug(SimulatedTracker::configured());
     // Both halves with their top bit set, and neither all ones (an erased word).
     tracker.settings.counterPeriods = 0xFFFE8001u;
     ASSERT_TRUE(read());
@@ -54,7 +54,7 @@ TEST_F(Read, EachCounterPeriodIsItsOwnHalfOfTheWordWhateverItsTopBit) {
 }
 
 TEST_F(Read, AConfiguredTrackerFillsEveryField) {
-    auto& tracker = plug(SimulatedTracker::Configured());
+    auto& tracker = plug(SimulatedTracker::configured());
     model.setText(Field::Point2LatitudeFraction, "12");
     ASSERT_TRUE(read());
     EXPECT_EQ(tracker.commands(), expected::kDhcpQueries);
@@ -113,7 +113,7 @@ TEST_F(Read, AConfiguredTrackerFillsEveryField) {
 }
 
 TEST_F(Read, AFixedAddressIsReadBackWithItsMaskAndGateway) {
-    auto& tracker = plug(SimulatedTracker::Configured());
+    auto& tracker = plug(SimulatedTracker::configured());
     tracker.settings.dhcp = 0;
     tracker.settings.deviceIp = "10.1.1.7";
     tracker.settings.netmask = "255.255.0.0";
@@ -137,7 +137,7 @@ TEST_F(Read, AFixedAddressIsReadBackWithItsMaskAndGateway) {
 }
 
 TEST_F(Read, NoEncryptionLeavesTheKeyAsItWas) {
-    auto& tracker = plug(SimulatedTracker::Configured());
+    auto& tracker = plug(SimulatedTracker::configured());
     tracker.settings.keyMode = 0;
     model.setChecked(Field::WepEncryption, true);
     model.setText(Field::NetworkKey, "old12");
@@ -148,7 +148,7 @@ TEST_F(Read, NoEncryptionLeavesTheKeyAsItWas) {
 }
 
 TEST_F(Read, AnErasedTrackerLeavesTheFieldsAndSaysItIsNotConfigured) {
-    plug(SimulatedTracker::Erased());
+    plug(SimulatedTracker::erased());
     model.setText(Field::RecordingPeriod, "7");
     model.setText(Field::ServerPassword, "keepthis");
     model.setText(Field::Point1LatitudeDegrees, "12");
@@ -164,7 +164,7 @@ TEST_F(Read, AnErasedTrackerLeavesTheFieldsAndSaysItIsNotConfigured) {
 }
 
 TEST_F(Read, OnlyAnErasedPeriodOrPasswordMarksTheTrackerNotConfigured) {
-    auto& tracker = plug(SimulatedTracker::Configured());
+    auto& tracker = plug(SimulatedTracker::configured());
     tracker.settings.inputs[2].reset();
     tracker.settings.points[0].reset();
     ASSERT_TRUE(read());
@@ -176,7 +176,7 @@ TEST_F(Read, OnlyAnErasedPeriodOrPasswordMarksTheTrackerNotConfigured) {
 }
 
 TEST_F(Read, WithUnReadBoxOnlyTheVersionIsRead) {
-    auto& tracker = plug(SimulatedTracker::Configured());
+    auto& tracker = plug(SimulatedTracker::configured());
     tracker.firmware = "WIFI-2.10";
     model.setChecked(Field::ReadIdentityOnly, true);
     model.setText(Field::RecordingPeriod, "7");
@@ -191,7 +191,7 @@ TEST_F(Read, WithUnReadBoxOnlyTheVersionIsRead) {
 }
 
 TEST_F(Read, AVersionThatCannotBeReadEndsTheRead) {
-    auto& tracker = plug(SimulatedTracker::Configured());
+    auto& tracker = plug(SimulatedTracker::configured());
     tracker.firmware = "GPS-7.0.1";  // nine bytes that are not a version
     EXPECT_FALSE(read());
     EXPECT_EQ(tracker.commands(), Commands{"FL_READ_VERSION$"});  // not asked again
@@ -211,7 +211,7 @@ TEST_F(Read, ALinkThatDoesNotOpenIsReportedAndHowToFixARefusal) {
     EXPECT_FALSE(read());
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Ошибка при открытии порта USB"));
     EXPECT_EQ(model.statusColour(), StatusColour::Red);
-    plug(SimulatedTracker::Configured());
+    plug(SimulatedTracker::configured());
     rig.bridge.failNext(sim::BridgeCall::Open, BridgeStatus::AccessDenied);
     EXPECT_FALSE(read());
     EXPECT_EQ(model.text(Field::StatusLine),
@@ -226,13 +226,13 @@ TEST_F(Read, EveryQueryThatStaysUnansweredEndsAsItsRowSays) {
         }
         SCOPED_TRACE(row.command);
         testing::SimRig fresh;
-        auto& tracker = fresh.bridge.plug(SimulatedTracker::Configured());
+        auto& tracker = fresh.bridge.plug(SimulatedTracker::configured());
         tracker.settings.dhcp = 0;  // so that the fixed-address queries are asked too
         tracker.injectFault({.kind = Fault::Kind::NoReply, .command = row.command, .times = 10});
         FieldModel m;
         m.setText(Field::RecordingPeriod, "untouched");
         const auto start = fresh.clock.now();
-        const bool result = testing::ReadIntoForm(fresh.link, m);
+        const bool result = testing::readIntoForm(fresh.link, m);
         EXPECT_EQ(std::count(tracker.commands().begin(), tracker.commands().end(), row.command),
                   10);
         EXPECT_GE(fresh.clock.now() - start, 6000ms);
@@ -257,7 +257,7 @@ TEST_F(Read, EveryQueryThatStaysUnansweredEndsAsItsRowSays) {
 }
 
 TEST_F(Read, AnInputsWifiBoxGivesWayToACounterType) {
-    auto& tracker = plug(SimulatedTracker::Configured());
+    auto& tracker = plug(SimulatedTracker::configured());
     // Input 1: Wi-Fi on (bit 2 clear) and type B (bit 5 clear); input 2: bits 5 and 6 clear.
     // Input 1 also records its analogue input as digital (bit 3 clear).
     (*tracker.settings.inputs[0])[0] = 0x5B & ~0x08;
@@ -272,7 +272,7 @@ TEST_F(Read, AnInputsWifiBoxGivesWayToACounterType) {
 }
 
 TEST_F(Read, InputsOneAndTwoLeftWithoutATypeBecomeOrdinary) {
-    auto& tracker = plug(SimulatedTracker::Configured());
+    auto& tracker = plug(SimulatedTracker::configured());
     tracker.settings.inputs[1].reset();
     tracker.settings.inputs[2].reset();
     model.setChecked(Field::InputOrdinary2, false);  // no type selected for input 2
@@ -284,9 +284,9 @@ TEST_F(Read, InputsOneAndTwoLeftWithoutATypeBecomeOrdinary) {
 
 TEST_F(Read, WhatTheTrackerDidNotGiveTakesFirstRunValuesNotThoseOfTheTrackerBefore) {
     FieldModel firstRun;
-    LoadSettings(firstRun, {});
+    loadSettings(firstRun, {});
     // The tracker read before left its marks in every field that the next read will miss.
-    auto& before = plug(SimulatedTracker::Configured("90001"));
+    auto& before = plug(SimulatedTracker::configured("90001"));
     before.settings.points[1] = before.settings.points[0];
     ASSERT_TRUE(read());
     ASSERT_FALSE(model.text(Field::Point2LatitudeDegrees).empty());
@@ -295,7 +295,7 @@ TEST_F(Read, WhatTheTrackerDidNotGiveTakesFirstRunValuesNotThoseOfTheTrackerBefo
     model.setText(Field::AccessPoint, "Old-Depot");
     rig.bridge.unplug(0);
 
-    auto& tracker = plug(SimulatedTracker::Configured("90002"));
+    auto& tracker = plug(SimulatedTracker::configured("90002"));
     tracker.injectFault(
         {.kind = Fault::Kind::WrongReply, .command = "FL_GET_MODE$", .replacement = "MODE=x"});
     tracker.injectFault({.kind = Fault::Kind::NoReply, .command = "FL_GET_WIDE$", .times = 10});
@@ -316,13 +316,13 @@ TEST_F(Read, WhatTheTrackerDidNotGiveTakesFirstRunValuesNotThoseOfTheTrackerBefo
 }
 
 TEST_F(Read, EarlyCompletionReadsExactlyWhatCountOrTimeoutReadsRead) {
-    auto& tracker = plug(SimulatedTracker::Configured());
+    auto& tracker = plug(SimulatedTracker::configured());
     tracker.settings.dhcp = 0;
     tracker.settings.accessPoint = "Yard;Gate;7";
     ASSERT_TRUE(read());
     FieldModel plain;
     rig.link.setEarlyCompletion(false);
-    ASSERT_TRUE(testing::ReadIntoForm(rig.link, plain));
+    ASSERT_TRUE(testing::readIntoForm(rig.link, plain));
     for (int i = 0; i < kFieldCount; ++i) {
         const auto f = static_cast<Field>(i);
         EXPECT_EQ(model.text(f), plain.text(f)) << fieldInfo(f).name;
@@ -364,12 +364,12 @@ TEST_F(Read, OnlyTheNameAndTheKeyWaitForTheLineToGoQuiet) {
     for (const int dhcp : {0, 1}) {
         SCOPED_TRACE(dhcp ? "DHCP" : "fixed address");
         testing::SimRig fresh;
-        auto& tracker = fresh.bridge.plug(SimulatedTracker::Configured());
+        auto& tracker = fresh.bridge.plug(SimulatedTracker::configured());
         tracker.settings.dhcp = dhcp;
         WaitsAfterReplies observer;
         fresh.link.setObserver(&observer);
         FieldModel m;
-        ASSERT_TRUE(testing::ReadIntoForm(fresh.link, m));
+        ASSERT_TRUE(testing::readIntoForm(fresh.link, m));
         ASSERT_EQ(observer.waits.size(),
                   dhcp ? expected::kDhcpQueries.size() : expected::kDhcpQueries.size() + 3);
         Commands waited;

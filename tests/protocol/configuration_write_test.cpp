@@ -49,20 +49,20 @@ class Write : public ::testing::Test {
 
     // As the program stands after detecting and reading the configured tracker.
     void SetUp() override {
-        tracker = &rig.bridge.plug(SimulatedTracker::Configured("90001"));
+        tracker = &rig.bridge.plug(SimulatedTracker::configured("90001"));
         model.deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
         model.setText(Field::SerialNumber, "90001");
         model.showMac(90001);
         model.databasePath = (folder / "fleet.zcf").string();
         model.setText(Field::DatabaseName, "fleet.zcf");
-        LoadSettings(model, folder / "first-run.ini");  // radii "50", on-times "1"
+        loadSettings(model, folder / "first-run.ini");  // radii "50", on-times "1"
         model.databasePath = (folder / "fleet.zcf").string();
-        ASSERT_TRUE(testing::ReadIntoForm(rig.link, model));
+        ASSERT_TRUE(testing::readIntoForm(rig.link, model));
         tracker->clearRecord();
         rig.bridge.clearCalls();
     }
 
-    void write() { testing::WriteFromForm(rig.link, model, database, desktop); }
+    void write() { testing::writeFromForm(rig.link, model, database, desktop); }
     const Commands& sent() const { return tracker->commands(); }
     bool wasSent(const std::string& command) const {
         return std::find(sent().begin(), sent().end(), command) != sent().end();
@@ -128,7 +128,7 @@ TEST_F(Write, VerifiedTheWriteIsFollowedByOneReadOnTheNextLinkAndNothingElse) {
     }();
     tracker->clearRecord();
     rig.bridge.clearCalls();
-    const FormWritten verified = korvan::WriteFromForm(rig.link, model, &database, desktop, true);
+    const FormWritten verified = korvan::writeFromForm(rig.link, model, &database, desktop, true);
     ASSERT_TRUE(verified.verification.has_value());
     EXPECT_TRUE(verified.verification->verified());
     // The write's own bytes, unchanged, then the read's queries on a link of their own.
@@ -341,8 +341,8 @@ TEST_F(Write, ControlPointsArePaddedAndSkippedAsTheTrackerNeedsThem) {
     ASSERT_TRUE(point);
     const auto record = ControlPointRecord::fromBytes(*point);
     EXPECT_EQ(record.onTimeSeconds, 60u);  // no sending box: always a minute
-    EXPECT_EQ(DecodeCoordinate(record.latitude).fraction, 0u);
-    EXPECT_EQ(DecodeCoordinate(record.longitude).fraction, 50000u);
+    EXPECT_EQ(decodeCoordinate(record.latitude).fraction, 0u);
+    EXPECT_EQ(decodeCoordinate(record.longitude).fraction, 50000u);
     EXPECT_EQ(std::count_if(sent().begin(), sent().end(),
                             [](const std::string& c) { return c.rfind("GSM_SET_CPOINT", 0) == 0; }),
               1);
@@ -413,7 +413,7 @@ TEST_F(Write, ATrackerPulledOutDuringThePointerCheckIsNotRecorded) {
 
 TEST_F(Write, TheOutcomeListsEveryExchangeWithItsStatus) {
     tracker->injectFault({.kind = Fault::Kind::NoReply, .command = "FL_CHANGE_WIDE,", .times = 10});
-    const WriteOutcome outcome = testing::WriteFromForm(rig.link, model, database, desktop);
+    const WriteOutcome outcome = testing::writeFromForm(rig.link, model, database, desktop);
     EXPECT_EQ(outcome.ending, Ending::Failed);
     EXPECT_FALSE(databaseWritten());
     // Each command once, as sent, a record command by its text before the record.
@@ -480,7 +480,7 @@ TEST_F(Write, ADeviceTheDatabaseCannotTakeIsRefusedBeforeTheTrackerIsTouched) {
         contents += std::to_string(serial) + ":\tPASSWORD=abcdefgh;\r\n";
     }
     testing::writeBytes(folder / "fleet.zcf", contents);
-    database.openDatabase();  // Cancel: the current database is read
+    database.openDatabase();  // cancel: the current database is read
     write();
     EXPECT_TRUE(sent().empty());
     ASSERT_EQ(desktop.messages.size(), 1u);
@@ -525,7 +525,7 @@ TEST_F(Write, ADatabaseThisUserMayNotWriteIsRefusedBeforeTheTrackerIsTouched) {
         testing::writeBytes(data / "fleet-srv.zcf", empty);
         testing::writeBytes(closed / "fleet.zcf", empty);
         fs::create_symlink(closed / "fleet.zcf", data / "linked.zcf");
-        testing::HandToOrdinaryUser(folder.path());
+        testing::handToOrdinaryUser(folder.path());
     };
     const std::string longName(241, 'a');
     const bool root = ::geteuid() == 0;
@@ -570,7 +570,7 @@ TEST_F(Write, ADatabaseThisUserMayNotWriteIsRefusedBeforeTheTrackerIsTouched) {
         }
         fresh();
         c.arrange();
-        const std::string wrong = testing::AsOrdinaryUser([&]() -> std::string {
+        const std::string wrong = testing::asOrdinaryUser([&]() -> std::string {
             model.databasePath = c.database.string();
             database.openLast();
             desktop.messages.clear();

@@ -24,11 +24,11 @@ class DebugLog : public ::testing::Test {
     testing::TempFolder folder;
     testing::SimRig rig;
     ScriptedDesktop desktop;
-    SimulatedTracker& tracker = rig.bridge.plug(SimulatedTracker::Configured());
+    SimulatedTracker& tracker = rig.bridge.plug(SimulatedTracker::configured());
     std::string file = (folder / "log.bin").string();
 
-    void read(bool full) { testing::CopyLog(rig.link, desktop, full); }
-    void clear() { testing::ClearLog(rig.link, desktop); }
+    void read(bool full) { testing::copyLog(rig.link, desktop, full); }
+    void clear() { testing::clearLog(rig.link, desktop); }
     void expectOnly(MessageIcon icon, const char* text) {
         EXPECT_EQ(desktop.messages, (std::vector<Shown>{{icon, text}}));
         EXPECT_FALSE(rig.link.isOpen());
@@ -172,7 +172,7 @@ TEST_F(DebugLog, ACancelWhileTheFileIsChosenLeavesTheFileAsItWas) {
     testing::writeBytes(file, "kept");
     desktop.logAnswers = {file};
     desktop.whileDialogOpen = [this] { rig.link.requestCancel(); };
-    const Outcome outcome = testing::CopyLog(rig.link, desktop, false);
+    const Outcome outcome = testing::copyLog(rig.link, desktop, false);
     EXPECT_EQ(outcome.ending, Ending::Cancelled);
     EXPECT_EQ(testing::readBytes(file), "kept");
     EXPECT_TRUE(desktop.messages.empty());

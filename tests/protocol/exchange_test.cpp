@@ -20,13 +20,13 @@ using sim::SimulatedTracker;
 class ExchangeTest : public ::testing::Test {
   protected:
     testing::SimRig rig;
-    SimulatedTracker& tracker = rig.bridge.plug(SimulatedTracker::Configured());
+    SimulatedTracker& tracker = rig.bridge.plug(SimulatedTracker::configured());
 
-    void SetUp() override { ASSERT_EQ(rig.link.OpenPort(), OpenOutcome::Opened); }
+    void SetUp() override { ASSERT_EQ(rig.link.openPort(), OpenOutcome::Opened); }
 
     ExchangeResult run(const std::string& command, ExchangeRule rule) {
-        rig.link.CommandText.FormatCommand("%s", command.c_str());
-        return Exchange(rig.link, rule);
+        rig.link.commandText.formatCommand("%s", command.c_str());
+        return exchange(rig.link, rule);
     }
 };
 
@@ -34,7 +34,7 @@ class ExchangeTest : public ::testing::Test {
 bool judge(const ExchangeRule& rule, std::string_view received, Reply& reply,
            std::string_view command = "") {
     CommandBuffer buffer;
-    buffer.FormatCommand("%.*s", static_cast<int>(command.size()), command.data());
+    buffer.formatCommand("%.*s", static_cast<int>(command.size()), command.data());
     const std::size_t asked =
         rule.acceptance == Acceptance::Echo ? command.size() - 1 : rule.replyLength;
     reply = Reply(asked);
@@ -42,7 +42,7 @@ bool judge(const ExchangeRule& rule, std::string_view received, Reply& reply,
     const std::size_t count = std::min(received.size(), into.size());
     std::copy_n(received.begin(), count, into.begin());
     reply.setCount(count);
-    return Accepts(rule, buffer, reply);
+    return accepts(rule, buffer, reply);
 }
 
 TEST(Acceptance, CountWantsExactlyTheLengthAsked) {
@@ -83,13 +83,13 @@ TEST(Acceptance, EchoWantsTheCommandWithoutItsDollar) {
     Reply reply;
     ASSERT_TRUE(judge(echo, "DHCP=1;", reply, "DHCP=1;$"));
     CommandBuffer command;
-    command.FormatCommand("DHCP=1;$");
-    EXPECT_TRUE(EchoMatches(reply, command));
+    command.formatCommand("DHCP=1;$");
+    EXPECT_TRUE(echoMatches(reply, command));
     // Only seven bytes are read, so a line end after the echo does no harm.
     ASSERT_TRUE(judge(echo, "DHCP=1;\r\n", reply, "DHCP=1;$"));
-    EXPECT_TRUE(EchoMatches(reply, command));
+    EXPECT_TRUE(echoMatches(reply, command));
     ASSERT_TRUE(judge(echo, "DHCP=0;", reply, "DHCP=1;$"));
-    EXPECT_FALSE(EchoMatches(reply, command));
+    EXPECT_FALSE(echoMatches(reply, command));
     EXPECT_FALSE(judge(echo, "DHCP=1", reply, "DHCP=1;$"));
 }
 
@@ -136,7 +136,7 @@ TEST_F(ExchangeTest, AWrongEchoIsAcceptedThenFoundWrong) {
     const auto result = run("SERPORT=2224;$", {Acceptance::Echo, 0, {}});
     ASSERT_TRUE(result.accepted);
     EXPECT_EQ(result.attempts, 1);
-    EXPECT_FALSE(EchoMatches(result.reply, rig.link.CommandText));
+    EXPECT_FALSE(echoMatches(result.reply, rig.link.commandText));
 }
 
 TEST_F(ExchangeTest, WifiRepliesEndEarlyWithoutChangingWhatIsAccepted) {
@@ -232,12 +232,12 @@ TEST_F(ExchangeTest, ACancelOrAPulledTrackerEndsTheAttemptsAtOnce) {
 
     // A cancel that comes while the tracker keeps silent ends the wait for its reply.
     rig.link.clearCancel();
-    rig.link.CommandText.FormatCommand("FL_GET_RATE$");
-    rig.link.SendCommand();
+    rig.link.commandText.formatCommand("FL_GET_RATE$");
+    rig.link.sendCommand();
     rig.link.requestCancel();
     std::uint8_t reply[4];
     const auto start = rig.clock.now();
-    EXPECT_EQ(rig.link.ReadPort(reply), 0u);
+    EXPECT_EQ(rig.link.readPort(reply), 0u);
     EXPECT_LT(rig.elapsedSince(start), 2ms);
 
     rig.link.clearCancel();
@@ -272,14 +272,14 @@ TEST(ExchangeCancel, AReplyCutOffByACancelOrAnUnplugIsNotTakenEvenWhenItsStartFi
         ActingClock clock;
         sim::SimulatedBridge bridge(clock);
         Link link(bridge, clock);
-        auto& tracker = bridge.plug(SimulatedTracker::Configured());
+        auto& tracker = bridge.plug(SimulatedTracker::configured());
         tracker.injectFault(
             {.kind = Fault::Kind::SplitReply, .command = "GSERIP$", .keep = 9, .pause = 200ms});
-        ASSERT_EQ(link.OpenPort(), OpenOutcome::Opened);
+        ASSERT_EQ(link.openPort(), OpenOutcome::Opened);
         clock.at = clock.now() + 100ms;  // "SERIP=192" is in, the rest is on its way
         clock.action = [&] { unplug ? bridge.unplug(0) : link.requestCancel(); };
-        link.CommandText.FormatCommand("GSERIP$");
-        const auto result = Exchange(link, {Acceptance::Prefix, 23, "SERIP="});
+        link.commandText.formatCommand("GSERIP$");
+        const auto result = exchange(link, {Acceptance::Prefix, 23, "SERIP="});
         EXPECT_FALSE(result.accepted);
         EXPECT_TRUE(result.interrupted);
         EXPECT_EQ(result.attempts, 1);

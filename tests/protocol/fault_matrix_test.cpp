@@ -135,14 +135,14 @@ TEST_F(Matrix, EveryReadExchangeUnderEveryFault) {
         for (const FaultCase& c : kCases) {
             SCOPED_TRACE(std::string(row.command) + ", " + c.name);
             Rig rig(c);
-            auto& tracker = rig.bridge.plug(SimulatedTracker::Configured());
+            auto& tracker = rig.bridge.plug(SimulatedTracker::configured());
             tracker.settings.dhcp = 0;  // every query is asked
             tracker.injectFault(faultFor(c, row.command, occurrenceOf(kReadRows, i)));
             FieldModel model;
             ScriptedDesktop boxes;
             NoProgress progress;
-            const ReadOutcome outcome = ReadConfiguration(rig.link, ReadRequest{}, progress);
-            ApplyRead(model, boxes, outcome);
+            const ReadOutcome outcome = readConfiguration(rig.link, ReadRequest{}, progress);
+            applyRead(model, boxes, outcome);
             rig.expectEndedCleanly(outcome, c);
             const std::string shown = model.text(Field::StatusLine);
             expectSuccessOnlyWhenConfirmed(outcome, shown == success);
@@ -172,10 +172,10 @@ TEST_F(Matrix, EveryWriteExchangeUnderEveryFault) {
             testing::TempFolder folder;
             Rig rig(c);
             ScriptedDesktop desktop;
-            auto& tracker = rig.bridge.plug(SimulatedTracker::Configured("90001"));
+            auto& tracker = rig.bridge.plug(SimulatedTracker::configured("90001"));
             tracker.debugPointer = 0x40001000;  // the pointer check erases the log
             FieldModel model;
-            LoadSettings(model, folder / "none.ini");
+            loadSettings(model, folder / "none.ini");
             // A database with records of its own, which only a confirmed write may change.
             const std::string before =
                 "Zentracor database 1.3\r\n2 records\r\n"
@@ -186,13 +186,13 @@ TEST_F(Matrix, EveryWriteExchangeUnderEveryFault) {
             database.openLast();
             ASSERT_EQ(database.records().size(), 2u);
             model.setText(Field::SerialNumber, "90001");
-            ASSERT_TRUE(testing::ReadIntoForm(rig.link, model));
+            ASSERT_TRUE(testing::readIntoForm(rig.link, model));
             model.firmwareVersion = 100;
             model.setChecked(Field::FixedAddress, true);  // every setting is sent
             rig.wire.clear();
             rig.bridge.clearCalls();
             tracker.injectFault(faultFor(c, row.command, occurrenceOf(rows, i)));
-            const WriteOutcome outcome = testing::WriteFromForm(rig.link, model, database, desktop);
+            const WriteOutcome outcome = testing::writeFromForm(rig.link, model, database, desktop);
 
             rig.expectEndedCleanly(outcome, c);
             const std::string shown = model.text(Field::StatusLine);
@@ -234,12 +234,12 @@ TEST_F(Matrix, EveryDebugLogExchangeUnderEveryFault) {
             testing::TempFolder folder;
             Rig rig(c);
             ScriptedDesktop desktop;
-            auto& tracker = rig.bridge.plug(SimulatedTracker::Configured());
+            auto& tracker = rig.bridge.plug(SimulatedTracker::configured());
             const std::size_t logSize = tracker.debugLog.size();
             tracker.injectFault(faultFor(c, row.command, row.occurrence));
             desktop.logAnswers = {(folder / "log.bin").string()};
-            const Outcome outcome = row.erase ? testing::ClearLog(rig.link, desktop)
-                                              : testing::CopyLog(rig.link, desktop, false);
+            const Outcome outcome = row.erase ? testing::clearLog(rig.link, desktop)
+                                              : testing::copyLog(rig.link, desktop, false);
             rig.expectEndedCleanly(outcome, c);
             const bool toldSuccess =
                 !desktop.messages.empty() &&

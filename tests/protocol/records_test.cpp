@@ -21,9 +21,9 @@ TEST(Records, AnInputSettingIs36BytesOnTheWireZerosIncluded) {
     InputRecord input{0x7F, InputRecord::analogValue(1023, 16)};
     EXPECT_EQ(input.value, 0x43FFu);
     CommandBuffer command;
-    command.FormatCommand("GSM_SET_SMS,%d,", 1);
-    command.AppendCommandBytes(input.toBytes());
-    command.AppendCommandBytes("$");
+    command.formatCommand("GSM_SET_SMS,%d,", 1);
+    command.appendCommandBytes(input.toBytes());
+    command.appendCommandBytes("$");
 
     auto expected = asBytes("GSM_SET_SMS,1,");
     for (std::uint8_t b : {0x7F, 0xFF, 0x43, 0x00, 0x00}) {
@@ -38,16 +38,16 @@ TEST(Records, AnInputSettingIs36BytesOnTheWireZerosIncluded) {
 TEST(Records, AControlPointSettingIs37BytesWithTheWorkedExampleLatitude) {
     ControlPointRecord point;
     point.flags &= ~(ControlPointRecord::kNoSendOnEntry | ControlPointRecord::kNoOutputOnExit);
-    point.latitude = EncodeCoordinate({55, 9, 1230, true});
-    point.longitude = EncodeCoordinate({37, 36, 50000, false});
+    point.latitude = encodeCoordinate({55, 9, 1230, true});
+    point.longitude = encodeCoordinate({37, 36, 50000, false});
     point.radius = -5;
     point.onTimeSeconds = 300;
     EXPECT_EQ(point.latitude, 0xA0D615EEu);
 
     CommandBuffer command;
-    command.FormatCommand("GSM_SET_CPOINT%d,", 1);
-    command.AppendCommandBytes(point.toBytes());
-    command.AppendCommandBytes("$");
+    command.formatCommand("GSM_SET_CPOINT%d,", 1);
+    command.appendCommandBytes(point.toBytes());
+    command.appendCommandBytes("$");
     auto expected = asBytes("GSM_SET_CPOINT1,");
     for (std::uint8_t b : {0xF5, 0xFF, 0xFF, 0xFF,     // flags: bits 1 and 3 cleared
                            0xEE, 0x15, 0xD6, 0xA0,     // latitude, as in the worked example
@@ -71,7 +71,7 @@ TEST(Records, RecordsReadBackAsTheyWereSent) {
 
     ControlPointRecord point;
     point.latitude = 0xA0D615EE;
-    point.longitude = EncodeCoordinate({179, 59, 99999, true});
+    point.longitude = encodeCoordinate({179, 59, 99999, true});
     point.radius = -1;
     point.onTimeSeconds = 7 * 60 + 59;
     const auto back = ControlPointRecord::fromBytes(point.toBytes());
@@ -79,12 +79,12 @@ TEST(Records, RecordsReadBackAsTheyWereSent) {
     EXPECT_EQ(back.radius, -1);
     EXPECT_EQ(back.onTimeSeconds, 479u);
 
-    const Coordinate latitude = DecodeCoordinate(back.latitude);
+    const Coordinate latitude = decodeCoordinate(back.latitude);
     EXPECT_EQ(latitude.degrees, 55u);
     EXPECT_EQ(latitude.minutes, 9u);
     EXPECT_EQ(latitude.fraction, 1230u);
     EXPECT_TRUE(latitude.southOrWest);
-    const Coordinate longitude = DecodeCoordinate(back.longitude);
+    const Coordinate longitude = decodeCoordinate(back.longitude);
     EXPECT_EQ(longitude.degrees, 179u);
     EXPECT_EQ(longitude.minutes, 59u);
     EXPECT_EQ(longitude.fraction, 99999u);
@@ -92,22 +92,22 @@ TEST(Records, RecordsReadBackAsTheyWereSent) {
 
 TEST(Records, TheHemisphereIsOnlyTheTopBit) {
     // Degrees large enough to reach bit 31 lose it to the hemisphere, as on the tracker.
-    EXPECT_EQ(EncodeCoordinate({300, 0, 0, false}), 3'000'000'000u & 0x7FFFFFFFu);
-    EXPECT_EQ(EncodeCoordinate({0, 0, 1, true}), 0x80000001u);
+    EXPECT_EQ(encodeCoordinate({300, 0, 0, false}), 3'000'000'000u & 0x7FFFFFFFu);
+    EXPECT_EQ(encodeCoordinate({0, 0, 1, true}), 0x80000001u);
 }
 
 TEST(Records, FirmwareVersionText) {
-    const auto v105 = ParseFirmwareVersion("WIFI-1.05");
+    const auto v105 = parseFirmwareVersion("WIFI-1.05");
     ASSERT_TRUE(v105);
     EXPECT_EQ(v105->combined(), 105);
     EXPECT_EQ(v105->caption(), "Ver. 1.5");
-    const auto v210 = ParseFirmwareVersion("WIFI-2.10");
+    const auto v210 = parseFirmwareVersion("WIFI-2.10");
     ASSERT_TRUE(v210);
     EXPECT_EQ(v210->combined(), 210);
     EXPECT_EQ(v210->caption(), "Ver. 2.10");
-    EXPECT_FALSE(ParseFirmwareVersion("WIFI-1"));
-    EXPECT_FALSE(ParseFirmwareVersion("wifi-1.05"));
-    EXPECT_FALSE(ParseFirmwareVersion("GARBAGE!!"));
+    EXPECT_FALSE(parseFirmwareVersion("WIFI-1"));
+    EXPECT_FALSE(parseFirmwareVersion("wifi-1.05"));
+    EXPECT_FALSE(parseFirmwareVersion("GARBAGE!!"));
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ TrackerConfiguration writable() {
 // The field names of every value that `c` breaks.
 std::vector<std::string> broken(const TrackerConfiguration& c) {
     std::vector<std::string> names;
-    for (const RuleBreak& b : BrokenRules(c)) {
+    for (const RuleBreak& b : brokenRules(c)) {
         names.push_back(describe(b.field));
     }
     return names;
@@ -52,11 +52,11 @@ void expectEdges(const std::string& name, Set set, std::initializer_list<Edge> e
         const auto names = broken(c);
         if (edge.admitted) {
             EXPECT_TRUE(names.empty()) << names.front();
-            EXPECT_EQ(WriteRefusal(c), std::nullopt);
+            EXPECT_EQ(writeRefusal(c), std::nullopt);
         } else {
             ASSERT_EQ(names.size(), 1u);
             EXPECT_EQ(names.front(), name);
-            const auto refusal = WriteRefusal(c);
+            const auto refusal = writeRefusal(c);
             ASSERT_TRUE(refusal.has_value());
             EXPECT_NE(cp1251::toUtf8(*refusal).find("«" + name + "»"), std::string::npos)
                 << cp1251::toUtf8(*refusal);
@@ -65,7 +65,7 @@ void expectEdges(const std::string& name, Set set, std::initializer_list<Edge> e
 }
 
 TEST(ValueRules, AWritableConfigurationBreaksNothing) {
-    EXPECT_TRUE(BrokenRules(writable()).empty());
+    EXPECT_TRUE(brokenRules(writable()).empty());
 }
 
 TEST(ValueRules, EveryAddressIsFourDecimalPartsUpTo255) {
@@ -103,7 +103,7 @@ TEST(ValueRules, TheDevicesOwnAddressesAreJudgedOnlyWhenTheyAreSent) {
     c.network.deviceAddress = c.network.netmask = c.network.gateway = "not-an-ip";
     c.network.encryption = Encryption::None;
     c.network.key = "k;$";
-    EXPECT_TRUE(BrokenRules(c).empty());
+    EXPECT_TRUE(brokenRules(c).empty());
 }
 
 TEST(ValueRules, ThePortIsDigitsFrom1To65535) {
@@ -226,7 +226,7 @@ TEST(ValueRules, EachBrokenValueIsNamedOnceAndTheRuleSaysWhatItMustBe) {
     c.server.port = "abc";
     c.server.address = "999.300.1.1";
     c.recording.counterPeriod34 = {"70000"};
-    const auto breaks = BrokenRules(c);
+    const auto breaks = brokenRules(c);
     ASSERT_EQ(breaks.size(), 3u);
     // In the order the write sends them: the port before the server's address.
     EXPECT_EQ(breaks[0].field, ValueField(TextField::ServerPort));
@@ -234,7 +234,7 @@ TEST(ValueRules, EachBrokenValueIsNamedOnceAndTheRuleSaysWhatItMustBe) {
     EXPECT_EQ(breaks[1].field, ValueField(TextField::ServerAddress));
     EXPECT_EQ(breaks[2].field, ValueField(NumberField::CounterPeriod34));
     EXPECT_EQ(breaks[2].rule, "Целое число от 0 до 65535");
-    EXPECT_EQ(WriteRefusal(c), breaks[0].message);
+    EXPECT_EQ(writeRefusal(c), breaks[0].message);
     EXPECT_EQ(cp1251::toUtf8(breaks[0].message),
               "В поле «Порт сервера» не номер порта: «abc». Нужно число от 1 до 65535. "
               "Исправьте его и нажмите «Установить» снова.");

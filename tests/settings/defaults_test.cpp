@@ -55,7 +55,7 @@ class Defaults : public ::testing::Test {
 };
 
 TEST_F(Defaults, ResetClearsEverythingButTheMethodsAndTheNetwork) {
-    ButtonResetClick(model);
+    applyDefaults(model);
     expectDigitalInputsReset();
     EXPECT_EQ(model.text(Field::CounterPeriod34), "3600");  // not the digital default "0"
     EXPECT_EQ(model.text(Field::ServerAddress), kDataServerAddress);
@@ -81,7 +81,7 @@ TEST_F(Defaults, ResetClearsEverythingButTheMethodsAndTheNetwork) {
 }
 
 TEST_F(Defaults, DigitalDefaultsTouchOnlyTheInputs) {
-    DigitDefaultClick(model);
+    applyDigitalDefaults(model);
     expectDigitalInputsReset();
     EXPECT_EQ(model.text(Field::CounterPeriod34), "0");
     EXPECT_EQ(model.text(Field::AnalogAveraging2), "9");
@@ -92,7 +92,7 @@ TEST_F(Defaults, DigitalDefaultsTouchOnlyTheInputs) {
 TEST_F(Defaults, AnalogueDefaultsTouchOnlyTheAnalogueInputs) {
     model.setText(Field::AnalogPollPeriod, "5");
     model.setText(Field::AnalogThreshold1, "7");
-    AnalogDefaultClick(model);
+    applyAnalogDefaults(model);
     EXPECT_FALSE(model.checked(Field::AnalogAsDigital2));
     EXPECT_EQ(model.text(Field::AnalogAveraging2), "16");
     EXPECT_EQ(model.text(Field::AnalogThreshold1), "1023");

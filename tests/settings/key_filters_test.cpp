@@ -13,7 +13,7 @@ namespace {
 std::string passed(KeyFilter filter, std::string_view typed) {
     std::string out;
     for (char c : cp1251::fromUtf8(typed)) {
-        if (KeyAccepted(filter, c)) {
+        if (keyAccepted(filter, c)) {
             out += c;
         }
     }
@@ -35,29 +35,29 @@ TEST(KeyFilters, ControlCharactersAreFilteredLikeAnyOther) {
     for (auto filter :
          {KeyFilter::Digits, KeyFilter::PasswordCharacters, KeyFilter::AddressCharacters,
           KeyFilter::CoordinateDigits, KeyFilter::KeyCharacters}) {
-        EXPECT_TRUE(KeyAccepted(filter, backspace));
-        EXPECT_EQ(KeyAccepted(filter, ctrlV),
+        EXPECT_TRUE(keyAccepted(filter, backspace));
+        EXPECT_EQ(keyAccepted(filter, ctrlV),
                   filter == KeyFilter::CoordinateDigits || filter == KeyFilter::KeyCharacters);
         for (char c : {ctrlC, ctrlX, ctrlZ}) {
-            EXPECT_EQ(KeyAccepted(filter, c), filter == KeyFilter::KeyCharacters);
+            EXPECT_EQ(keyAccepted(filter, c), filter == KeyFilter::KeyCharacters);
         }
     }
 }
 
 TEST(KeyFilters, EveryEditHasTheFilterOfItsKind) {
-    EXPECT_EQ(KeyFilterOf(Field::ServerPort), KeyFilter::Digits);
-    EXPECT_EQ(KeyFilterOf(Field::AnalogAveraging2), KeyFilter::Digits);
-    EXPECT_EQ(KeyFilterOf(Field::AccessPoint), KeyFilter::PasswordCharacters);
-    EXPECT_EQ(KeyFilterOf(Field::Gateway), KeyFilter::AddressCharacters);
-    EXPECT_EQ(KeyFilterOf(Field::Point3OnTime), KeyFilter::CoordinateDigits);
-    EXPECT_EQ(KeyFilterOf(Field::Point2Radius), KeyFilter::CoordinateDigits);
-    EXPECT_EQ(KeyFilterOf(Field::NetworkKey), KeyFilter::KeyCharacters);
-    EXPECT_EQ(KeyFilterOf(Field::Point1LatitudeHemisphere), KeyFilter::None);
+    EXPECT_EQ(keyFilterOf(Field::ServerPort), KeyFilter::Digits);
+    EXPECT_EQ(keyFilterOf(Field::AnalogAveraging2), KeyFilter::Digits);
+    EXPECT_EQ(keyFilterOf(Field::AccessPoint), KeyFilter::PasswordCharacters);
+    EXPECT_EQ(keyFilterOf(Field::Gateway), KeyFilter::AddressCharacters);
+    EXPECT_EQ(keyFilterOf(Field::Point3OnTime), KeyFilter::CoordinateDigits);
+    EXPECT_EQ(keyFilterOf(Field::Point2Radius), KeyFilter::CoordinateDigits);
+    EXPECT_EQ(keyFilterOf(Field::NetworkKey), KeyFilter::KeyCharacters);
+    EXPECT_EQ(keyFilterOf(Field::Point1LatitudeHemisphere), KeyFilter::None);
     int filtered = 0;
     for (int i = 0; i < kFieldCount; ++i) {
         const auto f = static_cast<Field>(i);
         if (fieldInfo(f).kind == FieldKind::Edit) {
-            EXPECT_NE(KeyFilterOf(f), KeyFilter::None) << fieldInfo(f).name;
+            EXPECT_NE(keyFilterOf(f), KeyFilter::None) << fieldInfo(f).name;
             ++filtered;
         }
     }

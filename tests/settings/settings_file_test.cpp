@@ -15,9 +15,9 @@ namespace korvan {
 namespace {
 
 using testing::ansi;
-using testing::ExpectSameFields;
+using testing::expectSameFields;
 using testing::readBytes;
-using testing::SetEveryField;
+using testing::setEveryField;
 using testing::TempFolder;
 using testing::writeBytes;
 
@@ -55,13 +55,13 @@ class SettingsFile : public ::testing::Test {
     // A model as start-up leaves it after reading `contents` (CR LF added per line).
     void load(FieldModel& model, const std::string& contents) {
         writeBytes(path, contents);
-        LoadSettings(model, path);
+        loadSettings(model, path);
     }
 };
 
 TEST_F(SettingsFile, FirstRunGivesTheValuesForAMissingFileAndSavesEveryKeyInOrder) {
     FieldModel model;
-    LoadSettings(model, path);
+    loadSettings(model, path);
     EXPECT_EQ(model.text(Field::RecordingPeriod), "5");
     EXPECT_EQ(model.text(Field::SendingPeriod), "120");
     EXPECT_EQ(model.itemIndex(Field::RecordingMethod), 1);
@@ -75,7 +75,7 @@ TEST_F(SettingsFile, FirstRunGivesTheValuesForAMissingFileAndSavesEveryKeyInOrde
     EXPECT_TRUE(model.checked(Field::NoEncryption));
     EXPECT_TRUE(model.databasePath.empty());
 
-    const auto saved = SaveSettings(model, path);
+    const auto saved = saveSettings(model, path);
     ASSERT_TRUE(saved.ok) << saved.error;
     EXPECT_EQ(readBytes(path), kFirstRunFile);
     // Nothing else is left beside it, and it is the user's alone: it holds passwords.
@@ -86,12 +86,12 @@ TEST_F(SettingsFile, FirstRunGivesTheValuesForAMissingFileAndSavesEveryKeyInOrde
 
 TEST_F(SettingsFile, EveryFieldSurvivesARestart) {
     FieldModel before;
-    SetEveryField(before);
-    ASSERT_TRUE(SaveSettings(before, path).ok);
+    setEveryField(before);
+    ASSERT_TRUE(saveSettings(before, path).ok);
 
     FieldModel after;
-    LoadSettings(after, path);
-    ExpectSameFields(after, before);
+    loadSettings(after, path);
+    expectSameFields(after, before);
     EXPECT_EQ(after.databasePath, before.databasePath);
     EXPECT_NE(readBytes(path).find(ansi("LastBegeDB=/home/техник/Автопарк/fleet.zcf\r\n")),
               std::string::npos);
@@ -156,14 +156,14 @@ TEST_F(SettingsFile, AFileFromAnEarlierInstallationKeepsWhatThisProgramDoesNotKn
          "[Extra]\r\nanything=at all\r\n");
     EXPECT_EQ(model.text(Field::ServerPort), "1234");
     model.setText(Field::ServerPort, "4321");
-    ASSERT_TRUE(SaveSettings(model, path).ok);
+    ASSERT_TRUE(saveSettings(model, path).ok);
     const std::string saved = readBytes(path);
     EXPECT_EQ(saved.rfind("; written by hand\r\n[server]\r\nport=4321\r\nComment=fleet 7\r\n", 0),
               0u);
     EXPECT_NE(saved.find("[Extra]\r\nanything=at all\r\n"), std::string::npos);
     EXPECT_EQ(saved.find("Port="), std::string::npos) << "the existing key is reused";
     FieldModel reread;
-    LoadSettings(reread, path);
+    loadSettings(reread, path);
     EXPECT_EQ(reread.text(Field::ServerPort), "4321");
 }
 
@@ -173,9 +173,9 @@ TEST_F(SettingsFile, AStrayCrEndsAValueAndTheValueSurvivesSaves) {
     EXPECT_EQ(model.text(Field::AnalogThreshold1), "100.2");
     EXPECT_EQ(model.databasePath, "f");
     for (int save = 0; save < 2; ++save) {
-        ASSERT_TRUE(SaveSettings(model, path).ok);
+        ASSERT_TRUE(saveSettings(model, path).ok);
         FieldModel reread;
-        LoadSettings(reread, path);
+        loadSettings(reread, path);
         EXPECT_EQ(reread.text(Field::AnalogThreshold1), "100.2");
         EXPECT_EQ(reread.databasePath, "f");
     }
@@ -185,13 +185,13 @@ TEST_F(SettingsFile, AStrayCrEndsAValueAndTheValueSurvivesSaves) {
 TEST_F(SettingsFile, ADatabasePathTheCodePageCannotHoldComesBackExactly) {
     FieldModel model;
     model.databasePath = "/home/t/车队/fleet 🚚.zcf";
-    ASSERT_TRUE(SaveSettings(model, path).ok);
+    ASSERT_TRUE(saveSettings(model, path).ok);
     // Earlier installations read the old key, as near as the code page comes.
     EXPECT_NE(readBytes(path).find("LastBegeDB=/home/t/?"
                                    "?/fleet ?.zcf\r\n"),
               std::string::npos);
     FieldModel reread;
-    LoadSettings(reread, path);
+    loadSettings(reread, path);
     EXPECT_EQ(reread.databasePath, model.databasePath);
 
     // An earlier installation chose another database since and left the exact key behind.
@@ -199,7 +199,7 @@ TEST_F(SettingsFile, ADatabasePathTheCodePageCannotHoldComesBackExactly) {
     const auto old = bytes.find("LastBegeDB=");
     bytes.replace(old, bytes.find("\r\n", old) - old, ansi("LastBegeDB=/home/t/Парк.zcf"));
     writeBytes(path, bytes);
-    LoadSettings(reread, path);
+    loadSettings(reread, path);
     EXPECT_EQ(reread.databasePath, "/home/t/Парк.zcf");
 }
 
@@ -209,7 +209,7 @@ TEST_F(SettingsFile, AFileSavedAsUtf8WithAMarkIsReadWholeAndStaysUtf8) {
     load(model, mark + "[SERVER]\r\nIP=10.9.8.7\r\nServPassDef=Пароль12\r\n");
     EXPECT_EQ(model.text(Field::ServerAddress), "10.9.8.7");
     EXPECT_EQ(model.text(Field::ServerPassword), ansi("Пароль12"));
-    ASSERT_TRUE(SaveSettings(model, path).ok);
+    ASSERT_TRUE(saveSettings(model, path).ok);
     const std::string saved = readBytes(path);
     EXPECT_EQ(saved.rfind(mark + "[SERVER]\r\nIP=10.9.8.7\r\nServPassDef=Пароль12\r\n", 0), 0u);
     EXPECT_EQ(saved.find("[SERVER]", mark.size() + 1), std::string::npos);
@@ -217,11 +217,11 @@ TEST_F(SettingsFile, AFileSavedAsUtf8WithAMarkIsReadWholeAndStaysUtf8) {
 
 TEST_F(SettingsFile, EachControlPointKeepsItsOwnSendTime) {
     FieldModel first;
-    LoadSettings(first, path);
+    loadSettings(first, path);
     first.setText(Field::Point2OnTime, "7");
-    ASSERT_TRUE(SaveSettings(first, path).ok);
+    ASSERT_TRUE(saveSettings(first, path).ok);
     FieldModel second;
-    LoadSettings(second, path);
+    loadSettings(second, path);
     EXPECT_EQ(second.text(Field::Point2OnTime), "7");
     EXPECT_EQ(second.text(Field::Point1OnTime), "1");
     EXPECT_EQ(second.text(Field::Point3OnTime), "1");
@@ -233,16 +233,16 @@ TEST_F(SettingsFile, AFileOverAMebibyteIsNeitherReadNorSavedOverButOneAtItIs) {
     atLimit += std::string((1 << 20) - atLimit.size(), ' ');
     writeBytes(path, atLimit);
     FieldModel model;
-    LoadSettings(model, path);
+    loadSettings(model, path);
     EXPECT_EQ(model.text(Field::ServerPort), "7001");
-    EXPECT_TRUE(SaveSettings(model, path).ok);
+    EXPECT_TRUE(saveSettings(model, path).ok);
 
     const std::string over = atLimit + " ";
     writeBytes(path, over);
     FieldModel defaults;
-    LoadSettings(defaults, path);
+    loadSettings(defaults, path);
     EXPECT_NE(defaults.text(Field::ServerPort), "7001");
-    EXPECT_FALSE(SaveSettings(defaults, path).ok);
+    EXPECT_FALSE(saveSettings(defaults, path).ok);
     EXPECT_EQ(readBytes(path), over);
 }
 
@@ -251,7 +251,7 @@ TEST_F(SettingsFile, AReadOnlyFileIsRefusedWithItsPathAndLeftWhole) {
     std::filesystem::permissions(path, std::filesystem::perms::owner_read);
     FieldModel model;
     model.setText(Field::ServerPort, "1");
-    const auto saved = SaveSettings(model, path);
+    const auto saved = saveSettings(model, path);
     EXPECT_FALSE(saved.ok);
     EXPECT_EQ(saved.error, "Не удалось записать файл настроек " + path.string());
     EXPECT_EQ(readBytes(path), kFirstRunFile);
@@ -259,13 +259,13 @@ TEST_F(SettingsFile, AReadOnlyFileIsRefusedWithItsPathAndLeftWhole) {
 
 TEST_F(SettingsFile, AReadOnlyFolderIsReportedAndTheOldFileStaysWhole) {
     writeBytes(path, kFirstRunFile);
-    testing::HandToOrdinaryUser(folder.path());
+    testing::handToOrdinaryUser(folder.path());
     std::filesystem::permissions(
         folder.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    EXPECT_EQ(testing::AsOrdinaryUser([&]() -> std::string {
+    EXPECT_EQ(testing::asOrdinaryUser([&]() -> std::string {
                   FieldModel model;
                   model.setText(Field::ServerPort, "1");
-                  const auto saved = SaveSettings(model, path);
+                  const auto saved = saveSettings(model, path);
                   if (saved.ok) {
                       return "saved into a read-only folder";
                   }
@@ -280,17 +280,17 @@ TEST_F(SettingsFile, AReadOnlyFolderIsReportedAndTheOldFileStaysWhole) {
 TEST_F(SettingsFile, SomethingThatIsNotAFileIsNeitherReadNorReplaced) {
     std::filesystem::create_directory(path);
     FieldModel model;
-    LoadSettings(model, path);
+    loadSettings(model, path);
     EXPECT_EQ(model.text(Field::RecordingPeriod), "5");
-    EXPECT_FALSE(SaveSettings(model, path).ok);
+    EXPECT_FALSE(saveSettings(model, path).ok);
     EXPECT_TRUE(std::filesystem::is_directory(path));
 }
 
 TEST_F(SettingsFile, SavingIntoAFolderThatDoesNotExistYetCreatesIt) {
     const auto perUser = folder / "config" / "korvan" / "korvan.ini";
     FieldModel model;
-    LoadSettings(model, perUser);
-    ASSERT_TRUE(SaveSettings(model, perUser).ok);
+    loadSettings(model, perUser);
+    ASSERT_TRUE(saveSettings(model, perUser).ok);
     EXPECT_EQ(readBytes(perUser), kFirstRunFile);
 }
 

@@ -18,16 +18,16 @@ namespace korvan {
 namespace {
 
 using testing::ansi;
-using testing::ExpectSameFields;
+using testing::expectSameFields;
 using testing::readBytes;
-using testing::SetEveryField;
+using testing::setEveryField;
 using testing::TempFolder;
 using testing::writeBytes;
 
 // Every tracker setting away from its first-run value, with a Cyrillic network name and a WEP
 // key of the longer size that must be quoted to keep its blanks.
 void configure(FieldModel& model) {
-    SetEveryField(model);
+    setEveryField(model);
     model.setText(Field::AccessPoint, ansi("Склад №7"));
     model.setText(Field::NetworkKey, " k;\"13 symb\" ");
     model.setChecked(Field::Key64Bit, true);  // a shorter size keeps the longer key
@@ -49,7 +49,7 @@ int lineOf(const std::string& text, std::string_view start) {
 TEST(TrackerProfile, HoldsTheTrackerSettingsOnlyAndGivesThemBackWhole) {
     FieldModel source;
     configure(source);
-    const std::string text = ProfileText(source);
+    const std::string text = profileText(source);
     EXPECT_EQ(text.rfind("[SERVER]\r\nServPassDef=pa;ss_w0\r\nIP=10.20.30.40\r\nPort=9000\r\n", 0),
               0u);
     EXPECT_NE(text.find(ansi("\r\nWiFiName=Склад №7\r\n")), std::string::npos);
@@ -66,8 +66,8 @@ TEST(TrackerProfile, HoldsTheTrackerSettingsOnlyAndGivesThemBackWhole) {
 
     FieldModel loaded;
     loaded.setText(Field::SerialNumber, "90001");
-    ASSERT_EQ(LoadProfileText(loaded, text), std::nullopt);
-    ExpectSameFields(loaded, source, {Field::ReadIdentityOnly});
+    ASSERT_EQ(loadProfileText(loaded, text), std::nullopt);
+    expectSameFields(loaded, source, {Field::ReadIdentityOnly});
     EXPECT_EQ(loaded.text(Field::SerialNumber), "90001");
     EXPECT_FALSE(loaded.checked(Field::ReadIdentityOnly));
     EXPECT_EQ(loaded.maxLength(Field::NetworkKey), kWepKeyLength64);
@@ -82,7 +82,7 @@ TEST(TrackerProfile, GivesTheFieldsThatTheSettingsReaderGivesForIt) {
     TempFolder folder;
     FieldModel configured;
     configure(configured);
-    std::string edited = ProfileText(FieldModel());
+    std::string edited = profileText(FieldModel());
     for (auto [start, line] : {std::pair{"COUNT1=", "COUNT1=1"},
                                {"GPRS1=", "GPRS1=1"},
                                {"AnalogWrite1=", "AnalogWrite1=1"},
@@ -91,17 +91,17 @@ TEST(TrackerProfile, GivesTheFieldsThatTheSettingsReaderGivesForIt) {
                                {"64bit=", "64bit=0"}}) {
         edited = replaced(edited, start, line);
     }
-    for (const auto& text : {ProfileText(configured), edited}) {
+    for (const auto& text : {profileText(configured), edited}) {
         writeBytes(folder / "profile.ini", text);
         FieldModel bySettings;
-        LoadSettings(bySettings, folder / "profile.ini");
+        loadSettings(bySettings, folder / "profile.ini");
         FieldModel byProfile;
-        ASSERT_EQ(LoadProfileText(byProfile, text), std::nullopt);
-        ExpectSameFields(byProfile, bySettings);
+        ASSERT_EQ(loadProfileText(byProfile, text), std::nullopt);
+        expectSameFields(byProfile, bySettings);
         EXPECT_EQ(byProfile.maxLength(Field::NetworkKey), bySettings.maxLength(Field::NetworkKey));
     }
     FieldModel model;
-    ASSERT_EQ(LoadProfileText(model, edited), std::nullopt);
+    ASSERT_EQ(loadProfileText(model, edited), std::nullopt);
     EXPECT_TRUE(model.checked(Field::InputOrdinary1));
     EXPECT_EQ(model.text(Field::AnalogAveraging1), "20");
     EXPECT_TRUE(model.enabled(Field::Point2OnTime));
@@ -117,7 +117,7 @@ struct BadProfile {
 TEST(TrackerProfile, EveryFaultNamesItsKeyAndLineAndLeavesTheFieldsAlone) {
     FieldModel configured;
     configure(configured);
-    const std::string good = ProfileText(configured);
+    const std::string good = profileText(configured);
     const auto bad = [&](const char* start, const std::string& line) {
         return replaced(good, start, line);
     };
@@ -152,7 +152,7 @@ TEST(TrackerProfile, EveryFaultNamesItsKeyAndLineAndLeavesTheFieldsAlone) {
         const auto before = model.snapshot();
         int told = 0;
         auto listening = model.subscribe([&](Field, Aspect) { ++told; });
-        const auto error = LoadProfileText(model, c.text);
+        const auto error = loadProfileText(model, c.text);
         ASSERT_TRUE(error.has_value()) << c.what;
         EXPECT_EQ(error->key, c.key) << c.what;
         EXPECT_EQ(error->line, c.line) << c.what;
@@ -168,26 +168,26 @@ TEST(TrackerProfile, MissingKeysAreAnErrorUnlessTheyMayKeepTheFieldsValues) {
     FieldModel configured;
     configure(configured);
     const std::string partial =
-        replaced(replaced(ProfileText(configured), "p3rad=", ""), "Port=", "");
+        replaced(replaced(profileText(configured), "p3rad=", ""), "Port=", "");
 
     FieldModel model;
     model.setText(Field::ServerPort, "7777");
     model.setText(Field::Point3Radius, "350");
     const auto before = model.snapshot();
-    const auto error = LoadProfileText(model, partial);
+    const auto error = loadProfileText(model, partial);
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->key, "SERVER/Port");
     EXPECT_EQ(error->line, 0);
     EXPECT_EQ(error->message, "В профиле нет ключа SERVER/Port (не хватает ключей: 2)");
     EXPECT_TRUE(model.snapshot() == before);
 
-    ASSERT_EQ(LoadProfileText(model, partial, true), std::nullopt);
+    ASSERT_EQ(loadProfileText(model, partial, true), std::nullopt);
     EXPECT_EQ(model.text(Field::ServerPort), "7777");
     EXPECT_EQ(model.text(Field::Point3Radius), "350");
     EXPECT_EQ(model.text(Field::ServerAddress), "10.20.30.40");
     EXPECT_EQ(model.text(Field::Point2Radius), "252");
     // Present keys are still checked.
-    EXPECT_TRUE(LoadProfileText(model, "[DEVICE]\r\nStaticWrite=3\r\n", true).has_value());
+    EXPECT_TRUE(loadProfileText(model, "[DEVICE]\r\nStaticWrite=3\r\n", true).has_value());
 }
 
 TEST(TrackerProfile, FilesAreSavedForTheUserAloneAndRefusedWithTheirPath) {
@@ -195,26 +195,26 @@ TEST(TrackerProfile, FilesAreSavedForTheUserAloneAndRefusedWithTheirPath) {
     const auto path = folder / "Автопарк.ini";
     FieldModel configured;
     configure(configured);
-    ASSERT_EQ(SaveProfile(configured, path), std::nullopt);
-    EXPECT_EQ(readBytes(path), ProfileText(configured));
+    ASSERT_EQ(saveProfile(configured, path), std::nullopt);
+    EXPECT_EQ(readBytes(path), profileText(configured));
     EXPECT_EQ(std::filesystem::status(path).permissions(),
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     FieldModel loaded;
-    ASSERT_EQ(LoadProfile(loaded, path), std::nullopt);
+    ASSERT_EQ(loadProfile(loaded, path), std::nullopt);
     EXPECT_EQ(loaded.text(Field::AccessPoint), configured.text(Field::AccessPoint));
 
-    const auto missing = LoadProfile(loaded, folder / "нет.ini");
+    const auto missing = loadProfile(loaded, folder / "нет.ini");
     ASSERT_TRUE(missing.has_value());
     EXPECT_EQ(missing->line, 0);
     EXPECT_NE(missing->message.find("нет.ini"), std::string::npos);
 
-    const auto noFolder = SaveProfile(configured, folder / "нет" / "p.ini");
+    const auto noFolder = saveProfile(configured, folder / "нет" / "p.ini");
     ASSERT_TRUE(noFolder.has_value());
     EXPECT_NE(noFolder->find("нет"), std::string::npos);
     std::filesystem::permissions(path, std::filesystem::perms::owner_read);
     FieldModel other;
-    EXPECT_TRUE(SaveProfile(other, path).has_value());
-    EXPECT_EQ(readBytes(path), ProfileText(configured));
+    EXPECT_TRUE(saveProfile(other, path).has_value());
+    EXPECT_EQ(readBytes(path), profileText(configured));
 }
 
 }  // namespace
@@ -228,24 +228,24 @@ TEST(ProfileFileRead, APageOfTextIsReadAndAnythingLargerOrEndlessIsRefusedUnread
     std::string why;
     const std::string page(std::size_t{1} << 20, '\n');
     testing::writeBytes(folder / "page.ini", page);
-    const auto bytes = ReadProfileFile(folder / "page.ini", why);
+    const auto bytes = readProfileFile(folder / "page.ini", why);
     ASSERT_TRUE(bytes) << why;
     EXPECT_EQ(bytes->size(), page.size());
     testing::writeBytes(folder / "more.ini", page + "\n");
-    EXPECT_FALSE(ReadProfileFile(folder / "more.ini", why));
+    EXPECT_FALSE(readProfileFile(folder / "more.ini", why));
     EXPECT_NE(why.find("слишком велик"), std::string::npos) << why;
-    EXPECT_FALSE(ReadProfileFile(folder / "none.ini", why));
+    EXPECT_FALSE(readProfileFile(folder / "none.ini", why));
 #ifndef _WIN32
-    EXPECT_FALSE(ReadProfileFile("/dev/zero", why));
+    EXPECT_FALSE(readProfileFile("/dev/zero", why));
     EXPECT_NE(why.find("не обычный файл"), std::string::npos) << why;
     ASSERT_EQ(::mkfifo((folder / "pipe.ini").c_str(), 0600), 0);
-    EXPECT_FALSE(ReadProfileFile(folder / "pipe.ini", why));  // refused, not waited on
+    EXPECT_FALSE(readProfileFile(folder / "pipe.ini", why));  // refused, not waited on
 #endif
 }
 
 TEST(ProfileFileRead, TheOutlineKeepsOnlyWhatTheLinesSayWithTheirNumbers) {
     const auto outline =
-        ProfileFile::OutlineOf("\r\n; note\r\n[SERVER]\r\n\n\rPort = \"2224\"\r\n");
+        ProfileFile::outlineOf("\r\n; note\r\n[SERVER]\r\n\n\rPort = \"2224\"\r\n");
     ASSERT_EQ(outline.size(), 2u);
     EXPECT_EQ(outline[0].kind, ProfileLine::Kind::Section);
     EXPECT_EQ(outline[0].number, 3);
@@ -265,11 +265,11 @@ TEST(ProfileFileRead, AMessageCarriesNoControlCharacterAndNoRawByteOfTheFile) {
     FieldModel model;
     // An unknown key with a Cyrillic letter (a Windows-1251 byte) and a terminal's escape.
     const std::string bytes = "[SERVER]\r\n" + ansi("Ключ") + "\x1B[2J=1\r\n";
-    const auto error = LoadProfileText(model, bytes);
+    const auto error = loadProfileText(model, bytes);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->message,
               "Строка 2: ключ SERVER/Ключ\\x1B[2J не относится к настройкам трекера");
-    const auto value = LoadProfileText(model, "[DEVICE]\r\nPeriodDef=5\x07\r\n", true);
+    const auto value = loadProfileText(model, "[DEVICE]\r\nPeriodDef=5\x07\r\n", true);
     ASSERT_TRUE(value);
     EXPECT_EQ(value->message.find('\x07'), std::string::npos) << value->message;
     EXPECT_NE(value->message.find("\\x07"), std::string::npos) << value->message;

@@ -20,11 +20,11 @@ using sim::SimulatedTracker;
 
 // Sends the version query and reads its 9-byte reply, as the device worker does.
 std::string askVersion(Link& link) {
-    link.CommandText.FormatCommand("FL_READ_VERSION$");
-    link.PurgePort();
-    link.SendCommand();
+    link.commandText.formatCommand("FL_READ_VERSION$");
+    link.purgePort();
+    link.sendCommand();
     std::vector<std::uint8_t> buffer(9);
-    const auto got = link.ReadPort(buffer);
+    const auto got = link.readPort(buffer);
     return std::string(buffer.begin(), buffer.begin() + static_cast<long>(got));
 }
 
@@ -32,8 +32,8 @@ TEST(BridgeAtWireSpeed, DeliversAReplyNoEarlierThanTheWireAllows) {
     SteadyClock clock;
     SimulatedBridge bridge(clock);
     Link link(bridge, clock);
-    bridge.plug(SimulatedTracker::Configured());
-    ASSERT_EQ(link.OpenPort(), OpenOutcome::Opened);
+    bridge.plug(SimulatedTracker::configured());
+    ASSERT_EQ(link.openPort(), OpenOutcome::Opened);
 
     const auto start = clock.now();
     EXPECT_EQ(askVersion(link), "WIFI-1.05");
@@ -47,22 +47,22 @@ TEST(BridgeAcrossThreads, PlugsAndUnplugsWhileTheWorkerReads) {
     SimulatedBridge bridge(clock);
     std::atomic<int> changes = 0;
     bridge.onDevicesChanged = [&] { ++changes; };
-    bridge.plug(SimulatedTracker::Configured("90001"));
+    bridge.plug(SimulatedTracker::configured("90001"));
 
     std::atomic<bool> done = false;
     std::vector<std::string> replies;
     std::jthread worker([&] {
         Link link(bridge, clock);
         for (int i = 0; i < 10; ++i) {
-            EXPECT_EQ(link.OpenPort(), OpenOutcome::Opened);
+            EXPECT_EQ(link.openPort(), OpenOutcome::Opened);
             replies.push_back(askVersion(link));
-            link.ClosePort();
+            link.closePort();
         }
         done = true;
     });
     int plugged = 0;
     while (!done) {
-        bridge.plug(SimulatedTracker::Erased("00007"));
+        bridge.plug(SimulatedTracker::erased("00007"));
         ++plugged;
         EXPECT_EQ(bridge.tracker(bridge.attached() - 1).usbSerial, "00007");
         bridge.unplug(1);
@@ -77,7 +77,7 @@ TEST(BridgeAcrossThreads, PlugsAndUnplugsWhileTheWorkerReads) {
 TEST(BridgeAcrossThreads, PullingOutTheOpenTrackerEndsTheWorkersLink) {
     SteadyClock clock;
     SimulatedBridge bridge(clock);
-    bridge.plug(SimulatedTracker::Configured());
+    bridge.plug(SimulatedTracker::configured());
 
     std::promise<void> firstAsked;
     int asked = 0;
@@ -86,7 +86,7 @@ TEST(BridgeAcrossThreads, PullingOutTheOpenTrackerEndsTheWorkersLink) {
         Link link(bridge, clock);
         // Pulled out between opening and setting up the line, the setup fails; the worker
         // stops only once there is nothing left to open.
-        for (OpenOutcome opened; (opened = link.OpenPort()) != OpenOutcome::NoDevice;) {
+        for (OpenOutcome opened; (opened = link.openPort()) != OpenOutcome::NoDevice;) {
             if (opened != OpenOutcome::Opened) {
                 continue;
             }
@@ -110,7 +110,7 @@ TEST(BridgeUnplugged, ATrackerPluggedInAgainKeepsWhatWasWrittenIntoIt) {
     VirtualClock clock;
     SimulatedBridge bridge(clock);
     EXPECT_FALSE(bridge.replug("90001"));  // never plugged in
-    auto& tracker = bridge.plug(sim::SimulatedTracker::Configured("90001"));
+    auto& tracker = bridge.plug(sim::SimulatedTracker::configured("90001"));
     tracker.settings.recordingPeriod = 42;
     tracker.debugLog.assign(10, 0x33);
     ASSERT_TRUE(bridge.unplugSerial("90001"));

@@ -22,26 +22,26 @@ class Tracker : public ::testing::Test {
 
     SimulatedTracker& plugAndOpen(SimulatedTracker tracker) {
         auto& plugged = rig.bridge.plug(std::move(tracker));
-        EXPECT_EQ(rig.link.OpenPort(), OpenOutcome::Opened);
+        EXPECT_EQ(rig.link.openPort(), OpenOutcome::Opened);
         return plugged;
     }
 
     // Everything the tracker sends back for `command` (given as bytes).
     std::string ask(const std::string& command) {
-        rig.link.CommandText.FormatCommand("%s", "");
-        rig.link.CommandText.AppendCommandBytes(command);
-        rig.link.PurgePort();
-        rig.link.SendCommand();
+        rig.link.commandText.formatCommand("%s", "");
+        rig.link.commandText.appendCommandBytes(command);
+        rig.link.purgePort();
+        rig.link.sendCommand();
         std::vector<std::uint8_t> buffer(1024);
         rig.link.setEarlyCompletion(false);
-        const auto got = rig.link.ReadPort(buffer);
+        const auto got = rig.link.readPort(buffer);
         return std::string(buffer.begin(), buffer.begin() + static_cast<long>(got));
     }
 };
 
 // Every query and setting of the command set, with the exact length of the tracker's answer.
 TEST_F(Tracker, AnswersEveryCommandWithItsExactLength) {
-    auto& tracker = plugAndOpen(SimulatedTracker::Configured());
+    auto& tracker = plugAndOpen(SimulatedTracker::configured());
     const std::string input(21, '\x7F');
     const std::string point(20, '\xFF');
     const std::pair<std::string, std::size_t> table[] = {
@@ -99,7 +99,7 @@ TEST_F(Tracker, AnswersEveryCommandWithItsExactLength) {
 }
 
 TEST_F(Tracker, KeepsWhatTheSettingsCommandsWrite) {
-    auto& tracker = plugAndOpen(SimulatedTracker::Erased());
+    auto& tracker = plugAndOpen(SimulatedTracker::erased());
     InputRecord input{0x3E, InputRecord::analogValue(1023, 16)};
     const auto inputBytes = input.toBytes();
     std::string record(inputBytes.begin(), inputBytes.end());
@@ -126,7 +126,7 @@ TEST_F(Tracker, KeepsWhatTheSettingsCommandsWrite) {
 }
 
 TEST_F(Tracker, ASettingNotKeptIsAnsweredAsTakenAndLeavesWhatItHeld) {
-    auto& tracker = plugAndOpen(SimulatedTracker::Configured());
+    auto& tracker = plugAndOpen(SimulatedTracker::configured());
     tracker.injectFault(
         {.kind = sim::Fault::Kind::NotKept, .command = "SERPORT=", .occurrence = 2});
     EXPECT_EQ(ask("SERPORT=9000;$"), "SERPORT=9000;");  // the first occurrence is kept
@@ -143,7 +143,7 @@ TEST_F(Tracker, ASettingNotKeptIsAnsweredAsTakenAndLeavesWhatItHeld) {
 }
 
 TEST_F(Tracker, AnErasedTrackerReportsEverythingUnset) {
-    plugAndOpen(SimulatedTracker::Erased());
+    plugAndOpen(SimulatedTracker::erased());
     EXPECT_EQ(ask("FL_GET_RATE$"), std::string(4, '\xFF'));
     EXPECT_EQ(ask("GSM_GET_PERIODSEND$"), std::string(4, '\xFF'));
     EXPECT_EQ(ask("FL_GET_ADD_R$"), std::string(2, '\xFF'));
@@ -154,7 +154,7 @@ TEST_F(Tracker, AnErasedTrackerReportsEverythingUnset) {
 }
 
 TEST_F(Tracker, KeepsADebugLogWithItsSizeAndPointer) {
-    auto& tracker = plugAndOpen(SimulatedTracker::Configured());
+    auto& tracker = plugAndOpen(SimulatedTracker::configured());
     ASSERT_EQ(tracker.debugLog.size(), 600u);
     EXPECT_EQ(ask("DEBUG_LOG_SIZE$"), std::string("\x58\x02\0\0", 4));
     EXPECT_EQ(ask("DEBUG_GET_PTR$"), std::string("\x58\x02\0\x40", 4));
@@ -171,7 +171,7 @@ TEST_F(Tracker, KeepsADebugLogWithItsSizeAndPointer) {
 }
 
 TEST_F(Tracker, RecordsEveryByteItReceives) {
-    auto& tracker = plugAndOpen(SimulatedTracker::Configured());
+    auto& tracker = plugAndOpen(SimulatedTracker::configured());
     ask("GDHCP$");
     ask(std::string("GSM_SET_CPOINT1,") + std::string(20, '\0') + "$");
     EXPECT_EQ(tracker.commands(), (std::vector<std::string>{
@@ -180,7 +180,7 @@ TEST_F(Tracker, RecordsEveryByteItReceives) {
 }
 
 TEST_F(Tracker, AMuteTrackerHearsEveryCommandAndAnswersNone) {
-    auto& tracker = plugAndOpen(SimulatedTracker::Mute());
+    auto& tracker = plugAndOpen(SimulatedTracker::muted());
     EXPECT_EQ(ask("FL_READ_VERSION$"), "");
     EXPECT_EQ(ask("GSM_SET_PASSWORD,abcdefgh$"), "");
     EXPECT_EQ(tracker.commands(),
@@ -192,7 +192,7 @@ TEST_F(Tracker, AMuteTrackerHearsEveryCommandAndAnswersNone) {
 TEST_F(Tracker, PulledOutAsTheThirdInputRecordArrives) {
     int changes = 0;
     rig.bridge.onDevicesChanged = [&] { ++changes; };
-    plugAndOpen(SimulatedTracker::PulledOutDuringWrite());
+    plugAndOpen(SimulatedTracker::pulledOutDuringWrite());
     const std::string record(21, '\x7F');
     EXPECT_EQ(ask("GSM_SET_SMS,1," + record + "$"), "SET_OK");
     EXPECT_EQ(ask("GSM_SET_SMS,2," + record + "$"), "SET_OK");
@@ -211,9 +211,9 @@ TEST_F(Tracker, PulledOutAsTheThirdInputRecordArrives) {
 TEST_F(Tracker, SeveralAttachedTrackersListInOrderAndComeAndGo) {
     int changes = 0;
     rig.bridge.onDevicesChanged = [&] { ++changes; };
-    rig.bridge.plug(SimulatedTracker::Configured("90001"));
+    rig.bridge.plug(SimulatedTracker::configured("90001"));
     rig.bridge.plug(SimulatedTracker("FT232R USB UART", "A5XK3RJT"));
-    rig.bridge.plug(SimulatedTracker::Erased("00007"));
+    rig.bridge.plug(SimulatedTracker::erased("00007"));
     std::uint32_t count = 0;
     ASSERT_EQ(rig.bridge.deviceCount(count), BridgeStatus::Ok);
     EXPECT_EQ(count, 3u);
@@ -231,13 +231,13 @@ TEST_F(Tracker, SeveralAttachedTrackersListInOrderAndComeAndGo) {
 }
 
 TEST_F(Tracker, TakesTimeAsTheLineAndTheTrackerWould) {
-    plugAndOpen(SimulatedTracker::Configured());
-    rig.link.CommandText.FormatCommand("FL_READ_VERSION$");
+    plugAndOpen(SimulatedTracker::configured());
+    rig.link.commandText.formatCommand("FL_READ_VERSION$");
     const auto start = rig.clock.now();
-    rig.link.PurgePort();
-    rig.link.SendCommand();
+    rig.link.purgePort();
+    rig.link.sendCommand();
     std::vector<std::uint8_t> buffer(9);
-    ASSERT_EQ(rig.link.ReadPort(buffer), 9u);
+    ASSERT_EQ(rig.link.readPort(buffer), 9u);
     // 1 ms USB frame, 16 command bytes, 2 ms processing, 9 reply bytes, 1 ms latency timer,
     // seen at the next 1 ms look.
     const auto took = rig.clock.now() - start;
@@ -246,7 +246,7 @@ TEST_F(Tracker, TakesTimeAsTheLineAndTheTrackerWould) {
 }
 
 TEST_F(Tracker, HearsNothingOnALineSetUpOtherwise) {
-    rig.bridge.plug(SimulatedTracker::Configured());
+    rig.bridge.plug(SimulatedTracker::configured());
     ASSERT_EQ(rig.bridge.open(0), BridgeStatus::Ok);
     ASSERT_EQ(rig.bridge.setDivisor(26), BridgeStatus::Ok);  // 115 200 baud
     ASSERT_EQ(rig.bridge.setDataCharacteristics(8, 0, 0), BridgeStatus::Ok);

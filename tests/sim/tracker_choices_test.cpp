@@ -12,7 +12,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using sim::Fault;
-using sim::ParseFaultChoice;
+using sim::parseFaultChoice;
 using sim::SimulatedTracker;
 
 // What the tracker answers to `commands`, sent in one block.
@@ -52,10 +52,10 @@ TEST(FaultChoice, NamesEveryKindWithItsNumbers) {
     };
     for (const auto& c : cases) {
         std::string error;
-        const auto fault = ParseFaultChoice(c.text, error);
+        const auto fault = parseFaultChoice(c.text, error);
         ASSERT_TRUE(fault) << c.text << ": " << error;
         EXPECT_EQ(fault->kind, c.kind) << c.text;
-        EXPECT_TRUE(std::string_view(c.text).starts_with(sim::FaultKindName(c.kind)));
+        EXPECT_TRUE(std::string_view(c.text).starts_with(sim::faultKindName(c.kind)));
         EXPECT_EQ(fault->command, c.command) << c.text;
         EXPECT_EQ(fault->occurrence, 1) << c.text;
         EXPECT_EQ(fault->times, c.times) << c.text;
@@ -69,37 +69,37 @@ TEST(FaultChoice, RefusesWhatNamesNoFault) {
                              "NO-REPLY:FL_GET_MODE$", "no-reply:FL_GET_MODE$:0",
                              "no-reply:FL_GET_MODE$:99999999999"}) {
         std::string error;
-        EXPECT_FALSE(ParseFaultChoice(text, error)) << text;
+        EXPECT_FALSE(parseFaultChoice(text, error)) << text;
         EXPECT_FALSE(error.empty()) << text;
     }
 }
 
 TEST(TrackerKind, EveryNamedKindIsATrackerOfThatKind) {
     for (const auto kind : sim::kTrackerKinds) {
-        const auto tracker = sim::MakeTracker(kind, "12345");
+        const auto tracker = sim::makeTracker(kind, "12345");
         ASSERT_TRUE(tracker) << kind;
         EXPECT_EQ(tracker->usbSerial, "12345");
     }
-    auto mute = *sim::MakeTracker("mute", "1");
+    auto mute = *sim::makeTracker("mute", "1");
     EXPECT_EQ(answers(mute, "FL_READ_VERSION$"), "");
-    auto erased = *sim::MakeTracker("erased", "1");
+    auto erased = *sim::makeTracker("erased", "1");
     EXPECT_EQ(answers(erased, "FL_GET_ADD_R$"), "\xFF\xFF");
-    EXPECT_FALSE(sim::MakeTracker("broken", "1"));
+    EXPECT_FALSE(sim::makeTracker("broken", "1"));
 }
 
 TEST(TrackerMemory, WhatWasWrittenComesBackFromTheSavedText) {
-    auto written = SimulatedTracker::Erased();
+    auto written = SimulatedTracker::erased();
     const std::string record = "\x01$\n\r" + std::string(17, '\0');
     answers(written, "GSM_SET_PASSWORD,Pa 5;wd:$GSM_SET_SMS,2," + record +
                          "$FL_SET_RATE,30,0$WFPOINT=Yard 7;$WKEY=2:0123456789abc;$"
                          "FL_CHANGE_WIDE,0$DEBUG_CLEAR_LOG$");
     written.debugLog = {0x00, 0xFF, '\n'};
-    const std::string saved = sim::SaveTrackerMemory(written);
+    const std::string saved = sim::saveTrackerMemory(written);
 
-    auto loaded = SimulatedTracker::Configured();
+    auto loaded = SimulatedTracker::configured();
     std::string error;
-    ASSERT_TRUE(sim::LoadTrackerMemory(saved, loaded, error)) << error;
-    EXPECT_EQ(sim::SaveTrackerMemory(loaded), saved);
+    ASSERT_TRUE(sim::loadTrackerMemory(saved, loaded, error)) << error;
+    EXPECT_EQ(sim::saveTrackerMemory(loaded), saved);
     const std::string queries =
         "GSM_GET_PASSWORD$GSM_GET_SMS,2$GSM_GET_SMS,1$FL_GET_RATE$GWFPOINT$GWKEY$FL_GET_WIDE$"
         "GSM_GET_CPOINT1$GSM_GET_PERIODSEND$DEBUG_LOG_SIZE$DEBUG_GET_PTR$GSERIP$";
@@ -107,18 +107,18 @@ TEST(TrackerMemory, WhatWasWrittenComesBackFromTheSavedText) {
 }
 
 TEST(TrackerMemory, ABadLineLeavesTheTrackerAsItWas) {
-    auto tracker = SimulatedTracker::Configured();
-    const std::string before = sim::SaveTrackerMemory(tracker);
+    auto tracker = SimulatedTracker::configured();
+    const std::string before = sim::saveTrackerMemory(tracker);
     for (const char* text : {"recording-period 5\nmode x\n", "input1 7bff\n", "colour 7\n",
                              "access-point 4g\n", "record-by-time 2\n", "analog-period 70000\n"}) {
         std::string error;
-        EXPECT_FALSE(sim::LoadTrackerMemory(text, tracker, error)) << text;
+        EXPECT_FALSE(sim::loadTrackerMemory(text, tracker, error)) << text;
         EXPECT_NE(error.find("строка"), std::string::npos) << text;
-        EXPECT_EQ(sim::SaveTrackerMemory(tracker), before) << text;
+        EXPECT_EQ(sim::saveTrackerMemory(tracker), before) << text;
     }
     // Lines not there keep the tracker's own values.
     std::string error;
-    ASSERT_TRUE(sim::LoadTrackerMemory("# a comment\r\nrecording-period 5\r\n", tracker, error));
+    ASSERT_TRUE(sim::loadTrackerMemory("# a comment\r\nrecording-period 5\r\n", tracker, error));
     EXPECT_EQ(tracker.settings.recordingPeriod, 5);
     EXPECT_EQ(tracker.settings.password, "Fleet_07");
 }

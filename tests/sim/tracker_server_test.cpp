@@ -96,12 +96,12 @@ class Served : public ::testing::Test {
         return ended.value_or(Ended::Failed);
     }
     static void send(const Descriptor& fd, std::string_view bytes) {
-        ASSERT_TRUE(WriteAll(fd.get(), bytes));
+        ASSERT_TRUE(writeAll(fd.get(), bytes));
     }
 };
 
 TEST_F(Served, AnswersAQueryAfterTheTrackersOwnTimeAndNotBefore) {
-    server.emplace(SimulatedTracker::Configured());
+    server.emplace(SimulatedTracker::configured());
     auto program = connect();
     const auto start = std::chrono::steady_clock::now();
     send(program, "FL_READ_VERSION$");
@@ -119,7 +119,7 @@ TEST_F(Served, AnswersAQueryAfterTheTrackersOwnTimeAndNotBefore) {
 TEST_F(Served, RecordsExactlyTheBytesReceivedAcrossConnections) {
     testing::TempFolder folder;
     const auto recordPath = folder / "received.bin";
-    server.emplace(SimulatedTracker::Configured());
+    server.emplace(SimulatedTracker::configured());
     server->recordInto(Descriptor(::open(recordPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600)));
     const std::string record = std::string("\0\xFF$\n", 4) + std::string(17, '\x7F');
     const std::string first = "GSM_SET_SMS,2," + record + "$GSM_GET_PASS";  // cut off
@@ -141,11 +141,11 @@ TEST_F(Served, RecordsExactlyTheBytesReceivedAcrossConnections) {
 }
 
 TEST_F(Served, FaultsChosenByNameSpoilTheRepliesAndAnUnplugEndsTheConnection) {
-    auto tracker = SimulatedTracker::Configured();
+    auto tracker = SimulatedTracker::configured();
     std::string error;
     for (const char* text : {"no-reply:FL_GET_MODE$:2", "split-reply:FL_READ_VERSION$:1:4:300",
                              "unplug:FL_GET_RATE$"}) {
-        tracker.injectFault(*sim::ParseFaultChoice(text, error));
+        tracker.injectFault(*sim::parseFaultChoice(text, error));
     }
     server.emplace(std::move(tracker));
     std::vector<std::string> told;
@@ -173,7 +173,7 @@ TEST_F(Served, FaultsChosenByNameSpoilTheRepliesAndAnUnplugEndsTheConnection) {
 }
 
 TEST_F(Served, AStopEndsTheConnectionAtOnce) {
-    server.emplace(SimulatedTracker::Mute());
+    server.emplace(SimulatedTracker::muted());
     auto program = connect();
     send(program, "FL_READ_VERSION$");
     stop();
@@ -181,9 +181,9 @@ TEST_F(Served, AStopEndsTheConnectionAtOnce) {
 }
 
 TEST_F(Served, ListensOnTheLoopbackAndAnswersOverTcp) {
-    server.emplace(SimulatedTracker::Erased("00007"));
+    server.emplace(SimulatedTracker::erased("00007"));
     std::string error;
-    auto listener = sim::Listen("127.0.0.1:0", error);
+    auto listener = sim::listenOn("127.0.0.1:0", error);
     ASSERT_TRUE(listener) << error;
     ASSERT_NE(listener->port, 0);
 
@@ -199,14 +199,14 @@ TEST_F(Served, ListensOnTheLoopbackAndAnswersOverTcp) {
     program = Descriptor();
     EXPECT_EQ(finish(), Ended::Closed);
 
-    EXPECT_FALSE(sim::Listen("127.0.0.1", error));
-    EXPECT_FALSE(sim::Listen(std::string("127.0.0.1:") + std::to_string(listener->port), error));
+    EXPECT_FALSE(sim::listenOn("127.0.0.1", error));
+    EXPECT_FALSE(sim::listenOn(std::string("127.0.0.1:") + std::to_string(listener->port), error));
 }
 
 TEST_F(Served, AnswersASerialTerminalOnAPseudoTerminal) {
-    server.emplace(SimulatedTracker::Configured());
+    server.emplace(SimulatedTracker::configured());
     std::string error;
-    auto pty = sim::OpenPseudoTerminal(error);
+    auto pty = sim::openPseudoTerminal(error);
     ASSERT_TRUE(pty) << error;
     Descriptor terminal(::open(pty->path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
     ASSERT_TRUE(terminal);

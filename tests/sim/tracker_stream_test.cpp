@@ -49,16 +49,16 @@ class Exchanges final : public LinkObserver {
 // Wi-Fi module's echoes, the records with a "$" inside and every query's binary reply.
 std::vector<std::pair<std::string, std::string>> readAndWriteOverTheBridge() {
     testing::SimRig rig;
-    rig.bridge.plug(SimulatedTracker::Configured());
+    rig.bridge.plug(SimulatedTracker::configured());
     Exchanges exchanges;
     rig.link.setObserver(&exchanges);
     NoProgress progress;
-    auto read = ReadConfiguration(rig.link, ReadRequest{}, progress);
+    auto read = readConfiguration(rig.link, ReadRequest{}, progress);
     EXPECT_TRUE(read.succeeded());
     // A threshold of 36 puts a "$" in the first input's record, which must not end the command.
     read.values.analog.inputs[0].changeThreshold = Number::of('$');
     read.values.identity.serialNumber = "90001";  // as detection shows it
-    EXPECT_TRUE(WriteConfiguration(rig.link, read.values, progress).succeeded());
+    EXPECT_TRUE(writeConfiguration(rig.link, read.values, progress).succeeded());
     return exchanges.seen;
 }
 
@@ -66,7 +66,7 @@ TEST(TrackerStream, AnswersAsTheBridgeDoesFedByteByByteOrInOneBlock) {
     const auto exchanges = readAndWriteOverTheBridge();
     ASSERT_GT(exchanges.size(), 40u);
 
-    auto byteByByte = SimulatedTracker::Configured();
+    auto byteByByte = SimulatedTracker::configured();
     TrackerStream stream;
     std::string everything;
     std::string allReplies;
@@ -82,7 +82,7 @@ TEST(TrackerStream, AnswersAsTheBridgeDoesFedByteByByteOrInOneBlock) {
         allReplies += reply;
     }
 
-    auto inOneBlock = SimulatedTracker::Configured();
+    auto inOneBlock = SimulatedTracker::configured();
     TrackerStream blockStream;
     const auto heard = blockStream.feed(inOneBlock, bytesOf(everything), 0us);
     EXPECT_EQ(textOf(heard.reply), allReplies);
@@ -91,7 +91,7 @@ TEST(TrackerStream, AnswersAsTheBridgeDoesFedByteByByteOrInOneBlock) {
 }
 
 TEST(TrackerStream, TimesRepliesAsTheTrackerSendsThem) {
-    auto tracker = SimulatedTracker::Configured();
+    auto tracker = SimulatedTracker::configured();
     tracker.injectFault(
         {.kind = Fault::Kind::SplitReply, .command = "FL_GET_RATE$", .keep = 1, .pause = 5ms});
     TrackerStream stream(10us);
@@ -114,7 +114,7 @@ TEST(TrackerStream, TimesRepliesAsTheTrackerSendsThem) {
 }
 
 TEST(TrackerStream, HearsNothingAfterTheCommandThatPullsTheTrackerOut) {
-    auto tracker = SimulatedTracker::PulledOutDuringWrite();
+    auto tracker = SimulatedTracker::pulledOutDuringWrite();
     TrackerStream stream;
     const std::string record(21, '\x7F');
     const auto heard = stream.feed(

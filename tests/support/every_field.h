@@ -11,7 +11,7 @@
 namespace korvan::testing {
 
 // Every field set away from its first-run value, consistently with the interlocks.
-inline void SetEveryField(FieldModel& m) {
+inline void setEveryField(FieldModel& m) {
     m.setText(Field::ServerPassword, "pa;ss_w0");
     m.setText(Field::ServerAddress, "10.20.30.40");
     m.setText(Field::ServerPort, "9000");
@@ -68,7 +68,7 @@ inline void SetEveryField(FieldModel& m) {
 }
 
 // Every field's value and enabled state alike, but for the fields `except`.
-inline void ExpectSameFields(const FieldModel& actual, const FieldModel& expected,
+inline void expectSameFields(const FieldModel& actual, const FieldModel& expected,
                              std::initializer_list<Field> except = {}) {
     for (int i = 0; i < kFieldCount; ++i) {
         const auto f = static_cast<Field>(i);

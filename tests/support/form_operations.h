@@ -10,18 +10,18 @@
 // The device operations driven from the form on the test's own thread, with the fake desktop.
 namespace korvan::testing {
 
-inline bool ReadIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes) {
-    return korvan::ReadIntoForm(link, model, boxes).succeeded();
+inline bool readIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes) {
+    return korvan::readIntoForm(link, model, boxes).succeeded();
 }
 
-inline bool ReadIntoForm(Link& link, FieldModel& model) {
+inline bool readIntoForm(Link& link, FieldModel& model) {
     ScriptedDesktop noBoxes;
-    return testing::ReadIntoForm(link, model, noBoxes);
+    return testing::readIntoForm(link, model, noBoxes);
 }
 
-inline WriteOutcome WriteFromForm(Link& link, FieldModel& model, DeviceDatabase& database,
+inline WriteOutcome writeFromForm(Link& link, FieldModel& model, DeviceDatabase& database,
                                   MessageBoxes& boxes) {
-    return korvan::WriteFromForm(link, model, &database, boxes).outcome;
+    return korvan::writeFromForm(link, model, &database, boxes).outcome;
 }
 
 // The debug-log questions answered by the fake desktop.
@@ -38,21 +38,21 @@ class DesktopQuestions final : public DebugLogQuestions {
 };
 
 // The debug-log operations with the fake desktop's answers and message boxes.
-inline Outcome ClearLog(Link& link, ScriptedDesktop& desktop) {
+inline Outcome clearLog(Link& link, ScriptedDesktop& desktop) {
     FieldModel statusLine;
     DesktopQuestions questions(desktop);
     NoProgress progress;
     auto outcome = clearDebugLog(link, questions, progress);
-    ShowOutcome(statusLine, desktop, outcome);
+    showOutcome(statusLine, desktop, outcome);
     return outcome;
 }
 
-inline Outcome CopyLog(Link& link, ScriptedDesktop& desktop, bool fullRead) {
+inline Outcome copyLog(Link& link, ScriptedDesktop& desktop, bool fullRead) {
     FieldModel statusLine;
     DesktopQuestions questions(desktop);
     NoProgress progress;
     auto outcome = readDebugLog(link, questions, progress, fullRead);
-    ShowOutcome(statusLine, desktop, outcome);
+    showOutcome(statusLine, desktop, outcome);
     return outcome;
 }
 

@@ -21,7 +21,7 @@ bool becomeNobody() {
 
 }  // namespace
 
-std::string AsOrdinaryUser(const std::function<std::string()>& check) {
+std::string asOrdinaryUser(const std::function<std::string()>& check) {
     if (::geteuid() != 0) {
         return check();
     }
@@ -55,7 +55,7 @@ std::string AsOrdinaryUser(const std::function<std::string()>& check) {
     return wrong;
 }
 
-void HandToOrdinaryUser(const std::filesystem::path& path) {
+void handToOrdinaryUser(const std::filesystem::path& path) {
     if (::geteuid() != 0) {
         return;
     }
@@ -76,10 +76,10 @@ void HandToOrdinaryUser(const std::filesystem::path& path) {
 }
 
 #else
-std::string AsOrdinaryUser(const std::function<std::string()>& check) {
+std::string asOrdinaryUser(const std::function<std::string()>& check) {
     return check();
 }
-void HandToOrdinaryUser(const std::filesystem::path&) {}
+void handToOrdinaryUser(const std::filesystem::path&) {}
 #endif
 
 }  // namespace korvan::testing

@@ -66,7 +66,7 @@ QStringList buttonTexts(const QWidget& dialog) {
 
 class DesktopLook : public Window {
   protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(ui::LoadRussianTranslation()); }
+    static void SetUpTestSuite() { ASSERT_TRUE(ui::loadRussianTranslation()); }
 
     ui::QtDesktop qtDesktop;
 };
@@ -162,7 +162,7 @@ TEST_F(DesktopLook, TheWindowCarriesTheProgramsOwnIconAtEverySize) {
 }
 
 TEST_F(DesktopLook, GroupBoxTitlesSitInTheFramesTopLineAndHeadersInside) {
-    window->PageControl1()->setCurrentIndex(5);  // "Контрольные точки"
+    window->pageControl1()->setCurrentIndex(5);  // "Контрольные точки"
     QApplication::processEvents();
     const char* const groups[] = {"GroupBox1", "GroupBox2", "GroupBox4"};
     for (int n = 1; n <= 3; ++n) {
@@ -185,13 +185,13 @@ TEST_F(DesktopLook, GroupBoxTitlesSitInTheFramesTopLineAndHeadersInside) {
 }
 
 TEST_F(DesktopLook, TheSimpleViewHidesTheCheckBoxesItsRecordingPanelCutsOff) {
-    window->PageControl2()->setCurrentIndex(0);
-    window->PageControl3()->setCurrentIndex(0);  // "Настройки устройства"
+    window->pageControl2()->setCurrentIndex(0);
+    window->pageControl3()->setCurrentIndex(0);  // "Настройки устройства"
     EXPECT_FALSE(widget("StaticBox")->isVisible());
     EXPECT_FALSE(widget("WideWrite")->isVisible());
     EXPECT_TRUE(widget("Edit2")->isVisible());
-    window->PageControl2()->setCurrentIndex(1);
-    window->PageControl1()->setCurrentIndex(2);  // "Настройки устройства"
+    window->pageControl2()->setCurrentIndex(1);
+    window->pageControl1()->setCurrentIndex(2);  // "Настройки устройства"
     EXPECT_TRUE(widget("StaticBox")->isVisible());
     EXPECT_TRUE(widget("WideWrite")->isVisible());
 }
@@ -236,7 +236,7 @@ TEST_F(DesktopLook, TheSessionsEndSavesTheSettingsAndWaitingRecordsWithoutADialo
     testing::writeBytes(file, "Zentracor database 1.3\r\n0 records\r\n");
     model.databasePath = file.string();
     core.database().openLast();
-    bridge.plug(sim::SimulatedTracker::Configured("90001"));
+    bridge.plug(sim::SimulatedTracker::configured("90001"));
     core.devicesChanged();
     // The write's own save fails on a read-only file: the record waits for the next save.
     std::filesystem::permissions(file, std::filesystem::perms::owner_read);
@@ -260,7 +260,7 @@ TEST_F(DesktopLook, TheSessionsEndSavesTheSettingsAndWaitingRecordsWithoutADialo
     EXPECT_FALSE(core.database().hasUnsavedRecords());
     EXPECT_NE(testing::readBytes(file).find("90001:"), std::string::npos);
     FieldModel reloaded;
-    LoadSettings(reloaded, folder / "korvan.ini");
+    loadSettings(reloaded, folder / "korvan.ini");
     EXPECT_EQ(reloaded.text(Field::AccessPoint), "Depot-South");
     EXPECT_TRUE(window->isVisible());  // the window stays until the program ends
 }

@@ -53,7 +53,7 @@ TEST(EndToEnd, ATechnicianReadsEditsWritesAndCopiesTheLog) {
     EXPECT_FALSE(window->findChild<QPushButton*>("Button5")->isEnabled());
 
     // The tracker is plugged in, found and read.
-    auto& tracker = bridge.plug(sim::SimulatedTracker::Configured("90001"));
+    auto& tracker = bridge.plug(sim::SimulatedTracker::configured("90001"));
     settle();
     EXPECT_EQ(window->findChild<QLabel*>("SerNum")->text(), "90001");
     EXPECT_EQ(edit("WiFiName")->text(), "Depot-North");
@@ -91,7 +91,7 @@ TEST(EndToEnd, ATechnicianReadsEditsWritesAndCopiesTheLog) {
     settle();
     EXPECT_EQ(window->findChild<QLabel*>("SerNum")->text(), QString::fromUtf8("Номер"));
     EXPECT_FALSE(window->findChild<QPushButton*>("Button5")->isEnabled());
-    bridge.plug(sim::SimulatedTracker::Configured("90001"));
+    bridge.plug(sim::SimulatedTracker::configured("90001"));
     settle();
     EXPECT_TRUE(window->findChild<QPushButton*>("Button5")->isEnabled());
     EXPECT_EQ(edit("WiFiName")->text(), "Depot-North");

@@ -141,7 +141,7 @@ TEST_F(FieldMarksLook, AMarkFollowsTheThemeWhenItChangesWhileTheProgramRuns) {
 }
 
 TEST_F(FieldMarksLook, CtrlAltVComparesWhicheverControlHasTheFocus) {
-    bridge.plug(sim::SimulatedTracker::Configured("90001"));
+    bridge.plug(sim::SimulatedTracker::configured("90001"));
     core.devicesChanged();
     model.setText(Field::SendingPeriod, "600");
     edit("WiFiName")->setFocus();

@@ -50,7 +50,7 @@ class Keyboard : public Window {
 
 TEST_F(Keyboard, TheFocusStartsOnTheWriteButtonAndComesBackToItOnceATrackerIsRead) {
     window.reset();
-    bridge.plug(sim::SimulatedTracker::Configured("90001"));
+    bridge.plug(sim::SimulatedTracker::configured("90001"));
     auto opened = freshWindow();  // its start finds and reads the tracker
     ASSERT_EQ(model.text(Field::SerialNumber), "90001");
     EXPECT_EQ(focused(), "Button5");
@@ -62,7 +62,7 @@ TEST_F(Keyboard, TheFocusStartsOnTheWriteButtonAndComesBackToItOnceATrackerIsRea
     opened = freshWindow();
     ASSERT_FALSE(opened->findChild<QWidget*>("Button5")->isEnabled());
     EXPECT_EQ(focused(), "SaveAs");
-    bridge.plug(sim::SimulatedTracker::Configured("90001"));
+    bridge.plug(sim::SimulatedTracker::configured("90001"));
     core.devicesChanged();
     EXPECT_EQ(focused(), "Button5");
 
@@ -71,7 +71,7 @@ TEST_F(Keyboard, TheFocusStartsOnTheWriteButtonAndComesBackToItOnceATrackerIsRea
     ASSERT_EQ(focused(), "SaveAs");
     bridge.unplug(0);
     core.devicesChanged();
-    bridge.plug(sim::SimulatedTracker::Configured("90003"));
+    bridge.plug(sim::SimulatedTracker::configured("90003"));
     core.devicesChanged();
     ASSERT_EQ(model.text(Field::SerialNumber), "90003");
     EXPECT_EQ(focused(), "SaveAs");
@@ -79,7 +79,7 @@ TEST_F(Keyboard, TheFocusStartsOnTheWriteButtonAndComesBackToItOnceATrackerIsRea
 
 TEST_F(Keyboard, TabGoesThroughTheButtonsThenTheShownPageThenView) {
     window.reset();
-    bridge.plug(sim::SimulatedTracker::Configured("90001"));
+    bridge.plug(sim::SimulatedTracker::configured("90001"));
     auto opened = freshWindow();
     const QStringList extended = tabRound(*opened);
     ASSERT_GE(extended.size(), 6);
@@ -90,7 +90,7 @@ TEST_F(Keyboard, TabGoesThroughTheButtonsThenTheShownPageThenView) {
     for (const QString& name : extended.mid(4, extended.size() - 5)) {
         QWidget* control = opened->findChild<QWidget*>(name);
         ASSERT_NE(control, nullptr) << name.toStdString();
-        EXPECT_TRUE(opened->PageControl2()->isAncestorOf(control)) << name.toStdString();
+        EXPECT_TRUE(opened->pageControl2()->isAncestorOf(control)) << name.toStdString();
         EXPECT_TRUE(control->isVisible()) << name.toStdString();
     }
     const auto server = extended.indexOf("ip");
@@ -99,7 +99,7 @@ TEST_F(Keyboard, TabGoesThroughTheButtonsThenTheShownPageThenView) {
 
     // The simple view: its panels come between the same buttons, still before "Просмотреть",
     // and the recording panel's two hidden check boxes are not reached.
-    opened->PageControl2()->setCurrentIndex(0);
+    opened->pageControl2()->setCurrentIndex(0);
     opened->findChild<QWidget*>("Button5")->setFocus();
     const QStringList simple = tabRound(*opened);
     EXPECT_EQ(simple.mid(0, 4), (QStringList{"Button5", "SaveAs", "Open", "Button2"}));
@@ -112,7 +112,7 @@ TEST_F(Keyboard, TabGoesThroughTheButtonsThenTheShownPageThenView) {
 
 TEST_F(Keyboard, EnterAndSpaceClickTheFocusedButtonAndNothingElse) {
     desktop.saveFallback = (folder / "fleet.zcf").string();  // the database the write records in
-    bridge.plug(sim::SimulatedTracker::Configured("90001"));
+    bridge.plug(sim::SimulatedTracker::configured("90001"));
     core.devicesChanged();
     auto* write = widget<QPushButton>("Button5");
     ASSERT_TRUE(write->isEnabled());
@@ -141,7 +141,7 @@ TEST_F(Keyboard, EnterAndSpaceClickTheFocusedButtonAndNothingElse) {
 
     // Enter on a check box or in an edit clicks nothing; Shift+Enter on a button neither.
     auto* box = widget<QCheckBox>("UnReadBox");
-    window->PageControl1()->setCurrentIndex(6);
+    window->pageControl1()->setCurrentIndex(6);
     const bool checked = box->isChecked();
     box->setFocus();
     QTest::keyClick(box, Qt::Key_Return);
@@ -151,7 +151,7 @@ TEST_F(Keyboard, EnterAndSpaceClickTheFocusedButtonAndNothingElse) {
     QTest::keyClick(read, Qt::Key_Return, Qt::ShiftModifier);
     EXPECT_EQ(edit("WiFiName")->text(), "typed over");
     const int openedBefore = desktop.dialogsShown;
-    window->PageControl1()->setCurrentIndex(1);
+    window->pageControl1()->setCurrentIndex(1);
     edit("ip")->setFocus();
     QTest::keyClick(edit("ip"), Qt::Key_Return);
     EXPECT_EQ(desktop.dialogsShown, openedBefore);

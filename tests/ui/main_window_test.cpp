@@ -54,10 +54,10 @@ TEST_F(Window, IsAFixedWindowShowingTheServerPageOfTheExtendedView) {
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
     EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_EQ(window->PageControl2()->currentIndex(), 1);
-    EXPECT_EQ(window->PageControl1()->page(window->PageControl1()->currentIndex())->objectName(),
+    EXPECT_EQ(window->pageControl2()->currentIndex(), 1);
+    EXPECT_EQ(window->pageControl1()->page(window->pageControl1()->currentIndex())->objectName(),
               "TabSheet3");
-    EXPECT_EQ(window->PageControl3()->currentWidget()->objectName(), "TabSheet13");
+    EXPECT_EQ(window->pageControl3()->currentWidget()->objectName(), "TabSheet13");
     // The unseen read button stays in the tab order after "Открыть...".
     EXPECT_EQ(widget("Open")->nextInFocusChain(), widget("Button2"));
     EXPECT_EQ(widget("Button5")->nextInFocusChain(), widget("SaveAs"));
@@ -221,7 +221,7 @@ TEST_F(Window, SwitchingViewsMovesTheSharedPanelsAndKeepsEveryValue) {
         return std::tuple(w->parentWidget()->objectName(), w->y(), w->height());
     };
 
-    window->PageControl2()->tab(0)->click();
+    window->pageControl2()->tab(0)->click();
     EXPECT_EQ(place("Panel2"), std::tuple(QString("TabSheet12"), 20, 95));
     EXPECT_EQ(place("Panel3"), std::tuple(QString("TabSheet12"), 140, 87));
     EXPECT_EQ(place("Panel4"), std::tuple(QString("TabSheet12"), 260, 71));
@@ -236,7 +236,7 @@ TEST_F(Window, SwitchingViewsMovesTheSharedPanelsAndKeepsEveryValue) {
     EXPECT_EQ(model.text(Field::RecordingPeriod), "1");
     model.setText(Field::RecordingPeriod, "17");
 
-    window->PageControl2()->tab(1)->click();
+    window->pageControl2()->tab(1)->click();
     EXPECT_EQ(place("Panel2"), std::tuple(QString("TabSheet1"), 8, 95));
     EXPECT_EQ(place("Panel3"), std::tuple(QString("TabSheet4"), 8, 137));
     EXPECT_EQ(place("Panel4"), std::tuple(QString("TabSheet3"), 8, 71));
@@ -248,7 +248,7 @@ TEST_F(Window, SwitchingViewsMovesTheSharedPanelsAndKeepsEveryValue) {
         EXPECT_EQ(seenAfter[i].checked, seenBefore[i].checked);
         EXPECT_EQ(seenAfter[i].enabled, seenBefore[i].enabled);
     }
-    EXPECT_EQ(window->PageControl1()->page(window->PageControl1()->currentIndex())->objectName(),
+    EXPECT_EQ(window->pageControl1()->page(window->pageControl1()->currentIndex())->objectName(),
               "TabSheet3");
 }
 
@@ -321,7 +321,7 @@ TEST_F(Window, TheStatusLineAndTheLinkLookAsTold) {
 }
 
 TEST_F(Window, TheButtonsReachTheirHandlers) {
-    bridge.plug(sim::SimulatedTracker::Configured("90001"));
+    bridge.plug(sim::SimulatedTracker::configured("90001"));
     core.devicesChanged();
     model.setText(Field::AccessPoint, "typed over");
     ASSERT_EQ(edit("WiFiName")->text(), "typed over");
@@ -333,7 +333,7 @@ TEST_F(Window, TheButtonsReachTheirHandlers) {
 }
 
 TEST_F(Window, WhileAnOperationRunsItsProgressShowsAndEscStopsIt) {
-    bridge.plug(sim::SimulatedTracker::Configured("90001"));
+    bridge.plug(sim::SimulatedTracker::configured("90001"));
     core.devicesChanged();
     ASSERT_TRUE(widget<QPushButton>("Button5")->isEnabled());
     auto* progress = widget<QProgressBar>("OperationProgress");
@@ -385,7 +385,7 @@ TEST_F(Window, CtrlSAndCtrlOSaveAndLoadAProfileFromWhicheverControlHasTheFocus) 
     desktop.profileSaveAnswers = {path};
     control(edit("WiFiName"), Qt::Key_S);
     EXPECT_EQ(edit("WiFiName")->text(), "Depot-West");  // the key went no further
-    EXPECT_EQ(testing::readBytes(path), ProfileText(model));
+    EXPECT_EQ(testing::readBytes(path), profileText(model));
 
     edit("WiFiName")->selectAll();
     type(edit("WiFiName"), "Other");
@@ -399,11 +399,11 @@ TEST_F(Window, CtrlSAndCtrlOSaveAndLoadAProfileFromWhicheverControlHasTheFocus) 
 
 TEST_F(Window, OneLocalFileDroppedAnywhereOnTheWindowIsLoadedAsAProfile) {
     FieldModel west;
-    LoadSettings(west, {});
+    loadSettings(west, {});
     west.setText(Field::ServerPassword, "Fleet_17");
     west.setText(Field::AccessPoint, "Depot-West");
     const auto path = folder / "west.ini";
-    ASSERT_EQ(SaveProfile(west, path), std::nullopt);
+    ASSERT_EQ(saveProfile(west, path), std::nullopt);
     const auto dropped = [](const QList<QUrl>& urls) {
         auto data = std::make_unique<QMimeData>();
         data->setUrls(urls);

@@ -62,7 +62,7 @@ TEST(ThreadedWindow, ReadsAndWritesOnTheWorkerAndSaysWhenItIsOver) {
         }
     };
     window.show();
-    bridge.plug(sim::SimulatedTracker::Configured("90001"));
+    bridge.plug(sim::SimulatedTracker::configured("90001"));
     auto* write = window.findChild<QPushButton*>("Button5");
     ASSERT_TRUE(settleUntil(
         [&] { return core.model().currentSerial == 90001 && !core.operationRunning(); }));

@@ -36,7 +36,7 @@ class Window : public ::testing::Test {
     std::unique_ptr<ui::MainWindow> window;
 
     void SetUp() override {
-        LoadSettings(model, folder / "absent.ini");
+        loadSettings(model, folder / "absent.ini");
         model.encryptionChosen();
         model.keySizeChosen();
         model.addressingChosen();

@@ -48,8 +48,8 @@ class Rig : public ::testing::Test {
 
     void SetUp() override {
         core = std::make_unique<Configurator>(*rigBridge, *rigClock, desktop);
-        core->TrackerDescriptions.push_back(kEmulatedBridge);
-        LoadSettings(core->model(), folder / "rig-absent.ini");
+        core->trackerDescriptions.push_back(kEmulatedBridge);
+        loadSettings(core->model(), folder / "rig-absent.ini");
         desktop.openFallback = (folder / "rig-fleet.zcf").string();
         core->database().openLast();
     }
@@ -152,7 +152,7 @@ TEST_F(Rig, ATrackerThatStopsAnsweringEndsTheReadWithTheLinkClosed) {
     struct : Progress {
         void step(int, int, std::string_view) override {}
     } progress;
-    const auto outcome = ReadConfiguration(link, ReadRequest{}, progress);
+    const auto outcome = readConfiguration(link, ReadRequest{}, progress);
     EXPECT_EQ(outcome.ending, Ending::Failed);
     EXPECT_FALSE(outcome.messages.empty());
     EXPECT_FALSE(link.isOpen());
@@ -215,7 +215,7 @@ int main(int argc, char** argv) {
     }
     korvan::VirtualClock virtualClock;
     korvan::sim::SimulatedBridge simulated(virtualClock);
-    auto tracker = korvan::sim::SimulatedTracker::Configured(korvan::kTrackerSerial);
+    auto tracker = korvan::sim::SimulatedTracker::configured(korvan::kTrackerSerial);
     tracker.usbDescription = korvan::kEmulatedBridge;
     const auto& plugged = simulated.plug(std::move(tracker));
     korvan::rigBridge = &simulated;

@@ -112,7 +112,7 @@ struct WorkerRig {
     std::vector<OperationState> seen;  // every state told by `operationChanged`
 
     WorkerRig() {
-        LoadSettings(core.model(), folder / "first-run.ini");
+        loadSettings(core.model(), folder / "first-run.ini");
         core.model().deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
         core.model().databasePath = databaseFile().string();
         core.model().setText(Field::DatabaseName, "fleet.zcf");
@@ -156,7 +156,7 @@ struct WorkerRig {
 class Worker : public ::testing::Test, protected WorkerRig {};
 
 TEST_F(Worker, AMuteTrackerLeavesTheWindowFreeAndACancelClosesTheLinkWithinOneExchange) {
-    bridge.plug(SimulatedTracker::Mute());
+    bridge.plug(SimulatedTracker::muted());
     ASSERT_TRUE(window.pumpUntil(
         [this] { return core.operation().running && core.operation().step >= 1; }));
     // A second command means the worker sat through a whole read timeout; the window's thread
@@ -174,7 +174,7 @@ TEST_F(Worker, AMuteTrackerLeavesTheWindowFreeAndACancelClosesTheLinkWithinOneEx
     EXPECT_EQ(seen.back().attempts, 10);
 
     const auto sentBeforeCancel = wire.sent().size();
-    core.Cancel();
+    core.cancel();
     ASSERT_TRUE(pumpUntilIdle());
     EXPECT_LE(wire.sent().size(), sentBeforeCancel + 1);
     expectLinkClosed();
@@ -184,7 +184,7 @@ TEST_F(Worker, AMuteTrackerLeavesTheWindowFreeAndACancelClosesTheLinkWithinOneEx
 }
 
 TEST_F(Worker, AnUnplugInTheMiddleOfAWriteEndsItAndRecordsNothing) {
-    foundAndRead(SimulatedTracker::PulledOutDuringWrite());
+    foundAndRead(SimulatedTracker::pulledOutDuringWrite());
     core.writeTracker();
     ASSERT_TRUE(pumpUntilIdle());
 
@@ -207,7 +207,7 @@ TEST_F(Worker, AnUnplugInTheMiddleOfAWriteEndsItAndRecordsNothing) {
 }
 
 TEST_F(Worker, AWriteTellsEveryStepOnceInOrderAndRecordsTheDeviceOnTheWindowsThread) {
-    foundAndRead(SimulatedTracker::Configured("90001"));
+    foundAndRead(SimulatedTracker::configured("90001"));
     core.writeTracker();
     ASSERT_TRUE(pumpUntilIdle());
 
@@ -232,14 +232,14 @@ TEST_F(Worker, AWriteTellsEveryStepOnceInOrderAndRecordsTheDeviceOnTheWindowsThr
 }
 
 TEST_F(Worker, ADeviceChangeDuringAWriteIsHandledOnceTheWriteHasEnded) {
-    foundAndRead(SimulatedTracker::Configured("90001"));
+    foundAndRead(SimulatedTracker::configured("90001"));
     // A second tracker arrives while the write is at its third step; its notice reaches the
     // window, which handles it while the write goes on.
     bool heldDuringWrite = false;
     core.operationChanged = [&] {
         seen.push_back(core.operation());
         if (core.operation().step == 3 && bridge.attached() == 1) {
-            bridge.plug(SimulatedTracker::Configured("90002"));
+            bridge.plug(SimulatedTracker::configured("90002"));
         }
         if (deviceChangesHandled == 1 && !heldDuringWrite) {
             heldDuringWrite = core.operationRunning() && core.operation().step > 3;
@@ -281,7 +281,7 @@ TEST(WindowGoingDuringAWrite, NeverCutsItAndRecordsTheDeviceWheneverTheTrackerTo
     int steps = 0;
     {
         WorkerRig whole;
-        whole.foundAndRead(SimulatedTracker::Configured("90001"));
+        whole.foundAndRead(SimulatedTracker::configured("90001"));
         whole.core.writeTracker();
         ASSERT_TRUE(whole.pumpUntilIdle());
         commands = whole.wire.sent().size();
@@ -292,7 +292,7 @@ TEST(WindowGoingDuringAWrite, NeverCutsItAndRecordsTheDeviceWheneverTheTrackerTo
         SCOPED_TRACE("gone at step " + std::to_string(goneAt));
         WorkerRig rig;
         rig.core.settingsPath = rig.folder / "korvan.ini";
-        rig.foundAndRead(SimulatedTracker::Configured("90001"));
+        rig.foundAndRead(SimulatedTracker::configured("90001"));
         rig.core.writeTracker();
         if (goneAt <= steps) {
             ASSERT_TRUE(rig.window.pumpUntil([&] {
@@ -375,7 +375,7 @@ TEST(WindowBesideTheProvisioningLine, EveryRecordOfBothIsKeptInTwentyRounds) {
         ASSERT_GT(line, 0);
         for (int n = 0; n < kByWindow; ++n) {
             const std::string serial = std::to_string(60000 + round * 100 + n);
-            rig.foundAndRead(SimulatedTracker::Configured(serial));
+            rig.foundAndRead(SimulatedTracker::configured(serial));
             rig.core.writeTracker();
             ASSERT_TRUE(rig.pumpUntilIdle());
             ASSERT_EQ(rig.core.model().text(Field::StatusLine),
