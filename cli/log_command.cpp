@@ -1,0 +1,77 @@
+#include <random>
+
+#include "base/file_io.h"
+#include "base/file_names.h"
+#include "cli/run.h"
+#include "protocol/debug_log.h"
+
+namespace korvan::cli {
+
+namespace {
+
+// The debug log's file is written beside the one asked for and put in its place only once it
+// is whole: an old file of that name is never lost to a copy that fails.
+class LogQuestions final : public DebugLogQuestions {
+  public:
+    explicit LogQuestions(std::filesystem::path part) : part_(std::move(part)) {}
+    bool confirmErase() override { return true; }  // the command itself says so
+    std::optional<std::string> chooseLogFile() override { return part_.string(); }
+
+  private:
+    std::filesystem::path part_;
+};
+
+}  // namespace
+
+int Run::log() {
+    const bool erase = o_.logAction == "erase";
+    if (!erase && o_.output.empty()) {
+        return fail(kUsage, "Не указан файл для журнала", "Добавьте -o ФАЙЛ.");
+    }
+    int status = kDone;
+    const Listing listing = listDevices(bridge_);  // the tracker chosen points into it
+    const ListedDevice* tracker = chooseTracker(listing, status);
+    if (tracker == nullptr) {
+        return status;
+    }
+    // The copy goes to a file of its own beside the one asked for, under a name no one else
+    // uses; the file asked for is then replaced whole, keeping what it is.
+    const std::filesystem::path target = pathFromUtf8(o_.output);
+    std::random_device random;
+    const std::filesystem::path part =
+        target.parent_path() /
+        ("." + target.filename().string() + "." + std::to_string(random()) + ".korvan-part");
+    LogQuestions questions(part);
+    NoProgress progress;
+    link_.setTarget(LinkTarget::serial(tracker->usbSerial));
+    const Outcome outcome = erase
+                                ? clearDebugLog(link_, questions, progress)
+                                : readDebugLog(link_, questions, progress, o_.logAction == "full");
+    std::string said;
+    for (const Message& message : outcome.messages) {
+        said += (said.empty() ? "" : "\n") + utf8(message.text);
+    }
+    bool fileProblem = !outcome.succeeded() && outcome.failedAt == FailedAt::LocalFile;
+    if (!erase && outcome.succeeded()) {
+        const auto bytes = readWholeFile(part);
+        fileProblem = !bytes || writeFileAtomically(target, *bytes) != FileWrite::Written;
+        said = fileProblem ? "Журнал не записан в " + o_.output : said;
+    }
+    std::error_code error;
+    std::filesystem::remove(part, error);
+    if (fileProblem) {
+        return fail(kFileProblem, said, "Проверьте папку и права на запись.");
+    }
+    if (!outcome.succeeded()) {
+        return fail(kFailed, said.empty() ? "Журнал не прочитан" : said,
+                    "Проверьте подключение трекера и повторите.");
+    }
+    if (o_.json) {
+        out() << JsonObject().flag("ok", true).text("result", said).str() << "\n";
+    } else {
+        out() << said << "\n";
+    }
+    return kDone;
+}
+
+}  // namespace korvan::cli

@@ -1,0 +1,70 @@
+#include "base/file_names.h"
+#include "cli/run.h"
+#include "settings/tracker_profile.h"
+
+namespace korvan::cli {
+
+int Run::read() {
+    int status = kDone;
+    const Listing listing = listDevices(bridge_);  // the tracker chosen points into it
+    const ListedDevice* tracker = chooseTracker(listing, status);
+    if (tracker == nullptr) {
+        return status;
+    }
+    FieldModel model;
+    startFields(model);
+    Unattended boxes;
+    const ReadOutcome read = readTracker(link_, model, *tracker, boxes);
+    if (!read.succeeded()) {
+        return fail(kFailed, statusText(model), "Проверьте подключение трекера и повторите.");
+    }
+    if (!read.missed.empty()) {
+        // A profile with first-run values in place of what was not read would pass them off
+        // as this tracker's.
+        return fail(kFailed, statusText(model) + "; профиль не сохранён",
+                    "Повторите чтение; если не помогает, обновите прошивку трекера.");
+    }
+    warnBrokenRules(model);
+    if (o_.output.empty()) {
+        // A terminal or a log may be read over a shoulder: the password and the key go into a
+        // profile file, or to standard output only when asked for.
+        FieldModel shown;
+        shown.restore(model.snapshot());
+        if (!o_.showSecrets) {
+            for (int i = 0; i < kFieldCount; ++i) {
+                const auto field = static_cast<Field>(i);
+                if (isSecret(field) && !shown.text(field).empty()) {
+                    shown.setText(field, "********");
+                }
+            }
+        }
+        if (o_.json) {
+            out() << JsonObject()
+                         .flag("ok", true)
+                         .text("serial", utf8(model.text(Field::SerialNumber)))
+                         .text("profile", utf8(profileText(shown)))
+                         .str()
+                  << "\n";
+        } else {
+            out() << profileText(shown);  // Windows-1251, as a profile file holds it
+        }
+        return kDone;
+    }
+    if (auto error = saveProfile(model, pathFromUtf8(o_.output))) {
+        return fail(kFileProblem, *error, "Проверьте папку и права на запись.");
+    }
+    if (o_.json) {
+        out() << JsonObject()
+                     .flag("ok", true)
+                     .text("serial", utf8(model.text(Field::SerialNumber)))
+                     .text("profile", o_.output)
+                     .str()
+              << "\n";
+    } else {
+        out() << "Профиль трекера " << utf8(model.text(Field::SerialNumber)) << " записан в "
+              << o_.output << "\n";
+    }
+    return kDone;
+}
+
+}  // namespace korvan::cli

@@ -1,0 +1,173 @@
+#include "cli/run.h"
+
+#include "base/cp1251.h"
+#include "base/file_names.h"
+#include "core/detection.h"
+#include "core/field_rules.h"
+#include "core/form_mapping.h"
+#include "protocol/session.h"
+
+namespace korvan::cli {
+
+std::string utf8(std::string_view cp1251Text) {
+    return cp1251::toUtf8(std::string(cp1251Text));
+}
+
+double secondsBetween(Clock::Duration from, Clock::Duration to) {
+    return std::chrono::duration<double>(to - from).count();
+}
+
+JsonObject differenceJson(const Difference& d) {
+    return JsonObject()
+        .text("name", d.title)
+        .text("key", d.key)
+        .text("tracker", d.held)
+        .text("profile", d.meant);
+}
+
+const ListedDevice* Run::chooseTracker(const Listing& listing, int& status) {
+    if (!listing.listed) {
+        status = fail(kFailed, "Список устройств USB не получен",
+                      "Проверьте, что система видит устройства USB (lsusb).");
+        return nullptr;
+    }
+    const auto trackers = listing.trackers();
+    if (!o_.device.empty()) {
+        for (const ListedDevice* tracker : trackers) {
+            if (tracker->usbSerial == o_.device || std::to_string(tracker->serial) == o_.device ||
+                (o_.device.size() == 5 && tracker->serial == std::atoi(o_.device.c_str()))) {
+                return tracker;
+            }
+        }
+    } else if (trackers.size() == 1) {
+        return trackers.front();
+    }
+    if (listing.accessRefused()) {
+        status =
+            fail(kAccessRefused, std::string(kNoAccessMessage),
+                 "Установите пакет korvan или правило udev из него и подключите трекер снова.");
+    } else if (trackers.empty()) {
+        status = fail(kNoTracker, "Трекер не найден", "Подключите трекер и повторите команду.");
+    } else if (!o_.device.empty()) {
+        status = fail(kNoTracker, "Трекер " + o_.device + " не подключён",
+                      "Посмотрите подключённые трекеры: korvan-cli list.");
+    } else {
+        status = fail(kNoTracker, "Подключено трекеров: " + std::to_string(trackers.size()),
+                      "Укажите нужный: --device СЕРИЙНЫЙ_НОМЕР (список: korvan-cli list).");
+    }
+    return nullptr;
+}
+
+std::optional<std::string> Run::readProfile(int& status) {
+    std::string why;
+    auto bytes = readProfileFile(pathFromUtf8(o_.profile), why);
+    if (!bytes) {
+        status = fail(kFileProblem, "Профиль " + o_.profile + " не прочитан: " + why,
+                      "Проверьте имя файла и права на чтение.");
+        return std::nullopt;
+    }
+    // Checked whole before any tracker is touched: its keys, then its values as the write
+    // checks them, on a link that opens nothing.
+    FieldModel scratch;
+    startFields(scratch);
+    if (auto error = loadProfileText(scratch, *bytes, o_.missingKeepDefaults, profileRules())) {
+        status = fail(kFileProblem, error->message,
+                      "Исправьте профиль; ключи, которых нет, берутся по умолчанию только с "
+                      "--defaults-for-missing.");
+        return std::nullopt;
+    }
+    showFoundTracker(scratch, 1);
+    Link nowhere(bridge_, clock_);
+    nowhere.setTarget(LinkTarget::nothing());
+    NoProgress progress;
+    const WriteOutcome tried =
+        writeConfiguration(nowhere, configurationFromForm(scratch), progress);
+    if (tried.ending == Ending::NotStarted) {
+        std::string said;
+        for (const Message& message : tried.messages) {
+            said += (said.empty() ? "" : " ") + utf8(message.text);
+        }
+        status = fail(kFileProblem, "Профиль " + o_.profile + " не годится для записи: " + said,
+                      "Исправьте значение в профиле.");
+        return std::nullopt;
+    }
+    // Whole, with the first run's values where keys were missing and that was asked for, so
+    // that every tracker gets the same configuration, not what it held before.
+    return profileText(scratch);
+}
+
+bool Run::openDatabase(DeviceDatabase& database, FieldModel& model, int& status) {
+    // Another program's save takes a moment; a line shared with other stations waits longer
+    // rather than lose a written tracker's record.
+    database.lockPatience = std::chrono::seconds(60);
+    model.databasePath = o_.database;
+    database.openLast();
+    if (database.needsSaveName()) {
+        status = fail(kFileProblem, "База " + o_.database + " не прочитана: " + statusText(model),
+                      "Укажите другой файл базы или исправьте этот; он не будет перезаписан.");
+        return false;
+    }
+    return true;
+}
+
+ReadOutcome Run::readWithTries(FieldModel& model, const ListedDevice& tracker, Unattended& boxes) {
+    ReadOutcome read;
+    for (int attempt = 1; attempt <= kReadTries; ++attempt) {
+        read = readTracker(link_, model, tracker, boxes);
+        if (read.succeeded() || read.ending == Ending::DeviceGone) {
+            break;
+        }
+        if (attempt < kReadTries) {
+            clock_.sleepFor(kPauseAfterFailedRead);
+        }
+    }
+    return read;
+}
+
+Run::ProfileWritten Run::writeProfile(FieldModel& model, const ListedDevice& tracker,
+                                      const std::string& profile, DeviceDatabase* database,
+                                      bool verify) {
+    ProfileWritten done;
+    Unattended boxes;
+    startFields(model);
+    done.read = readWithTries(model, tracker, boxes).succeeded();
+    if (done.read) {
+        loadProfileText(model, profile);  // checked, and made whole, already
+        const FormWritten w = writeFromForm(link_, model, database, boxes, verify);
+        done.written = w.outcome.succeeded();
+        done.verified = w.verification && w.verification->verified();
+        if (w.verification) {
+            done.differences = w.verification->differences;
+        }
+        done.recorded = database == nullptr || (w.recorded.stored && w.recorded.saved);
+    }
+    done.said = statusText(model);
+    if (done.written && !done.recorded) {
+        // The window keeps such a record for its next save; this program ends before one, so
+        // it says what is true: written, not recorded, and why.
+        done.said = "Трекер " + utf8(model.text(Field::SerialNumber)) +
+                    " записан, но не внесён в базу: " + done.said;
+        return done;
+    }
+    for (const auto& box : boxes.boxes) {
+        done.said += "; " + box.text;
+    }
+    return done;
+}
+
+void Run::tellDifferences(const std::vector<Difference>& differences) {
+    for (const Difference& d : differences) {
+        env_.err() << "korvan-cli: " << describeDifference(d) << "\n";
+    }
+}
+
+void Run::warnBrokenRules(const FieldModel& model) {
+    for (const FieldBreak& broken : brokenFields(model)) {
+        const bool secret = isSecret(broken.field);
+        env_.err() << "korvan-cli: в трекере «" << broken.name << "» = «"
+                   << (secret ? "********" : utf8(model.text(broken.field)))
+                   << "», а нужно: " << broken.rule << "; запись такого значения будет отклонена\n";
+    }
+}
+
+}  // namespace korvan::cli

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/json.h"
+#include "cli/tracker_steps.h"
+#include "core/verification.h"
+
+// What the commands of korvan-cli share: their options, and the run of one command with its
+// bridge, its link and its way of telling what happened. Each command is a file of its own.
+namespace korvan::cli {
+
+// How often the provisioning line looks for trackers, and how a tracker just plugged in is
+// given time to start: five reads a second apart, as the window's detection does.
+constexpr auto kLookInterval = std::chrono::milliseconds(250);
+constexpr int kReadTries = 5;
+constexpr auto kPauseAfterFailedRead = std::chrono::milliseconds(1000);
+
+struct Options {
+    bool sim = false;
+    bool json = false;
+    std::string device;
+    std::string output;
+    std::string profile;
+    std::string database;
+    std::string logAction;
+    int count = 0;
+    bool missingKeepDefaults = false;
+    bool showSecrets = false;  // read: --show-secrets
+    bool verify = false;       // write: --verify
+    bool noVerify = false;     // provision: --no-verify
+};
+
+std::string utf8(std::string_view cp1251Text);
+double secondsBetween(Clock::Duration from, Clock::Duration to);
+JsonObject differenceJson(const Difference& d);
+
+// One command's run: its options, its bridge and its link, and how it tells what happened.
+class Run {
+  public:
+    // `observer`: who watches the link, for -v and --trace; none when null.
+    Run(Environment& environment, const Options& options, LinkObserver* observer)
+        : env_(environment),
+          o_(options),
+          bridge_(environment.bridge(options.sim)),
+          clock_(environment.clock(options.sim)),
+          link_(bridge_, clock_) {
+        link_.setObserver(observer);
+    }
+
+    int list();
+    int read();
+    int write();
+    int provision();
+    int diff();
+    int log();
+
+  private:
+    std::ostream& out() { return env_.out(); }
+
+    // A failure, said on stderr (and as JSON on stdout with --json) with what to do about it.
+    int fail(int status, std::string_view problem, std::string_view fix = {}) {
+        env_.err() << "korvan-cli: " << problem << "\n";
+        if (!fix.empty()) {
+            env_.err() << "  " << fix << "\n";
+        }
+        if (o_.json) {
+            out() << JsonObject()
+                         .flag("ok", false)
+                         .integer("status", status)
+                         .text("error", problem)
+                         .text("fix", fix)
+                         .str()
+                  << "\n";
+        }
+        return status;
+    }
+
+    // The tracker the command works on: the one named by --device (its USB serial string or
+    // its serial number), or the only one attached.
+    const ListedDevice* chooseTracker(const Listing& listing, int& status);
+    const ListedDevice* chooseTracker(Listing&&, int&) = delete;  // it points into the listing
+    std::optional<std::string> readProfile(int& status);
+    // The database of --database, read; a file that cannot be saved over is refused at once.
+    bool openDatabase(DeviceDatabase& database, FieldModel& model, int& status);
+    ReadOutcome readWithTries(FieldModel& model, const ListedDevice& tracker, Unattended& boxes);
+    // One tracker read, given the profile and written, as the window would do it.
+    struct ProfileWritten {
+        bool read = false;
+        bool written = false;   // confirmed to the end, and verified where asked
+        bool recorded = false;  // stored and saved, or no database kept
+        bool verified = false;
+        std::string said;  // the status line, then any message boxes, UTF-8
+        std::vector<Difference> differences;
+    };
+    ProfileWritten writeProfile(FieldModel& model, const ListedDevice& tracker,
+                                const std::string& profile, DeviceDatabase* database, bool verify);
+    // Each difference on stderr, as a failure of its own.
+    void tellDifferences(const std::vector<Difference>& differences);
+    // A value read that breaks its rule is kept as read, and said.
+    void warnBrokenRules(const FieldModel& model);
+
+    Environment& env_;
+    const Options& o_;
+    Bridge& bridge_;
+    Clock& clock_;
+    Link link_;
+};
+
+}  // namespace korvan::cli
