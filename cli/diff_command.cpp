@@ -51,13 +51,13 @@ int Run::diff() {
     if (o_.json) {
         out() << JsonObject()
                      .object("summary", JsonObject()
-                                            .text("serial", utf8(held.text(Field::SerialNumber)))
+                                            .text("serial", tracker->serialText())
                                             .integer("differences",
                                                      static_cast<long long>(differences.size())))
                      .str()
               << "\n";
     } else if (differences.empty()) {
-        out() << "Трекер " << utf8(held.text(Field::SerialNumber)) << " совпадает с профилем\n";
+        out() << "Трекер " << tracker->serialText() << " совпадает с профилем\n";
     }
     return differences.empty() ? kDone : kFailed;
 }

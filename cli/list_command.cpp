@@ -32,11 +32,10 @@ int Run::list() {
             const ReadOutcome version = readConfiguration(link_, ReadRequest{false}, progress);
             const std::string firmware =
                 version.firmware ? version.firmware->caption() : "прошивка не прочитана";
-            const std::string mac = utf8(model.text(Field::MacAddress));
-            line += device.description + "  трекер " + utf8(model.text(Field::SerialNumber)) +
-                    "  MAC " + mac + "  " + firmware;
-            json.text("serial", utf8(model.text(Field::SerialNumber)))
-                .text("mac", mac)
+            line += device.description + "  трекер " + device.serialText() + "  MAC " +
+                    device.macText() + "  " + firmware;
+            json.text("serial", device.serialText())
+                .text("mac", device.macText())
                 .text("firmware", version.firmware ? version.firmware->caption() : "");
         }
         devices.push_back(std::move(json));

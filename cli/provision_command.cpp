@@ -58,8 +58,8 @@ int Run::provision() {
                                                        : "записан";
             (ok ? written : failed) += 1;
             const double seconds = secondsBetween(start, clock_.now());
-            const std::string serial = utf8(model.text(Field::SerialNumber));
-            const std::string mac = utf8(model.text(Field::MacAddress));
+            const std::string serial = tracker->serialText();
+            const std::string mac = tracker->macText();
             if (o_.json) {
                 std::vector<JsonObject> differences;
                 for (const Difference& d : done.differences) {

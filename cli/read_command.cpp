@@ -41,7 +41,7 @@ int Run::read() {
         if (o_.json) {
             out() << JsonObject()
                          .flag("ok", true)
-                         .text("serial", utf8(model.text(Field::SerialNumber)))
+                         .text("serial", tracker->serialText())
                          .text("profile", utf8(profileText(shown)))
                          .str()
                   << "\n";
@@ -56,13 +56,12 @@ int Run::read() {
     if (o_.json) {
         out() << JsonObject()
                      .flag("ok", true)
-                     .text("serial", utf8(model.text(Field::SerialNumber)))
+                     .text("serial", tracker->serialText())
                      .text("profile", o_.output)
                      .str()
               << "\n";
     } else {
-        out() << "Профиль трекера " << utf8(model.text(Field::SerialNumber)) << " записан в "
-              << o_.output << "\n";
+        out() << "Профиль трекера " << tracker->serialText() << " записан в " << o_.output << "\n";
     }
     return kDone;
 }

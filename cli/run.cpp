@@ -145,8 +145,8 @@ Run::ProfileWritten Run::writeProfile(FieldModel& model, const ListedDevice& tra
     if (done.written && !done.recorded) {
         // The window keeps such a record for its next save; this program ends before one, so
         // it says what is true: written, not recorded, and why.
-        done.said = "Трекер " + utf8(model.text(Field::SerialNumber)) +
-                    " записан, но не внесён в базу: " + done.said;
+        done.said =
+            "Трекер " + tracker.serialText() + " записан, но не внесён в базу: " + done.said;
         return done;
     }
     for (const auto& box : boxes.boxes) {

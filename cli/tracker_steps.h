@@ -24,6 +24,10 @@ struct ListedDevice {
     bool accessRefused = false;  // its strings could not be read for lack of permission
     bool tracker = false;        // a supported tracker with a serial number in range
     int serial = 0;
+
+    // Its serial number and MAC address as the window shows them ("00042").
+    std::string serialText() const { return serialNumberText(serial); }
+    std::string macText() const { return macAddressText(withSerial(kTrackerMacBase, serial)); }
 };
 
 struct Listing {

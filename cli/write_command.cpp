@@ -28,12 +28,11 @@ int Run::write() {
     }
     if (!done.differences.empty()) {
         tellDifferences(done.differences);
-        return fail(
-            kFailed,
-            "Трекер " + utf8(model.text(Field::SerialNumber)) +
-                " хранит не то, что записано (отличий: " + std::to_string(done.differences.size()) +
-                ")" + (o_.database.empty() ? "" : "; в базу не внесён"),
-            "Запишите трекер снова; если отличие остаётся, трекер неисправен.");
+        return fail(kFailed,
+                    "Трекер " + tracker->serialText() + " хранит не то, что записано (отличий: " +
+                        std::to_string(done.differences.size()) + ")" +
+                        (o_.database.empty() ? "" : "; в базу не внесён"),
+                    "Запишите трекер снова; если отличие остаётся, трекер неисправен.");
     }
     if (!done.written) {
         return fail(kFailed, said, "Исправьте сказанное и повторите запись.");
@@ -44,13 +43,13 @@ int Run::write() {
     if (o_.json) {
         out() << JsonObject()
                      .flag("ok", true)
-                     .text("serial", utf8(model.text(Field::SerialNumber)))
+                     .text("serial", tracker->serialText())
                      .flag("verified", done.verified)
                      .text("result", said)
                      .str()
               << "\n";
     } else {
-        out() << utf8(model.text(Field::SerialNumber)) << "  " << said << "\n";
+        out() << tracker->serialText() << "  " << said << "\n";
     }
     return kDone;
 }

@@ -320,7 +320,7 @@ void applyReadValues(FieldModel& m, const ReadOutcome& read) {
 }
 
 void loadStartingFields(FieldModel& model, const std::filesystem::path& settingsPath) {
-    model.deviceMac = {0x00, 0x50, 0x25, 0x00, 0x00, 0x00};
+    model.deviceMac = kTrackerMacBase;
     loadSettings(model, settingsPath);
 }
 

@@ -300,15 +300,30 @@ void FieldModel::recordingMethodChanged() {
 
 void FieldModel::showMac(int serial) {
     if (serial > 0) {
-        const auto v = static_cast<std::uint32_t>(serial - 89999) & 0xFFFFFFu;
-        deviceMac[3] = static_cast<std::uint8_t>(v >> 16);
-        deviceMac[4] = static_cast<std::uint8_t>(v >> 8);
-        deviceMac[5] = static_cast<std::uint8_t>(v);
+        deviceMac = withSerial(deviceMac, serial);
     }
+    setText(Field::MacAddress, macAddressText(deviceMac));
+}
+
+std::array<std::uint8_t, 6> withSerial(std::array<std::uint8_t, 6> mac, int serial) {
+    const auto v = static_cast<std::uint32_t>(serial - 89999) & 0xFFFFFFu;
+    mac[3] = static_cast<std::uint8_t>(v >> 16);
+    mac[4] = static_cast<std::uint8_t>(v >> 8);
+    mac[5] = static_cast<std::uint8_t>(v);
+    return mac;
+}
+
+std::string macAddressText(const std::array<std::uint8_t, 6>& mac) {
     char shown[18];
-    std::snprintf(shown, sizeof shown, "%02X %02X %02X %02X %02X %02X", deviceMac[0], deviceMac[1],
-                  deviceMac[2], deviceMac[3], deviceMac[4], deviceMac[5]);
-    setText(Field::MacAddress, shown);
+    std::snprintf(shown, sizeof shown, "%02X %02X %02X %02X %02X %02X", mac[0], mac[1], mac[2],
+                  mac[3], mac[4], mac[5]);
+    return shown;
+}
+
+std::string serialNumberText(int serial) {
+    char shown[8];
+    std::snprintf(shown, sizeof shown, "%05d", serial);
+    return shown;
 }
 
 }  // namespace korvan

@@ -57,6 +57,16 @@ class Subscription {
     int id_ = 0;
 };
 
+// The first three octets of every tracker's MAC address, the maker's; the last three come from
+// its serial number.
+inline constexpr std::array<std::uint8_t, 6> kTrackerMacBase = {0x00, 0x50, 0x25, 0x00, 0x00, 0x00};
+// `mac` with its last three octets given by the serial number: its distance from 89999.
+std::array<std::uint8_t, 6> withSerial(std::array<std::uint8_t, 6> mac, int serial);
+// "00 50 25 00 00 2A", as the window shows an address.
+std::string macAddressText(const std::array<std::uint8_t, 6>& mac);
+// "00042", as the window shows a serial number.
+std::string serialNumberText(int serial);
+
 // The one home of every configuration value and of the display state that operations set.
 // Setting a check box fires its reaction on every change of state, and selecting a radio button
 // fires its reaction when it becomes selected, whoever makes the change: the user through the
@@ -125,8 +135,8 @@ class FieldModel {
     // The captions that follow the recording method. A program that sets `RecordingMethod` calls
     // this itself, as a user's pick in the window does.
     void recordingMethodChanged();
-    // Serial numbers above zero give the last three octets of `deviceMac`; then `MacAddress` shows
-    // the whole address.
+    // Serial numbers above zero give the last three octets of `deviceMac` (withSerial); then
+    // `MacAddress` shows the whole address.
     void showMac(int serial);
 
     // State that the window does not show as such.
