@@ -48,18 +48,58 @@ class Line final : public korvan::cli::Environment {
     int next_ = 90001;
 };
 
+// The profile the line writes: the settings of a first run, with a server password.
+bool saveFleetProfile(const std::filesystem::path& profile) {
+    korvan::FieldModel fields;
+    korvan::loadSettings(fields, {});
+    fields.setText(korvan::Field::ServerPassword, "Fleet_07");  // a first run has none
+    if (korvan::saveProfile(fields, profile)) {
+        std::fprintf(stderr, "the profile could not be written\n");
+        return false;
+    }
+    return true;
+}
+
+// The line, verifying each tracker as it does unless told not to. Its seconds for all the
+// trackers, or -1 when it failed.
+double runLine(korvan::Clock& clock, const std::filesystem::path& folder,
+               const std::filesystem::path& profile, bool verify) {
+    Line line;
+    const std::string count = std::to_string(kTrackers);
+    const std::string profileArgument = profile.string();
+    const std::string database = (folder / (verify ? "verified.zcf" : "line.zcf")).string();
+    std::vector<const char*> argv = {
+        "korvan-cli", "provision",      "--profile", profileArgument.c_str(),
+        "--database", database.c_str(), "--count",   count.c_str()};
+    if (!verify) {
+        argv.push_back("--no-verify");
+    }
+    const auto start = clock.now();
+    const int status = korvan::cli::runCli(static_cast<int>(argv.size()), argv.data(), line);
+    if (status != korvan::cli::kDone) {
+        std::fprintf(stderr, "the line ended with status %d\n", status);
+        return -1;
+    }
+    return Seconds(clock.now() - start).count();
+}
+
+void printTable(double window, double verified, double unverified) {
+    std::printf("| measure | value |\n|---|---:|\n");
+    std::printf("| window: plugged in, read, written (s) | %.2f |\n", window);
+    std::printf("| line, verified: %d trackers (s) | %.2f |\n", kTrackers, verified);
+    std::printf("| line, verified: seconds a tracker | %.2f |\n", verified / kTrackers);
+    std::printf("| line, verified: trackers a minute | %.1f |\n", 60.0 * kTrackers / verified);
+    std::printf("| line, --no-verify: trackers a minute | %.1f |\n", 60.0 * kTrackers / unverified);
+}
+
 }  // namespace
 
 int main() {
     const auto folder = std::filesystem::temp_directory_path() / "korvan-provision-bench";
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
-    korvan::FieldModel fields;
-    korvan::loadSettings(fields, {});
-    fields.setText(korvan::Field::ServerPassword, "Fleet_07");  // a first run has none
     const auto profile = folder / "fleet.ini";
-    if (korvan::saveProfile(fields, profile)) {
-        std::fprintf(stderr, "the profile could not be written\n");
+    if (!saveFleetProfile(profile)) {
         return 1;
     }
 
@@ -79,36 +119,12 @@ int main() {
     const double window = Seconds(clock.now() - windowStart).count();
 
     // The line, verifying each tracker as it does unless told not to, and without.
-    const auto runLine = [&](bool verify) -> double {
-        Line line;
-        const std::string count = std::to_string(kTrackers);
-        const std::string profileArgument = profile.string();
-        const std::string database = (folder / (verify ? "verified.zcf" : "line.zcf")).string();
-        std::vector<const char*> argv = {
-            "korvan-cli", "provision",      "--profile", profileArgument.c_str(),
-            "--database", database.c_str(), "--count",   count.c_str()};
-        if (!verify) {
-            argv.push_back("--no-verify");
-        }
-        const auto start = clock.now();
-        const int status = korvan::cli::runCli(static_cast<int>(argv.size()), argv.data(), line);
-        if (status != korvan::cli::kDone) {
-            std::fprintf(stderr, "the line ended with status %d\n", status);
-            return -1;
-        }
-        return Seconds(clock.now() - start).count();
-    };
-    const double verified = runLine(true);
-    const double unverified = runLine(false);
+    const double verified = runLine(clock, folder, profile, true);
+    const double unverified = runLine(clock, folder, profile, false);
     std::filesystem::remove_all(folder);
     if (verified < 0 || unverified < 0) {
         return 1;
     }
-    std::printf("| measure | value |\n|---|---:|\n");
-    std::printf("| window: plugged in, read, written (s) | %.2f |\n", window);
-    std::printf("| line, verified: %d trackers (s) | %.2f |\n", kTrackers, verified);
-    std::printf("| line, verified: seconds a tracker | %.2f |\n", verified / kTrackers);
-    std::printf("| line, verified: trackers a minute | %.1f |\n", 60.0 * kTrackers / verified);
-    std::printf("| line, --no-verify: trackers a minute | %.1f |\n", 60.0 * kTrackers / unverified);
+    printTable(window, verified, unverified);
     return 0;
 }

@@ -98,15 +98,85 @@ bool waitUntil(const std::function<bool()>& done, int limitMs) {
     return done();
 }
 
+// The click's clock, on the window's thread: a timer ticks every millisecond from the click
+// until the operation has ended, and the longest gap between two ticks is the worst stall.
+struct ClickTiming {
+    QElapsedTimer elapsed;
+    qint64 lastTick = 0;
+    qint64 longest = 0;
+    std::optional<qint64> endedAt;
+    QEventLoop loop;
+    QTimer ticker;
+    QTimer limit;
+};
+
+// Every dialog answers at once, into the scenario's own folder.
+void answerInto(ScriptedDesktop& desktop, const std::filesystem::path& folder) {
+    desktop.openFallback = desktop.saveFallback = (folder / "fleet.zcf").string();
+    desktop.logFallback = (folder / "log.bin").string();
+}
+
+// The window's start-up: its first detection reads the tracker already attached. False when
+// it did not end, or did not read the tracker.
+bool startedUp(const Scenario& scenario, Configurator& core) {
+    QCoreApplication::processEvents();
+    const bool started = waitUntil([&] { return !core.operationRunning(); }, kLimitMs);
+    return started && (scenario.plugAfterStartUp || core.model().enabled(Field::WriteButton));
+}
+
+// Notes when the operation ends, besides what the form does then. Returns the form's own
+// handler, to be put back.
+std::function<void()> noteEnd(ClickTiming& timing, Configurator& core) {
+    const auto formHandler = core.operationChanged;
+    core.operationChanged = [&timing, &core, formHandler] {
+        if (formHandler) {
+            formHandler();
+        }
+        if (!core.operationRunning() && !timing.endedAt) {
+            timing.endedAt = timing.elapsed.nsecsElapsed();
+        }
+    };
+    return formHandler;
+}
+
+// Clicks as the scenario says, "Отмена" too when it cancels, and serves the window's event loop
+// until the operation has ended.
+void timeClick(ClickTiming& timing, const Scenario& scenario, Configurator& core,
+               QPushButton* cancelButton) {
+    timing.ticker.setTimerType(Qt::PreciseTimer);
+    timing.ticker.setInterval(1);
+    QObject::connect(&timing.ticker, &QTimer::timeout, &timing.loop, [&timing] {
+        const qint64 now = timing.elapsed.nsecsElapsed();
+        timing.longest = std::max(timing.longest, now - timing.lastTick);
+        timing.lastTick = now;
+        if (timing.endedAt) {
+            timing.loop.quit();
+        }
+    });
+    timing.limit.setSingleShot(true);
+    QObject::connect(&timing.limit, &QTimer::timeout, &timing.loop, &QEventLoop::quit);
+    QTimer::singleShot(0, &timing.loop, [&timing, &scenario, &core, cancelButton] {
+        timing.ticker.start();
+        timing.limit.start(kLimitMs);
+        if (scenario.cancel && cancelButton != nullptr) {
+            // On the window's thread this can only fire once the click has returned.
+            QTimer::singleShot(kCancelAfterMs, Qt::PreciseTimer, &timing.loop,
+                               [cancelButton] { cancelButton->click(); });
+        }
+        timing.elapsed.start();
+        scenario.click(core);
+    });
+    timing.loop.exec();
+    timing.ticker.stop();
+}
+
 Measured measure(const Scenario& scenario, Way way, const std::filesystem::path& folder) {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     korvan::SteadyClock clock;
     korvan::sim::SimulatedBridge bridge(clock);
-    // Every dialog answers at once, into the scenario's own folder.
     ScriptedDesktop desktop;
-    desktop.openFallback = desktop.saveFallback = (folder / "fleet.zcf").string();
-    desktop.logFallback = (folder / "log.bin").string();
+    answerInto(desktop, folder);
     if (!scenario.plugAfterStartUp) {
         bridge.plug(scenario.tracker());
     }
@@ -121,12 +191,8 @@ Measured measure(const Scenario& scenario, Way way, const std::filesystem::path&
     korvan::ui::MainWindow window(*core);
     window.show();
 
-    // The window's start-up: its first detection reads the tracker already attached.
-    QCoreApplication::processEvents();
     Measured measured;
-    const bool started = waitUntil([&] { return !core->operationRunning(); }, kLimitMs);
-    // Otherwise detection did not read the tracker.
-    if (!started || (!scenario.plugAfterStartUp && !core->model().enabled(Field::WriteButton))) {
+    if (!startedUp(scenario, *core)) {
         window.close();
         return measured;
     }
@@ -134,54 +200,15 @@ Measured measure(const Scenario& scenario, Way way, const std::filesystem::path&
         bridge.plug(scenario.tracker());
     }
 
-    QElapsedTimer elapsed;
-    qint64 lastTick = 0;
-    qint64 longest = 0;
-    std::optional<qint64> endedAt;
-    const auto formHandler = core->operationChanged;
-    core->operationChanged = [&, formHandler] {
-        if (formHandler) {
-            formHandler();
-        }
-        if (!core->operationRunning() && !endedAt) {
-            endedAt = elapsed.nsecsElapsed();
-        }
-    };
-
-    QEventLoop loop;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(1);
-    QObject::connect(&ticker, &QTimer::timeout, &loop, [&] {
-        const qint64 now = elapsed.nsecsElapsed();
-        longest = std::max(longest, now - lastTick);
-        lastTick = now;
-        if (endedAt) {
-            loop.quit();
-        }
-    });
-    QTimer limit;
-    limit.setSingleShot(true);
-    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    ClickTiming timing;
+    const auto formHandler = noteEnd(timing, *core);
     auto* cancelButton = window.findChild<QPushButton*>("CancelOperation");
-    QTimer::singleShot(0, &loop, [&] {
-        ticker.start();
-        limit.start(kLimitMs);
-        if (scenario.cancel && cancelButton != nullptr) {
-            // On the window's thread this can only fire once the click has returned.
-            QTimer::singleShot(kCancelAfterMs, Qt::PreciseTimer, &loop,
-                               [cancelButton] { cancelButton->click(); });
-        }
-        elapsed.start();
-        scenario.click(*core);
-    });
-    loop.exec();
-    ticker.stop();
+    timeClick(timing, scenario, *core, cancelButton);
 
-    measured.ok = endedAt.has_value() && (!scenario.cancel || cancelButton != nullptr) &&
+    measured.ok = timing.endedAt.has_value() && (!scenario.cancel || cancelButton != nullptr) &&
                   scenario.endedWell({*core, desktop, folder / "log.bin", way});
-    measured.operationMs = msOf(endedAt.value_or(0));
-    measured.longestStallMs = msOf(longest);
+    measured.operationMs = msOf(timing.endedAt.value_or(0));
+    measured.longestStallMs = msOf(timing.longest);
     core->operationChanged = formHandler;
     window.close();  // cancels whatever still runs and waits for the worker
     return measured;

@@ -24,11 +24,171 @@ bool cutShort(const ReadOutcome& read) {
     return read.ending == Ending::Cancelled || read.ending == Ending::DeviceGone;
 }
 
+bool stopped(const DetectionHooks& hooks) {
+    return hooks.stopped && hooks.stopped();
+}
+
+// What the device at one place of the listing turned out to be.
+enum class Device : std::uint8_t {
+    Other,          // no supported tracker, or one whose strings could not be had
+    ListingBroken,  // the listing broke off here: no device after it is asked for
+    Tracker,
+};
+
+// `text` ends as the tracker's USB serial number when it is a supported tracker.
+Device deviceAt(Bridge& bridge, std::uint32_t index, const DetectionHooks& hooks,
+                DetectionOutcome& outcome, std::string& text) {
+    const BridgeStatus described = bridge.description(index, text);
+    if (described == BridgeStatus::AccessDenied) {
+        // Another device may still be readable: a refusal is per device.
+        outcome.accessDenied = true;
+        return Device::Other;
+    }
+    if (described != BridgeStatus::Ok) {
+        outcome.incomplete = true;
+        return Device::ListingBroken;
+    }
+    if (std::find(hooks.descriptions.begin(), hooks.descriptions.end(), text) ==
+        hooks.descriptions.end()) {
+        return Device::Other;
+    }
+    const BridgeStatus numbered = bridge.serialNumber(index, text);
+    if (numbered != BridgeStatus::Ok) {
+        // A tracker all the same, perhaps the one shown: the pass does not say it is gone.
+        outcome.accessDenied = outcome.accessDenied || numbered == BridgeStatus::AccessDenied;
+        outcome.incomplete = true;
+        return Device::Other;
+    }
+    return Device::Tracker;
+}
+
+// In slices, so that a cancel is not kept waiting.
+void pauseAfterFailedRead(Clock& clock, const DetectionHooks& hooks) {
+    for (auto pause = Clock::Duration(kPauseAfterFailedRead);
+         pause > Clock::Duration::zero() && !stopped(hooks); pause -= kPauseSlice) {
+        clock.sleepFor(std::min(pause, Clock::Duration(kPauseSlice)));
+    }
+}
+
+// Up to five tries, a second apart, until one reads the tracker. True when a cancel or the
+// tracker gone cut them short.
+bool readWithTries(DetectedTracker& tracker, Clock& clock, const DetectionHooks& hooks) {
+    for (int attempt = 1; attempt <= kReadTries; ++attempt) {
+        tracker.reads.push_back(hooks.read(tracker));
+        if (tracker.reads.back().succeeded()) {
+            tracker.ready = true;
+            return false;
+        }
+        if (cutShort(tracker.reads.back())) {
+            return true;
+        }
+        pauseAfterFailedRead(clock, hooks);
+        if (stopped(hooks)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A supported tracker of the listing: counted, and read unless it is the one shown or its
+// serial number is out of range.
+void takeTracker(std::string usbSerial, int& currentSerial, Clock& clock,
+                 const DetectionHooks& hooks, DetectionOutcome& outcome) {
+    ++outcome.supported;
+    const int serial = leadingInteger(usbSerial).value_or(0);
+    outcome.shownListed = outcome.shownListed || (serial != 0 && serial == outcome.shownSerial);
+    if (serial < 1 || serial > 99999) {
+        outcome.trackers.push_back({});
+        return;
+    }
+    if (serial == currentSerial) {
+        return;
+    }
+    if (stopped(hooks)) {
+        outcome.interrupted = true;
+        return;
+    }
+    currentSerial = serial;
+    if (hooks.found) {
+        hooks.found(serial);
+    }
+    DetectedTracker& tracker =
+        outcome.trackers.emplace_back(DetectedTracker{serial, std::move(usbSerial), {}, false});
+    outcome.interrupted = readWithTries(tracker, clock, hooks);
+}
+
+// Every device was listed, none refused and no read cut short.
+bool wholeListing(const DetectionOutcome& outcome) {
+    return !outcome.incomplete && !outcome.accessDenied && !outcome.interrupted;
+}
+
+// Each tracker of the pass shown, with its reads; the write button follows how they went.
+void showTrackers(FieldModel& model, const DetectionOutcome& outcome,
+                  const std::function<void(const ReadOutcome&)>& applyRead) {
+    for (const DetectedTracker& tracker : outcome.trackers) {
+        if (tracker.serial == 0) {
+            showNoDevice(model);
+            continue;
+        }
+        showFoundTracker(model, tracker.serial);
+        for (const ReadOutcome& read : tracker.reads) {
+            applyRead(read);
+        }
+        if (tracker.ready) {
+            model.setEnabled(Field::WriteButton, true);
+        } else if (!tracker.reads.empty() && cutShort(tracker.reads.back())) {
+            // Its fields may still hold another tracker's values: no write until it is read.
+            model.setEnabled(Field::WriteButton, false);
+        }
+    }
+}
+
+// The tracker shown was pulled out and no other took its place, whatever else stays
+// attached: the window no longer shows it, nor a success or a count that was about it. A
+// failure stays: it tells what became of the last operation.
+void forgetShownIfGone(FieldModel& model, const DetectionOutcome& outcome) {
+    const int shown = outcome.shownSerial;
+    const bool shownGone = shown > 0 && wholeListing(outcome) && !outcome.shownListed;
+    if (!shownGone || (model.currentSerial != shown && model.currentSerial != 0)) {
+        return;
+    }
+    const bool outOfRangeListed =
+        std::any_of(outcome.trackers.begin(), outcome.trackers.end(),
+                    [](const DetectedTracker& t) { return t.serial == 0; });
+    if (!outOfRangeListed) {
+        model.currentSerial = 0;  // else kept, as a tracker out of range always left it
+    }
+    showNoDevice(model);
+    if (model.statusColour() != StatusColour::Red) {
+        char serial[16];
+        std::snprintf(serial, sizeof serial, "%05d", shown);
+        model.setStatusColour(StatusColour::WindowText);
+        model.setStatusMessage("Трекер " + std::string(serial) + " отключён");
+    }
+}
+
+// A refused access, or how many trackers are attached and which one the window shows.
+void tellListing(FieldModel& model, const DetectionOutcome& outcome) {
+    const std::string countPrefix = cp1251::fromUtf8("Подключено трекеров: ");
+    const bool countShown = model.text(Field::StatusLine).rfind(countPrefix, 0) == 0;
+    if (outcome.accessDenied) {
+        model.setStatusColour(StatusColour::Red);
+        model.setStatusMessage(kNoAccessMessage);
+    } else if (model.currentSerial > 0 && outcome.supported >= 1 &&
+               ((outcome.supported > 1 && model.statusColour() == StatusColour::Black) ||
+                (countShown && wholeListing(outcome)))) {
+        // Said only where it hides no failure of the reads, and kept up to date as trackers
+        // come and go while it is shown.
+        model.setStatusMessage("Подключено трекеров: " + std::to_string(outcome.supported) +
+                               ". В окне трекер " +
+                               cp1251::toUtf8(model.text(Field::SerialNumber)));
+    }
+}
+
 }  // namespace
 
 DetectionOutcome detectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
                                 const DetectionHooks& hooks) {
-    const auto stopped = [&hooks] { return hooks.stopped && hooks.stopped(); };
     DetectionOutcome outcome;
     outcome.shownSerial = currentSerial;
     if (bridge.deviceCount(outcome.count) != BridgeStatus::Ok) {
@@ -37,66 +197,12 @@ DetectionOutcome detectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
     outcome.listed = true;
     for (std::uint32_t index = 0; index < outcome.count && !outcome.interrupted; ++index) {
         std::string text;
-        const BridgeStatus described = bridge.description(index, text);
-        if (described == BridgeStatus::AccessDenied) {
-            // Another device may still be readable: a refusal is per device.
-            outcome.accessDenied = true;
-            continue;
-        }
-        if (described != BridgeStatus::Ok) {
-            outcome.incomplete = true;
+        const Device device = deviceAt(bridge, index, hooks, outcome, text);
+        if (device == Device::ListingBroken) {
             break;
         }
-        if (std::find(hooks.descriptions.begin(), hooks.descriptions.end(), text) ==
-            hooks.descriptions.end()) {
-            continue;
-        }
-        const BridgeStatus numbered = bridge.serialNumber(index, text);
-        if (numbered != BridgeStatus::Ok) {
-            // A tracker all the same, perhaps the one shown: the pass does not say it is gone.
-            outcome.accessDenied = outcome.accessDenied || numbered == BridgeStatus::AccessDenied;
-            outcome.incomplete = true;
-            continue;
-        }
-        ++outcome.supported;
-        const int serial = leadingInteger(text).value_or(0);
-        outcome.shownListed = outcome.shownListed || (serial != 0 && serial == outcome.shownSerial);
-        if (serial < 1 || serial > 99999) {
-            outcome.trackers.push_back({});
-            continue;
-        }
-        if (serial == currentSerial) {
-            continue;
-        }
-        if (stopped()) {
-            outcome.interrupted = true;
-            break;
-        }
-        currentSerial = serial;
-        if (hooks.found) {
-            hooks.found(serial);
-        }
-        DetectedTracker& tracker =
-            outcome.trackers.emplace_back(DetectedTracker{serial, text, {}, false});
-        for (int attempt = 1; attempt <= kReadTries; ++attempt) {
-            tracker.reads.push_back(hooks.read(tracker));
-            if (tracker.reads.back().succeeded()) {
-                tracker.ready = true;
-                break;
-            }
-            if (cutShort(tracker.reads.back())) {
-                outcome.interrupted = true;
-                break;
-            }
-            // In slices, so that a cancel is not kept waiting.
-            for (auto pause = Clock::Duration(kPauseAfterFailedRead);
-                 pause > Clock::Duration::zero() && !stopped(); pause -= kPauseSlice) {
-                clock.sleepFor(std::min(pause, Clock::Duration(kPauseSlice)));
-            }
-            if (stopped()) {
-                outcome.interrupted = true;
-                break;
-            }
+        if (device == Device::Tracker) {
+            takeTracker(std::move(text), currentSerial, clock, hooks, outcome);
         }
     }
     return outcome;
@@ -119,61 +225,13 @@ void applyDetection(FieldModel& model, const DetectionOutcome& outcome,
     if (!outcome.listed) {
         return;
     }
-    for (const DetectedTracker& tracker : outcome.trackers) {
-        if (tracker.serial == 0) {
-            showNoDevice(model);
-            continue;
-        }
-        showFoundTracker(model, tracker.serial);
-        for (const ReadOutcome& read : tracker.reads) {
-            applyRead(read);
-        }
-        if (tracker.ready) {
-            model.setEnabled(Field::WriteButton, true);
-        } else if (!tracker.reads.empty() && cutShort(tracker.reads.back())) {
-            // Its fields may still hold another tracker's values: no write until it is read.
-            model.setEnabled(Field::WriteButton, false);
-        }
-    }
+    showTrackers(model, outcome, applyRead);
     if (noTrackerListed(outcome)) {
         model.currentSerial = 0;
         showNoDevice(model);
     }
-    // The tracker shown was pulled out and no other took its place, whatever else stays
-    // attached: the window no longer shows it, nor a success or a count that was about it. A
-    // failure stays: it tells what became of the last operation.
-    const bool wholeListing = !outcome.incomplete && !outcome.accessDenied && !outcome.interrupted;
-    const int shown = outcome.shownSerial;
-    const bool shownGone = shown > 0 && wholeListing && !outcome.shownListed;
-    if (shownGone && (model.currentSerial == shown || model.currentSerial == 0)) {
-        const bool outOfRangeListed =
-            std::any_of(outcome.trackers.begin(), outcome.trackers.end(),
-                        [](const DetectedTracker& t) { return t.serial == 0; });
-        if (!outOfRangeListed) {
-            model.currentSerial = 0;  // else kept, as a tracker out of range always left it
-        }
-        showNoDevice(model);
-        if (model.statusColour() != StatusColour::Red) {
-            char serial[16];
-            std::snprintf(serial, sizeof serial, "%05d", shown);
-            model.setStatusColour(StatusColour::WindowText);
-            model.setStatusMessage("Трекер " + std::string(serial) + " отключён");
-        }
-    }
-    const std::string countPrefix = cp1251::fromUtf8("Подключено трекеров: ");
-    const bool countShown = model.text(Field::StatusLine).rfind(countPrefix, 0) == 0;
-    if (outcome.accessDenied) {
-        model.setStatusColour(StatusColour::Red);
-        model.setStatusMessage(kNoAccessMessage);
-    } else if (model.currentSerial > 0 && outcome.supported >= 1 &&
-               ((outcome.supported > 1 && model.statusColour() == StatusColour::Black) ||
-                (countShown && wholeListing))) {
-        // Said only where it hides no failure of the reads, and kept up to date as trackers
-        // come and go while it is shown.
-        model.setStatusMessage("Подключено трекеров: " + std::to_string(outcome.supported) +
-                               ". В окне трекер " +
-                               cp1251::toUtf8(model.text(Field::SerialNumber)));
-    }
+    forgetShownIfGone(model, outcome);
+    tellListing(model, outcome);
 }
 
 }  // namespace korvan

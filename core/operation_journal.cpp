@@ -77,6 +77,81 @@ std::vector<std::string> recordsOf(std::string_view text) {
     return records;
 }
 
+// The record's heading, steps and messages, without the trace.
+std::string recordOf(const Outcome& outcome, std::string_view what,
+                     std::chrono::system_clock::time_point when) {
+    std::string record = std::string(kRecordStart) + localTime(when) + ' ' + std::string(what) +
+                         ": " + std::string(endingText(outcome.ending)) + '\n';
+    for (const Step& step : outcome.steps) {
+        record += "  шаг " + oneLine(maskSecrets(step.command)) + " — " +
+                  std::string(statusText(step.status)) +
+                  ", попыток: " + std::to_string(step.attempts);
+        if (!step.what.empty()) {
+            record += " (" + step.what + ')';
+        }
+        record += '\n';
+    }
+    // A message may be a command or its echo, as the status line showed it.
+    for (const Message& message : outcome.messages) {
+        record += "  сообщение (" + std::string(severityText(message.severity)) +
+                  "): " + oneLine(maskSecrets(message.text)) + '\n';
+    }
+    return record;
+}
+
+// The trace after the rest of the record, `dropped` of its lines already gone before.
+void appendTrace(std::string& record, std::deque<std::string> trace, std::size_t dropped,
+                 std::size_t fileBytes) {
+    // The record fits the file on its own: its oldest trace lines give way.
+    std::size_t traceBytes = 0;
+    for (const auto& line : trace) {
+        traceBytes += line.size() + 3;
+    }
+    while (!trace.empty() && record.size() + traceBytes + 80 > fileBytes) {
+        traceBytes -= trace.front().size() + 3;
+        trace.pop_front();
+        ++dropped;
+    }
+    if (dropped > 0) {
+        record += "  … начало трассы опущено, строк: " + std::to_string(dropped) + '\n';
+    }
+    for (const auto& line : trace) {
+        record += "  " + line + '\n';
+    }
+}
+
+// The newest records within the limits, the last always among them, as the file's text.
+std::string newestWithin(const std::vector<std::string>& records,
+                         const OperationJournal::Limits& limits) {
+    std::size_t total = 0;
+    for (const auto& kept : records) {
+        total += kept.size();
+    }
+    std::size_t first = 0;
+    while (first + 1 < records.size() &&
+           (records.size() - first > limits.operations || total > limits.bytes)) {
+        total -= records[first].size();
+        ++first;
+    }
+    std::string text;
+    text.reserve(total);
+    for (std::size_t i = first; i < records.size(); ++i) {
+        text += records[i];
+    }
+    return text;
+}
+
+// The file's folder, made for the user alone when missing.
+void makeFolderOf(const std::filesystem::path& file) {
+    std::error_code error;
+    const auto folder = file.parent_path();
+    if (!folder.empty() && !std::filesystem::exists(folder, error)) {
+        std::filesystem::create_directories(folder, error);
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace, error);
+    }
+}
+
 }  // namespace
 
 OperationJournal::OperationJournal(std::filesystem::path file, Limits limits)
@@ -96,22 +171,7 @@ void OperationJournal::traceLine(std::string_view line) {
 
 FileWrite OperationJournal::operationEnded(const Outcome& outcome, std::string_view what,
                                            std::chrono::system_clock::time_point when) {
-    std::string record = std::string(kRecordStart) + localTime(when) + ' ' + std::string(what) +
-                         ": " + std::string(endingText(outcome.ending)) + '\n';
-    for (const Step& step : outcome.steps) {
-        record += "  шаг " + oneLine(maskSecrets(step.command)) + " — " +
-                  std::string(statusText(step.status)) +
-                  ", попыток: " + std::to_string(step.attempts);
-        if (!step.what.empty()) {
-            record += " (" + step.what + ')';
-        }
-        record += '\n';
-    }
-    // A message may be a command or its echo, as the status line showed it.
-    for (const Message& message : outcome.messages) {
-        record += "  сообщение (" + std::string(severityText(message.severity)) +
-                  "): " + oneLine(maskSecrets(message.text)) + '\n';
-    }
+    std::string record = recordOf(outcome, what, when);
     std::deque<std::string> trace;
     std::size_t dropped = 0;
     {
@@ -120,51 +180,15 @@ FileWrite OperationJournal::operationEnded(const Outcome& outcome, std::string_v
         dropped = std::exchange(traceDropped_, 0);
         traceBytes_ = 0;
     }
-    // The record fits the file on its own: its oldest trace lines give way.
-    std::size_t traceBytes = 0;
-    for (const auto& line : trace) {
-        traceBytes += line.size() + 3;
-    }
-    while (!trace.empty() && record.size() + traceBytes + 80 > limits_.bytes) {
-        traceBytes -= trace.front().size() + 3;
-        trace.pop_front();
-        ++dropped;
-    }
-    if (dropped > 0) {
-        record += "  … начало трассы опущено, строк: " + std::to_string(dropped) + '\n';
-    }
-    for (const auto& line : trace) {
-        record += "  " + line + '\n';
-    }
+    appendTrace(record, std::move(trace), dropped, limits_.bytes);
 
     std::vector<std::string> records;
     if (const auto text = readWholeFile(file_)) {
         records = recordsOf(*text);
     }
     records.push_back(std::move(record));
-    std::size_t total = 0;
-    for (const auto& kept : records) {
-        total += kept.size();
-    }
-    std::size_t first = 0;
-    while (first + 1 < records.size() &&
-           (records.size() - first > limits_.operations || total > limits_.bytes)) {
-        total -= records[first].size();
-        ++first;
-    }
-    std::string text;
-    text.reserve(total);
-    for (std::size_t i = first; i < records.size(); ++i) {
-        text += records[i];
-    }
-
-    std::error_code error;
-    const auto folder = file_.parent_path();
-    if (!folder.empty() && !std::filesystem::exists(folder, error)) {
-        std::filesystem::create_directories(folder, error);
-        std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::replace, error);
-    }
+    const std::string text = newestWithin(records, limits_);
+    makeFolderOf(file_);
     return writeFileAtomically(file_, text, NewFileAccess::OwnerOnly);
 }
 

@@ -37,6 +37,17 @@ void inputFields(std::vector<Field>& fields, int n) {
     }
 }
 
+void pointFields(std::vector<Field>& fields, int n, const FieldModel& a, const FieldModel& b) {
+    for (Field f = ofPoint(Field::Point1LatitudeHemisphere, n);
+         f != ofPoint(Field::Point1OnTime, n); f = numbered(f, 2)) {
+        fields.push_back(f);
+    }
+    // Without sending, the tracker is told an on-time of one minute whatever the field says.
+    if (sends(a, n) || sends(b, n)) {
+        fields.push_back(ofPoint(Field::Point1OnTime, n));
+    }
+}
+
 // The fields a setting fills when it is read, of those both forms use.
 std::vector<Field> fieldsOf(Setting setting, const FieldModel& a, const FieldModel& b) {
     std::vector<Field> fields;
@@ -46,15 +57,7 @@ std::vector<Field> fieldsOf(Setting setting, const FieldModel& a, const FieldMod
         return fields;
     }
     if (setting >= Setting::Point1 && setting <= Setting::Point3) {
-        const int n = index - static_cast<int>(Setting::Point1) + 1;
-        for (Field f = ofPoint(Field::Point1LatitudeHemisphere, n);
-             f != ofPoint(Field::Point1OnTime, n); f = numbered(f, 2)) {
-            fields.push_back(f);
-        }
-        // Without sending, the tracker is told an on-time of one minute whatever the field says.
-        if (sends(a, n) || sends(b, n)) {
-            fields.push_back(ofPoint(Field::Point1OnTime, n));
-        }
+        pointFields(fields, index - static_cast<int>(Setting::Point1) + 1, a, b);
         return fields;
     }
     switch (setting) {

@@ -11,6 +11,53 @@ namespace {
 constexpr Clock::Duration kByteTime = std::chrono::microseconds(10);
 constexpr auto kScriptTick = std::chrono::milliseconds(4);  // up to about a second per choice
 
+// What becomes of the reply's bytes, by the low three bits of a choice.
+void alterBytes(Script& script, std::uint8_t choice, sim::Response& response) {
+    std::string& bytes = response.bytes;
+    switch (choice % 8) {
+        case 3:
+            bytes.resize(script.next() % (bytes.size() + 1));
+            break;
+        case 4: {
+            const auto at = script.next();
+            const auto value = static_cast<char>(script.next());
+            if (bytes.empty()) {
+                bytes += value;
+            } else {
+                bytes[at % bytes.size()] = value;
+            }
+            break;
+        }
+        case 5:
+            bytes = script.take(script.next());
+            break;
+        case 6:
+            bytes.clear();
+            break;
+        case 7:
+            response.unplug = true;
+            break;
+        default:
+            break;  // the tracker's own reply
+    }
+}
+
+// The reply as the script makes it on its way back: its bytes, a split, a slower tracker. True
+// when the technician is to cancel at the next read.
+bool rewriteReply(Script& script, sim::Response& response) {
+    const std::uint8_t choice = script.next();
+    alterBytes(script, choice, response);
+    if ((choice & 0x08) != 0) {
+        response.pauseAfter = script.next() % (response.bytes.size() + 1);
+        response.pause = script.next() * kScriptTick;
+    }
+    const bool cancel = (choice & 0x10) != 0;
+    if ((choice & 0x20) != 0) {
+        response.processing = script.next() * kScriptTick;
+    }
+    return cancel;
+}
+
 }  // namespace
 
 std::string Script::take(std::size_t count) {
@@ -122,63 +169,22 @@ BridgeStatus ScriptedBridge::write(std::span<const std::uint8_t> bytes, std::siz
 }
 
 void ScriptedBridge::reply(sim::Response response) {
-    std::string bytes = std::move(response.bytes);
-    auto processing = response.processing;
-    std::size_t pauseAfter = response.pauseAfter;
-    auto pause = response.pause;
-    bool unplug = response.unplug;
-    if (!script_.exhausted()) {
-        const std::uint8_t choice = script_.next();
-        switch (choice % 8) {
-            case 3:
-                bytes.resize(script_.next() % (bytes.size() + 1));
-                break;
-            case 4: {
-                const auto at = script_.next();
-                const auto value = static_cast<char>(script_.next());
-                if (bytes.empty()) {
-                    bytes += value;
-                } else {
-                    bytes[at % bytes.size()] = value;
-                }
-                break;
-            }
-            case 5:
-                bytes = script_.take(script_.next());
-                break;
-            case 6:
-                bytes.clear();
-                break;
-            case 7:
-                unplug = true;
-                break;
-            default:
-                break;  // the tracker's own reply
-        }
-        if ((choice & 0x08) != 0) {
-            pauseAfter = script_.next() % (bytes.size() + 1);
-            pause = script_.next() * kScriptTick;
-        }
-        if ((choice & 0x10) != 0) {
-            cancelOnRead_ = true;
-        }
-        if ((choice & 0x20) != 0) {
-            processing = script_.next() * kScriptTick;
-        }
+    if (!script_.exhausted() && rewriteReply(script_, response)) {
+        cancelOnRead_ = true;
     }
-    if (unplug) {
+    if (response.unplug) {
         unplugged_ = true;
         inbound_.clear();
         return;
     }
     // The tracker answers one command at a time, a byte every 10 us.
-    auto at = std::max(clock_.now(), trackerFreeAt_) + processing;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (i == pauseAfter && i > 0) {
-            at += pause;
+    auto at = std::max(clock_.now(), trackerFreeAt_) + response.processing;
+    for (std::size_t i = 0; i < response.bytes.size(); ++i) {
+        if (i == response.pauseAfter && i > 0) {
+            at += response.pause;
         }
         at += kByteTime;
-        inbound_.push_back({at, static_cast<std::uint8_t>(bytes[i])});
+        inbound_.push_back({at, static_cast<std::uint8_t>(response.bytes[i])});
     }
     trackerFreeAt_ = at;
 }

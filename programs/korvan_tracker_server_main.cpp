@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,10 +30,12 @@
 namespace {
 
 using korvan::sim::Descriptor;
+using korvan::sim::SimulatedTracker;
 using korvan::sim::TrackerServer;
 
 constexpr std::string_view kProgram = "korvan-tracker-server";
 constexpr int kFailed = 1;  // the socket, the pseudo-terminal or a file could not be had
+constexpr int kUsageError = 2;
 
 // The write end of the pipe a stop signal is told through; the serving loop watches the read
 // end.
@@ -174,14 +177,29 @@ int servePseudoTerminal(const Options& options, TrackerServer& server, int stop)
     return 0;
 }
 
-}  // namespace
+// The help's closing part: the faults by name, how the server runs, and its exit codes.
+constexpr const char* kHelpFooter =
+    "Сбои (ВИД:КОМАНДА[:РАЗ[:БАЙТОВ[:ПАУЗА_МС]]]): следующие РАЗ команд (по умолчанию 1),\n"
+    "что начинаются с КОМАНДЫ, получают:\n"
+    "  no-reply     молчание\n"
+    "  short-reply  только первые БАЙТОВ байтов ответа (по умолчанию 1)\n"
+    "  wrong-reply  ERROR вместо ответа\n"
+    "  wrong-echo   ответ с одним испорченным байтом\n"
+    "  garbage      мусор длиной с ответ\n"
+    "  split-reply  ответ с паузой ПАУЗА_МС (по умолчанию 60) после БАЙТОВ байтов\n"
+    "  unplug       трекер выдёргивается: соединение закрывается\n"
+    "  not-kept     ответ как обычно, но настройка остаётся прежней\n"
+    "Например: --fault 'no-reply:FL_GET_MODE$:1000'\n"
+    "\n"
+    "Сервер печатает порт (или путь псевдотерминала) и работает до SIGTERM или Ctrl+C.\n"
+    "\n"
+    "Коды завершения:\n"
+    "  0  сервер остановлен\n"
+    "  1  не удалось открыть сокет, псевдотерминал или файл\n"
+    "  2  ошибка в командной строке";
 
-int main(int argc, char** argv) {
-    Options options;
-    CLI::App app{
-        "Симулированный трекер, который отвечает в реальном времени через TCP-соединение или "
-        "псевдотерминал, как трекер за USB-COM-переходником.",
-        std::string(kProgram)};
+// The server's own options into `options`; returns --listen, which --pty excludes.
+const CLI::Option* addServerOptions(CLI::App& app, Options& options) {
     korvan::addCommonOptions(app, options.common);
     const auto* listen = app.add_option("--listen", options.listen,
                                         "Слушать TCP на УЗЕЛ:ПОРТ, по одному соединению за раз; "
@@ -213,71 +231,135 @@ int main(int argc, char** argv) {
     app.add_flag("--once", options.once, "Закончить после первого соединения");
     app.add_option("--state", options.stateFile, "Хранить память трекера в ФАЙЛЕ между запусками")
         ->type_name("ФАЙЛ");
-    app.footer(
-        "Сбои (ВИД:КОМАНДА[:РАЗ[:БАЙТОВ[:ПАУЗА_МС]]]): следующие РАЗ команд (по умолчанию 1),\n"
-        "что начинаются с КОМАНДЫ, получают:\n"
-        "  no-reply     молчание\n"
-        "  short-reply  только первые БАЙТОВ байтов ответа (по умолчанию 1)\n"
-        "  wrong-reply  ERROR вместо ответа\n"
-        "  wrong-echo   ответ с одним испорченным байтом\n"
-        "  garbage      мусор длиной с ответ\n"
-        "  split-reply  ответ с паузой ПАУЗА_МС (по умолчанию 60) после БАЙТОВ байтов\n"
-        "  unplug       трекер выдёргивается: соединение закрывается\n"
-        "  not-kept     ответ как обычно, но настройка остаётся прежней\n"
-        "Например: --fault 'no-reply:FL_GET_MODE$:1000'\n"
-        "\n"
-        "Сервер печатает порт (или путь псевдотерминала) и работает до SIGTERM или Ctrl+C.\n"
-        "\n"
-        "Коды завершения:\n"
-        "  0  сервер остановлен\n"
-        "  1  не удалось открыть сокет, псевдотерминал или файл\n"
-        "  2  ошибка в командной строке");
-    if (const auto status = korvan::parseCommandLine(app, argc, argv, std::cout, std::cerr)) {
-        return *status;
-    }
-    // Said as parseCommandLine says a usage error.
-    const auto usageError = [](const std::string& what) {
-        std::cerr << kProgram << ": " << what << '\n' << "Справка: " << kProgram << " --help\n";
-        return 2;
-    };
-    if (options.pty && listen->count() > 0) {
-        return usageError("--pty и --listen нельзя указать вместе");
-    }
+    app.footer(kHelpFooter);
+    return listen;
+}
+
+// Said as parseCommandLine says a usage error.
+int usageError(const std::string& what) {
+    std::cerr << kProgram << ": " << what << '\n' << "Справка: " << kProgram << " --help\n";
+    return kUsageError;
+}
+
+// The tracker of the kind asked for, with every fault asked for; nothing, told as a usage
+// error, when a fault is not one.
+std::optional<SimulatedTracker> trackerWithFaults(const Options& options) {
     auto tracker = korvan::sim::makeTracker(options.kind, options.serial);
     for (const auto& text : options.faults) {
         std::string error;
         const auto fault = korvan::sim::parseFaultChoice(text, error);
         if (!fault) {
-            return usageError("недопустимое значение параметра --fault " + text + ": " + error);
+            usageError("недопустимое значение параметра --fault " + text + ": " + error);
+            return std::nullopt;
         }
         tracker->injectFault(*fault);
+    }
+    return tracker;
+}
+
+// The tracker's memory as an earlier run left it in the state file, when there is one.
+bool loadState(const Options& options, SimulatedTracker& tracker) {
+    if (options.stateFile.empty() || !std::filesystem::exists(options.stateFile)) {
+        return true;
+    }
+    const auto text = korvan::readWholeFile(options.stateFile);
+    std::string error;
+    if (!text || !korvan::sim::loadTrackerMemory(*text, tracker, error)) {
+        say("не удалось прочитать память трекера из " + options.stateFile +
+            (text ? ": " + error : std::string()));
+        return false;
+    }
+    return true;
+}
+
+// Every byte from the program appended to the record file, when one is named.
+bool openRecord(const Options& options, TrackerServer& server) {
+    if (options.recordFile.empty()) {
+        return true;
+    }
+    Descriptor record(
+        ::open(options.recordFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+    if (!record) {
+        say("не удалось открыть файл записи " + options.recordFile + ": " + std::strerror(errno));
+        return false;
+    }
+    server.recordInto(std::move(record));
+    return true;
+}
+
+struct StopPipe {
+    Descriptor read;  // what the serving loop watches
+    Descriptor write;
+};
+
+// SIGTERM, SIGINT and SIGHUP are told through a pipe, which the serving loop watches beside the
+// connection.
+std::optional<StopPipe> catchStopSignals() {
+    std::array<int, 2> ends{};
+    if (::pipe2(ends.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
+        say(std::string("не удалось создать канал для сигналов: ") + std::strerror(errno));
+        return std::nullopt;
+    }
+    StopPipe stop{Descriptor(ends[0]), Descriptor(ends[1])};
+    stopPipe = stop.write.get();
+    struct sigaction action {};
+    action.sa_handler = onStop;
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        ::sigaction(signal, &action, nullptr);
+    }
+    // A connection gone away is an error of the write, not the end of the program.
+    std::signal(SIGPIPE, SIG_IGN);
+    return stop;
+}
+
+// Serves on the socket or the pseudo-terminal until a stop signal (or after one connection with
+// --once), then saves the tracker's memory.
+int serveUntilStopped(const Options& options, TrackerServer& server) {
+    const auto stop = catchStopSignals();
+    if (!stop) {
+        return kFailed;
+    }
+    const int status = options.pty ? servePseudoTerminal(options, server, stop->read.get())
+                                   : serveSocket(options, server, stop->read.get());
+    if (!saveState(options, server)) {
+        return kFailed;
+    }
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    CLI::App app{
+        "Симулированный трекер, который отвечает в реальном времени через TCP-соединение или "
+        "псевдотерминал, как трекер за USB-COM-переходником.",
+        std::string(kProgram)};
+    const auto* listen = addServerOptions(app, options);
+    if (const auto status = korvan::parseCommandLine(app, argc, argv, std::cout, std::cerr)) {
+        return *status;
+    }
+    if (options.pty && listen->count() > 0) {
+        return usageError("--pty и --listen нельзя указать вместе");
+    }
+    auto tracker = trackerWithFaults(options);
+    if (!tracker) {
+        return kUsageError;
     }
     bool traceFailed = false;
     const auto trace = korvan::openTraceOption(kProgram, options.common, std::cerr, traceFailed);
     if (traceFailed) {
-        return 2;
+        return kUsageError;
     }
 
-    if (!options.stateFile.empty() && std::filesystem::exists(options.stateFile)) {
-        const auto text = korvan::readWholeFile(options.stateFile);
-        std::string error;
-        if (!text || !korvan::sim::loadTrackerMemory(*text, *tracker, error)) {
-            say("не удалось прочитать память трекера из " + options.stateFile +
-                (text ? ": " + error : std::string()));
-            return kFailed;
-        }
+    if (!loadState(options, *tracker)) {
+        return kFailed;
     }
     TrackerServer server(std::move(*tracker));
     server.tell = say;
-    if (!options.recordFile.empty()) {
-        Descriptor record(
-            ::open(options.recordFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
-        if (!record) {
-            say("не удалось открыть файл записи " + options.recordFile + ": " +
-                std::strerror(errno));
-            return kFailed;
-        }
-        server.recordInto(std::move(record));
+    if (!openRecord(options, server)) {
+        return kFailed;
     }
     korvan::WireTrace wireTrace(
         [&](std::string_view line) {
@@ -293,27 +375,5 @@ int main(int argc, char** argv) {
         server.setObserver(&wireTrace);
     }
 
-    std::array<int, 2> stop{};
-    if (::pipe2(stop.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
-        say(std::string("не удалось создать канал для сигналов: ") + std::strerror(errno));
-        return kFailed;
-    }
-    const Descriptor stopRead(stop[0]);
-    const Descriptor stopWrite(stop[1]);
-    stopPipe = stopWrite.get();
-    struct sigaction action {};
-    action.sa_handler = onStop;
-    action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
-        ::sigaction(signal, &action, nullptr);
-    }
-    // A connection gone away is an error of the write, not the end of the program.
-    std::signal(SIGPIPE, SIG_IGN);
-
-    const int status = options.pty ? servePseudoTerminal(options, server, stopRead.get())
-                                   : serveSocket(options, server, stopRead.get());
-    if (!saveState(options, server)) {
-        return kFailed;
-    }
-    return status;
+    return serveUntilStopped(options, server);
 }

@@ -26,6 +26,73 @@ bool readVersion(Session& session, ReadOutcome& outcome) {
     return true;
 }
 
+// What the tracker's reply to a setting's query made of the outcome.
+void takeDecoded(Decoded decoded, Setting setting, ReadOutcome& outcome) {
+    switch (decoded) {
+        case Decoded::Taken:
+            outcome.read.push_back(setting);
+            break;
+        case Decoded::Erased:
+            outcome.notConfigured = true;
+            break;
+        case Decoded::Nothing:
+            break;
+        case Decoded::Unread:
+            outcome.steps.back().status = StepStatus::Rejected;
+            outcome.missed.push_back(setting);
+            break;
+    }
+}
+
+// One setting asked for, unless the addressing makes it moot. False when the read has ended.
+bool readSetting(Session& session, Setting setting, ReadOutcome& outcome) {
+    const SettingCommands& row = commandsFor(setting);
+    const QueryCommand& query = row.query;
+    if (setting == Setting::Addressing) {
+        outcome.reachedNetwork = true;
+    }
+    if (row.fixedAddressOnly && outcome.values.network.dhcp) {
+        session.skipStep(row.title);
+        return true;
+    }
+    session.link().commandText.formatCommand("%s", query.command);
+    const auto result = session.exchange(query.rule, row.title);
+    const auto verdict = session.judge(result, query.fatal, query.failure);
+    if (verdict == Session::Verdict::Ended) {
+        return false;
+    }
+    if (verdict == Session::Verdict::FailedGoOn) {
+        outcome.missed.push_back(setting);
+        return true;
+    }
+    takeDecoded(query.decode(result.reply, outcome.values), setting, outcome);
+    if (query.showsCommand) {
+        outcome.show(Severity::Progress, query.command);
+    }
+    return true;
+}
+
+// The read's last word: done, an erased tracker, or the settings it did not give.
+void tellHowReadWent(ReadOutcome& outcome) {
+    if (outcome.notConfigured) {
+        outcome.tell(Severity::Success,
+                     "Устройство не настроено. Заполните пустые поля и нажмите кнопку "
+                     "\"Установить\"",
+                     Place::Notice);
+    } else if (outcome.missed.empty()) {
+        outcome.tell(Severity::Success, "Данные успешно считаны из устройства");
+    }
+    if (!outcome.missed.empty()) {
+        std::string titles;
+        for (Setting setting : outcome.missed) {
+            titles += (titles.empty() ? "" : ", ") + std::string(commandsFor(setting).title);
+        }
+        // Said in the smaller font of a notice, which has room for a list; the fields named
+        // hold the values of a first run.
+        outcome.tell(Severity::Failure, "Не считано: " + titles, Place::Notice);
+    }
+}
+
 }  // namespace
 
 int readStepCount(const ReadRequest& request) {
@@ -44,61 +111,12 @@ ReadOutcome readConfiguration(Link& link, const ReadRequest& request, Progress& 
         return outcome;
     }
     for (Setting setting : kReadOrder) {
-        const SettingCommands& row = commandsFor(setting);
-        const QueryCommand& query = row.query;
-        if (setting == Setting::Addressing) {
-            outcome.reachedNetwork = true;
-        }
-        if (row.fixedAddressOnly && outcome.values.network.dhcp) {
-            session.skipStep(row.title);
-            continue;
-        }
-        link.commandText.formatCommand("%s", query.command);
-        const auto result = session.exchange(query.rule, row.title);
-        const auto verdict = session.judge(result, query.fatal, query.failure);
-        if (verdict == Session::Verdict::Ended) {
+        if (!readSetting(session, setting, outcome)) {
             return outcome;
-        }
-        if (verdict == Session::Verdict::FailedGoOn) {
-            outcome.missed.push_back(setting);
-            continue;
-        }
-        switch (query.decode(result.reply, outcome.values)) {
-            case Decoded::Taken:
-                outcome.read.push_back(setting);
-                break;
-            case Decoded::Erased:
-                outcome.notConfigured = true;
-                break;
-            case Decoded::Nothing:
-                break;
-            case Decoded::Unread:
-                outcome.steps.back().status = StepStatus::Rejected;
-                outcome.missed.push_back(setting);
-                break;
-        }
-        if (query.showsCommand) {
-            outcome.show(Severity::Progress, query.command);
         }
     }
     session.close();
-    if (outcome.notConfigured) {
-        outcome.tell(Severity::Success,
-                     "Устройство не настроено. Заполните пустые поля и нажмите кнопку "
-                     "\"Установить\"",
-                     Place::Notice);
-    } else if (outcome.missed.empty()) {
-        outcome.tell(Severity::Success, "Данные успешно считаны из устройства");
-    }
-    if (!outcome.missed.empty()) {
-        std::string titles;
-        for (Setting setting : outcome.missed) {
-            titles += (titles.empty() ? "" : ", ") + std::string(commandsFor(setting).title);
-        }
-        // Said in the smaller font of a notice, which has room for a list; the fields named
-        // hold the values of a first run.
-        outcome.tell(Severity::Failure, "Не считано: " + titles, Place::Notice);
-    }
+    tellHowReadWent(outcome);
     return outcome;
 }
 

@@ -60,15 +60,7 @@ Descriptor::~Descriptor() {
 }
 
 TrackerServer::Ended TrackerServer::serve(int fd, int stop) {
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    tracker_.powerOn();
-    stream_ = TrackerStream();
-    due_.clear();
-    outbox_.clear();
-    const auto start = clock_.now();
-    if (observer_ != nullptr) {
-        observer_->opened(LinkTarget::serial(tracker_.usbSerial));
-    }
+    const auto start = beginConnection(fd);
     const auto ended = [&](Ended how) {
         if (observer_ != nullptr) {
             observer_->closed(clock_.now() - start);
@@ -90,64 +82,107 @@ TrackerServer::Ended TrackerServer::serve(int fd, int stop) {
         if (programDone && due_.empty() && outbox_.empty()) {
             return ended(Ended::Closed);
         }
-        std::array<pollfd, 2> watched = {{{fd, POLLIN, 0}, {stop, POLLIN, 0}}};
-        if (programDone) {
-            watched[0].events = 0;
+        const Woken woken = waitOn(fd, stop, programDone);
+        if (woken == Woken::Interrupted) {
+            continue;
         }
-        if (!outbox_.empty()) {
-            watched[0].events |= POLLOUT;
-        }
-        if (watched[0].events == 0) {
-            watched[0].fd = -1;  // a hung-up socket would wake the wait at once, again and again
-        }
-        timespec wait{};
-        const bool waitsForReply = outbox_.empty() && !due_.empty();
-        if (waitsForReply) {
-            wait = until(due_.front().due, clock_.now());
-        }
-        if (::ppoll(watched.data(), watched.size(), waitsForReply ? &wait : nullptr, nullptr) < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            tell("ожидание соединения не удалось: " + systemReason());
+        if (woken == Woken::Failed) {
             return ended(Ended::Failed);
         }
-        if (watched[1].revents != 0) {
+        if (woken == Woken::Stopped) {
             return ended(Ended::Stopped);
         }
-        if (programDone || (watched[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
+        if (programDone || woken != Woken::Readable) {
             continue;
         }
-        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
-        if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
-            continue;
-        }
-        if (got == 0) {
-            programDone = true;
-            continue;
-        }
-        if (got < 0) {
-            // A pseudo-terminal tells the end of its line as EIO.
-            return ended(errno == EIO || errno == ECONNRESET ? Ended::Closed : Ended::Failed);
-        }
-        const auto now = clock_.now();
-        const std::span<const std::uint8_t> bytes(
-            reinterpret_cast<const std::uint8_t*>(buffer.data()), static_cast<std::size_t>(got));
-        if (record_ && !writeAll(record_.get(), {buffer.data(), bytes.size()})) {
-            tell("не удалось дописать принятые байты в файл: " + systemReason());
-        }
-        if (observer_ != nullptr) {
-            observer_->written(bytes, now - start);
-        }
-        const auto heard = stream_.feed(tracker_, bytes, now);
-        // The server never asks the tracker what it heard: its record would only grow.
-        tracker_.clearRecord();
-        due_.insert(due_.end(), heard.reply.begin(), heard.reply.end());
-        if (heard.unplugged) {
-            tell("трекер выдернут (сбой unplug): соединение закрывается");
-            return ended(Ended::Unplugged);
+        if (const auto how = readFromProgram(fd, buffer, start, programDone)) {
+            return ended(*how);
         }
     }
+}
+
+Clock::Duration TrackerServer::beginConnection(int fd) {
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    tracker_.powerOn();
+    stream_ = TrackerStream();
+    due_.clear();
+    outbox_.clear();
+    const auto start = clock_.now();
+    if (observer_ != nullptr) {
+        observer_->opened(LinkTarget::serial(tracker_.usbSerial));
+    }
+    return start;
+}
+
+TrackerServer::Woken TrackerServer::waitOn(int fd, int stop, bool programDone) {
+    std::array<pollfd, 2> watched = {{{fd, POLLIN, 0}, {stop, POLLIN, 0}}};
+    if (programDone) {
+        watched[0].events = 0;
+    }
+    if (!outbox_.empty()) {
+        watched[0].events |= POLLOUT;
+    }
+    if (watched[0].events == 0) {
+        watched[0].fd = -1;  // a hung-up socket would wake the wait at once, again and again
+    }
+    timespec wait{};
+    const bool waitsForReply = outbox_.empty() && !due_.empty();
+    if (waitsForReply) {
+        wait = until(due_.front().due, clock_.now());
+    }
+    if (::ppoll(watched.data(), watched.size(), waitsForReply ? &wait : nullptr, nullptr) < 0) {
+        if (errno == EINTR) {
+            return Woken::Interrupted;
+        }
+        tell("ожидание соединения не удалось: " + systemReason());
+        return Woken::Failed;
+    }
+    if (watched[1].revents != 0) {
+        return Woken::Stopped;
+    }
+    return (watched[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0 ? Woken::Readable : Woken::Idle;
+}
+
+std::optional<TrackerServer::Ended> TrackerServer::readFromProgram(int fd, std::span<char> buffer,
+                                                                   Clock::Duration start,
+                                                                   bool& programDone) {
+    const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+    if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
+        return std::nullopt;
+    }
+    if (got == 0) {
+        programDone = true;
+        return std::nullopt;
+    }
+    if (got < 0) {
+        // A pseudo-terminal tells the end of its line as EIO.
+        return errno == EIO || errno == ECONNRESET ? Ended::Closed : Ended::Failed;
+    }
+    if (hear(buffer.first(static_cast<std::size_t>(got)), start)) {
+        return Ended::Unplugged;
+    }
+    return std::nullopt;
+}
+
+bool TrackerServer::hear(std::span<const char> received, Clock::Duration start) {
+    const auto now = clock_.now();
+    const std::span<const std::uint8_t> bytes(
+        reinterpret_cast<const std::uint8_t*>(received.data()), received.size());
+    if (record_ && !writeAll(record_.get(), {received.data(), bytes.size()})) {
+        tell("не удалось дописать принятые байты в файл: " + systemReason());
+    }
+    if (observer_ != nullptr) {
+        observer_->written(bytes, now - start);
+    }
+    const auto heard = stream_.feed(tracker_, bytes, now);
+    // The server never asks the tracker what it heard: its record would only grow.
+    tracker_.clearRecord();
+    due_.insert(due_.end(), heard.reply.begin(), heard.reply.end());
+    if (heard.unplugged) {
+        tell("трекер выдернут (сбой unplug): соединение закрывается");
+        return true;
+    }
+    return false;
 }
 
 bool TrackerServer::sendDue(int fd, Clock::Duration start) {

@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -68,6 +69,24 @@ class TrackerServer {
     Ended serve(int fd, int stop);
 
   private:
+    // What one wait on the connection and the stop pipe came to.
+    enum class Woken : std::uint8_t {
+        Interrupted,  // by a signal: to be waited on again
+        Failed,       // told
+        Stopped,      // `stop` became readable
+        Readable,     // the program sent bytes, shut its end or went away
+        Idle,         // a reply is due, or the connection takes bytes again
+    };
+
+    // The connection is the tracker plugged in: powered on with nothing heard or owed yet.
+    // Returns when it began, what the observer's times count from.
+    Clock::Duration beginConnection(int fd);
+    Woken waitOn(int fd, int stop, bool programDone);
+    // What the program sent, handed to the tracker; the way the connection ended when it did.
+    std::optional<Ended> readFromProgram(int fd, std::span<char> buffer, Clock::Duration start,
+                                         bool& programDone);
+    // True when the bytes made the tracker pull itself out.
+    bool hear(std::span<const char> received, Clock::Duration start);
     bool sendDue(int fd, Clock::Duration start);
 
     SimulatedTracker tracker_;

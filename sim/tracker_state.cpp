@@ -115,6 +115,47 @@ Line recordLine(
             }};
 }
 
+// The server's password, or "-" for none.
+Line passwordLine() {
+    return {"password",
+            [](const auto& t) {
+                return t.settings.password ? hex(*t.settings.password) : std::string(kNothing);
+            },
+            [](auto& t, std::string_view value) {
+                if (value == kNothing) {
+                    t.settings.password.reset();
+                    return true;
+                }
+                t.settings.password = unhex(value);
+                return t.settings.password.has_value();
+            }};
+}
+
+Line debugLogLine() {
+    return {"debug-log",
+            [](const auto& t) {
+                return hex({reinterpret_cast<const char*>(t.debugLog.data()), t.debugLog.size()});
+            },
+            [](auto& t, std::string_view value) {
+                const auto bytes = unhex(value);
+                if (bytes) {
+                    t.debugLog.assign(bytes->begin(), bytes->end());
+                }
+                return bytes.has_value();
+            }};
+}
+
+Line debugPointerLine() {
+    return {"debug-pointer", [](const auto& t) { return std::to_string(t.debugPointer); },
+            [](auto& t, std::string_view value) {
+                const auto pointer = decimal<std::uint32_t>(value);
+                if (pointer) {
+                    t.debugPointer = *pointer;
+                }
+                return pointer.has_value();
+            }};
+}
+
 const std::vector<Line>& lines() {
     using S = TrackerSettings;
     static const std::vector<Line> kLines = [] {
@@ -124,18 +165,7 @@ const std::vector<Line>& lines() {
             numberLine("sending-period", &S::sendingPeriod),
             numberLine("analog-period", &S::analogPeriod),
             numberLine("counter-periods", &S::counterPeriods),
-            {"password",
-             [](const auto& t) {
-                 return t.settings.password ? hex(*t.settings.password) : std::string(kNothing);
-             },
-             [](auto& t, std::string_view value) {
-                 if (value == kNothing) {
-                     t.settings.password.reset();
-                     return true;
-                 }
-                 t.settings.password = unhex(value);
-                 return t.settings.password.has_value();
-             }},
+            passwordLine(),
             flagLine("record-by-time", &S::recordByTime),
             numberLine("mode", &S::mode),
             flagLine("wide-recording", &S::wideRecording),
@@ -161,25 +191,8 @@ const std::vector<Line>& lines() {
             textLine("mac", &S::mac),
             textLine("server-ip", &S::serverIp),
             textLine("server-port", &S::serverPort),
-            {"debug-log",
-             [](const auto& t) {
-                 return hex({reinterpret_cast<const char*>(t.debugLog.data()), t.debugLog.size()});
-             },
-             [](auto& t, std::string_view value) {
-                 const auto bytes = unhex(value);
-                 if (bytes) {
-                     t.debugLog.assign(bytes->begin(), bytes->end());
-                 }
-                 return bytes.has_value();
-             }},
-            {"debug-pointer", [](const auto& t) { return std::to_string(t.debugPointer); },
-             [](auto& t, std::string_view value) {
-                 const auto pointer = decimal<std::uint32_t>(value);
-                 if (pointer) {
-                     t.debugPointer = *pointer;
-                 }
-                 return pointer.has_value();
-             }},
+            debugLogLine(),
+            debugPointerLine(),
         };
         all.insert(all.end(), std::begin(rest), std::end(rest));
         return all;

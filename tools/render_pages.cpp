@@ -77,6 +77,88 @@ void renderMarks(QApplication& app, korvan::ui::MainWindow& window, korvan::Conf
     model.setText(Field::ServerPort, port);
 }
 
+// True when the tracker plugged in was read.
+bool plugAndRead(QApplication& app, korvan::Configurator& core,
+                 korvan::sim::SimulatedBridge& bridge) {
+    // The window's start runs first (settings, database); then the tracker is plugged in and
+    // read, so that the pages show what was read, with the MAC of its serial number.
+    app.processEvents();
+    bridge.plug(korvan::sim::SimulatedTracker::configured("90001"));
+    core.devicesChanged();
+    app.processEvents();
+    return core.model().text(korvan::Field::SerialNumber) == "90001";
+}
+
+// Every page of the extended view, then of the simple one.
+void renderPages(korvan::ui::MainWindow& window, const std::function<void(const QString&)>& save) {
+    auto* extended = window.pageControl1();
+    for (int i = 0; i < 7; ++i) {
+        extended->setCurrentIndex(i);
+        save(QString("extended-%1-%2").arg(i + 1).arg(extended->page(i)->objectName()));
+    }
+    window.pageControl2()->setCurrentIndex(0);
+    for (int i = 0; i < 2; ++i) {
+        window.pageControl3()->setCurrentIndex(i);
+        save(
+            QString("simple-%1-%2").arg(i + 1).arg(window.pageControl3()->widget(i)->objectName()));
+    }
+}
+
+// Xvfb has no window manager to draw the title bar: a plain bar above the dialog shows the
+// title the program gave it.
+QPixmap withTitleBar(QWidget& dialog) {
+    const QPixmap inside = dialog.grab();
+    constexpr int kBar = 24;
+    QPixmap framed(inside.width(), inside.height() + kBar);
+    framed.fill(QColor(0x3C, 0x3C, 0x3C));
+    QPainter painter(&framed);
+    painter.drawPixmap(0, kBar, inside);
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(8, 0, inside.width() - 16, kBar), Qt::AlignVCenter | Qt::AlignLeft,
+                     dialog.windowTitle());
+    painter.end();
+    return framed;
+}
+
+// Opens one of the program's dialogs with `open`, grabs it into `path` once it shows, then
+// closes it. True when the picture was saved.
+bool grabModal(const QString& path, const std::function<void()>& open) {
+    bool saved = false;
+    // Looked for until its event loop has shown it, however long the start takes.
+    QTimer poll;
+    poll.setInterval(100);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (dialog == nullptr) {
+            return;
+        }
+        poll.stop();
+        if (withTitleBar(*dialog).save(path)) {
+            saved = true;
+        }
+        dialog->close();
+    });
+    poll.start();
+    open();
+    poll.stop();
+    return saved;
+}
+
+// The program's own dialogs, through the desktop the program uses: each is grabbed once it
+// shows and then closed. Returns how many pictures were saved.
+int renderDialogs(korvan::ui::MainWindow& window, const QDir& folder) {
+    korvan::ui::QtDesktop shown;
+    shown.setWindow(&window);
+    const bool box = grabModal(folder.filePath("message-box.png"), [&] {
+        shown.confirm("Вы действительно хотите стереть отладочный журнал?");
+    });
+    const bool fileDialog = grabModal(folder.filePath("file-dialog-first-start.png"), [&] {
+        shown.chooseDatabaseToOpen(folder.filePath("fleet.zcf").toStdString(),
+                                   korvan::DatabaseDialogs::OpenReason::FirstStart);
+    });
+    return (box ? 1 : 0) + (fileDialog ? 1 : 0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -100,13 +182,7 @@ int main(int argc, char** argv) {
     korvan::ui::MainWindow window(core);
     window.setWindowTitle("Korvan");
     window.show();
-    // The window's start runs first (settings, database); then the tracker is plugged in and
-    // read, so that the pages show what was read, with the MAC of its serial number.
-    app.processEvents();
-    bridge.plug(korvan::sim::SimulatedTracker::configured("90001"));
-    core.devicesChanged();
-    app.processEvents();
-    if (core.model().text(korvan::Field::SerialNumber) != "90001") {
+    if (!plugAndRead(app, core, bridge)) {
         std::fprintf(stderr, "the tracker was not read\n");
         return 1;
     }
@@ -118,62 +194,9 @@ int main(int argc, char** argv) {
             ++written;
         }
     };
-    auto* extended = window.pageControl1();
-    for (int i = 0; i < 7; ++i) {
-        extended->setCurrentIndex(i);
-        save(QString("extended-%1-%2").arg(i + 1).arg(extended->page(i)->objectName()));
-    }
-    window.pageControl2()->setCurrentIndex(0);
-    for (int i = 0; i < 2; ++i) {
-        window.pageControl3()->setCurrentIndex(i);
-        save(
-            QString("simple-%1-%2").arg(i + 1).arg(window.pageControl3()->widget(i)->objectName()));
-    }
+    renderPages(window, save);
     renderMarks(app, window, core, bridge, save);
-
-    // The program's own dialogs, through the desktop the program uses: each is grabbed once it
-    // shows and then closed.
-    korvan::ui::QtDesktop shown;
-    shown.setWindow(&window);
-    auto grabModal = [&](const QString& name, const std::function<void()>& open) {
-        // Looked for until its event loop has shown it, however long the start takes.
-        QTimer poll;
-        poll.setInterval(100);
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            QWidget* dialog = QApplication::activeModalWidget();
-            if (dialog == nullptr) {
-                return;
-            }
-            poll.stop();
-            {
-                // Xvfb has no window manager to draw the title bar: a plain bar above the
-                // dialog shows the title the program gave it.
-                const QPixmap inside = dialog->grab();
-                constexpr int kBar = 24;
-                QPixmap framed(inside.width(), inside.height() + kBar);
-                framed.fill(QColor(0x3C, 0x3C, 0x3C));
-                QPainter painter(&framed);
-                painter.drawPixmap(0, kBar, inside);
-                painter.setPen(Qt::white);
-                painter.drawText(QRect(8, 0, inside.width() - 16, kBar),
-                                 Qt::AlignVCenter | Qt::AlignLeft, dialog->windowTitle());
-                painter.end();
-                if (framed.save(folder.filePath(name + ".png"))) {
-                    ++written;
-                }
-                dialog->close();
-            }
-        });
-        poll.start();
-        open();
-        poll.stop();
-    };
-    grabModal("message-box",
-              [&] { shown.confirm("Вы действительно хотите стереть отладочный журнал?"); });
-    grabModal("file-dialog-first-start", [&] {
-        shown.chooseDatabaseToOpen(folder.filePath("fleet.zcf").toStdString(),
-                                   korvan::DatabaseDialogs::OpenReason::FirstStart);
-    });
+    written += renderDialogs(window, folder);
     std::printf("%d pictures rendered into %s\n", written, argv[1]);
     return written == 14 ? 0 : 1;
 }

@@ -15,6 +15,50 @@ namespace {
 
 const QString kPointHint = "Координаты контрольной точки";
 
+// A control point's group box as its controls are made.
+struct PointBox {
+    QGroupBox* group;
+    int n;
+    QString tag;  // the point's number, which ends the names of its labels
+    QColor ink;   // the window's text colour, for the marks between the boxes
+    Field of(Field ofPoint1) const { return ofPoint(ofPoint1, n); }
+};
+
+// A degree, comma or minute mark between the boxes of a coordinate.
+void addMark(const PointBox& box, const QString& name, const QString& text, int x, int y,
+             int pixels, bool bold) {
+    QLabel* label = makeLabel(box.group, name + box.tag, text, x, y);
+    setFontLook(label, pixels, bold);
+    label->adjustSize();
+    setTextColour(label, box.ink);
+}
+
+// One row of degrees, minutes, fraction and hemisphere, for the latitude or the longitude.
+struct CoordinateRow {
+    QWidget* degrees;
+    QWidget* minutes;
+    QWidget* fraction;
+    QWidget* hemisphere;
+};
+
+CoordinateRow addCoordinateRow(FieldBinder& binder, const PointBox& box, const QString& axis,
+                               int top, Field degrees, Field minutes, Field fraction,
+                               Field hemisphere) {
+    makeLabel(box.group, axis + "Caption" + box.tag, axis, 6, top + 4);
+    CoordinateRow row{binder.edit(box.group, box.of(degrees), 26, top, 26), nullptr, nullptr,
+                      nullptr};
+    addMark(box, axis + "DegreeMark", "o", 53, top - 4, 7, true);
+    row.minutes = binder.edit(box.group, box.of(minutes), 64, top, 20);
+    addMark(box, axis + "Comma", ",", 84, top + 4, 11, false);
+    row.fraction = binder.edit(box.group, box.of(fraction), 88, top, 33);
+    addMark(box, axis + "MinuteMark", "'", 122, top - 2, 13, true);
+    row.hemisphere = binder.combo(box.group, box.of(hemisphere), 128, top, 33);
+    for (QWidget* edit : {row.degrees, row.minutes, row.fraction}) {
+        edit->setToolTip(kPointHint);
+    }
+    return row;
+}
+
 }  // namespace
 
 void MainWindow::buildWifiPage(QWidget* page) {
@@ -215,63 +259,33 @@ void MainWindow::buildAnalogPage(QWidget* page) {
 void MainWindow::buildPointGroup(QWidget* page, int n) {
     static const char* const kNames[] = {"GroupBox1", "GroupBox2", "GroupBox4"};
     static const QColor kLooks[] = {colours::kMaroon, colours::kNavy, colours::kGreen};
-    auto p = [n](Field ofPoint1) { return ofPoint(ofPoint1, n); };
     QGroupBox* group = makeGroup(page, kNames[n - 1], QString("Контрольная точка %1").arg(n), 8,
                                  (n - 1) * 88, 343, 89);
     setTextColour(group, kLooks[n - 1]);
-    const QString tag = QString::number(n);
-
-    auto mark = [&](const QString& name, const QString& text, int x, int y, int pixels, bool bold) {
-        QLabel* label = makeLabel(group, name + tag, text, x, y);
-        setFontLook(label, pixels, bold);
-        label->adjustSize();
-        setTextColour(label, palette().color(QPalette::WindowText));
-    };
-    // One row of degrees, minutes, fraction and hemisphere, for the latitude or the longitude.
-    struct Row {
-        QWidget* degrees;
-        QWidget* minutes;
-        QWidget* fraction;
-        QWidget* hemisphere;
-    };
-    auto coordinateRow = [&](const QString& axis, int top, Field degrees, Field minutes,
-                             Field fraction, Field hemisphere) {
-        makeLabel(group, axis + "Caption" + tag, axis, 6, top + 4);
-        Row row{binder_.edit(group, p(degrees), 26, top, 26), nullptr, nullptr, nullptr};
-        mark(axis + "DegreeMark", "o", 53, top - 4, 7, true);
-        row.minutes = binder_.edit(group, p(minutes), 64, top, 20);
-        mark(axis + "Comma", ",", 84, top + 4, 11, false);
-        row.fraction = binder_.edit(group, p(fraction), 88, top, 33);
-        mark(axis + "MinuteMark", "'", 122, top - 2, 13, true);
-        row.hemisphere = binder_.combo(group, p(hemisphere), 128, top, 33);
-        for (QWidget* box : {row.degrees, row.minutes, row.fraction}) {
-            box->setToolTip(kPointHint);
-        }
-        return row;
-    };
-    const Row lat =
-        coordinateRow("Lat", 16, Field::Point1LatitudeDegrees, Field::Point1LatitudeMinutes,
-                      Field::Point1LatitudeFraction, Field::Point1LatitudeHemisphere);
-    const Row lon =
-        coordinateRow("Lon", 40, Field::Point1LongitudeDegrees, Field::Point1LongitudeMinutes,
-                      Field::Point1LongitudeFraction, Field::Point1LongitudeHemisphere);
-    auto* radius = binder_.edit(group, p(Field::Point1Radius), 26, 64, 40);
+    const PointBox box{group, n, QString::number(n), palette().color(QPalette::WindowText)};
+    const CoordinateRow lat = addCoordinateRow(
+        binder_, box, "Lat", 16, Field::Point1LatitudeDegrees, Field::Point1LatitudeMinutes,
+        Field::Point1LatitudeFraction, Field::Point1LatitudeHemisphere);
+    const CoordinateRow lon = addCoordinateRow(
+        binder_, box, "Lon", 40, Field::Point1LongitudeDegrees, Field::Point1LongitudeMinutes,
+        Field::Point1LongitudeFraction, Field::Point1LongitudeHemisphere);
+    auto* radius = binder_.edit(group, box.of(Field::Point1Radius), 26, 64, 40);
     captionFor(radius, "Рад", true);
     radius->setToolTip("Радиус контрольной точки");
-    QLabel* action =
-        makeLabel(group, "ActionCaption" + tag, "Действие                       Вх.Вых.", 178, 14);
-    makeLabel(group, "SendCaption" + tag, "Начинать передачу", 180, 34);
-    auto* sendIn = binder_.check(group, p(Field::Point1SendOnEntry), 296, 32);
+    QLabel* action = makeLabel(group, "ActionCaption" + box.tag,
+                               "Действие                       Вх.Вых.", 178, 14);
+    makeLabel(group, "SendCaption" + box.tag, "Начинать передачу", 180, 34);
+    auto* sendIn = binder_.check(group, box.of(Field::Point1SendOnEntry), 296, 32);
     sendIn->setToolTip("Начинать передачу данных при входе в контрольную точку");
-    auto* sendOut = binder_.check(group, p(Field::Point1SendOnExit), 320, 32);
+    auto* sendOut = binder_.check(group, box.of(Field::Point1SendOnExit), 320, 32);
     sendOut->setToolTip("Начинать передачу данных при выходе из контрольной точки");
-    auto* onTime = binder_.edit(group, p(Field::Point1OnTime), 296, 55, 37);
+    auto* onTime = binder_.edit(group, box.of(Field::Point1OnTime), 296, 55, 37);
     captionFor(onTime, "Время включения (мин):", true);
     onTime->setToolTip("Время, в течение которого прибор будет пытаться отправить данные.");
     // Two further settings of every point that the user never sees.
-    binder_.check(group, p(Field::Point1OutputOnEntry), 216, 32)->hide();
-    binder_.check(group, p(Field::Point1OutputOnExit), 240, 32)->hide();
-    makeLabel(group, "OutputCaption" + tag, "Выход1", 170, 34)->hide();
+    binder_.check(group, box.of(Field::Point1OutputOnEntry), 216, 32)->hide();
+    binder_.check(group, box.of(Field::Point1OutputOnExit), 240, 32)->hide();
+    makeLabel(group, "OutputCaption" + box.tag, "Выход1", 170, 34)->hide();
     (void)action;
 
     const QWidget* order[] = {lat.hemisphere, lat.degrees,  lat.minutes, lat.fraction,
