@@ -20,56 +20,79 @@ constexpr const char* kExitStatuses =
 
 }  // namespace
 
-int runCli(int argc, const char* const* argv, Environment& environment) {
-    CLI::App app{"korvan-cli — настройка трекеров Zentracor с модулем Wi-Fi из командной строки",
-                 "korvan-cli"};
-    CommonOptions common;
-    addCommonOptions(app, common);
+namespace {
+
+// The simulated trackers' own options, given with --sim.
+struct SimulatorOptions {
+    std::vector<std::string> faults;
+    int firstSerial = 0;
+};
+
+// The commands as parsed: the one given is the one whose `parsed()` holds.
+struct Commands {
+    CLI::App* list = nullptr;
+    CLI::App* read = nullptr;
+    CLI::App* write = nullptr;
+    CLI::App* provision = nullptr;
+    CLI::App* diff = nullptr;
+    CLI::App* log = nullptr;
+};
+
+// Each command's help in the same words as the program's.
+CLI::App* addCommand(CLI::App& app, const char* name, const char* description) {
+    CLI::App* sub = app.add_subcommand(name, description);
+    sub->set_help_flag("-h,--help", "Показать эту справку и выйти")->group("Параметры");
+    sub->option_defaults()->group("Параметры");
+    return sub;
+}
+
+void addProgramOptions(CLI::App& app, Options& o, SimulatorOptions& simulator) {
     app.get_formatter()->label("SUBCOMMAND", "КОМАНДА");
     app.get_formatter()->label("Subcommands", "Команды");
     app.footer(kExitStatuses);
     app.fallthrough();
     app.require_subcommand(1, 1);
-    Options o;
-    // Each command's help in the same words as the program's.
-    const auto command = [&app](const char* name, const char* description) {
-        CLI::App* sub = app.add_subcommand(name, description);
-        sub->set_help_flag("-h,--help", "Показать эту справку и выйти")->group("Параметры");
-        sub->option_defaults()->group("Параметры");
-        return sub;
-    };
     app.add_flag("--sim", o.sim, "Симулированные трекеры вместо устройств USB");
     app.add_flag("--json", o.json, "Вывод в JSON, одна строка на объект");
-    std::vector<std::string> simulatedFaults;
-    int firstSerial = 0;
     app.add_option(
-           "--sim-first-serial", firstSerial,
+           "--sim-first-serial", simulator.firstSerial,
            "С --sim: серийный номер первого трекера (по умолчанию 90001), дальше по порядку")
         ->type_name("N")
         ->check(CLI::Range(1, 99999));
-    app.add_option("--sim-fault", simulatedFaults,
+    app.add_option("--sim-fault", simulator.faults,
                    "С --sim: сбой каждого трекера, как --fault у korvan-tracker-server "
                    "(например not-kept:SERPORT=)")
         ->type_name("СБОЙ");
+}
 
-    auto* list = command("list", "Подключённые устройства FTDI и трекеры среди них");
-    auto* read = command("read", "Считать настройки трекера как профиль");
-    read->add_option("--device", o.device, "Серийный номер трекера")->type_name("СЕРИЙНЫЙ");
-    read->add_flag("--show-secrets", o.showSecrets,
-                   "Выводить пароль и ключ сети открыто (в файл профиля они пишутся всегда)");
-    read->add_option("-o,--output", o.output, "Файл профиля (иначе — на стандартный вывод)")
-        ->type_name("ФАЙЛ");
-    auto* write = command("write", "Записать профиль в трекер, как «Установить»");
-    write->add_option("--profile", o.profile, "Файл профиля")->type_name("ФАЙЛ")->required();
-    write->add_option("--device", o.device, "Серийный номер трекера")->type_name("СЕРИЙНЫЙ");
+void addDeviceOption(CLI::App* command, Options& o) {
+    command->add_option("--device", o.device, "Серийный номер трекера")->type_name("СЕРИЙНЫЙ");
+}
+
+void addProfileOptions(CLI::App* command, Options& o) {
+    command->add_option("--profile", o.profile, "Файл профиля")->type_name("ФАЙЛ")->required();
+}
+
+void addMissingKeysFlag(CLI::App* command, Options& o) {
+    command->add_flag("--defaults-for-missing", o.missingKeepDefaults,
+                      "Ключи, которых нет в профиле, — по умолчанию");
+}
+
+CLI::App* addWriteCommand(CLI::App& app, Options& o) {
+    auto* write = addCommand(app, "write", "Записать профиль в трекер, как «Установить»");
+    addProfileOptions(write, o);
+    addDeviceOption(write, o);
     write->add_option("--database", o.database, "База устройств (.zcf), куда внести трекер")
         ->type_name("БАЗА");
-    write->add_flag("--defaults-for-missing", o.missingKeepDefaults,
-                    "Ключи, которых нет в профиле, — по умолчанию");
+    addMissingKeysFlag(write, o);
     write->add_flag("--verify", o.verify, "Перечитать трекер после записи и сравнить с записанным");
-    auto* provision =
-        command("provision", "Линия настройки: записывать профиль в каждый подключаемый трекер");
-    provision->add_option("--profile", o.profile, "Файл профиля")->type_name("ФАЙЛ")->required();
+    return write;
+}
+
+CLI::App* addProvisionCommand(CLI::App& app, Options& o) {
+    auto* provision = addCommand(
+        app, "provision", "Линия настройки: записывать профиль в каждый подключаемый трекер");
+    addProfileOptions(provision, o);
     provision->add_option("--database", o.database, "База устройств (.zcf)")
         ->type_name("БАЗА")
         ->required();
@@ -78,38 +101,82 @@ int runCli(int argc, const char* const* argv, Environment& environment) {
                      "Сколько трекеров обработать, с ошибкой тоже (иначе до Ctrl+C)")
         ->type_name("N")
         ->check(CLI::PositiveNumber);
-    provision->add_flag("--defaults-for-missing", o.missingKeepDefaults,
-                        "Ключи, которых нет в профиле, — по умолчанию");
+    addMissingKeysFlag(provision, o);
     provision->add_flag("--no-verify", o.noVerify,
                         "Не перечитывать трекер после записи (быстрее, но без проверки)");
-    auto* diff = command("diff", "Сравнить настройки трекера с профилем");
-    diff->add_option("--profile", o.profile, "Файл профиля")->type_name("ФАЙЛ")->required();
-    diff->add_option("--device", o.device, "Серийный номер трекера")->type_name("СЕРИЙНЫЙ");
-    diff->add_flag("--defaults-for-missing", o.missingKeepDefaults,
-                   "Ключи, которых нет в профиле, — по умолчанию");
-    auto* log = command("log", "Отладочный журнал трекера: read, full или erase");
-    log->add_option("action", o.logAction, "read, full или erase")
+    return provision;
+}
+
+Commands addCommands(CLI::App& app, Options& o) {
+    Commands c;
+    c.list = addCommand(app, "list", "Подключённые устройства FTDI и трекеры среди них");
+    c.read = addCommand(app, "read", "Считать настройки трекера как профиль");
+    addDeviceOption(c.read, o);
+    c.read->add_flag("--show-secrets", o.showSecrets,
+                     "Выводить пароль и ключ сети открыто (в файл профиля они пишутся всегда)");
+    c.read->add_option("-o,--output", o.output, "Файл профиля (иначе — на стандартный вывод)")
+        ->type_name("ФАЙЛ");
+    c.write = addWriteCommand(app, o);
+    c.provision = addProvisionCommand(app, o);
+    c.diff = addCommand(app, "diff", "Сравнить настройки трекера с профилем");
+    addProfileOptions(c.diff, o);
+    addDeviceOption(c.diff, o);
+    addMissingKeysFlag(c.diff, o);
+    c.log = addCommand(app, "log", "Отладочный журнал трекера: read, full или erase");
+    c.log->add_option("action", o.logAction, "read, full или erase")
         ->type_name("ДЕЙСТВИЕ")
         ->required()
         ->check(CLI::IsMember({"read", "full", "erase"}));
-    log->add_option("--device", o.device, "Серийный номер трекера")->type_name("СЕРИЙНЫЙ");
-    log->add_option("-o,--output", o.output, "Файл журнала")->type_name("ФАЙЛ");
+    addDeviceOption(c.log, o);
+    c.log->add_option("-o,--output", o.output, "Файл журнала")->type_name("ФАЙЛ");
+    return c;
+}
 
-    if (auto status = parseCommandLine(app, argc, argv, environment.out(), environment.err())) {
-        return *status == 0 ? kDone : kUsage;
-    }
-    if ((!simulatedFaults.empty() || firstSerial != 0) && !o.sim) {
+// The simulated trackers as the options describe them; a usage error when they are given
+// without --sim or name a fault that does not exist.
+std::optional<int> applySimulatorOptions(Environment& environment, const Options& o,
+                                         const SimulatorOptions& simulator) {
+    if ((!simulator.faults.empty() || simulator.firstSerial != 0) && !o.sim) {
         environment.err() << "korvan-cli: --sim-fault и --sim-first-serial только вместе с --sim\n";
         return kUsage;
     }
-    if (firstSerial != 0) {
-        environment.simulatedFirstSerial(firstSerial);
+    if (simulator.firstSerial != 0) {
+        environment.simulatedFirstSerial(simulator.firstSerial);
     }
-    for (const auto& fault : simulatedFaults) {
+    for (const auto& fault : simulator.faults) {
         if (const auto error = environment.addSimulatedFault(fault)) {
             environment.err() << "korvan-cli: --sim-fault " << fault << ": " << *error << "\n";
             return kUsage;
         }
+    }
+    return std::nullopt;
+}
+
+int runCommand(const Commands& c, Run& run) {
+    return c.list->parsed()        ? run.list()
+           : c.read->parsed()      ? run.read()
+           : c.write->parsed()     ? run.write()
+           : c.provision->parsed() ? run.provision()
+           : c.diff->parsed()      ? run.diff()
+                                   : run.log();
+}
+
+}  // namespace
+
+int runCli(int argc, const char* const* argv, Environment& environment) {
+    CLI::App app{"korvan-cli — настройка трекеров Zentracor с модулем Wi-Fi из командной строки",
+                 "korvan-cli"};
+    CommonOptions common;
+    addCommonOptions(app, common);
+    Options o;
+    SimulatorOptions simulator;
+    addProgramOptions(app, o, simulator);
+    const Commands commands = addCommands(app, o);
+    if (auto status = parseCommandLine(app, argc, argv, environment.out(), environment.err())) {
+        return *status == 0 ? kDone : kUsage;
+    }
+    if (auto status = applySimulatorOptions(environment, o, simulator)) {
+        return *status;
     }
     bool traceFailed = false;
     const auto traceFile = openTraceOption("korvan-cli", common, environment.err(), traceFailed);
@@ -128,12 +195,7 @@ int runCli(int argc, const char* const* argv, Environment& environment) {
         },
         trafficSecrets());
     Run run(environment, o, traceFile || common.verbose ? &trace : nullptr);
-    const int status = list->parsed()        ? run.list()
-                       : read->parsed()      ? run.read()
-                       : write->parsed()     ? run.write()
-                       : provision->parsed() ? run.provision()
-                       : diff->parsed()      ? run.diff()
-                                             : run.log();
+    const int status = runCommand(commands, run);
     static_assert(kDone == 0 && kFileProblem == 5, "as every Korvan program ends");
     return statusAfterTrace("korvan-cli", common, traceFile.get(), status, environment.err());
 }

@@ -4,6 +4,31 @@
 
 namespace korvan::cli {
 
+// A terminal or a log may be read over a shoulder: the password and the key go into a profile
+// file, or to standard output only when asked for.
+void Run::printProfile(const FieldModel& model, const ListedDevice& tracker) {
+    FieldModel shown;
+    shown.restore(model.snapshot());
+    if (!o_.showSecrets) {
+        for (int i = 0; i < kFieldCount; ++i) {
+            const auto field = static_cast<Field>(i);
+            if (isSecret(field) && !shown.text(field).empty()) {
+                shown.setText(field, "********");
+            }
+        }
+    }
+    if (o_.json) {
+        out() << JsonObject()
+                     .flag("ok", true)
+                     .text("serial", tracker.serialText())
+                     .text("profile", utf8(profileText(shown)))
+                     .str()
+              << "\n";
+    } else {
+        out() << profileText(shown);  // Windows-1251, as a profile file holds it
+    }
+}
+
 int Run::read() {
     int status = kDone;
     const Listing listing = listDevices(bridge_);  // the tracker chosen points into it
@@ -26,28 +51,7 @@ int Run::read() {
     }
     warnBrokenRules(model);
     if (o_.output.empty()) {
-        // A terminal or a log may be read over a shoulder: the password and the key go into a
-        // profile file, or to standard output only when asked for.
-        FieldModel shown;
-        shown.restore(model.snapshot());
-        if (!o_.showSecrets) {
-            for (int i = 0; i < kFieldCount; ++i) {
-                const auto field = static_cast<Field>(i);
-                if (isSecret(field) && !shown.text(field).empty()) {
-                    shown.setText(field, "********");
-                }
-            }
-        }
-        if (o_.json) {
-            out() << JsonObject()
-                         .flag("ok", true)
-                         .text("serial", tracker->serialText())
-                         .text("profile", utf8(profileText(shown)))
-                         .str()
-                  << "\n";
-        } else {
-            out() << profileText(shown);  // Windows-1251, as a profile file holds it
-        }
+        printProfile(model, *tracker);
         return kDone;
     }
     if (auto error = saveProfile(model, pathFromUtf8(o_.output))) {

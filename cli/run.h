@@ -3,6 +3,7 @@
 #include <chrono>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -101,6 +102,20 @@ class Run {
     };
     ProfileWritten writeProfile(FieldModel& model, const ListedDevice& tracker,
                                 const std::string& profile, DeviceDatabase* database, bool verify);
+    // The provisioning line's count so far; with `count` above 0, it ends at that many.
+    struct LineTally {
+        int written = 0;
+        int failed = 0;
+        bool finished(int count) const { return count > 0 && written + failed >= count; }
+    };
+    // Every tracker of the listing not yet written since it was plugged in, written; true when
+    // there was one.
+    bool provisionListed(const Listing& listing, const std::string& profile,
+                         DeviceDatabase& database, std::set<std::string>& done, LineTally& tally);
+    void tellProvisioned(const ListedDevice& tracker, const ProfileWritten& done, bool ok,
+                         double seconds);
+    // The profile read from `tracker` on standard output, its secrets masked unless asked for.
+    void printProfile(const FieldModel& model, const ListedDevice& tracker);
     // Each difference on stderr, as a failure of its own.
     void tellDifferences(const std::vector<Difference>& differences);
     // A value read that breaks its rule is kept as read, and said.
