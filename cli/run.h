@@ -17,11 +17,9 @@
 // bridge, its link and its way of telling what happened. Each command is a file of its own.
 namespace korvan::cli {
 
-// How often the provisioning line looks for trackers, and how a tracker just plugged in is
-// given time to start: five reads a second apart, as the window's detection does.
+// How often the provisioning line looks for trackers. A tracker just plugged in is given time
+// to start as the window's detection gives it (kReadTries, kPauseAfterFailedRead).
 constexpr auto kLookInterval = std::chrono::milliseconds(250);
-constexpr int kReadTries = 5;
-constexpr auto kPauseAfterFailedRead = std::chrono::milliseconds(1000);
 
 struct Options {
     bool sim = false;

@@ -24,7 +24,7 @@ std::vector<const ListedDevice*> Listing::trackers() const {
     return found;
 }
 
-Listing listDevices(Bridge& bridge) {
+Listing listDevices(Bridge& bridge, const std::vector<std::string>& descriptions) {
     Listing listing;
     std::uint32_t count = 0;
     if (bridge.deviceCount(count) != BridgeStatus::Ok) {
@@ -42,12 +42,10 @@ Listing listDevices(Bridge& bridge) {
         device.accessRefused =
             described == BridgeStatus::AccessDenied || numbered == BridgeStatus::AccessDenied;
         listing.complete = listing.complete && numbered == BridgeStatus::Ok;
-        const bool supported =
-            std::find(std::begin(kTrackerDescriptions), std::end(kTrackerDescriptions),
-                      device.description) != std::end(kTrackerDescriptions);
         device.serial = leadingInteger(device.usbSerial).value_or(0);
-        device.tracker = numbered == BridgeStatus::Ok && supported && device.serial >= 1 &&
-                         device.serial <= 99999;
+        device.tracker = numbered == BridgeStatus::Ok &&
+                         isTrackerDescription(device.description, descriptions) &&
+                         isTrackerSerial(device.serial);
         listing.devices.push_back(std::move(device));
     }
     return listing;

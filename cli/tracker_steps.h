@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/detection.h"
 #include "core/form_outcomes.h"
 #include "database/device_database.h"
 #include "link/link.h"
@@ -39,7 +40,10 @@ struct Listing {
     std::vector<const ListedDevice*> trackers() const;
 };
 
-Listing listDevices(Bridge& bridge);
+// Every device the bridge lists with its strings, without opening any; a tracker is told as
+// detection tells it (core/detection.h).
+Listing listDevices(Bridge& bridge,
+                    const std::vector<std::string>& descriptions = kTrackerDescriptions);
 
 // Message boxes and database dialogs without a desktop: boxes are kept for the output, and a
 // dialog is always cancelled, for no one is there to answer it.

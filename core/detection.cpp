@@ -10,8 +10,6 @@
 namespace korvan {
 namespace {
 
-constexpr int kReadTries = 5;
-constexpr auto kPauseAfterFailedRead = std::chrono::milliseconds(1000);
 constexpr auto kPauseSlice = std::chrono::milliseconds(20);
 
 void showNoDevice(FieldModel& model) {
@@ -48,8 +46,7 @@ Device deviceAt(Bridge& bridge, std::uint32_t index, const DetectionHooks& hooks
         outcome.incomplete = true;
         return Device::ListingBroken;
     }
-    if (std::find(hooks.descriptions.begin(), hooks.descriptions.end(), text) ==
-        hooks.descriptions.end()) {
+    if (!isTrackerDescription(text, hooks.descriptions)) {
         return Device::Other;
     }
     const BridgeStatus numbered = bridge.serialNumber(index, text);
@@ -97,7 +94,7 @@ void takeTracker(std::string usbSerial, int& currentSerial, Clock& clock,
     ++outcome.supported;
     const int serial = leadingInteger(usbSerial).value_or(0);
     outcome.shownListed = outcome.shownListed || (serial != 0 && serial == outcome.shownSerial);
-    if (serial < 1 || serial > 99999) {
+    if (!isTrackerSerial(serial)) {
         outcome.trackers.push_back({});
         return;
     }
@@ -186,6 +183,11 @@ void tellListing(FieldModel& model, const DetectionOutcome& outcome) {
 }
 
 }  // namespace
+
+bool isTrackerDescription(std::string_view description,
+                          const std::vector<std::string>& descriptions) {
+    return std::find(descriptions.begin(), descriptions.end(), description) != descriptions.end();
+}
 
 DetectionOutcome detectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
                                 const DetectionHooks& hooks) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -15,6 +16,18 @@ namespace korvan {
 
 // The two USB descriptions a supported tracker carries: what the shipped programs accept.
 inline const std::vector<std::string> kTrackerDescriptions = {"VANTORIUM", "Zentracor"};
+
+// What the window's detection and the command line both take for a tracker, and how long they
+// give one just plugged in: a device whose description is one of `descriptions` is a supported
+// tracker, configured when its serial number lies in range; it is read up to kReadTries times,
+// kPauseAfterFailedRead apart, as its bridge may answer before the tracker does.
+bool isTrackerDescription(std::string_view description,
+                          const std::vector<std::string>& descriptions = kTrackerDescriptions);
+constexpr bool isTrackerSerial(int serial) {
+    return serial >= 1 && serial <= 99999;
+}
+inline constexpr int kReadTries = 5;
+inline constexpr auto kPauseAfterFailedRead = std::chrono::milliseconds(1000);
 
 // One tracker that a pass over the listing came upon, in listing order.
 struct DetectedTracker {
