@@ -45,7 +45,7 @@ class JsonObject {
 
     // UTF-8 out, whatever comes in: quotes, backslashes and control characters are escaped,
     // and a byte that is not part of valid UTF-8 (a file name in another encoding, say) is
-    // written as the text "\xNN", so that every line stays valid JSON.
+    // written as the text "\xNN" (its backslash escaped), so that every line stays valid JSON.
     static std::string quoted(std::string_view text) {
         std::string out = "\"";
         for (std::size_t i = 0; i < text.size();) {
@@ -53,7 +53,8 @@ class JsonObject {
             const std::size_t length = validSequence(text.substr(i));
             char escaped[8];
             if (length == 0) {
-                std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+                // "\\xFF" in the line: a backslash escaped, then "xFF".
+                std::snprintf(escaped, sizeof escaped, "\\\\x%02X", byte);
                 out += escaped;
                 ++i;
                 continue;

@@ -60,8 +60,11 @@ std::optional<std::uint32_t> askLogSize(Session& session) {
     return reply.number(0, 4);
 }
 
-// Fetches the log block by block into the file; false at the first block that fails.
-bool copyBlocks(Session& session, std::FILE* file, std::uint32_t size) {
+// How a copy of the log into its file went.
+enum class Copy : std::uint8_t { Whole, TrackerFailed, FileFailed };
+
+// Fetches the log block by block into the file, up to the first block that fails.
+Copy copyBlocks(Session& session, std::FILE* file, std::uint32_t size) {
     Link& link = session.link();
     for (std::uint32_t offset = 0; offset < size; offset += kDebugLogBlock) {
         const std::uint32_t length = std::min(kDebugLogBlock, size - offset);
@@ -69,13 +72,13 @@ bool copyBlocks(Session& session, std::FILE* file, std::uint32_t size) {
                                        static_cast<int>(length));
         const Reply reply = exchangeOnce(session, length, "блок отладочного журнала");
         if (reply.count() != length || link.interrupted()) {
-            return false;
+            return Copy::TrackerFailed;
         }
         if (std::fwrite(reply.bytes().data(), 1, length, file) != length) {
-            return false;
+            return Copy::FileFailed;
         }
     }
-    return std::fflush(file) == 0;
+    return std::fflush(file) == 0 ? Copy::Whole : Copy::FileFailed;
 }
 
 }  // namespace
@@ -156,17 +159,17 @@ Outcome readDebugLog(Link& link, DebugLogQuestions& questions, Progress& progres
         return outcome;
     }
     // What was copied before a failed block stays in the file.
-    const bool copied = copyBlocks(session, file.get(), *size);
+    const Copy copied = copyBlocks(session, file.get(), *size);
     const bool closed = std::fclose(file.release()) == 0;
     if (link.interrupted()) {
         session.endInterrupted();
         return outcome;
     }
-    if (copied && closed) {
+    if (copied == Copy::Whole && closed) {
         tell(outcome, MessageIcon::Information, "Отладочный журнал успешно считан.");
     } else {
         tell(outcome, MessageIcon::Error, kReadFailed);
-        outcome.failedAt = copied ? FailedAt::LocalFile : FailedAt::Tracker;
+        outcome.failedAt = copied == Copy::TrackerFailed ? FailedAt::Tracker : FailedAt::LocalFile;
     }
     session.close();
     return outcome;

@@ -581,6 +581,42 @@ TEST_F(Cli, DiffTellsEachSettingWhereTheTrackerAndTheProfileDiffer) {
               "Период отсылки данных по WiFi (DEVICE/PeriodSendDef): трекер «30», профиль «40»\n");
 }
 
+// Whether `json` is one JSON string as a parser takes it: quoted, each escape one that JSON
+// has, no raw control character, and valid UTF-8 throughout (checked by its own small reading).
+bool isJsonString(std::string_view json) {
+    if (json.size() < 2 || json.front() != '"' || json.back() != '"') {
+        return false;
+    }
+    const std::string_view inner = json.substr(1, json.size() - 2);
+    for (std::size_t i = 0; i < inner.size(); ++i) {
+        const auto c = static_cast<unsigned char>(inner[i]);
+        if (c < 0x20 || c == '"') {
+            return false;
+        }
+        if (c == '\\') {
+            if (++i >= inner.size() ||
+                std::string_view("\"\\/bfnrtu").find(inner[i]) == std::string_view::npos) {
+                return false;
+            }
+            if (inner[i] == 'u') {
+                i += 4;
+            }
+            continue;
+        }
+        if (c >= 0x80) {
+            const std::size_t more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 ? 1 : 9;
+            for (std::size_t k = 1; k <= more; ++k) {
+                if (more == 9 || i + k >= inner.size() ||
+                    (static_cast<unsigned char>(inner[i + k]) & 0xC0) != 0x80) {
+                    return false;
+                }
+            }
+            i += more;
+        }
+    }
+    return true;
+}
+
 // Whatever bytes a name or a reply holds, a JSON line stays valid UTF-8 and valid JSON.
 TEST(JsonText, KeepsValidUtf8AndWritesEveryOtherByteAsText) {
     const auto quoted = [](std::string_view text) { return cli::JsonObject::quoted(text); };
@@ -588,17 +624,26 @@ TEST(JsonText, KeepsValidUtf8AndWritesEveryOtherByteAsText) {
     EXPECT_EQ(quoted("\x1b[2J\x7f"), "\"\\u001b[2J\\u007f\"");
     EXPECT_EQ(quoted("\xf0\x9f\x93\xa1"), "\"\xf0\x9f\x93\xa1\"");  // four bytes, valid
     // A stray byte, a sequence cut short (also at the end), an overlong form, a surrogate,
-    // a code point beyond U+10FFFF: each byte that is not valid UTF-8 becomes "\xNN".
-    EXPECT_EQ(quoted("a\xff"
-                     "b"),
-              "\"a\\xFFb\"");
-    EXPECT_EQ(quoted("\xd0"
-                     "a\xd0"),
-              "\"\\xD0a\\xD0\"");
-    EXPECT_EQ(quoted("\xc0\x80"), "\"\\xC0\\x80\"");
-    EXPECT_EQ(quoted("\xed\xa0\x80"), "\"\\xED\\xA0\\x80\"");
-    EXPECT_EQ(quoted("\xf4\x90\x80\x80"), "\"\\xF4\\x90\\x80\\x80\"");
-    EXPECT_EQ(quoted("\xe2\x82"), "\"\\xE2\\x82\"");
+    // a code point beyond U+10FFFF: each byte that is not valid UTF-8 becomes the text "\xNN",
+    // its backslash escaped.
+    const std::vector<std::pair<std::string, std::string>> invalid = {
+        {"a\xff"
+         "b",
+         R"("a\\xFFb")"},
+        {"\xd0"
+         "a\xd0",
+         R"("\\xD0a\\xD0")"},
+        {"\xc0\x80", R"("\\xC0\\x80")"},
+        {"\xed\xa0\x80", R"("\\xED\\xA0\\x80")"},
+        {"\xf4\x90\x80\x80", R"("\\xF4\\x90\\x80\\x80")"},
+        {"\xe2\x82", R"("\\xE2\\x82")"},
+    };
+    for (const auto& [text, json] : invalid) {
+        EXPECT_EQ(quoted(text), json);
+        EXPECT_TRUE(isJsonString(quoted(text))) << quoted(text);
+    }
+    EXPECT_FALSE(isJsonString(R"("a\xFFb")"));  // the checker itself tells a bad escape
+    EXPECT_TRUE(isJsonString(quoted("Трекер \"№1\"\\\x1b")));
 }
 
 }  // namespace

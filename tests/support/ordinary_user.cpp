@@ -35,7 +35,15 @@ std::string asOrdinaryUser(const std::function<std::string()>& check) {
     }
     if (child == 0) {
         ::close(report[0]);
-        const std::string wrong = becomeNobody() ? check() : "could not become nobody";
+        std::string wrong = "could not become nobody";
+        if (becomeNobody()) {
+            // A throw must not carry the child into the rest of the suite as nobody.
+            try {
+                wrong = check();
+            } catch (...) {
+                wrong = "the check threw";
+            }
+        }
         [[maybe_unused]] const auto written = ::write(report[1], wrong.data(), wrong.size());
         ::_exit(0);
     }

@@ -312,9 +312,8 @@ TEST(WindowGoingDuringAWrite, NeverCutsItAndRecordsTheDeviceWheneverTheTrackerTo
 
         EXPECT_FALSE(rig.core.link().isOpen());
         const auto sent = rig.wire.sent();
-        const bool touched = std::any_of(sent.begin(), sent.end(), [](const std::string& c) {
-            return c.find("SET") != std::string::npos;
-        });
+        // The wire was cleared after the read: whatever went out belongs to the write.
+        const bool touched = !sent.empty();
         const std::string file = std::filesystem::exists(rig.databaseFile())
                                      ? testing::readBytes(rig.databaseFile())
                                      : std::string();
