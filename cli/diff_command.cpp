@@ -11,9 +11,8 @@ int Run::diff() {
     if (!profile) {
         return status;
     }
-    const Listing listing = listDevices(bridge_);  // the tracker chosen points into it
-    const ListedDevice* tracker = chooseTracker(listing, status);
-    if (tracker == nullptr) {
+    const auto tracker = listAndChooseTracker(status);
+    if (!tracker) {
         return status;
     }
     FieldModel held;

@@ -29,9 +29,8 @@ int Run::log() {
         return fail(kUsage, "Не указан файл для журнала", "Добавьте -o ФАЙЛ.");
     }
     int status = kDone;
-    const Listing listing = listDevices(bridge_);  // the tracker chosen points into it
-    const ListedDevice* tracker = chooseTracker(listing, status);
-    if (tracker == nullptr) {
+    const auto tracker = listAndChooseTracker(status);
+    if (!tracker) {
         return status;
     }
     // The copy goes to a file of its own beside the one asked for, under a name no one else

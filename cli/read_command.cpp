@@ -31,9 +31,8 @@ void Run::printProfile(const FieldModel& model, const ListedDevice& tracker) {
 
 int Run::read() {
     int status = kDone;
-    const Listing listing = listDevices(bridge_);  // the tracker chosen points into it
-    const ListedDevice* tracker = chooseTracker(listing, status);
-    if (tracker == nullptr) {
+    const auto tracker = listAndChooseTracker(status);
+    if (!tracker) {
         return status;
     }
     FieldModel model;

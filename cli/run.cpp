@@ -25,6 +25,12 @@ JsonObject differenceJson(const Difference& d) {
         .text("profile", d.meant);
 }
 
+std::optional<ListedDevice> Run::listAndChooseTracker(int& status) {
+    const Listing listing = listDevices(bridge_);
+    const ListedDevice* tracker = chooseTracker(listing, status);
+    return tracker != nullptr ? std::optional<ListedDevice>(*tracker) : std::nullopt;
+}
+
 const ListedDevice* Run::chooseTracker(const Listing& listing, int& status) {
     if (!listing.listed) {
         status = fail(kFailed, "Список устройств USB не получен",

@@ -85,6 +85,8 @@ class Run {
     // its serial number), or the only one attached.
     const ListedDevice* chooseTracker(const Listing& listing, int& status);
     const ListedDevice* chooseTracker(Listing&&, int&) = delete;  // it points into the listing
+    // The same from a listing of its own: the tracker chosen, or nothing once `status` is set.
+    std::optional<ListedDevice> listAndChooseTracker(int& status);
     std::optional<std::string> readProfile(int& status);
     // The database of --database, read; a file that cannot be saved over is refused at once.
     bool openDatabase(DeviceDatabase& database, FieldModel& model, int& status);

@@ -14,9 +14,8 @@ int Run::write() {
     if (!o_.database.empty() && !openDatabase(database, databaseModel, status)) {
         return status;
     }
-    const Listing listing = listDevices(bridge_);  // the tracker chosen points into it
-    const ListedDevice* tracker = chooseTracker(listing, status);
-    if (tracker == nullptr) {
+    const auto tracker = listAndChooseTracker(status);
+    if (!tracker) {
         return status;
     }
     FieldModel model;
