@@ -12,6 +12,7 @@
 
 #include "cli/cli.h"
 #include "core/configurator.h"
+#include "core/form_outcomes.h"
 #include "core/scripted_desktop.h"
 #include "settings/settings_file.h"
 #include "settings/tracker_profile.h"
@@ -110,8 +111,8 @@ int main() {
     korvan::Configurator core(bridge, clock, desktop);
     korvan::loadSettings(core.model(), {});
     core.model().deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
-    core.model().databasePath = (folder / "window.zcf").string();
-    core.model().setText(korvan::Field::DatabaseName, "window.zcf");
+    korvan::showDatabaseReport(core.model(),
+                               core.database().nameFile((folder / "window.zcf").string()));
     bridge.onDevicesChanged = [&core] { core.devicesChanged(); };
     const auto windowStart = clock.now();
     bridge.plug(SimulatedTracker::configured("90001"));

@@ -9,6 +9,7 @@
 
 #include "base/cp1251.h"
 #include "core/configurator.h"
+#include "core/form_outcomes.h"
 #include "core/scripted_desktop.h"
 #include "protocol/configuration_read.h"
 #include "protocol/configuration_write.h"
@@ -46,8 +47,8 @@ double measure(const Scenario& scenario, bool early, const std::filesystem::path
     korvan::Configurator core(bridge, clock, desktop);
     core.link().setEarlyCompletion(early);
     korvan::loadSettings(core.model(), folder / "absent.ini");
-    core.model().databasePath = (folder / "fleet.zcf").string();
-    core.model().setText(Field::DatabaseName, "fleet.zcf");
+    korvan::showDatabaseReport(core.model(),
+                               core.database().nameFile((folder / "fleet.zcf").string()));
     core.model().deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
 
     SimulatedTracker tracker = SimulatedTracker::configured("90001");

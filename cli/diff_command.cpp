@@ -21,7 +21,7 @@ int Run::diff() {
     const ReadOutcome read = readWithTries(held, *tracker, boxes);
     if (!read.succeeded() || !read.missed.empty()) {
         // A setting not read would be compared with a first run's value, not the tracker's.
-        return fail(kFailed, statusText(held) + "; трекер не сравнён с профилем",
+        return fail(kFailed, toldText(read) + "; трекер не сравнён с профилем",
                     "Проверьте подключение трекера и повторите.");
     }
     FieldModel meant;

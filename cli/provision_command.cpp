@@ -75,10 +75,9 @@ int Run::provision() {
     if (!profile) {
         return status;
     }
-    FieldModel databaseModel;
     Unattended unattended;
-    DeviceDatabase database(databaseModel, unattended);
-    if (!openDatabase(database, databaseModel, status)) {
+    DeviceDatabase database(unattended);
+    if (!openDatabase(database, status)) {
         return status;
     }
     env_.lineBegins();

@@ -40,12 +40,12 @@ int Run::read() {
     Unattended boxes;
     const ReadOutcome read = readTracker(link_, model, *tracker, boxes);
     if (!read.succeeded()) {
-        return fail(kFailed, statusText(model), "Проверьте подключение трекера и повторите.");
+        return fail(kFailed, toldText(read), "Проверьте подключение трекера и повторите.");
     }
     if (!read.missed.empty()) {
         // A profile with first-run values in place of what was not read would pass them off
         // as this tracker's.
-        return fail(kFailed, statusText(model) + "; профиль не сохранён",
+        return fail(kFailed, toldText(read) + "; профиль не сохранён",
                     "Повторите чтение; если не помогает, обновите прошивку трекера.");
     }
     warnBrokenRules(model);

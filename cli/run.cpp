@@ -102,16 +102,19 @@ std::optional<std::string> Run::readProfile(int& status) {
     return profileText(scratch);
 }
 
-bool Run::openDatabase(DeviceDatabase& database, FieldModel& model, int& status) {
+bool Run::openDatabase(DeviceDatabase& database, int& status) {
     // Another program's save takes a moment; a line shared with other stations waits longer
     // rather than lose a written tracker's record.
     database.lockPatience = std::chrono::seconds(60);
-    model.databasePath = o_.database;
-    database.openLast();
+    database.nameFile(o_.database);
+    const DatabaseReport opened = database.openLast();
     if (database.needsSaveName()) {
-        status = fail(kFileProblem, "База " + o_.database + " не прочитана: " + statusText(model),
+        status = fail(kFileProblem, "База " + o_.database + " не прочитана: " + opened.message,
                       "Укажите другой файл базы или исправьте этот; он не будет перезаписан.");
         return false;
+    }
+    if (opened.severity == DatabaseReport::Severity::Warning) {
+        env_.err() << "korvan-cli: " << opened.message << "\n";
     }
     return true;
 }
@@ -136,28 +139,28 @@ Run::ProfileWritten Run::writeProfile(FieldModel& model, const ListedDevice& tra
     ProfileWritten done;
     Unattended boxes;
     startFields(model);
-    done.read = readWithTries(model, tracker, boxes).succeeded();
-    if (done.read) {
-        loadProfileText(model, profile);  // checked, and made whole, already
-        const FormWritten w = writeFromForm(link_, model, database, boxes, verify);
-        done.written = w.outcome.succeeded();
-        done.verified = w.verification && w.verification->verified();
-        if (w.verification) {
-            done.differences = w.verification->differences;
-        }
-        done.recorded = database == nullptr || (w.recorded.stored && w.recorded.saved);
+    const ReadOutcome read = readWithTries(model, tracker, boxes);
+    done.read = read.succeeded();
+    if (!done.read) {
+        done.said = toldText(read);
+        return done;
     }
-    done.said = statusText(model);
+    loadProfileText(model, profile);  // checked, and made whole, already
+    const FormWritten w = writeFromForm(link_, model, database, boxes, verify);
+    done.written = w.outcome.succeeded();
+    done.verified = w.verification && w.verification->verified();
+    if (w.verification) {
+        done.differences = w.verification->differences;
+    }
+    done.recorded = database == nullptr || (w.recorded.stored && w.recorded.saved);
     if (done.written && !done.recorded) {
         // The window keeps such a record for its next save; this program ends before one, so
         // it says what is true: written, not recorded, and why.
-        done.said =
-            "Трекер " + tracker.serialText() + " записан, но не внесён в базу: " + done.said;
+        done.said = "Трекер " + tracker.serialText() +
+                    " записан, но не внесён в базу: " + w.recorded.report.message;
         return done;
     }
-    for (const auto& box : boxes.boxes) {
-        done.said += "; " + box.text;
-    }
+    done.said = toldText(w.outcome);
     return done;
 }
 

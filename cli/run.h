@@ -89,7 +89,7 @@ class Run {
     std::optional<ListedDevice> listAndChooseTracker(int& status);
     std::optional<std::string> readProfile(int& status);
     // The database of --database, read; a file that cannot be saved over is refused at once.
-    bool openDatabase(DeviceDatabase& database, FieldModel& model, int& status);
+    bool openDatabase(DeviceDatabase& database, int& status);
     ReadOutcome readWithTries(FieldModel& model, const ListedDevice& tracker, Unattended& boxes);
     // One tracker read, given the profile and written, as the window would do it.
     struct ProfileWritten {
@@ -97,7 +97,7 @@ class Run {
         bool written = false;   // confirmed to the end, and verified where asked
         bool recorded = false;  // stored and saved, or no database kept
         bool verified = false;
-        std::string said;  // the status line, then any message boxes, UTF-8
+        std::string said;  // what the outcomes told, UTF-8
         std::vector<Difference> differences;
     };
     ProfileWritten writeProfile(FieldModel& model, const ListedDevice& tracker,

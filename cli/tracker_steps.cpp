@@ -64,8 +64,4 @@ ReadOutcome readTracker(Link& link, FieldModel& model, const ListedDevice& track
     return readIntoForm(link, model, boxes);
 }
 
-std::string statusText(const FieldModel& model) {
-    return cp1251::toUtf8(model.text(Field::StatusLine));
-}
-
 }  // namespace korvan::cli

@@ -73,7 +73,4 @@ void startFields(FieldModel& model);
 ReadOutcome readTracker(Link& link, FieldModel& model, const ListedDevice& tracker,
                         MessageBoxes& boxes);
 
-// The status line's text as the technician would read it, in UTF-8.
-std::string statusText(const FieldModel& model);
-
 }  // namespace korvan::cli

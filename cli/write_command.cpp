@@ -8,10 +8,9 @@ int Run::write() {
     if (!profile) {
         return status;
     }
-    FieldModel databaseModel;
     Unattended unattended;
-    DeviceDatabase database(databaseModel, unattended);
-    if (!o_.database.empty() && !openDatabase(database, databaseModel, status)) {
+    DeviceDatabase database(unattended);
+    if (!o_.database.empty() && !openDatabase(database, status)) {
         return status;
     }
     const auto tracker = listAndChooseTracker(status);

@@ -119,7 +119,7 @@ Configurator::Configurator(Bridge& bridge, Clock& clock, Desktop& desktop)
       runner_(*ownRunner_),
       window_(*ownWindow_),
       link_(bridge, clock),
-      database_(model_, desktop) {
+      database_(desktop) {
     startUp();
 }
 
@@ -131,7 +131,7 @@ Configurator::Configurator(Bridge& bridge, Clock& clock, Desktop& desktop, Devic
       runner_(runner),
       window_(window),
       link_(bridge, clock),
-      database_(model_, desktop) {
+      database_(desktop) {
     startUp();
 }
 
@@ -176,7 +176,7 @@ void Configurator::windowShown(const std::function<void()>& alignView) {
         const auto absolute = std::filesystem::absolute(pathFromUtf8(databaseToOpen), error);
         model_.databasePath = error ? databaseToOpen : utf8FromPath(absolute);
     }
-    database_.startUp();
+    showDatabaseReport(model_, database_.startUp(model_.databasePath));
     if (alignView) {
         alignView();
     }
@@ -193,7 +193,7 @@ SettingsSaveResult Configurator::windowClosing() {
         deviceChangeHeld_ = false;
         endDeviceWork(apply);
     }
-    if (database_.hasUnsavedRecords() && !database_.save()) {
+    if (database_.hasUnsavedRecords() && !saveDatabase()) {
         // Tried once more, the dialog included: what is lost is said, not dropped in silence.
         desktop_.message(MessageIcon::Error,
                          "База устройств не сохранена: записи устройств, записанных после "
@@ -205,7 +205,7 @@ SettingsSaveResult Configurator::windowClosing() {
 
 Configurator::SavedBeforeEnd Configurator::saveBeforeEnd() {
     if (database_.hasUnsavedRecords() && !database_.needsSaveName()) {
-        database_.save();
+        saveDatabase();
     }
     return {saveSettings(model_, settingsPath), database_.hasUnsavedRecords()};
 }
@@ -390,7 +390,7 @@ void Configurator::writeTracker() {
         const BeforeOpening prepareDatabase = [this, &configuration] {
             auto refusal = std::make_shared<std::optional<std::string>>();
             const bool asked = window_.call([this, refusal, written = asWritten(configuration)] {
-                *refusal = prepareDatabaseForWrite(database_, written);
+                *refusal = prepareDatabaseForWrite(model_, database_, written);
             });
             auto open = WriteGate::Open;
             if (!asked || refusal->has_value() ||
@@ -475,12 +475,18 @@ void Configurator::openDatabase() {
     Operation operation(*this);
     // Another file replaces the list: records not yet in a file are saved first, or given up
     // only when the technician says so.
-    if (database_.hasUnsavedRecords() && !database_.save() &&
+    if (database_.hasUnsavedRecords() && !saveDatabase() &&
         !desktop_.confirm("Записи устройств, записанных после последнего сохранения, не "
                           "сохранены в базу. Открыть другой файл без них?")) {
         return;
     }
-    database_.openDatabase();
+    showDatabaseReport(model_, database_.openDatabase());
+}
+
+bool Configurator::saveDatabase() {
+    const DatabaseReport saved = database_.save();
+    showDatabaseReport(model_, saved);
+    return saved.done;
 }
 
 void Configurator::showDatabase() {

@@ -126,6 +126,9 @@ class Configurator {
     class WorkerProgress;
     class WindowQuestions;
 
+    // The database saved and its report shown; true when both files were written.
+    bool saveDatabase();
+
     // Starts a device operation on the runner. The job returns what applies its outcome, which
     // runs on the window's thread once the job has ended.
     void startDeviceWork(std::function<std::function<void()>(Progress&)> job);

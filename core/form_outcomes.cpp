@@ -1,6 +1,8 @@
 #include "core/form_outcomes.h"
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "base/cp1251.h"
 #include "base/scan.h"
@@ -37,6 +39,25 @@ void showOutcome(FieldModel& model, MessageBoxes& boxes, const Outcome& outcome)
     }
 }
 
+std::string toldText(const Outcome& outcome) {
+    std::string status;
+    std::vector<std::string> boxes;
+    for (const Message& message : outcome.messages) {
+        if (message.place == Place::MessageBox) {
+            boxes.push_back(cp1251::toUtf8(message.text));
+        } else {
+            status = cp1251::toUtf8(message.text);
+        }
+    }
+    std::string told = status;
+    for (const std::string& box : boxes) {
+        if (box != status) {
+            told += (told.empty() ? "" : "; ") + box;
+        }
+    }
+    return told;
+}
+
 void tellNoAccessOnStderr() {
     // Where the window cannot be seen, or the technician starts it from a terminal.
     std::fprintf(stderr, "korvan: %s\n", std::string(kNoAccessMessage).c_str());
@@ -70,10 +91,20 @@ void showVerification(FieldModel& model, MessageBoxes& boxes, const Verification
     model.setStatusMessage("Отличается от трекера: " + listed);
 }
 
-std::optional<std::string> prepareDatabaseForWrite(DeviceDatabase& database,
+void showDatabaseReport(FieldModel& model, const DatabaseReport& report) {
+    model.databasePath = report.path;
+    if (report.shownName) {
+        model.setText(Field::DatabaseName, cp1251::fromUtf8(*report.shownName));
+    }
+    if (!report.message.empty()) {
+        model.setStatusMessage(report.message);
+    }
+}
+
+std::optional<std::string> prepareDatabaseForWrite(FieldModel& model, DeviceDatabase& database,
                                                    const TrackerConfiguration& configuration) {
     if (database.needsSaveName()) {
-        database.chooseSaveFile();
+        showDatabaseReport(model, database.chooseSaveFile());
     }
     if (auto why = database.whyNotRecordable(recordOf(configuration))) {
         return "Трекер не записан: его нельзя будет внести в базу — " + *why + ".";
@@ -105,9 +136,11 @@ DeviceRecorded applyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase
     }
     // Recorded before the outcome shows, so that the status line ends with the write's own
     // words rather than the database's.
-    const DeviceRecorded recorded = written.succeeded() && database != nullptr
-                                        ? recordWrittenDevice(*database, written.written)
-                                        : DeviceRecorded{};
+    DeviceRecorded recorded;
+    if (written.succeeded() && database != nullptr) {
+        recorded = recordWrittenDevice(*database, written.written);
+        showDatabaseReport(model, recorded.report);
+    }
     showOutcome(model, boxes, written);
     if (!written.succeeded() || database == nullptr) {
         return recorded;
@@ -137,9 +170,13 @@ DeviceRecord recordOf(const TrackerConfiguration& written) {
 }
 
 DeviceRecorded recordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written) {
-    const RecordStored stored = database.storeDeviceRecord(recordOf(written));
-    const bool saved = database.save();
-    return {stored != RecordStored::ListFull, saved};
+    auto [stored, storeReport] = database.storeDeviceRecord(recordOf(written));
+    DatabaseReport saved = database.save();
+    const bool kept = stored != RecordStored::ListFull;
+    const bool fileWritten = saved.done;
+    // A device the list had no room for is what the technician must hear, even when the file
+    // of the others was saved.
+    return {kept, fileWritten, kept ? std::move(saved) : std::move(storeReport)};
 }
 
 ReadOutcome readIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes) {
@@ -156,11 +193,12 @@ FormWritten writeFromForm(Link& link, FieldModel& model, DeviceDatabase* databas
     FormWritten written;
     const TrackerConfiguration configuration = configurationFromForm(model);
     written.outcome = writeConfiguration(
-        link, configuration, progress, [database, &configuration]() -> std::optional<std::string> {
+        link, configuration, progress,
+        [&model, database, &configuration]() -> std::optional<std::string> {
             if (database == nullptr) {
                 return std::nullopt;
             }
-            return prepareDatabaseForWrite(*database, asWritten(configuration));
+            return prepareDatabaseForWrite(model, *database, asWritten(configuration));
         });
     if (verify && written.outcome.succeeded()) {
         written.verification = verifyWritten(link, written.outcome.written, progress);

@@ -16,13 +16,21 @@ namespace korvan {
 // Shows every message; a refused access is also printed on stderr.
 void showOutcome(FieldModel& model, MessageBoxes& boxes, const Outcome& outcome);
 void tellNoAccessOnStderr();
+// What the technician is told of an outcome, UTF-8: the status line's last message, then each
+// message box's text, "; " between them; a refusal that both show is said once.
+std::string toldText(const Outcome& outcome);
 void applyRead(FieldModel& model, MessageBoxes& boxes, const ReadOutcome& read);
 // The fields compared with the tracker read back, on the status line: "Совпадает с трекером"
 // in black, or the fields that differ, in red; a read that failed tells its own failure.
 void showVerification(FieldModel& model, MessageBoxes& boxes, const Verification& verification);
+// The database's file and its shown name, and its message on the status line in the status
+// line's colour.
+void showDatabaseReport(FieldModel& model, const DatabaseReport& report);
+
 struct DeviceRecorded {
-    bool stored = false;  // false: the list had no room
-    bool saved = false;   // both files written; a record that was not stays in the list
+    bool stored = false;    // false: the list had no room
+    bool saved = false;     // both files written; a record that was not stays in the list
+    DatabaseReport report;  // the save's, or the store's where it was refused
 };
 
 // A write confirmed to its end records the device first; its outcome then shows, and a record
@@ -37,7 +45,7 @@ DeviceRecorded applyWrite(FieldModel& model, MessageBoxes& boxes, DeviceDatabase
 // Before a write touches the tracker: a database file not named yet is asked for, so that no
 // dialog waits in the middle of the wire, and what would keep the device from being recorded
 // is found (UTF-8), so that no tracker is written that the database cannot take.
-std::optional<std::string> prepareDatabaseForWrite(DeviceDatabase& database,
+std::optional<std::string> prepareDatabaseForWrite(FieldModel& model, DeviceDatabase& database,
                                                    const TrackerConfiguration& configuration);
 
 // The record of the device a configuration is written to.
@@ -58,7 +66,7 @@ struct FormWritten {
 FormWritten writeFromForm(Link& link, FieldModel& model, DeviceDatabase* database,
                           MessageBoxes& boxes, bool verify = false);
 
-// The device just written, into the database, which is saved at once.
+// The device just written, into the database, which is saved at once; nothing is shown.
 DeviceRecorded recordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written);
 
 }  // namespace korvan

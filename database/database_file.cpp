@@ -6,7 +6,6 @@
 #include <system_error>
 #include <vector>
 
-#include "base/cp1251.h"
 #include "base/file_io.h"
 #include "base/file_names.h"
 #include "base/scan.h"
@@ -137,10 +136,6 @@ std::string countLine(const RecordList& records) {
     return formatted("%d records\r\n", static_cast<int>(records.size()));
 }
 
-std::string fileNameShown(const FieldModel& model) {
-    return model.text(Field::DatabaseName);
-}
-
 }  // namespace
 
 std::optional<std::string> parseValue(std::string_view line, std::string_view key,
@@ -167,29 +162,26 @@ std::optional<std::string> parseValue(std::string_view line, std::string_view ke
     return std::string(line.substr(from, std::min(length, capacity == 0 ? 0 : capacity - 1)));
 }
 
-DatabaseLoad loadDatabase(FieldModel& model, RecordList& records) {
-    if (model.databasePath.empty()) {
-        model.setStatusMessage("Файл не открыт");
-        return DatabaseLoad::NoFileName;
+DatabaseLoaded loadDatabase(const std::string& databasePath, RecordList& records) {
+    if (databasePath.empty()) {
+        return {DatabaseLoad::NoFileName, "Файл не открыт"};
     }
-    const auto path = pathFromUtf8(model.databasePath);
+    const auto path = pathFromUtf8(databasePath);
     const auto bytes = readWholeFile(path);
     if (!bytes) {
-        model.setStatusMessage("Ошибка открытия файла");
         // Only a file that is not there at all is a new database.
         std::error_code error;
         const bool missing = !std::filesystem::exists(path, error) && !error;
-        return missing ? DatabaseLoad::CannotOpen : DatabaseLoad::Unreadable;
+        return {missing ? DatabaseLoad::CannotOpen : DatabaseLoad::Unreadable,
+                "Ошибка открытия файла"};
     }
     const auto lines = splitLines(*bytes);
     if (lines.empty() || lines[0].substr(0, kHeader.size()) != kHeader) {
-        model.setStatusMessage("Ошибка чтения заголовка");
-        return DatabaseLoad::HeaderWrong;
+        return {DatabaseLoad::HeaderWrong, "Ошибка чтения заголовка"};
     }
     const auto count = lines.size() > 1 ? leadingInteger(lines[1]) : std::nullopt;
     if (!count) {
-        model.setStatusMessage("Ошибка считывания числа записей");
-        return DatabaseLoad::CountUnreadable;
+        return {DatabaseLoad::CountUnreadable, "Ошибка считывания числа записей"};
     }
     // Every line after the count is a record: a count that says fewer would lose the rest
     // at the next save, and a line that cannot be read would be dropped by it.
@@ -202,25 +194,23 @@ DatabaseLoad loadDatabase(FieldModel& model, RecordList& records) {
         }
         auto record = recordOf(line);
         if (!record) {
-            model.setStatusMessage("Строка " + std::to_string(at + 1) +
-                                   " базы не прочитана: файл не открыт и не будет перезаписан");
-            return DatabaseLoad::Unreadable;
+            return {DatabaseLoad::Unreadable,
+                    "Строка " + std::to_string(at + 1) +
+                        " базы не прочитана: файл не открыт и не будет перезаписан"};
         }
         ++recordLines;
         if (read.addOrReplaceRecord(std::move(*record)) == RecordStored::ListFull) {
             static_assert(RecordList::kCapacity == 1024, "the message names the capacity");
-            model.setStatusMessage("В файле больше 1024 записей: файл не открыт");
-            return DatabaseLoad::TooManyRecords;
+            return {DatabaseLoad::TooManyRecords, "В файле больше 1024 записей: файл не открыт"};
         }
     }
     records = std::move(read);
     if (*count < 0 || static_cast<std::size_t>(*count) != recordLines) {
-        model.setStatusMessage("В заголовке базы записей " + std::to_string(*count) +
-                               ", а в файле " + std::to_string(recordLines) +
-                               ": при сохранении число будет исправлено");
-        return DatabaseLoad::ReadCountWrong;
+        return {DatabaseLoad::ReadCountWrong, "В заголовке базы записей " + std::to_string(*count) +
+                                                  ", а в файле " + std::to_string(recordLines) +
+                                                  ": при сохранении число будет исправлено"};
     }
-    return DatabaseLoad::Read;
+    return {DatabaseLoad::Read, {}};
 }
 
 bool databaseHoldsRecord(const DeviceRecord& record) {
@@ -270,33 +260,24 @@ std::filesystem::path serverFileOnDisk(const std::string& databasePath) {
     return pathFromUtf8(serverFilePath(utf8FromPath(target.path)));
 }
 
-bool saveDatabase(FieldModel& model, const RecordList& records) {
-    const std::string shown = fileNameShown(model);
-    if (shown.empty() || model.databasePath.empty()) {
-        model.setStatusMessage("Файл srv не сохранён");
-        return false;
-    }
+DatabaseReport saveDatabase(const std::string& databasePath, const RecordList& records) {
     // Both files hold the devices' passwords: created for the user alone.
-    const auto path = pathFromUtf8(model.databasePath);
+    const auto path = pathFromUtf8(databasePath);
     const FileWrite written =
         writeFileAtomically(path, databaseFileText(records), NewFileAccess::OwnerOnly);
     if (written == FileWrite::LinkRefused) {
-        model.setStatusMessage("Ошибка сохранения файла: " +
-                               refusedLinkText(saveTargetOf(path).path));
-        return false;
+        return DatabaseReport::failed("Ошибка сохранения файла: " +
+                                      refusedLinkText(saveTargetOf(path).path));
     }
     if (written != FileWrite::Written) {
-        model.setStatusMessage("Ошибка сохранения файла");
-        return false;
+        return DatabaseReport::failed("Ошибка сохранения файла");
     }
-    if (writeFileAtomically(serverFileOnDisk(model.databasePath), serverFileText(records),
+    if (writeFileAtomically(serverFileOnDisk(databasePath), serverFileText(records),
                             NewFileAccess::OwnerOnly) != FileWrite::Written) {
-        model.setStatusMessage("Ошибка сохранения файла srv");
-        return false;
+        return DatabaseReport::failed("Ошибка сохранения файла srv");
     }
-    model.setText(Field::StatusLine,
-                  cp1251::fromUtf8("Файл ") + shown + cp1251::fromUtf8(" успешно сохранён"));
-    return true;
+    return DatabaseReport::told("Файл " + std::string(fileNamePart(databasePath)) +
+                                " успешно сохранён");
 }
 
 }  // namespace korvan

@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include "database/device_record.h"
-#include "settings/field_model.h"
 
 // The device database file (".zcf") and its server file ("-srv.zcf"): CR LF text in
 // Windows-1251 under the header "Zentracor database 1.3".
@@ -40,17 +39,49 @@ constexpr bool readWhole(DatabaseLoad load) {
 std::optional<std::string> parseValue(std::string_view line, std::string_view key,
                                       std::size_t minLength, std::size_t capacity);
 
-// Reads the database at `model.databasePath` into `records`, which keeps its contents unless
-// both header lines are right, every record line can be read and the list has room for all of
-// them. Every line after the header's count is a record, whatever the count says, blank lines
-// aside: a file is taken whole or not at all. Failures, and a count that disagrees, are told
-// on the status line.
-DatabaseLoad loadDatabase(FieldModel& model, RecordList& records);
+// What a step of the database did, for whoever shows it: the database reports and the core
+// applies, as with the device operations.
+struct DatabaseReport {
+    enum class Severity : std::uint8_t {
+        Information,
+        Warning,  // done, with something the technician should know (a count mended)
+        Error,    // not done
+    };
+    bool done = true;  // the step did what it was asked: opened, saved, recorded, named
+    Severity severity = Severity::Information;
+    std::string message;  // UTF-8, for the status line; empty when the step has nothing to say
+    std::string path;     // the database's file after the step (UTF-8); empty when none is named
+    // The file name shown for the database, when the step changed it; an empty name hides it.
+    std::optional<std::string> shownName;
 
-// Writes both files from `records`, each replaced whole or not at all, and tells the outcome
-// on the status line under the name `DatabaseName` shows. An empty name or path writes nothing.
-// True when both files were written. A new server file is readable by the user only.
-bool saveDatabase(FieldModel& model, const RecordList& records);
+    // A step done, with what it has to say.
+    static DatabaseReport told(std::string message, Severity severity = Severity::Information) {
+        DatabaseReport report;
+        report.severity = severity;
+        report.message = std::move(message);
+        return report;
+    }
+    static DatabaseReport failed(std::string message) {
+        DatabaseReport report = told(std::move(message), Severity::Error);
+        report.done = false;
+        return report;
+    }
+};
+
+struct DatabaseLoaded {
+    DatabaseLoad load = DatabaseLoad::NoFileName;
+    std::string message;  // UTF-8: why the file was not read, or the count that disagrees
+};
+
+// Reads the database at `path` into `records`, which keeps its contents unless both header
+// lines are right, every record line can be read and the list has room for all of them. Every
+// line after the header's count is a record, whatever the count says, blank lines aside: a
+// file is taken whole or not at all.
+DatabaseLoaded loadDatabase(const std::string& path, RecordList& records);
+
+// Writes both files from `records`, each replaced whole or not at all; `done` when both were
+// written. A new server file is readable by the user only.
+DatabaseReport saveDatabase(const std::string& path, const RecordList& records);
 
 // Whether the record reads back from the file as it is: a password or another text with "; "
 // and a key after it, or with a line break, would come back cut or changed.

@@ -10,7 +10,6 @@
 #include <unistd.h>
 #endif
 
-#include "base/cp1251.h"
 #include "base/file_io.h"
 #include "base/file_lock.h"
 #include "base/file_names.h"
@@ -20,10 +19,6 @@ namespace korvan {
 namespace {
 
 constexpr std::string_view kDatabaseExtension = ".zcf";
-
-std::string shownName(std::string_view path) {
-    return cp1251::fromUtf8(fileNamePart(path));
-}
 
 // An earlier installation took a stored name as it stood when any folder in it held a dot, so a
 // name without an extension may be the very file.
@@ -35,85 +30,109 @@ bool namesAFile(const std::string& path) {
 
 }  // namespace
 
-void DeviceDatabase::startUp() {
-    if (!model_.databasePath.empty()) {
-        if (!namesAFile(model_.databasePath)) {
-            model_.databasePath = withDefaultExtension(model_.databasePath, kDatabaseExtension);
-        }
-        model_.setText(Field::DatabaseName, {});
+DatabaseReport DeviceDatabase::stamped(DatabaseReport report) {
+    report.path = path_;
+    if (named_) {
+        report.shownName = std::string(fileNamePart(path_));
+    } else if (!path_.empty()) {
+        report.shownName = std::string();  // a stored path, not shown until its file is read
     }
-    openLast();
+    return report;
 }
 
-void DeviceDatabase::openLast() {
-    if (model_.databasePath.empty()) {
-        chooseOpenFile(DatabaseDialogs::OpenReason::FirstStart);
+DatabaseReport DeviceDatabase::startUp(const std::string& storedPath) {
+    path_ = storedPath;
+    named_ = false;
+    if (!path_.empty() && !namesAFile(path_)) {
+        path_ = withDefaultExtension(path_, kDatabaseExtension);
     }
-    openCurrent();
+    return openLast();
 }
 
-void DeviceDatabase::openDatabase() {
-    chooseOpenFile();
-    openCurrent();
+DatabaseReport DeviceDatabase::openLast() {
+    if (path_.empty()) {
+        askOpenFile(DatabaseDialogs::OpenReason::FirstStart);
+    }
+    return openCurrent();
 }
 
-void DeviceDatabase::openCurrent() {
-    const DatabaseLoad loaded = loadDatabase(model_, records_);
+DatabaseReport DeviceDatabase::openDatabase() {
+    askOpenFile(DatabaseDialogs::OpenReason::Chosen);
+    return openCurrent();
+}
+
+DatabaseReport DeviceDatabase::openCurrent() {
+    const DatabaseLoaded loaded = loadDatabase(path_, records_);
     unreadPath_.clear();
-    switch (loaded) {
+    switch (loaded.load) {
         case DatabaseLoad::Read:
         case DatabaseLoad::ReadCountWrong: {
             unsaved_ = false;  // the list is the file's now
             own_.clear();
-            // The count that disagrees is told once, beside the file's name.
-            const std::string countNote = loaded == DatabaseLoad::ReadCountWrong
-                                              ? "; " + model_.text(Field::StatusLine)
-                                              : std::string();
-            model_.setText(Field::DatabaseName, shownName(model_.databasePath));
-            model_.setText(Field::StatusLine, cp1251::fromUtf8("Файл ") +
-                                                  model_.text(Field::DatabaseName) +
-                                                  cp1251::fromUtf8(" открыт") + countNote);
+            named_ = true;
             mendServerFile();
-            break;
+            // The count that disagrees is told once, beside the file's name.
+            const bool countWrong = loaded.load == DatabaseLoad::ReadCountWrong;
+            return stamped(
+                DatabaseReport::told("Файл " + std::string(fileNamePart(path_)) + " открыт" +
+                                         (countWrong ? "; " + loaded.message : std::string()),
+                                     countWrong ? DatabaseReport::Severity::Warning
+                                                : DatabaseReport::Severity::Information));
         }
         case DatabaseLoad::CannotOpen:
             // Taken as a new database; the file is created by the first save.
             // Said as it is: nothing is on the disk until the first device is recorded.
-            model_.setStatusMessage("Новая база: файл будет создан при первой записи трекера");
             clearRecords();
-            break;
+            return stamped(
+                DatabaseReport::told("Новая база: файл будет создан при первой записи трекера"));
         case DatabaseLoad::NoFileName:
-            break;  // the reader's message stays, and so do the records
+            break;  // the records stay
         case DatabaseLoad::CountUnreadable:
         case DatabaseLoad::HeaderWrong:
         case DatabaseLoad::Unreadable:
         case DatabaseLoad::TooManyRecords:
             // Likewise; and the file holds what the list does not, so it is not saved over.
-            unreadPath_ = model_.databasePath;
+            unreadPath_ = path_;
             break;
     }
+    return stamped(DatabaseReport::failed(loaded.message));
 }
 
 bool DeviceDatabase::mayOverwrite() const {
     if (unreadPath_.empty()) {
         return true;
     }
-    if (model_.databasePath == unreadPath_) {
+    if (path_ == unreadPath_) {
         return false;
     }
     std::error_code error;
-    return !std::filesystem::equivalent(pathFromUtf8(model_.databasePath),
-                                        pathFromUtf8(unreadPath_), error);
+    return !std::filesystem::equivalent(pathFromUtf8(path_), pathFromUtf8(unreadPath_), error);
 }
 
-void DeviceDatabase::chooseOpenFile(DatabaseDialogs::OpenReason reason) {
+DatabaseReport DeviceDatabase::chooseOpenFile(DatabaseDialogs::OpenReason reason) {
+    askOpenFile(reason);
+    return stamped({});
+}
+
+DatabaseReport DeviceDatabase::chooseSaveFile() {
+    askSaveFile();
+    return stamped({});
+}
+
+DatabaseReport DeviceDatabase::nameFile(const std::string& path) {
+    path_ = path;
+    named_ = !path_.empty();
+    return stamped({});
+}
+
+void DeviceDatabase::askOpenFile(DatabaseDialogs::OpenReason reason) {
     if (auto chosen = dialogs_.chooseDatabaseToOpen(lastOpenChoice_, reason)) {
         lastOpenChoice_ = *chosen;
     }
     takeChosenPath(lastOpenChoice_);
 }
 
-void DeviceDatabase::chooseSaveFile() {
+void DeviceDatabase::askSaveFile() {
     if (auto chosen = dialogs_.chooseDatabaseToSave(lastSaveChoice_)) {
         lastSaveChoice_ = *chosen;
     }
@@ -124,65 +143,63 @@ void DeviceDatabase::takeChosenPath(const std::string& chosen) {
     if (chosen.empty()) {
         return;
     }
-    model_.databasePath = withDefaultExtension(chosen, kDatabaseExtension);
-    model_.setText(Field::DatabaseName, shownName(model_.databasePath));
+    path_ = withDefaultExtension(chosen, kDatabaseExtension);
+    named_ = true;
 }
 
-RecordStored DeviceDatabase::storeDeviceRecord(DeviceRecord record) {
+DeviceDatabase::Stored DeviceDatabase::storeDeviceRecord(DeviceRecord record) {
     if (record.serial <= 0) {
-        model_.setStatusMessage("Устройство не определено: запись в базу не добавлена");
-        return RecordStored::NoDevice;
+        return {RecordStored::NoDevice,
+                stamped(DatabaseReport::failed(
+                    "Устройство не определено: запись в базу не добавлена"))};
     }
     const int serial = record.serial;
     const RecordStored stored = records_.addOrReplaceRecord(record);
-    unsaved_ = unsaved_ || stored != RecordStored::ListFull;
-    if (stored != RecordStored::ListFull) {
-        std::erase_if(own_, [serial](const DeviceRecord& r) { return r.serial == serial; });
-        own_.push_back(std::move(record));
-    }
     if (stored == RecordStored::ListFull) {
         static_assert(RecordList::kCapacity == 1024, "the message names the capacity");
         char message[160];
         std::snprintf(message, sizeof message,
                       "В базе уже 1024 записи: устройство %05d в неё не добавлено", serial);
-        model_.setStatusMessage(message);
+        return {stored, stamped(DatabaseReport::failed(message))};
     }
-    return stored;
+    unsaved_ = true;
+    std::erase_if(own_, [serial](const DeviceRecord& r) { return r.serial == serial; });
+    own_.push_back(std::move(record));
+    return {stored, stamped({})};
 }
 
-bool DeviceDatabase::save() {
+DatabaseReport DeviceDatabase::save() {
     // A database never named (the open dialog cancelled at the first start) is asked for too,
     // so that the device's record is not lost to a save that cannot succeed; so is one whose
     // file could not be read.
     if (needsSaveName()) {
-        chooseSaveFile();
+        askSaveFile();
     }
     if (!mayOverwrite()) {
-        model_.setText(Field::StatusLine,
-                       cp1251::fromUtf8("База не сохранена: файл ") + shownName(unreadPath_) +
-                           cp1251::fromUtf8(" не был прочитан и не будет перезаписан"));
-        return false;
+        return stamped(DatabaseReport::failed("База не сохранена: файл " +
+                                              std::string(fileNamePart(unreadPath_)) +
+                                              " не был прочитан и не будет перезаписан"));
     }
-    if (model_.databasePath.empty() || model_.text(Field::DatabaseName).empty()) {
-        return saveDatabase(model_, records_);  // no file to share: it says so
+    if (path_.empty() || !named_) {
+        return stamped(DatabaseReport::failed("Файл srv не сохранён"));  // no file to share
     }
     std::string why;
-    const FileLock lock = FileLock::take(pathFromUtf8(model_.databasePath), lockPatience, why);
+    const FileLock lock = FileLock::take(pathFromUtf8(path_), lockPatience, why);
     if (!lock.held()) {
-        model_.setStatusMessage("База не сохранена: " + why);
-        return false;
+        return stamped(DatabaseReport::failed("База не сохранена: " + why));
     }
-    auto merged = mergedWithFile();
+    DatabaseReport failure;
+    auto merged = mergedWithFile(failure);
     if (!merged) {
-        return false;
+        return stamped(std::move(failure));
     }
-    const bool saved = saveDatabase(model_, *merged);
-    if (saved) {
+    DatabaseReport saved = saveDatabase(path_, *merged);
+    if (saved.done) {
         records_ = std::move(*merged);
         own_.clear();
         unsaved_ = false;
     }
-    return saved;
+    return stamped(std::move(saved));
 }
 
 namespace {
@@ -217,28 +234,24 @@ void removeLeftTemporaries(const std::filesystem::path& database,
 }  // namespace
 
 void DeviceDatabase::mendServerFile() {
-    const auto server = serverFileOnDisk(model_.databasePath);
+    const auto server = serverFileOnDisk(path_);
     const std::string wanted = serverFileText(records_);
     if (readWholeFile(server) == wanted) {
         return;
     }
     std::string why;
-    const FileLock lock =
-        FileLock::take(pathFromUtf8(model_.databasePath), std::chrono::seconds(1), why);
+    const FileLock lock = FileLock::take(pathFromUtf8(path_), std::chrono::seconds(1), why);
     if (lock.held()) {
         writeFileAtomically(server, wanted, NewFileAccess::OwnerOnly);
     }
 }
 
-std::optional<RecordList> DeviceDatabase::mergedWithFile() {
+std::optional<RecordList> DeviceDatabase::mergedWithFile(DatabaseReport& failure) {
     // The temporary files lie beside the files a save replaces: where a link leads.
-    removeLeftTemporaries(saveTargetOf(pathFromUtf8(model_.databasePath)).path,
-                          serverFileOnDisk(model_.databasePath));
-    // Read into a form of its own: the reader's messages are not the window's unless it fails.
-    FieldModel reading;
-    reading.databasePath = model_.databasePath;
+    removeLeftTemporaries(saveTargetOf(pathFromUtf8(path_)).path, serverFileOnDisk(path_));
     RecordList onDisk;
-    switch (loadDatabase(reading, onDisk)) {
+    const DatabaseLoaded loaded = loadDatabase(path_, onDisk);
+    switch (loaded.load) {
         case DatabaseLoad::Read:
         case DatabaseLoad::ReadCountWrong:
             break;
@@ -247,11 +260,10 @@ std::optional<RecordList> DeviceDatabase::mergedWithFile() {
             break;
         default:
             // Another program left a file this one cannot read whole: it is not saved over.
-            unreadPath_ = model_.databasePath;
-            model_.setText(Field::StatusLine, cp1251::fromUtf8("База не сохранена: файл ") +
-                                                  shownName(model_.databasePath) +
-                                                  cp1251::fromUtf8(" не прочитан: ") +
-                                                  reading.text(Field::StatusLine));
+            unreadPath_ = path_;
+            failure = DatabaseReport::failed("База не сохранена: файл " +
+                                             std::string(fileNamePart(path_)) +
+                                             " не прочитан: " + loaded.message);
             return std::nullopt;
     }
     for (const DeviceRecord& record : own_) {
@@ -261,7 +273,7 @@ std::optional<RecordList> DeviceDatabase::mergedWithFile() {
                           "База не сохранена: в файле уже 1024 записи, устройство %05d в неё "
                           "не помещается",
                           record.serial);
-            model_.setStatusMessage(message);
+            failure = DatabaseReport::failed(message);
             return std::nullopt;
         }
     }
@@ -313,15 +325,14 @@ std::optional<std::string> whyNotWritable(const std::filesystem::path& named) {
 }  // namespace
 
 std::optional<std::string> DeviceDatabase::whyNotRecordable(const DeviceRecord& record) const {
-    if (model_.databasePath.empty() || model_.text(Field::DatabaseName).empty()) {
+    if (path_.empty() || !named_) {
         return std::string("не выбран файл базы устройств");
     }
     if (!mayOverwrite()) {
         return "файл " + std::string(fileNamePart(unreadPath_)) +
                " не был прочитан и не будет перезаписан";
     }
-    const auto path = pathFromUtf8(model_.databasePath);
-    for (const auto& file : {path, serverFileOnDisk(model_.databasePath)}) {
+    for (const auto& file : {pathFromUtf8(path_), serverFileOnDisk(path_)}) {
         if (auto why = whyNotWritable(file)) {
             return why;
         }
@@ -339,13 +350,12 @@ std::optional<std::string> DeviceDatabase::whyNotRecordable(const DeviceRecord& 
 }
 
 bool DeviceDatabase::needsSaveName() const {
-    return model_.text(Field::DatabaseName).empty() || model_.databasePath.empty() ||
-           !mayOverwrite();
+    return !named_ || path_.empty() || !mayOverwrite();
 }
 
 void DeviceDatabase::showDatabase() {
-    if (!model_.databasePath.empty()) {
-        dialogs_.showFile(model_.databasePath);
+    if (!path_.empty()) {
+        dialogs_.showFile(path_);
     }
 }
 

@@ -7,7 +7,6 @@
 
 #include "database/database_file.h"
 #include "database/device_record.h"
-#include "settings/field_model.h"
 
 namespace korvan {
 
@@ -28,27 +27,27 @@ class DatabaseDialogs {
 };
 
 // The current device database: which file it is, how it is chosen and opened, and how a
-// written device gets its record and the files their new contents. The user sees the file
-// name in `DatabaseName` and the outcome of each step on the status line.
+// written device gets its record and the files their new contents. Each step returns a
+// `DatabaseReport` (what happened, the message, the file and its shown name); whoever holds the
+// database shows it.
 class DeviceDatabase {
   public:
-    DeviceDatabase(FieldModel& model, DatabaseDialogs& dialogs)
-        : model_(model), dialogs_(dialogs) {}
+    explicit DeviceDatabase(DatabaseDialogs& dialogs) : dialogs_(dialogs) {}
 
-    // Start-up, once the settings are read: a stored path whose file name has no extension
-    // gets ".zcf" unless a file of that very name exists, and the name is shown only once the
-    // file is read; then `openLast`.
-    void startUp();
+    // Start-up, once the settings are read, with the path they stored (UTF-8; empty for none):
+    // a stored path whose file name has no extension gets ".zcf" unless a file of that very
+    // name exists, and the name is shown only once the file is read; then `openLast`.
+    DatabaseReport startUp(const std::string& storedPath);
 
     // A database file that is there but could not be read whole (header, record count, more
     // records than the list holds, no access) is never written over: until another file is
     // opened or named, a save asks for a new name and refuses the old one.
-    void openLast();
-    void openDatabase();
-    // True when both files were written. Other programs may share the file: under its lock, the
-    // file as it is now is read again and this program's own records since its last read or
+    DatabaseReport openLast();
+    DatabaseReport openDatabase();
+    // `done` when both files were written. Other programs may share the file: under its lock,
+    // the file as it is now is read again and this program's own records since its last read or
     // save are applied to it, so that nobody's records are lost to a later save.
-    bool save();
+    DatabaseReport save();
     // How long a save waits for another program to finish with the file.
     std::chrono::milliseconds lockPatience = std::chrono::seconds(5);
     // A save would ask for a file first: none is named, or the one named could not be read.
@@ -62,13 +61,23 @@ class DeviceDatabase {
     bool hasUnsavedRecords() const { return unsaved_; }
     void showDatabase();
     // The device just written into the list. A device that a full list has no room for, or a
-    // write without an identified device, is told on the status line.
-    RecordStored storeDeviceRecord(DeviceRecord record);
+    // write without an identified device, is reported as not done.
+    struct Stored {
+        RecordStored stored;
+        DatabaseReport report;
+    };
+    Stored storeDeviceRecord(DeviceRecord record);
 
     // A dialog that is cancelled gives the name of its last confirmed use again.
-    void chooseOpenFile(DatabaseDialogs::OpenReason reason = DatabaseDialogs::OpenReason::Chosen);
-    void chooseSaveFile();
+    DatabaseReport chooseOpenFile(
+        DatabaseDialogs::OpenReason reason = DatabaseDialogs::OpenReason::Chosen);
+    DatabaseReport chooseSaveFile();
+    // Names the file as it stands, without asking and without reading it: for a caller that
+    // already knows the file (the command line's --database).
+    DatabaseReport nameFile(const std::string& path);
 
+    // The file named now (UTF-8), empty when none.
+    const std::string& path() const { return path_; }
     const RecordList& records() const { return records_; }
     void clearRecords() {
         records_.clearRecords();
@@ -77,19 +86,25 @@ class DeviceDatabase {
     }
 
   private:
-    // The file as it is now, with this program's own records applied; nothing when it cannot
-    // be read, which is told.
-    std::optional<RecordList> mergedWithFile();
+    // The file as it is now, with this program's own records applied; or why it cannot be read.
+    std::optional<RecordList> mergedWithFile(DatabaseReport& failure);
     // The server file made again from the list where it says otherwise (a save cut between its
     // two files), under the database's lock; quietly left where it cannot be written.
     void mendServerFile();
+    void askOpenFile(DatabaseDialogs::OpenReason reason);
+    void askSaveFile();
     void takeChosenPath(const std::string& chosen);
-    void openCurrent();
+    DatabaseReport openCurrent();
     bool mayOverwrite() const;
+    // `report` with the file named now and the name shown for it.
+    DatabaseReport stamped(DatabaseReport report);
 
-    FieldModel& model_;
     DatabaseDialogs& dialogs_;
     RecordList records_;
+    std::string path_;
+    // The name is shown: the file was read, chosen or named. A stored path is not shown until
+    // its file is read, and a save asks for a name while it is not.
+    bool named_ = false;
     std::string lastOpenChoice_;
     std::string lastSaveChoice_;
     std::string unreadPath_;  // the database file last found unreadable; empty when none

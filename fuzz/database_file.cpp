@@ -11,7 +11,6 @@
 #include "core/scripted_desktop.h"
 #include "database/device_database.h"
 #include "fuzz/fuzz_check.h"
-#include "settings/field_model.h"
 
 namespace {
 
@@ -22,10 +21,8 @@ using korvan::fuzz::require;
 const korvan::fuzz::ScratchFolder scratch;
 
 std::optional<RecordList> load(const std::filesystem::path& path) {
-    korvan::FieldModel model;
-    model.databasePath = path.string();
     RecordList records;
-    if (!korvan::readWhole(korvan::loadDatabase(model, records))) {
+    if (!korvan::readWhole(korvan::loadDatabase(path.string(), records).load)) {
         return std::nullopt;
     }
     return records;
@@ -66,11 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::filesystem::remove(serverPath);
 
     // Opened and saved as the window does it.
-    korvan::FieldModel model;
-    model.databasePath = path.string();
     korvan::ScriptedDesktop desktop;
-    korvan::DeviceDatabase database(model, desktop);
-    database.startUp();
+    korvan::DeviceDatabase database(desktop);
+    database.startUp(path.string());
     if (!load(path)) {
         return 0;  // nothing was read, so nothing is saved
     }

@@ -16,6 +16,7 @@
 #include "settings/settings_file.h"
 #include "settings/tracker_profile.h"
 #include "sim/simulated_bridge.h"
+#include "tests/support/form_operations.h"
 #include "tests/support/temp_folder.h"
 
 namespace korvan {
@@ -144,8 +145,7 @@ TEST_F(Cli, WriteSendsWhatTheWindowSendsAndRecordsTheDevice) {
         Configurator core(windowBridge, time, desktop);
         loadSettings(core.model(), {});
         core.model().deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
-        core.model().databasePath = file("window.zcf");
-        core.model().setText(Field::DatabaseName, "window.zcf");
+        testing::nameDatabase(core.model(), core.database(), file("window.zcf"));
         auto& tracker = windowBridge.plug(SimulatedTracker::configured("90001"));
         core.devicesChanged();
         ASSERT_FALSE(loadProfile(core.model(), profile).has_value());
@@ -214,6 +214,60 @@ TEST_F(Cli, TheProvisioningLineWritesEachTrackerOnceAndSaysWhichFailed) {
     EXPECT_NE(database.find("90011:"), std::string::npos);
     EXPECT_EQ(database.find("90012:"), std::string::npos);
     EXPECT_NE(database.find("90013:"), std::string::npos);
+}
+
+TEST_F(Cli, EachTrackerIsToldWhatItsOwnOutcomeAndTheDatabaseSaid) {
+    // Another station fills the shared file while this line writes its second tracker: the
+    // tracker took its configuration, the file has no room for it, and the line says both,
+    // with the database's own reason.
+    std::string full = "Zentracor database 1.3\r\n1024 records\r\n";
+    for (int serial = 1; serial <= 1024; ++serial) {
+        full += std::to_string(serial) + ":\tPASSWORD=abcdefgh;\r\n";
+    }
+    line.push_back(SimulatedTracker::configured("90051"));
+    line.push_back(SimulatedTracker::configured("90052"));
+    script = [&](int look) {
+        if (look == 1 || look == 3) {
+            trackers.plug(std::move(line.front()));
+            line.pop_front();
+        } else if (look == 2) {
+            trackers.unplug(0);
+            testing::writeBytes(folder / "fleet.zcf", full);
+        } else {
+            stop = true;
+        }
+    };
+    EXPECT_EQ(run({"provision", "--profile", profileFile(), "--database", file("fleet.zcf")}),
+              cli::kFailed);
+    const std::string shown = output.str();
+    EXPECT_NE(shown.find("90051  00 50 25 00 00 34  записан"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("90052  00 50 25 00 00 35  ОШИБКА: Трекер 90052 записан, но не внесён в "
+                         "базу: База не сохранена: в файле уже 1024 записи, устройство 90052 в "
+                         "неё не помещается"),
+              std::string::npos)
+        << shown;
+    EXPECT_EQ(testing::readBytes(folder / "fleet.zcf"), full);
+
+    // A write refused before the link opens says its reason once, though both the status line
+    // and a message box would show it.
+    trackers.unplug(0);
+    trackers.plug(SimulatedTracker::configured("90053"));
+    EXPECT_EQ(run({"write", "--profile", profileFile(), "--database", file("nowhere/fleet.zcf")}),
+              cli::kFailed);
+    const std::string refusal = "его нельзя будет внести в базу — нет папки ";
+    const std::string said = errors.str();
+    ASSERT_NE(said.find(refusal), std::string::npos) << said;
+    EXPECT_EQ(said.find(refusal, said.find(refusal) + 1), std::string::npos) << said;
+
+    // A database whose header miscounts its records is read whole, and the count is said.
+    testing::writeBytes(folder / "counted.zcf",
+                        "Zentracor database 1.3\r\n7 records\r\n00001:\tPASSWORD=aaaaaaaa;\r\n");
+    EXPECT_EQ(run({"write", "--profile", profileFile(), "--database", file("counted.zcf")}),
+              cli::kDone);
+    EXPECT_NE(errors.str().find("В заголовке базы записей 7, а в файле 1"), std::string::npos)
+        << errors.str();
+    EXPECT_NE(testing::readBytes(folder / "counted.zcf").find("\r\n2 records\r\n"),
+              std::string::npos);
 }
 
 TEST_F(Cli, TheProvisioningLineWritesATrackerOncePerPlugAndStopsAtItsCount) {

@@ -9,6 +9,7 @@
 #include "settings/settings_file.h"
 #include "settings/tracker_profile.h"
 #include "sim/simulated_bridge.h"
+#include "tests/support/form_operations.h"
 #include "tests/support/temp_folder.h"
 
 namespace korvan {
@@ -35,8 +36,8 @@ class Core : public ::testing::Test {
                                        std::string_view contents = kEmptyDatabase) {
         const auto file = folder / name;
         testing::writeBytes(file, contents);
-        core.model().databasePath = file.string();
-        core.database().openLast();
+        testing::nameDatabase(core.model(), core.database(), file.string());
+        showDatabaseReport(core.model(), core.database().openLast());
         return file;
     }
     static constexpr std::string_view kEmptyDatabase = "Zentracor database 1.3\r\n0 records\r\n";
@@ -59,7 +60,7 @@ TEST_F(Core, APluggedTrackerIsFoundReadAndReadyToWrite) {
 
 TEST_F(Core, ADeviceChangeDuringAWriteWaitsUntilTheWriteHasEnded) {
     bridge.plug(SimulatedTracker::configured("90001"));
-    core.model().setText(Field::DatabaseName, "");  // the save asks for a file name
+    // No database is named: the save asks for a file name.
     long opensWhileDialogOpen = -1;
     desktop.saveAnswers = {(folder / "fleet.zcf").string()};
     bridge.clearCalls();
@@ -89,8 +90,7 @@ TEST_F(Core, TheWriteGoesToTheTrackerShownWhereverItIsListed) {
     bridge.plug(SimulatedTracker::configured("90001"));
     bridge.plug(SimulatedTracker::configured("90002"));
     ASSERT_EQ(core.model().text(Field::SerialNumber), "90002");
-    core.model().databasePath = (folder / "fleet.zcf").string();
-    core.model().setText(Field::DatabaseName, "fleet.zcf");
+    testing::nameDatabase(core.model(), core.database(), (folder / "fleet.zcf").string());
     for (std::size_t i = 0; i < 3; ++i) {
         bridge.tracker(i).clearRecord();
     }
@@ -312,7 +312,7 @@ TEST_F(Core, ProfilesWaitForTheOperationAndLeaveTheTrackerShownAsItIs) {
         west.setText(Field::AccessPoint, "Depot-West");
         ASSERT_EQ(saveProfile(west, path), std::nullopt);
     }
-    core.model().setText(Field::DatabaseName, "");  // the write asks for the database's file
+    // No database is named: the write asks for the database's file.
     desktop.saveAnswers = {(folder / "fleet.zcf").string()};
     int dialogsMeanwhile = -1;
     bool inside = false;
@@ -339,6 +339,37 @@ TEST_F(Core, ProfilesWaitForTheOperationAndLeaveTheTrackerShownAsItIs) {
     EXPECT_EQ(core.model().text(Field::MacAddress), mac);
     EXPECT_EQ(core.model().text(Field::FirmwareVersion), firmware);
     EXPECT_TRUE(core.model().enabled(Field::WriteButton));
+}
+
+}  // namespace
+}  // namespace korvan
+
+namespace korvan {
+namespace {
+
+TEST(DatabaseReports, ShowTheFileItsNameAndMessageAndLeaveTheStatusColour) {
+    FieldModel model;
+    loadSettings(model, {});
+    const std::string placeholder = model.text(Field::DatabaseName);
+    model.setStatusColour(StatusColour::Red);
+    DatabaseReport report = DatabaseReport::failed("Файл srv не сохранён");
+    report.path = "/data/fleet.zcf";
+    showDatabaseReport(model, report);
+    EXPECT_EQ(model.text(Field::StatusLine), testing::ansi("Файл srv не сохранён"));
+    EXPECT_EQ(model.statusColour(), StatusColour::Red);
+    EXPECT_EQ(model.databasePath, "/data/fleet.zcf");
+    EXPECT_EQ(model.text(Field::DatabaseName), placeholder);  // no name given: kept as it was
+
+    report = DatabaseReport::told({});
+    report.path = "/data/Парк.zcf";
+    report.shownName = "Парк.zcf";
+    showDatabaseReport(model, report);
+    EXPECT_EQ(model.text(Field::DatabaseName), testing::ansi("Парк.zcf"));
+    EXPECT_EQ(model.text(Field::StatusLine),
+              testing::ansi("Файл srv не сохранён"));  // nothing said
+    report.shownName = "";
+    showDatabaseReport(model, report);
+    EXPECT_EQ(model.text(Field::DatabaseName), "");
 }
 
 }  // namespace

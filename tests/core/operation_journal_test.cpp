@@ -10,6 +10,7 @@
 #include "protocol/command_table.h"
 #include "settings/settings_file.h"
 #include "sim/simulated_bridge.h"
+#include "tests/support/form_operations.h"
 #include "tests/support/temp_folder.h"
 
 namespace korvan {
@@ -42,8 +43,7 @@ class Journal : public ::testing::Test {
     void SetUp() override {
         loadSettings(core.model(), folder / "first-run.ini");
         core.model().deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
-        core.model().databasePath = (folder / "fleet.zcf").string();
-        core.model().setText(Field::DatabaseName, "fleet.zcf");
+        testing::nameDatabase(core.model(), core.database(), (folder / "fleet.zcf").string());
         bridge.onDevicesChanged = [this] { core.devicesChanged(); };
         core.link().setObserver(&trace);
         core.operationEnded = [this](const Outcome& outcome, std::string_view what) {

@@ -8,6 +8,7 @@
 #include "settings/settings_file.h"
 #include "settings/tracker_profile.h"
 #include "sim/simulated_bridge.h"
+#include "tests/support/form_operations.h"
 #include "tests/support/temp_folder.h"
 
 namespace korvan {
@@ -29,8 +30,7 @@ class Proving : public ::testing::Test {
     void SetUp() override {
         loadSettings(model, folder / "first-run.ini");
         model.deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
-        model.databasePath = (folder / "fleet.zcf").string();
-        model.setText(Field::DatabaseName, "fleet.zcf");
+        testing::nameDatabase(model, core.database(), (folder / "fleet.zcf").string());
         bridge.onDevicesChanged = [this] { core.devicesChanged(); };
     }
     std::string status() const { return cp1251::toUtf8(model.text(Field::StatusLine)); }
@@ -225,8 +225,9 @@ namespace korvan {
 namespace {
 
 TEST_F(Proving, WithoutADatabaseTheWriteAsksOnceAndACancelLeavesTheTrackerUntouched) {
-    model.databasePath.clear();
-    model.setText(Field::DatabaseName, "");
+    // A start without a database: the open dialog was cancelled.
+    desktop.openAnswers = {std::nullopt};
+    showDatabaseReport(model, core.database().startUp({}));
     auto& tracker = bridge.plug(SimulatedTracker::configured("90001"));
     tracker.clearRecord();
     desktop.saveAnswers = {std::nullopt};

@@ -38,17 +38,25 @@ DeviceRecord full() {
 class DatabaseFile : public ::testing::Test {
   protected:
     TempFolder folder;
-    FieldModel model;
+    std::string path = (folder / "fleet.zcf").string();
     RecordList records;
-
-    void SetUp() override {
-        model.databasePath = (folder / "fleet.zcf").string();
-        model.setText(Field::DatabaseName, "fleet.zcf");
-    }
+    std::string said;  // the last step's message
 
     DatabaseLoad load(const std::string& contents) {
         writeBytes(folder / "fleet.zcf", contents);
-        return loadDatabase(model, records);
+        return read(records);
+    }
+    DatabaseLoad read(RecordList& into) {
+        const DatabaseLoaded loaded = loadDatabase(path, into);
+        said = loaded.message;
+        return loaded.load;
+    }
+    bool save(const RecordList& from) {
+        const DatabaseReport saved = saveDatabase(path, from);
+        said = saved.message;
+        EXPECT_EQ(saved.severity, saved.done ? DatabaseReport::Severity::Information
+                                             : DatabaseReport::Severity::Error);
+        return saved.done;
     }
 };
 
@@ -58,8 +66,8 @@ TEST_F(DatabaseFile, BothFilesAreWrittenByteForByteAndReadBackWhole) {
     small.serial = 7;
     small.password = "Pa55word";
     records.addOrReplaceRecord(small);
-    saveDatabase(model, records);
-    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл fleet.zcf успешно сохранён"));
+    save(records);
+    EXPECT_EQ(said, std::string("Файл fleet.zcf успешно сохранён"));
 
     const std::string database = readBytes(folder / "fleet.zcf");
     EXPECT_EQ(database,
@@ -74,16 +82,16 @@ TEST_F(DatabaseFile, BothFilesAreWrittenByteForByteAndReadBackWhole) {
               kHead + "2 records\r\n90001:\tPASSWORD=ab;cd;ef;\r\n00007:\tPASSWORD=Pa55word;\r\n");
 
     RecordList reread;
-    ASSERT_EQ(loadDatabase(model, reread), DatabaseLoad::Read);
+    ASSERT_EQ(read(reread), DatabaseLoad::Read);
     ASSERT_EQ(reread.size(), 2u);
     EXPECT_EQ(reread[0], full());
     EXPECT_EQ(reread[1], small);
-    saveDatabase(model, reread);
+    save(reread);
     EXPECT_EQ(readBytes(folder / "fleet.zcf"), database);
 }
 
 TEST_F(DatabaseFile, AnEmptyListStillWritesBothHeaders) {
-    saveDatabase(model, records);
+    save(records);
     EXPECT_EQ(readBytes(folder / "fleet.zcf"), kHead + "0 records\r\n");
     EXPECT_EQ(readBytes(folder / "fleet-srv.zcf"), kHead + "0 records\r\n");
     // The server file holds every password: nobody but the user reads a new one.
@@ -112,7 +120,7 @@ TEST_F(DatabaseFile, ReadsWhatOtherWritersAndVersionsLeave) {
     EXPECT_EQ(records[1].pin, "");
     EXPECT_EQ(records[2].writePeriod, 0);
     EXPECT_EQ(records[2].serverIp, std::string(20, '9'));
-    saveDatabase(model, records);
+    save(records);
     EXPECT_NE(readBytes(folder / "fleet.zcf").find("\r\n00007:\tPASSWORD=Pa55word;"),
               std::string::npos);
 }
@@ -127,9 +135,8 @@ TEST_F(DatabaseFile, EveryLineAfterTheCountIsReadAndALineThatCannotBeKeepsTheFil
                        "00002:\tPASSWORD=abcdefgh;\r\n  \r\n00003:\tPASSWORD=abcdefgh;\r\n"),
                   DatabaseLoad::ReadCountWrong);
         EXPECT_EQ(records.size(), 3u);
-        EXPECT_EQ(model.text(Field::StatusLine),
-                  ansi("В заголовке базы записей " + std::string(count) +
-                       ", а в файле 3: при сохранении число будет исправлено"));
+        EXPECT_EQ(said, std::string("В заголовке базы записей " + std::string(count) +
+                                    ", а в файле 3: при сохранении число будет исправлено"));
     }
     ASSERT_EQ(load(kHead + "1 records\r\n00001:\tPASSWORD=abcdefgh;\r\n\r\n"), DatabaseLoad::Read);
 
@@ -143,8 +150,8 @@ TEST_F(DatabaseFile, EveryLineAfterTheCountIsReadAndALineThatCannotBeKeepsTheFil
         ASSERT_EQ(load(kHead + "1 records\r\n00006:\tPASSWORD=abcdefgh;\r\n" + junk +
                        "\r\n00007:\tPASSWORD=abcdefgh;\r\n"),
                   DatabaseLoad::Unreadable);
-        EXPECT_EQ(model.text(Field::StatusLine),
-                  ansi("Строка 4 базы не прочитана: файл не открыт и не будет перезаписан"));
+        EXPECT_EQ(said,
+                  std::string("Строка 4 базы не прочитана: файл не открыт и не будет перезаписан"));
         ASSERT_EQ(records.size(), 1u);
         EXPECT_EQ(records[0], full());
     }
@@ -175,7 +182,7 @@ TEST_F(DatabaseFile, AFileWithMoreRecordsThanTheListHoldsIsNotOpened) {
     records.clearRecords();
     records.addOrReplaceRecord(full());
     EXPECT_EQ(load(contents + "1025:\tPASSWORD=abcdefgh;\r\n"), DatabaseLoad::TooManyRecords);
-    EXPECT_EQ(model.text(Field::StatusLine), ansi("В файле больше 1024 записей: файл не открыт"));
+    EXPECT_EQ(said, std::string("В файле больше 1024 записей: файл не открыт"));
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0], full());
 }
@@ -208,57 +215,48 @@ TEST_F(DatabaseFile, EveryReadFailureKeepsTheListAndSaysWhy) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(load(c.contents), c.result) << c.contents;
-        EXPECT_EQ(model.text(Field::StatusLine), ansi(c.message));
+        EXPECT_EQ(said, std::string(c.message));
         EXPECT_EQ(records.size(), 1u);
     }
     // Something there that cannot be read is not a new database.
     std::filesystem::remove(folder / "fleet.zcf");
     std::filesystem::create_directory(folder / "fleet.zcf");
-    EXPECT_EQ(loadDatabase(model, records), DatabaseLoad::Unreadable);
-    EXPECT_EQ(model.text(Field::StatusLine), ansi("Ошибка открытия файла"));
+    EXPECT_EQ(read(records), DatabaseLoad::Unreadable);
+    EXPECT_EQ(said, std::string("Ошибка открытия файла"));
     std::filesystem::remove(folder / "fleet.zcf");
-    EXPECT_EQ(loadDatabase(model, records), DatabaseLoad::CannotOpen);
-    EXPECT_EQ(model.text(Field::StatusLine), ansi("Ошибка открытия файла"));
-    model.databasePath.clear();
-    EXPECT_EQ(loadDatabase(model, records), DatabaseLoad::NoFileName);
-    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл не открыт"));
+    EXPECT_EQ(read(records), DatabaseLoad::CannotOpen);
+    EXPECT_EQ(said, std::string("Ошибка открытия файла"));
+    path.clear();
+    EXPECT_EQ(read(records), DatabaseLoad::NoFileName);
+    EXPECT_EQ(said, std::string("Файл не открыт"));
     EXPECT_EQ(records.size(), 1u);
 }
 
 TEST_F(DatabaseFile, AFailedSaveLeavesTheOldFilesWholeAndSaysWhich) {
     using std::filesystem::perms;
-    ASSERT_TRUE(saveDatabase(model, records));
+    ASSERT_TRUE(save(records));
     const std::string before = readBytes(folder / "fleet.zcf");
     records.addOrReplaceRecord(full());
 
     std::filesystem::permissions(folder / "fleet.zcf", perms::owner_read | perms::group_read);
-    EXPECT_FALSE(saveDatabase(model, records));
-    EXPECT_EQ(model.text(Field::StatusLine), ansi("Ошибка сохранения файла"));
+    EXPECT_FALSE(save(records));
+    EXPECT_EQ(said, std::string("Ошибка сохранения файла"));
     EXPECT_EQ(readBytes(folder / "fleet.zcf"), before);
     EXPECT_EQ(readBytes(folder / "fleet-srv.zcf"), before);
     std::filesystem::permissions(folder / "fleet.zcf", perms::owner_write,
                                  std::filesystem::perm_options::add);
 
     std::filesystem::permissions(folder / "fleet-srv.zcf", perms::owner_read);
-    EXPECT_FALSE(saveDatabase(model, records));
-    EXPECT_EQ(model.text(Field::StatusLine), ansi("Ошибка сохранения файла srv"));
+    EXPECT_FALSE(save(records));
+    EXPECT_EQ(said, std::string("Ошибка сохранения файла srv"));
     EXPECT_NE(readBytes(folder / "fleet.zcf"), before);
     EXPECT_EQ(readBytes(folder / "fleet-srv.zcf"), before);
 
     // A database whose folder has gone (a removed stick) is not made up anew.
-    model.databasePath = (folder / "gone" / "fleet.zcf").string();
-    EXPECT_FALSE(saveDatabase(model, records));
-    EXPECT_EQ(model.text(Field::StatusLine), ansi("Ошибка сохранения файла"));
+    path = (folder / "gone" / "fleet.zcf").string();
+    EXPECT_FALSE(save(records));
+    EXPECT_EQ(said, std::string("Ошибка сохранения файла"));
     EXPECT_FALSE(std::filesystem::exists(folder / "gone"));
-}
-
-TEST_F(DatabaseFile, NoNameShownMeansNothingIsWritten) {
-    model.setText(Field::DatabaseName, "");
-    model.setStatusColour(StatusColour::Red);
-    saveDatabase(model, records);
-    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл srv не сохранён"));
-    EXPECT_EQ(model.statusColour(), StatusColour::Red);  // file messages keep the colour
-    EXPECT_FALSE(std::filesystem::exists(folder / "fleet.zcf"));
 }
 
 TEST(DatabaseFileNames, TheServerFileStandsBesideTheDatabase) {
@@ -301,14 +299,14 @@ TEST_F(DatabaseFile, ShortPasswordsReadBackAsTheyWereAndKeepTheNextItem) {
     EXPECT_EQ(records[0].password, "abc");
     EXPECT_EQ(records[1].password, "a;b");
     EXPECT_EQ(records[1].phone, "+7900");
-    ASSERT_TRUE(saveDatabase(model, records));
+    ASSERT_TRUE(save(records));
     const RecordList saved = records;
-    ASSERT_EQ(loadDatabase(model, records), DatabaseLoad::Read);
+    ASSERT_EQ(read(records), DatabaseLoad::Read);
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0], saved[0]);
     EXPECT_EQ(records[1], saved[1]);
-    model.databasePath = (folder / "fleet-srv.zcf").string();
-    ASSERT_EQ(loadDatabase(model, records), DatabaseLoad::Read);
+    path = (folder / "fleet-srv.zcf").string();
+    ASSERT_EQ(read(records), DatabaseLoad::Read);
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].password, "abc");
     EXPECT_EQ(records[1].password, "a;b");
@@ -323,9 +321,9 @@ TEST_F(DatabaseFile, ValuesThatHoldKeysReadBackAsTheyWere) {
     tricky.serverIp = "10.0.0.1";
     tricky.serverPort = "2224";
     records.addOrReplaceRecord(tricky);
-    ASSERT_TRUE(saveDatabase(model, records));
+    ASSERT_TRUE(save(records));
     RecordList reread;
-    ASSERT_EQ(loadDatabase(model, reread), DatabaseLoad::Read);
+    ASSERT_EQ(read(reread), DatabaseLoad::Read);
     ASSERT_EQ(reread.size(), 1u);
     EXPECT_EQ(reread[0].password, "abcIP=12");
     EXPECT_EQ(reread[0].serverIp, "10.0.0.1");

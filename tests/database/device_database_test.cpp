@@ -60,15 +60,42 @@ class ScriptedDialogs final : public DatabaseDialogs {
     }
 };
 
+constexpr const char* kServerAddress = "192.0.2.10";
+
 const std::string kOneDevice =
     "Zentracor database 1.3\r\n1 records\r\n00001:\tPASSWORD=aaaaaaaa;\r\n";
+
+// What the window shows of the database, taken from its reports as the window takes them.
+struct Shown {
+    std::string path;
+    std::string name = "...";
+    std::string status;  // UTF-8
+
+    bool take(const DatabaseReport& report) {
+        path = report.path;
+        if (report.shownName) {
+            name = *report.shownName;
+        }
+        if (!report.message.empty()) {
+            status = report.message;
+        }
+        return report.done;
+    }
+};
 
 class Database : public ::testing::Test {
   protected:
     TempFolder folder;
-    FieldModel model;
     ScriptedDialogs dialogs;
-    DeviceDatabase database{model, dialogs};
+    DeviceDatabase database{dialogs};
+    Shown shown;
+
+    RecordStored store(DeviceDatabase& into) {
+        const auto [stored, report] = into.storeDeviceRecord(record);
+        shown.take(report);
+        return stored;
+    }
+    RecordStored store() { return store(database); }
 
     std::string at(std::string_view name) const { return (folder / name).string(); }
 
@@ -79,28 +106,27 @@ class Database : public ::testing::Test {
         record.password = password;
         record.writePeriod = 10;
         record.sendPeriod = 300;
-        record.serverIp = kDataServerAddress;
-        record.serverPort = kDataServerPort;
+        record.serverIp = kServerAddress;
+        record.serverPort = "2224";
     }
     DeviceRecord record;
 };
 
 TEST_F(Database, FirstStartAsksForADatabaseAndTakesANewOne) {
     dialogs.openAnswers = {at("fleet")};
-    database.startUp();
+    shown.take(database.startUp({}));
     // The dialog is told it asks for the first database, so that it can say so.
     EXPECT_EQ(dialogs.openReasons, std::vector{DatabaseDialogs::OpenReason::FirstStart});
-    EXPECT_EQ(model.databasePath, at("fleet.zcf"));
-    EXPECT_EQ(model.text(Field::DatabaseName), "fleet.zcf");
-    EXPECT_EQ(model.text(Field::StatusLine),
-              ansi("Новая база: файл будет создан при первой записи трекера"));
+    EXPECT_EQ(database.path(), at("fleet.zcf"));
+    EXPECT_EQ(shown.name, "fleet.zcf");
+    EXPECT_EQ(shown.status, std::string("Новая база: файл будет создан при первой записи трекера"));
     EXPECT_FALSE(std::filesystem::exists(folder / "fleet.zcf"));  // created by the first save
 
     written("00007");
-    EXPECT_EQ(database.storeDeviceRecord(record), RecordStored::Added);
-    EXPECT_TRUE(database.save());
+    EXPECT_EQ(store(), RecordStored::Added);
+    EXPECT_TRUE(shown.take(database.save()));
     EXPECT_TRUE(dialogs.offeredOnSave.empty());
-    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл fleet.zcf успешно сохранён"));
+    EXPECT_EQ(shown.status, std::string("Файл fleet.zcf успешно сохранён"));
     EXPECT_NE(readBytes(folder / "fleet.zcf").find("00007:\tPASSWORD=Pa55word;"),
               std::string::npos);
 }
@@ -108,55 +134,50 @@ TEST_F(Database, FirstStartAsksForADatabaseAndTakesANewOne) {
 TEST_F(Database, AChosenNameWithoutExtensionGetsZcfWhateverItsFoldersHold) {
     std::filesystem::create_directory(folder / "v1.2");
     dialogs.openAnswers = {at("v1.2/cars")};
-    database.openDatabase();
-    EXPECT_EQ(model.databasePath, at("v1.2/cars.zcf"));
-    EXPECT_EQ(model.text(Field::DatabaseName), "cars.zcf");
+    shown.take(database.openDatabase());
+    EXPECT_EQ(database.path(), at("v1.2/cars.zcf"));
+    EXPECT_EQ(shown.name, "cars.zcf");
 }
 
 TEST_F(Database, AStoredDatabaseIsOpenedAndNamedOnceRead) {
     writeBytes(folder / "car7.zcf", kOneDevice);
-    model.databasePath = at("car7");
-    database.startUp();
-    EXPECT_EQ(model.databasePath, at("car7.zcf"));
-    EXPECT_EQ(model.text(Field::DatabaseName), "car7.zcf");
-    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл car7.zcf открыт"));
+    shown.take(database.startUp(at("car7")));
+    EXPECT_EQ(database.path(), at("car7.zcf"));
+    EXPECT_EQ(shown.name, "car7.zcf");
+    EXPECT_EQ(shown.status, std::string("Файл car7.zcf открыт"));
     EXPECT_EQ(database.records().size(), 1u);
 
     // Open, then cancel in a dialog never confirmed: the same database is read again.
     dialogs.openAnswers = {std::nullopt};
-    model.setText(Field::StatusLine, "");
-    database.openDatabase();
-    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл car7.zcf открыт"));
+    shown.status.clear();
+    shown.take(database.openDatabase());
+    EXPECT_EQ(shown.status, std::string("Файл car7.zcf открыт"));
 }
 
 TEST_F(Database, AStoredNameWithoutExtensionIsTheFileWhenThatFileExists) {
     std::filesystem::create_directory(folder / "v1.2");
     writeBytes(folder / "v1.2" / "cars", kOneDevice);
-    model.databasePath = at("v1.2/cars");
-    database.startUp();
-    EXPECT_EQ(model.databasePath, at("v1.2/cars"));
-    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл cars открыт"));
+    shown.take(database.startUp(at("v1.2/cars")));
+    EXPECT_EQ(database.path(), at("v1.2/cars"));
+    EXPECT_EQ(shown.status, std::string("Файл cars открыт"));
 
     // A folder of that name is no database: the name gets its extension.
     std::filesystem::create_directory(folder / "fleet");
     writeBytes(folder / "fleet.zcf", kOneDevice);
-    model.databasePath = at("fleet");
-    database.startUp();
-    EXPECT_EQ(model.databasePath, at("fleet.zcf"));
-    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл fleet.zcf открыт"));
+    shown.take(database.startUp(at("fleet")));
+    EXPECT_EQ(database.path(), at("fleet.zcf"));
+    EXPECT_EQ(shown.status, std::string("Файл fleet.zcf открыт"));
 }
 
 TEST_F(Database, AStoredDatabaseThatCannotBeReadAsksForANameAtTheFirstSave) {
-    model.databasePath = at("gone.zcf");
-    database.startUp();
-    EXPECT_EQ(model.text(Field::StatusLine),
-              ansi("Новая база: файл будет создан при первой записи трекера"));
-    EXPECT_EQ(model.text(Field::DatabaseName), "");
+    shown.take(database.startUp(at("gone.zcf")));
+    EXPECT_EQ(shown.status, std::string("Новая база: файл будет создан при первой записи трекера"));
+    EXPECT_EQ(shown.name, "");
     written("00003");
-    database.storeDeviceRecord(record);
+    store();
     dialogs.saveAnswers = {at("new-fleet.zcf")};
-    database.save();
-    EXPECT_EQ(model.databasePath, at("new-fleet.zcf"));
+    shown.take(database.save());
+    EXPECT_EQ(database.path(), at("new-fleet.zcf"));
     EXPECT_TRUE(std::filesystem::exists(folder / "new-fleet.zcf"));
     EXPECT_TRUE(std::filesystem::exists(folder / "new-fleet-srv.zcf"));
 }
@@ -182,21 +203,19 @@ TEST_F(Database, AFileThatCouldNotBeReadIsNeverSavedOverButAnotherNameIsAskedFor
         SCOPED_TRACE(name);
         const bool isFile = std::filesystem::is_regular_file(folder / name);
         const std::string before = isFile ? readBytes(folder / name) : std::string();
-        DeviceDatabase fresh(model, dialogs);
-        model.databasePath = at("fleet.zcf");
-        fresh.startUp();
+        DeviceDatabase fresh(dialogs);
+        shown.take(fresh.startUp(at("fleet.zcf")));
         dialogs.openAnswers = {at(name)};
-        fresh.openDatabase();
-        EXPECT_EQ(model.text(Field::StatusLine), ansi(message));
+        shown.take(fresh.openDatabase());
+        EXPECT_EQ(shown.status, std::string(message));
         EXPECT_EQ(fresh.records().size(), 1u);
 
         // Asked for another name; cancel, or the same file again, is refused and says why.
         dialogs.saveAnswers = {std::nullopt, at(name)};
         for (int attempt = 0; attempt < 2; ++attempt) {
-            EXPECT_FALSE(fresh.save());
-            EXPECT_EQ(model.text(Field::StatusLine),
-                      ansi("База не сохранена: файл ") + name +
-                          ansi(" не был прочитан и не будет перезаписан"));
+            EXPECT_FALSE(shown.take(fresh.save()));
+            EXPECT_EQ(shown.status, std::string("База не сохранена: файл ") + name +
+                                        " не был прочитан и не будет перезаписан");
         }
         if (isFile) {
             EXPECT_EQ(readBytes(folder / name), before);
@@ -204,31 +223,31 @@ TEST_F(Database, AFileThatCouldNotBeReadIsNeverSavedOverButAnotherNameIsAskedFor
         EXPECT_FALSE(std::filesystem::exists(folder / serverFilePath(name)));
 
         dialogs.saveAnswers = {at("copy.zcf")};
-        EXPECT_TRUE(fresh.save());
+        EXPECT_TRUE(shown.take(fresh.save()));
         EXPECT_EQ(readBytes(folder / "copy-srv.zcf"), kOneDevice);  // the list that was open
-        EXPECT_TRUE(fresh.save());  // the new name needs no asking again
+        EXPECT_TRUE(shown.take(fresh.save()));  // the new name needs no asking again
         EXPECT_TRUE(dialogs.saveAnswers.empty());
     }
 }
 
 TEST_F(Database, NoDatabaseNamedAtStartIsAskedForAtTheSaveAndTheRecordIsKept) {
     dialogs.openAnswers = {std::nullopt};
-    database.startUp();
-    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл не открыт"));
-    EXPECT_EQ(model.text(Field::DatabaseName), "...");
+    shown.take(database.startUp({}));
+    EXPECT_EQ(shown.status, std::string("Файл не открыт"));
+    EXPECT_EQ(shown.name, "...");
 
     written("00009");
-    database.storeDeviceRecord(record);
+    store();
     dialogs.saveAnswers = {std::nullopt};
-    EXPECT_FALSE(database.save());
-    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл srv не сохранён"));
+    EXPECT_FALSE(shown.take(database.save()));
+    EXPECT_EQ(shown.status, std::string("Файл srv не сохранён"));
     EXPECT_EQ(database.records().size(), 1u);  // kept for the next save
 
     written("00010");
-    database.storeDeviceRecord(record);
+    store();
     dialogs.saveAnswers = {at("later")};
-    database.save();
-    EXPECT_EQ(model.text(Field::StatusLine), ansi("Файл later.zcf успешно сохранён"));
+    shown.take(database.save());
+    EXPECT_EQ(shown.status, std::string("Файл later.zcf успешно сохранён"));
     const std::string saved = readBytes(folder / "later.zcf");
     EXPECT_NE(saved.find("2 records"), std::string::npos);
     EXPECT_NE(saved.find("00009:"), std::string::npos);
@@ -236,28 +255,28 @@ TEST_F(Database, NoDatabaseNamedAtStartIsAskedForAtTheSaveAndTheRecordIsKept) {
 
 TEST_F(Database, ACancelledDialogGivesItsLastConfirmedNameAgain) {
     dialogs.openAnswers = {at("a.zcf"), std::nullopt};
-    database.openDatabase();
-    model.databasePath = at("elsewhere.zcf");
-    database.openDatabase();
-    EXPECT_EQ(model.databasePath, at("a.zcf"));
+    shown.take(database.openDatabase());
+    database.nameFile(at("elsewhere.zcf"));
+    shown.take(database.openDatabase());
+    EXPECT_EQ(database.path(), at("a.zcf"));
     EXPECT_EQ(dialogs.offeredOnOpen, (std::vector<std::string>{"", at("a.zcf")}));
     EXPECT_EQ(dialogs.openReasons, std::vector(2, DatabaseDialogs::OpenReason::Chosen));
 }
 
 TEST_F(Database, WritingADeviceAgainReplacesItsRecordInItsPlace) {
     dialogs.openAnswers = {at("fleet.zcf")};
-    database.startUp();
+    shown.take(database.startUp({}));
     written("00001");
-    database.storeDeviceRecord(record);
+    store();
     written("00002");
-    database.storeDeviceRecord(record);
+    store();
     written("00001", "NewPass1");
-    EXPECT_EQ(database.storeDeviceRecord(record), RecordStored::Replaced);
+    EXPECT_EQ(store(), RecordStored::Replaced);
     ASSERT_EQ(database.records().size(), 2u);
     EXPECT_EQ(database.records()[0].serial, 1);
     EXPECT_EQ(database.records()[0].password, "NewPass1");
     EXPECT_EQ(database.records()[0].writePeriod, 10);
-    EXPECT_EQ(database.records()[0].serverIp, kDataServerAddress);
+    EXPECT_EQ(database.records()[0].serverIp, kServerAddress);
 }
 
 TEST_F(Database, AFullListStillReplacesButReportsANewDevice) {
@@ -266,30 +285,29 @@ TEST_F(Database, AFullListStillReplacesButReportsANewDevice) {
         contents += std::to_string(serial) + ":\tPASSWORD=abcdefgh;\r\n";
     }
     writeBytes(folder / "full.zcf", contents);
-    model.databasePath = at("full.zcf");
-    database.startUp();
+    shown.take(database.startUp(at("full.zcf")));
     ASSERT_EQ(database.records().size(), 1024u);
 
     written("00500", "Replaced");
-    EXPECT_EQ(database.storeDeviceRecord(record), RecordStored::Replaced);
+    EXPECT_EQ(store(), RecordStored::Replaced);
     EXPECT_EQ(database.records()[499].password, "Replaced");
 
     written("02000");
-    EXPECT_EQ(database.storeDeviceRecord(record), RecordStored::ListFull);
-    EXPECT_EQ(model.text(Field::StatusLine),
-              ansi("В базе уже 1024 записи: устройство 02000 в неё не добавлено"));
+    EXPECT_EQ(store(), RecordStored::ListFull);
+    EXPECT_EQ(shown.status,
+              std::string("В базе уже 1024 записи: устройство 02000 в неё не добавлено"));
     EXPECT_EQ(database.records().size(), 1024u);
 }
 
 TEST_F(Database, AWriteWithoutAnIdentifiedDeviceRecordsNothing) {
-    EXPECT_EQ(database.storeDeviceRecord(record), RecordStored::NoDevice);  // no serial number
+    EXPECT_EQ(store(), RecordStored::NoDevice);  // no serial number
     EXPECT_EQ(database.records().size(), 0u);
 }
 
 TEST_F(Database, ViewingTheDatabaseHandsItsPathToTheDesktop) {
     database.showDatabase();
     EXPECT_TRUE(dialogs.shown.empty());
-    model.databasePath = at("fleet.zcf");
+    database.nameFile(at("fleet.zcf"));
     database.showDatabase();
     EXPECT_EQ(dialogs.shown, std::vector<std::string>{at("fleet.zcf")});
 }
@@ -305,14 +323,12 @@ class SharedDatabase : public ::testing::Test {
   protected:
     testing::TempFolder folder;
     ScriptedDialogs dialogs;
-    FieldModel firstModel;
-    FieldModel secondModel;
-    DeviceDatabase first{firstModel, dialogs};
-    DeviceDatabase second{secondModel, dialogs};
+    DeviceDatabase first{dialogs};
+    DeviceDatabase second{dialogs};
 
-    void open(FieldModel& model, DeviceDatabase& database) {
-        model.databasePath = (folder / "fleet.zcf").string();
-        database.openLast();
+    void open(DeviceDatabase& database) {
+        database.nameFile((folder / "fleet.zcf").string());
+        ASSERT_TRUE(database.openLast().done);
     }
     static void store(DeviceDatabase& database, int serial, const char* password = "Pa55word") {
         DeviceRecord record;
@@ -325,13 +341,13 @@ class SharedDatabase : public ::testing::Test {
 
 TEST_F(SharedDatabase, EachSaveKeepsTheRecordsAnotherProgramSavedMeanwhile) {
     testing::writeBytes(folder / "fleet.zcf", kOneDevice);
-    open(firstModel, first);
-    open(secondModel, second);
+    open(first);
+    open(second);
     store(first, 11);
     store(second, 21);
     store(second, 22);
-    ASSERT_TRUE(first.save());
-    ASSERT_TRUE(second.save());
+    ASSERT_TRUE(first.save().done);
+    ASSERT_TRUE(second.save().done);
     // The second program's save holds the first's device as well as its own, and the one the
     // file had; so does its server file.
     for (const char* serial : {"00001:", "00011:", "00021:", "00022:"}) {
@@ -344,35 +360,35 @@ TEST_F(SharedDatabase, EachSaveKeepsTheRecordsAnotherProgramSavedMeanwhile) {
 
     // A device written again by the first program takes its newer record; nothing else changes.
     store(first, 21, "NewPass1");
-    ASSERT_TRUE(first.save());
+    ASSERT_TRUE(first.save().done);
     EXPECT_NE(file().find("00021:\tPASSWORD=NewPass1;"), std::string::npos);
     EXPECT_NE(file().find("00022:"), std::string::npos);
     EXPECT_NE(file().find("4 records"), std::string::npos);
 }
 
 TEST_F(SharedDatabase, ASaveWaitsForTheLockAndGivesUpNamingIt) {
-    open(firstModel, first);
+    open(first);
     store(first, 11);
     std::string why;
     {
         const FileLock other = FileLock::take(folder / "fleet.zcf", std::chrono::seconds(1), why);
         ASSERT_TRUE(other.held()) << why;
         first.lockPatience = std::chrono::milliseconds(200);
-        EXPECT_FALSE(first.save());
-        EXPECT_NE(cp1251::toUtf8(firstModel.text(Field::StatusLine)).find("занята"),
-                  std::string::npos);
+        const DatabaseReport saved = first.save();
+        EXPECT_FALSE(saved.done);
+        EXPECT_NE(saved.message.find("занята"), std::string::npos) << saved.message;
         EXPECT_FALSE(std::filesystem::exists(folder / "fleet.zcf"));
         EXPECT_TRUE(first.hasUnsavedRecords());
     }
-    EXPECT_TRUE(first.save());  // the other has let go
+    EXPECT_TRUE(first.save().done);  // the other has let go
     EXPECT_NE(file().find("00011:"), std::string::npos);
 }
 
 TEST_F(SharedDatabase, AFileAnotherProgramLeftUnreadableIsNotSavedOver) {
-    open(firstModel, first);
+    open(first);
     store(first, 11);
     testing::writeBytes(folder / "fleet.zcf", "Zentracor database 1.3\r\nmany records\r\n");
-    EXPECT_FALSE(first.save());
+    EXPECT_FALSE(first.save().done);
     EXPECT_EQ(file(), "Zentracor database 1.3\r\nmany records\r\n");
     EXPECT_TRUE(first.hasUnsavedRecords());
 }
@@ -389,15 +405,18 @@ TEST_F(Database, AFileWhoseCountSaysFewerIsReadWholeAndItsCountMendedByTheSave) 
         contents += "0000" + std::to_string(serial) + ":\tPASSWORD=aaaaaaaa;\r\n";
     }
     writeBytes(folder / "fleet.zcf", contents);
-    model.databasePath = at("fleet.zcf");
-    database.openLast();
-    EXPECT_EQ(cp1251::toUtf8(model.text(Field::StatusLine)),
+    database.nameFile(at("fleet.zcf"));
+    const DatabaseReport opened = database.openLast();
+    shown.take(opened);
+    EXPECT_TRUE(opened.done);
+    EXPECT_EQ(opened.severity, DatabaseReport::Severity::Warning);  // the command line says it
+    EXPECT_EQ(shown.status,
               "Файл fleet.zcf открыт; В заголовке базы записей 1, а в файле 5: при сохранении "
               "число будет исправлено");
     EXPECT_EQ(database.records().size(), 5u);
     written("00009");
-    database.storeDeviceRecord(record);
-    ASSERT_TRUE(database.save());
+    store();
+    ASSERT_TRUE(shown.take(database.save()));
     const std::string saved = readBytes(folder / "fleet.zcf");
     EXPECT_NE(saved.find("\r\n6 records\r\n"), std::string::npos) << saved;
     for (const char* serial : {"00001:", "00005:", "00009:"}) {
@@ -420,15 +439,15 @@ TEST_F(Database, ASaveCutBetweenItsTwoFilesIsMendedAndItsTemporaryFilesGo) {
                "Zentracor database 1.3\r\n1 records\r\n00001:\tPASSWORD=OldPass1;\r\n");
     writeBytes(folder / ".fleet-srv.zcf.0badc0de.tmp", "a password or two");
     writeBytes(folder / ".fleet.zcf.notmine.tmp", "the user's own");
-    model.databasePath = at("fleet.zcf");
-    database.openLast();
+    database.nameFile(at("fleet.zcf"));
+    shown.take(database.openLast());
     EXPECT_EQ(readBytes(folder / "fleet-srv.zcf"),
               "Zentracor database 1.3\r\n2 records\r\n00001:\tPASSWORD=NewPass1;\r\n"
               "00002:\tPASSWORD=bbbbbbbb;\r\n");
 
     written("00003");
-    database.storeDeviceRecord(record);
-    ASSERT_TRUE(database.save());
+    store();
+    ASSERT_TRUE(shown.take(database.save()));
     EXPECT_FALSE(std::filesystem::exists(folder / ".fleet-srv.zcf.0badc0de.tmp"));
     EXPECT_TRUE(std::filesystem::exists(folder / ".fleet.zcf.notmine.tmp"));
 }
@@ -445,12 +464,12 @@ TEST_F(Database, ALinkedDatabaseKeepsItsServerFileAndTemporariesBesideTheRealFil
     writeBytes(folder / "data" / "fleet-srv.zcf", kOneDevice);
     writeBytes(folder / "data" / ".fleet.zcf.0badc0de.tmp", "a crash's passwords");
     std::filesystem::create_symlink(folder / "data" / "fleet.zcf", folder / "fleet.zcf");
-    model.databasePath = at("fleet.zcf");
-    database.openLast();
+    database.nameFile(at("fleet.zcf"));
+    shown.take(database.openLast());
     written("00002");
     EXPECT_EQ(database.whyNotRecordable(record), std::nullopt);
-    database.storeDeviceRecord(record);
-    ASSERT_TRUE(database.save());
+    store();
+    ASSERT_TRUE(shown.take(database.save()));
     EXPECT_TRUE(std::filesystem::is_symlink(folder / "fleet.zcf"));
     EXPECT_NE(readBytes(folder / "data" / "fleet-srv.zcf").find("00002:\tPASSWORD=Pa55word;"),
               std::string::npos);
@@ -470,16 +489,16 @@ TEST_F(Database, AnotherUsersLinkInASharedFolderIsRefusedBeforeTheTrackerIsTouch
     const auto link = shared / "fleet.zcf";
     std::filesystem::create_symlink(folder / "victim", link);
     ASSERT_EQ(::lchown(link.c_str(), 4242, 4242), 0);
-    model.databasePath = link.string();
-    database.openLast();  // reading through it is the system's business
+    database.nameFile(link.string());
+    shown.take(database.openLast());  // reading through it is the system's business
 
     written("00002");
     const auto why = database.whyNotRecordable(record);
     ASSERT_TRUE(why.has_value());
     EXPECT_NE(why->find(link.string()), std::string::npos) << *why;
-    database.storeDeviceRecord(record);
-    EXPECT_FALSE(database.save());
-    EXPECT_NE(cp1251::toUtf8(model.text(Field::StatusLine)).find(link.string()), std::string::npos);
+    store();
+    EXPECT_FALSE(shown.take(database.save()));
+    EXPECT_NE(shown.status.find(link.string()), std::string::npos);
     EXPECT_EQ(readBytes(folder / "victim"), kOneDevice);
     EXPECT_FALSE(std::filesystem::exists(folder / "victim-srv.zcf"));
 }

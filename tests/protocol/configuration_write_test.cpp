@@ -44,7 +44,7 @@ class Write : public ::testing::Test {
     testing::SimRig rig;
     ScriptedDesktop desktop;
     FieldModel model;
-    DeviceDatabase database{model, desktop};
+    DeviceDatabase database{desktop};
     SimulatedTracker* tracker = nullptr;
 
     // As the program stands after detecting and reading the configured tracker.
@@ -53,10 +53,8 @@ class Write : public ::testing::Test {
         model.deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
         model.setText(Field::SerialNumber, "90001");
         model.showMac(90001);
-        model.databasePath = (folder / "fleet.zcf").string();
-        model.setText(Field::DatabaseName, "fleet.zcf");
         loadSettings(model, folder / "first-run.ini");  // radii "50", on-times "1"
-        model.databasePath = (folder / "fleet.zcf").string();
+        testing::nameDatabase(model, database, (folder / "fleet.zcf").string());
         ASSERT_TRUE(testing::readIntoForm(rig.link, model));
         tracker->clearRecord();
         rig.bridge.clearCalls();
@@ -571,7 +569,7 @@ TEST_F(Write, ADatabaseThisUserMayNotWriteIsRefusedBeforeTheTrackerIsTouched) {
         fresh();
         c.arrange();
         const std::string wrong = testing::asOrdinaryUser([&]() -> std::string {
-            model.databasePath = c.database.string();
+            database.nameFile(c.database.string());
             database.openLast();
             desktop.messages.clear();
             write();

@@ -181,8 +181,8 @@ TEST_F(Matrix, EveryWriteExchangeUnderEveryFault) {
                 "Zentracor database 1.3\r\n2 records\r\n"
                 "00007:\tPASSWORD=abcdefgh;\r\n00008:\tPASSWORD=hgfedcba;\r\n";
             testing::writeBytes(folder / "fleet.zcf", before);
-            model.databasePath = (folder / "fleet.zcf").string();
-            DeviceDatabase database(model, desktop);
+            DeviceDatabase database(desktop);
+            database.nameFile((folder / "fleet.zcf").string());
             database.openLast();
             ASSERT_EQ(database.records().size(), 2u);
             model.setText(Field::SerialNumber, "90001");

@@ -19,6 +19,11 @@ inline bool readIntoForm(Link& link, FieldModel& model) {
     return testing::readIntoForm(link, model, noBoxes);
 }
 
+// The database's file named without a dialog, and shown as the window shows it.
+inline void nameDatabase(FieldModel& model, DeviceDatabase& database, const std::string& path) {
+    showDatabaseReport(model, database.nameFile(path));
+}
+
 inline WriteOutcome writeFromForm(Link& link, FieldModel& model, DeviceDatabase& database,
                                   MessageBoxes& boxes) {
     return korvan::writeFromForm(link, model, &database, boxes).outcome;

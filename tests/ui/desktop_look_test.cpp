@@ -19,6 +19,7 @@
 #include <functional>
 
 #include "settings/settings_file.h"
+#include "tests/support/form_operations.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/application.h"
 #include "ui/button_tabs.h"
@@ -234,8 +235,8 @@ TEST_F(DesktopLook, TheSessionsEndSavesTheSettingsAndWaitingRecordsWithoutADialo
     core.settingsPath = folder / "korvan.ini";
     const auto file = folder / "fleet.zcf";
     testing::writeBytes(file, "Zentracor database 1.3\r\n0 records\r\n");
-    model.databasePath = file.string();
-    core.database().openLast();
+    testing::nameDatabase(model, core.database(), file.string());
+    showDatabaseReport(model, core.database().openLast());
     bridge.plug(sim::SimulatedTracker::configured("90001"));
     core.devicesChanged();
     // The write's own save fails on a read-only file: the record waits for the next save.

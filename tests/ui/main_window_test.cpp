@@ -25,6 +25,7 @@
 #include "settings/settings_file.h"
 #include "settings/tracker_profile.h"
 #include "sim/simulated_bridge.h"
+#include "tests/support/form_operations.h"
 #include "tests/support/temp_folder.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/button_tabs.h"
@@ -327,7 +328,7 @@ TEST_F(Window, TheButtonsReachTheirHandlers) {
     ASSERT_EQ(edit("WiFiName")->text(), "typed over");
     widget<QPushButton>("Button2")->click();
     EXPECT_EQ(edit("WiFiName")->text(), "Depot-North");
-    model.databasePath = (folder / "fleet.zcf").string();
+    testing::nameDatabase(model, core.database(), (folder / "fleet.zcf").string());
     widget<QPushButton>("Button1")->click();
     EXPECT_EQ(desktop.shownFiles, std::vector<std::string>{(folder / "fleet.zcf").string()});
 }

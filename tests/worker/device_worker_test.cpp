@@ -26,6 +26,7 @@
 #include "core/window_thread.h"
 #include "settings/settings_file.h"
 #include "sim/simulated_bridge.h"
+#include "tests/support/form_operations.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/wire_tap.h"
 
@@ -114,8 +115,7 @@ struct WorkerRig {
     WorkerRig() {
         loadSettings(core.model(), folder / "first-run.ini");
         core.model().deviceMac = {0x00, 0x50, 0x25, 0, 0, 0};
-        core.model().databasePath = databaseFile().string();
-        core.model().setText(Field::DatabaseName, "fleet.zcf");
+        testing::nameDatabase(core.model(), core.database(), databaseFile().string());
         // The system's notice reaches the window through its event loop, from whichever thread
         // made the change.
         bridge.onDevicesChanged = [this] {
