@@ -5,7 +5,9 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "core/tracker_listing.h"
 #include "link/bridge.h"
 #include "link/clock.h"
 
@@ -32,6 +34,9 @@ class Environment {
     virtual Clock& clock(bool simulated) = 0;
     // Ctrl+C was pressed: the provisioning line ends once the tracker in hand is done.
     virtual bool stopRequested() = 0;
+    // The USB descriptions taken for a tracker, as the window's detection takes them: the
+    // trackers' own; a test rig adds its emulated bridge's.
+    virtual std::vector<std::string> trackerDescriptions() { return kTrackerDescriptions; }
     // The provisioning line begins: from now on, Ctrl+C asks it to end.
     virtual void lineBegins() {}
     // The provisioning line is about to look for trackers again; `done` are the USB serial

@@ -5,7 +5,7 @@
 namespace korvan::cli {
 
 int Run::list() {
-    const Listing listing = listDevices(bridge_);
+    const Listing listing = listAttached();
     if (!listing.listed) {
         return fail(kFailed, "Список устройств USB не получен",
                     "Проверьте, что система видит устройства USB (lsusb).");

@@ -87,7 +87,7 @@ int Run::provision() {
     LineTally tally;
     while (!tally.finished(o_.count) && !env_.stopRequested()) {
         env_.provisionLooks(o_.sim, done);
-        const Listing listing = listDevices(bridge_);
+        const Listing listing = listAttached();
         forgetUnplugged(done, listing);
         if (listing.accessRefused() != refusalTold) {
             refusalTold = listing.accessRefused();

@@ -26,7 +26,7 @@ JsonObject differenceJson(const Difference& d) {
 }
 
 std::optional<ListedDevice> Run::listAndChooseTracker(int& status) {
-    const Listing listing = listDevices(bridge_);
+    const Listing listing = listAttached();
     const ListedDevice* tracker = chooseTracker(listing, status);
     return tracker != nullptr ? std::optional<ListedDevice>(*tracker) : std::nullopt;
 }
@@ -120,17 +120,10 @@ bool Run::openDatabase(DeviceDatabase& database, int& status) {
 }
 
 ReadOutcome Run::readWithTries(FieldModel& model, const ListedDevice& tracker, Unattended& boxes) {
-    ReadOutcome read;
-    for (int attempt = 1; attempt <= kReadTries; ++attempt) {
-        read = readTracker(link_, model, tracker, boxes);
-        if (read.succeeded() || read.ending == Ending::DeviceGone) {
-            break;
-        }
-        if (attempt < kReadTries) {
-            clock_.sleepFor(kPauseAfterFailedRead);
-        }
-    }
-    return read;
+    // A tracker in hand is given its tries whatever Ctrl+C says: the line stops after it.
+    ReadTries tries = korvan::readWithTries(
+        clock_, [&] { return readTracker(link_, model, tracker, boxes); }, [] { return false; });
+    return std::move(tries.reads.back());
 }
 
 Run::ProfileWritten Run::writeProfile(FieldModel& model, const ListedDevice& tracker,

@@ -49,7 +49,8 @@ class Run {
           o_(options),
           bridge_(environment.bridge(options.sim)),
           clock_(environment.clock(options.sim)),
-          link_(bridge_, clock_) {
+          link_(bridge_, clock_),
+          descriptions_(environment.trackerDescriptions()) {
         link_.setObserver(observer);
     }
 
@@ -90,7 +91,10 @@ class Run {
     std::optional<std::string> readProfile(int& status);
     // The database of --database, read; a file that cannot be saved over is refused at once.
     bool openDatabase(DeviceDatabase& database, int& status);
+    // The tracker read into the fields as detection reads one: up to five tries.
     ReadOutcome readWithTries(FieldModel& model, const ListedDevice& tracker, Unattended& boxes);
+    // Every device attached, a tracker taken as the window's detection takes one.
+    Listing listAttached() { return listDevices(bridge_, descriptions_, ListedStrings::Every); }
     // One tracker read, given the profile and written, as the window would do it.
     struct ProfileWritten {
         bool read = false;
@@ -126,6 +130,7 @@ class Run {
     Bridge& bridge_;
     Clock& clock_;
     Link link_;
+    std::vector<std::string> descriptions_;
 };
 
 }  // namespace korvan::cli

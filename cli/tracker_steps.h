@@ -7,6 +7,7 @@
 
 #include "core/detection.h"
 #include "core/form_outcomes.h"
+#include "core/tracker_listing.h"
 #include "database/device_database.h"
 #include "link/link.h"
 #include "protocol/configuration_read.h"
@@ -16,34 +17,6 @@
 // The steps the commands are made of, each as the window takes it: a tracker found in the
 // listing, its configuration read into the fields, the fields written back and recorded.
 namespace korvan::cli {
-
-// One device of the listing.
-struct ListedDevice {
-    std::uint32_t index = 0;
-    std::string description;
-    std::string usbSerial;
-    bool accessRefused = false;  // its strings could not be read for lack of permission
-    bool tracker = false;        // a supported tracker with a serial number in range
-    int serial = 0;
-
-    // Its serial number and MAC address as the window shows them ("00042").
-    std::string serialText() const { return serialNumberText(serial); }
-    std::string macText() const { return macAddressText(withSerial(kTrackerMacBase, serial)); }
-};
-
-struct Listing {
-    bool listed = false;    // the bridge gave its listing
-    bool complete = false;  // ... and every device's strings could be read
-    std::vector<ListedDevice> devices;
-
-    bool accessRefused() const;
-    std::vector<const ListedDevice*> trackers() const;
-};
-
-// Every device the bridge lists with its strings, without opening any; a tracker is told as
-// detection tells it (core/detection.h).
-Listing listDevices(Bridge& bridge,
-                    const std::vector<std::string>& descriptions = kTrackerDescriptions);
 
 // Message boxes and database dialogs without a desktop: boxes are kept for the output, and a
 // dialog is always cancelled, for no one is there to answer it.

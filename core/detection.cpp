@@ -10,8 +10,6 @@
 namespace korvan {
 namespace {
 
-constexpr auto kPauseSlice = std::chrono::milliseconds(20);
-
 void showNoDevice(FieldModel& model) {
     model.setText(Field::SerialNumber, cp1251::fromUtf8("Номер"));
     model.setText(Field::FirmwareVersion, cp1251::fromUtf8("Прошивка"));
@@ -26,73 +24,12 @@ bool stopped(const DetectionHooks& hooks) {
     return hooks.stopped && hooks.stopped();
 }
 
-// What the device at one place of the listing turned out to be.
-enum class Device : std::uint8_t {
-    Other,          // no supported tracker, or one whose strings could not be had
-    ListingBroken,  // the listing broke off here: no device after it is asked for
-    Tracker,
-};
-
-// `text` ends as the tracker's USB serial number when it is a supported tracker.
-Device deviceAt(Bridge& bridge, std::uint32_t index, const DetectionHooks& hooks,
-                DetectionOutcome& outcome, std::string& text) {
-    const BridgeStatus described = bridge.description(index, text);
-    if (described == BridgeStatus::AccessDenied) {
-        // Another device may still be readable: a refusal is per device.
-        outcome.accessDenied = true;
-        return Device::Other;
-    }
-    if (described != BridgeStatus::Ok) {
-        outcome.incomplete = true;
-        return Device::ListingBroken;
-    }
-    if (!isTrackerDescription(text, hooks.descriptions)) {
-        return Device::Other;
-    }
-    const BridgeStatus numbered = bridge.serialNumber(index, text);
-    if (numbered != BridgeStatus::Ok) {
-        // A tracker all the same, perhaps the one shown: the pass does not say it is gone.
-        outcome.accessDenied = outcome.accessDenied || numbered == BridgeStatus::AccessDenied;
-        outcome.incomplete = true;
-        return Device::Other;
-    }
-    return Device::Tracker;
-}
-
-// In slices, so that a cancel is not kept waiting.
-void pauseAfterFailedRead(Clock& clock, const DetectionHooks& hooks) {
-    for (auto pause = Clock::Duration(kPauseAfterFailedRead);
-         pause > Clock::Duration::zero() && !stopped(hooks); pause -= kPauseSlice) {
-        clock.sleepFor(std::min(pause, Clock::Duration(kPauseSlice)));
-    }
-}
-
-// Up to five tries, a second apart, until one reads the tracker. True when a cancel or the
-// tracker gone cut them short.
-bool readWithTries(DetectedTracker& tracker, Clock& clock, const DetectionHooks& hooks) {
-    for (int attempt = 1; attempt <= kReadTries; ++attempt) {
-        tracker.reads.push_back(hooks.read(tracker));
-        if (tracker.reads.back().succeeded()) {
-            tracker.ready = true;
-            return false;
-        }
-        if (cutShort(tracker.reads.back())) {
-            return true;
-        }
-        pauseAfterFailedRead(clock, hooks);
-        if (stopped(hooks)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // A supported tracker of the listing: counted, and read unless it is the one shown or its
 // serial number is out of range.
-void takeTracker(std::string usbSerial, int& currentSerial, Clock& clock,
+void takeTracker(const ListedDevice& device, int& currentSerial, Clock& clock,
                  const DetectionHooks& hooks, DetectionOutcome& outcome) {
     ++outcome.supported;
-    const int serial = leadingInteger(usbSerial).value_or(0);
+    const int serial = device.serial;
     outcome.shownListed = outcome.shownListed || (serial != 0 && serial == outcome.shownSerial);
     if (!isTrackerSerial(serial)) {
         outcome.trackers.push_back({});
@@ -110,8 +47,12 @@ void takeTracker(std::string usbSerial, int& currentSerial, Clock& clock,
         hooks.found(serial);
     }
     DetectedTracker& tracker =
-        outcome.trackers.emplace_back(DetectedTracker{serial, std::move(usbSerial), {}, false});
-    outcome.interrupted = readWithTries(tracker, clock, hooks);
+        outcome.trackers.emplace_back(DetectedTracker{serial, device.usbSerial, {}, false});
+    ReadTries tries = readWithTries(
+        clock, [&] { return hooks.read(tracker); }, [&] { return stopped(hooks); });
+    tracker.reads = std::move(tries.reads);
+    tracker.ready = tries.ready;
+    outcome.interrupted = tries.cutShort;
 }
 
 // Every device was listed, none refused and no read cut short.
@@ -184,27 +125,23 @@ void tellListing(FieldModel& model, const DetectionOutcome& outcome) {
 
 }  // namespace
 
-bool isTrackerDescription(std::string_view description,
-                          const std::vector<std::string>& descriptions) {
-    return std::find(descriptions.begin(), descriptions.end(), description) != descriptions.end();
-}
-
 DetectionOutcome detectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
                                 const DetectionHooks& hooks) {
     DetectionOutcome outcome;
     outcome.shownSerial = currentSerial;
-    if (bridge.deviceCount(outcome.count) != BridgeStatus::Ok) {
+    const Listing listing = listDevices(bridge, hooks.descriptions);
+    if (!listing.listed) {
         return outcome;  // nothing is known, so nothing is taken back either
     }
     outcome.listed = true;
-    for (std::uint32_t index = 0; index < outcome.count && !outcome.interrupted; ++index) {
-        std::string text;
-        const Device device = deviceAt(bridge, index, hooks, outcome, text);
-        if (device == Device::ListingBroken) {
-            break;
+    outcome.accessDenied = listing.accessRefused();
+    outcome.incomplete = !listing.complete;
+    for (const ListedDevice& device : listing.devices) {
+        if (outcome.interrupted) {
+            break;  // what comes after a cancel is not looked at
         }
-        if (device == Device::Tracker) {
-            takeTracker(std::move(text), currentSerial, clock, hooks, outcome);
+        if (device.supported) {
+            takeTracker(device, currentSerial, clock, hooks, outcome);
         }
     }
     return outcome;

@@ -1,33 +1,17 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "core/tracker_listing.h"
 #include "link/bridge.h"
 #include "link/clock.h"
 #include "protocol/configuration_read.h"
 #include "settings/field_model.h"
 
 namespace korvan {
-
-// The two USB descriptions a supported tracker carries: what the shipped programs accept.
-inline const std::vector<std::string> kTrackerDescriptions = {"VANTORIUM", "Zentracor"};
-
-// What the window's detection and the command line both take for a tracker, and how long they
-// give one just plugged in: a device whose description is one of `descriptions` is a supported
-// tracker, configured when its serial number lies in range; it is read up to kReadTries times,
-// kPauseAfterFailedRead apart, as its bridge may answer before the tracker does.
-bool isTrackerDescription(std::string_view description,
-                          const std::vector<std::string>& descriptions = kTrackerDescriptions);
-constexpr bool isTrackerSerial(int serial) {
-    return serial >= 1 && serial <= 99999;
-}
-inline constexpr int kReadTries = 5;
-inline constexpr auto kPauseAfterFailedRead = std::chrono::milliseconds(1000);
 
 // One tracker that a pass over the listing came upon, in listing order.
 struct DetectedTracker {
@@ -39,12 +23,11 @@ struct DetectedTracker {
 
 struct DetectionOutcome {
     bool listed = false;  // the bridge gave its listing
-    std::uint32_t count = 0;
     std::vector<DetectedTracker> trackers;
     bool interrupted = false;   // a read was cancelled or its tracker went
     bool accessDenied = false;  // a device's strings could not be read for lack of permission
     int supported = 0;          // supported trackers listed, the one already shown included
-    bool incomplete = false;    // the listing broke off before its last device
+    bool incomplete = false;    // a device's strings could not be read, or the listing broke off
     int shownSerial = 0;        // the tracker the window showed when the pass began
     bool shownListed = false;   // ... is still listed
 };
@@ -62,7 +45,7 @@ struct DetectionHooks {
 
 // One pass over the FTDI devices the bridge lists, without opening any: a supported tracker
 // with a serial number other than `currentSerial` is told to `found` and read with `read` (up
-// to five tries a second apart).
+// to five tries a second apart, `readWithTries`).
 DetectionOutcome detectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
                                 const DetectionHooks& hooks);
 

@@ -45,6 +45,8 @@ class Cli : public ::testing::Test, public cli::Environment {
     Bridge& bridge(bool) override { return trackers; }
     Clock& clock(bool) override { return time; }
     bool stopRequested() override { return stop; }
+    std::vector<std::string> descriptions = kTrackerDescriptions;
+    std::vector<std::string> trackerDescriptions() override { return descriptions; }
     void provisionLooks(bool, const std::set<std::string>& done) override {
         ++looks;
         if (script) {
@@ -268,6 +270,25 @@ TEST_F(Cli, EachTrackerIsToldWhatItsOwnOutcomeAndTheDatabaseSaid) {
         << errors.str();
     EXPECT_NE(testing::readBytes(folder / "counted.zcf").find("\r\n2 records\r\n"),
               std::string::npos);
+}
+
+TEST_F(Cli, ATrackerIsWhatTheWindowsDetectionTakesForOneDescriptionsIncluded) {
+    trackers.plug(SimulatedTracker("QEMU USB SERIAL", "00042"));
+    EXPECT_EQ(run({"read"}), cli::kNoTracker);
+    // A rig's emulated bridge, added as the window's detection adds it.
+    descriptions.push_back("QEMU USB SERIAL");
+    EXPECT_EQ(run({"read"}), cli::kDone) << errors.str();
+    EXPECT_EQ(run({"--json", "list"}), cli::kDone);
+    EXPECT_NE(output.str().find("\"tracker\":true"), std::string::npos) << output.str();
+
+    // A tracker whose reads fail is given the window's five tries.
+    trackers.tracker(0).injectFault(
+        {.kind = Fault::Kind::NoReply, .command = "FL_READ_VERSION$", .times = 1000});
+    trackers.tracker(0).clearRecord();
+    EXPECT_EQ(run({"diff", "--profile", profileFile()}), cli::kFailed);
+    EXPECT_EQ(std::count(trackers.tracker(0).commands().begin(),
+                         trackers.tracker(0).commands().end(), "FL_READ_VERSION$"),
+              kReadTries * 10);  // each read sends its first command ten times
 }
 
 TEST_F(Cli, TheProvisioningLineWritesATrackerOncePerPlugAndStopsAtItsCount) {
