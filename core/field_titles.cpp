@@ -15,7 +15,7 @@ struct Title {
 };
 
 // The fields of a tracker's settings that hold no value a rule judges, and are not numbered.
-constexpr std::array<Title, 12> kTitles = {{
+constexpr auto kTitles = std::to_array<Title>({
     {Field::RecordingMethod, "Способ записи"},
     {Field::WideRecording, "Дополнительная запись с вектором скорости"},
     {Field::StaticProcessing, "Статическая обработка данных"},
@@ -28,7 +28,7 @@ constexpr std::array<Title, 12> kTitles = {{
     {Field::VerifyAfterWrite, "Проверять трекер после записи"},
     {Field::SerialNumber, "Серийный номер"},
     {Field::MacAddress, "MAC адрес"},
-}};
+});
 
 // The check boxes of a control point, which take the accusative: "в первую контрольную точку".
 constexpr std::array<Field, 4> kPointBoxes = {Field::Point1SendOnEntry, Field::Point1SendOnExit,

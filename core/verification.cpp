@@ -52,15 +52,19 @@ void pointFields(std::vector<Field>& fields, int n, const FieldModel& a, const F
 std::vector<Field> fieldsOf(Setting setting, const FieldModel& a, const FieldModel& b) {
     std::vector<Field> fields;
     const int index = static_cast<int>(setting);
-    if (setting >= Setting::Input1 && setting <= Setting::Input4) {
-        inputFields(fields, index - static_cast<int>(Setting::Input1) + 1);
-        return fields;
-    }
-    if (setting >= Setting::Point1 && setting <= Setting::Point3) {
-        pointFields(fields, index - static_cast<int>(Setting::Point1) + 1, a, b);
-        return fields;
-    }
+    // No default: a new setting must say here what it fills, or it is never verified.
     switch (setting) {
+        case Setting::Input1:
+        case Setting::Input2:
+        case Setting::Input3:
+        case Setting::Input4:
+            inputFields(fields, index - static_cast<int>(Setting::Input1) + 1);
+            return fields;
+        case Setting::Point1:
+        case Setting::Point2:
+        case Setting::Point3:
+            pointFields(fields, index - static_cast<int>(Setting::Point1) + 1, a, b);
+            return fields;
         case Setting::RecordingPeriod:
             return {Field::RecordingPeriod};
         case Setting::SendingPeriod:
@@ -98,9 +102,11 @@ std::vector<Field> fieldsOf(Setting setting, const FieldModel& a, const FieldMod
             return {Field::NoEncryption};
         case Setting::AccessPoint:
             return {Field::AccessPoint};
-        default:
-            return {};  // never read
+        case Setting::Mac:
+        case Setting::SerialNumber:
+            return {};  // the device's identity, which the write sets and nobody chooses
     }
+    return {};
 }
 
 // Numbers as the tracker keeps them: "05" and "5" are the same period.

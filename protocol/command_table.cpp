@@ -468,8 +468,9 @@ constexpr SecretPlace kKeyTravels[] = {
     {.commandBegins = "GWKEY$", .inReply = true, .replyClear = kKeyInReply, .replyEndAt = ';'},
 };
 
-// In the order of `Setting`.
-const std::array<SettingCommands, 26> kTable = {{
+// In the order of `Setting`: `commandsFor` finds a row by its place, which the check after the
+// table holds to.
+constexpr auto kTable = std::to_array<SettingCommands>({
     {.setting = Setting::Addressing,
      .title = "DHCP",
      .query = {.command = "GDHCP$",
@@ -787,7 +788,17 @@ const std::array<SettingCommands, 26> kTable = {{
              .rule = count(7),
              .failure = kSendFailed,
              .shown = ReplyShown::Nothing}},
-}};
+});
+
+constexpr bool eachRowInItsPlace() {
+    for (std::size_t i = 0; i < kTable.size(); ++i) {
+        if (kTable[i].setting != static_cast<Setting>(i)) {
+            return false;
+        }
+    }
+    return kTable.size() == static_cast<std::size_t>(kLastSetting) + 1;
+}
+static_assert(eachRowInItsPlace(), "a row of the command table stands away from its Setting");
 
 constexpr FieldLimit limit(LimitPhase phase, NumberField field, std::optional<std::int32_t> lowest,
                            std::optional<std::int32_t> highest) {

@@ -46,8 +46,9 @@ enum class Setting : std::uint8_t {
     AnalogPeriod,
     CounterPeriods,
     Password,
-    RecordingMethod,
+    RecordingMethod,  // the last: a new setting goes before it
 };
+inline constexpr Setting kLastSetting = Setting::RecordingMethod;
 
 // A number that the write changed before sending it, as the field should now show it.
 struct Correction {

@@ -57,7 +57,7 @@ constexpr std::array<SettingsKey, 14> pointKeys(int n) {
     }};
 }
 
-constexpr std::array<SettingsKey, 50> kFirstKeys = {{
+constexpr auto kFirstKeys = std::to_array<SettingsKey>({
     apn("ApnDef"),
     apn("UserDef"),
     apn("PasswordDef"),
@@ -111,7 +111,7 @@ constexpr std::array<SettingsKey, 50> kFirstKeys = {{
     text("NET", "DefGW", Field::Gateway, "192.168.0.1", 22),
     text("NET", "WiFiKey", Field::NetworkKey, "", 23),
     text("NET", "WiFiName", Field::AccessPoint, "", 24),
-}};
+});
 
 // Every key, in the order it is written.
 constexpr auto kKeys = [] {
@@ -127,7 +127,6 @@ constexpr auto kKeys = [] {
     }
     return keys;
 }();
-static_assert(kKeys.size() == 92);
 
 constexpr auto kReadOrder = [] {
     std::array<const SettingsKey*, kKeys.size()> order{};
