@@ -43,10 +43,13 @@ int Run::list() {
             out() << line << "\n";
         }
     }
-    if (o_.json) {
+    if (o_.json && !listing.broken) {
         out() << JsonObject().flag("ok", true).list("devices", devices).str() << "\n";
-    } else if (listing.devices.empty()) {
+    } else if (listing.devices.empty() && !listing.broken) {
         out() << "Устройств FTDI не подключено\n";
+    }
+    if (listing.broken) {
+        return failBrokenListing(listing);
     }
     if (listing.accessRefused()) {
         env_.err() << "korvan-cli: " << kNoAccessMessage << "\n";

@@ -25,6 +25,21 @@ JsonObject differenceJson(const Difference& d) {
         .text("profile", d.meant);
 }
 
+Listing Run::listAttached() {
+    Listing listing = listDevices(bridge_, descriptions_, ListedStrings::Every);
+    if (listing.broken) {
+        listing = listDevices(bridge_, descriptions_, ListedStrings::Every);
+    }
+    return listing;
+}
+
+int Run::failBrokenListing(const Listing& listing) {
+    return fail(kFailed,
+                "Список устройств USB прерван: устройство " +
+                    std::to_string(listing.devices.size()) + " не назвало себя",
+                "Повторите команду; если не помогает, переподключите это устройство.");
+}
+
 std::optional<ListedDevice> Run::listAndChooseTracker(int& status) {
     const Listing listing = listAttached();
     const ListedDevice* tracker = chooseTracker(listing, status);
@@ -52,6 +67,8 @@ const ListedDevice* Run::chooseTracker(const Listing& listing, int& status) {
         status =
             fail(kAccessRefused, std::string(kNoAccessMessage),
                  "Установите пакет korvan или правило udev из него и подключите трекер снова.");
+    } else if (trackers.empty() && listing.broken) {
+        status = failBrokenListing(listing);
     } else if (trackers.empty()) {
         status = fail(kNoTracker, "Трекер не найден", "Подключите трекер и повторите команду.");
     } else if (!o_.device.empty()) {
@@ -119,7 +136,8 @@ bool Run::openDatabase(DeviceDatabase& database, int& status) {
     return true;
 }
 
-ReadOutcome Run::readWithTries(FieldModel& model, const ListedDevice& tracker, Unattended& boxes) {
+ReadOutcome Run::readTrackerWithTries(FieldModel& model, const ListedDevice& tracker,
+                                      Unattended& boxes) {
     // A tracker in hand is given its tries whatever Ctrl+C says: the line stops after it.
     ReadTries tries = korvan::readWithTries(
         clock_, [&] { return readTracker(link_, model, tracker, boxes); }, [] { return false; });
@@ -132,7 +150,7 @@ Run::ProfileWritten Run::writeProfile(FieldModel& model, const ListedDevice& tra
     ProfileWritten done;
     Unattended boxes;
     startFields(model);
-    const ReadOutcome read = readWithTries(model, tracker, boxes);
+    const ReadOutcome read = readTrackerWithTries(model, tracker, boxes);
     done.read = read.succeeded();
     if (!done.read) {
         done.said = toldText(read);

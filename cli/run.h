@@ -92,9 +92,13 @@ class Run {
     // The database of --database, read; a file that cannot be saved over is refused at once.
     bool openDatabase(DeviceDatabase& database, int& status);
     // The tracker read into the fields as detection reads one: up to five tries.
-    ReadOutcome readWithTries(FieldModel& model, const ListedDevice& tracker, Unattended& boxes);
-    // Every device attached, a tracker taken as the window's detection takes one.
-    Listing listAttached() { return listDevices(bridge_, descriptions_, ListedStrings::Every); }
+    ReadOutcome readTrackerWithTries(FieldModel& model, const ListedDevice& tracker,
+                                     Unattended& boxes);
+    // Every device attached, a tracker taken as the window's detection takes one. A listing
+    // that broke off (a device gone in the middle of it) is taken once more.
+    Listing listAttached();
+    // Said when the listing broke off at a device, and what to do.
+    int failBrokenListing(const Listing& listing);
     // One tracker read, given the profile and written, as the window would do it.
     struct ProfileWritten {
         bool read = false;

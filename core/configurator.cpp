@@ -193,7 +193,7 @@ SettingsSaveResult Configurator::windowClosing() {
         deviceChangeHeld_ = false;
         endDeviceWork(apply);
     }
-    if (database_.hasUnsavedRecords() && !saveDatabase()) {
+    if (database_.hasUnsavedRecords() && !saveDeviceDatabase()) {
         // Tried once more, the dialog included: what is lost is said, not dropped in silence.
         desktop_.message(MessageIcon::Error,
                          "База устройств не сохранена: записи устройств, записанных после "
@@ -205,7 +205,7 @@ SettingsSaveResult Configurator::windowClosing() {
 
 Configurator::SavedBeforeEnd Configurator::saveBeforeEnd() {
     if (database_.hasUnsavedRecords() && !database_.needsSaveName()) {
-        saveDatabase();
+        saveDeviceDatabase();
     }
     return {saveSettings(model_, settingsPath), database_.hasUnsavedRecords()};
 }
@@ -475,7 +475,7 @@ void Configurator::openDatabase() {
     Operation operation(*this);
     // Another file replaces the list: records not yet in a file are saved first, or given up
     // only when the technician says so.
-    if (database_.hasUnsavedRecords() && !saveDatabase() &&
+    if (database_.hasUnsavedRecords() && !saveDeviceDatabase() &&
         !desktop_.confirm("Записи устройств, записанных после последнего сохранения, не "
                           "сохранены в базу. Открыть другой файл без них?")) {
         return;
@@ -483,7 +483,7 @@ void Configurator::openDatabase() {
     showDatabaseReport(model_, database_.openDatabase());
 }
 
-bool Configurator::saveDatabase() {
+bool Configurator::saveDeviceDatabase() {
     const DatabaseReport saved = database_.save();
     showDatabaseReport(model_, saved);
     return saved.done;

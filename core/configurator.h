@@ -127,7 +127,7 @@ class Configurator {
     class WindowQuestions;
 
     // The database saved and its report shown; true when both files were written.
-    bool saveDatabase();
+    bool saveDeviceDatabase();
 
     // Starts a device operation on the runner. The job returns what applies its outcome, which
     // runs on the window's thread once the job has ended.

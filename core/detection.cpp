@@ -129,17 +129,20 @@ DetectionOutcome detectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
                                 const DetectionHooks& hooks) {
     DetectionOutcome outcome;
     outcome.shownSerial = currentSerial;
-    const Listing listing = listDevices(bridge, hooks.descriptions);
-    if (!listing.listed) {
+    std::uint32_t count = 0;
+    if (bridge.deviceCount(count) != BridgeStatus::Ok) {
         return outcome;  // nothing is known, so nothing is taken back either
     }
     outcome.listed = true;
-    outcome.accessDenied = listing.accessRefused();
-    outcome.incomplete = !listing.complete;
-    for (const ListedDevice& device : listing.devices) {
-        if (outcome.interrupted) {
-            break;  // what comes after a cancel is not looked at
+    // Each tracker is read as the listing comes to it, so that what is read is what is there.
+    for (std::uint32_t index = 0; index < count && !outcome.interrupted; ++index) {
+        ListedDevice device;
+        if (!listDevice(bridge, index, hooks.descriptions, ListedStrings::TrackersOnly, device)) {
+            outcome.incomplete = true;
+            break;
         }
+        outcome.accessDenied = outcome.accessDenied || device.accessRefused;
+        outcome.incomplete = outcome.incomplete || !device.complete;
         if (device.supported) {
             takeTracker(device, currentSerial, clock, hooks, outcome);
         }

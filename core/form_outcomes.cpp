@@ -171,12 +171,17 @@ DeviceRecord recordOf(const TrackerConfiguration& written) {
 
 DeviceRecorded recordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written) {
     auto [stored, storeReport] = database.storeDeviceRecord(recordOf(written));
-    DatabaseReport saved = database.save();
+    DatabaseReport report = database.save();  // the file as the save left it
     const bool kept = stored != RecordStored::ListFull;
-    const bool fileWritten = saved.done;
-    // A device the list had no room for is what the technician must hear, even when the file
-    // of the others was saved.
-    return {kept, fileWritten, kept ? std::move(saved) : std::move(storeReport)};
+    const bool fileWritten = report.done;
+    if (!kept) {
+        // A device the list had no room for is what the technician must hear, even when the
+        // file of the others was saved.
+        report.done = false;
+        report.severity = storeReport.severity;
+        report.message = std::move(storeReport.message);
+    }
+    return {kept, fileWritten, std::move(report)};
 }
 
 ReadOutcome readIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes) {

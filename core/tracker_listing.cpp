@@ -35,6 +35,34 @@ std::vector<const ListedDevice*> Listing::trackers() const {
     return found;
 }
 
+bool listDevice(Bridge& bridge, std::uint32_t index, const std::vector<std::string>& descriptions,
+                ListedStrings strings, ListedDevice& device) {
+    device = {};
+    device.index = index;
+    const BridgeStatus described = bridge.description(index, device.description);
+    if (described == BridgeStatus::AccessDenied) {
+        // Another device may still be readable: a refusal is per device.
+        device.accessRefused = true;
+        device.complete = false;
+        return true;
+    }
+    if (described != BridgeStatus::Ok) {
+        device.complete = false;
+        return false;
+    }
+    const bool trackerDescription = isTrackerDescription(device.description, descriptions);
+    if (!trackerDescription && strings == ListedStrings::TrackersOnly) {
+        return true;
+    }
+    const BridgeStatus numbered = bridge.serialNumber(index, device.usbSerial);
+    device.accessRefused = numbered == BridgeStatus::AccessDenied;
+    device.complete = numbered == BridgeStatus::Ok;
+    device.supported = trackerDescription && device.complete;
+    device.serial = device.complete ? leadingInteger(device.usbSerial).value_or(0) : 0;
+    device.tracker = device.supported && isTrackerSerial(device.serial);
+    return true;
+}
+
 Listing listDevices(Bridge& bridge, const std::vector<std::string>& descriptions,
                     ListedStrings strings) {
     Listing listing;
@@ -46,30 +74,12 @@ Listing listDevices(Bridge& bridge, const std::vector<std::string>& descriptions
     listing.complete = true;
     for (std::uint32_t index = 0; index < count; ++index) {
         ListedDevice device;
-        device.index = index;
-        const BridgeStatus described = bridge.description(index, device.description);
-        if (described != BridgeStatus::Ok && described != BridgeStatus::AccessDenied) {
-            // The listing broke off here (a device gone in the middle of it): the places after
-            // it may name other devices now.
+        if (!listDevice(bridge, index, descriptions, strings, device)) {
             listing.complete = false;
             listing.broken = true;
             break;
         }
-        const bool trackerDescription =
-            described == BridgeStatus::Ok && isTrackerDescription(device.description, descriptions);
-        if (described == BridgeStatus::AccessDenied) {
-            // Another device may still be readable: a refusal is per device.
-            device.accessRefused = true;
-            listing.complete = false;
-        } else if (trackerDescription || strings == ListedStrings::Every) {
-            const BridgeStatus numbered = bridge.serialNumber(index, device.usbSerial);
-            device.accessRefused = numbered == BridgeStatus::AccessDenied;
-            listing.complete = listing.complete && numbered == BridgeStatus::Ok;
-            device.supported = trackerDescription && numbered == BridgeStatus::Ok;
-            device.serial =
-                numbered == BridgeStatus::Ok ? leadingInteger(device.usbSerial).value_or(0) : 0;
-            device.tracker = device.supported && isTrackerSerial(device.serial);
-        }
+        listing.complete = listing.complete && device.complete;
         listing.devices.push_back(std::move(device));
     }
     return listing;

@@ -33,6 +33,7 @@ struct ListedDevice {
     std::string description;
     std::string usbSerial;       // empty when it was not asked for or could not be read
     bool accessRefused = false;  // its strings could not be read for lack of permission
+    bool complete = true;        // every string asked for was read
     bool supported = false;      // a tracker's description, and its serial string was read
     bool tracker = false;        // ... with a serial number in range
     int serial = 0;
@@ -55,6 +56,12 @@ struct Listing {
 // Which serial strings a listing asks for. Reading a string opens the USB device for a moment:
 // the window asks only supported trackers for theirs, the command line's list shows them all.
 enum class ListedStrings : std::uint8_t { TrackersOnly, Every };
+
+// The device at `index` of the bridge's listing, with its strings as far as they are asked for;
+// false when its description failed for another reason than a refusal: the listing broke off
+// there (a device gone in the middle of it), and the places after it may name other devices.
+bool listDevice(Bridge& bridge, std::uint32_t index, const std::vector<std::string>& descriptions,
+                ListedStrings strings, ListedDevice& device);
 
 // Every device the bridge lists with its strings, without opening any for configuration.
 Listing listDevices(Bridge& bridge,

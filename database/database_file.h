@@ -50,7 +50,8 @@ struct DatabaseReport {
     bool done = true;  // the step did what it was asked: opened, saved, recorded, named
     Severity severity = Severity::Information;
     std::string message;  // UTF-8, for the status line; empty when the step has nothing to say
-    std::string path;     // the database's file after the step (UTF-8); empty when none is named
+    // The database's file after the step (UTF-8), named or stored; empty when there is none.
+    std::string path;
     // The file name shown for the database, when the step changed it; an empty name hides it.
     std::optional<std::string> shownName;
 

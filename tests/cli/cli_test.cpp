@@ -291,6 +291,26 @@ TEST_F(Cli, ATrackerIsWhatTheWindowsDetectionTakesForOneDescriptionsIncluded) {
               kReadTries * 10);  // each read sends its first command ten times
 }
 
+TEST_F(Cli, AListingThatBreaksOffIsTakenAgainAndSaidWhenItBreaksTwice) {
+    trackers.plug(SimulatedTracker("FT232R USB UART", "A10K3Z"));
+    trackers.plug(SimulatedTracker::configured("90061"));
+    // Once: a device gone in the middle of the listing; the listing taken again finds the tracker.
+    trackers.failNext(sim::BridgeCall::Description, BridgeStatus::Failed);
+    EXPECT_EQ(run({"read"}), cli::kDone) << errors.str();
+
+    // Twice: said as it is, neither "no tracker" nor "no device".
+    for (const char* command : {"read", "list"}) {
+        SCOPED_TRACE(command);
+        trackers.failNext(sim::BridgeCall::Description, BridgeStatus::Failed);
+        trackers.failNext(sim::BridgeCall::Description, BridgeStatus::Failed);
+        EXPECT_EQ(run({"--json", command}), cli::kFailed);
+        EXPECT_NE(errors.str().find("Список устройств USB прерван: устройство 0"),
+                  std::string::npos)
+            << errors.str();
+        EXPECT_EQ(output.str().find("\"ok\":true"), std::string::npos) << output.str();
+    }
+}
+
 TEST_F(Cli, TheProvisioningLineWritesATrackerOncePerPlugAndStopsAtItsCount) {
     // A tracker that stays is written once, however often the line looks; plugged in again,
     // it is written again.

@@ -245,6 +245,14 @@ TEST_F(Proving, WithoutADatabaseTheWriteAsksOnceAndACancelLeavesTheTrackerUntouc
     EXPECT_EQ(desktop.dialogsShown - before, 2);
     EXPECT_EQ(status(), "Данные успешно записаны в устройство");
     EXPECT_NE(testing::readBytes(folder / "fleet.zcf").find("90001:"), std::string::npos);
+    // The file chosen is the window's, and the settings keep it.
+    EXPECT_EQ(model.databasePath, (folder / "fleet.zcf").string());
+    EXPECT_EQ(model.text(Field::DatabaseName), "fleet.zcf");
+    core.settingsPath = folder / "korvan.ini";
+    core.windowClosing();
+    FieldModel reloaded;
+    loadSettings(reloaded, folder / "korvan.ini");
+    EXPECT_EQ(reloaded.databasePath, (folder / "fleet.zcf").string());
 }
 
 }  // namespace

@@ -182,6 +182,19 @@ TEST_F(Database, AStoredDatabaseThatCannotBeReadAsksForANameAtTheFirstSave) {
     EXPECT_TRUE(std::filesystem::exists(folder / "new-fleet-srv.zcf"));
 }
 
+TEST_F(Database, AStoredNameNeverShownIsNotSavedToWhenTheDialogIsCancelled) {
+    shown.take(database.startUp(at("gone.zcf")));
+    written("00004");
+    store();
+    dialogs.saveAnswers = {std::nullopt};
+    const DatabaseReport saved = database.save();
+    EXPECT_FALSE(saved.done);
+    EXPECT_EQ(saved.message, "Файл srv не сохранён");
+    EXPECT_EQ(saved.path, at("gone.zcf"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "gone.zcf"));  // never confirmed by anyone
+    EXPECT_TRUE(database.hasUnsavedRecords());
+}
+
 TEST_F(Database, AFileThatCouldNotBeReadIsNeverSavedOverButAnotherNameIsAskedFor) {
     std::string tooMany = "Zentracor database 1.3\r\n1025 records\r\n";
     for (int serial = 1; serial <= 1025; ++serial) {
