@@ -15,7 +15,10 @@ if(MSVC)
     target_compile_options(korvan_options INTERFACE /WX)
   endif()
 else()
-  target_compile_options(korvan_options INTERFACE -Wall -Wextra -Wpedantic)
+  # A switch over an enum that misses a member stops every build, not only CI's: the switches
+  # without a default (settings into the form, settings to verify) are how a new tracker
+  # setting finds every place it must be handled.
+  target_compile_options(korvan_options INTERFACE -Wall -Wextra -Wpedantic -Werror=switch)
   if(KORVAN_WERROR)
     target_compile_options(korvan_options INTERFACE -Werror)
   endif()

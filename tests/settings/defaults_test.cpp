@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/settings_file.h"
+#include "settings/settings_keys.h"
+#include "tests/support/every_field.h"
 #include "tests/support/temp_folder.h"
 
 namespace korvan {
@@ -102,6 +105,37 @@ TEST_F(Defaults, AnalogueDefaultsTouchOnlyTheAnalogueInputs) {
     EXPECT_TRUE(model.checked(Field::InputPeriodic3));
     EXPECT_EQ(model.text(Field::CounterPeriod34), "7");
     expectUntouchedOutsideTheFields();
+}
+
+}  // namespace
+}  // namespace korvan
+
+namespace korvan {
+namespace {
+
+// A tracker setting added without its line in the reset keeps what the technician last had.
+TEST(DefaultsOfEverySetting, ResetEveryTrackerSettingButTheMethodsAndTheNetwork) {
+    FieldModel every;
+    loadSettings(every, {});
+    FieldModel firstRun;
+    loadSettings(firstRun, {});
+    testing::setEveryField(every);
+    FieldModel reset;
+    reset.restore(every.snapshot());
+    applyDefaults(reset);
+    int checked = 0;
+    for (const SettingsKey& key : settingsKeys()) {
+        const std::string name = std::string(key.section) + "/" + std::string(key.name);
+        const bool kept =
+            key.section == "NET" || name == "DEVICE/WriteMethod" || name == "DEVICE/AnalogMethod";
+        if (!isTrackerSetting(key) || kept ||
+            storedValueOf(every, key) == storedValueOf(firstRun, key)) {
+            continue;  // not the tracker's, kept on purpose, or not moved by setEveryField
+        }
+        ++checked;
+        EXPECT_NE(storedValueOf(reset, key), storedValueOf(every, key)) << name;
+    }
+    EXPECT_GT(checked, 50);  // setEveryField moves most of them
 }
 
 }  // namespace
