@@ -2,25 +2,16 @@
 
 #include <string>
 
+#include "settings/settings_keys.h"
+
 namespace korvan {
 namespace {
 
-void resetPoint(FieldModel& model, int n) {
-    auto p = [n](Field ofPoint1) { return ofPoint(ofPoint1, n); };
-    model.setText(p(Field::Point1LatitudeDegrees), {});
-    model.setText(p(Field::Point1LatitudeMinutes), {});
-    model.setText(p(Field::Point1LatitudeFraction), {});
-    model.setText(p(Field::Point1LatitudeHemisphere), "N");
-    model.setText(p(Field::Point1LongitudeDegrees), {});
-    model.setText(p(Field::Point1LongitudeMinutes), {});
-    model.setText(p(Field::Point1LongitudeFraction), {});
-    model.setText(p(Field::Point1LongitudeHemisphere), "E");
-    model.setText(p(Field::Point1Radius), "50");
-    model.setChecked(p(Field::Point1OutputOnEntry), false);
-    model.setChecked(p(Field::Point1OutputOnExit), false);
-    model.setChecked(p(Field::Point1SendOnEntry), false);
-    model.setChecked(p(Field::Point1SendOnExit), false);
-    model.setText(p(Field::Point1OnTime), "1");
+// The recording and analogue methods and the Wi-Fi network are how this tracker is to work
+// where it is installed: the reset leaves them as they are.
+bool keptByReset(const SettingsKey& key) {
+    return key.section == "NET" || key.field == Field::RecordingMethod ||
+           key.field == Field::AnalogRecordingMethod;
 }
 
 void resetAnalogValues(FieldModel& model) {
@@ -35,37 +26,15 @@ void resetAnalogValues(FieldModel& model) {
 }  // namespace
 
 void applyDefaults(FieldModel& model) {
-    model.setText(Field::ServerPassword, {});
-    model.setText(Field::ServerAddress, std::string(kDataServerAddress));
-    model.setText(Field::ServerPort, std::string(kDataServerPort));
-    model.setText(Field::SendingPeriod, "120");
-    model.setText(Field::RecordingPeriod, "5");
-
-    for (Field box : {Field::InputAccumulating1, Field::InputAccumulating2, Field::InputPeriodic1,
-                      Field::InputPeriodic2}) {
-        model.setChecked(box, false);
+    // Every value the tracker keeps goes back to its first run's, as the settings reader gives
+    // it to a key that is missing, reactions and all; so does the choice not to read a tracker.
+    for (const SettingsKey* key : settingsKeysInReadOrder()) {
+        if ((isTrackerSetting(*key) || key->field == Field::ReadIdentityOnly) &&
+            !keptByReset(*key)) {
+            applyStoredValue(model, *key, std::nullopt);
+        }
     }
-    model.setChecked(Field::StaticProcessing, false);
-    model.setChecked(Field::WideRecording, false);
-    // Every input becomes an ordinary one, inputs 3 and 4 included.
-    for (int n = 1; n <= 4; ++n) {
-        model.setChecked(numbered(Field::InputOrdinary1, n), true);
-    }
-    for (int n = 1; n <= 4; ++n) {
-        model.setChecked(numbered(Field::InputSendsAtOnce1, n), false);
-    }
-    for (int n = 1; n <= 4; ++n) {
-        model.setItemIndex(numbered(Field::InputTrigger1, n), 0);
-    }
-
-    model.setText(Field::AnalogPollPeriod, "3600");
-    model.setText(Field::CounterPeriod12, "3600");
-    model.setText(Field::CounterPeriod34, "3600");  // unlike the digital defaults' "0"
-    resetAnalogValues(model);
-    model.setChecked(Field::ReadIdentityOnly, false);
-    for (int n = 1; n <= 3; ++n) {
-        resetPoint(model, n);
-    }
+    model.setText(Field::CounterPeriod34, "3600");  // unlike its first run's "0"
 }
 
 void applyAnalogDefaults(FieldModel& model) {
