@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "base/cp1251.h"
-#include "base/scan.h"
 #include "protocol/session.h"
 
 namespace korvan {
@@ -129,13 +128,12 @@ DetectionOutcome detectTrackers(Bridge& bridge, Clock& clock, int currentSerial,
                                 const DetectionHooks& hooks) {
     DetectionOutcome outcome;
     outcome.shownSerial = currentSerial;
-    std::uint32_t count = 0;
-    if (bridge.deviceCount(count) != BridgeStatus::Ok) {
+    if (bridge.deviceCount(outcome.count) != BridgeStatus::Ok) {
         return outcome;  // nothing is known, so nothing is taken back either
     }
     outcome.listed = true;
     // Each tracker is read as the listing comes to it, so that what is read is what is there.
-    for (std::uint32_t index = 0; index < count && !outcome.interrupted; ++index) {
+    for (std::uint32_t index = 0; index < outcome.count && !outcome.interrupted; ++index) {
         ListedDevice device;
         if (!listDevice(bridge, index, hooks.descriptions, ListedStrings::TrackersOnly, device)) {
             outcome.incomplete = true;

@@ -22,7 +22,8 @@ struct DetectedTracker {
 };
 
 struct DetectionOutcome {
-    bool listed = false;  // the bridge gave its listing
+    bool listed = false;      // the bridge gave its listing
+    std::uint32_t count = 0;  // ... of this many devices
     std::vector<DetectedTracker> trackers;
     bool interrupted = false;   // a read was cancelled or its tracker went
     bool accessDenied = false;  // a device's strings could not be read for lack of permission
