@@ -1,10 +1,5 @@
 #include "cli/tracker_steps.h"
 
-#include <algorithm>
-
-#include "base/cp1251.h"
-#include "base/scan.h"
-#include "core/detection.h"
 #include "core/form_mapping.h"
 
 namespace korvan::cli {
