@@ -57,8 +57,10 @@ struct Run {
 struct Scenario {
     const char* name;
     SimulatedTracker (*tracker)();
-    // Plugged in once the window's own detection has found nothing, so that only the click
-    // reads it: a mute tracker would hold detection for five tries.
+    // Plugged in once the window's start-up detection has found nothing: the click is then the
+    // system's word that a device came, and the detection it starts reads the tracker, as when
+    // a technician plugs one into the running program. The core opens no tracker that
+    // detection has not shown, so a read clicked instead would find nothing to open.
     bool plugAfterStartUp;
     std::function<void(Configurator&)> click;
     bool cancel;  // "Отмена" 2 s after the click
@@ -231,8 +233,8 @@ bool logCopied(const Run& run) {
            std::filesystem::file_size(run.logFile, error) == korvan::kDebugLogLimit && !error;
 }
 
-// With the worker, "Отмена" stops the read. On the window's thread the click cannot reach the
-// core until the read has given up on its own.
+// With the worker, "Отмена" stops detection's reads. On the window's thread the click cannot
+// reach the core until detection has given up on the tracker on its own.
 bool muteEnded(const Run& run) {
     return run.way == Way::Worker ? statusIs(run.core, "Операция отменена")
                                   : statusIs(run.core, "Ошибка чтения версии устройства");
@@ -277,7 +279,7 @@ int main(int argc, char** argv) {
         {"debug log, full 3999 bytes", configured, false,
          [](Configurator& core) { core.readDebugLog(true); }, false, logCopied},
         {"mute tracker, cancelled after 2 s", mute, true,
-         [](Configurator& core) { core.readTracker(); }, true, muteEnded},
+         [](Configurator& core) { core.devicesChanged(); }, true, muteEnded},
     };
 
     std::printf(
@@ -309,9 +311,9 @@ int main(int argc, char** argv) {
         "Operation time is the worker's, from the click until the window shows the outcome; on "
         "the window's thread the stall is the whole operation.\n");
     std::printf(
-        "* On the window's thread \"Отмена\" cannot get through: the column shows one read of the "
-        "mute tracker running all its 10 attempts (500 ms timeout and 100 ms pause each) until it "
-        "fails. Detection when such a tracker is plugged in reads it five times, 1 s apart, so "
-        "the window would stay frozen about five times as long.\n");
+        "* The mute tracker is plugged in once the window is up, and detection reads it. On the "
+        "window's thread \"Отмена\" cannot get through: the column shows detection's five reads, "
+        "each running all its 10 attempts (500 ms timeout and 100 ms pause each) and followed by "
+        "a 1 s pause, until detection gives up on the tracker.\n");
     return failures == 0 ? 0 : 1;
 }
