@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -25,6 +26,11 @@ class Bridge {
     static constexpr std::size_t kListStringLimit = 63;
 
     virtual ~Bridge() = default;
+
+    // Another handle on the same bus: it lists what this one lists and opens a device of its
+    // own, so that several trackers are worked at once, each on its own link and thread. A
+    // handle may not outlive the bridge it came from. Null where the backend has only one.
+    virtual std::unique_ptr<Bridge> newHandle() { return nullptr; }
 
     // Listing, without opening anything.
     virtual BridgeStatus deviceCount(std::uint32_t& count) = 0;

@@ -28,6 +28,10 @@ class FtdiBridge final : public Bridge {
     FtdiBridge(const FtdiBridge&) = delete;
     FtdiBridge& operator=(const FtdiBridge&) = delete;
 
+    // Every handle has its own libftdi context and lists in contexts of its own, so handles
+    // on different threads share nothing.
+    std::unique_ptr<Bridge> newHandle() override { return std::make_unique<FtdiBridge>(); }
+
     BridgeStatus deviceCount(std::uint32_t& count) override;
     BridgeStatus description(std::uint32_t index, std::string& text) override;
     BridgeStatus serialNumber(std::uint32_t index, std::string& text) override;

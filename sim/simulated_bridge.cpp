@@ -5,14 +5,33 @@
 namespace korvan::sim {
 
 SimulatedBridge::SimulatedBridge(Clock& clock, WireTiming timing)
-    : clock_(clock), timing_(timing), stream_(timing.byteTime) {}
+    : SimulatedBridge(std::make_shared<Bench>(clock, timing)) {
+    bench_->first = this;
+}
+
+SimulatedBridge::SimulatedBridge(std::shared_ptr<Bench> bench) : bench_(std::move(bench)) {
+    std::lock_guard lock(bench_->mutex);
+    bench_->handles.push_back(this);
+}
+
+SimulatedBridge::~SimulatedBridge() {
+    std::lock_guard lock(bench_->mutex);
+    std::erase(bench_->handles, this);
+    if (bench_->first == this) {
+        bench_->first = nullptr;
+    }
+}
+
+std::unique_ptr<Bridge> SimulatedBridge::newHandle() {
+    return std::unique_ptr<Bridge>(new SimulatedBridge(bench_));
+}
 
 SimulatedTracker& SimulatedBridge::plug(SimulatedTracker tracker) {
     SimulatedTracker* plugged = nullptr;
     {
-        std::lock_guard lock(mutex_);
-        trackers_.push_back(std::make_unique<SimulatedTracker>(std::move(tracker)));
-        plugged = trackers_.back().get();
+        std::lock_guard lock(bench_->mutex);
+        bench_->trackers.push_back(std::make_unique<SimulatedTracker>(std::move(tracker)));
+        plugged = bench_->trackers.back().get();
     }
     tellDevicesChanged();
     return *plugged;
@@ -21,7 +40,7 @@ SimulatedTracker& SimulatedBridge::plug(SimulatedTracker tracker) {
 void SimulatedBridge::unplug(std::size_t index) {
     bool removed = false;
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(bench_->mutex);
         removed = remove(index);
     }
     if (removed) {
@@ -32,12 +51,12 @@ void SimulatedBridge::unplug(std::size_t index) {
 bool SimulatedBridge::unplugSerial(const std::string& usbSerial) {
     bool removed = false;
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(bench_->mutex);
         const auto found =
-            std::find_if(trackers_.begin(), trackers_.end(),
+            std::find_if(bench_->trackers.begin(), bench_->trackers.end(),
                          [&usbSerial](const auto& t) { return t->usbSerial == usbSerial; });
-        removed =
-            found != trackers_.end() && remove(static_cast<std::size_t>(found - trackers_.begin()));
+        removed = found != bench_->trackers.end() &&
+                  remove(static_cast<std::size_t>(found - bench_->trackers.begin()));
     }
     if (removed) {
         tellDevicesChanged();
@@ -46,72 +65,79 @@ bool SimulatedBridge::unplugSerial(const std::string& usbSerial) {
 }
 
 std::vector<std::string> SimulatedBridge::attachedSerials() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(bench_->mutex);
     std::vector<std::string> serials;
-    for (const auto& tracker : trackers_) {
+    for (const auto& tracker : bench_->trackers) {
         serials.push_back(tracker->usbSerial);
     }
     return serials;
 }
 
 bool SimulatedBridge::remove(std::size_t index) {
-    if (index >= trackers_.size()) {
+    if (index >= bench_->trackers.size()) {
         return false;
     }
-    if (trackers_[index].get() == open_) {
-        gone_ = true;
-        open_ = nullptr;
-        inbound_.clear();
+    for (SimulatedBridge* handle : bench_->handles) {
+        if (handle->open_ == bench_->trackers[index].get()) {
+            handle->lost();
+        }
     }
     // Kept, as a tracker on the bench keeps its memory, until it is plugged in again.
-    unplugged_[trackers_[index]->usbSerial] = std::move(trackers_[index]);
-    trackers_.erase(trackers_.begin() + static_cast<std::ptrdiff_t>(index));
+    bench_->unplugged[bench_->trackers[index]->usbSerial] = std::move(bench_->trackers[index]);
+    bench_->trackers.erase(bench_->trackers.begin() + static_cast<std::ptrdiff_t>(index));
     return true;
 }
 
 bool SimulatedBridge::replug(const std::string& usbSerial) {
     {
-        std::lock_guard lock(mutex_);
-        const auto found = unplugged_.find(usbSerial);
-        if (found == unplugged_.end()) {
+        std::lock_guard lock(bench_->mutex);
+        const auto found = bench_->unplugged.find(usbSerial);
+        if (found == bench_->unplugged.end()) {
             return false;
         }
         found->second->powerOn();
-        trackers_.push_back(std::move(found->second));
-        unplugged_.erase(found);
+        bench_->trackers.push_back(std::move(found->second));
+        bench_->unplugged.erase(found);
     }
     tellDevicesChanged();
     return true;
 }
 
+void SimulatedBridge::lost() {
+    gone_ = true;
+    open_ = nullptr;
+    inbound_.clear();
+}
+
 void SimulatedBridge::tellDevicesChanged() {
-    if (onDevicesChanged) {
-        onDevicesChanged();
+    // The first bridge is read without the lock: it is set before the bridge is shared.
+    if (bench_->first != nullptr && bench_->first->onDevicesChanged) {
+        bench_->first->onDevicesChanged();
     }
 }
 
 std::size_t SimulatedBridge::attached() const {
-    std::lock_guard lock(mutex_);
-    return trackers_.size();
+    std::lock_guard lock(bench_->mutex);
+    return bench_->trackers.size();
 }
 
 SimulatedTracker& SimulatedBridge::tracker(std::size_t index) {
-    std::lock_guard lock(mutex_);
-    return *trackers_.at(index);
+    std::lock_guard lock(bench_->mutex);
+    return *bench_->trackers.at(index);
 }
 
 void SimulatedBridge::failNext(BridgeCall kind, BridgeStatus status) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(bench_->mutex);
     failures_.emplace_back(kind, status);
 }
 
 void SimulatedBridge::setUnpluggedStatus(BridgeStatus status) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(bench_->mutex);
     unpluggedStatus_ = status;
 }
 
 void SimulatedBridge::clearCalls() {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(bench_->mutex);
     calls_.clear();
 }
 
@@ -139,71 +165,79 @@ BridgeStatus SimulatedBridge::openState() const {
 }
 
 BridgeStatus SimulatedBridge::deviceCount(std::uint32_t& count) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(bench_->mutex);
     if (auto status = call(BridgeCall::DeviceCount, "deviceCount"); status != BridgeStatus::Ok) {
         return status;
     }
-    count = static_cast<std::uint32_t>(trackers_.size());
+    count = static_cast<std::uint32_t>(bench_->trackers.size());
     return BridgeStatus::Ok;
 }
 
 BridgeStatus SimulatedBridge::description(std::uint32_t index, std::string& text) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(bench_->mutex);
     if (auto status = call(BridgeCall::Description, "description"); status != BridgeStatus::Ok) {
         return status;
     }
-    if (index >= trackers_.size()) {
+    if (index >= bench_->trackers.size()) {
         return BridgeStatus::DeviceNotFound;
     }
-    text = trackers_[index]->usbDescription.substr(0, kListStringLimit);
+    text = bench_->trackers[index]->usbDescription.substr(0, kListStringLimit);
     return BridgeStatus::Ok;
 }
 
 BridgeStatus SimulatedBridge::serialNumber(std::uint32_t index, std::string& text) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(bench_->mutex);
     if (auto status = call(BridgeCall::SerialNumber, "serialNumber"); status != BridgeStatus::Ok) {
         return status;
     }
-    if (index >= trackers_.size()) {
+    if (index >= bench_->trackers.size()) {
         return BridgeStatus::DeviceNotFound;
     }
-    text = trackers_[index]->usbSerial.substr(0, kListStringLimit);
+    text = bench_->trackers[index]->usbSerial.substr(0, kListStringLimit);
     return BridgeStatus::Ok;
 }
 
 BridgeStatus SimulatedBridge::open(std::uint32_t index) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(bench_->mutex);
     if (auto status = call(BridgeCall::Open, "open"); status != BridgeStatus::Ok) {
         return status;
     }
     if (open_ != nullptr) {
-        return BridgeStatus::Failed;  // one handle at a time, as the vendor library allows
+        return BridgeStatus::Failed;  // one device a handle, as the vendor library allows
     }
-    if (index >= trackers_.size()) {
+    if (index >= bench_->trackers.size()) {
         return BridgeStatus::DeviceNotFound;
     }
     return openAt(index);
 }
 
 BridgeStatus SimulatedBridge::openSerial(const std::string& usbSerial) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(bench_->mutex);
     if (auto status = call(BridgeCall::Open, "openSerial"); status != BridgeStatus::Ok) {
         return status;
     }
     if (open_ != nullptr) {
         return BridgeStatus::Failed;
     }
-    const auto it = std::find_if(trackers_.begin(), trackers_.end(), [&usbSerial](const auto& t) {
-        return t->usbSerial.substr(0, kListStringLimit) == usbSerial;
-    });
-    if (it == trackers_.end()) {
+    const auto it =
+        std::find_if(bench_->trackers.begin(), bench_->trackers.end(), [&usbSerial](const auto& t) {
+            return t->usbSerial.substr(0, kListStringLimit) == usbSerial;
+        });
+    if (it == bench_->trackers.end()) {
         return BridgeStatus::DeviceNotFound;
     }
-    return openAt(static_cast<std::size_t>(it - trackers_.begin()));
+    return openAt(static_cast<std::size_t>(it - bench_->trackers.begin()));
 }
 
 BridgeStatus SimulatedBridge::openAt(std::size_t index) {
-    open_ = trackers_[index].get();
+    SimulatedTracker* tracker = bench_->trackers[index].get();
+    // A device another handle holds is refused, as the system refuses a claimed interface.
+    for (const SimulatedBridge* handle : bench_->handles) {
+        if (handle->open_ == tracker) {
+            return BridgeStatus::Failed;
+        }
+    }
+    open_ = tracker;
     gone_ = false;
     divisor_ = 0;
     eightN1_ = false;
@@ -213,7 +247,7 @@ BridgeStatus SimulatedBridge::openAt(std::size_t index) {
 }
 
 BridgeStatus SimulatedBridge::setDivisor(std::uint16_t divisor) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(bench_->mutex);
     if (auto status = call(BridgeCall::SetDivisor, "setDivisor"); status != BridgeStatus::Ok) {
         return status;
     }
@@ -222,7 +256,7 @@ BridgeStatus SimulatedBridge::setDivisor(std::uint16_t divisor) {
 }
 
 BridgeStatus SimulatedBridge::setTimeouts(std::uint32_t, std::uint32_t) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(bench_->mutex);
     if (auto status = call(BridgeCall::SetTimeouts, "setTimeouts"); status != BridgeStatus::Ok) {
         return status;
     }
@@ -231,7 +265,7 @@ BridgeStatus SimulatedBridge::setTimeouts(std::uint32_t, std::uint32_t) {
 
 BridgeStatus SimulatedBridge::setDataCharacteristics(std::uint8_t wordLength, std::uint8_t stopBits,
                                                      std::uint8_t parity) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(bench_->mutex);
     if (auto status = call(BridgeCall::SetDataCharacteristics, "setDataCharacteristics");
         status != BridgeStatus::Ok) {
         return status;
@@ -241,7 +275,7 @@ BridgeStatus SimulatedBridge::setDataCharacteristics(std::uint8_t wordLength, st
 }
 
 BridgeStatus SimulatedBridge::setFlowControl(std::uint16_t, std::uint8_t, std::uint8_t) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(bench_->mutex);
     if (auto status = call(BridgeCall::SetFlowControl, "setFlowControl");
         status != BridgeStatus::Ok) {
         return status;
@@ -250,7 +284,7 @@ BridgeStatus SimulatedBridge::setFlowControl(std::uint16_t, std::uint8_t, std::u
 }
 
 BridgeStatus SimulatedBridge::setLatencyTimer(std::uint8_t milliseconds) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(bench_->mutex);
     if (auto status = call(BridgeCall::SetLatencyTimer, "setLatencyTimer");
         status != BridgeStatus::Ok) {
         return status;
@@ -264,18 +298,18 @@ bool SimulatedBridge::lineMatchesTracker() const {
 }
 
 BridgeStatus SimulatedBridge::purge() {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(bench_->mutex);
     if (auto status = call(BridgeCall::Purge, "purge"); status != BridgeStatus::Ok) {
         return status;
     }
     // What the chip holds is gone; bytes still on their way arrive later.
-    const auto now = clock_.now();
+    const auto now = bench_->clock.now();
     std::erase_if(inbound_, [now](const InFlight& b) { return b.atBridge <= now; });
     return openState();
 }
 
 BridgeStatus SimulatedBridge::write(std::span<const std::uint8_t> bytes, std::size_t& written) {
-    std::unique_lock lock(mutex_);
+    std::unique_lock lock(bench_->mutex);
     written = 0;
     if (auto status = call(BridgeCall::Write, "write"); status != BridgeStatus::Ok) {
         return status;
@@ -287,15 +321,15 @@ BridgeStatus SimulatedBridge::write(std::span<const std::uint8_t> bytes, std::si
     if (!lineMatchesTracker()) {
         return BridgeStatus::Ok;  // the tracker hears only noise and stays silent
     }
-    const auto heard = stream_.feed(*open_, bytes, clock_.now() + timing_.usbFrame);
+    const auto heard = stream_.feed(*open_, bytes, bench_->clock.now() + bench_->timing.usbFrame);
     for (const TimedByte& b : heard.reply) {
         inbound_.push_back({b.due, b.due + latency_, b.byte});
     }
     if (heard.unplugged) {
         const auto index = static_cast<std::size_t>(
-            std::find_if(trackers_.begin(), trackers_.end(),
+            std::find_if(bench_->trackers.begin(), bench_->trackers.end(),
                          [this](const auto& t) { return t.get() == open_; }) -
-            trackers_.begin());
+            bench_->trackers.begin());
         remove(index);
         lock.unlock();
         tellDevicesChanged();
@@ -304,7 +338,7 @@ BridgeStatus SimulatedBridge::write(std::span<const std::uint8_t> bytes, std::si
 }
 
 BridgeStatus SimulatedBridge::read(std::span<std::uint8_t> into, std::size_t& got) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(bench_->mutex);
     got = 0;
     if (auto status = failure(BridgeCall::Read); status != BridgeStatus::Ok) {
         return status;
@@ -312,7 +346,7 @@ BridgeStatus SimulatedBridge::read(std::span<std::uint8_t> into, std::size_t& go
     if (auto state = openState(); state != BridgeStatus::Ok) {
         return state;
     }
-    const auto now = clock_.now();
+    const auto now = bench_->clock.now();
     while (got < into.size() && !inbound_.empty() && inbound_.front().visible <= now) {
         into[got++] = inbound_.front().byte;
         inbound_.pop_front();
@@ -321,13 +355,13 @@ BridgeStatus SimulatedBridge::read(std::span<std::uint8_t> into, std::size_t& go
 }
 
 BridgeStatus SimulatedBridge::reset() {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(bench_->mutex);
     calls_.emplace_back("reset");
     return openState();
 }
 
 BridgeStatus SimulatedBridge::close() {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(bench_->mutex);
     calls_.emplace_back("close");
     const bool wasOpen = open_ != nullptr || gone_;
     open_ = nullptr;

@@ -50,13 +50,24 @@ enum class BridgeCall : std::uint8_t {
     Read,
 };
 
-// Safe to share between two threads: the window plugs, unplugs and looks at the trackers while
-// the device worker makes the bridge calls. One lock guards the list, the open link and the
-// bytes on the wire; device-change notices go out after it is released. A virtual clock is not
-// guarded: across threads, give the bridge the steady clock.
+// Safe to share between threads: the window plugs, unplugs and looks at the trackers while
+// the device worker makes the bridge calls. Every handle (`newHandle`) opens a tracker of its
+// own, as the real bridge opens several devices, so that several workers write side by side;
+// the trackers plugged in are the same for all of them. One lock, shared by the handles,
+// guards the list, the open links and the bytes on the wire; device-change notices go out
+// after it is released. A virtual clock is not guarded: across threads, give the bridge the
+// steady clock.
 class SimulatedBridge final : public Bridge {
   public:
     SimulatedBridge(Clock& clock, WireTiming timing = {});
+    ~SimulatedBridge() override;
+    SimulatedBridge(const SimulatedBridge&) = delete;
+    SimulatedBridge& operator=(const SimulatedBridge&) = delete;
+
+    // A handle of its own on the same trackers: its own open tracker, line settings, calls
+    // and planted failures. Plugging through it plugs for every handle; notices go to the
+    // first bridge's `onDevicesChanged`.
+    std::unique_ptr<Bridge> newHandle() override;
 
     // Attached trackers, in listing order; index 0 is what `open(0)` opens. The references stay
     // valid until that tracker is pulled out.
@@ -76,16 +87,16 @@ class SimulatedBridge final : public Bridge {
     SimulatedTracker& tracker(std::size_t index);
     // Told after every plug and unplug, as the system tells of device changes, on the thread
     // that made the change: the worker's when a write pulls a tracker out. Set it before the
-    // bridge is shared.
+    // bridge is shared; only the first bridge's is told, whichever handle made the change.
     std::function<void()> onDevicesChanged;
 
-    // The next call of this kind answers `status` instead of doing its work.
+    // The next call of this kind on this handle answers `status` instead of doing its work.
     void failNext(BridgeCall call, BridgeStatus status);
     // What the calls on a link whose tracker was pulled out answer: "device gone" by default;
     // `Failed` is how the libftdi1 backend reports it.
     void setUnpluggedStatus(BridgeStatus status);
-    // Every bridge call in order, by name: what the link did to the device. Not guarded: read
-    // it while the worker is idle.
+    // Every bridge call of this handle in order, by name: what the link did to the device. Not
+    // guarded: read it while the worker is idle.
     const std::vector<std::string>& calls() const { return calls_; }
     void clearCalls();
 
@@ -113,9 +124,22 @@ class SimulatedBridge final : public Bridge {
         std::uint8_t byte;
     };
 
+    // What the handles share: the trackers, and the lock over everything.
+    struct Bench {
+        Bench(Clock& clock, WireTiming timing) : clock(clock), timing(timing) {}
+        std::mutex mutex;
+        Clock& clock;
+        WireTiming timing;
+        SimulatedBridge* first = nullptr;  // whose `onDevicesChanged` is told
+        std::vector<SimulatedBridge*> handles;
+        std::vector<std::unique_ptr<SimulatedTracker>> trackers;
+        std::map<std::string, std::unique_ptr<SimulatedTracker>> unplugged;  // by USB serial
+    };
+    explicit SimulatedBridge(std::shared_ptr<Bench> bench);
+
     // Without the lock held, so that a listener may call the bridge back.
     void tellDevicesChanged();
-    // The helpers below expect `mutex_` to be held.
+    // The helpers below expect the bench's lock to be held.
     BridgeStatus call(BridgeCall kind, const char* name);
     // A failure planted for this kind of call, used up; `Ok` when there is none. Reads are not
     // logged: a link polls them.
@@ -125,22 +149,20 @@ class SimulatedBridge final : public Bridge {
     // False when there is nothing at `index`.
     bool remove(std::size_t index);
     BridgeStatus openAt(std::size_t index);
+    // The link to this tracker has gone dead.
+    void lost();
 
-    mutable std::mutex mutex_;
-    Clock& clock_;
-    WireTiming timing_;
-    std::vector<std::unique_ptr<SimulatedTracker>> trackers_;
-    std::map<std::string, std::unique_ptr<SimulatedTracker>> unplugged_;  // by USB serial
+    std::shared_ptr<Bench> bench_;
     std::vector<std::pair<BridgeCall, BridgeStatus>> failures_;
     std::vector<std::string> calls_;
 
-    SimulatedTracker* open_ = nullptr;  // not owning: one of `trackers_`
+    SimulatedTracker* open_ = nullptr;  // not owning: one of the bench's trackers
     bool gone_ = false;
     BridgeStatus unpluggedStatus_ = BridgeStatus::DeviceGone;
     std::uint16_t divisor_ = 0;
     bool eightN1_ = false;
     Duration latency_ = std::chrono::milliseconds(16);  // the bridge's power-on latency timer
-    TrackerStream stream_;  // the line to the trackers and their replies' timing
+    TrackerStream stream_{bench_->timing.byteTime};     // the line to the open tracker
     std::deque<InFlight> inbound_;
 };
 

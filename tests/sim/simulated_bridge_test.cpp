@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <future>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -104,6 +105,55 @@ TEST(BridgeAcrossThreads, PullingOutTheOpenTrackerEndsTheWorkersLink) {
     std::array<std::uint8_t, 9> buffer{};
     std::size_t got = 0;
     EXPECT_EQ(bridge.read(buffer, got), BridgeStatus::Failed);  // the worker's link was closed
+}
+
+// Each handle holds a tracker of its own, as the provisioning line's workers do; the one
+// pulled out ends its own link and no other.
+TEST(BridgeHandles, OpenTrackersSideBySideAndLoseOnlyTheirOwn) {
+    SteadyClock clock;
+    SimulatedBridge bridge(clock);
+    int changes = 0;
+    bridge.onDevicesChanged = [&] { ++changes; };
+    const std::array<std::string, 3> serials = {"90001", "90002", "90003"};
+    for (const auto& serial : serials) {
+        bridge.plug(SimulatedTracker::configured(serial));
+    }
+    std::vector<std::unique_ptr<Bridge>> handles;
+    std::vector<std::unique_ptr<Link>> links;
+    for (const auto& serial : serials) {
+        handles.push_back(bridge.newHandle());
+        ASSERT_NE(handles.back(), nullptr);
+        links.push_back(std::make_unique<Link>(*handles.back(), clock));
+        links.back()->setTarget(LinkTarget::serial(serial));
+        ASSERT_EQ(links.back()->openPort(), OpenOutcome::Opened) << serial;
+    }
+    // A tracker another handle holds is refused, by serial and by place alike.
+    Link intruder(bridge, clock);
+    intruder.setTarget(LinkTarget::serial("90002"));
+    EXPECT_EQ(intruder.openPort(), OpenOutcome::NoDevice);
+    EXPECT_EQ(bridge.open(0), BridgeStatus::Failed);
+
+    std::vector<std::string> replies(serials.size());
+    {
+        std::vector<std::jthread> workers;
+        for (std::size_t i = 0; i < serials.size(); ++i) {
+            workers.emplace_back([&, i] { replies[i] = askVersion(*links[i]); });
+        }
+    }
+    EXPECT_EQ(replies, std::vector<std::string>(3, "WIFI-1.05"));
+
+    // A handle's plug is every handle's, and the first bridge is told.
+    EXPECT_TRUE(static_cast<SimulatedBridge&>(*handles[2]).unplugSerial("90002"));
+    EXPECT_EQ(changes, 4);
+    EXPECT_EQ(bridge.attachedSerials(), (std::vector<std::string>{"90001", "90003"}));
+    EXPECT_EQ(askVersion(*links[1]), "");
+    EXPECT_TRUE(links[1]->deviceGone());
+    EXPECT_EQ(askVersion(*links[0]), "WIFI-1.05");
+    EXPECT_EQ(askVersion(*links[2]), "WIFI-1.05");
+    // Closed, a tracker may be opened through another handle.
+    links[2]->closePort();
+    intruder.setTarget(LinkTarget::serial("90003"));
+    EXPECT_EQ(intruder.openPort(), OpenOutcome::Opened);
 }
 
 TEST(BridgeUnplugged, ATrackerPluggedInAgainKeepsWhatWasWrittenIntoIt) {
