@@ -101,6 +101,11 @@ CLI::App* addProvisionCommand(CLI::App& app, Options& o) {
                      "Сколько трекеров обработать, с ошибкой тоже (иначе до Ctrl+C)")
         ->type_name("N")
         ->check(CLI::PositiveNumber);
+    provision
+        ->add_option("--parallel", o.parallel,
+                     "Сколько трекеров записывать одновременно (иначе все подключённые)")
+        ->type_name("N")
+        ->check(CLI::PositiveNumber);
     addMissingKeysFlag(provision, o);
     provision->add_flag("--no-verify", o.noVerify,
                         "Не перечитывать трекер после записи (быстрее, но без проверки)");

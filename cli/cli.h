@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -24,6 +26,12 @@ enum ExitStatus : int {
     kFileProblem = 5,    // a profile, database or output file could not be read or written
 };
 
+// Told of devices coming and going for as long as it lives.
+class DeviceWatch {
+  public:
+    virtual ~DeviceWatch() = default;
+};
+
 // What the commands run against: the real bridge, or simulated trackers for `--sim`.
 class Environment {
   public:
@@ -32,11 +40,21 @@ class Environment {
     virtual std::ostream& err() = 0;
     virtual Bridge& bridge(bool simulated) = 0;
     virtual Clock& clock(bool simulated) = 0;
-    // Ctrl+C was pressed: the provisioning line ends once the tracker in hand is done.
+    // Ctrl+C was pressed: the provisioning line takes no new tracker and ends once those in
+    // hand are done.
     virtual bool stopRequested() = 0;
     // The USB descriptions taken for a tracker, as the window's detection takes them: the
     // trackers' own; a test rig adds its emulated bridge's.
     virtual std::vector<std::string> trackerDescriptions() { return kTrackerDescriptions; }
+    // While the watch lives, `changed` is called, on any thread, whenever a device may have come
+    // or gone: hot-plug events, or a listing taken often where the system has none. Null where
+    // nothing can tell; the provisioning line then looks every kLookInterval itself.
+    virtual std::unique_ptr<DeviceWatch> watchDevices(bool simulated,
+                                                      std::function<void()> changed) {
+        (void)simulated;
+        (void)changed;
+        return nullptr;
+    }
     // The provisioning line begins: from now on, Ctrl+C asks it to end.
     virtual void lineBegins() {}
     // The provisioning line is about to look for trackers again; `done` are the USB serial

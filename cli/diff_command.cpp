@@ -18,7 +18,7 @@ int Run::diff() {
     FieldModel held;
     startFields(held);
     Unattended boxes;
-    const ReadOutcome read = readTrackerWithTries(held, *tracker, boxes);
+    const ReadOutcome read = readTrackerWithTries(link_, held, *tracker, boxes);
     if (!read.succeeded() || !read.missed.empty()) {
         // A setting not read would be compared with a first run's value, not the tracker's.
         return fail(kFailed, toldText(read) + "; трекер не сравнён с профилем",

@@ -1,5 +1,9 @@
+#include <map>
+#include <memory>
 #include <set>
+#include <thread>
 
+#include "cli/line_hands.h"
 #include "cli/run.h"
 #include "protocol/session.h"
 
@@ -48,25 +52,96 @@ void Run::tellProvisioned(const ListedDevice& tracker, const ProfileWritten& don
     out().flush();
 }
 
-bool Run::provisionListed(const Listing& listing, const std::string& profile,
-                          DeviceDatabase& database, std::set<std::string>& done, LineTally& tally) {
-    bool handled = false;
+struct Run::Provisioned {
+    ListedDevice tracker;
+    ProfileWritten written;
+    bool ok = false;
+    double seconds = 0;
+};
+
+namespace {
+
+// A tracker in hand: its own handle on the bridge, its own link and the worker that writes it.
+struct Hand {
+    std::unique_ptr<Bridge> handle;
+    std::unique_ptr<Link> link;
+    HeldTrace trace;
+    std::jthread worker;  // last, so that it is joined before the link and handle go
+};
+
+}  // namespace
+
+struct Run::Line {
+    Line(const std::string& profileText, DeviceDatabase& lineDatabase)
+        : profile(profileText), database(lineDatabase) {}
+
+    const std::string& profile;
+    DeviceDatabase& database;  // touched on the line's thread alone
+    LineHands<Provisioned> hands;
+    std::map<std::string, std::unique_ptr<Hand>> inHand;  // by USB serial
+    std::set<std::string> done;  // USB serials written since they were plugged in
+    LineTally tally;
+    // Something tells of devices coming and going; else the line looks every kLookInterval.
+    bool told = false;
+
+    int taken() const { return tally.written + tally.failed + static_cast<int>(inHand.size()); }
+};
+
+Run::Provisioned Run::provisionOn(Link& link, const ListedDevice& tracker, Line& line,
+                                  const DatabaseStepRunner& onLineThread) {
+    const auto start = clock_.now();
+    FieldModel model;
+    Provisioned done{tracker, writeProfile(link, model, tracker, line.profile, &line.database,
+                                           !o_.noVerify, onLineThread)};
+    done.ok = done.written.written && done.written.recorded;
+    done.seconds = secondsBetween(start, clock_.now());
+    return done;
+}
+
+bool Run::takeNewTrackers(Line& line, const Listing& listing) {
+    bool wroteHere = false;
     for (const ListedDevice* tracker : listing.trackers()) {
-        if (tally.finished(o_.count) || env_.stopRequested() ||
-            done.count(tracker->usbSerial) > 0) {
+        const bool full = (o_.count > 0 && line.taken() >= o_.count) ||
+                          (o_.parallel > 0 && static_cast<int>(line.inHand.size()) >= o_.parallel);
+        if (full || env_.stopRequested()) {
+            break;
+        }
+        if (line.done.count(tracker->usbSerial) > 0 || line.inHand.count(tracker->usbSerial) > 0) {
             continue;
         }
-        done.insert(tracker->usbSerial);
-        handled = true;
-        const auto start = clock_.now();
-        FieldModel model;
-        const ProfileWritten written =
-            writeProfile(model, *tracker, profile, &database, !o_.noVerify);
-        const bool ok = written.written && written.recorded;
-        (ok ? tally.written : tally.failed) += 1;
-        tellProvisioned(*tracker, written, ok, secondsBetween(start, clock_.now()));
+        auto handle = bridge_.newHandle();
+        if (!handle) {
+            // A bridge of one handle: the tracker is written here, before the next is taken.
+            Provisioned done = provisionOn(link_, *tracker, line, {});
+            endProvisioned(line, done);
+            wroteHere = true;
+            continue;
+        }
+        auto hand = std::make_unique<Hand>();
+        hand->handle = std::move(handle);
+        hand->link = std::make_unique<Link>(*hand->handle, clock_);
+        hand->link->setObserver(observer_ != nullptr ? &hand->trace : nullptr);
+        hand->worker = std::jthread([this, &line, link = hand->link.get(), found = *tracker] {
+            line.hands.finished(provisionOn(
+                *link, found, line, [&line](const auto& step) { line.hands.onLineThread(step); }));
+        });
+        line.inHand.emplace(tracker->usbSerial, std::move(hand));
     }
-    return handled;
+    return wroteHere;
+}
+
+void Run::endProvisioned(Line& line, Provisioned& done) {
+    const std::string& usbSerial = done.tracker.usbSerial;
+    if (const auto found = line.inHand.find(usbSerial); found != line.inHand.end()) {
+        found->second->worker.join();
+        if (observer_ != nullptr) {
+            found->second->trace.tellTo(*observer_);
+        }
+        line.inHand.erase(found);
+    }
+    line.done.insert(usbSerial);
+    (done.ok ? line.tally.written : line.tally.failed) += 1;
+    tellProvisioned(done.tracker, done.written, done.ok, done.seconds);
 }
 
 int Run::provision() {
@@ -80,38 +155,56 @@ int Run::provision() {
     if (!openDatabase(database, status)) {
         return status;
     }
+    Line line{*profile, database};
+    // Declared after the line, so that nothing is told of a device once the line is gone.
+    const auto watch = env_.watchDevices(o_.sim, [&line] { line.hands.devicesChanged(); });
+    line.told = watch != nullptr;
     env_.lineBegins();
-    env_.err() << "Ожидание трекеров. Ctrl+C — закончить после текущего.\n";
+    env_.err() << "Ожидание трекеров. Ctrl+C — закончить после тех, что в работе.\n";
     bool refusalTold = false;
-    std::set<std::string> done;  // USB serials written since they were plugged in
-    LineTally tally;
-    while (!tally.finished(o_.count) && !env_.stopRequested()) {
-        env_.provisionLooks(o_.sim, done);
-        const Listing listing = listAttached();
-        forgetUnplugged(done, listing);
-        if (listing.accessRefused() != refusalTold) {
-            refusalTold = listing.accessRefused();
-            if (refusalTold) {
-                env_.err() << "korvan-cli: " << kNoAccessMessage << "\n";
+    bool look = true;
+    for (;;) {
+        const bool ending = line.tally.finished(o_.count) || env_.stopRequested();
+        if (ending && line.inHand.empty()) {
+            break;
+        }
+        if (look && !ending) {
+            env_.provisionLooks(o_.sim, line.done);
+            const Listing listing = listAttached();
+            forgetUnplugged(line.done, listing);
+            if (listing.accessRefused() != refusalTold) {
+                refusalTold = listing.accessRefused();
+                if (refusalTold) {
+                    env_.err() << "korvan-cli: " << kNoAccessMessage << "\n";
+                }
             }
+            // A look that wrote a tracker here looks again at once: the next may be waiting.
+            look = takeNewTrackers(line, listing);
+            continue;
         }
-        const bool handled = provisionListed(listing, *profile, database, done, tally);
-        // A look that found work looks again at once: the next tracker may be waiting already.
-        if (!handled && !tally.finished(o_.count) && !env_.stopRequested()) {
+        if (line.inHand.empty() && !line.told) {
             clock_.sleepFor(kLookInterval);
+            look = true;
+            continue;
         }
+        for (Provisioned& done : line.hands.wait(kStopCheckInterval)) {
+            endProvisioned(line, done);
+            look = true;  // a place on the line is free
+        }
+        look = line.hands.takeDevicesChanged() || look;
     }
     if (o_.json) {
         out() << JsonObject()
                      .object("summary", JsonObject()
-                                            .integer("written", tally.written)
-                                            .integer("failed", tally.failed))
+                                            .integer("written", line.tally.written)
+                                            .integer("failed", line.tally.failed))
                      .str()
               << "\n";
     } else {
-        out() << "Итого: записано " << tally.written << ", с ошибкой " << tally.failed << "\n";
+        out() << "Итого: записано " << line.tally.written << ", с ошибкой " << line.tally.failed
+              << "\n";
     }
-    return tally.failed > 0 ? kFailed : kDone;
+    return line.tally.failed > 0 ? kFailed : kDone;
 }
 
 }  // namespace korvan::cli

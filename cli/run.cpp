@@ -136,28 +136,28 @@ bool Run::openDatabase(DeviceDatabase& database, int& status) {
     return true;
 }
 
-ReadOutcome Run::readTrackerWithTries(FieldModel& model, const ListedDevice& tracker,
+ReadOutcome Run::readTrackerWithTries(Link& link, FieldModel& model, const ListedDevice& tracker,
                                       Unattended& boxes) {
     // A tracker in hand is given its tries whatever Ctrl+C says: the line stops after it.
     ReadTries tries = korvan::readWithTries(
-        clock_, [&] { return readTracker(link_, model, tracker, boxes); }, [] { return false; });
+        clock_, [&] { return readTracker(link, model, tracker, boxes); }, [] { return false; });
     return std::move(tries.reads.back());
 }
 
-Run::ProfileWritten Run::writeProfile(FieldModel& model, const ListedDevice& tracker,
+Run::ProfileWritten Run::writeProfile(Link& link, FieldModel& model, const ListedDevice& tracker,
                                       const std::string& profile, DeviceDatabase* database,
-                                      bool verify) {
+                                      bool verify, const DatabaseStepRunner& onDatabaseThread) {
     ProfileWritten done;
     Unattended boxes;
     startFields(model);
-    const ReadOutcome read = readTrackerWithTries(model, tracker, boxes);
+    const ReadOutcome read = readTrackerWithTries(link, model, tracker, boxes);
     done.read = read.succeeded();
     if (!done.read) {
         done.said = toldText(read);
         return done;
     }
     loadProfileText(model, profile);  // checked, and made whole, already
-    const FormWritten w = writeFromForm(link_, model, database, boxes, verify);
+    const FormWritten w = writeFromForm(link, model, database, boxes, verify, onDatabaseThread);
     done.written = w.outcome.succeeded();
     done.verified = w.verification && w.verification->verified();
     if (w.verification) {

@@ -17,9 +17,13 @@
 // bridge, its link and its way of telling what happened. Each command is a file of its own.
 namespace korvan::cli {
 
-// How often the provisioning line looks for trackers. A tracker just plugged in is given time
-// to start as the window's detection gives it (kReadTries, kPauseAfterFailedRead).
+// How often the provisioning line looks for trackers where nothing tells it of devices coming
+// and going. A tracker just plugged in is given time to start as the window's detection gives
+// it (kReadTries, kPauseAfterFailedRead).
 constexpr auto kLookInterval = std::chrono::milliseconds(250);
+// How long the line waits for its workers or a device change before it asks again whether
+// Ctrl+C was pressed, which a signal cannot wake it for.
+constexpr auto kStopCheckInterval = std::chrono::milliseconds(100);
 
 struct Options {
     bool sim = false;
@@ -30,6 +34,7 @@ struct Options {
     std::string database;
     std::string logAction;
     int count = 0;
+    int parallel = 0;  // provision: at most this many trackers at once; 0: every one attached
     bool missingKeepDefaults = false;
     bool showSecrets = false;  // read: --show-secrets
     bool verify = false;       // write: --verify
@@ -50,7 +55,8 @@ class Run {
           bridge_(environment.bridge(options.sim)),
           clock_(environment.clock(options.sim)),
           link_(bridge_, clock_),
-          descriptions_(environment.trackerDescriptions()) {
+          descriptions_(environment.trackerDescriptions()),
+          observer_(observer) {
         link_.setObserver(observer);
     }
 
@@ -92,7 +98,7 @@ class Run {
     // The database of --database, read; a file that cannot be saved over is refused at once.
     bool openDatabase(DeviceDatabase& database, int& status);
     // The tracker read into the fields as detection reads one: up to five tries.
-    ReadOutcome readTrackerWithTries(FieldModel& model, const ListedDevice& tracker,
+    ReadOutcome readTrackerWithTries(Link& link, FieldModel& model, const ListedDevice& tracker,
                                      Unattended& boxes);
     // Every device attached, a tracker taken as the window's detection takes one. A listing
     // that broke off (a device gone in the middle of it) is taken once more.
@@ -108,18 +114,27 @@ class Run {
         std::string said;  // what the outcomes told, UTF-8
         std::vector<Difference> differences;
     };
-    ProfileWritten writeProfile(FieldModel& model, const ListedDevice& tracker,
-                                const std::string& profile, DeviceDatabase* database, bool verify);
+    // On `link`, which may be a worker's; the database steps run through `onDatabaseThread`.
+    ProfileWritten writeProfile(Link& link, FieldModel& model, const ListedDevice& tracker,
+                                const std::string& profile, DeviceDatabase* database, bool verify,
+                                const DatabaseStepRunner& onDatabaseThread = {});
     // The provisioning line's count so far; with `count` above 0, it ends at that many.
     struct LineTally {
         int written = 0;
         int failed = 0;
         bool finished(int count) const { return count > 0 && written + failed >= count; }
     };
-    // Every tracker of the listing not yet written since it was plugged in, written; true when
-    // there was one.
-    bool provisionListed(const Listing& listing, const std::string& profile,
-                         DeviceDatabase& database, std::set<std::string>& done, LineTally& tally);
+    struct Line;
+    struct Provisioned;
+    // One tracker read, given the profile, written and recorded, on `link`.
+    Provisioned provisionOn(Link& link, const ListedDevice& tracker, Line& line,
+                            const DatabaseStepRunner& onLineThread);
+    // Starts a worker for each tracker of the listing not written since it was plugged in,
+    // as many as the line may still take. True when a tracker was written on this thread, as
+    // on a bridge of one handle.
+    bool takeNewTrackers(Line& line, const Listing& listing);
+    // A tracker in hand is done: its trace, its line of output, its count.
+    void endProvisioned(Line& line, Provisioned& done);
     void tellProvisioned(const ListedDevice& tracker, const ProfileWritten& done, bool ok,
                          double seconds);
     // The profile read from `tracker` on standard output, its secrets masked unless asked for.
@@ -135,6 +150,7 @@ class Run {
     Clock& clock_;
     Link link_;
     std::vector<std::string> descriptions_;
+    LinkObserver* observer_;
 };
 
 }  // namespace korvan::cli

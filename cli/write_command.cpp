@@ -18,7 +18,7 @@ int Run::write() {
         return status;
     }
     FieldModel model;
-    const ProfileWritten done = writeProfile(model, *tracker, *profile,
+    const ProfileWritten done = writeProfile(link_, model, *tracker, *profile,
                                              o_.database.empty() ? nullptr : &database, o_.verify);
     const std::string& said = done.said;
     if (!done.read) {

@@ -193,23 +193,34 @@ ReadOutcome readIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes) {
 }
 
 FormWritten writeFromForm(Link& link, FieldModel& model, DeviceDatabase* database,
-                          MessageBoxes& boxes, bool verify) {
+                          MessageBoxes& boxes, bool verify,
+                          const DatabaseStepRunner& onDatabaseThread) {
+    const auto databaseStep = [&onDatabaseThread](const std::function<void()>& step) {
+        if (onDatabaseThread) {
+            onDatabaseThread(step);
+        } else {
+            step();
+        }
+    };
     NoProgress progress;
     FormWritten written;
     const TrackerConfiguration configuration = configurationFromForm(model);
     written.outcome = writeConfiguration(
         link, configuration, progress,
-        [&model, database, &configuration]() -> std::optional<std::string> {
-            if (database == nullptr) {
-                return std::nullopt;
+        [&model, database, &configuration, &databaseStep]() -> std::optional<std::string> {
+            std::optional<std::string> refused;
+            if (database != nullptr) {
+                databaseStep([&] {
+                    refused = prepareDatabaseForWrite(model, *database, asWritten(configuration));
+                });
             }
-            return prepareDatabaseForWrite(model, *database, asWritten(configuration));
+            return refused;
         });
     if (verify && written.outcome.succeeded()) {
         written.verification = verifyWritten(link, written.outcome.written, progress);
         applyVerification(written.outcome, *written.verification);
     }
-    written.recorded = applyWrite(model, boxes, database, written.outcome);
+    databaseStep([&] { written.recorded = applyWrite(model, boxes, database, written.outcome); });
     return written;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include "core/message_boxes.h"
@@ -63,8 +64,13 @@ struct FormWritten {
 // The database, when there is one, is named before the link opens and records the device.
 // With `verify`, a write confirmed to its end is read back and compared before it counts: a
 // tracker that holds otherwise is not recorded.
+// `onDatabaseThread` runs each step that touches the database, and returns once it is done:
+// where several trackers are written at once, the database's one owner runs them, in the order
+// the writes were confirmed. Without it, they run here.
+using DatabaseStepRunner = std::function<void(const std::function<void()>& step)>;
 FormWritten writeFromForm(Link& link, FieldModel& model, DeviceDatabase* database,
-                          MessageBoxes& boxes, bool verify = false);
+                          MessageBoxes& boxes, bool verify = false,
+                          const DatabaseStepRunner& onDatabaseThread = {});
 
 // The device just written, into the database, which is saved at once; nothing is shown.
 DeviceRecorded recordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 
 namespace korvan {
@@ -22,17 +23,19 @@ class SteadyClock final : public Clock {
     void sleepFor(Duration duration) override;
 };
 
+// Safe on several threads, as the provisioning line's workers share one: each sleep moves
+// every thread's time forward, so time only ever runs faster than each alone would see it.
 class VirtualClock final : public Clock {
   public:
-    Duration now() const override { return now_; }
+    Duration now() const override { return Duration(now_.load(std::memory_order_relaxed)); }
     void sleepFor(Duration duration) override {
         if (duration > Duration::zero()) {
-            now_ += duration;
+            now_.fetch_add(duration.count(), std::memory_order_relaxed);
         }
     }
 
   private:
-    Duration now_{0};
+    std::atomic<Duration::rep> now_{0};
 };
 
 }  // namespace korvan

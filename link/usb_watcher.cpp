@@ -1,6 +1,7 @@
 #include "link/usb_watcher.h"
 
 #include <libusb.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <vector>
@@ -10,8 +11,37 @@
 namespace korvan {
 namespace {
 
-constexpr auto kPollInterval = std::chrono::seconds(1);
+// How long a wait for events lasts, and a sleep between listings at most: how soon the watcher
+// stops when told.
 constexpr auto kEventWait = std::chrono::milliseconds(250);
+
+// The udev daemon's control socket, there while the daemon runs: libusb's events come from it.
+bool udevDaemonRuns() {
+    return ::access("/run/udev/control", F_OK) == 0;
+}
+
+// The FTDI bridges attached now, in a context of their own; empty when libusb cannot list.
+std::vector<UsbDeviceId> listFtdiDevices() {
+    std::vector<UsbDeviceId> found;
+    libusb_context* usb = nullptr;
+    if (libusb_init(&usb) != 0) {
+        return found;
+    }
+    libusb_device** list = nullptr;
+    const auto count = libusb_get_device_list(usb, &list);
+    for (ssize_t i = 0; i < count; ++i) {
+        libusb_device_descriptor descriptor{};
+        if (libusb_get_device_descriptor(list[i], &descriptor) == 0 &&
+            isListedFtdiProduct(descriptor.idVendor, descriptor.idProduct)) {
+            found.push_back({libusb_get_bus_number(list[i]), libusb_get_device_address(list[i])});
+        }
+    }
+    if (list != nullptr) {
+        libusb_free_device_list(list, 1);
+    }
+    libusb_exit(usb);
+    return found;
+}
 
 }  // namespace
 
@@ -28,33 +58,17 @@ struct UsbWatcher::Context {
             libusb_exit(usb);
         }
     }
-
-    std::vector<UsbDeviceId> ftdiDevices() const {
-        std::vector<UsbDeviceId> found;
-        libusb_device** list = nullptr;
-        const auto count = libusb_get_device_list(usb, &list);
-        for (ssize_t i = 0; i < count; ++i) {
-            libusb_device_descriptor descriptor{};
-            if (libusb_get_device_descriptor(list[i], &descriptor) == 0 &&
-                isListedFtdiProduct(descriptor.idVendor, descriptor.idProduct)) {
-                found.push_back(
-                    {libusb_get_bus_number(list[i]), libusb_get_device_address(list[i])});
-            }
-        }
-        if (list != nullptr) {
-            libusb_free_device_list(list, 1);
-        }
-        return found;
-    }
 };
 
-UsbWatcher::UsbWatcher(std::function<void()> deviceChanged)
-    : deviceChanged_(std::move(deviceChanged)), context_(std::make_unique<Context>()) {
+UsbWatcher::UsbWatcher(std::function<void()> deviceChanged, Clock::Duration listEvery)
+    : deviceChanged_(std::move(deviceChanged)),
+      listEvery_(listEvery),
+      context_(std::make_unique<Context>()) {
     if (libusb_init(&context_->usb) != 0) {
         context_->usb = nullptr;
         return;
     }
-    hotplug_ = libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG) != 0;
+    hotplug_ = libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG) != 0 && udevDaemonRuns();
     if (hotplug_) {
         // libusb filters on one product id or none: the vendor's other products are told too,
         // and left out here.
@@ -94,9 +108,9 @@ UsbWatcher::~UsbWatcher() {
 
 void UsbWatcher::run() {
     if (!hotplug_) {
-        plan_.listed(context_->ftdiDevices(), clock_.now());
+        plan_.listed(listFtdiDevices(), clock_.now());
     }
-    auto nextListing = clock_.now() + kPollInterval;
+    auto nextListing = clock_.now() + listEvery_;
     while (!stop_) {
         bool look = false;
         if (hotplug_) {
@@ -111,10 +125,10 @@ void UsbWatcher::run() {
                 look = plan_.left(clock_.now()) || look;
             }
         } else {
-            clock_.sleepFor(kEventWait);
+            clock_.sleepFor(std::min<Clock::Duration>(kEventWait, listEvery_));
             if (clock_.now() >= nextListing) {
-                nextListing = clock_.now() + kPollInterval;
-                look = plan_.listed(context_->ftdiDevices(), clock_.now());
+                nextListing = clock_.now() + listEvery_;
+                look = plan_.listed(listFtdiDevices(), clock_.now());
             }
         }
         look = plan_.due(clock_.now()) || look;

@@ -3,12 +3,15 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "cli/cli.h"
+#include "cli/run.h"
 #include "link/ftdi_bridge.h"
+#include "link/usb_watcher.h"
 #include "sim/simulated_bridge.h"
 #include "sim/tracker_choices.h"
 
@@ -19,9 +22,36 @@ volatile std::sig_atomic_t interrupted = 0;
 extern "C" void onInterrupt(int) {
     interrupted = 1;
     // Only what a signal handler may call: one write, unbuffered.
-    static constexpr char kSaid[] = "\nКонец после текущего трекера; ещё Ctrl+C — сразу.\n";
+    static constexpr char kSaid[] = "\nКонец после трекеров в работе; ещё Ctrl+C — сразу.\n";
     [[maybe_unused]] const auto written = ::write(STDERR_FILENO, kSaid, sizeof kSaid - 1);
 }
+
+// The real bus told by the USB watcher: hot-plug events, or a listing as often as the line would
+// look where the system sends none.
+class UsbWatch final : public korvan::cli::DeviceWatch {
+  public:
+    explicit UsbWatch(std::function<void()> changed)
+        : watcher_(std::move(changed), korvan::cli::kLookInterval) {}
+    bool running() const { return watcher_.running(); }
+
+  private:
+    korvan::UsbWatcher watcher_;
+};
+
+// The simulated bench tells of every plug and unplug itself.
+class SimulatedWatch final : public korvan::cli::DeviceWatch {
+  public:
+    SimulatedWatch(korvan::sim::SimulatedBridge& bridge, std::function<void()> changed)
+        : bridge_(bridge) {
+        bridge_.onDevicesChanged = std::move(changed);
+    }
+    ~SimulatedWatch() override { bridge_.onDevicesChanged = nullptr; }
+    SimulatedWatch(const SimulatedWatch&) = delete;
+    SimulatedWatch& operator=(const SimulatedWatch&) = delete;
+
+  private:
+    korvan::sim::SimulatedBridge& bridge_;
+};
 
 class ProgramEnvironment final : public korvan::cli::Environment {
   public:
@@ -41,6 +71,16 @@ class ProgramEnvironment final : public korvan::cli::Environment {
         return *simulated_;
     }
     korvan::Clock& clock(bool) override { return clock_; }
+    std::unique_ptr<korvan::cli::DeviceWatch> watchDevices(bool simulated,
+                                                           std::function<void()> changed) override {
+        if (simulated) {
+            bridge(true);
+            return std::make_unique<SimulatedWatch>(*simulated_, std::move(changed));
+        }
+        // Where libusb cannot even start, the line looks for itself.
+        auto watch = std::make_unique<UsbWatch>(std::move(changed));
+        return watch->running() ? std::move(watch) : nullptr;
+    }
     bool stopRequested() override { return interrupted != 0; }
     // The first Ctrl+C lets the tracker in hand be finished; a second one ends the program.
     // The other commands keep the usual Ctrl+C, which ends them at once.
