@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <thread>
 
 namespace korvan {
 
@@ -24,7 +25,9 @@ class SteadyClock final : public Clock {
 };
 
 // Safe on several threads, as the provisioning line's workers share one: each sleep moves
-// every thread's time forward, so time only ever runs faster than each alone would see it.
+// every thread's time forward, so time only ever runs faster than each alone would see it. A
+// sleep gives way to the other threads, so that a worker polling a mute tracker does not keep
+// the others from the bridge's lock.
 class VirtualClock final : public Clock {
   public:
     Duration now() const override { return Duration(now_.load(std::memory_order_relaxed)); }
@@ -32,6 +35,7 @@ class VirtualClock final : public Clock {
         if (duration > Duration::zero()) {
             now_.fetch_add(duration.count(), std::memory_order_relaxed);
         }
+        std::this_thread::yield();
     }
 
   private:

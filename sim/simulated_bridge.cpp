@@ -126,6 +126,16 @@ SimulatedTracker& SimulatedBridge::tracker(std::size_t index) {
     return *bench_->trackers.at(index);
 }
 
+std::size_t SimulatedBridge::mostOpenAtOnce() const {
+    std::lock_guard lock(bench_->mutex);
+    return bench_->mostOpen;
+}
+
+void SimulatedBridge::restartMostOpenAtOnce() {
+    std::lock_guard lock(bench_->mutex);
+    bench_->mostOpen = 0;
+}
+
 void SimulatedBridge::failNext(BridgeCall kind, BridgeStatus status) {
     std::lock_guard lock(bench_->mutex);
     failures_.emplace_back(kind, status);
@@ -238,6 +248,10 @@ BridgeStatus SimulatedBridge::openAt(std::size_t index) {
         }
     }
     open_ = tracker;
+    const auto openNow = static_cast<std::size_t>(
+        std::count_if(bench_->handles.begin(), bench_->handles.end(),
+                      [](const SimulatedBridge* handle) { return handle->open_ != nullptr; }));
+    bench_->mostOpen = std::max(bench_->mostOpen, openNow);
     gone_ = false;
     divisor_ = 0;
     eightN1_ = false;

@@ -95,6 +95,11 @@ class SimulatedBridge final : public Bridge {
     // What the calls on a link whose tracker was pulled out answer: "device gone" by default;
     // `Failed` is how the libftdi1 backend reports it.
     void setUnpluggedStatus(BridgeStatus status);
+    // The most trackers the handles have held open at one time, since the bench was made or
+    // the count restarted.
+    std::size_t mostOpenAtOnce() const;
+    void restartMostOpenAtOnce();
+
     // Every bridge call of this handle in order, by name: what the link did to the device. Not
     // guarded: read it while the worker is idle.
     const std::vector<std::string>& calls() const { return calls_; }
@@ -132,6 +137,7 @@ class SimulatedBridge final : public Bridge {
         WireTiming timing;
         SimulatedBridge* first = nullptr;  // whose `onDevicesChanged` is told
         std::vector<SimulatedBridge*> handles;
+        std::size_t mostOpen = 0;
         std::vector<std::unique_ptr<SimulatedTracker>> trackers;
         std::map<std::string, std::unique_ptr<SimulatedTracker>> unplugged;  // by USB serial
     };

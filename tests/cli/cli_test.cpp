@@ -6,6 +6,9 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -65,7 +68,24 @@ class Cli : public ::testing::Test, public cli::Environment {
         }
     }
 
+    // With `events`, the line is told of every plug and unplug, as by hot-plug events; without,
+    // it looks for itself.
+    bool events = false;
+    struct BenchWatch final : cli::DeviceWatch {
+        explicit BenchWatch(sim::SimulatedBridge& bench) : bench(bench) {}
+        ~BenchWatch() override { bench.onDevicesChanged = nullptr; }
+        sim::SimulatedBridge& bench;
+    };
+    std::unique_ptr<cli::DeviceWatch> watchDevices(bool, std::function<void()> changed) override {
+        if (!events) {
+            return nullptr;
+        }
+        trackers.onDevicesChanged = std::move(changed);
+        return std::make_unique<BenchWatch>(trackers);
+    }
+
     int run(std::vector<std::string> arguments) {
+        looks = 0;
         output.str({});
         errors.str({});
         arguments.insert(arguments.begin(), "korvan-cli");
@@ -741,6 +761,166 @@ TEST(JsonText, KeepsValidUtf8AndWritesEveryOtherByteAsText) {
     }
     EXPECT_FALSE(isJsonString(R"("a\xFFb")"));  // the checker itself tells a bad escape
     EXPECT_TRUE(isJsonString(quoted("Трекер \"№1\"\\\x1b")));
+}
+
+// The serial numbers of a database file's records, in the file's order.
+std::vector<std::string> recordedSerials(const std::filesystem::path& database) {
+    std::vector<std::string> serials;
+    std::istringstream lines(testing::readBytes(database));
+    for (std::string line; std::getline(lines, line);) {
+        if (const auto colon = line.find(":\t"); colon != std::string::npos) {
+            serials.push_back(line.substr(0, colon));
+        }
+    }
+    return serials;
+}
+
+long linesOf(const std::string& text) {
+    return std::count(text.begin(), text.end(), '\n');
+}
+
+// Trackers on a hub, plugged together: each on its own worker, each given exactly the bytes a
+// tracker written alone is given; the one pulled out and the mute one fail without holding up
+// the others, and the database holds the written ones alone.
+TEST_F(Cli, TrackersPluggedTogetherAreWrittenSideBySideAsEachWouldBeAlone) {
+    events = true;
+    const auto hub = [] {
+        return std::vector<SimulatedTracker>{
+            SimulatedTracker::configured("90071"), SimulatedTracker::pulledOutDuringWrite("90072"),
+            SimulatedTracker::configured("90073"), SimulatedTracker::muted("90074")};
+    };
+    script = [&](int look) {
+        if (look == 1) {
+            for (auto& tracker : hub()) {
+                trackers.plug(std::move(tracker));
+            }
+        } else {
+            stop = linesOf(output.str()) == 4;
+        }
+    };
+    const auto profile = profileFile();
+    EXPECT_EQ(run({"provision", "--profile", profile, "--database", file("hub.zcf")}),
+              cli::kFailed);
+    const std::string shown = output.str();
+    EXPECT_EQ(trackers.mostOpenAtOnce(), 4u);
+    EXPECT_NE(shown.find("90071  00 50 25 00 00 48  записан и проверен"), std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("90072  00 50 25 00 00 49  ОШИБКА: Устройство отключено"),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("90073  00 50 25 00 00 4A  записан и проверен"), std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("90074  00 50 25 00 00 4B  ОШИБКА: Ошибка чтения версии устройства"),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("Итого: записано 2, с ошибкой 2"), std::string::npos) << shown;
+    const auto written = recordedSerials(folder / "hub.zcf");
+    EXPECT_EQ(std::set<std::string>(written.begin(), written.end()),
+              (std::set<std::string>{"90071", "90073"}));
+    // In the order the line told them, which is the order they were confirmed.
+    EXPECT_LT(shown.find(written[0]), shown.find(written[1])) << shown;
+
+    std::map<std::string, std::vector<std::uint8_t>> onTheHub;
+    const auto attached = trackers.attachedSerials();
+    ASSERT_EQ(attached, (std::vector<std::string>{"90071", "90073", "90074"}));
+    for (std::size_t i = 0; i < attached.size(); ++i) {
+        onTheHub[attached[i]] = trackers.tracker(i).received();
+    }
+    while (trackers.attached() > 0) {
+        trackers.unplug(0);
+    }
+    // Each again, alone on a bench of its own, one at a time.
+    for (auto& tracker : hub()) {
+        const std::string serial = tracker.usbSerial;
+        if (!onTheHub.contains(serial)) {
+            continue;
+        }
+        SCOPED_TRACE(serial);
+        stop = false;
+        script = [&, plugged = false](int) mutable {
+            if (!plugged) {
+                trackers.plug(std::move(tracker));
+                plugged = true;
+            } else {
+                stop = !output.str().empty();
+            }
+        };
+        run({"provision", "--profile", profile, "--database", file("alone.zcf")});
+        EXPECT_EQ(trackers.tracker(0).received(), onTheHub[serial]);
+        trackers.unplug(0);
+    }
+}
+
+// A tracker plugged in while another is being written is taken at once, not after it.
+TEST_F(Cli, ATrackerPluggedWhileAnotherIsWrittenIsTakenAtOnceAndTheCapHolds) {
+    events = true;
+    script = [&](int look) {
+        if (look == 1) {
+            trackers.plug(SimulatedTracker::muted("90081"));  // five slow tries in hand
+        } else if (look == 2) {
+            trackers.plug(SimulatedTracker::configured("90082"));
+        } else {
+            stop = output.str().find("90081") != std::string::npos;
+        }
+    };
+    const auto profile = profileFile();
+    EXPECT_EQ(run({"provision", "--profile", profile, "--database", file("fleet.zcf")}),
+              cli::kFailed);
+    const std::string shown = output.str();
+    ASSERT_NE(shown.find("90082"), std::string::npos) << shown;
+    EXPECT_LT(shown.find("90082"), shown.find("90081")) << shown;
+    EXPECT_EQ(recordedSerials(folder / "fleet.zcf"), std::vector<std::string>{"90082"});
+
+    // --parallel caps the trackers in hand; the others wait for a free place.
+    for (const int cap : {1, 2, 3}) {
+        SCOPED_TRACE(cap);
+        while (trackers.attached() > 0) {
+            trackers.unplug(0);
+        }
+        stop = false;
+        trackers.restartMostOpenAtOnce();
+        script = [&](int look) {
+            if (look == 1) {
+                for (int i = 0; i < 4; ++i) {
+                    trackers.plug(SimulatedTracker::configured(std::to_string(90090 + i)));
+                }
+            }
+            stop = linesOf(output.str()) == 4;
+        };
+        EXPECT_EQ(run({"provision", "--parallel", std::to_string(cap), "--profile", profile,
+                       "--database", file("capped.zcf")}),
+                  cli::kDone);
+        EXPECT_NE(output.str().find("Итого: записано 4, с ошибкой 0"), std::string::npos)
+            << output.str();
+        EXPECT_EQ(static_cast<int>(trackers.mostOpenAtOnce()), cap);
+    }
+}
+
+// Ctrl+C with four trackers in hand: each is finished and recorded, and the one plugged after
+// it is never touched.
+TEST_F(Cli, CtrlCWithFourInHandFinishesThemAndTouchesNoNewOne) {
+    events = true;
+    bool inHandAtStop = false;
+    script = [&](int look) {
+        if (look == 1) {
+            for (int i = 1; i <= 4; ++i) {
+                trackers.plug(SimulatedTracker::configured(std::to_string(90100 + i)));
+            }
+        } else if (look == 2) {
+            inHandAtStop = output.str().empty();  // none of the four has ended yet
+            stop = true;
+            trackers.plug(SimulatedTracker::configured("90105"));
+        }
+    };
+    EXPECT_EQ(
+        run({"--json", "provision", "--profile", profileFile(), "--database", file("fleet.zcf")}),
+        cli::kDone);
+    EXPECT_TRUE(inHandAtStop);
+    EXPECT_NE(output.str().find("\"summary\":{\"written\":4,\"failed\":0}"), std::string::npos)
+        << output.str();
+    EXPECT_EQ(recordedSerials(folder / "fleet.zcf").size(), 4u);
+    EXPECT_TRUE(trackers.tracker(4).commands().empty());
+    EXPECT_EQ(output.str().find("90105"), std::string::npos);
 }
 
 }  // namespace
