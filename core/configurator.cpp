@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "base/cp1251.h"
 #include "base/file_names.h"
 #include "core/detection.h"
 #include "core/field_rules.h"
@@ -40,6 +41,14 @@ std::string trackersRead(const DetectionOutcome& detection) {
     }
     return what;
 }
+
+// Message boxes that no one sees: in "Записывать при подключении" the band tells the outcome,
+// and nothing may wait for a click between two trackers.
+class KeptBoxes final : public MessageBoxes {
+  public:
+    void message(MessageIcon, std::string_view) override {}
+    bool confirm(std::string_view) override { return false; }
+};
 
 bool anyRead(const DetectionOutcome& detection) {
     for (const auto& tracker : detection.trackers) {
@@ -264,6 +273,9 @@ void Configurator::endDeviceWork(const std::function<void()>& apply) {
     applying_ = true;
     apply();
     applying_ = false;
+    if (std::exchange(provisionPending_, false) && provisioning()) {
+        provisionReadTracker();  // a device change held meanwhile waits for the write
+    }
     handleHeldDeviceChange();
 }
 
@@ -340,8 +352,21 @@ void Configurator::detectTrackers() {
             if (!outcome.trackers.empty() || noTrackerListed(outcome)) {
                 writeHeldForPassword_ = false;  // detection decides about the write button
             }
-            applyDetection(model_, outcome,
-                           [this](const ReadOutcome& read) { applyRead(model_, desktop_, read); });
+            KeptBoxes kept;
+            MessageBoxes& boxes = provisioning() ? static_cast<MessageBoxes&>(kept) : desktop_;
+            applyDetection(model_, outcome, [this, &boxes](const ReadOutcome& read) {
+                applyRead(model_, boxes, read);
+            });
+            if (provisioning() && anyRead(outcome)) {
+                const DetectedTracker& read = outcome.trackers.back();
+                if (read.ready) {
+                    provisionPending_ = true;  // written once this outcome is applied
+                } else {
+                    showBand(ProvisionBand::State::Failed,
+                             std::to_string(read.serial) +
+                                 " не прочитан: " + toldText(readsOf(outcome)));
+                }
+            }
             if (request.settings && !outcome.trackers.empty() && outcome.trackers.back().ready) {
                 marker_.trackerHolds();
             } else if (model_.currentSerial != outcome.shownSerial) {
@@ -378,10 +403,49 @@ void Configurator::readTracker() {
 }
 
 void Configurator::writeTracker() {
+    write(model_.checked(Field::VerifyAfterWrite));
+}
+
+void Configurator::toggleProvisioning() {
     if (operationRunning()) {
         return;
     }
-    const bool verify = model_.checked(Field::VerifyAfterWrite);
+    if (provisioning()) {
+        showBand(ProvisionBand::State::Off, {});
+        return;
+    }
+    if (!desktop_.confirm("Включить «Записывать при подключении»? Каждый подключённый трекер "
+                          "будет перезаписан настройками из этого окна и внесён в базу.")) {
+        return;
+    }
+    provisionProfile_ = profileText(model_);
+    showBand(ProvisionBand::State::Waiting,
+             "Записывать при подключении: подключите трекер (Ctrl+Alt+P — выключить)");
+}
+
+void Configurator::showBand(ProvisionBand::State state, std::string text) {
+    band_ = {state, std::move(text)};
+    if (provisionChanged) {
+        provisionChanged();
+    }
+}
+
+void Configurator::provisionReadTracker() {
+    // The tracker's own settings, just read, give way to the mode's; its identity stays.
+    loadProfileText(model_, provisionProfile_);
+    const std::string serial = cp1251::toUtf8(model_.text(Field::SerialNumber));
+    showBand(ProvisionBand::State::Working, serial + ": запись и проверка…");
+    provisionWriting_ = true;
+    write(true);
+    if (!deviceBusy_ && std::exchange(provisionWriting_, false)) {
+        showBand(ProvisionBand::State::Failed, serial + " не записан: запись не началась");
+    }
+}
+
+void Configurator::write(bool verify) {
+    if (operationRunning()) {
+        return;
+    }
     startDeviceWork([this, verify,
                      configuration = configurationFromForm(model_)](Progress& progress) {
         // The database's file, if one must be named, is asked for on the window's thread once
@@ -413,7 +477,22 @@ void Configurator::writeTracker() {
         writeGate_.compare_exchange_strong(inHand, WriteGate::Open);
         return [this, outcome = std::move(outcome), verification = std::move(verification)] {
             tellEnded(outcome, "Запись конфигурации");
-            applyWrite(model_, desktop_, database_, outcome, ending_);
+            const bool provisioned = std::exchange(provisionWriting_, false);
+            KeptBoxes kept;
+            MessageBoxes& boxes = provisioned ? static_cast<MessageBoxes&>(kept) : desktop_;
+            const DeviceRecorded recorded = applyWrite(model_, boxes, database_, outcome, ending_);
+            if (provisioned && provisioning()) {
+                const std::string serial = cp1251::toUtf8(model_.text(Field::SerialNumber));
+                if (!outcome.succeeded()) {
+                    showBand(ProvisionBand::State::Failed,
+                             serial + " НЕ ЗАПИСАН: " + toldText(outcome));
+                } else if (!recorded.stored || !recorded.saved) {
+                    showBand(ProvisionBand::State::Failed,
+                             serial + " записан, но не внесён в базу: " + recorded.report.message);
+                } else {
+                    showBand(ProvisionBand::State::Written, serial + " записан и проверен");
+                }
+            }
             writeHeldForPassword_ = outcome.passwordRejected;
             if (outcome.succeeded()) {
                 marker_.trackerHolds();

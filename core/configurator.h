@@ -35,6 +35,20 @@ struct OperationState {
     int attempts = 1;
 };
 
+// "Записывать при подключении": what the window shows of it, large, in place of the status
+// line.
+struct ProvisionBand {
+    enum class State : std::uint8_t {
+        Off,      // the mode is off: nothing is shown
+        Waiting,  // on, no tracker handled yet
+        Working,  // a tracker is being written
+        Written,  // the last tracker was written, verified and recorded: green
+        Failed,   // the last tracker was not: red, with why
+    };
+    State state = State::Off;
+    std::string text;  // UTF-8, the serial number first where there is one
+};
+
 // The program without its window: the fields, the link, the device database and every handler
 // the window routes its events to. Device operations run on `runner` and report outcomes,
 // which are applied to the form and the database here, on the window's thread. The window
@@ -110,6 +124,15 @@ class Configurator {
     // Ctrl+Alt+V: reads the tracker back and compares it with the fields, marking each field
     // it holds otherwise.
     void compareWithTracker();
+    // Ctrl+Alt+P: "Записывать при подключении" on, once the technician confirms it, or off.
+    // While on, every tracker detection reads is given the configuration the window held when
+    // the mode was turned on, written, verified and recorded, and the outcome is shown in the
+    // band rather than in message boxes. Off at every start.
+    void toggleProvisioning();
+    bool provisioning() const { return band_.state != ProvisionBand::State::Off; }
+    const ProvisionBand& provisionBand() const { return band_; }
+    // Told on the window's thread whenever `provisionBand()` changes.
+    std::function<void()> provisionChanged;
     void clearDebugLog();
     void readDebugLog(bool fullRead);
     void openDatabase();
@@ -125,6 +148,11 @@ class Configurator {
     class Operation;
     class WorkerProgress;
     class WindowQuestions;
+
+    void write(bool verify);
+    void showBand(ProvisionBand::State state, std::string text);
+    // The tracker detection has just read, given the mode's configuration and written.
+    void provisionReadTracker();
 
     // The database saved and its report shown; true when both files were written.
     bool saveDeviceDatabase();
@@ -178,6 +206,10 @@ class Configurator {
     enum class WriteGate { Open, WriteInHand, Closed };
     std::atomic<WriteGate> writeGate_{WriteGate::Open};
     bool ending_ = false;
+    ProvisionBand band_;
+    std::string provisionProfile_;   // the configuration the mode writes, as a profile
+    bool provisionPending_ = false;  // detection read a tracker the mode is to write
+    bool provisionWriting_ = false;  // the write in hand is the mode's
 };
 
 }  // namespace korvan

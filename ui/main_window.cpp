@@ -120,6 +120,7 @@ void MainWindow::changeEvent(QEvent* event) {
 
 MainWindow::~MainWindow() {
     core_.operationChanged = nullptr;  // the core outlives the window
+    core_.provisionChanged = nullptr;
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -196,9 +197,10 @@ bool MainWindow::keyPressed(const QKeyEvent& key) {
         }
         // The debug-log and profile keys do nothing until the operation has ended; the rest go
         // to the controls.
-        return profileKey || (control && alt &&
-                              (key.key() == Qt::Key_L || key.key() == Qt::Key_R ||
-                               key.key() == Qt::Key_F || key.key() == Qt::Key_V));
+        return profileKey ||
+               (control && alt &&
+                (key.key() == Qt::Key_L || key.key() == Qt::Key_R || key.key() == Qt::Key_F ||
+                 key.key() == Qt::Key_V || key.key() == Qt::Key_P));
     }
     if (profileKey) {
         if (key.key() == Qt::Key_S) {
@@ -223,6 +225,9 @@ bool MainWindow::keyPressed(const QKeyEvent& key) {
             return true;
         case Qt::Key_V:
             core_.compareWithTracker();
+            return true;
+        case Qt::Key_P:
+            core_.toggleProvisioning();
             return true;
         default:
             return false;
@@ -400,7 +405,40 @@ void MainWindow::buildProgress() {
     cancel_->setFocusPolicy(Qt::NoFocus);  // the keyboard's focus stays where it was
     cancel_->hide();
     connect(cancel_, &QPushButton::clicked, this, [this] { core_.cancel(); });
+
+    band_ = makeLabel(this, "ProvisionBand", {}, 8, 480, 345, 46, Wrap::Yes);
+    band_->setAlignment(Qt::AlignCenter);
+    band_->setAutoFillBackground(true);
+    setFontLook(band_, 15, true);
+    band_->hide();
     core_.operationChanged = [this] { showOperation(); };
+    core_.provisionChanged = [this] { showProvisionBand(); };
+}
+
+void MainWindow::showProvisionBand() {
+    const ProvisionBand& band = core_.provisionBand();
+    QPalette look = palette();
+    // White on a dark green or a dark red reads at over 5:1 in any theme; the states between
+    // two trackers take the theme's own highlight.
+    switch (band.state) {
+        case ProvisionBand::State::Written:
+            look.setColor(QPalette::Window, QColor(0x1B, 0x6E, 0x2E));
+            look.setColor(QPalette::WindowText, Qt::white);
+            break;
+        case ProvisionBand::State::Failed:
+            look.setColor(QPalette::Window, QColor(0xB0, 0x00, 0x20));
+            look.setColor(QPalette::WindowText, Qt::white);
+            break;
+        case ProvisionBand::State::Off:
+        case ProvisionBand::State::Waiting:
+        case ProvisionBand::State::Working:
+            look.setColor(QPalette::Window, look.color(QPalette::Highlight));
+            look.setColor(QPalette::WindowText, look.color(QPalette::HighlightedText));
+            break;
+    }
+    band_->setPalette(look);
+    band_->setText(QString::fromStdString(band.text));
+    showOperation();
 }
 
 void MainWindow::showOperation() {
@@ -412,8 +450,10 @@ void MainWindow::showOperation() {
         child(name)->setEnabled(!operation.running);
     }
     child("Button5")->setEnabled(!operation.running && model_.enabled(Field::WriteButton));
-    // The last operation's message is old news while the next one runs.
-    child("CommandInfo")->setVisible(!operation.running);
+    // The last operation's message is old news while the next one runs; the band of
+    // "Записывать при подключении" stands in its place while the mode is on.
+    child("CommandInfo")->setVisible(!operation.running && !core_.provisioning());
+    band_->setVisible(!operation.running && core_.provisioning());
     progress_->setVisible(operation.running);
     cancel_->setVisible(operation.running);
     if (!operation.running) {

@@ -75,6 +75,10 @@ class MainWindow : public QWidget {
     // write, database and debug-log controls off. Esc cancels, as "Отмена" does.
     void showOperation();
 
+    // "Записывать при подключении": the band over the status line, green for a tracker written,
+    // red for one that was not, until the next tracker; nothing while the mode is off.
+    void showProvisionBand();
+
     ButtonTabs* pageControl2() const { return pageControl2_; }
     ButtonTabs* pageControl1() const { return pageControl1_; }
     QTabWidget* pageControl3() const { return pageControl3_; }
@@ -116,6 +120,7 @@ class MainWindow : public QWidget {
     QTabWidget* pageControl3_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QPushButton* cancel_ = nullptr;
+    QLabel* band_ = nullptr;
     // Where the keyboard was when the operation began: its controls go off meanwhile.
     QPointer<QWidget> focusBefore_;
     bool showingOperation_ = false;

@@ -1,0 +1,100 @@
+// "Записывать при подключении" through the window's keys and widgets, as a technician at a bench
+// uses it: turned on once, then trackers plugged in one after the other.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QTest>
+#include <string>
+
+#include "database/database_file.h"
+#include "tests/ui/window_fixture.h"
+
+namespace korvan {
+namespace {
+
+using sim::SimulatedTracker;
+
+class ProvisioningMode : public Window {
+  protected:
+    QLabel* band() const { return widget<QLabel>("ProvisionBand"); }
+    QString bandText() const { return band()->text(); }
+    QColor bandColour() const { return band()->palette().color(QPalette::Window); }
+    void pressCtrlAltP() {
+        QTest::keyClick(edit("ip"), Qt::Key_P, Qt::ControlModifier | Qt::AltModifier);
+    }
+    // Plugged in, written (all on this thread), then pulled out; the band as it stands then.
+    void plugAndPull(SimulatedTracker tracker) {
+        const std::string usbSerial = tracker.usbSerial;
+        bridge.plug(std::move(tracker));
+        bridge.unplugSerial(usbSerial);
+    }
+};
+
+TEST_F(ProvisioningMode, IsOffAtStartAsksOnceAndShowsEachTrackersResultUntilTheNext) {
+    bridge.onDevicesChanged = [this] { core.devicesChanged(); };
+    desktop.saveFallback = (folder / "bench.zcf").string();
+    model.setText(Field::RecordingPeriod, "17");
+    model.setText(Field::ServerPassword, "Bench_17");
+    EXPECT_FALSE(core.provisioning());
+    EXPECT_FALSE(band()->isVisible());
+
+    // Refused, nothing changes; a tracker plugged in now is only read, as always.
+    desktop.confirmAnswer = false;
+    pressCtrlAltP();
+    ASSERT_EQ(desktop.confirmations.size(), 1u);
+    EXPECT_NE(desktop.confirmations[0].find("Записывать при подключении"), std::string::npos);
+    EXPECT_FALSE(band()->isVisible());
+    auto& looked = bridge.plug(SimulatedTracker::configured("90009"));
+    EXPECT_NE(looked.settings.recordingPeriod, 17);
+    bridge.unplug(0);
+
+    desktop.confirmAnswer = true;
+    // The read above showed the tracker's own: the configuration to give is set again.
+    model.setText(Field::RecordingPeriod, "17");
+    model.setText(Field::ServerPassword, "Bench_17");
+    pressCtrlAltP();
+    EXPECT_TRUE(core.provisioning());
+    EXPECT_TRUE(band()->isVisible());
+    EXPECT_FALSE(widget("CommandInfo")->isVisible());
+    EXPECT_TRUE(bandText().startsWith("Записывать при подключении")) << bandText().toStdString();
+
+    for (const char* serial : {"90011", "90012", "90013"}) {
+        SCOPED_TRACE(serial);
+        auto tracker = SimulatedTracker::configured(serial);
+        tracker.settings.recordingPeriod = 44;
+        auto& plugged = bridge.plug(std::move(tracker));
+        EXPECT_EQ(plugged.settings.recordingPeriod, 17);
+        EXPECT_EQ(plugged.settings.password, "Bench_17");
+        EXPECT_EQ(bandText(), QString("%1 записан и проверен").arg(serial));
+        EXPECT_EQ(bandColour(), QColor(0x1B, 0x6E, 0x2E));
+        bridge.unplug(0);
+        EXPECT_EQ(bandText(), QString("%1 записан и проверен").arg(serial));  // until the next
+    }
+    plugAndPull(SimulatedTracker::pulledOutDuringWrite("90014"));
+    EXPECT_TRUE(bandText().startsWith("90014 НЕ ЗАПИСАН: ")) << bandText().toStdString();
+    EXPECT_EQ(bandColour(), QColor(0xB0, 0x00, 0x20));
+    plugAndPull(SimulatedTracker::muted("90015"));
+    EXPECT_TRUE(bandText().startsWith("90015 не прочитан: ")) << bandText().toStdString();
+    EXPECT_EQ(bandColour(), QColor(0xB0, 0x00, 0x20));
+    EXPECT_TRUE(desktop.messages.empty());  // no box waits for a click between two trackers
+
+    RecordList records;
+    ASSERT_EQ(loadDatabase((folder / "bench.zcf").string(), records).load, DatabaseLoad::Read);
+    std::vector<int> serials;
+    for (const auto& record : records) {
+        serials.push_back(record.serial);
+    }
+    EXPECT_EQ(serials, (std::vector<int>{90011, 90012, 90013}));
+
+    // Off again without a question; the status line is back.
+    pressCtrlAltP();
+    EXPECT_FALSE(core.provisioning());
+    EXPECT_FALSE(band()->isVisible());
+    EXPECT_TRUE(widget("CommandInfo")->isVisible());
+    EXPECT_EQ(desktop.confirmations.size(), 2u);
+    auto& after = bridge.plug(SimulatedTracker::configured("90016"));
+    EXPECT_NE(after.settings.recordingPeriod, 17);
+}
+
+}  // namespace
+}  // namespace korvan
