@@ -1,5 +1,6 @@
 #include "core/configurator.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <utility>
@@ -322,10 +323,18 @@ void Configurator::detectTrackers() {
     }
     const int currentSerial = model_.currentSerial;
     const ReadRequest request{!model_.checked(Field::ReadIdentityOnly)};
-    startDeviceWork([this, currentSerial, request,
+    // "Записывать при подключении" reads one tracker a pass, and none it has handled since
+    // it was plugged in: the write follows the read, and the next pass comes after the write.
+    const bool oneAtATime = provisioning();
+    startDeviceWork([this, currentSerial, request, oneAtATime, handled = provisioned_,
                      descriptions = trackerDescriptions](Progress& progress) {
+        bool taken = false;
+        const auto skip = [&](int serial) {
+            return oneAtATime && (taken || handled.contains(serial));
+        };
         // The technician sees which tracker is being read while it is read.
-        const auto found = [this](int serial) {
+        const auto found = [this, &taken](int serial) {
+            taken = true;
             postToWindow([this, serial] { showFoundTracker(model_, serial); });
         };
         const auto read = [&](const DetectedTracker& tracker) {
@@ -335,7 +344,7 @@ void Configurator::detectTrackers() {
         };
         auto outcome = korvan::detectTrackers(
             bridge_, clock_, currentSerial,
-            {read, found, [this] { return link_.cancelRequested(); }, descriptions});
+            {read, found, [this] { return link_.cancelRequested(); }, descriptions, skip});
         // Nothing is opened while the window shows no tracker: none is listed, or the last
         // one found has a serial number out of range.
         if (noTrackerListed(outcome) ||
@@ -357,15 +366,8 @@ void Configurator::detectTrackers() {
             applyDetection(model_, outcome, [this, &boxes](const ReadOutcome& read) {
                 applyRead(model_, boxes, read);
             });
-            if (provisioning() && anyRead(outcome)) {
-                const DetectedTracker& read = outcome.trackers.back();
-                if (read.ready) {
-                    provisionPending_ = true;  // written once this outcome is applied
-                } else {
-                    showBand(ProvisionBand::State::Failed,
-                             std::to_string(read.serial) +
-                                 " не прочитан: " + toldText(readsOf(outcome)));
-                }
+            if (provisioning()) {
+                provisionDetected(outcome);
             }
             if (request.settings && !outcome.trackers.empty() && outcome.trackers.back().ready) {
                 marker_.trackerHolds();
@@ -430,6 +432,32 @@ void Configurator::showBand(ProvisionBand::State state, std::string text) {
     }
 }
 
+void Configurator::provisionDetected(const DetectionOutcome& outcome) {
+    // A tracker pulled out is handled again when it comes back; only a listing that names
+    // every device can tell that it has gone.
+    if (outcome.listed && !outcome.incomplete && !outcome.accessDenied) {
+        std::erase_if(provisioned_, [&outcome](int serial) {
+            return std::find(outcome.listedSerials.begin(), outcome.listedSerials.end(), serial) ==
+                   outcome.listedSerials.end();
+        });
+    }
+    const auto read = std::find_if(outcome.trackers.rbegin(), outcome.trackers.rend(),
+                                   [](const DetectedTracker& t) { return !t.reads.empty(); });
+    if (read == outcome.trackers.rend()) {
+        return;
+    }
+    if (read->ready) {
+        provisionPending_ = true;  // written once this outcome is applied
+        return;
+    }
+    provisioned_.insert(read->serial);
+    deviceChangeHeld_ = true;  // the next tracker attached, if any
+    char serial[16];
+    std::snprintf(serial, sizeof serial, "%05d", read->serial);
+    showBand(ProvisionBand::State::Failed,
+             std::string(serial) + " не прочитан: " + toldText(readsOf(outcome)));
+}
+
 void Configurator::provisionReadTracker() {
     // The tracker's own settings, just read, give way to the mode's; its identity stays.
     loadProfileText(model_, provisionProfile_);
@@ -482,6 +510,8 @@ void Configurator::write(bool verify) {
             MessageBoxes& boxes = provisioned ? static_cast<MessageBoxes&>(kept) : desktop_;
             const DeviceRecorded recorded = applyWrite(model_, boxes, database_, outcome, ending_);
             if (provisioned && provisioning()) {
+                provisioned_.insert(model_.currentSerial);
+                deviceChangeHeld_ = true;  // the next tracker attached, if any
                 const std::string serial = cp1251::toUtf8(model_.text(Field::SerialNumber));
                 if (!outcome.succeeded()) {
                     showBand(ProvisionBand::State::Failed,

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -151,6 +152,9 @@ class Configurator {
 
     void write(bool verify);
     void showBand(ProvisionBand::State state, std::string text);
+    // A pass of detection in "Записывать при подключении": the tracker it read is written
+    // next, or shown as not read.
+    void provisionDetected(const DetectionOutcome& outcome);
     // The tracker detection has just read, given the mode's configuration and written.
     void provisionReadTracker();
 
@@ -210,6 +214,7 @@ class Configurator {
     std::string provisionProfile_;   // the configuration the mode writes, as a profile
     bool provisionPending_ = false;  // detection read a tracker the mode is to write
     bool provisionWriting_ = false;  // the write in hand is the mode's
+    std::set<int> provisioned_;      // serials handled by the mode since they were plugged in
 };
 
 }  // namespace korvan

@@ -29,12 +29,13 @@ void takeTracker(const ListedDevice& device, int& currentSerial, Clock& clock,
                  const DetectionHooks& hooks, DetectionOutcome& outcome) {
     ++outcome.supported;
     const int serial = device.serial;
+    outcome.listedSerials.push_back(serial);
     outcome.shownListed = outcome.shownListed || (serial != 0 && serial == outcome.shownSerial);
     if (!isTrackerSerial(serial)) {
         outcome.trackers.push_back({});
         return;
     }
-    if (serial == currentSerial) {
+    if (serial == currentSerial || (hooks.skip && hooks.skip(serial))) {
         return;
     }
     if (stopped(hooks)) {

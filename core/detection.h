@@ -31,6 +31,7 @@ struct DetectionOutcome {
     bool incomplete = false;    // a device's strings could not be read, or the listing broke off
     int shownSerial = 0;        // the tracker the window showed when the pass began
     bool shownListed = false;   // ... is still listed
+    std::vector<int> listedSerials;  // every supported tracker's serial number listed, in order
 };
 
 // What a pass over the listing is given, besides the bridge and the clock.
@@ -42,6 +43,9 @@ struct DetectionHooks {
     // The USB descriptions of a supported tracker. A test rig adds its emulated bridge's own;
     // a user has no way to change them.
     std::vector<std::string> descriptions = kTrackerDescriptions;
+    // A tracker not to read this pass, by its serial number: "Записывать при подключении" takes
+    // one tracker a pass and leaves those it has written alone. None: every new one is read.
+    std::function<bool(int serial)> skip;
 };
 
 // One pass over the FTDI devices the bridge lists, without opening any: a supported tracker

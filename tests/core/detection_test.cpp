@@ -46,7 +46,7 @@ class Detection : public ::testing::Test {
             return outcome;
         };
         const auto outcome = detectTrackers(bridge, clock, model.currentSerial,
-                                            {read, {}, [this] { return cancelled; }, descriptions});
+                                            {read, {}, [this] { return cancelled; }, descriptions, {}});
         applyDetection(model, outcome, [](const ReadOutcome&) {});
     }
 };

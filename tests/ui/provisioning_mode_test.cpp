@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QTest>
+#include <algorithm>
 #include <string>
 
 #include "database/database_file.h"
@@ -86,12 +87,37 @@ TEST_F(ProvisioningMode, IsOffAtStartAsksOnceAndShowsEachTrackersResultUntilTheN
     }
     EXPECT_EQ(serials, (std::vector<int>{90011, 90012, 90013}));
 
+    // Three plugged into a hub at once are written one after the other, each once, and a
+    // failed one is not tried again while it stays plugged in.
+    bridge.onDevicesChanged = nullptr;
+    for (const char* serial : {"90021", "90022", "90023"}) {
+        bridge.plug(SimulatedTracker::configured(serial));
+    }
+    bridge.plug(SimulatedTracker::muted("90024"));
+    core.devicesChanged();
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(bridge.tracker(i).settings.recordingPeriod, 17) << i;
+        EXPECT_EQ(std::count(bridge.tracker(i).commands().begin(),
+                             bridge.tracker(i).commands().end(), "FL_READ_VERSION$"),
+                  2)  // the read before the write, and the verification's
+            << i;
+    }
+    const auto muteAsked = bridge.tracker(3).commands().size();
+    core.devicesChanged();
+    EXPECT_EQ(bridge.tracker(3).commands().size(), muteAsked);
+    ASSERT_EQ(loadDatabase((folder / "bench.zcf").string(), records).load, DatabaseLoad::Read);
+    EXPECT_EQ(records.size(), 6u);
+
     // Off again without a question; the status line is back.
     pressCtrlAltP();
     EXPECT_FALSE(core.provisioning());
     EXPECT_FALSE(band()->isVisible());
     EXPECT_TRUE(widget("CommandInfo")->isVisible());
     EXPECT_EQ(desktop.confirmations.size(), 2u);
+    while (bridge.attached() > 0) {
+        bridge.unplug(0);
+    }
+    bridge.onDevicesChanged = [this] { core.devicesChanged(); };
     auto& after = bridge.plug(SimulatedTracker::configured("90016"));
     EXPECT_NE(after.settings.recordingPeriod, 17);
 }
