@@ -216,6 +216,66 @@ Measured measure(const Scenario& scenario, Way way, const std::filesystem::path&
     return measured;
 }
 
+constexpr int kHubTrackers = 8;
+
+// "Записывать при подключении" with eight trackers plugged into a hub at once: the window is
+// told of the change once, as the USB watcher tells it, and writes them one after another.
+Measured measureProvisioning(Way way, const std::filesystem::path& folder) {
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    korvan::SteadyClock clock;
+    korvan::sim::SimulatedBridge bridge(clock);
+    ScriptedDesktop desktop;
+    answerInto(desktop, folder);
+    korvan::ui::QtWindowThread windowThread;
+    korvan::DeviceWorker worker;
+    auto core = way == Way::Worker
+                    ? std::make_unique<Configurator>(bridge, clock, desktop, worker, windowThread)
+                    : std::make_unique<Configurator>(bridge, clock, desktop);
+    core->settingsPath = folder / "korvan.ini";
+    korvan::ui::MainWindow window(*core);
+    window.show();
+    Measured measured;
+    QCoreApplication::processEvents();
+    if (!waitUntil([&] { return !core->operationRunning(); }, kLimitMs)) {
+        return measured;
+    }
+    core->model().setText(Field::ServerPassword, "Bench_07");  // a first run has none
+    core->toggleProvisioning();
+    if (!core->provisioning()) {
+        return measured;
+    }
+    for (int i = 0; i < kHubTrackers; ++i) {
+        bridge.plug(SimulatedTracker::configured(std::to_string(90101 + i)));
+    }
+
+    ClickTiming timing;
+    int written = 0;
+    int ended = 0;
+    const auto bandHandler = core->provisionChanged;
+    core->provisionChanged = [&] {
+        bandHandler();
+        const auto state = core->provisionBand().state;
+        written += state == korvan::ProvisionBand::State::Written ? 1 : 0;
+        ended += state == korvan::ProvisionBand::State::Written ||
+                         state == korvan::ProvisionBand::State::Failed
+                     ? 1
+                     : 0;
+        if (ended == kHubTrackers) {
+            timing.endedAt = timing.elapsed.nsecsElapsed();
+        }
+    };
+    const Scenario told{"",    nullptr, false, [](Configurator& c) { c.devicesChanged(); },
+                        false, nullptr};
+    timeClick(timing, told, *core, nullptr);
+    measured.ok = timing.endedAt.has_value() && written == kHubTrackers;
+    measured.operationMs = msOf(timing.endedAt.value_or(0));
+    measured.longestStallMs = msOf(timing.longest);
+    core->provisionChanged = bandHandler;
+    window.close();
+    return measured;
+}
+
 bool readSucceeded(const Run& run) {
     return statusIs(run.core, "Данные успешно считаны из устройства");
 }
@@ -299,6 +359,19 @@ int main(int argc, char** argv) {
                     cell(worker, worker.operationMs).c_str(),
                     cell(worker, worker.longestStallMs).c_str(),
                     cell(onWindow, onWindow.longestStallMs).c_str(), scenario.cancel ? " *" : "");
+    }
+    {
+        const Measured worker = measureProvisioning(Way::Worker, folder / "worker");
+        const Measured onWindow = measureProvisioning(Way::WindowThread, folder / "window");
+        failures += (worker.ok ? 0 : 1) + (onWindow.ok ? 0 : 1);
+        if (worker.ok) {
+            worstWithWorker = std::max(worstWithWorker, worker.longestStallMs);
+        }
+        std::printf(
+            "| %d trackers plugged at once, \"Записывать при подключении\" | %s | %s | %s |\n",
+            kHubTrackers, cell(worker, worker.operationMs).c_str(),
+            cell(worker, worker.longestStallMs).c_str(),
+            cell(onWindow, onWindow.longestStallMs).c_str());
     }
     std::printf(
         "\nGoal: every stall of the window under %.0f ms with the worker; the longest was %.1f ms "

@@ -3,11 +3,14 @@
 // through libftdi and libusb to the tracker server on the host.
 //
 //   rig_guest_tests [gtest options]            in the guest, with the real backend
-//   rig_guest_tests --reference FILE [...]     on the host, the same tests over the simulated
-//                                              bridge; FILE gets every byte its tracker received,
-//                                              for the rig to compare with the server's record
+//   rig_guest_tests --reference FILE [--serial N] [...]
+//                                              on the host, the same tests over the simulated
+//                                              bridge, its tracker 90001 or N; FILE gets every
+//                                              byte its tracker received, for the rig to compare
+//                                              with the server's record
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -15,16 +18,21 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 
+#include "cli/cli.h"
+#include "cli/run.h"
 #include "core/configurator.h"
 #include "core/scripted_desktop.h"
 #include "link/ftdi_bridge.h"
 #include "link/link.h"
+#include "link/usb_watcher.h"
 #include "protocol/configuration_read.h"
 #include "protocol/outcome.h"
 #include "settings/settings_file.h"
+#include "settings/tracker_profile.h"
 #include "sim/simulated_bridge.h"
 #include "tests/support/temp_folder.h"
 
@@ -39,6 +47,7 @@ constexpr const char* kTrackerSerial = "90001";
 
 Bridge* rigBridge = nullptr;
 Clock* rigClock = nullptr;
+bool rigIsReal = false;  // the guest's real backend, not the host's reference run
 
 class Rig : public ::testing::Test {
   protected:
@@ -158,8 +167,13 @@ TEST_F(Rig, ATrackerThatStopsAnsweringEndsTheReadWithTheLinkClosed) {
     EXPECT_FALSE(link.isOpen());
 }
 
-// The host pulls the bridge out (the monitor's device_del) once the write has begun.
+// The host pulls the bridge out (the monitor's device_del) once the write has begun. The guest
+// runs no udev daemon: the window's own USB watcher must notice the bridge go all the same.
 TEST_F(Rig, ABridgePulledOutDuringAWriteEndsItWithItsMessage) {
+    std::atomic<int> changes = 0;
+    UsbWatcher watcher([&changes] { ++changes; });
+    ASSERT_TRUE(watcher.running());
+    EXPECT_FALSE(watcher.hearsEvents());  // no daemon sends them here
     core->devicesChanged();
     ASSERT_EQ(model().text(Field::SerialNumber), kTrackerSerial);
     std::printf("RIG-WRITE-BEGINS\n");
@@ -174,6 +188,91 @@ TEST_F(Rig, ABridgePulledOutDuringAWriteEndsItWithItsMessage) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     EXPECT_EQ(count, 0u);
+    for (int i = 0; i < 50 && changes == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_GT(changes, 0) << "the watcher did not notice the bridge go";
+}
+
+// The provisioning line's environment on the rig: the rig's bridge and clock, the emulated
+// bridge taken for a tracker, and devices told by the window's own USB watcher.
+class RigLine final : public cli::Environment {
+  public:
+    std::ostringstream output;
+    std::ostringstream errors;
+    std::ostream& out() override { return output; }
+    std::ostream& err() override { return errors; }
+    Bridge& bridge(bool) override { return *rigBridge; }
+    Clock& clock(bool) override { return *rigClock; }
+    bool stopRequested() override { return false; }
+    std::vector<std::string> trackerDescriptions() override {
+        auto descriptions = kTrackerDescriptions;
+        descriptions.push_back(kEmulatedBridge);
+        return descriptions;
+    }
+    struct Watch final : cli::DeviceWatch {
+        explicit Watch(std::function<void()> changed)
+            : watcher(std::move(changed), cli::kLookInterval) {}
+        UsbWatcher watcher;
+    };
+    std::unique_ptr<cli::DeviceWatch> watchDevices(bool, std::function<void()> changed) override {
+        if (!rigIsReal) {
+            return nullptr;  // the reference run's simulated bridge: the line looks itself
+        }
+        return std::make_unique<Watch>(std::move(changed));
+    }
+};
+
+// Every bridge attached provisioned at once by the line, each on a handle and worker of its
+// own, then read back; the rig compares what each tracker server received with what one
+// tracker alone receives over the simulated bridge.
+TEST_F(Rig, ProvisionsEveryBridgeAttachedAtOnce) {
+    std::uint32_t count = 0;
+    ASSERT_EQ(rigBridge->deviceCount(count), BridgeStatus::Ok);
+    ASSERT_GE(count, 1u);
+    model().setText(Field::AccessPoint, "Rig-Line");
+    model().setText(Field::ServerPassword, "RigLine1");
+    const auto profile = folder / "rig-line.ini";
+    ASSERT_FALSE(saveProfile(model(), profile).has_value());
+    const auto database = folder / "rig-line.zcf";
+    std::filesystem::remove(database);
+
+    RigLine line;
+    const std::string trackers = std::to_string(count);
+    const std::string profileArgument = profile.string();
+    const std::string databaseArgument = database.string();
+    const char* argv[] = {"korvan-cli", "provision",
+                          "--profile",  profileArgument.c_str(),
+                          "--database", databaseArgument.c_str(),
+                          "--count",    trackers.c_str()};
+    const auto start = std::chrono::steady_clock::now();
+    const int status = cli::runCli(static_cast<int>(std::size(argv)), argv, line);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    ASSERT_EQ(status, cli::kDone) << line.errors.str() << line.output.str();
+    std::printf("RIG-LINE %u trackers written and verified side by side in %lld ms\n", count,
+                static_cast<long long>(took.count()));
+    const std::string shown = line.output.str();
+    std::size_t written = 0;
+    for (auto at = shown.find("записан и проверен"); at != std::string::npos;
+         at = shown.find("записан и проверен", at + 1)) {
+        ++written;
+    }
+    EXPECT_EQ(written, count) << shown;
+
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::string usbSerial;
+        ASSERT_EQ(rigBridge->serialNumber(i, usbSerial), BridgeStatus::Ok);
+        SCOPED_TRACE(usbSerial);
+        Link link(*rigBridge, *rigClock);
+        link.setTarget(LinkTarget::serial(usbSerial));
+        struct : Progress {
+            void step(int, int, std::string_view) override {}
+        } progress;
+        const auto read = readConfiguration(link, ReadRequest{}, progress);
+        ASSERT_EQ(read.ending, Ending::Done);
+        EXPECT_EQ(read.values.network.accessPoint, "Rig-Line");
+    }
 }
 
 // Two bridges: the first is no tracker (its serial string is not a number); the program reads
@@ -200,10 +299,16 @@ TEST_F(Rig, TalksToTheTrackerItShowsAndNotToTheFirstDevice) {
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     std::optional<std::string> reference;
-    if (argc == 3 && std::strcmp(argv[1], "--reference") == 0) {
+    std::string serial = korvan::kTrackerSerial;
+    if ((argc == 3 || (argc == 5 && std::strcmp(argv[3], "--serial") == 0)) &&
+        std::strcmp(argv[1], "--reference") == 0) {
         reference = argv[2];
+        if (argc == 5) {
+            serial = argv[4];  // a tracker of its own, whose MAC address follows its serial
+        }
     } else if (argc != 1) {
-        std::fprintf(stderr, "usage: %s [--reference FILE] [gtest options]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--reference FILE [--serial N]] [gtest options]\n",
+                     argv[0]);
         return 2;
     }
     if (!reference) {
@@ -211,11 +316,12 @@ int main(int argc, char** argv) {
         korvan::SteadyClock steady;
         korvan::rigBridge = &real;
         korvan::rigClock = &steady;
+        korvan::rigIsReal = true;
         return RUN_ALL_TESTS();
     }
     korvan::VirtualClock virtualClock;
     korvan::sim::SimulatedBridge simulated(virtualClock);
-    auto tracker = korvan::sim::SimulatedTracker::configured(korvan::kTrackerSerial);
+    auto tracker = korvan::sim::SimulatedTracker::configured(serial);
     tracker.usbDescription = korvan::kEmulatedBridge;
     const auto& plugged = simulated.plug(std::move(tracker));
     korvan::rigBridge = &simulated;
