@@ -898,6 +898,41 @@ TEST_F(Cli, ATrackerPluggedWhileAnotherIsWrittenIsTakenAtOnceAndTheCapHolds) {
     }
 }
 
+// The trace of trackers written side by side: each tracker's exchanges whole, one after the
+// other, never mixed line by line.
+TEST_F(Cli, TheTraceOfTrackersSideBySideKeepsEachTrackersLinesTogether) {
+    events = true;
+    script = [&](int look) {
+        if (look == 1) {
+            for (int i = 1; i <= 3; ++i) {
+                trackers.plug(SimulatedTracker::configured(std::to_string(90110 + i)));
+            }
+        }
+        stop = linesOf(output.str()) == 3;
+    };
+    EXPECT_EQ(run({"--trace", file("trace.txt"), "provision", "--profile", profileFile(),
+                   "--database", file("fleet.zcf")}),
+              cli::kDone);
+    std::istringstream trace(testing::readBytes(folder / "trace.txt"));
+    std::vector<std::string> order;  // the tracker of each opening, in the trace's order
+    std::string open;
+    for (std::string line; std::getline(trace, line);) {
+        if (const auto at = line.find("открыт трекер "); at != std::string::npos) {
+            ASSERT_TRUE(open.empty()) << "opened inside " << open << ": " << line;
+            open = line.substr(at + std::string("открыт трекер ").size());
+            if (order.empty() || order.back() != open) {
+                order.push_back(open);
+            }
+        } else if (line.find("закрыт") != std::string::npos) {
+            ASSERT_FALSE(open.empty()) << line;
+            open.clear();
+        }
+    }
+    ASSERT_EQ(order.size(), 3u) << testing::readBytes(folder / "trace.txt").substr(0, 2000);
+    EXPECT_EQ(std::set<std::string>(order.begin(), order.end()),
+              (std::set<std::string>{"90111", "90112", "90113"}));
+}
+
 // Ctrl+C with four trackers in hand: each is finished and recorded, and the one plugged after
 // it is never touched.
 TEST_F(Cli, CtrlCWithFourInHandFinishesThemAndTouchesNoNewOne) {
