@@ -421,6 +421,12 @@ void Configurator::toggleProvisioning() {
         return;
     }
     provisionProfile_ = profileText(model_);
+    // The tracker shown, whose configuration the window may well hold, counts as handled: the
+    // mode writes the trackers plugged in from now on.
+    provisioned_.clear();
+    if (model_.currentSerial > 0) {
+        provisioned_.insert(model_.currentSerial);
+    }
     showBand(ProvisionBand::State::Waiting,
              "Записывать при подключении: подключите трекер (Ctrl+Alt+P — выключить)");
 }

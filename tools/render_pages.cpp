@@ -77,6 +77,24 @@ void renderMarks(QApplication& app, korvan::ui::MainWindow& window, korvan::Conf
     model.setText(Field::ServerPort, port);
 }
 
+// "Записывать при подключении" on: a tracker written, then one pulled out in the middle of its
+// write, each shown in the band.
+void renderProvisioning(QApplication& app, korvan::Configurator& core,
+                        korvan::sim::SimulatedBridge& bridge,
+                        const std::function<void(const QString&)>& save) {
+    core.model().setText(korvan::Field::ServerPassword, "Fleet_07");
+    core.toggleProvisioning();
+    bridge.plug(korvan::sim::SimulatedTracker::configured("90002"));
+    core.devicesChanged();
+    app.processEvents();
+    save("provisioning-written");
+    bridge.plug(korvan::sim::SimulatedTracker::pulledOutDuringWrite("90003"));
+    core.devicesChanged();
+    app.processEvents();
+    save("provisioning-failed");
+    core.toggleProvisioning();
+}
+
 // True when the tracker plugged in was read.
 bool plugAndRead(QApplication& app, korvan::Configurator& core,
                  korvan::sim::SimulatedBridge& bridge) {
@@ -197,6 +215,7 @@ int main(int argc, char** argv) {
     renderPages(window, save);
     renderMarks(app, window, core, bridge, save);
     written += renderDialogs(window, folder);
+    renderProvisioning(app, core, bridge, save);
     std::printf("%d pictures rendered into %s\n", written, argv[1]);
-    return written == 14 ? 0 : 1;
+    return written == 16 ? 0 : 1;
 }

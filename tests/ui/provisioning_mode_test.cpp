@@ -122,5 +122,23 @@ TEST_F(ProvisioningMode, IsOffAtStartAsksOnceAndShowsEachTrackersResultUntilTheN
     EXPECT_NE(after.settings.recordingPeriod, 17);
 }
 
+// The tracker the window shows when the mode is turned on, likely the one its configuration
+// was prepared on, is left as it is; the next one plugged in is written.
+TEST_F(ProvisioningMode, LeavesTheTrackerShownWhenTurnedOnAndWritesTheNext) {
+    bridge.onDevicesChanged = [this] { core.devicesChanged(); };
+    desktop.saveFallback = (folder / "bench.zcf").string();
+    auto& shown = bridge.plug(SimulatedTracker::configured("90031"));
+    ASSERT_EQ(model.currentSerial, 90031);
+    model.setText(Field::RecordingPeriod, "23");
+    pressCtrlAltP();
+    ASSERT_TRUE(core.provisioning());
+    shown.clearRecord();
+    auto& next = bridge.plug(SimulatedTracker::configured("90032"));
+    EXPECT_EQ(next.settings.recordingPeriod, 23);
+    EXPECT_EQ(bandText(), "90032 записан и проверен");
+    EXPECT_TRUE(shown.commands().empty());
+    EXPECT_NE(shown.settings.recordingPeriod, 23);
+}
+
 }  // namespace
 }  // namespace korvan
