@@ -172,47 +172,60 @@ void timeClick(ClickTiming& timing, const Scenario& scenario, Configurator& core
     timing.ticker.stop();
 }
 
-Measured measure(const Scenario& scenario, Way way, const std::filesystem::path& folder) {
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    korvan::SteadyClock clock;
-    korvan::sim::SimulatedBridge bridge(clock);
-    ScriptedDesktop desktop;
-    answerInto(desktop, folder);
-    if (!scenario.plugAfterStartUp) {
-        bridge.plug(scenario.tracker());
+// The window over simulated trackers at wire speed, wired as the program wires them, in a folder
+// of its own; the three-argument core runs every operation inline. `first` is attached before
+// the window starts.
+struct Bench {
+    Bench(Way way, const std::filesystem::path& folder, std::optional<SimulatedTracker> first) {
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        answerInto(desktop, folder);
+        if (first) {
+            bridge.plug(std::move(*first));
+        }
+        core = way == Way::Worker
+                   ? std::make_unique<Configurator>(bridge, clock, desktop, worker, windowThread)
+                   : std::make_unique<Configurator>(bridge, clock, desktop);
+        core->settingsPath = folder / "korvan.ini";
+        window = std::make_unique<korvan::ui::MainWindow>(*core);
+        window->show();
     }
+    ~Bench() { window->close(); }  // cancels whatever still runs and waits for the worker
+    Bench(const Bench&) = delete;
+    Bench& operator=(const Bench&) = delete;
 
-    // As the program wires them; the three-argument core runs every operation inline.
+    korvan::SteadyClock clock;
+    korvan::sim::SimulatedBridge bridge{clock};
+    ScriptedDesktop desktop;
     korvan::ui::QtWindowThread windowThread;
     korvan::DeviceWorker worker;
-    auto core = way == Way::Worker
-                    ? std::make_unique<Configurator>(bridge, clock, desktop, worker, windowThread)
-                    : std::make_unique<Configurator>(bridge, clock, desktop);
-    core->settingsPath = folder / "korvan.ini";
-    korvan::ui::MainWindow window(*core);
-    window.show();
+    std::unique_ptr<Configurator> core;
+    std::unique_ptr<korvan::ui::MainWindow> window;
+};
 
+Measured measure(const Scenario& scenario, Way way, const std::filesystem::path& folder) {
+    Bench bench(way, folder,
+                scenario.plugAfterStartUp ? std::nullopt
+                                          : std::optional<SimulatedTracker>(scenario.tracker()));
+    Configurator& core = *bench.core;
     Measured measured;
-    if (!startedUp(scenario, *core)) {
-        window.close();
+    if (!startedUp(scenario, core)) {
         return measured;
     }
     if (scenario.plugAfterStartUp) {
-        bridge.plug(scenario.tracker());
+        bench.bridge.plug(scenario.tracker());
     }
 
     ClickTiming timing;
-    const auto formHandler = noteEnd(timing, *core);
-    auto* cancelButton = window.findChild<QPushButton*>("CancelOperation");
-    timeClick(timing, scenario, *core, cancelButton);
+    const auto formHandler = noteEnd(timing, core);
+    auto* cancelButton = bench.window->findChild<QPushButton*>("CancelOperation");
+    timeClick(timing, scenario, core, cancelButton);
 
     measured.ok = timing.endedAt.has_value() && (!scenario.cancel || cancelButton != nullptr) &&
-                  scenario.endedWell({*core, desktop, folder / "log.bin", way});
+                  scenario.endedWell({core, bench.desktop, folder / "log.bin", way});
     measured.operationMs = msOf(timing.endedAt.value_or(0));
     measured.longestStallMs = msOf(timing.longest);
-    core->operationChanged = formHandler;
-    window.close();  // cancels whatever still runs and waits for the worker
+    core.operationChanged = formHandler;
     return measured;
 }
 
@@ -221,20 +234,8 @@ constexpr int kHubTrackers = 8;
 // "Записывать при подключении" with eight trackers plugged into a hub at once: the window is
 // told of the change once, as the USB watcher tells it, and writes them one after another.
 Measured measureProvisioning(Way way, const std::filesystem::path& folder) {
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    korvan::SteadyClock clock;
-    korvan::sim::SimulatedBridge bridge(clock);
-    ScriptedDesktop desktop;
-    answerInto(desktop, folder);
-    korvan::ui::QtWindowThread windowThread;
-    korvan::DeviceWorker worker;
-    auto core = way == Way::Worker
-                    ? std::make_unique<Configurator>(bridge, clock, desktop, worker, windowThread)
-                    : std::make_unique<Configurator>(bridge, clock, desktop);
-    core->settingsPath = folder / "korvan.ini";
-    korvan::ui::MainWindow window(*core);
-    window.show();
+    Bench bench(way, folder, std::nullopt);
+    auto& core = bench.core;
     Measured measured;
     QCoreApplication::processEvents();
     if (!waitUntil([&] { return !core->operationRunning(); }, kLimitMs)) {
@@ -246,7 +247,7 @@ Measured measureProvisioning(Way way, const std::filesystem::path& folder) {
         return measured;
     }
     for (int i = 0; i < kHubTrackers; ++i) {
-        bridge.plug(SimulatedTracker::configured(std::to_string(90101 + i)));
+        bench.bridge.plug(SimulatedTracker::configured(std::to_string(90101 + i)));
     }
 
     ClickTiming timing;
@@ -272,7 +273,6 @@ Measured measureProvisioning(Way way, const std::filesystem::path& folder) {
     measured.operationMs = msOf(timing.endedAt.value_or(0));
     measured.longestStallMs = msOf(timing.longest);
     core->provisionChanged = bandHandler;
-    window.close();
     return measured;
 }
 

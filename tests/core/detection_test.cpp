@@ -45,8 +45,9 @@ class Detection : public ::testing::Test {
             }
             return outcome;
         };
-        const auto outcome = detectTrackers(bridge, clock, model.currentSerial,
-                                            {read, {}, [this] { return cancelled; }, descriptions, {}});
+        const auto outcome =
+            detectTrackers(bridge, clock, model.currentSerial,
+                           {read, {}, [this] { return cancelled; }, descriptions, {}});
         applyDetection(model, outcome, [](const ReadOutcome&) {});
     }
 };
