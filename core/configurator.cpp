@@ -51,6 +51,13 @@ class KeptBoxes final : public MessageBoxes {
     bool confirm(std::string_view) override { return false; }
 };
 
+// Every device listed, none refused and no read cut short: the listing names every tracker
+// attached.
+bool wholeListing(const DetectionOutcome& detection) {
+    return detection.listed && !detection.incomplete && !detection.accessDenied &&
+           !detection.interrupted;
+}
+
 bool anyRead(const DetectionOutcome& detection) {
     for (const auto& tracker : detection.trackers) {
         if (!tracker.reads.empty()) {
@@ -366,6 +373,9 @@ void Configurator::detectTrackers() {
             applyDetection(model_, outcome, [this, &boxes](const ReadOutcome& read) {
                 applyRead(model_, boxes, read);
             });
+            if (wholeListing(outcome)) {
+                lastListed_ = {outcome.listedSerials.begin(), outcome.listedSerials.end()};
+            }
             if (provisioning()) {
                 provisionDetected(outcome);
             }
@@ -416,14 +426,26 @@ void Configurator::toggleProvisioning() {
         showBand(ProvisionBand::State::Off, {});
         return;
     }
+    // A tracker plugged in while the question is open waits for the answer, and the
+    // configuration given is the one the window held when it was asked.
+    Operation operation(*this);
+    const std::string profile = profileText(model_);
     if (!desktop_.confirm("Включить «Записывать при подключении»? Каждый подключённый трекер "
                           "будет перезаписан настройками из этого окна и внесён в базу.")) {
         return;
     }
-    provisionProfile_ = profileText(model_);
-    // The tracker shown, whose configuration the window may well hold, counts as handled: the
-    // mode writes the trackers plugged in from now on.
-    provisioned_.clear();
+    // The database is named now rather than in the middle of the first tracker; without one
+    // no tracker could be recorded, and the mode stays off.
+    if (database_.needsSaveName()) {
+        showDatabaseReport(model_, database_.chooseSaveFile());
+        if (database_.needsSaveName()) {
+            return;
+        }
+    }
+    provisionProfile_ = profile;
+    // Trackers attached already, the one shown among them (whose configuration the window may
+    // well hold), count as handled: the mode writes the trackers plugged in from now on.
+    provisioned_ = lastListed_;
     if (model_.currentSerial > 0) {
         provisioned_.insert(model_.currentSerial);
     }
@@ -440,16 +462,17 @@ void Configurator::showBand(ProvisionBand::State state, std::string text) {
 
 void Configurator::provisionDetected(const DetectionOutcome& outcome) {
     // A tracker pulled out is handled again when it comes back; only a listing that names
-    // every device can tell that it has gone.
-    if (outcome.listed && !outcome.incomplete && !outcome.accessDenied) {
-        std::erase_if(provisioned_, [&outcome](int serial) {
-            return std::find(outcome.listedSerials.begin(), outcome.listedSerials.end(), serial) ==
-                   outcome.listedSerials.end();
-        });
+    // every device, and was not cut short by a read, can tell that it has gone.
+    if (wholeListing(outcome)) {
+        std::erase_if(provisioned_, [this](int serial) { return !lastListed_.contains(serial); });
     }
     const auto read = std::find_if(outcome.trackers.rbegin(), outcome.trackers.rend(),
                                    [](const DetectedTracker& t) { return !t.reads.empty(); });
     if (read == outcome.trackers.rend()) {
+        if (outcome.accessDenied) {
+            // The status line that says so is under the band.
+            showBand(ProvisionBand::State::Failed, std::string(kNoAccessMessage));
+        }
         return;
     }
     if (read->ready) {
@@ -522,9 +545,13 @@ void Configurator::write(bool verify) {
                 if (!outcome.succeeded()) {
                     showBand(ProvisionBand::State::Failed,
                              serial + " НЕ ЗАПИСАН: " + toldText(outcome));
-                } else if (!recorded.stored || !recorded.saved) {
+                } else if (!recorded.stored) {
                     showBand(ProvisionBand::State::Failed,
                              serial + " записан, но не внесён в базу: " + recorded.report.message);
+                } else if (!recorded.saved) {
+                    // Kept in the list, and saved with the next save that succeeds.
+                    showBand(ProvisionBand::State::Failed,
+                             serial + " записан, но база не сохранена: " + recorded.report.message);
                 } else {
                     showBand(ProvisionBand::State::Written, serial + " записан и проверен");
                 }

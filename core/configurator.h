@@ -215,6 +215,7 @@ class Configurator {
     bool provisionPending_ = false;  // detection read a tracker the mode is to write
     bool provisionWriting_ = false;  // the write in hand is the mode's
     std::set<int> provisioned_;      // serials handled by the mode since they were plugged in
+    std::set<int> lastListed_;       // the trackers the last whole listing named
 };
 
 }  // namespace korvan

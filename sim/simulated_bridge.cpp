@@ -27,11 +27,22 @@ std::unique_ptr<Bridge> SimulatedBridge::newHandle() {
 }
 
 SimulatedTracker& SimulatedBridge::plug(SimulatedTracker tracker) {
+    return attach(std::move(tracker), false);
+}
+
+SimulatedTracker& SimulatedBridge::plugFirst(SimulatedTracker tracker) {
+    return attach(std::move(tracker), true);
+}
+
+SimulatedTracker& SimulatedBridge::attach(SimulatedTracker tracker, bool first) {
     SimulatedTracker* plugged = nullptr;
     {
         std::lock_guard lock(bench_->mutex);
-        bench_->trackers.push_back(std::make_unique<SimulatedTracker>(std::move(tracker)));
-        plugged = bench_->trackers.back().get();
+        auto& trackers = bench_->trackers;
+        plugged = trackers
+                      .insert(first ? trackers.begin() : trackers.end(),
+                              std::make_unique<SimulatedTracker>(std::move(tracker)))
+                      ->get();
     }
     tellDevicesChanged();
     return *plugged;

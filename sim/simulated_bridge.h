@@ -55,8 +55,8 @@ enum class BridgeCall : std::uint8_t {
 // own, as the real bridge opens several devices, so that several workers write side by side;
 // the trackers plugged in are the same for all of them. One lock, shared by the handles,
 // guards the list, the open links and the bytes on the wire; device-change notices go out
-// after it is released. A virtual clock is not guarded: across threads, give the bridge the
-// steady clock.
+// after it is released. A virtual clock may be shared by threads, but each one's sleeps move
+// every thread's time: where timing matters across threads, give the bridge the steady clock.
 class SimulatedBridge final : public Bridge {
   public:
     SimulatedBridge(Clock& clock, WireTiming timing = {});
@@ -72,6 +72,9 @@ class SimulatedBridge final : public Bridge {
     // Attached trackers, in listing order; index 0 is what `open(0)` opens. The references stay
     // valid until that tracker is pulled out.
     SimulatedTracker& plug(SimulatedTracker tracker);
+    // The same at the head of the listing, as a bus lists a tracker on its first port before
+    // those plugged earlier into later ones.
+    SimulatedTracker& plugFirst(SimulatedTracker tracker);
     // Pulls out the tracker at `index`; an open link to it goes dead.
     void unplug(std::size_t index);
     // The same for the tracker with this USB serial string; false when none is attached.
@@ -91,6 +94,7 @@ class SimulatedBridge final : public Bridge {
     std::function<void()> onDevicesChanged;
 
     // The next call of this kind on this handle answers `status` instead of doing its work.
+    // The provisioning line's workers have handles of their own, which it does not reach.
     void failNext(BridgeCall call, BridgeStatus status);
     // What the calls on a link whose tracker was pulled out answer: "device gone" by default;
     // `Failed` is how the libftdi1 backend reports it.
@@ -143,6 +147,7 @@ class SimulatedBridge final : public Bridge {
     };
     explicit SimulatedBridge(std::shared_ptr<Bench> bench);
 
+    SimulatedTracker& attach(SimulatedTracker tracker, bool first);
     // Without the lock held, so that a listener may call the bridge back.
     void tellDevicesChanged();
     // The helpers below expect the bench's lock to be held.

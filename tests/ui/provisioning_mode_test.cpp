@@ -140,5 +140,55 @@ TEST_F(ProvisioningMode, LeavesTheTrackerShownWhenTurnedOnAndWritesTheNext) {
     EXPECT_NE(shown.settings.recordingPeriod, 23);
 }
 
+// What is attached when the mode is turned on stays as it is; the mode does not come on without
+// a database to record into; a refused access shows in the band, as the status line is under it.
+TEST_F(ProvisioningMode, TouchesNothingAttachedBeforeAndSaysWhatKeepsItFromWriting) {
+    bridge.onDevicesChanged = [this] { core.devicesChanged(); };
+    auto& before = bridge.plug(SimulatedTracker::configured("90041"));
+    bridge.plug(SimulatedTracker::configured("90042"));  // the one the window shows
+    model.setText(Field::RecordingPeriod, "29");
+    model.setText(Field::ServerPassword, "Bench_29");
+    pressCtrlAltP();  // confirmed, but no database file is named
+    EXPECT_FALSE(core.provisioning());
+    desktop.saveFallback = (folder / "bench.zcf").string();
+    pressCtrlAltP();
+    ASSERT_TRUE(core.provisioning());
+
+    before.clearRecord();
+    auto& next = bridge.plug(SimulatedTracker::configured("90043"));
+    EXPECT_EQ(next.settings.recordingPeriod, 29);
+    EXPECT_EQ(bandText(), "90043 записан и проверен");
+    EXPECT_TRUE(before.commands().empty());
+
+    // Refused the one tracker attached: nothing read, and the band says why.
+    while (bridge.attached() > 0) {
+        bridge.unplug(0);
+    }
+    bridge.failNext(sim::BridgeCall::Description, BridgeStatus::AccessDenied);
+    bridge.plug(SimulatedTracker::configured("90044"));
+    EXPECT_EQ(bandText(), "Нет доступа к USB: нужно правило udev из пакета korvan");
+    EXPECT_EQ(bandColour(), QColor(0xB0, 0x00, 0x20));
+}
+
+// A read cut short, by a tracker pulled out while it is read, leaves the listing unfinished:
+// the trackers after it were not seen, which does not mean they went, and a tracker written
+// before is not written again.
+TEST_F(ProvisioningMode, ATrackerWrittenIsNotWrittenAgainAfterAReadCutShortBeforeIt) {
+    desktop.saveFallback = (folder / "bench.zcf").string();
+    bridge.onDevicesChanged = [this] { core.devicesChanged(); };
+    model.setText(Field::ServerPassword, "Bench_31");
+    pressCtrlAltP();
+    ASSERT_TRUE(core.provisioning());
+    auto& written = bridge.plug(SimulatedTracker::configured("90051"));
+    ASSERT_EQ(bandText(), "90051 записан и проверен");
+    written.clearRecord();
+
+    auto pulled = SimulatedTracker::configured("90052");
+    pulled.injectFault({.kind = sim::Fault::Kind::Unplug, .command = "FL_GET_RATE$"});
+    bridge.plugFirst(std::move(pulled));  // listed before the one written
+    EXPECT_TRUE(bandText().startsWith("90052 не прочитан: ")) << bandText().toStdString();
+    EXPECT_TRUE(written.commands().empty());
+}
+
 }  // namespace
 }  // namespace korvan
