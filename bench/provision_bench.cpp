@@ -135,15 +135,22 @@ class Hub final : public korvan::cli::Environment {
     korvan::Bridge& bridge(bool) override { return bridge_; }
     korvan::Clock& clock(bool) override { return clock_; }
     bool stopRequested() override { return false; }
+    // Told no more once the hand has plugged its last tracker: the hand's thread calls the
+    // bench's notice, which may not change under it.
     struct Watch final : korvan::cli::DeviceWatch {
-        explicit Watch(korvan::sim::SimulatedBridge& bench) : bench(bench) {}
-        ~Watch() override { bench.onDevicesChanged = nullptr; }
-        korvan::sim::SimulatedBridge& bench;
+        explicit Watch(Hub& hub) : hub(hub) {}
+        ~Watch() override {
+            if (hub.hand_.joinable()) {
+                hub.hand_.join();
+            }
+            hub.bridge_.onDevicesChanged = nullptr;
+        }
+        Hub& hub;
     };
     std::unique_ptr<korvan::cli::DeviceWatch> watchDevices(bool,
                                                            std::function<void()> changed) override {
         bridge_.onDevicesChanged = std::move(changed);
-        return std::make_unique<Watch>(bridge_);
+        return std::make_unique<Watch>(*this);
     }
     void lineBegins() override {
         hand_ = std::thread([this] {
@@ -159,7 +166,9 @@ class Hub final : public korvan::cli::Environment {
     }
     // Seconds from each tracker's plug until its line of output, by USB serial.
     std::vector<double> plugToWritten() {
-        hand_.join();
+        if (hand_.joinable()) {
+            hand_.join();
+        }
         std::vector<double> took;
         for (const auto& [at, line] : sink_.lines()) {
             const std::string usbSerial = line.substr(0, line.find(' '));

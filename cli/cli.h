@@ -48,7 +48,8 @@ class Environment {
     virtual std::vector<std::string> trackerDescriptions() { return kTrackerDescriptions; }
     // While the watch lives, `changed` is called, on any thread, whenever a device may have come
     // or gone: hot-plug events, or a listing taken often where the system has none. Null where
-    // nothing can tell; the provisioning line then looks every kLookInterval itself.
+    // nothing can tell; the provisioning line then looks every kLookInterval itself (and after
+    // each tracker it ends).
     virtual std::unique_ptr<DeviceWatch> watchDevices(bool simulated,
                                                       std::function<void()> changed) {
         (void)simulated;

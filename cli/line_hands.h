@@ -52,10 +52,18 @@ class LineHands {
             Posted* posted = steps_.front();
             steps_.pop_front();
             lock.unlock();
+            // Done however the step ends, so that its worker is never left waiting.
+            struct MarkDone {
+                std::unique_lock<std::mutex>& lock;
+                Posted* posted;
+                std::condition_variable& done;
+                ~MarkDone() {
+                    lock.lock();
+                    posted->done = true;
+                    done.notify_all();
+                }
+            } mark{lock, posted, done_};
             (*posted->step)();
-            lock.lock();
-            posted->done = true;
-            done_.notify_all();
         }
         std::vector<Finished> ended;
         ended.swap(finished_);

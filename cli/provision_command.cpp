@@ -1,3 +1,4 @@
+#include <chrono>
 #include <map>
 #include <memory>
 #include <set>
@@ -63,9 +64,9 @@ namespace {
 
 // A tracker in hand: its own handle on the bridge, its own link and the worker that writes it.
 struct Hand {
+    HeldTrace trace;  // first, so that it outlives the link that tells it
     std::unique_ptr<Bridge> handle;
     std::unique_ptr<Link> link;
-    HeldTrace trace;
     std::jthread worker;  // last, so that it is joined before the link and handle go
 };
 
@@ -163,12 +164,16 @@ int Run::provision() {
     env_.err() << "Ожидание трекеров. Ctrl+C — закончить после тех, что в работе.\n";
     bool refusalTold = false;
     bool look = true;
+    // Where nothing tells of devices, the line looks again every kLookInterval, also while
+    // trackers are in hand, so that one plugged meanwhile does not wait for the slowest.
+    auto lookedAt = std::chrono::steady_clock::now();
     for (;;) {
         const bool ending = line.tally.finished(o_.count) || env_.stopRequested();
         if (ending && line.inHand.empty()) {
             break;
         }
         if (look && !ending) {
+            lookedAt = std::chrono::steady_clock::now();
             env_.provisionLooks(o_.sim, line.done);
             const Listing listing = listAttached();
             forgetUnplugged(line.done, listing);
@@ -191,7 +196,8 @@ int Run::provision() {
             endProvisioned(line, done);
             look = true;  // a place on the line is free
         }
-        look = line.hands.takeDevicesChanged() || look;
+        look = line.hands.takeDevicesChanged() || look ||
+               (!line.told && std::chrono::steady_clock::now() - lookedAt >= kLookInterval);
     }
     if (o_.json) {
         out() << JsonObject()

@@ -82,7 +82,7 @@ class ProgramEnvironment final : public korvan::cli::Environment {
         return watch->running() ? std::move(watch) : nullptr;
     }
     bool stopRequested() override { return interrupted != 0; }
-    // The first Ctrl+C lets the tracker in hand be finished; a second one ends the program.
+    // The first Ctrl+C lets the trackers in hand be finished; a second one ends the program.
     // The other commands keep the usual Ctrl+C, which ends them at once.
     void lineBegins() override {
         struct sigaction action {};
