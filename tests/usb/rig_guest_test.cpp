@@ -21,6 +21,8 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "cli/cli.h"
 #include "cli/run.h"
@@ -198,7 +200,21 @@ TEST_F(Rig, ABridgePulledOutDuringAWriteEndsItWithItsMessage) {
 // bridge taken for a tracker, and devices told by the window's own USB watcher.
 class RigLine final : public cli::Environment {
   public:
-    std::ostringstream output;
+    // Each line of output with the moment it ended.
+    struct Stamped final : std::streambuf {
+        std::vector<std::pair<std::chrono::steady_clock::time_point, std::string>> lines;
+        std::string line;
+        int overflow(int c) override {
+            if (c == '\n') {
+                lines.emplace_back(std::chrono::steady_clock::now(), std::move(line));
+                line.clear();
+            } else if (c != EOF) {
+                line.push_back(static_cast<char>(c));
+            }
+            return c;
+        }
+    } stamped;
+    std::ostream output{&stamped};
     std::ostringstream errors;
     std::ostream& out() override { return output; }
     std::ostream& err() override { return errors; }
@@ -249,16 +265,27 @@ TEST_F(Rig, ProvisionsEveryBridgeAttachedAtOnce) {
     const int status = cli::runCli(static_cast<int>(std::size(argv)), argv, line);
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
-    ASSERT_EQ(status, cli::kDone) << line.errors.str() << line.output.str();
-    std::printf("RIG-LINE %u trackers written and verified side by side in %lld ms\n", count,
+    ASSERT_EQ(status, cli::kDone) << line.errors.str();
+    std::printf("RIG-LINE %u trackers written and verified in %lld ms:\n", count,
                 static_cast<long long>(took.count()));
-    const std::string shown = line.output.str();
-    std::size_t written = 0;
-    for (auto at = shown.find("записан и проверен"); at != std::string::npos;
-         at = shown.find("записан и проверен", at + 1)) {
-        ++written;
+    // Each line ends with that tracker's own seconds. Written one after the other, the last
+    // would end at least its own seconds after the one before it; side by side, they end close
+    // together.
+    std::vector<std::pair<std::chrono::steady_clock::time_point, double>> ends;
+    for (const auto& [at, told] : line.stamped.lines) {
+        if (told.find("записан и проверен") != std::string::npos) {
+            ends.emplace_back(at, std::stod(told.substr(told.rfind("  ") + 2)));
+            std::printf("RIG-LINE   %s\n", told.c_str());
+        }
     }
-    EXPECT_EQ(written, count) << shown;
+    ASSERT_EQ(ends.size(), count) << line.errors.str();
+    if (count > 1) {
+        const auto [lastAt, lastSeconds] = ends.back();
+        const double apart =
+            std::chrono::duration<double>(lastAt - ends[ends.size() - 2].first).count();
+        std::printf("RIG-LINE   the last two ended %.2f s apart\n", apart);
+        EXPECT_LT(apart, lastSeconds) << "the trackers were not written side by side";
+    }
 
     for (std::uint32_t i = 0; i < count; ++i) {
         std::string usbSerial;
