@@ -134,6 +134,8 @@ Commands addCommands(CLI::App& app, Options& o) {
         ->check(CLI::IsMember({"read", "full", "erase"}));
     addDeviceOption(c.log, o);
     c.log->add_option("-o,--output", o.output, "Файл журнала")->type_name("ФАЙЛ");
+    c.log->add_flag("-y,--yes", o.yes,
+                    "erase: стереть, не спрашивая (без терминала без этого не стирается)");
     return c;
 }
 

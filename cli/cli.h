@@ -56,6 +56,13 @@ class Environment {
         (void)changed;
         return nullptr;
     }
+    // Whether a person is there to answer a question: standard input and error are a terminal.
+    virtual bool canAsk() { return false; }
+    // Asks `question` (UTF-8) on the terminal; true for a yes.
+    virtual bool ask(std::string_view question) {
+        (void)question;
+        return false;
+    }
     // The provisioning line begins: from now on, Ctrl+C asks it to end.
     virtual void lineBegins() {}
     // The provisioning line is about to look for trackers again; `done` are the USB serial

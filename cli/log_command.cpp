@@ -28,10 +28,20 @@ int Run::log() {
     if (!erase && o_.output.empty()) {
         return fail(kUsage, "Не указан файл для журнала", "Добавьте -o ФАЙЛ.");
     }
+    // Erasing cannot be undone: it is asked on a terminal, and a script says so with --yes.
+    const bool ask = erase && !o_.yes;
+    if (ask && !env_.canAsk()) {
+        return fail(kUsage, "Журнал не стёрт: стирание не подтверждено",
+                    "Добавьте --yes, чтобы стереть без вопроса.");
+    }
     int status = kDone;
     const auto tracker = listAndChooseTracker(status);
     if (!tracker) {
         return status;
+    }
+    if (ask && !env_.ask("Стереть отладочный журнал трекера " + tracker->serialText() +
+                         "? Это нельзя отменить. [д/Н] ")) {
+        return fail(kFailed, "Журнал трекера " + tracker->serialText() + " не стёрт: отменено");
     }
     // The copy goes to a file of its own beside the one asked for, under a name no one else
     // uses; the file asked for is then replaced whole, keeping what it is.

@@ -39,6 +39,7 @@ struct Options {
     bool showSecrets = false;  // read: --show-secrets
     bool verify = false;       // write: --verify
     bool noVerify = false;     // provision: --no-verify
+    bool yes = false;          // log erase: --yes
 };
 
 std::string utf8(std::string_view cp1251Text);

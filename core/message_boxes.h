@@ -19,7 +19,7 @@ class MessageBoxes {
     virtual bool confirm(std::string_view text) = 0;
 };
 
-// The save dialog for a copied debug log ("Binary file (*.bin)", asking before it overwrites
+// The save dialog for a copied debug log ("Двоичный файл (*.bin)", asking before it overwrites
 // a file): the path chosen, UTF-8, or nothing when cancelled.
 class LogFileDialog {
   public:

@@ -34,7 +34,18 @@ std::string usageError(const CLI::App& app, const CLI::ParseError& error) {
         // "--profile is required", "A subcommand is required".
         constexpr std::string_view kIsRequired = " is required";
         if (message.find("subcommand") != std::string_view::npos) {
-            return "не указана команда";
+            // A word that is no command lands among the extras: it is named, with the commands.
+            std::vector<std::string> names;
+            for (const CLI::App* command :
+                 app.get_subcommands([](const CLI::App*) { return true; })) {
+                names.push_back(command->get_name());
+            }
+            const std::string commands = "; команды: " + CLI::detail::join(names, ", ");
+            const auto extras = app.remaining();
+            if (!extras.empty() && !extras.front().starts_with('-')) {
+                return "неизвестная команда «" + extras.front() + "»" + commands;
+            }
+            return "не указана команда" + commands;
         }
         const auto at = message.find(kIsRequired);
         return "не указан обязательный параметр " +

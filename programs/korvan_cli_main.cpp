@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "cli/cli.h"
 #include "cli/run.h"
@@ -102,6 +103,22 @@ class ProgramEnvironment final : public korvan::cli::Environment {
         if (simulated_->attached() == 0 && next_ <= 99999) {
             simulated_->plug(tracker(std::to_string(next_++)));
         }
+    }
+    bool canAsk() override { return ::isatty(STDIN_FILENO) != 0 && ::isatty(STDERR_FILENO) != 0; }
+    bool ask(std::string_view question) override {
+        std::cerr << question << std::flush;
+        std::string answer;
+        if (!std::getline(std::cin, answer)) {
+            std::cerr << '\n';
+            return false;
+        }
+        // "д", "да", "y", "yes", in either case; anything else is a no.
+        for (const std::string_view yes : {"д", "Д", "да", "Да", "ДА", "y", "Y", "yes", "Yes"}) {
+            if (answer == yes) {
+                return true;
+            }
+        }
+        return false;
     }
     void simulatedFirstSerial(int serial) override { next_ = serial; }
     std::optional<std::string> addSimulatedFault(std::string_view text) override {

@@ -11,7 +11,7 @@ namespace korvan::ui {
 namespace {
 
 const QString kCaption = "Korvan";
-const QString kDatabaseFilter = "Zentracor db (*.zcf)";
+const QString kDatabaseFilter = "База устройств Zentracor (*.zcf)";
 const QString kProfileFilter = "Профиль трекера (*.ini)";
 
 std::optional<std::string> chosen(const QString& path) {
@@ -63,7 +63,7 @@ std::optional<std::string> QtDesktop::chooseDatabaseToSave(const std::string& la
 
 std::optional<std::string> QtDesktop::chooseLogFile() {
     QFileDialog dialog(window_, "Сохранить отладочный журнал трекера",
-                       QString::fromStdString(lastLogFile_), "Binary file (*.bin)");
+                       QString::fromStdString(lastLogFile_), "Двоичный файл (*.bin)");
     dialog.setObjectName("dlgSaveLog");
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix("bin");

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -69,6 +70,15 @@ class Cli : public ::testing::Test, public cli::Environment {
         } else if (trackers.attached() == 0 && line.empty()) {
             stop = true;  // the line has run dry: as a technician's Ctrl+C
         }
+    }
+
+    // A person at a terminal answers so; none is there when empty.
+    std::optional<bool> terminalAnswer;
+    std::vector<std::string> questions;
+    bool canAsk() override { return terminalAnswer.has_value(); }
+    bool ask(std::string_view question) override {
+        questions.emplace_back(question);
+        return terminalAnswer.value_or(false);
     }
 
     // With `events`, the line is told of every plug and unplug, as by hot-plug events; without,
@@ -197,6 +207,13 @@ TEST_F(Cli, AProblemIsNamedWithWhatToDoAndItsOwnStatus) {
     trackers.plug(SimulatedTracker::configured("90001"));
     EXPECT_EQ(run({"write"}), cli::kUsage);  // --profile is required
     EXPECT_EQ(run({"frobnicate"}), cli::kUsage);
+    EXPECT_NE(errors.str().find("неизвестная команда «frobnicate»; команды: list, read, write, "
+                                "provision, diff, log"),
+              std::string::npos)
+        << errors.str();
+    EXPECT_EQ(run({}), cli::kUsage);
+    EXPECT_NE(errors.str().find("не указана команда; команды: list,"), std::string::npos)
+        << errors.str();
     EXPECT_EQ(run({"--version"}), cli::kDone);
     EXPECT_EQ(output.str().rfind("korvan-cli ", 0), 0u);
 
@@ -494,7 +511,24 @@ TEST_F(Cli, TheDebugLogIsCopiedWithoutLosingAnOldFile) {
     EXPECT_EQ(testing::readBytes(folder / "log.bin"), "old log");
     EXPECT_EQ(run({"log", "read", "-o", file("log.bin")}), cli::kDone);
     EXPECT_EQ(testing::readBytes(folder / "log.bin").size(), tracker.debugLog.size());
+    // Without a terminal to ask on, only --yes erases; on one, only a yes does.
+    const auto asked = tracker.commands().size();
+    EXPECT_EQ(run({"log", "erase"}), cli::kUsage);
+    EXPECT_NE(errors.str().find("--yes"), std::string::npos) << errors.str();
+    terminalAnswer = false;
+    EXPECT_EQ(run({"log", "erase"}), cli::kFailed);
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_NE(questions[0].find("трекера 90001"), std::string::npos) << questions[0];
+    EXPECT_EQ(tracker.commands().size(), asked);  // listed, never opened
+    EXPECT_FALSE(tracker.debugLog.empty());
+    terminalAnswer = true;
     EXPECT_EQ(run({"log", "erase"}), cli::kDone);
+    EXPECT_TRUE(tracker.debugLog.empty() ||
+                tracker.debugPointer == SimulatedTracker::kDebugLogBase);
+    terminalAnswer.reset();
+    tracker.debugLog.assign(10, 0x41);
+    EXPECT_EQ(run({"log", "erase", "--yes"}), cli::kDone);
+    EXPECT_EQ(questions.size(), 2u);
     EXPECT_TRUE(tracker.debugLog.empty() ||
                 tracker.debugPointer == SimulatedTracker::kDebugLogBase);
     EXPECT_EQ(run({"log", "read"}), cli::kUsage);  // no file named
