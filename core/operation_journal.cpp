@@ -193,7 +193,8 @@ FileWrite OperationJournal::operationEnded(const Outcome& outcome, std::string_v
 }
 
 std::optional<std::filesystem::path> operationJournalPathFor(
-    const std::function<std::optional<std::string>(const char*)>& environment) {
+    const std::function<std::optional<std::string>(const char*)>& environment,
+    std::string_view program) {
     std::filesystem::path folder;
     if (auto stateHome = environment("XDG_STATE_HOME");
         stateHome && std::filesystem::path(*stateHome).is_absolute()) {
@@ -203,17 +204,19 @@ std::optional<std::filesystem::path> operationJournalPathFor(
     } else {
         return std::nullopt;
     }
-    return folder / "korvan" / "korvan.log";
+    return folder / "korvan" / (std::string(program) + ".log");
 }
 
-std::optional<std::filesystem::path> operationJournalPath() {
-    return operationJournalPathFor([](const char* name) -> std::optional<std::string> {
-        const char* value = std::getenv(name);
-        if (value == nullptr) {
-            return std::nullopt;
-        }
-        return std::string(value);
-    });
+std::optional<std::filesystem::path> operationJournalPath(std::string_view program) {
+    return operationJournalPathFor(
+        [](const char* name) -> std::optional<std::string> {
+            const char* value = std::getenv(name);
+            if (value == nullptr) {
+                return std::nullopt;
+            }
+            return std::string(value);
+        },
+        program);
 }
 
 std::string_view endingText(Ending ending) {

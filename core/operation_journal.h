@@ -49,11 +49,13 @@ class OperationJournal {
     std::size_t traceDropped_ = 0;
 };
 
-// $XDG_STATE_HOME/korvan/korvan.log (an absolute path only), else ~/.local/state/korvan/korvan.log;
-// nothing without a home folder.
+// $XDG_STATE_HOME/korvan/PROGRAM.log (an absolute path only), else
+// ~/.local/state/korvan/PROGRAM.log; nothing without a home folder. Each program keeps its own:
+// the simulator's operations never mix with a real tracker's.
 std::optional<std::filesystem::path> operationJournalPathFor(
-    const std::function<std::optional<std::string>(const char*)>& environment);
-std::optional<std::filesystem::path> operationJournalPath();
+    const std::function<std::optional<std::string>(const char*)>& environment,
+    std::string_view program);
+std::optional<std::filesystem::path> operationJournalPath(std::string_view program);
 
 // How an operation ended and how its steps went, in the words of the journal and the log.
 std::string_view endingText(Ending ending);

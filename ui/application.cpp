@@ -49,7 +49,8 @@ int runProgram(Bridge& bridge, Clock& clock, const ProgramSetup& setup) {
     core.databaseToOpen = setup.databaseFile;
     enableVerboseLogging(setup.verbose);
     // Before the window shows, whose start-up may run the first detection.
-    OperationLogging logging(core, setup.traceFile, operationJournalPath());
+    OperationLogging logging(core, setup.traceFile,
+                             operationJournalPath(setup.desktopFileName.toStdString()));
     MainWindow window(core);
     desktop.setWindow(&window);
     window.setWindowTitle(window.windowTitle() + setup.captionSuffix);

@@ -29,7 +29,9 @@ struct ProgramSetup {
     TraceFile* traceFile = nullptr;
     // The device database named on the command line (UTF-8); empty: the last one.
     std::string databaseFile;
-    // The desktop entry that starts this program, for the desktop's icon and window grouping.
+    // The program's own name: the desktop entry that starts it, for the desktop's icon and
+    // window grouping, and the name of its journal of operations (korvan-sim.log beside
+    // korvan.log).
     QString desktopFileName = "korvan";
 };
 

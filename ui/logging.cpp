@@ -7,9 +7,10 @@
 #include "core/configurator.h"
 #include "protocol/command_table.h"
 
-Q_LOGGING_CATEGORY(lcLink, "korvan.link", QtInfoMsg)
-Q_LOGGING_CATEGORY(lcOperations, "korvan.operations", QtInfoMsg)
-Q_LOGGING_CATEGORY(lcUi, "korvan.ui", QtInfoMsg)
+// Warnings and errors only, unless -v: a technician's terminal is not the journal.
+Q_LOGGING_CATEGORY(lcLink, "korvan.link", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcOperations, "korvan.operations", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcUi, "korvan.ui", QtWarningMsg)
 
 namespace korvan::ui {
 namespace {
@@ -26,7 +27,7 @@ QString fromWindows1251(std::string_view text) {
 
 void enableVerboseLogging(bool verbose) {
     if (verbose) {
-        QLoggingCategory::setFilterRules(QStringLiteral("korvan.*.debug=true"));
+        QLoggingCategory::setFilterRules(QStringLiteral("korvan.*.info=true\nkorvan.*.debug=true"));
     }
 }
 

@@ -19,7 +19,8 @@ class Configurator;
 
 namespace korvan::ui {
 
-// Info and above by default; with `verbose` the debug output too, the wire trace among it.
+// Warnings and errors by default; with `verbose` every step and the debug output too, the wire
+// trace among it.
 void enableVerboseLogging(bool verbose);
 
 // Everything the window keeps of its device operations: the wire trace of the core's link to

@@ -125,15 +125,19 @@ TEST(JournalFile, LivesInTheUsersStateFolder) {
         }
         return found->second;
     };
-    EXPECT_EQ(operationJournalPathFor(environment), std::nullopt);
+    EXPECT_EQ(operationJournalPathFor(environment, "korvan"), std::nullopt);
     variables["HOME"] = "/home/tech";
-    EXPECT_EQ(operationJournalPathFor(environment),
+    EXPECT_EQ(operationJournalPathFor(environment, "korvan"),
               fs::path("/home/tech/.local/state/korvan/korvan.log"));
     variables["XDG_STATE_HOME"] = "relative/state";  // not absolute: ignored
-    EXPECT_EQ(operationJournalPathFor(environment),
+    EXPECT_EQ(operationJournalPathFor(environment, "korvan"),
               fs::path("/home/tech/.local/state/korvan/korvan.log"));
     variables["XDG_STATE_HOME"] = "/var/tmp/state";
-    EXPECT_EQ(operationJournalPathFor(environment), fs::path("/var/tmp/state/korvan/korvan.log"));
+    EXPECT_EQ(operationJournalPathFor(environment, "korvan"),
+              fs::path("/var/tmp/state/korvan/korvan.log"));
+    // The simulator keeps a journal of its own beside it.
+    EXPECT_EQ(operationJournalPathFor(environment, "korvan-sim"),
+              fs::path("/var/tmp/state/korvan/korvan-sim.log"));
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "tests/ui/window_fixture.h"
 #include "ui/application.h"
 #include "ui/button_tabs.h"
+#include "ui/logging.h"
 #include "ui/qt_desktop.h"
 #include "ui/stop_signals.h"
 #include "ui/widgets.h"
@@ -267,6 +268,20 @@ TEST_F(DesktopLook, TheSessionsEndSavesTheSettingsAndWaitingRecordsWithoutADialo
 }
 
 #ifndef _WIN32
+// The window tells stderr only its warnings and errors; -v adds every step and the wire.
+TEST(Logging, StepsAndTheWireReachStderrOnlyWithVerbose) {
+    for (bool verbose : {false, true}) {
+        SCOPED_TRACE(verbose);
+        ui::enableVerboseLogging(verbose);
+        EXPECT_EQ(lcOperations().isInfoEnabled(), verbose);
+        EXPECT_EQ(lcUi().isInfoEnabled(), verbose);
+        EXPECT_EQ(lcLink().isDebugEnabled(), verbose);
+        EXPECT_TRUE(lcUi().isWarningEnabled());
+        EXPECT_TRUE(lcOperations().isWarningEnabled());
+    }
+    QLoggingCategory::setFilterRules({});  // the defaults again, for the tests after this one
+}
+
 TEST(StopSignals, TermAndHupRunTheHandlerOnTheWindowsThreadAndTheOldHandlersComeBack) {
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
