@@ -202,6 +202,16 @@ bool MainWindow::keyPressed(const QKeyEvent& key) {
                 (key.key() == Qt::Key_L || key.key() == Qt::Key_R || key.key() == Qt::Key_F ||
                  key.key() == Qt::Key_V || key.key() == Qt::Key_P));
     }
+    // Ctrl+Return writes, as "Установить" does, from whichever control has the focus; only
+    // while the button itself may be pressed.
+    const bool writeKey =
+        control && !alt && (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter);
+    if (writeKey) {
+        if (auto* write = qobject_cast<QPushButton*>(child("Button5")); write->isEnabled()) {
+            write->click();
+        }
+        return true;
+    }
     if (profileKey) {
         if (key.key() == Qt::Key_S) {
             core_.saveProfile();

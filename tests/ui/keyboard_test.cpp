@@ -123,6 +123,17 @@ TEST_F(Keyboard, EnterAndSpaceClickTheFocusedButtonAndNothingElse) {
     QTest::keyClick(write, Qt::Key_Return);
     EXPECT_EQ(model.text(Field::StatusLine), ansi("Данные успешно записаны в устройство"));
 
+    // Ctrl+Return writes from whichever control has the focus, as "Установить"; while the
+    // button is off it does nothing.
+    model.setText(Field::StatusLine, "");
+    QTest::keyClick(edit("WiFiName"), Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(model.text(Field::StatusLine), ansi("Данные успешно записаны в устройство"));
+    const auto sent = bridge.tracker(0).commands().size();
+    model.setEnabled(Field::WriteButton, false);
+    QTest::keyClick(edit("WiFiName"), Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+    EXPECT_EQ(bridge.tracker(0).commands().size(), sent);
+    model.setEnabled(Field::WriteButton, true);
+
     // The keypad's Enter and Space on the unseen read button read.
     model.setText(Field::AccessPoint, "typed over");
     auto* read = widget<QPushButton>("Button2");
