@@ -25,8 +25,15 @@ namespace {
 // The simulated trackers' own options, given with --sim.
 struct SimulatorOptions {
     std::vector<std::string> faults;
+    std::vector<std::string> trackers;
     int firstSerial = 0;
 };
+
+// A validator whose name stays out of the help: the option's own text says what it takes.
+CLI::Validator unnamed(CLI::Validator validator) {
+    validator.description("");
+    return validator;
+}
 
 // The commands as parsed: the one given is the one whose `parsed()` holds.
 struct Commands {
@@ -43,22 +50,30 @@ CLI::App* addCommand(CLI::App& app, const char* name, const char* description) {
     CLI::App* sub = app.add_subcommand(name, description);
     sub->set_help_flag("-h,--help", "Показать эту справку и выйти")->group("Параметры");
     sub->option_defaults()->group("Параметры");
+    sub->group("Команды");
     return sub;
 }
 
 void addProgramOptions(CLI::App& app, Options& o, SimulatorOptions& simulator) {
     app.get_formatter()->label("SUBCOMMAND", "КОМАНДА");
-    app.get_formatter()->label("Subcommands", "Команды");
     app.footer(kExitStatuses);
     app.fallthrough();
     app.require_subcommand(1, 1);
-    app.add_flag("--sim", o.sim, "Симулированные трекеры вместо устройств USB");
+    app.add_flag("-q,--quiet", o.quiet,
+                 "Только ошибки: без сообщений об успехе, предупреждений и хода операции");
     app.add_flag("--json", o.json, "Вывод в JSON, одна строка на объект");
-    app.add_option(
-           "--sim-first-serial", simulator.firstSerial,
-           "С --sim: серийный номер первого трекера (по умолчанию 90001), дальше по порядку")
+    app.add_flag("--sim", o.sim, "Симулированные трекеры вместо устройств USB");
+    app.add_option("--sim-tracker", simulator.trackers,
+                   "С --sim: подключённые трекеры, по одному на вид, через запятую: configured, "
+                   "erased, mute, pulled-out, without-mode, port-not-kept, no-access; none — ни "
+                   "одного (по умолчанию один configured)")
+        ->type_name("ВИД")
+        ->delimiter(',');
+    app.add_option("--sim-first-serial", simulator.firstSerial,
+                   "С --sim: серийный номер первого трекера, от 1 до 99999 (по умолчанию 90001), "
+                   "дальше по порядку")
         ->type_name("N")
-        ->check(CLI::Range(1, 99999));
+        ->check(unnamed(CLI::Range(1, 99999)));
     app.add_option("--sim-fault", simulator.faults,
                    "С --sim: сбой каждого трекера, как --fault у korvan-tracker-server "
                    "(например not-kept:SERPORT=)")
@@ -100,12 +115,12 @@ CLI::App* addProvisionCommand(CLI::App& app, Options& o) {
         ->add_option("--count", o.count,
                      "Сколько трекеров обработать, с ошибкой тоже (иначе до Ctrl+C)")
         ->type_name("N")
-        ->check(CLI::PositiveNumber);
+        ->check(unnamed(CLI::PositiveNumber));
     provision
         ->add_option("--parallel", o.parallel,
                      "Сколько трекеров записывать одновременно (иначе все подключённые)")
         ->type_name("N")
-        ->check(CLI::PositiveNumber);
+        ->check(unnamed(CLI::PositiveNumber));
     addMissingKeysFlag(provision, o);
     provision->add_flag("--no-verify", o.noVerify,
                         "Не перечитывать трекер после записи (быстрее, но без проверки)");
@@ -128,10 +143,12 @@ Commands addCommands(CLI::App& app, Options& o) {
     addDeviceOption(c.diff, o);
     addMissingKeysFlag(c.diff, o);
     c.log = addCommand(app, "log", "Отладочный журнал трекера: read, full или erase");
-    c.log->add_option("action", o.logAction, "read, full или erase")
-        ->type_name("ДЕЙСТВИЕ")
+    c.log
+        ->add_option("ДЕЙСТВИЕ", o.logAction,
+                     "read — прочитать, full — прочитать весь, erase — стереть")
+        ->type_name("")
         ->required()
-        ->check(CLI::IsMember({"read", "full", "erase"}));
+        ->check(unnamed(CLI::IsMember({"read", "full", "erase"})));
     addDeviceOption(c.log, o);
     c.log->add_option("-o,--output", o.output, "Файл журнала")->type_name("ФАЙЛ");
     c.log->add_flag("-y,--yes", o.yes,
@@ -141,22 +158,46 @@ Commands addCommands(CLI::App& app, Options& o) {
 
 // The simulated trackers as the options describe them; a usage error when they are given
 // without --sim or name a fault that does not exist.
-std::optional<int> applySimulatorOptions(Environment& environment, const Options& o,
-                                         const SimulatorOptions& simulator) {
-    if ((!simulator.faults.empty() || simulator.firstSerial != 0) && !o.sim) {
-        environment.err() << "korvan-cli: --sim-fault и --sim-first-serial только вместе с --sim\n";
-        return kUsage;
+// Nothing, or the usage error to tell.
+std::optional<std::string> applySimulatorOptions(Environment& environment, const Options& o,
+                                                 const SimulatorOptions& simulator) {
+    if ((!simulator.faults.empty() || !simulator.trackers.empty() || simulator.firstSerial != 0) &&
+        !o.sim) {
+        return "--sim-tracker, --sim-fault и --sim-first-serial только вместе с --sim";
     }
     if (simulator.firstSerial != 0) {
         environment.simulatedFirstSerial(simulator.firstSerial);
     }
     for (const auto& fault : simulator.faults) {
         if (const auto error = environment.addSimulatedFault(fault)) {
-            environment.err() << "korvan-cli: --sim-fault " << fault << ": " << *error << "\n";
-            return kUsage;
+            return "--sim-fault " + fault + ": " + *error;
+        }
+    }
+    for (const auto& kind : simulator.trackers) {
+        if (const auto error = environment.addSimulatedTracker(kind)) {
+            return "--sim-tracker " + kind + ": " + *error;
         }
     }
     return std::nullopt;
+}
+
+// Whether the command line asks for JSON, read before it is parsed: a usage error is told
+// as JSON too.
+bool asksForJson(int argc, const char* const* argv) {
+    for (int i = 1; i < argc && std::string_view(argv[i]) != "--"; ++i) {
+        if (std::string_view(argv[i]) == "--json") {
+            return true;
+        }
+    }
+    return false;
+}
+
+void tellJsonFailure(Environment& environment, int status, Code code, std::string_view message,
+                     std::string_view fix) {
+    Json json = jsonResult(false, code, message);
+    json["status"] = status;
+    json["fix"] = fix;
+    environment.out() << jsonLine(json) << "\n";
 }
 
 int runCommand(const Commands& c, Run& run) {
@@ -179,15 +220,31 @@ int runCli(int argc, const char* const* argv, Environment& environment) {
     SimulatorOptions simulator;
     addProgramOptions(app, o, simulator);
     const Commands commands = addCommands(app, o);
-    if (auto status = parseCommandLine(app, argc, argv, environment.out(), environment.err())) {
+    const bool json = asksForJson(argc, argv);
+    constexpr std::string_view kHelp = "Справка: korvan-cli --help";
+    std::string usageError;
+    if (auto status =
+            parseCommandLine(app, argc, argv, environment.out(), environment.err(), &usageError)) {
+        if (*status != 0 && json) {
+            tellJsonFailure(environment, kUsage, Code::Usage, usageError, kHelp);
+        }
         return *status == 0 ? kDone : kUsage;
     }
-    if (auto status = applySimulatorOptions(environment, o, simulator)) {
-        return *status;
+    if (auto error = applySimulatorOptions(environment, o, simulator)) {
+        environment.err() << "korvan-cli: " << *error << "\n";
+        if (json) {
+            tellJsonFailure(environment, kUsage, Code::Usage, *error, kHelp);
+        }
+        return kUsage;
     }
     bool traceFailed = false;
     const auto traceFile = openTraceOption("korvan-cli", common, environment.err(), traceFailed);
     if (traceFailed) {
+        if (json) {
+            tellJsonFailure(environment, kFileProblem, Code::TraceUnwritable,
+                            "Не удалось открыть файл трассы " + common.traceFile,
+                            "Проверьте папку и права на запись.");
+        }
         return kFileProblem;
     }
     // The wire trace goes to the file --trace names and, with -v, to stderr.
@@ -204,6 +261,11 @@ int runCli(int argc, const char* const* argv, Environment& environment) {
     Run run(environment, o, traceFile || common.verbose ? &trace : nullptr);
     const int status = runCommand(commands, run);
     static_assert(kDone == 0 && kFileProblem == 5, "as every Korvan program ends");
+    if (json && traceFile && traceFile->failure()) {
+        tellJsonFailure(environment, kFileProblem, Code::TraceUnwritable,
+                        "Трасса не записана в " + common.traceFile + ": " + *traceFile->failure(),
+                        "Проверьте место на диске и права на запись.");
+    }
     return statusAfterTrace("korvan-cli", common, traceFile.get(), status, environment.err());
 }
 

@@ -56,6 +56,9 @@ class Environment {
         (void)changed;
         return nullptr;
     }
+    // Whether standard error is a terminal, where the steps of an operation are shown as the
+    // window's progress bar shows them.
+    virtual bool showsProgress() { return false; }
     // Whether a person is there to answer a question: standard input and error are a terminal.
     virtual bool canAsk() { return false; }
     // Asks `question` (UTF-8) on the terminal; true for a yes.
@@ -77,6 +80,12 @@ class Environment {
     // --sim-first-serial: the first simulated tracker's serial number; the next count up from
     // it, so that two simulated lines can share a database.
     virtual void simulatedFirstSerial(int serial) { (void)serial; }
+    // --sim-tracker: a simulated tracker of this kind is attached, beside the others named so,
+    // instead of the one configured tracker. Nothing when taken, else why not (Russian).
+    virtual std::optional<std::string> addSimulatedTracker(std::string_view kind) {
+        (void)kind;
+        return "симулированные трекеры здесь не выбираются";
+    }
     virtual std::optional<std::string> addSimulatedFault(std::string_view fault) {
         (void)fault;
         return "симулированные сбои здесь не поддерживаются";

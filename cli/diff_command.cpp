@@ -21,7 +21,8 @@ int Run::diff() {
     const ReadOutcome read = readTrackerWithTries(link_, held, *tracker, boxes);
     if (!read.succeeded() || !read.missed.empty()) {
         // A setting not read would be compared with a first run's value, not the tracker's.
-        return fail(kFailed, toldText(read) + "; трекер не сравнён с профилем",
+        return fail(kFailed, read.succeeded() ? Code::ReadIncomplete : Code::ReadFailed,
+                    toldText(read) + "; трекер не сравнён с профилем",
                     "Проверьте подключение трекера и повторите.");
     }
     FieldModel meant;
@@ -39,26 +40,31 @@ int Run::diff() {
             }
         }
     }
+    clearProgress();
+    // The differences are what was asked for: -q keeps them.
     for (const Difference& d : differences) {
+        const std::string said =
+            d.title + " (" + d.key + "): трекер «" + d.held + "», профиль «" + d.meant + "»";
         if (o_.json) {
-            out() << differenceJson(d).str() << "\n";
+            Json json = jsonResult(false, Code::Difference, said);
+            json["serial"] = tracker->serialText();
+            json.update(differenceJson(d));
+            out() << jsonLine(json) << "\n";
         } else {
-            out() << d.title << " (" << d.key << "): трекер «" << d.held << "», профиль «"
-                  << d.meant << "»\n";
+            out() << said << "\n";
         }
     }
-    if (o_.json) {
-        out() << JsonObject()
-                     .object("summary", JsonObject()
-                                            .text("serial", tracker->serialText())
-                                            .integer("differences",
-                                                     static_cast<long long>(differences.size())))
-                     .str()
-              << "\n";
-    } else if (differences.empty()) {
-        out() << "Трекер " << tracker->serialText() << " совпадает с профилем\n";
+    const bool same = differences.empty();
+    Json json = jsonResult(same, same ? Code::Same : Code::Different,
+                           same ? "Трекер " + tracker->serialText() + " совпадает с профилем"
+                                : "Трекер " + tracker->serialText() + " отличается от профиля (" +
+                                      std::to_string(differences.size()) + ")");
+    json["profile"] = o_.profile;
+    json["summary"] = {{"serial", tracker->serialText()}, {"differences", differences.size()}};
+    if (o_.json || same) {
+        tellDone(json, json["message"].get<std::string>());
     }
-    return differences.empty() ? kDone : kFailed;
+    return same ? kDone : kFailed;
 }
 
 }  // namespace korvan::cli

@@ -1,112 +1,99 @@
 #pragma once
 
-#include <cstdio>
+#include <array>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
-// Just enough JSON for korvan-cli's output: one object of named values, written on one line.
+// korvan-cli's output for scripts (--json): one JSON object a line, each with "ok", "code" and
+// "message" first.
 namespace korvan::cli {
 
-class JsonObject {
-  public:
-    JsonObject& text(std::string_view name, std::string_view value) {
-        return raw(name, quoted(value));
-    }
-    JsonObject& number(std::string_view name, double value) {
-        char buffer[32];
-        std::snprintf(buffer, sizeof buffer, "%.3f", value);
-        return raw(name, buffer);
-    }
-    JsonObject& integer(std::string_view name, long long value) {
-        return raw(name, std::to_string(value));
-    }
-    JsonObject& flag(std::string_view name, bool value) {
-        return raw(name, value ? "true" : "false");
-    }
-    JsonObject& object(std::string_view name, const JsonObject& value) {
-        return raw(name, value.str());
-    }
-    JsonObject& list(std::string_view name, const std::vector<JsonObject>& values) {
-        std::string out = "[";
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            out += (i == 0 ? "" : ",") + values[i].str();
-        }
-        return raw(name, out + "]");
-    }
-    std::string str() const {
-        std::string out = "{";
-        for (std::size_t i = 0; i < members_.size(); ++i) {
-            out += (i == 0 ? "" : ",") + quoted(members_[i].first) + ":" + members_[i].second;
-        }
-        return out + "}";
-    }
+// Members stay in the order they are given: "ok" and "code" lead every line.
+using Json = nlohmann::ordered_json;
 
-    // UTF-8 out, whatever comes in: quotes, backslashes and control characters are escaped,
-    // and a byte that is not part of valid UTF-8 (a file name in another encoding, say) is
-    // written as the text "\xNN" (its backslash escaped), so that every line stays valid JSON.
-    static std::string quoted(std::string_view text) {
-        std::string out = "\"";
-        for (std::size_t i = 0; i < text.size();) {
-            const auto byte = static_cast<unsigned char>(text[i]);
-            const std::size_t length = validSequence(text.substr(i));
-            char escaped[8];
-            if (length == 0) {
-                // "\\xFF" in the line: a backslash escaped, then "xFF".
-                std::snprintf(escaped, sizeof escaped, "\\\\x%02X", byte);
-                out += escaped;
-                ++i;
-                continue;
-            }
-            if (byte == '"' || byte == '\\') {
-                out += '\\';
-                out += static_cast<char>(byte);
-            } else if (byte < 0x20 || byte == 0x7F) {
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-                out += escaped;
-            } else {
-                out.append(text.substr(i, length));
-            }
-            i += length;
-        }
-        return out + "\"";
-    }
-
-  private:
-    // How many bytes the UTF-8 sequence at the start of `text` has; 0 when it is not valid
-    // (a stray or missing continuation byte, an overlong form, a surrogate, beyond U+10FFFF).
-    static std::size_t validSequence(std::string_view text) {
-        const auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-        const unsigned char lead = at(0);
-        if (lead < 0x80) {
-            return 1;
-        }
-        const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
-                                   : lead >= 0xE0 && lead <= 0xEF ? 3
-                                   : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                                  : 0;
-        if (length == 0 || text.size() < length) {
-            return 0;
-        }
-        for (std::size_t i = 1; i < length; ++i) {
-            if ((at(i) & 0xC0) != 0x80) {
-                return 0;
-            }
-        }
-        const unsigned char second = at(1);
-        if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
-            (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F)) {
-            return 0;
-        }
-        return length;
-    }
-
-    JsonObject& raw(std::string_view name, std::string value) {
-        members_.emplace_back(std::string(name), std::move(value));
-        return *this;
-    }
-    std::vector<std::pair<std::string, std::string>> members_;
+// What a line of output says happened, as a word a script can test; the Russian "message"
+// beside it is for people. The words never change meaning: the manual page lists them.
+enum class Code {
+    Listed,              // list: the devices attached
+    Read,                // read: the profile, on standard output
+    ProfileSaved,        // read -o: the profile, in its file
+    Written,             // write, provision: written (and verified where asked) and recorded
+    Same,                // diff: the tracker holds what the profile says
+    Different,           // diff: the differences counted
+    Difference,          // diff: one difference
+    LogRead,             // log read, log full: the debug log is in its file
+    LogErased,           // log erase
+    LineEnded,           // provision: the line's count, once it ends
+    Usage,               // the command line was wrong
+    UsbUnavailable,      // no listing of the USB devices
+    ListingBroken,       // a device broke the listing off
+    NoTracker,           // no tracker attached
+    TrackerNotAttached,  // the tracker --device names is not attached
+    SeveralTrackers,     // more than one attached, and no --device
+    AccessRefused,       // the system refused access to the USB device
+    ProfileUnreadable,   // the profile file could not be read
+    ProfileRefused,      // the profile's keys or values are wrong
+    DatabaseUnreadable,  // the device database could not be read
+    DatabaseUnwritable,  // the tracker was written, but not recorded in the database
+    ReadFailed,          // the tracker was not read
+    ReadIncomplete,      // the tracker was read, but not every setting
+    WriteFailed,         // the tracker was not written
+    VerifyFailed,        // written, but the tracker holds something else
+    FileUnwritable,      // the profile or log file asked for could not be written
+    EraseUnconfirmed,    // log erase without a terminal and without --yes
+    EraseCancelled,      // log erase, answered no
+    LogFailed,           // the debug log was not read or erased
+    TraceUnwritable,     // the wire trace asked for was not written whole
 };
+
+inline constexpr std::array kCodeNames = {
+    "listed",
+    "read",
+    "profile_saved",
+    "written",
+    "same",
+    "different",
+    "difference",
+    "log_read",
+    "log_erased",
+    "line_ended",
+    "usage",
+    "usb_unavailable",
+    "listing_broken",
+    "no_tracker",
+    "tracker_not_attached",
+    "several_trackers",
+    "access_refused",
+    "profile_unreadable",
+    "profile_refused",
+    "database_unreadable",
+    "database_unwritable",
+    "read_failed",
+    "read_incomplete",
+    "write_failed",
+    "verify_failed",
+    "file_unwritable",
+    "erase_unconfirmed",
+    "erase_cancelled",
+    "log_failed",
+    "trace_unwritable",
+};
+static_assert(kCodeNames.size() == static_cast<std::size_t>(Code::TraceUnwritable) + 1);
+
+inline std::string_view codeName(Code code) {
+    return kCodeNames[static_cast<std::size_t>(code)];
+}
+
+// A line's first members.
+inline Json jsonResult(bool ok, Code code, std::string_view message) {
+    return Json{{"ok", ok}, {"code", codeName(code)}, {"message", message}};
+}
+
+// The object on one line. Text that is not valid UTF-8 (a file name in another encoding, a
+// tracker's reply) has each such byte written as U+FFFD, so that every line stays valid JSON.
+inline std::string jsonLine(const Json& object) {
+    return object.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
 
 }  // namespace korvan::cli

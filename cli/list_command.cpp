@@ -7,17 +7,16 @@ namespace korvan::cli {
 int Run::list() {
     const Listing listing = listAttached();
     if (!listing.listed) {
-        return fail(kFailed, "Список устройств USB не получен",
+        return fail(kFailed, Code::UsbUnavailable, "Список устройств USB не получен",
                     "Проверьте, что система видит устройства USB (lsusb).");
     }
-    std::vector<JsonObject> devices;
+    Json devices = Json::array();
     for (const ListedDevice& device : listing.devices) {
-        JsonObject json;
-        json.integer("index", device.index)
-            .text("description", device.description)
-            .text("usb_serial", device.usbSerial)
-            .flag("tracker", device.tracker)
-            .flag("access_refused", device.accessRefused);
+        Json json{{"index", device.index},
+                  {"description", device.description},
+                  {"usb_serial", device.usbSerial},
+                  {"tracker", device.tracker},
+                  {"access_refused", device.accessRefused}};
         std::string line = std::to_string(device.index) + "  ";
         if (device.accessRefused) {
             line += "нет доступа";
@@ -34,22 +33,28 @@ int Run::list() {
                 version.firmware ? version.firmware->caption() : "прошивка не прочитана";
             line += device.description + "  трекер " + device.serialText() + "  MAC " +
                     device.macText() + "  " + firmware;
-            json.text("serial", device.serialText())
-                .text("mac", device.macText())
-                .text("firmware", version.firmware ? version.firmware->caption() : "");
+            json["serial"] = device.serialText();
+            json["mac"] = device.macText();
+            json["firmware"] = version.firmware ? version.firmware->caption() : "";
         }
         devices.push_back(std::move(json));
         if (!o_.json) {
             out() << line << "\n";
         }
     }
-    if (o_.json && !listing.broken) {
-        out() << JsonObject().flag("ok", true).list("devices", devices).str() << "\n";
-    } else if (listing.devices.empty() && !listing.broken) {
-        out() << "Устройств FTDI не подключено\n";
-    }
     if (listing.broken) {
         return failBrokenListing(listing);
+    }
+    if (o_.json) {
+        // A device the system refused is listed, and the line says it was not all well.
+        const bool refused = listing.accessRefused();
+        Json json = jsonResult(!refused, refused ? Code::AccessRefused : Code::Listed,
+                               refused ? std::string(kNoAccessMessage)
+                                       : "Устройств: " + std::to_string(listing.devices.size()));
+        json["devices"] = std::move(devices);
+        out() << jsonLine(json) << "\n";
+    } else if (listing.devices.empty()) {
+        out() << "Устройств FTDI не подключено\n";
     }
     if (listing.accessRefused()) {
         env_.err() << "korvan-cli: " << kNoAccessMessage << "\n";

@@ -26,12 +26,12 @@ class LogQuestions final : public DebugLogQuestions {
 int Run::log() {
     const bool erase = o_.logAction == "erase";
     if (!erase && o_.output.empty()) {
-        return fail(kUsage, "Не указан файл для журнала", "Добавьте -o ФАЙЛ.");
+        return fail(kUsage, Code::Usage, "Не указан файл для журнала", "Добавьте -o ФАЙЛ.");
     }
     // Erasing cannot be undone: it is asked on a terminal, and a script says so with --yes.
     const bool ask = erase && !o_.yes;
     if (ask && !env_.canAsk()) {
-        return fail(kUsage, "Журнал не стёрт: стирание не подтверждено",
+        return fail(kUsage, Code::EraseUnconfirmed, "Журнал не стёрт: стирание не подтверждено",
                     "Добавьте --yes, чтобы стереть без вопроса.");
     }
     int status = kDone;
@@ -41,7 +41,8 @@ int Run::log() {
     }
     if (ask && !env_.ask("Стереть отладочный журнал трекера " + tracker->serialText() +
                          "? Это нельзя отменить. [д/Н] ")) {
-        return fail(kFailed, "Журнал трекера " + tracker->serialText() + " не стёрт: отменено");
+        return fail(kFailed, Code::EraseCancelled,
+                    "Журнал трекера " + tracker->serialText() + " не стёрт: отменено");
     }
     // The copy goes to a file of its own beside the one asked for, under a name no one else
     // uses; the file asked for is then replaced whole, keeping what it is.
@@ -51,11 +52,10 @@ int Run::log() {
         target.parent_path() /
         ("." + target.filename().string() + "." + std::to_string(random()) + ".korvan-part");
     LogQuestions questions(part);
-    NoProgress progress;
     link_.setTarget(LinkTarget::serial(tracker->usbSerial));
-    const Outcome outcome = erase
-                                ? clearDebugLog(link_, questions, progress)
-                                : readDebugLog(link_, questions, progress, o_.logAction == "full");
+    const Outcome outcome =
+        erase ? clearDebugLog(link_, questions, progress())
+              : readDebugLog(link_, questions, progress(), o_.logAction == "full");
     std::string said;
     for (const Message& message : outcome.messages) {
         said += (said.empty() ? "" : "\n") + utf8(message.text);
@@ -69,17 +69,18 @@ int Run::log() {
     std::error_code error;
     std::filesystem::remove(part, error);
     if (fileProblem) {
-        return fail(kFileProblem, said, "Проверьте папку и права на запись.");
+        return fail(kFileProblem, Code::FileUnwritable, said, "Проверьте папку и права на запись.");
     }
     if (!outcome.succeeded()) {
-        return fail(kFailed, said.empty() ? "Журнал не прочитан" : said,
+        return fail(kFailed, Code::LogFailed, said.empty() ? "Журнал не прочитан" : said,
                     "Проверьте подключение трекера и повторите.");
     }
-    if (o_.json) {
-        out() << JsonObject().flag("ok", true).text("result", said).str() << "\n";
-    } else {
-        out() << said << "\n";
+    Json json = jsonResult(true, erase ? Code::LogErased : Code::LogRead, said);
+    json["serial"] = tracker->serialText();
+    if (!erase) {
+        json["file"] = o_.output;
     }
+    tellDone(json, said);
     return kDone;
 }
 

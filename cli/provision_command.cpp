@@ -1,4 +1,5 @@
 #include <chrono>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <set>
@@ -29,22 +30,21 @@ void forgetUnplugged(std::set<std::string>& done, const Listing& listing) {
 void Run::tellProvisioned(const ListedDevice& tracker, const ProfileWritten& done, bool ok,
                           double seconds) {
     const std::string result = !ok ? done.said : done.verified ? "записан и проверен" : "записан";
+    clearProgress();
     if (o_.json) {
-        std::vector<JsonObject> differences;
+        Json differences = Json::array();
         for (const Difference& d : done.differences) {
             differences.push_back(differenceJson(d));
         }
-        out() << JsonObject()
-                     .text("serial", tracker.serialText())
-                     .text("mac", tracker.macText())
-                     .flag("ok", ok)
-                     .flag("verified", done.verified)
-                     .list("differences", differences)
-                     .text("result", result)
-                     .number("seconds", seconds)
-                     .str()
-              << "\n";
-    } else {
+        Json json = jsonResult(ok, ok ? Code::Written : done.code, result);
+        json["serial"] = tracker.serialText();
+        json["mac"] = tracker.macText();
+        json["verified"] = done.verified;
+        json["differences"] = std::move(differences);
+        json["profile"] = o_.profile;
+        json["seconds"] = std::round(seconds * 1000) / 1000;
+        out() << jsonLine(json) << "\n";
+    } else if (!ok || !o_.quiet) {
         char time[32];
         std::snprintf(time, sizeof time, "%.1f с", seconds);
         out() << tracker.serialText() << "  " << tracker.macText() << "  " << (ok ? "" : "ОШИБКА: ")
@@ -161,7 +161,9 @@ int Run::provision() {
     const auto watch = env_.watchDevices(o_.sim, [&line] { line.hands.devicesChanged(); });
     line.told = watch != nullptr;
     env_.lineBegins();
-    env_.err() << "Ожидание трекеров. Ctrl+C — закончить после тех, что в работе.\n";
+    if (!o_.quiet) {
+        env_.err() << "Ожидание трекеров. Ctrl+C — закончить после тех, что в работе.\n";
+    }
     bool refusalTold = false;
     bool look = true;
     // Where nothing tells of devices, the line looks again every kLookInterval, also while
@@ -199,18 +201,19 @@ int Run::provision() {
         look = line.hands.takeDevicesChanged() || look ||
                (!line.told && std::chrono::steady_clock::now() - lookedAt >= kLookInterval);
     }
-    if (o_.json) {
-        out() << JsonObject()
-                     .object("summary", JsonObject()
-                                            .integer("written", line.tally.written)
-                                            .integer("failed", line.tally.failed))
-                     .str()
-              << "\n";
+    const bool ok = line.tally.failed == 0;
+    const std::string said = "Итого: записано " + std::to_string(line.tally.written) +
+                             ", с ошибкой " + std::to_string(line.tally.failed);
+    Json json = jsonResult(ok, Code::LineEnded, said);
+    json["summary"] = {{"written", line.tally.written}, {"failed", line.tally.failed}};
+    if (ok) {
+        tellDone(json, said);
+    } else if (o_.json) {
+        out() << jsonLine(json) << "\n";
     } else {
-        out() << "Итого: записано " << line.tally.written << ", с ошибкой " << line.tally.failed
-              << "\n";
+        out() << said << "\n";  // a count with failures in it is told even with -q
     }
-    return line.tally.failed > 0 ? kFailed : kDone;
+    return ok ? kDone : kFailed;
 }
 
 }  // namespace korvan::cli

@@ -17,13 +17,14 @@ void Run::printProfile(const FieldModel& model, const ListedDevice& tracker) {
             }
         }
     }
+    clearProgress();
     if (o_.json) {
-        out() << JsonObject()
-                     .flag("ok", true)
-                     .text("serial", tracker.serialText())
-                     .text("profile", utf8(profileText(shown)))
-                     .str()
-              << "\n";
+        // "profile" names a profile's file wherever it stands; the text has a name of its own.
+        Json json =
+            jsonResult(true, Code::Read, "Профиль трекера " + tracker.serialText() + " прочитан");
+        json["serial"] = tracker.serialText();
+        json["profile_text"] = utf8(profileText(shown));
+        out() << jsonLine(json) << "\n";
     } else {
         out() << profileText(shown);  // Windows-1251, as a profile file holds it
     }
@@ -38,14 +39,15 @@ int Run::read() {
     FieldModel model;
     startFields(model);
     Unattended boxes;
-    const ReadOutcome read = readTracker(link_, model, *tracker, boxes);
+    const ReadOutcome read = readTracker(link_, model, *tracker, boxes, &progress());
     if (!read.succeeded()) {
-        return fail(kFailed, toldText(read), "Проверьте подключение трекера и повторите.");
+        return fail(kFailed, Code::ReadFailed, toldText(read),
+                    "Проверьте подключение трекера и повторите.");
     }
     if (!read.missed.empty()) {
         // A profile with first-run values in place of what was not read would pass them off
         // as this tracker's.
-        return fail(kFailed, toldText(read) + "; профиль не сохранён",
+        return fail(kFailed, Code::ReadIncomplete, toldText(read) + "; профиль не сохранён",
                     "Повторите чтение; если не помогает, обновите прошивку трекера.");
     }
     warnBrokenRules(model);
@@ -54,18 +56,14 @@ int Run::read() {
         return kDone;
     }
     if (auto error = saveProfile(model, pathFromUtf8(o_.output))) {
-        return fail(kFileProblem, *error, "Проверьте папку и права на запись.");
+        return fail(kFileProblem, Code::FileUnwritable, *error,
+                    "Проверьте папку и права на запись.");
     }
-    if (o_.json) {
-        out() << JsonObject()
-                     .flag("ok", true)
-                     .text("serial", tracker->serialText())
-                     .text("profile", o_.output)
-                     .str()
-              << "\n";
-    } else {
-        out() << "Профиль трекера " << tracker->serialText() << " записан в " << o_.output << "\n";
-    }
+    const std::string said = "Профиль трекера " + tracker->serialText() + " записан в " + o_.output;
+    Json json = jsonResult(true, Code::ProfileSaved, said);
+    json["serial"] = tracker->serialText();
+    json["profile"] = o_.output;
+    tellDone(json, said);
     return kDone;
 }
 

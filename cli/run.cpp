@@ -17,12 +17,96 @@ double secondsBetween(Clock::Duration from, Clock::Duration to) {
     return std::chrono::duration<double>(to - from).count();
 }
 
-JsonObject differenceJson(const Difference& d) {
-    return JsonObject()
-        .text("name", d.title)
-        .text("key", d.key)
-        .text("tracker", d.held)
-        .text("profile", d.meant);
+Json differenceJson(const Difference& d) {
+    return Json{
+        {"name", d.title}, {"key", d.key}, {"tracker_value", d.held}, {"profile_value", d.meant}};
+}
+
+// An operation's steps on the terminal, one line rewritten in place: "3 из 12: …", as the
+// window's progress bar shows them.
+class Run::TerminalProgress final : public Progress {
+  public:
+    explicit TerminalProgress(std::ostream& err) : err_(err) {}
+    void step(int index, int count, std::string_view what) override {
+        shown_ = std::to_string(index) + " из " + std::to_string(count) + ": " + std::string(what);
+        show(shown_);
+    }
+    void retry(int attempt, int attempts) override {
+        // A tracker that keeps silent: the technician sees that it is being asked again.
+        show(shown_ + ", попытка " + std::to_string(attempt) + " из " + std::to_string(attempts));
+    }
+    void clear() {
+        if (!shown_.empty()) {
+            err_ << "\r\033[K" << std::flush;
+            shown_.clear();
+        }
+    }
+
+  private:
+    void show(const std::string& line) { err_ << "\r\033[K" << line << std::flush; }
+    std::ostream& err_;
+    std::string shown_;
+};
+
+Run::Run(Environment& environment, const Options& options, LinkObserver* observer)
+    : env_(environment),
+      o_(options),
+      bridge_(environment.bridge(options.sim)),
+      clock_(environment.clock(options.sim)),
+      link_(bridge_, clock_),
+      descriptions_(environment.trackerDescriptions()),
+      observer_(observer) {
+    link_.setObserver(observer);
+    // The trace of -v goes to the same stderr: the progress line would cut through it.
+    if (environment.showsProgress() && !options.quiet && observer == nullptr) {
+        terminal_ = std::make_unique<TerminalProgress>(environment.err());
+    }
+}
+
+Run::~Run() {
+    clearProgress();
+}
+
+Progress& Run::progress() {
+    static NoProgress none;
+    return terminal_ ? static_cast<Progress&>(*terminal_) : none;
+}
+
+void Run::clearProgress() {
+    if (terminal_) {
+        terminal_->clear();
+    }
+}
+
+int Run::fail(int status, Code code, std::string_view problem, std::string_view fix) {
+    clearProgress();
+    env_.err() << "korvan-cli: " << problem << "\n";
+    if (!fix.empty()) {
+        env_.err() << "  " << fix << "\n";
+    }
+    if (o_.json) {
+        Json json = jsonResult(false, code, problem);
+        json["status"] = status;
+        json["fix"] = fix;
+        out() << jsonLine(json) << "\n";
+    }
+    return status;
+}
+
+void Run::tellDone(const Json& json, std::string_view said) {
+    clearProgress();
+    if (o_.json) {
+        out() << jsonLine(json) << "\n";
+    } else if (!o_.quiet) {
+        out() << said << "\n";
+    }
+}
+
+void Run::warn(std::string_view said) {
+    clearProgress();
+    if (!o_.quiet) {
+        env_.err() << "korvan-cli: " << said << "\n";
+    }
 }
 
 Listing Run::listAttached() {
@@ -34,7 +118,7 @@ Listing Run::listAttached() {
 }
 
 int Run::failBrokenListing(const Listing& listing) {
-    return fail(kFailed,
+    return fail(kFailed, Code::ListingBroken,
                 "Список устройств USB прерван: устройство " +
                     std::to_string(listing.devices.size()) + " не назвало себя",
                 "Повторите команду; если не помогает, переподключите это устройство.");
@@ -48,7 +132,7 @@ std::optional<ListedDevice> Run::listAndChooseTracker(int& status) {
 
 const ListedDevice* Run::chooseTracker(const Listing& listing, int& status) {
     if (!listing.listed) {
-        status = fail(kFailed, "Список устройств USB не получен",
+        status = fail(kFailed, Code::UsbUnavailable, "Список устройств USB не получен",
                       "Проверьте, что система видит устройства USB (lsusb).");
         return nullptr;
     }
@@ -65,17 +149,19 @@ const ListedDevice* Run::chooseTracker(const Listing& listing, int& status) {
     }
     if (listing.accessRefused()) {
         status =
-            fail(kAccessRefused, std::string(kNoAccessMessage),
+            fail(kAccessRefused, Code::AccessRefused, std::string(kNoAccessMessage),
                  "Установите пакет korvan или правило udev из него и подключите трекер снова.");
     } else if (trackers.empty() && listing.broken) {
         status = failBrokenListing(listing);
     } else if (trackers.empty()) {
-        status = fail(kNoTracker, "Трекер не найден", "Подключите трекер и повторите команду.");
+        status = fail(kNoTracker, Code::NoTracker, "Трекер не найден",
+                      "Подключите трекер и повторите команду.");
     } else if (!o_.device.empty()) {
-        status = fail(kNoTracker, "Трекер " + o_.device + " не подключён",
+        status = fail(kNoTracker, Code::TrackerNotAttached, "Трекер " + o_.device + " не подключён",
                       "Посмотрите подключённые трекеры: korvan-cli list.");
     } else {
-        status = fail(kNoTracker, "Подключено трекеров: " + std::to_string(trackers.size()),
+        status = fail(kNoTracker, Code::SeveralTrackers,
+                      "Подключено трекеров: " + std::to_string(trackers.size()),
                       "Укажите нужный: --device СЕРИЙНЫЙ_НОМЕР (список: korvan-cli list).");
     }
     return nullptr;
@@ -85,7 +171,8 @@ std::optional<std::string> Run::readProfile(int& status) {
     std::string why;
     auto bytes = readProfileFile(pathFromUtf8(o_.profile), why);
     if (!bytes) {
-        status = fail(kFileProblem, "Профиль " + o_.profile + " не прочитан: " + why,
+        status = fail(kFileProblem, Code::ProfileUnreadable,
+                      "Профиль " + o_.profile + " не прочитан: " + why,
                       "Проверьте имя файла и права на чтение.");
         return std::nullopt;
     }
@@ -94,7 +181,7 @@ std::optional<std::string> Run::readProfile(int& status) {
     FieldModel scratch;
     startFields(scratch);
     if (auto error = loadProfileText(scratch, *bytes, o_.missingKeepDefaults, profileRules())) {
-        status = fail(kFileProblem, error->message,
+        status = fail(kFileProblem, Code::ProfileRefused, error->message,
                       "Исправьте профиль; ключи, которых нет, берутся по умолчанию только с "
                       "--defaults-for-missing.");
         return std::nullopt;
@@ -110,7 +197,8 @@ std::optional<std::string> Run::readProfile(int& status) {
         for (const Message& message : tried.messages) {
             said += (said.empty() ? "" : " ") + utf8(message.text);
         }
-        status = fail(kFileProblem, "Профиль " + o_.profile + " не годится для записи: " + said,
+        status = fail(kFileProblem, Code::ProfileRefused,
+                      "Профиль " + o_.profile + " не годится для записи: " + said,
                       "Исправьте значение в профиле.");
         return std::nullopt;
     }
@@ -126,21 +214,24 @@ bool Run::openDatabase(DeviceDatabase& database, int& status) {
     database.nameFile(o_.database);
     const DatabaseReport opened = database.openLast();
     if (database.needsSaveName()) {
-        status = fail(kFileProblem, "База " + o_.database + " не прочитана: " + opened.message,
+        status = fail(kFileProblem, Code::DatabaseUnreadable,
+                      "База " + o_.database + " не прочитана: " + opened.message,
                       "Укажите другой файл базы или исправьте этот; он не будет перезаписан.");
         return false;
     }
     if (opened.severity == DatabaseReport::Severity::Warning) {
-        env_.err() << "korvan-cli: " << opened.message << "\n";
+        warn(opened.message);
     }
     return true;
 }
 
 ReadOutcome Run::readTrackerWithTries(Link& link, FieldModel& model, const ListedDevice& tracker,
-                                      Unattended& boxes) {
+                                      Unattended& boxes, bool shown) {
     // A tracker in hand is given its tries whatever Ctrl+C says: the line stops after it.
+    Progress* steps = shown ? &progress() : nullptr;
     ReadTries tries = korvan::readWithTries(
-        clock_, [&] { return readTracker(link, model, tracker, boxes); }, [] { return false; });
+        clock_, [&] { return readTracker(link, model, tracker, boxes, steps); },
+        [] { return false; });
     return std::move(tries.reads.back());
 }
 
@@ -150,20 +241,27 @@ Run::ProfileWritten Run::writeProfile(Link& link, FieldModel& model, const Liste
     ProfileWritten done;
     Unattended boxes;
     startFields(model);
-    const ReadOutcome read = readTrackerWithTries(link, model, tracker, boxes);
+    const bool shown = &link == &link_;
+    const ReadOutcome read = readTrackerWithTries(link, model, tracker, boxes, shown);
     done.read = read.succeeded();
     if (!done.read) {
         done.said = toldText(read);
+        done.code = Code::ReadFailed;
         return done;
     }
     loadProfileText(model, profile);  // checked, and made whole, already
-    const FormWritten w = writeFromForm(link, model, database, boxes, verify, onDatabaseThread);
+    const FormWritten w = writeFromForm(link, model, database, boxes, verify, onDatabaseThread,
+                                        shown ? &progress() : nullptr);
     done.written = w.outcome.succeeded();
     done.verified = w.verification && w.verification->verified();
     if (w.verification) {
         done.differences = w.verification->differences;
     }
     done.recorded = database == nullptr || (w.recorded.stored && w.recorded.saved);
+    done.code = !done.differences.empty() ? Code::VerifyFailed
+                : !done.written           ? Code::WriteFailed
+                : !done.recorded          ? Code::DatabaseUnwritable
+                                          : Code::Written;
     if (done.written && !done.recorded) {
         // The window keeps such a record for its next save; this program ends before one, so
         // it says what is true: written, not recorded, and why.
@@ -176,6 +274,7 @@ Run::ProfileWritten Run::writeProfile(Link& link, FieldModel& model, const Liste
 }
 
 void Run::tellDifferences(const std::vector<Difference>& differences) {
+    clearProgress();
     for (const Difference& d : differences) {
         env_.err() << "korvan-cli: " << describeDifference(d) << "\n";
     }
@@ -184,9 +283,9 @@ void Run::tellDifferences(const std::vector<Difference>& differences) {
 void Run::warnBrokenRules(const FieldModel& model) {
     for (const FieldBreak& broken : brokenFields(model)) {
         const bool secret = isSecret(broken.field);
-        env_.err() << "korvan-cli: в трекере «" << broken.name << "» = «"
-                   << (secret ? "********" : utf8(model.text(broken.field)))
-                   << "», а нужно: " << broken.rule << "; запись такого значения будет отклонена\n";
+        warn("в трекере «" + broken.name + "» = «" +
+             (secret ? "********" : utf8(model.text(broken.field))) + "», а нужно: " + broken.rule +
+             "; запись такого значения будет отклонена");
     }
 }
 

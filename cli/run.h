@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <set>
@@ -40,26 +41,22 @@ struct Options {
     bool verify = false;       // write: --verify
     bool noVerify = false;     // provision: --no-verify
     bool yes = false;          // log erase: --yes
+    bool quiet = false;        // -q: failures only; no confirmations, warnings or progress
 };
 
 std::string utf8(std::string_view cp1251Text);
 double secondsBetween(Clock::Duration from, Clock::Duration to);
-JsonObject differenceJson(const Difference& d);
+// One difference as a JSON line's members: what the tracker holds beside what was meant.
+Json differenceJson(const Difference& d);
 
 // One command's run: its options, its bridge and its link, and how it tells what happened.
 class Run {
   public:
     // `observer`: who watches the link, for -v and --trace; none when null.
-    Run(Environment& environment, const Options& options, LinkObserver* observer)
-        : env_(environment),
-          o_(options),
-          bridge_(environment.bridge(options.sim)),
-          clock_(environment.clock(options.sim)),
-          link_(bridge_, clock_),
-          descriptions_(environment.trackerDescriptions()),
-          observer_(observer) {
-        link_.setObserver(observer);
-    }
+    Run(Environment& environment, const Options& options, LinkObserver* observer);
+    ~Run();
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
 
     int list();
     int read();
@@ -72,22 +69,15 @@ class Run {
     std::ostream& out() { return env_.out(); }
 
     // A failure, said on stderr (and as JSON on stdout with --json) with what to do about it.
-    int fail(int status, std::string_view problem, std::string_view fix = {}) {
-        env_.err() << "korvan-cli: " << problem << "\n";
-        if (!fix.empty()) {
-            env_.err() << "  " << fix << "\n";
-        }
-        if (o_.json) {
-            out() << JsonObject()
-                         .flag("ok", false)
-                         .integer("status", status)
-                         .text("error", problem)
-                         .text("fix", fix)
-                         .str()
-                  << "\n";
-        }
-        return status;
-    }
+    int fail(int status, Code code, std::string_view problem, std::string_view fix = {});
+    // What was done, said on stdout unless -q; with --json, the line `json` always.
+    void tellDone(const Json& json, std::string_view said);
+    // A warning on stderr, unless -q.
+    void warn(std::string_view said);
+    // Where the command's steps are shown: on a terminal, unless -q; else nowhere.
+    Progress& progress();
+    // The terminal's progress line, wiped before anything else is said.
+    void clearProgress();
 
     // The tracker the command works on: the one named by --device (its USB serial string or
     // its serial number), or the only one attached.
@@ -99,8 +89,9 @@ class Run {
     // The database of --database, read; a file that cannot be saved over is refused at once.
     bool openDatabase(DeviceDatabase& database, int& status);
     // The tracker read into the fields as detection reads one: up to five tries.
+    // `shown`: whether its steps are shown, as they are for the tracker of a command.
     ReadOutcome readTrackerWithTries(Link& link, FieldModel& model, const ListedDevice& tracker,
-                                     Unattended& boxes);
+                                     Unattended& boxes, bool shown = true);
     // Every device attached, a tracker taken as the window's detection takes one. A listing
     // that broke off (a device gone in the middle of it) is taken once more.
     Listing listAttached();
@@ -112,10 +103,12 @@ class Run {
         bool written = false;   // confirmed to the end, and verified where asked
         bool recorded = false;  // stored and saved, or no database kept
         bool verified = false;
-        std::string said;  // what the outcomes told, UTF-8
+        Code code = Code::Written;  // or why not
+        std::string said;           // what the outcomes told, UTF-8
         std::vector<Difference> differences;
     };
     // On `link`, which may be a worker's; the database steps run through `onDatabaseThread`.
+    // The steps are shown for the command's own link, not for the provisioning line's workers.
     ProfileWritten writeProfile(Link& link, FieldModel& model, const ListedDevice& tracker,
                                 const std::string& profile, DeviceDatabase* database, bool verify,
                                 const DatabaseStepRunner& onDatabaseThread = {});
@@ -152,6 +145,9 @@ class Run {
     Link link_;
     std::vector<std::string> descriptions_;
     LinkObserver* observer_;
+    // Set once the steps are shown on the terminal.
+    class TerminalProgress;
+    std::unique_ptr<TerminalProgress> terminal_;
 };
 
 }  // namespace korvan::cli

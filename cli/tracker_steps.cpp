@@ -11,10 +11,10 @@ void startFields(FieldModel& model) {
 }
 
 ReadOutcome readTracker(Link& link, FieldModel& model, const ListedDevice& tracker,
-                        MessageBoxes& boxes) {
+                        MessageBoxes& boxes, Progress* progress) {
     showFoundTracker(model, tracker.serial);
     link.setTarget(LinkTarget::serial(tracker.usbSerial));
-    return readIntoForm(link, model, boxes);
+    return readIntoForm(link, model, boxes, progress);
 }
 
 }  // namespace korvan::cli

@@ -44,6 +44,6 @@ void startFields(FieldModel& model);
 
 // The tracker shown and read into the fields, as detection does it.
 ReadOutcome readTracker(Link& link, FieldModel& model, const ListedDevice& tracker,
-                        MessageBoxes& boxes);
+                        MessageBoxes& boxes, Progress* progress = nullptr);
 
 }  // namespace korvan::cli

@@ -22,33 +22,28 @@ int Run::write() {
                                              o_.database.empty() ? nullptr : &database, o_.verify);
     const std::string& said = done.said;
     if (!done.read) {
-        return fail(kFailed, said, "Проверьте подключение трекера и повторите.");
+        return fail(kFailed, done.code, said, "Проверьте подключение трекера и повторите.");
     }
     if (!done.differences.empty()) {
         tellDifferences(done.differences);
-        return fail(kFailed,
+        return fail(kFailed, done.code,
                     "Трекер " + tracker->serialText() + " хранит не то, что записано (отличий: " +
                         std::to_string(done.differences.size()) + ")" +
                         (o_.database.empty() ? "" : "; в базу не внесён"),
                     "Запишите трекер снова; если отличие остаётся, трекер неисправен.");
     }
     if (!done.written) {
-        return fail(kFailed, said, "Исправьте сказанное и повторите запись.");
+        return fail(kFailed, done.code, said, "Исправьте сказанное и повторите запись.");
     }
     if (!done.recorded) {
-        return fail(kFileProblem, said, "Проверьте файл базы и внесите трекер, записав его снова.");
+        return fail(kFileProblem, done.code, said,
+                    "Проверьте файл базы и внесите трекер, записав его снова.");
     }
-    if (o_.json) {
-        out() << JsonObject()
-                     .flag("ok", true)
-                     .text("serial", tracker->serialText())
-                     .flag("verified", done.verified)
-                     .text("result", said)
-                     .str()
-              << "\n";
-    } else {
-        out() << tracker->serialText() << "  " << said << "\n";
-    }
+    Json json = jsonResult(true, done.code, said);
+    json["serial"] = tracker->serialText();
+    json["verified"] = done.verified;
+    json["profile"] = o_.profile;
+    tellDone(json, tracker->serialText() + "  " + said);
     return kDone;
 }
 

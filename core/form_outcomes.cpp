@@ -184,17 +184,17 @@ DeviceRecorded recordWrittenDevice(DeviceDatabase& database, const TrackerConfig
     return {kept, fileWritten, std::move(report)};
 }
 
-ReadOutcome readIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes) {
-    NoProgress progress;
-    ReadOutcome outcome =
-        readConfiguration(link, ReadRequest{!model.checked(Field::ReadIdentityOnly)}, progress);
+ReadOutcome readIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes, Progress* progress) {
+    NoProgress none;
+    ReadOutcome outcome = readConfiguration(
+        link, ReadRequest{!model.checked(Field::ReadIdentityOnly)}, progress ? *progress : none);
     applyRead(model, boxes, outcome);
     return outcome;
 }
 
 FormWritten writeFromForm(Link& link, FieldModel& model, DeviceDatabase* database,
                           MessageBoxes& boxes, bool verify,
-                          const DatabaseStepRunner& onDatabaseThread) {
+                          const DatabaseStepRunner& onDatabaseThread, Progress* shown) {
     const auto databaseStep = [&onDatabaseThread](const std::function<void()>& step) {
         if (onDatabaseThread) {
             onDatabaseThread(step);
@@ -202,7 +202,8 @@ FormWritten writeFromForm(Link& link, FieldModel& model, DeviceDatabase* databas
             step();
         }
     };
-    NoProgress progress;
+    NoProgress none;
+    Progress& progress = shown != nullptr ? *shown : none;
     FormWritten written;
     const TrackerConfiguration configuration = configurationFromForm(model);
     written.outcome = writeConfiguration(

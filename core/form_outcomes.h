@@ -54,8 +54,9 @@ DeviceRecord recordOf(const TrackerConfiguration& written);
 
 // The read and the write driven from the form on the caller's own thread, as the core object
 // drives them across its two: the form read into a configuration, the operation, its outcome
-// applied. For the command line and the tests.
-ReadOutcome readIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes);
+// applied. For the command line and the tests. `progress`, when given, is told each step.
+ReadOutcome readIntoForm(Link& link, FieldModel& model, MessageBoxes& boxes,
+                         Progress* progress = nullptr);
 struct FormWritten {
     WriteOutcome outcome;
     DeviceRecorded recorded;
@@ -70,7 +71,8 @@ struct FormWritten {
 using DatabaseStepRunner = std::function<void(const std::function<void()>& step)>;
 FormWritten writeFromForm(Link& link, FieldModel& model, DeviceDatabase* database,
                           MessageBoxes& boxes, bool verify = false,
-                          const DatabaseStepRunner& onDatabaseThread = {});
+                          const DatabaseStepRunner& onDatabaseThread = {},
+                          Progress* progress = nullptr);
 
 // The device just written, into the database, which is saved at once; nothing is shown.
 DeviceRecorded recordWrittenDevice(DeviceDatabase& database, const TrackerConfiguration& written);

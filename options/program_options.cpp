@@ -17,7 +17,7 @@ std::string_view subjectOf(std::string_view message) {
 }
 
 // The usage error in the program's words; CLI11's own text is kept where no word fits.
-std::string usageError(const CLI::App& app, const CLI::ParseError& error) {
+std::string usageErrorText(const CLI::App& app, const CLI::ParseError& error) {
     const std::string_view message = error.what();
     if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
         // In the order they were given, which CLI11's own message turns round.
@@ -121,15 +121,19 @@ void addCommonOptions(CLI::App& app, CommonOptions& options) {
 }
 
 std::optional<int> parseCommandLine(CLI::App& app, int argc, const char* const* argv,
-                                    std::ostream& out, std::ostream& err) {
+                                    std::ostream& out, std::ostream& err, std::string* usageError) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& success) {
         // Help or version, which CLI11 tells as an exception that ends the parse.
         return app.exit(success, out, err);
     } catch (const CLI::ParseError& error) {
-        err << app.get_name() << ": " << usageError(app, error) << '\n'
+        const std::string said = usageErrorText(app, error);
+        err << app.get_name() << ": " << said << '\n'
             << "Справка: " << app.get_name() << " --help\n";
+        if (usageError != nullptr) {
+            *usageError = said;
+        }
         return 2;
     }
     return std::nullopt;
@@ -168,9 +172,9 @@ WindowCommandLine parseWindowCommandLine(std::string_view program, std::string_v
     WindowCommandLine commandLine;
     CLI::App app{std::string(description), std::string(program)};
     addCommonOptions(app, commandLine.options);
-    app.add_option("database", commandLine.databaseFile,
+    app.add_option("БАЗА", commandLine.databaseFile,
                    "Открыть эту базу устройств (*.zcf) вместо последней открытой")
-        ->type_name("ФАЙЛ");
+        ->type_name("");
     commandLine.exitStatus = parseCommandLine(app, argc, argv, out, err);
     if (commandLine.exitStatus) {
         return commandLine;

@@ -27,9 +27,11 @@ void addCommonOptions(CLI::App& app, CommonOptions& options);
 
 // Parses the command line into `app`. Nothing when the program goes on; otherwise the status
 // it must end with at once: 0 once the help or the version is on `out`, 2 once a usage error
-// is told on `err` in Russian, with the program's name and where to find the help.
+// is told on `err` in Russian, with the program's name and where to find the help; the error
+// alone goes into `usageError` when one is given.
 std::optional<int> parseCommandLine(CLI::App& app, int argc, const char* const* argv,
-                                    std::ostream& out, std::ostream& err);
+                                    std::ostream& out, std::ostream& err,
+                                    std::string* usageError = nullptr);
 
 // The trace file that --trace names, opened for appending; nothing when none is asked. When it
 // cannot be opened, that is told on `err` and `failed` is set.

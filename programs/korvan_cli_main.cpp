@@ -67,7 +67,7 @@ class ProgramEnvironment final : public korvan::cli::Environment {
         }
         if (!simulated_) {
             simulated_ = std::make_unique<korvan::sim::SimulatedBridge>(clock_);
-            simulated_->plug(tracker(std::to_string(next_++)));
+            plugKinds();
         }
         return *simulated_;
     }
@@ -100,10 +100,11 @@ class ProgramEnvironment final : public korvan::cli::Environment {
         for (const auto& usbSerial : done) {
             simulated_->unplugSerial(usbSerial);
         }
-        if (simulated_->attached() == 0 && next_ <= 99999) {
-            simulated_->plug(tracker(std::to_string(next_++)));
+        if (simulated_->attached() == 0) {
+            plugKinds();
         }
     }
+    bool showsProgress() override { return ::isatty(STDERR_FILENO) != 0; }
     bool canAsk() override { return ::isatty(STDIN_FILENO) != 0 && ::isatty(STDERR_FILENO) != 0; }
     bool ask(std::string_view question) override {
         std::cerr << question << std::flush;
@@ -121,6 +122,18 @@ class ProgramEnvironment final : public korvan::cli::Environment {
         return false;
     }
     void simulatedFirstSerial(int serial) override { next_ = serial; }
+    std::optional<std::string> addSimulatedTracker(std::string_view kind) override {
+        if (kind == "none") {
+            none_ = true;
+            return std::nullopt;
+        }
+        if (kind != kNoAccess && !korvan::sim::makeTracker(kind, {})) {
+            return "неизвестный вид трекера; виды: configured, erased, mute, pulled-out, "
+                   "without-mode, port-not-kept, no-access, none";
+        }
+        kinds_.emplace_back(kind);
+        return std::nullopt;
+    }
     std::optional<std::string> addSimulatedFault(std::string_view text) override {
         std::string error;
         auto fault = korvan::sim::parseFaultChoice(text, error);
@@ -132,12 +145,29 @@ class ProgramEnvironment final : public korvan::cli::Environment {
     }
 
   private:
-    korvan::sim::SimulatedTracker tracker(std::string usbSerial) const {
-        auto made = korvan::sim::SimulatedTracker::configured(std::move(usbSerial));
-        for (const auto& fault : faults_) {
-            made.injectFault(fault);
+    // Not a tracker's firmware but the system's refusal: any kind of tracker, refused.
+    static constexpr std::string_view kNoAccess = "no-access";
+
+    // The trackers --sim-tracker names, each with the next serial number; one configured
+    // tracker when it names none. The provisioning line gets them again each time it has
+    // handled every one.
+    void plugKinds() {
+        if (none_) {
+            return;
         }
-        return made;
+        const std::vector<std::string> configured = {"configured"};
+        for (const std::string& kind : kinds_.empty() ? configured : kinds_) {
+            if (next_ > 99999) {
+                return;
+            }
+            auto made = korvan::sim::makeTracker(kind == kNoAccess ? "configured" : kind,
+                                                 std::to_string(next_++));
+            made->refusesAccess = kind == kNoAccess;
+            for (const auto& fault : faults_) {
+                made->injectFault(fault);
+            }
+            simulated_->plug(std::move(*made));
+        }
     }
 
     std::vector<korvan::sim::Fault> faults_;
@@ -145,6 +175,8 @@ class ProgramEnvironment final : public korvan::cli::Environment {
     std::unique_ptr<korvan::FtdiBridge> real_;
     std::unique_ptr<korvan::sim::SimulatedBridge> simulated_;
     int next_ = 90001;
+    std::vector<std::string> kinds_;
+    bool none_ = false;  // --sim-tracker none: nothing attached
 };
 
 }  // namespace

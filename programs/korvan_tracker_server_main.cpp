@@ -210,8 +210,8 @@ const CLI::Option* addServerOptions(CLI::App& app, Options& options) {
     app.add_option("--serial", options.serial, "Серийный номер трекера (по умолчанию 90001)")
         ->type_name("НОМЕР");
     app.add_option("--kind", options.kind,
-                   "Какой трекер: configured, erased, mute или pulled-out-during-write (по "
-                   "умолчанию configured)")
+                   "Какой трекер: configured, erased, mute, pulled-out, without-mode или "
+                   "port-not-kept (по умолчанию configured)")
         ->type_name("ВИД")
         ->check(CLI::Validator(
             [](const std::string& kind) {

@@ -202,6 +202,9 @@ BridgeStatus SimulatedBridge::description(std::uint32_t index, std::string& text
     if (index >= bench_->trackers.size()) {
         return BridgeStatus::DeviceNotFound;
     }
+    if (bench_->trackers[index]->refusesAccess) {
+        return BridgeStatus::AccessDenied;
+    }
     text = bench_->trackers[index]->usbDescription.substr(0, kListStringLimit);
     return BridgeStatus::Ok;
 }
@@ -213,6 +216,9 @@ BridgeStatus SimulatedBridge::serialNumber(std::uint32_t index, std::string& tex
     }
     if (index >= bench_->trackers.size()) {
         return BridgeStatus::DeviceNotFound;
+    }
+    if (bench_->trackers[index]->refusesAccess) {
+        return BridgeStatus::AccessDenied;
     }
     text = bench_->trackers[index]->usbSerial.substr(0, kListStringLimit);
     return BridgeStatus::Ok;
@@ -252,6 +258,9 @@ BridgeStatus SimulatedBridge::openSerial(const std::string& usbSerial) {
 
 BridgeStatus SimulatedBridge::openAt(std::size_t index) {
     SimulatedTracker* tracker = bench_->trackers[index].get();
+    if (tracker->refusesAccess) {
+        return BridgeStatus::AccessDenied;
+    }
     // A device another handle holds is refused, as the system refuses a claimed interface.
     for (const SimulatedBridge* handle : bench_->handles) {
         if (handle->open_ == tracker) {

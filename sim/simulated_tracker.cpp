@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <limits>
 #include <map>
 
 namespace korvan::sim {
@@ -439,6 +440,24 @@ SimulatedTracker SimulatedTracker::muted(std::string usbSerial) {
 SimulatedTracker SimulatedTracker::pulledOutDuringWrite(std::string usbSerial) {
     SimulatedTracker tracker = configured(std::move(usbSerial));
     tracker.injectFault({.kind = Fault::Kind::Unplug, .command = "GSM_SET_SMS,3,"});
+    return tracker;
+}
+
+SimulatedTracker SimulatedTracker::withoutModeAndWideRecording(std::string usbSerial) {
+    SimulatedTracker tracker = configured(std::move(usbSerial));
+    for (const char* query : {"FL_GET_MODE$", "FL_GET_WIDE$"}) {
+        tracker.injectFault({.kind = Fault::Kind::NoReply,
+                             .command = query,
+                             .times = std::numeric_limits<int>::max() / 2});
+    }
+    return tracker;
+}
+
+SimulatedTracker SimulatedTracker::keepingItsServerPort(std::string usbSerial) {
+    SimulatedTracker tracker = configured(std::move(usbSerial));
+    tracker.injectFault({.kind = Fault::Kind::NotKept,
+                         .command = "SERPORT=",
+                         .times = std::numeric_limits<int>::max() / 2});
     return tracker;
 }
 

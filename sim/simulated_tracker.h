@@ -96,6 +96,12 @@ class SimulatedTracker {
     // A configured tracker that is pulled out as the third input's record arrives, halfway
     // through writing the settings.
     static SimulatedTracker pulledOutDuringWrite(std::string usbSerial = "90005");
+    // A configured tracker whose older firmware knows neither the mode nor the wide recording
+    // query: a read names what it missed.
+    static SimulatedTracker withoutModeAndWideRecording(std::string usbSerial = "90006");
+    // A configured tracker that answers the server port's setting as taken and keeps the one it
+    // had: only reading it back tells.
+    static SimulatedTracker keepingItsServerPort(std::string usbSerial = "90007");
 
     std::string usbDescription;
     std::string usbSerial;
@@ -106,6 +112,9 @@ class SimulatedTracker {
     // Takes every command in silence, as a tracker whose firmware hangs: nothing is answered or
     // stored, though the bytes and commands are still recorded and an armed unplug still happens.
     bool mute = false;
+    // The system refuses access to it, as to a bridge without the udev rule: its strings cannot
+    // be read and it cannot be opened. Kept by the bridge, not by the tracker's firmware.
+    bool refusesAccess = false;
 
     void injectFault(Fault fault);
     // Plugged in again: a command it was hearing when pulled out is lost, its memory is not.

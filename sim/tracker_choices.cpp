@@ -50,8 +50,14 @@ std::optional<SimulatedTracker> makeTracker(std::string_view kind, std::string u
     if (kind == "mute") {
         return SimulatedTracker::muted(std::move(usbSerial));
     }
-    if (kind == "pulled-out-during-write") {
+    if (kind == "pulled-out-during-write" || kind == "pulled-out") {
         return SimulatedTracker::pulledOutDuringWrite(std::move(usbSerial));
+    }
+    if (kind == "without-mode") {
+        return SimulatedTracker::withoutModeAndWideRecording(std::move(usbSerial));
+    }
+    if (kind == "port-not-kept") {
+        return SimulatedTracker::keepingItsServerPort(std::move(usbSerial));
     }
     return std::nullopt;
 }

@@ -9,9 +9,11 @@
 // A simulated tracker as a person picks it on a command line: its kind and its faults by name.
 namespace korvan::sim {
 
-// "configured", "erased", "mute", "pulled-out-during-write".
-inline constexpr std::string_view kTrackerKinds[] = {"configured", "erased", "mute",
-                                                     "pulled-out-during-write"};
+// "configured", "erased", "mute", "pulled-out-during-write" (also "pulled-out"),
+// "without-mode" (a firmware without the mode and wide recording queries), "port-not-kept".
+inline constexpr std::string_view kTrackerKinds[] = {
+    "configured", "erased",       "mute",         "pulled-out-during-write",
+    "pulled-out", "without-mode", "port-not-kept"};
 std::optional<SimulatedTracker> makeTracker(std::string_view kind, std::string usbSerial);
 
 // The pause of a split reply unless one is named: longer than the silence after which the

@@ -15,27 +15,6 @@ namespace {
 
 using sim::SimulatedTracker;
 
-// A firmware that knows neither query: the read names what it missed.
-SimulatedTracker withoutModeAndWideRecording() {
-    auto tracker = SimulatedTracker::configured("90006");
-    for (const char* query : {"FL_GET_MODE$", "FL_GET_WIDE$"}) {
-        tracker.injectFault({.kind = sim::Fault::Kind::NoReply,
-                             .command = query,
-                             .times = std::numeric_limits<int>::max() / 2});
-    }
-    return tracker;
-}
-
-// It answers the port's setting as taken and keeps the one it had: only reading it back
-// (Ctrl+Alt+V, or the option to check after a write) tells.
-SimulatedTracker keepingItsServerPort() {
-    auto tracker = SimulatedTracker::configured("90007");
-    tracker.injectFault({.kind = sim::Fault::Kind::NotKept,
-                         .command = "SERPORT=",
-                         .times = std::numeric_limits<int>::max() / 2});
-    return tracker;
-}
-
 bool attached(const sim::SimulatedBridge& bridge, const std::string& serial) {
     const auto serials = bridge.attachedSerials();
     return std::find(serials.begin(), serials.end(), serial) != serials.end();
@@ -53,8 +32,10 @@ SimulatorControl::SimulatorControl(sim::SimulatedBridge& bridge, QWidget* parent
           {"немой трекер 90004", [] { return SimulatedTracker::muted("90004"); }},
           {"трекер 90005, что выпадет при записи",
            [] { return SimulatedTracker::pulledOutDuringWrite("90005"); }},
-          {"трекер 90006 без режима работы и расширенной записи", withoutModeAndWideRecording},
-          {"трекер 90007, что не сохраняет порт сервера", keepingItsServerPort},
+          {"трекер 90006 без режима работы и расширенной записи",
+           [] { return SimulatedTracker::withoutModeAndWideRecording("90006"); }},
+          {"трекер 90007, что не сохраняет порт сервера",
+           [] { return SimulatedTracker::keepingItsServerPort("90007"); }},
       } {
     setWindowTitle("Симулятор трекера");
     // Closing the main window ends the program, this one included.
