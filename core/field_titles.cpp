@@ -67,6 +67,9 @@ std::string numberedTitle(Field field) {
     if (const int n = inRun(Field::InputSendsAtOnce1, 4)) {
         return "Вход " + std::to_string(n) + ": отсылать по WiFi";
     }
+    if (const int n = inRun(Field::InputOrdinary1, 4)) {
+        return "Вход " + std::to_string(n) + ": обычный вход";
+    }
     if (const int n = inRun(Field::InputAccumulating1, 4)) {
         return "Вход " + std::to_string(n) + ": накопительный счётчик";
     }

@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDropEvent>
 #include <QEnterEvent>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -20,6 +22,7 @@
 #include <optional>
 
 #include "core/configurator.h"
+#include "core/field_titles.h"
 #include "core/startup_rules.h"
 #include "settings/defaults.h"
 #include "ui/button_tabs.h"
@@ -95,6 +98,7 @@ MainWindow::MainWindow(Configurator& core, QWidget* parent)
     buildProgress();
     bindHandlers();
     arrangeTabOrder();
+    nameControls();
     binder_.showMarks();  // once every widget has its own look and hint
     const auto version = parseVersion(programVersionString());
     setWindowTitle(QString::fromStdString(windowCaption(version)));
@@ -106,6 +110,30 @@ MainWindow::MainWindow(Configurator& core, QWidget* parent)
     // once the window is up.
     QMetaObject::invokeMethod(
         this, [this] { core_.devicesChanged(); }, Qt::QueuedConnection);
+}
+
+void MainWindow::nameControls() {
+    // A screen reader names a control by its accessible name, or else by its text or a label
+    // whose buddy it is. Edits, boxes without a caption and the choices of a row have neither:
+    // they take the name the technician reads in a list of differences.
+    for (int i = 0; i < kFieldCount; ++i) {
+        const auto field = static_cast<Field>(i);
+        QWidget* control = binder_.widget(field);
+        if (control == nullptr || !control->accessibleName().isEmpty() ||
+            qobject_cast<QLabel*>(control) != nullptr) {
+            continue;
+        }
+        const auto* button = qobject_cast<QAbstractButton*>(control);
+        QString name = QString::fromStdString(fieldTitle(field));
+        if (button != nullptr && !button->text().isEmpty()) {
+            // The caption says it where it stands; the title tells which row it belongs to.
+            name = button->text().remove('&');
+        }
+        control->setAccessibleName(name);
+        if (auto* combo = qobject_cast<QComboBox*>(control); combo && combo->lineEdit()) {
+            combo->lineEdit()->setAccessibleName(name);
+        }
+    }
 }
 
 void MainWindow::changeEvent(QEvent* event) {
@@ -383,6 +411,7 @@ void MainWindow::buildWindow() {
 
     // Outside the client area, so never seen; the keyboard still reaches it.
     auto* hiddenRead = makeButton(this, "Button2", "Button2", 824, 248, 75, 25);
+    hiddenRead->setAccessibleName("Считать трекер заново");
 
     setTabOrder(write, saveAs);
     setTabOrder(saveAs, open);

@@ -107,6 +107,8 @@ class MainWindow : public QWidget {
     void bindHandlers();
     void buildProgress();
     void arrangeTabOrder();
+    // Every control that has no name for assistive technology gets its field's.
+    void nameControls();
     // Enter on a focused push button clicks it, as Space does: the window is no dialog, where
     // the style would do it.
     bool pressFocusedButton(QObject* watched, const QKeyEvent& key);
