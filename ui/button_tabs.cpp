@@ -1,8 +1,29 @@
 #include "ui/button_tabs.h"
 
 #include <QPushButton>
+#include <functional>
 
 namespace korvan::ui {
+namespace {
+
+// A page's tab. Qt leaves only the focused button of a group to Tab and the others to the
+// arrows; every page is reached with Tab too, so each keeps Tab once Qt has had its say.
+class PageTab final : public QPushButton {
+  public:
+    PageTab(const QString& caption, QWidget* parent, std::function<void()> focused)
+        : QPushButton(caption, parent), focused_(std::move(focused)) {}
+
+  protected:
+    void focusInEvent(QFocusEvent* event) override {
+        QPushButton::focusInEvent(event);
+        focused_();
+    }
+
+  private:
+    std::function<void()> focused_;
+};
+
+}  // namespace
 
 ButtonTabs::ButtonTabs(QWidget* parent) : QWidget(parent), stack_(new QStackedWidget(this)) {
     group_.setExclusive(true);
@@ -18,7 +39,11 @@ QWidget* ButtonTabs::addPage(const QString& objectName, const QString& caption) 
     auto* page = new QWidget;
     page->setObjectName(objectName);
     stack_->addWidget(page);
-    auto* tab = new QPushButton(caption, this);
+    auto* tab = new PageTab(caption, this, [this] {
+        for (QPushButton* each : tabs_) {
+            each->setFocusPolicy(Qt::TabFocus);
+        }
+    });
     tab->setObjectName(objectName + "Tab");
     tab->setCheckable(true);
     tab->setFocusPolicy(Qt::TabFocus);
@@ -27,6 +52,12 @@ QWidget* ButtonTabs::addPage(const QString& objectName, const QString& caption) 
     tab->setChecked(stack_->currentIndex() == static_cast<int>(tabs_.size()) - 1);
     arrange();
     return page;
+}
+
+void ButtonTabs::keepTabsTogether() {
+    for (std::size_t i = 1; i < tabs_.size(); ++i) {
+        setTabOrder(tabs_[i - 1], tabs_[i]);
+    }
 }
 
 QWidget* ButtonTabs::page(int index) const {

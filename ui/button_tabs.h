@@ -23,6 +23,9 @@ class ButtonTabs : public QWidget {
     int currentIndex() const { return stack_->currentIndex(); }
     void setCurrentIndex(int index);
     QPushButton* tab(int index) const { return tabs_.at(static_cast<std::size_t>(index)); }
+    int count() const { return static_cast<int>(tabs_.size()); }
+    // Tab goes from tab to tab, then into the page shown: once every page is built.
+    void keepTabsTogether();
 
   signals:
     void currentChanged(int index);

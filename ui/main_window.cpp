@@ -422,7 +422,10 @@ void MainWindow::buildWindow() {
 
 void MainWindow::arrangeTabOrder() {
     // "Просмотреть" follows the last control of the views, so that the pages come between
-    // the hidden read button and it; the pages keep their own order among themselves.
+    // the hidden read button and it; the pages keep their own order among themselves, after
+    // their tabs.
+    pageControl2_->keepTabsTogether();
+    pageControl1_->keepTabsTogether();
     QWidget* lastOfViews = pageControl2_;
     for (QWidget* next = nextInFocusChain(); next != this; next = next->nextInFocusChain()) {
         if (pageControl2_->isAncestorOf(next)) {

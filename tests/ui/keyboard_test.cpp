@@ -93,9 +93,30 @@ TEST_F(Keyboard, TabGoesThroughTheButtonsThenTheShownPageThenView) {
         EXPECT_TRUE(opened->pageControl2()->isAncestorOf(control)) << name.toStdString();
         EXPECT_TRUE(control->isVisible()) << name.toStdString();
     }
+    // Every tab of both rows, not only the chosen ones, then the shown page.
+    QStringList tabs;
+    for (const ui::ButtonTabs* row : {opened->pageControl2(), opened->pageControl1()}) {
+        for (int i = 0; i < row->count(); ++i) {
+            tabs << row->tab(i)->objectName();
+        }
+    }
+    ASSERT_EQ(tabs.size(), 9);
+    EXPECT_EQ(extended.mid(4, 9), tabs);
     const auto server = extended.indexOf("ip");
-    ASSERT_GE(server, 4);
+    ASSERT_GE(server, 13);
     EXPECT_EQ(extended.mid(server, 3), (QStringList{"ip", "edPassword", "port"}));
+
+    // The arrows still go from tab to tab, and each shows its page.
+    auto* pages = opened->pageControl1();
+    pages->tab(0)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(pages->tab(0), Qt::Key_Right);
+    EXPECT_EQ(QApplication::focusWidget(), pages->tab(1));
+    EXPECT_EQ(pages->currentIndex(), 1);
+    QTest::keyClick(pages->tab(1), Qt::Key_Left);
+    EXPECT_EQ(pages->currentIndex(), 0);
+    // Tab from the chosen tab still reaches the next one.
+    QTest::keyClick(pages->tab(0), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), pages->tab(1));
 
     // The simple view: its panels come between the same buttons, still before "Просмотреть",
     // and the recording panel's two hidden check boxes are not reached.
