@@ -17,23 +17,9 @@
 #include "ui/button_tabs.h"
 #include "ui/main_window.h"
 #include "ui/qt_desktop.h"
+#include "ui/theme.h"
 
 namespace {
-
-// A dark theme, as a desktop in dark mode gives the program.
-QPalette darkPalette() {
-    QPalette dark;
-    dark.setColor(QPalette::Window, QColor(0x2B, 0x2B, 0x2B));
-    dark.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
-    dark.setColor(QPalette::Base, QColor(0x1E, 0x1E, 0x1E));
-    dark.setColor(QPalette::AlternateBase, QColor(0x2B, 0x2B, 0x2B));
-    dark.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
-    dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
-    dark.setColor(QPalette::ButtonText, QColor(0xEE, 0xEE, 0xEE));
-    dark.setColor(QPalette::Highlight, QColor(0x3D, 0x7A, 0xD6));
-    dark.setColor(QPalette::HighlightedText, QColor(0xFF, 0xFF, 0xFF));
-    return dark;
-}
 
 // The server page with marked fields: a port the tracker cannot take and an address changed
 // since the read, in the light and the dark theme; then a verified write that the tracker did
@@ -55,7 +41,7 @@ void renderMarks(QApplication& app, korvan::ui::MainWindow& window, korvan::Conf
     model.setText(Field::ServerAddress, "192.0.2.77");
     save("marked-light");
     const QPalette light = QApplication::palette();
-    QApplication::setPalette(darkPalette());
+    QApplication::setPalette(korvan::ui::darkPalette());
     for (int i = 0; i < 3; ++i) {
         app.processEvents();  // the change reaches the controls, then the marks follow it
     }

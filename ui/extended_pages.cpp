@@ -262,7 +262,7 @@ void MainWindow::buildPointGroup(QWidget* page, int n) {
     QGroupBox* group = makeGroup(page, kNames[n - 1], QString("Контрольная точка %1").arg(n), 8,
                                  (n - 1) * 88, 343, 89);
     setTextColour(group, kLooks[n - 1]);
-    const PointBox box{group, n, QString::number(n), palette().color(QPalette::WindowText)};
+    const PointBox box{group, n, QString::number(n), QColor()};  // the theme's text
     const CoordinateRow lat = addCoordinateRow(
         binder_, box, "Lat", 16, Field::Point1LatitudeDegrees, Field::Point1LatitudeMinutes,
         Field::Point1LatitudeFraction, Field::Point1LatitudeHemisphere);

@@ -15,6 +15,7 @@
 
 #include "base/cp1251.h"
 #include "core/field_marks.h"
+#include "ui/theme.h"
 
 namespace korvan::ui {
 namespace {
@@ -129,7 +130,6 @@ QColor tinted(const QColor& base, const QColor& towards, double amount) {
 }
 
 // The widget's look before any mark, kept on the widget so that a mark taken away restores it.
-constexpr const char* kPlainPalette = "korvanPlainPalette";
 constexpr const char* kPlainToolTip = "korvanPlainToolTip";
 
 }  // namespace
@@ -274,20 +274,20 @@ void FieldBinder::refreshMarks(Field f) {
     if (widget == nullptr) {
         return;
     }
-    if (!widget->property(kPlainPalette).isValid()) {
-        widget->setProperty(kPlainPalette, widget->palette());
+    if (!widget->property(kPlainToolTip).isValid()) {
         widget->setProperty(kPlainToolTip, widget->toolTip());
     }
-    const auto plain = widget->property(kPlainPalette).value<QPalette>();
     const FieldMarks& marks = model_.marks(f);
     // Edits and combo boxes are tinted where the text stands, check boxes behind their caption;
     // from the theme as it is now, which may have changed since the window was built.
     const bool box = qobject_cast<QAbstractButton*>(widget) != nullptr;
     const QPalette::ColorRole role = box ? QPalette::Window : QPalette::Base;
-    // The widget without a tint has the theme's colours as they are now.
-    widget->setPalette(plain);
+    // The widget without a tint has what it inherits (the theme's colours as they are now, its
+    // box's text colour) and the layout's own text colour chosen against them.
+    widget->setPalette(QPalette());
+    refreshTextColours(widget);
     const QPalette theme = widget->palette();
-    QPalette palette = plain;
+    QPalette palette = theme;
     QStringList tips;
     if (!marks.broken.empty()) {
         palette.setColor(role, tinted(theme.color(role), QColor(0xFF, 0x00, 0x00), 0.35));
@@ -304,6 +304,12 @@ void FieldBinder::refreshMarks(Field f) {
         tips << QString::fromUtf8("Изменено после чтения трекера");
     }
     const bool marked = !tips.isEmpty();
+    // The text on a tint reads as it does on the theme's own background.
+    const QPalette::ColorRole text = box ? QPalette::WindowText : QPalette::Text;
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, text,
+                         readableOn(theme.color(group, text), palette.color(group, role)));
+    }
     widget->setPalette(palette);
     if (box) {
         widget->setAutoFillBackground(marked);
@@ -346,12 +352,18 @@ void FieldBinder::refreshStatusLook() {
         return;
     }
     QPalette palette = label->parentWidget() ? label->parentWidget()->palette() : QPalette();
+    const QColor background = palette.color(QPalette::Window);
     switch (model_.statusColour()) {
         case StatusColour::Red:
-            palette.setColor(QPalette::WindowText, QColor(0xFF, 0x00, 0x00));
+            // Red stays red, as dark as the theme's background needs it to read.
+            palette.setColor(QPalette::WindowText,
+                             readableOn(QColor(0xFF, 0x00, 0x00), background));
             break;
         case StatusColour::Black:
-            palette.setColor(QPalette::WindowText, QColor(0x00, 0x00, 0x00));
+            // Black where it reads; on a dark theme, the theme's own text.
+            if (contrastRatio(Qt::black, background) >= kReadableContrast) {
+                palette.setColor(QPalette::WindowText, Qt::black);
+            }
             break;
         case StatusColour::WindowText:
             break;

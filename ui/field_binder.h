@@ -39,6 +39,9 @@ class FieldBinder : public QObject {
 
     // Every field's marks shown, once the window's widgets have their own look.
     void showMarks();
+    // The status line's colour and font as the model says, its colour chosen against the
+    // theme as it is now.
+    void refreshStatusLook();
 
     QWidget* widget(Field f) const { return widgets_[static_cast<std::size_t>(indexOf(f))]; }
     // Runs after the user has changed a field, for the handlers a change is bound to.
@@ -54,7 +57,6 @@ class FieldBinder : public QObject {
     void adopt(QWidget* widget, Field f);
     void refresh(Field f, Aspect aspect);
     void refreshValue(Field f);
-    void refreshStatusLook();
     // The field's marks: a broken rule, a difference with the tracker, a change since the read,
     // as a tint from the palette and the tooltip that says why.
     void refreshMarks(Field f);

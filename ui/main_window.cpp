@@ -139,9 +139,17 @@ void MainWindow::nameControls() {
 void MainWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange ||
         event->type() == QEvent::ApplicationPaletteChange) {
-        // Once the change has reached every control: the window hears of it before them.
+        // Once the change has reached every control: the window hears of it before them. The
+        // layout's colours are chosen anew against the theme, then the marks tinted from it.
         QMetaObject::invokeMethod(
-            this, [this] { binder_.showMarks(); }, Qt::QueuedConnection);
+            this,
+            [this] {
+                refreshTextColours(this);
+                binder_.refreshStatusLook();
+                binder_.showMarks();
+                showProvisionBand();
+            },
+            Qt::QueuedConnection);
     }
     QWidget::changeEvent(event);
 }

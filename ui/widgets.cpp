@@ -25,15 +25,6 @@ QFont pixelFont(int pixels, bool bold) {
     return font;
 }
 
-void setTextColour(QWidget* widget, const QColor& colour) {
-    QPalette palette = widget->palette();
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
-        palette.setColor(QPalette::Active, role, colour);
-        palette.setColor(QPalette::Inactive, role, colour);
-    }
-    widget->setPalette(palette);
-}
-
 void setFontLook(QWidget* widget, int pixels, bool bold) {
     widget->setFont(pixelFont(pixels, bold));
 }
@@ -58,11 +49,7 @@ QFrame* makeFramedPanel(QWidget* parent, const QString& name, int x, int y, int 
     panel->setObjectName(name);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel->setAutoFillBackground(true);
-    // White inside; the bevel's light edge in grey, so that it shows against the white.
-    QPalette palette = panel->palette();
-    palette.setColor(QPalette::Window, palette.color(QPalette::Base));
-    palette.setColor(QPalette::Light, palette.color(QPalette::Mid));
-    panel->setPalette(palette);
+    setInsetLook(panel);
     panel->setGeometry(x, y, width, height);
     return panel;
 }

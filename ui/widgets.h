@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QString>
 
+#include "ui/theme.h"
+
 class QFrame;
 class QLineEdit;
 class QPushButton;
@@ -31,8 +33,6 @@ inline constexpr const char* kFontFamily = "Liberation Sans";
 inline constexpr int kFontStretch = 90;
 
 QFont pixelFont(int pixels, bool bold = false);
-// Text colour for the widget and whatever it holds.
-void setTextColour(QWidget* widget, const QColor& colour);
 void setFontLook(QWidget* widget, int pixels, bool bold = false);
 
 enum class Wrap : bool { No, Yes };
