@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,14 @@ struct FieldMarks {
 };
 
 enum class StatusColour : std::uint8_t { WindowText, Red, Black };
+
+// Where the window stood when it was closed: its frame's top-left corner, in the desktop's
+// coordinates.
+struct WindowPlace {
+    int left = 0;
+    int top = 0;
+    bool operator==(const WindowPlace&) const = default;
+};
 enum class StatusFont : std::uint8_t { Pixels21, Points12 };
 
 using FieldListener = std::function<void(Field, Aspect)>;
@@ -143,7 +152,8 @@ class FieldModel {
     std::array<std::uint8_t, 6> deviceMac{};
     std::int32_t currentSerial = 0;
     std::int32_t firmwareVersion = 0;
-    std::string databasePath;  // UTF-8, as the file system takes it
+    std::string databasePath;                // UTF-8, as the file system takes it
+    std::optional<WindowPlace> windowPlace;  // none until the window has been closed once
 
   private:
     const FieldState& state(Field f) const { return fields_[indexOf(f)]; }

@@ -1,5 +1,6 @@
 #include "settings/settings_file.h"
 
+#include <charconv>
 #include <string_view>
 
 #include "base/cp1251.h"
@@ -27,6 +28,21 @@ void loadKey(FieldModel& model, const ProfileFile& file, const SettingsKey& key)
         exact && cp1251::fromUtf8(*exact) == stored ? *exact : cp1251::toUtf8(stored);
 }
 
+// The window's place, in a section of its own: it is not a setting of the tracker, and no
+// profile carries it.
+constexpr std::string_view kWindowSection = "WINDOW";
+
+std::optional<int> storedNumber(const ProfileFile& file, std::string_view key) {
+    const auto text = file.read(kWindowSection, key);
+    if (!text || text->empty() || text->size() > 7) {
+        return std::nullopt;
+    }
+    int value = 0;
+    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), value);
+    return error == std::errc() && end == text->data() + text->size() ? std::optional(value)
+                                                                      : std::nullopt;
+}
+
 }  // namespace
 
 void loadSettings(FieldModel& model, const std::filesystem::path& settingsPath) {
@@ -35,6 +51,9 @@ void loadSettings(FieldModel& model, const std::filesystem::path& settingsPath) 
     for (const SettingsKey* key : settingsKeysInReadOrder()) {
         loadKey(model, file, *key);
     }
+    const auto left = storedNumber(file, "Left");
+    const auto top = storedNumber(file, "Top");
+    model.windowPlace = left && top ? std::optional(WindowPlace{*left, *top}) : std::nullopt;
 }
 
 SettingsSaveResult saveSettings(const FieldModel& model,
@@ -61,6 +80,10 @@ SettingsSaveResult saveSettings(const FieldModel& model,
         } else {
             file.write(key.section, key.name, storedValueOf(model, key));
         }
+    }
+    if (model.windowPlace) {
+        file.write(kWindowSection, "Left", std::to_string(model.windowPlace->left));
+        file.write(kWindowSection, "Top", std::to_string(model.windowPlace->top));
     }
     // The per-user configuration folder may not exist yet; it is the program's own, and private
     // as the file it holds.

@@ -16,6 +16,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QTabWidget>
 #include <QUrl>
 #include <iostream>
@@ -27,6 +29,7 @@
 #include "settings/defaults.h"
 #include "ui/button_tabs.h"
 #include "ui/widgets.h"
+#include "ui/window_fit.h"
 
 namespace korvan::ui {
 
@@ -96,6 +99,7 @@ MainWindow::MainWindow(Configurator& core, QWidget* parent)
     setFont(pixelFont(11));
     buildWindow();
     buildProgress();
+    holdPagesInScrollArea();
     bindHandlers();
     arrangeTabOrder();
     nameControls();
@@ -159,12 +163,75 @@ MainWindow::~MainWindow() {
     core_.provisionChanged = nullptr;
 }
 
+void MainWindow::holdPagesInScrollArea() {
+    // Every control stays where the layout puts it, on a surface of the layout's size; the
+    // window shows all of it where the screen has room, and scrolls over it where it has not.
+    pages_ = new QWidget;
+    pages_->setObjectName("Pages");
+    pages_->setFixedSize(size());
+    // The order Tab goes in, kept through the move: a widget moved to another parent joins the
+    // end of the chain.
+    std::vector<QWidget*> chain;
+    for (QWidget* next = nextInFocusChain(); next != this; next = next->nextInFocusChain()) {
+        chain.push_back(next);
+    }
+    for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QRect at = control->geometry();
+        const bool hidden = control->isHidden();
+        control->setParent(pages_);
+        control->setGeometry(at);
+        control->setVisible(!hidden);
+    }
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName("PagesScroll");
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidget(pages_);
+    scroll_->setGeometry(rect());
+    scroll_->setFocusPolicy(Qt::NoFocus);
+    for (std::size_t i = 1; i < chain.size(); ++i) {
+        setTabOrder(chain[i - 1], chain[i]);
+    }
+    // The keyboard brings into view whatever it reaches.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now != nullptr && pages_->isAncestorOf(now)) {
+            scroll_->ensureWidgetVisible(now);
+        }
+    });
+}
+
+void MainWindow::fitOnto(const QRect& available) {
+    QMargins frame(geometry().left() - frameGeometry().left(),
+                   geometry().top() - frameGeometry().top(),
+                   frameGeometry().right() - geometry().right(),
+                   frameGeometry().bottom() - geometry().bottom());
+    if (frame.isNull()) {
+        frame.setTop(kTitleBarAllowance);  // not decorated yet: room for a title bar
+    }
+    std::optional<QPoint> wanted;
+    if (model_.windowPlace) {
+        wanted = QPoint(model_.windowPlace->left, model_.windowPlace->top);
+    }
+    const WindowFit fit = fitWindow(pages_->size(), available, frame,
+                                    style()->pixelMetric(QStyle::PM_ScrollBarExtent), wanted);
+    setFixedSize(fit.size);
+    scroll_->setGeometry(rect());
+    move(fit.place);
+}
+
 void MainWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!shown_) {
         shown_ = true;
-        if (const QScreen* screen = this->screen()) {
-            move(screen->availableGeometry().center() - rect().center());
+        // Where it was last, on the screen that shows that place; else in the middle of its own.
+        const QScreen* screen = this->screen();
+        if (model_.windowPlace) {
+            const QPoint corner(model_.windowPlace->left, model_.windowPlace->top);
+            if (const QScreen* there = QGuiApplication::screenAt(corner)) {
+                screen = there;
+            }
+        }
+        if (screen != nullptr) {
+            fitOnto(screen->availableGeometry());
         }
         windowShown();
     }
@@ -182,7 +249,14 @@ void MainWindow::windowShown() {
     }
 }
 
+void MainWindow::rememberPlace() {
+    if (shown_) {
+        model_.windowPlace = WindowPlace{pos().x(), pos().y()};
+    }
+}
+
 void MainWindow::sessionEnding() {
+    rememberPlace();
     const auto saved = core_.saveBeforeEnd();
     const std::string program = QCoreApplication::applicationName().toStdString();
     if (!saved.settings.ok) {
@@ -210,6 +284,7 @@ void MainWindow::windowClosing() {
         return;
     }
     destroyed_ = true;
+    rememberPlace();
     const auto saved = core_.windowClosing();
     if (!saved.ok) {
         if (ending_) {

@@ -13,6 +13,7 @@ class QDropEvent;
 class QTabWidget;
 class QPushButton;
 class QProgressBar;
+class QScrollArea;
 
 namespace korvan {
 class Configurator;
@@ -75,6 +76,10 @@ class MainWindow : public QWidget {
     // write, database and debug-log controls off. Esc cancels, as "Отмена" does.
     void showOperation();
 
+    // Sizes and places the window for a screen whose free part is `available`: whole on it,
+    // where it stood last if that is on it, its pages scrolling where they do not fit.
+    void fitOnto(const QRect& available);
+
     // "Записывать при подключении": the band over the status line, green for a tracker written,
     // red for one that was not, until the next tracker; nothing while the mode is off.
     void showProvisionBand();
@@ -107,6 +112,10 @@ class MainWindow : public QWidget {
     void bindHandlers();
     void buildProgress();
     void arrangeTabOrder();
+    // Moves every control onto the pages' surface inside the scroll area.
+    void holdPagesInScrollArea();
+    // The window's place, for the settings file.
+    void rememberPlace();
     // Every control that has no name for assistive technology gets its field's.
     void nameControls();
     // Enter on a focused push button clicks it, as Space does: the window is no dialog, where
@@ -123,6 +132,8 @@ class MainWindow : public QWidget {
     QProgressBar* progress_ = nullptr;
     QPushButton* cancel_ = nullptr;
     QLabel* band_ = nullptr;
+    QWidget* pages_ = nullptr;
+    QScrollArea* scroll_ = nullptr;
     // Where the keyboard was when the operation began: its controls go off meanwhile.
     QPointer<QWidget> focusBefore_;
     bool showingOperation_ = false;

@@ -296,3 +296,34 @@ TEST_F(SettingsFile, SavingIntoAFolderThatDoesNotExistYetCreatesIt) {
 
 }  // namespace
 }  // namespace korvan
+
+namespace korvan {
+namespace {
+
+// The window's place comes back as it was saved, negative (a screen left of the first) too;
+// a place not whole, or not a number, is no place; a file without one gains none on a save.
+TEST_F(SettingsFile, TheWindowsPlaceComesBackAndAnOddOneIsNone) {
+    FieldModel model;
+    loadSettings(model, path);
+    EXPECT_FALSE(model.windowPlace.has_value());
+    ASSERT_TRUE(saveSettings(model, path).ok);
+    EXPECT_EQ(readBytes(path).find("[WINDOW]"), std::string::npos);
+
+    model.windowPlace = WindowPlace{-1280, 37};
+    ASSERT_TRUE(saveSettings(model, path).ok);
+    EXPECT_NE(readBytes(path).find("[WINDOW]\r\nLeft=-1280\r\nTop=37\r\n"), std::string::npos);
+    FieldModel after;
+    loadSettings(after, path);
+    EXPECT_EQ(after.windowPlace, (WindowPlace{-1280, 37}));
+
+    for (const char* odd :
+         {"[WINDOW]\r\nLeft=10\r\n", "[WINDOW]\r\nLeft=10\r\nTop=1e3\r\n",
+          "[WINDOW]\r\nLeft=\r\nTop=5\r\n", "[WINDOW]\r\nLeft=99999999999\r\nTop=5\r\n"}) {
+        FieldModel oddModel;
+        load(oddModel, odd);
+        EXPECT_FALSE(oddModel.windowPlace.has_value()) << odd;
+    }
+}
+
+}  // namespace
+}  // namespace korvan
