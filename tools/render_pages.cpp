@@ -63,6 +63,40 @@ void renderMarks(QApplication& app, korvan::ui::MainWindow& window, korvan::Conf
     model.setText(Field::ServerPort, port);
 }
 
+// The server page with a port the tracker cannot take and a failure on the status line, in the
+// light, the dark and the high-contrast theme: every colour chosen against the theme.
+void renderThemes(QApplication& app, korvan::ui::MainWindow& window, korvan::Configurator& core,
+                  const std::function<void(const QString&)>& save) {
+    using korvan::Field;
+    window.pageControl2()->setCurrentIndex(1);
+    auto* extended = window.pageControl1();
+    for (int i = 0; i < extended->count(); ++i) {
+        if (extended->page(i)->findChild<QWidget*>("port") != nullptr) {
+            extended->setCurrentIndex(i);
+        }
+    }
+    auto& model = core.model();
+    const std::string port = model.text(Field::ServerPort);
+    model.setText(Field::ServerPort, "70000");
+    model.setStatusColour(korvan::StatusColour::Red);
+    model.setStatusMessage("Ошибка при открытии USB");
+    const QPalette light = QApplication::palette();
+    for (const auto& [name, theme] :
+         {std::pair{"light", light}, std::pair{"dark", korvan::ui::darkPalette()},
+          std::pair{"high-contrast", korvan::ui::highContrastPalette()}}) {
+        QApplication::setPalette(theme);
+        for (int i = 0; i < 3; ++i) {
+            app.processEvents();
+        }
+        save(QString("theme-%1").arg(name));
+    }
+    QApplication::setPalette(light);
+    for (int i = 0; i < 3; ++i) {
+        app.processEvents();
+    }
+    model.setText(Field::ServerPort, port);
+}
+
 // "Записывать при подключении" on: a tracker written, then one pulled out in the middle of its
 // write, each shown in the band.
 void renderProvisioning(QApplication& app, korvan::Configurator& core,
@@ -112,13 +146,16 @@ void renderPages(korvan::ui::MainWindow& window, const std::function<void(const 
 // title the program gave it.
 QPixmap withTitleBar(QWidget& dialog) {
     const QPixmap inside = dialog.grab();
+    const qreal ratio = inside.devicePixelRatio();
+    const QSize logical = inside.deviceIndependentSize().toSize();
     constexpr int kBar = 24;
-    QPixmap framed(inside.width(), inside.height() + kBar);
+    QPixmap framed(QSize(logical.width(), logical.height() + kBar) * ratio);
+    framed.setDevicePixelRatio(ratio);
     framed.fill(QColor(0x3C, 0x3C, 0x3C));
     QPainter painter(&framed);
-    painter.drawPixmap(0, kBar, inside);
+    painter.drawPixmap(QPoint(0, kBar), inside);
     painter.setPen(Qt::white);
-    painter.drawText(QRect(8, 0, inside.width() - 16, kBar), Qt::AlignVCenter | Qt::AlignLeft,
+    painter.drawText(QRect(8, 0, logical.width() - 16, kBar), Qt::AlignVCenter | Qt::AlignLeft,
                      dialog.windowTitle());
     painter.end();
     return framed;
@@ -192,16 +229,21 @@ int main(int argc, char** argv) {
     }
 
     int written = 0;
+    // At a scale factor above 1 the window may be smaller than its pages: its title bar is
+    // drawn, to show that it stays on the screen.
+    const bool scaled = window.devicePixelRatioF() > 1;
     auto save = [&](const QString& name) {
         app.processEvents();
-        if (window.grab().save(folder.filePath(name + ".png"))) {
+        const QPixmap picture = scaled ? withTitleBar(window) : window.grab();
+        if (picture.save(folder.filePath(name + (scaled ? "-x2" : "") + ".png"))) {
             ++written;
         }
     };
     renderPages(window, save);
     renderMarks(app, window, core, bridge, save);
+    renderThemes(app, window, core, save);
     written += renderDialogs(window, folder);
     renderProvisioning(app, core, bridge, save);
     std::printf("%d pictures rendered into %s\n", written, argv[1]);
-    return written == 16 ? 0 : 1;
+    return written == 19 ? 0 : 1;
 }
