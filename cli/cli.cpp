@@ -130,6 +130,9 @@ CLI::App* addProvisionCommand(CLI::App& app, Options& o) {
 Commands addCommands(CLI::App& app, Options& o) {
     Commands c;
     c.list = addCommand(app, "list", "Подключённые устройства FTDI и трекеры среди них");
+    c.list->add_flag("--brief", o.brief,
+                     "Без версии прошивки: трекеры не открываются (так быстро и не мешает "
+                     "линии настройки)");
     c.read = addCommand(app, "read", "Считать настройки трекера как профиль");
     addDeviceOption(c.read, o);
     c.read->add_flag("--show-secrets", o.showSecrets,
@@ -185,8 +188,14 @@ std::optional<std::string> applySimulatorOptions(Environment& environment, const
 // as JSON too.
 bool asksForJson(int argc, const char* const* argv) {
     for (int i = 1; i < argc && std::string_view(argv[i]) != "--"; ++i) {
-        if (std::string_view(argv[i]) == "--json") {
+        const std::string_view argument = argv[i];
+        if (argument == "--json") {
             return true;
+        }
+        // "--json=true", as CLI11 takes a flag's value; "--json=false" and its kin ask for none.
+        if (argument.starts_with("--json=")) {
+            const auto value = argument.substr(7);
+            return value != "false" && value != "0" && value != "no" && value != "off";
         }
     }
     return false;
@@ -258,15 +267,18 @@ int runCli(int argc, const char* const* argv, Environment& environment) {
             }
         },
         trafficSecrets());
+    o.verbose = common.verbose;
     Run run(environment, o, traceFile || common.verbose ? &trace : nullptr);
     const int status = runCommand(commands, run);
     static_assert(kDone == 0 && kFileProblem == 5, "as every Korvan program ends");
+    const int ending =
+        statusAfterTrace("korvan-cli", common, traceFile.get(), status, environment.err());
     if (json && traceFile && traceFile->failure()) {
-        tellJsonFailure(environment, kFileProblem, Code::TraceUnwritable,
+        tellJsonFailure(environment, ending, Code::TraceUnwritable,
                         "Трасса не записана в " + common.traceFile + ": " + *traceFile->failure(),
                         "Проверьте место на диске и права на запись.");
     }
-    return statusAfterTrace("korvan-cli", common, traceFile.get(), status, environment.err());
+    return ending;
 }
 
 }  // namespace korvan::cli

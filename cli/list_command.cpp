@@ -22,6 +22,11 @@ int Run::list() {
             line += "нет доступа";
         } else if (!device.tracker) {
             line += device.description + "  " + device.usbSerial + "  не трекер";
+        } else if (o_.brief) {
+            line += device.description + "  трекер " + device.serialText() + "  MAC " +
+                    device.macText();
+            json["serial"] = device.serialText();
+            json["mac"] = device.macText();
         } else {
             FieldModel model;
             startFields(model);

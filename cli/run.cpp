@@ -58,7 +58,7 @@ Run::Run(Environment& environment, const Options& options, LinkObserver* observe
       observer_(observer) {
     link_.setObserver(observer);
     // The trace of -v goes to the same stderr: the progress line would cut through it.
-    if (environment.showsProgress() && !options.quiet && observer == nullptr) {
+    if (environment.showsProgress() && !options.quiet && !options.verbose) {
         terminal_ = std::make_unique<TerminalProgress>(environment.err());
     }
 }
@@ -78,7 +78,8 @@ void Run::clearProgress() {
     }
 }
 
-int Run::fail(int status, Code code, std::string_view problem, std::string_view fix) {
+int Run::fail(int status, Code code, std::string_view problem, std::string_view fix,
+              const Json& details) {
     clearProgress();
     env_.err() << "korvan-cli: " << problem << "\n";
     if (!fix.empty()) {
@@ -88,6 +89,9 @@ int Run::fail(int status, Code code, std::string_view problem, std::string_view 
         Json json = jsonResult(false, code, problem);
         json["status"] = status;
         json["fix"] = fix;
+        if (details.is_object()) {
+            json.update(details);
+        }
         out() << jsonLine(json) << "\n";
     }
     return status;
@@ -258,10 +262,12 @@ Run::ProfileWritten Run::writeProfile(Link& link, FieldModel& model, const Liste
         done.differences = w.verification->differences;
     }
     done.recorded = database == nullptr || (w.recorded.stored && w.recorded.saved);
-    done.code = !done.differences.empty() ? Code::VerifyFailed
-                : !done.written           ? Code::WriteFailed
-                : !done.recorded          ? Code::DatabaseUnwritable
-                                          : Code::Written;
+    // A tracker that could not be read back is not verified, whatever the write said.
+    const bool unverified = w.verification && !w.verification->verified();
+    done.code = !done.differences.empty() || unverified ? Code::VerifyFailed
+                : !done.written                         ? Code::WriteFailed
+                : !done.recorded                        ? Code::DatabaseUnwritable
+                                                        : Code::Written;
     if (done.written && !done.recorded) {
         // The window keeps such a record for its next save; this program ends before one, so
         // it says what is true: written, not recorded, and why.

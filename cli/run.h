@@ -42,6 +42,8 @@ struct Options {
     bool noVerify = false;     // provision: --no-verify
     bool yes = false;          // log erase: --yes
     bool quiet = false;        // -q: failures only; no confirmations, warnings or progress
+    bool verbose = false;      // -v: the trace on stderr, where a progress line would cut in
+    bool brief = false;        // list --brief: the listing alone, no tracker opened
 };
 
 std::string utf8(std::string_view cp1251Text);
@@ -69,7 +71,9 @@ class Run {
     std::ostream& out() { return env_.out(); }
 
     // A failure, said on stderr (and as JSON on stdout with --json) with what to do about it.
-    int fail(int status, Code code, std::string_view problem, std::string_view fix = {});
+    // `details`: more members for its JSON line.
+    int fail(int status, Code code, std::string_view problem, std::string_view fix = {},
+             const Json& details = {});
     // What was done, said on stdout unless -q; with --json, the line `json` always.
     void tellDone(const Json& json, std::string_view said);
     // A warning on stderr, unless -q.

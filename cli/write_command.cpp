@@ -26,11 +26,16 @@ int Run::write() {
     }
     if (!done.differences.empty()) {
         tellDifferences(done.differences);
+        Json differences = Json::array();
+        for (const Difference& d : done.differences) {
+            differences.push_back(differenceJson(d));
+        }
         return fail(kFailed, done.code,
                     "Трекер " + tracker->serialText() + " хранит не то, что записано (отличий: " +
                         std::to_string(done.differences.size()) + ")" +
                         (o_.database.empty() ? "" : "; в базу не внесён"),
-                    "Запишите трекер снова; если отличие остаётся, трекер неисправен.");
+                    "Запишите трекер снова; если отличие остаётся, трекер неисправен.",
+                    Json{{"serial", tracker->serialText()}, {"differences", differences}});
     }
     if (!done.written) {
         return fail(kFailed, done.code, said, "Исправьте сказанное и повторите запись.");

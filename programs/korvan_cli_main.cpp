@@ -2,10 +2,12 @@
 // --sim, simulated trackers at wire speed stand in for the USB devices.
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -100,6 +102,20 @@ class ProgramEnvironment final : public korvan::cli::Environment {
         for (const auto& usbSerial : done) {
             simulated_->unplugSerial(usbSerial);
         }
+        // A tracker the system refuses is never taken: once it alone is left, it goes too and
+        // the next round comes, unless refused trackers are all there is.
+        if (std::any_of(kinds_.begin(), kinds_.end(),
+                        [](const auto& k) { return k != kNoAccess; })) {
+            for (const auto& usbSerial : simulated_->attachedSerials()) {
+                if (!refused_.count(usbSerial)) {
+                    return;
+                }
+            }
+            for (const auto& usbSerial : refused_) {
+                simulated_->unplugSerial(usbSerial);
+            }
+            refused_.clear();
+        }
         if (simulated_->attached() == 0) {
             plugKinds();
         }
@@ -123,6 +139,9 @@ class ProgramEnvironment final : public korvan::cli::Environment {
     }
     void simulatedFirstSerial(int serial) override { next_ = serial; }
     std::optional<std::string> addSimulatedTracker(std::string_view kind) override {
+        if ((kind == "none" && !kinds_.empty()) || (kind != "none" && none_)) {
+            return "none не сочетается с другими видами";
+        }
         if (kind == "none") {
             none_ = true;
             return std::nullopt;
@@ -163,6 +182,9 @@ class ProgramEnvironment final : public korvan::cli::Environment {
             auto made = korvan::sim::makeTracker(kind == kNoAccess ? "configured" : kind,
                                                  std::to_string(next_++));
             made->refusesAccess = kind == kNoAccess;
+            if (made->refusesAccess) {
+                refused_.insert(made->usbSerial);
+            }
             for (const auto& fault : faults_) {
                 made->injectFault(fault);
             }
@@ -176,7 +198,8 @@ class ProgramEnvironment final : public korvan::cli::Environment {
     std::unique_ptr<korvan::sim::SimulatedBridge> simulated_;
     int next_ = 90001;
     std::vector<std::string> kinds_;
-    bool none_ = false;  // --sim-tracker none: nothing attached
+    bool none_ = false;              // --sim-tracker none: nothing attached
+    std::set<std::string> refused_;  // attached trackers the system refuses
 };
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QUrl>
+#include <QWindow>
 #include <iostream>
 #include <optional>
 
@@ -199,7 +200,7 @@ void MainWindow::holdPagesInScrollArea() {
     });
 }
 
-void MainWindow::fitOnto(const QRect& available) {
+void MainWindow::fitOnto(const QRect& available, std::optional<QPoint> corner) {
     QMargins frame(geometry().left() - frameGeometry().left(),
                    geometry().top() - frameGeometry().top(),
                    frameGeometry().right() - geometry().right(),
@@ -207,15 +208,23 @@ void MainWindow::fitOnto(const QRect& available) {
     if (frame.isNull()) {
         frame.setTop(kTitleBarAllowance);  // not decorated yet: room for a title bar
     }
-    std::optional<QPoint> wanted;
-    if (model_.windowPlace) {
-        wanted = QPoint(model_.windowPlace->left, model_.windowPlace->top);
-    }
     const WindowFit fit = fitWindow(pages_->size(), available, frame,
-                                    style()->pixelMetric(QStyle::PM_ScrollBarExtent), wanted);
+                                    style()->pixelMetric(QStyle::PM_ScrollBarExtent), corner);
     setFixedSize(fit.size);
     scroll_->setGeometry(rect());
     move(fit.place);
+}
+
+void MainWindow::followScreen(QScreen* screen, bool fitNow) {
+    disconnect(screenFollowed_);
+    if (screen == nullptr) {
+        return;
+    }
+    screenFollowed_ = connect(screen, &QScreen::availableGeometryChanged, this,
+                              [this](const QRect& available) { fitOnto(available, pos()); });
+    if (fitNow) {
+        fitOnto(screen->availableGeometry(), pos());
+    }
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -223,16 +232,24 @@ void MainWindow::showEvent(QShowEvent* event) {
     if (!shown_) {
         shown_ = true;
         // Where it was last, on the screen that shows that place; else in the middle of its own.
-        const QScreen* screen = this->screen();
+        QScreen* screen = this->screen();
+        std::optional<QPoint> corner;
         if (model_.windowPlace) {
-            const QPoint corner(model_.windowPlace->left, model_.windowPlace->top);
-            if (const QScreen* there = QGuiApplication::screenAt(corner)) {
+            corner = QPoint(model_.windowPlace->left, model_.windowPlace->top);
+            if (QScreen* there = QGuiApplication::screenAt(*corner)) {
                 screen = there;
             }
         }
         if (screen != nullptr) {
-            fitOnto(screen->availableGeometry());
+            fitOnto(screen->availableGeometry(), corner);
         }
+        // Moved to another screen, or the screen's free part changed (a panel, a new scale):
+        // fitted again where it stands.
+        if (QWindow* handle = windowHandle()) {
+            connect(handle, &QWindow::screenChanged, this,
+                    [this](QScreen* now) { followScreen(now); });
+        }
+        followScreen(this->screen(), false);
         windowShown();
     }
 }

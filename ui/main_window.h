@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QWidget>
+#include <optional>
 
 #include "settings/field_model.h"
 #include "ui/field_binder.h"
@@ -14,6 +15,7 @@ class QTabWidget;
 class QPushButton;
 class QProgressBar;
 class QScrollArea;
+class QScreen;
 
 namespace korvan {
 class Configurator;
@@ -77,8 +79,9 @@ class MainWindow : public QWidget {
     void showOperation();
 
     // Sizes and places the window for a screen whose free part is `available`: whole on it,
-    // where it stood last if that is on it, its pages scrolling where they do not fit.
-    void fitOnto(const QRect& available);
+    // its frame's corner at `corner` if that keeps it whole, else moved in (in the middle
+    // without one), its pages scrolling where they do not fit.
+    void fitOnto(const QRect& available, std::optional<QPoint> corner = std::nullopt);
 
     // "Записывать при подключении": the band over the status line, green for a tracker written,
     // red for one that was not, until the next tracker; nothing while the mode is off.
@@ -116,6 +119,9 @@ class MainWindow : public QWidget {
     void holdPagesInScrollArea();
     // The window's place, for the settings file.
     void rememberPlace();
+    // The window is on `screen` now: fitted again whenever its free part changes, and at once
+    // when `fitNow`.
+    void followScreen(QScreen* screen, bool fitNow = true);
     // Every control that has no name for assistive technology gets its field's.
     void nameControls();
     // Enter on a focused push button clicks it, as Space does: the window is no dialog, where
@@ -134,6 +140,7 @@ class MainWindow : public QWidget {
     QLabel* band_ = nullptr;
     QWidget* pages_ = nullptr;
     QScrollArea* scroll_ = nullptr;
+    QMetaObject::Connection screenFollowed_;
     // Where the keyboard was when the operation began: its controls go off meanwhile.
     QPointer<QWidget> focusBefore_;
     bool showingOperation_ = false;

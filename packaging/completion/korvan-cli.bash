@@ -20,11 +20,12 @@ _korvan_cli_files() {
     fi
 }
 
-# The serial numbers of the trackers attached now, as korvan-cli lists them; with --sim (and
-# its first serial) on the line, the simulated ones that command would see.
+# The serial numbers of the trackers attached now, as korvan-cli lists them without opening
+# them (a line writing trackers is not disturbed); with --sim (and its first serial and kinds)
+# on the line, the simulated ones that command would see.
 _korvan_cli_devices() {
     local listing line serials=()
-    listing=$(korvan-cli "${sim[@]}" list 2>/dev/null) || return
+    listing=$(korvan-cli "${sim[@]}" list --brief 2>/dev/null) || return
     while IFS= read -r line; do
         [[ $line =~ трекер\ +([0-9]+) ]] && serials+=("${BASH_REMATCH[1]}")
     done <<<"$listing"
@@ -51,7 +52,8 @@ _korvan_cli() {
                 --output | --profile | --database | --count | --parallel)
                 [[ ${COMP_WORDS[i+1]} == = ]] && ((i++))
                 ((i++))
-                [[ $word == --sim-first-serial ]] && sim+=("$word" "${COMP_WORDS[i]}")
+                [[ $word == --sim-first-serial || $word == --sim-tracker ]] &&
+                    sim+=("$word" "${COMP_WORDS[i]}")
                 ;;
             --sim) simulated=1 ;;
             -*) ;;
@@ -60,7 +62,7 @@ _korvan_cli() {
             *) [[ -n $command ]] && action=$word ;;
         esac
     done
-    # korvan-cli takes --sim-first-serial only with --sim.
+    # korvan-cli takes --sim-first-serial and --sim-tracker only with --sim.
     if [[ -n $simulated ]]; then sim=(--sim "${sim[@]}"); else sim=(); fi
 
     case $prev in
@@ -98,7 +100,7 @@ _korvan_cli() {
             else
                 words='-h --help --device -o --output -y --yes'
             fi ;;
-        list) words='-h --help' ;;
+        list) words='-h --help --brief' ;;
         read) words='-h --help --device --show-secrets -o --output' ;;
         write) words='-h --help --profile --device --database --defaults-for-missing --verify' ;;
         provision)

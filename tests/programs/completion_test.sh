@@ -24,10 +24,10 @@ touch a.ini b.zcf c.txt "my profile.ini"
 
 # shellcheck source=/dev/null
 source "$completion" || { echo "FAIL: $completion does not source"; exit 1; }
-spec=$(complete -p korvan-cli 2>/dev/null)
-function=$(sed -n 's/.* -F \([^ ]*\) .*/\1/p' <<<"$spec")
+registered=$(complete -p korvan-cli 2>/dev/null)
+function=$(sed -n 's/.* -F \([^ ]*\) .*/\1/p' <<<"$registered")
 if [ -z "$function" ] || [ "$(type -t "$function")" != function ]; then
-    echo "FAIL: complete -p korvan-cli names no function: ${spec:-nothing}"
+    echo "FAIL: complete -p korvan-cli names no function: ${registered:-nothing}"
     exit 1
 fi
 
@@ -70,6 +70,9 @@ expect log -o '' -- a.ini b.zcf c.txt d "my profile.ini"
 
 expect --sim read --device '' -- 90001
 expect --sim --sim-first-serial 500 diff --device '' -- 00500
+# The kinds chosen are the trackers the command would see: two, or none at all.
+expect --sim --sim-tracker configured,mute read --device '' -- 90001 90002
+expect --sim --sim-tracker none read --device '' --
 expect --sim-tracker mute,pul -- mute,pulled-out
 expect --sim-tracker p -- pulled-out port-not-kept
 # A korvan-cli that fails offers no trackers, whatever it printed.

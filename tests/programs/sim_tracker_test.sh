@@ -42,11 +42,15 @@ expect 1 read_failed --sim --sim-tracker configured,mute read --device 90002
 expect 0 read      --sim --sim-first-serial 500 --sim-tracker mute,configured read --device 501
 expect 2 usage     --sim --sim-tracker broken read
 expect 2 usage     --sim-tracker mute read
+expect 2 usage     --sim --sim-tracker none,configured read
 # The line takes the trackers side by side: one written, one failed, and the count says so.
 expect 1 line_ended --sim --sim-tracker configured,mute provision --count 2 \
   --profile "$dir/fleet.ini" --database "$dir/fleet.zcf"
 expect 0 line_ended --sim --sim-tracker configured,erased provision --count 2 \
   --profile "$dir/fleet.ini" --database "$dir/fleet2.zcf"
+# A tracker the system refuses is never taken, and does not hold up the next round.
+expect 0 line_ended --sim --sim-tracker configured,no-access provision --count 2 \
+  --profile "$dir/fleet.ini" --database "$dir/fleet3.zcf"
 
 [ "$failed" -eq 0 ] || exit 1
 echo "ok: every --sim-tracker kind ends as it should"

@@ -139,7 +139,7 @@ TEST_F(Contrast, EveryTextReadsInTheLightTheDarkAndTheHighContrastTheme) {
     }
 }
 
-// The status line's red is the design's red where it reads, and red wherever it is made darker
+// The status line's red is the layout's red where it reads, and red wherever it is made darker
 // or lighter; its black is black where black reads.
 TEST_F(Contrast, TheStatusLineKeepsRedAndBlackWhereTheyRead) {
     auto* status = widget<QLabel>("CommandInfo");

@@ -6,38 +6,15 @@
 #include <QLabel>
 #include <QPalette>
 #include <algorithm>
-#include <cmath>
 
 #include "tests/ui/window_fixture.h"
+#include "ui/theme.h"
 
 namespace korvan {
 namespace {
 
-// WCAG's contrast of two colours: 1 for the same, 21 for black on white.
-double contrast(const QColor& a, const QColor& b) {
-    const auto luminance = [](const QColor& c) {
-        const auto channel = [](double v) {
-            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-        };
-        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
-               0.0722 * channel(c.blueF());
-    };
-    const double x = luminance(a);
-    const double y = luminance(b);
-    return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
-}
-
-QPalette darkPalette() {
-    QPalette dark;
-    dark.setColor(QPalette::Window, QColor(0x2B, 0x2B, 0x2B));
-    dark.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
-    dark.setColor(QPalette::Base, QColor(0x1E, 0x1E, 0x1E));
-    dark.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
-    dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
-    dark.setColor(QPalette::ButtonText, QColor(0xEE, 0xEE, 0xEE));
-    dark.setColor(QPalette::Highlight, QColor(0x3D, 0x7A, 0xD6));
-    return dark;
-}
+using ui::contrastRatio;
+using ui::darkPalette;
 
 class FieldMarksLook : public Window {
   protected:
@@ -62,7 +39,7 @@ class FieldMarksLook : public Window {
             const QColor broken = box->palette().color(QPalette::Base);
             EXPECT_NE(broken, plain);
             EXPECT_GT(broken.redF(), broken.greenF());  // towards red, whatever the theme
-            EXPECT_GE(contrast(broken, box->palette().color(QPalette::Text)), 4.5);
+            EXPECT_GE(contrastRatio(broken, box->palette().color(QPalette::Text)), 4.5);
             EXPECT_EQ(box->toolTip(), "Число от 1 до 65535");
 
             marks = {};
@@ -72,7 +49,7 @@ class FieldMarksLook : public Window {
             const QColor differs = box->palette().color(QPalette::Base);
             EXPECT_NE(differs, plain);
             EXPECT_NE(differs, broken);
-            EXPECT_GE(contrast(differs, box->palette().color(QPalette::Text)), 4.5);
+            EXPECT_GE(contrastRatio(differs, box->palette().color(QPalette::Text)), 4.5);
             EXPECT_EQ(box->toolTip(),
                       QString::fromUtf8("В трекере: «2224»\nИзменено после чтения трекера"));
 
@@ -81,7 +58,7 @@ class FieldMarksLook : public Window {
             model.setMarks(*fieldByName(name), marks);
             const QColor changed = box->palette().color(QPalette::Base);
             EXPECT_NE(changed, plain);
-            EXPECT_GE(contrast(changed, box->palette().color(QPalette::Text)), 4.5);
+            EXPECT_GE(contrastRatio(changed, box->palette().color(QPalette::Text)), 4.5);
 
             // Unmarked, the box is as it was, its own hint back.
             model.setMarks(*fieldByName(name), {});
@@ -92,8 +69,8 @@ class FieldMarksLook : public Window {
         // away little of its contrast.
         auto* wide = widget<QCheckBox>("WideWrite");
         const auto captionContrast = [wide] {
-            return contrast(wide->palette().color(QPalette::Window),
-                            wide->palette().color(QPalette::WindowText));
+            return contrastRatio(wide->palette().color(QPalette::Window),
+                                 wide->palette().color(QPalette::WindowText));
         };
         const double unmarked = captionContrast();
         FieldMarks changed;
@@ -129,9 +106,9 @@ TEST_F(FieldMarksLook, AMarkFollowsTheThemeWhenItChangesWhileTheProgramRuns) {
     settle();
     for (const char* name : {"port", "ip"}) {
         QLineEdit* box = edit(name);
-        EXPECT_GE(
-            contrast(box->palette().color(QPalette::Base), box->palette().color(QPalette::Text)),
-            4.5)
+        EXPECT_GE(contrastRatio(box->palette().color(QPalette::Base),
+                                box->palette().color(QPalette::Text)),
+                  4.5)
             << name;
         EXPECT_LT(box->palette().color(QPalette::Base).lightness(), 128) << name;
     }

@@ -93,6 +93,14 @@ TEST_F(WindowOnScreens, OnASmallScreenThePagesScrollToEveryControl) {
     EXPECT_GE(inView.y(), 0);
     EXPECT_LE(inView.y() + write->height(), scroll->viewport()->height());
 
+    // The screen's free part shrinks while the window is up (a panel, a new scale): fitted
+    // again where it stands.
+    window->fitOnto(QRect(0, 0, 1920, 1050));
+    ASSERT_EQ(window->size(), QSize(365, 537));
+    emit window->screen()->availableGeometryChanged(QRect(0, 0, 960, 300));
+    EXPECT_LE(window->frameGeometry().bottom(), 300);
+    EXPECT_GT(scroll->verticalScrollBar()->maximum(), 0);
+
     // On a screen with room, the layout as drawn: nothing scrolls.
     window->fitOnto(QRect(0, 0, 1920, 1050));
     EXPECT_EQ(window->size(), QSize(365, 537));
