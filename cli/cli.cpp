@@ -203,10 +203,7 @@ bool asksForJson(int argc, const char* const* argv) {
 
 void tellJsonFailure(Environment& environment, int status, Code code, std::string_view message,
                      std::string_view fix) {
-    Json json = jsonResult(false, code, message);
-    json["status"] = status;
-    json["fix"] = fix;
-    environment.out() << jsonLine(json) << "\n";
+    environment.out() << jsonLine(jsonFailure(status, code, message, fix)) << "\n";
 }
 
 int runCommand(const Commands& c, Run& run) {

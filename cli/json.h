@@ -90,6 +90,14 @@ inline Json jsonResult(bool ok, Code code, std::string_view message) {
     return Json{{"ok", ok}, {"code", codeName(code)}, {"message", message}};
 }
 
+// A failure's line: what went wrong, the exit status it ends with, and what to do.
+inline Json jsonFailure(int status, Code code, std::string_view message, std::string_view fix) {
+    Json json = jsonResult(false, code, message);
+    json["status"] = status;
+    json["fix"] = fix;
+    return json;
+}
+
 // The object on one line. Text that is not valid UTF-8 (a file name in another encoding, a
 // tracker's reply) has each such byte written as U+FFFD, so that every line stays valid JSON.
 inline std::string jsonLine(const Json& object) {

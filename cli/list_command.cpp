@@ -22,25 +22,23 @@ int Run::list() {
             line += "нет доступа";
         } else if (!device.tracker) {
             line += device.description + "  " + device.usbSerial + "  не трекер";
-        } else if (o_.brief) {
+        } else {
             line += device.description + "  трекер " + device.serialText() + "  MAC " +
                     device.macText();
             json["serial"] = device.serialText();
             json["mac"] = device.macText();
-        } else {
-            FieldModel model;
-            startFields(model);
-            showFoundTracker(model, device.serial);
-            link_.setTarget(LinkTarget::serial(device.usbSerial));
-            NoProgress progress;
-            const ReadOutcome version = readConfiguration(link_, ReadRequest{false}, progress);
-            const std::string firmware =
-                version.firmware ? version.firmware->caption() : "прошивка не прочитана";
-            line += device.description + "  трекер " + device.serialText() + "  MAC " +
-                    device.macText() + "  " + firmware;
-            json["serial"] = device.serialText();
-            json["mac"] = device.macText();
-            json["firmware"] = version.firmware ? version.firmware->caption() : "";
+            if (!o_.brief) {
+                // The firmware's version needs the tracker opened: --brief leaves it shut.
+                FieldModel model;
+                startFields(model);
+                showFoundTracker(model, device.serial);
+                link_.setTarget(LinkTarget::serial(device.usbSerial));
+                NoProgress progress;
+                const ReadOutcome version = readConfiguration(link_, ReadRequest{false}, progress);
+                line += "  " + (version.firmware ? version.firmware->caption()
+                                                 : std::string("прошивка не прочитана"));
+                json["firmware"] = version.firmware ? version.firmware->caption() : "";
+            }
         }
         devices.push_back(std::move(json));
         if (!o_.json) {

@@ -86,9 +86,7 @@ int Run::fail(int status, Code code, std::string_view problem, std::string_view 
         env_.err() << "  " << fix << "\n";
     }
     if (o_.json) {
-        Json json = jsonResult(false, code, problem);
-        json["status"] = status;
-        json["fix"] = fix;
+        Json json = jsonFailure(status, code, problem, fix);
         if (details.is_object()) {
             json.update(details);
         }
